@@ -1,0 +1,256 @@
+#include "TextUtil.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QStringDecoder>
+#include <QTimeZone>
+
+#include <limits>
+
+namespace TextUtil {
+
+std::optional<qint64> parseInt64(QStringView text)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
+        negative = text[0] == u'-';
+        i = 1;
+    }
+    if (i >= text.size())
+        return std::nullopt;
+    // Accumulate as a negative number so that the minimum value fits.
+    qint64 value = 0;
+    constexpr qint64 minValue = std::numeric_limits<qint64>::min();
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const int digit = c - u'0';
+        if (value < minValue / 10 || (value == minValue / 10 && -digit < minValue % 10))
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == minValue)
+            return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+namespace {
+
+bool readDigits(QStringView text, qsizetype &pos, int count, int &out)
+{
+    if (pos + count > text.size())
+        return false;
+    int value = 0;
+    for (int k = 0; k < count; ++k) {
+        const char16_t c = text[pos + k].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c - u'0');
+    }
+    pos += count;
+    out = value;
+    return true;
+}
+
+bool expect(QStringView text, qsizetype &pos, char16_t c)
+{
+    if (pos >= text.size() || text[pos].unicode() != c)
+        return false;
+    ++pos;
+    return true;
+}
+
+} // namespace
+
+std::optional<QDateTime> parseInternetDateTime(QStringView text)
+{
+    qsizetype pos = 0;
+    int year, month, day, hour, minute, second;
+    if (!readDigits(text, pos, 4, year) || !expect(text, pos, u'-') || !readDigits(text, pos, 2, month)
+        || !expect(text, pos, u'-') || !readDigits(text, pos, 2, day) || !expect(text, pos, u'T')
+        || !readDigits(text, pos, 2, hour) || !expect(text, pos, u':') || !readDigits(text, pos, 2, minute)
+        || !expect(text, pos, u':') || !readDigits(text, pos, 2, second))
+        return std::nullopt;
+    int msec = 0;
+    if (pos < text.size() && text[pos] == u'.') {
+        ++pos;
+        const qsizetype start = pos;
+        int digits = 0;
+        while (pos < text.size() && text[pos].unicode() >= u'0' && text[pos].unicode() <= u'9') {
+            if (digits < 3) {
+                msec = msec * 10 + (text[pos].unicode() - u'0');
+                ++digits;
+            }
+            ++pos;
+        }
+        if (pos == start)
+            return std::nullopt;
+        while (digits < 3) {
+            msec *= 10;
+            ++digits;
+        }
+    }
+    int offsetSeconds = 0;
+    if (pos >= text.size())
+        return std::nullopt;
+    if (text[pos] == u'Z') {
+        ++pos;
+    } else if (text[pos] == u'+' || text[pos] == u'-') {
+        const int sign = text[pos] == u'-' ? -1 : 1;
+        ++pos;
+        int offHours, offMinutes;
+        if (!readDigits(text, pos, 2, offHours) || !expect(text, pos, u':') || !readDigits(text, pos, 2, offMinutes))
+            return std::nullopt;
+        if (offHours > 23 || offMinutes > 59)
+            return std::nullopt;
+        offsetSeconds = sign * (offHours * 3600 + offMinutes * 60);
+    } else {
+        return std::nullopt;
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::nullopt;
+    const QDateTime result(date, QTime(hour, minute, second, msec), QTimeZone(offsetSeconds));
+    if (!result.isValid())
+        return std::nullopt;
+    return result.toUTC();
+}
+
+QString decodeUtf8Strict(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QString();
+    return text;
+}
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(decoder.decode(bytes));
+    return !decoder.hasError();
+}
+
+namespace {
+bool isNewline(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+} // namespace
+
+QString trimmedNewlines(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isNewline(text[start]))
+        ++start;
+    while (end > start && isNewline(text[end - 1]))
+        --end;
+    if (start == 0 && end == text.size())
+        return text;
+    return text.mid(start, end - start);
+}
+
+QString trimmedSpacesAndTabs(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && (text[start] == u' ' || text[start] == u'\t'))
+        ++start;
+    while (end > start && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    if (start == 0 && end == text.size())
+        return text;
+    return text.mid(start, end - start);
+}
+
+QCollator standardCollator()
+{
+    QLocale locale;
+    // The C locale's collator ignores numeric mode: fall back to a real one.
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+int localizedStandardCompare(const QString &a, const QString &b)
+{
+    static thread_local const QCollator collator = standardCollator();
+    return collator.compare(a, b);
+}
+
+bool localizedStandardLess(const QString &a, const QString &b)
+{
+    return localizedStandardCompare(a, b) < 0;
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines = text.split(u'\n');
+    if (text.endsWith(u'\n'))
+        lines.removeLast();
+    return lines;
+}
+
+QString lastPathComponent(const QString &path)
+{
+    if (path.isEmpty())
+        return QString();
+    qsizetype end = path.size();
+    while (end > 0 && path[end - 1] == u'/')
+        --end;
+    if (end == 0)
+        return QStringLiteral("/");
+    const qsizetype slash = path.lastIndexOf(u'/', end - 1);
+    return path.mid(slash + 1, end - slash - 1);
+}
+
+QString deletingLastPathComponent(const QString &path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path[end - 1] == u'/')
+        --end;
+    const qsizetype slash = path.lastIndexOf(u'/', end - 1);
+    if (slash < 0)
+        return QString();
+    if (slash == 0)
+        return QStringLiteral("/");
+    return path.left(slash);
+}
+
+QString appendingPathComponent(const QString &folder, const QString &component)
+{
+    if (folder.isEmpty())
+        return component;
+    if (component.isEmpty())
+        return folder;
+    QString result = folder;
+    if (!result.endsWith(u'/'))
+        result += u'/';
+    qsizetype start = 0;
+    while (start < component.size() && component[start] == u'/')
+        ++start;
+    result += QStringView(component).mid(start);
+    return result;
+}
+
+QString standardizedPath(const QString &path)
+{
+    return QDir::cleanPath(path);
+}
+
+} // namespace TextUtil

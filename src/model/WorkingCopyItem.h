@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// Subversion's status values, named as in its XML status output.
+enum class SVNStatusKind {
+    added,
+    conflicted,
+    deleted,
+    external,
+    ignored,
+    incomplete,
+    merged,
+    missing,
+    modified,
+    none,
+    normal,
+    obstructed,
+    replaced,
+    unversioned,
+    unknown,
+};
+
+inline constexpr std::array<SVNStatusKind, 15> allSVNStatusKinds = {
+    SVNStatusKind::added,      SVNStatusKind::conflicted, SVNStatusKind::deleted,     SVNStatusKind::external,
+    SVNStatusKind::ignored,    SVNStatusKind::incomplete, SVNStatusKind::merged,      SVNStatusKind::missing,
+    SVNStatusKind::modified,   SVNStatusKind::none,       SVNStatusKind::normal,      SVNStatusKind::obstructed,
+    SVNStatusKind::replaced,   SVNStatusKind::unversioned, SVNStatusKind::unknown,
+};
+
+QString rawValue(SVNStatusKind kind);
+// Exactly one character.
+QString shortName(SVNStatusKind kind);
+QString displayName(SVNStatusKind kind);
+bool isCommittableByDefault(SVNStatusKind kind);
+// Exact, case-sensitive match; anything else gives nothing.
+std::optional<SVNStatusKind> svnStatusKindFromRaw(QStringView raw);
+// Exact, case-sensitive match; anything else gives `unknown`.
+SVNStatusKind svnStatusKindFromRawSVN(QStringView raw);
+
+struct WorkingCopyItem {
+    QString path;
+    SVNStatusKind kind = SVNStatusKind::none;
+    SVNStatusKind propertiesKind = SVNStatusKind::none;
+    std::optional<QString> revision;
+    std::optional<QString> author;
+    bool treeConflict = false;
+
+    const QString &id() const { return path; }
+    QString statusLabel() const;
+
+    bool operator==(const WorkingCopyItem &) const = default;
+};
+
+size_t qHash(const WorkingCopyItem &item, size_t seed = 0);
+
+struct SVNRemoteStatus {
+    std::optional<qint64> repositoryRevision;
+    QList<WorkingCopyItem> outdatedItems;
+};

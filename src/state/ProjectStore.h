@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model/Project.h"
+
+#include <QList>
+
+class QSettings;
+
+// Keeps the project list in the user settings as one JSON array under "KorvelSVN.projects".
+class ProjectStore {
+public:
+    // The settings must outlive the store.
+    explicit ProjectStore(QSettings *settings);
+
+    // The stored projects, or an empty list when nothing readable is stored.
+    QList<Project> load() const;
+    // Replaces the stored list. Stored bytes that did not read are first kept under
+    // "KorvelSVN.projects.unreadable", so a save never loses a list the user had.
+    void save(const QList<Project> &projects);
+
+    static QList<Project> decode(const QByteArray &bytes, bool *ok = nullptr);
+    static QByteArray encode(const QList<Project> &projects);
+
+private:
+    QSettings *m_settings;
+};

@@ -1,0 +1,192 @@
+#include "ToolClients.h"
+
+#include "ToolRunner.h"
+#include "model/TextUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::optional<QString> storedExplicitPath(QSettings *settings)
+{
+    if (!settings)
+        return std::nullopt;
+    const QString key = QString::fromUtf16(explicitSVNExecutableDefaultsKey);
+    const QVariant value = settings->value(key);
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    return value.toString();
+}
+
+} // namespace
+
+QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString workingDirectory, bool checkStatus)
+{
+    const std::optional<QString> executable = resolvedExecutablePath();
+    if (!executable)
+        throw SVNClientError::launchFailed(notFoundMessage());
+    co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory),
+                                              displayExecutable(), checkStatus);
+}
+
+// svn
+
+SVNClient::SVNClient(QSettings *settings)
+    : m_settings(settings)
+{
+}
+
+std::optional<QString> SVNClient::explicitExecutablePath() const
+{
+    return storedExplicitPath(m_settings);
+}
+
+void SVNClient::setExplicitExecutablePath(const std::optional<QString> &path)
+{
+    if (!m_settings)
+        return;
+    const QString key = QString::fromUtf16(explicitSVNExecutableDefaultsKey);
+    if (path)
+        m_settings->setValue(key, *path);
+    else
+        m_settings->remove(key);
+    m_settings->sync();
+}
+
+std::optional<QString> SVNClient::resolvedExecutablePath() const
+{
+    // A chosen path is used as it is: a broken choice fails at launch instead of quietly falling back.
+    const std::optional<QString> chosen = explicitExecutablePath();
+    if (chosen && !chosen->isEmpty())
+        return chosen;
+    if (auto found = ToolRunner::findExecutable(QStringLiteral("svn")))
+        return found;
+    return ToolRunner::firstExecutable({QStringLiteral("/opt/local/bin/svn"), QStringLiteral("/opt/homebrew/bin/svn"),
+                                        QStringLiteral("/usr/local/bin/svn"), QStringLiteral("/usr/bin/svn")});
+}
+
+QString SVNClient::displayExecutable() const
+{
+    if (const std::optional<QString> chosen = explicitExecutablePath())
+        return *chosen;
+    return resolvedExecutablePath().value_or(QStringLiteral("svn from PATH"));
+}
+
+QString SVNClient::notFoundMessage() const
+{
+    return QStringLiteral(
+        "Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn available in PATH.");
+}
+
+// svnadmin
+
+SVNAdminClient::SVNAdminClient(QSettings *settings)
+    : m_settings(settings)
+{
+}
+
+std::optional<QString> SVNAdminClient::resolvedExecutablePath() const
+{
+    const std::optional<QString> chosen = storedExplicitPath(m_settings);
+    if (chosen && !chosen->isEmpty()) {
+        const QString beside =
+            TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(*chosen), QStringLiteral("svnadmin"));
+        if (ToolRunner::isExecutableFile(beside))
+            return beside;
+    }
+    if (auto found = ToolRunner::findExecutable(QStringLiteral("svnadmin")))
+        return found;
+    return ToolRunner::firstExecutable(
+        {QStringLiteral("/opt/local/bin/svnadmin"), QStringLiteral("/opt/homebrew/bin/svnadmin"),
+         QStringLiteral("/usr/local/bin/svnadmin"), QStringLiteral("/usr/bin/svnadmin")});
+}
+
+QString SVNAdminClient::displayExecutable() const
+{
+    return resolvedExecutablePath().value_or(QStringLiteral("svnadmin from PATH"));
+}
+
+QString SVNAdminClient::notFoundMessage() const
+{
+    return QStringLiteral("Could not find svnadmin. Choose an svn executable from SVN > Set svn Executable..., or make "
+                          "svnadmin available in PATH.");
+}
+
+// git
+
+std::optional<QString> GitClient::resolvedExecutablePath() const
+{
+    if (auto found = ToolRunner::findExecutable(QStringLiteral("git")))
+        return found;
+    return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/git"), QStringLiteral("/opt/homebrew/bin/git"),
+                                        QStringLiteral("/opt/local/bin/git"), QStringLiteral("/usr/local/bin/git")});
+}
+
+QString GitClient::displayExecutable() const
+{
+    return resolvedExecutablePath().value_or(QStringLiteral("git from PATH"));
+}
+
+QString GitClient::notFoundMessage() const
+{
+    return QStringLiteral("Could not find git. Install git with your system's package manager, or choose a Git "
+                          "repository only after git is available in PATH.");
+}
+
+// zip
+
+std::optional<QString> ArchiveZipClient::resolvedExecutablePath() const
+{
+    if (auto found = ToolRunner::findExecutable(QStringLiteral("zip")))
+        return found;
+    return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/zip")});
+}
+
+QString ArchiveZipClient::displayExecutable() const
+{
+    return resolvedExecutablePath().value_or(QStringLiteral("zip"));
+}
+
+QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QString sourcePath, QString destinationPath)
+{
+    const std::optional<QString> executable = resolvedExecutablePath();
+    if (!executable)
+        throw SVNClientError::launchFailed(QStringLiteral("Could not find zip to create zip archives."));
+
+    const QString source = QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
+    const QString destination = QDir::cleanPath(QFileInfo(destinationPath).absoluteFilePath());
+    // zip adds to an archive that exists: write a fresh file beside the destination and move it over
+    // the destination only when zip succeeded, so a failure leaves the old file as it was.
+    // The name must end in ".zip" or zip appends that itself.
+    const QString temporary =
+        TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
+                                         QStringLiteral(".") + TextUtil::lastPathComponent(destination) + u'.'
+                                             + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip"));
+    // Run in the parent folder with the folder's own name, so that folder is the top-level entry;
+    // -y stores symbolic links as links instead of following them.
+    const QStringList arguments = {QStringLiteral("-r"), QStringLiteral("-y"), QStringLiteral("-q"), temporary,
+                                   QStringLiteral("--"), TextUtil::lastPathComponent(source)};
+    SVNCommandResult result;
+    try {
+        result = co_await ToolRunner::runProcess(*executable, arguments, TextUtil::deletingLastPathComponent(source),
+                                                 displayExecutable(), true);
+    } catch (...) {
+        QFile::remove(temporary);
+        throw;
+    }
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(temporary);
+        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
+                                           + reason);
+    }
+    co_return result;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "SVNCommandResult.h"
+
+#include <QCoroTask>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QSettings;
+
+// The settings key of the user's chosen svn executable.
+inline constexpr char16_t explicitSVNExecutableDefaultsKey[] = u"KorvelSVN.svnExecutablePath";
+
+// A client of one command-line tool. The callers build the argument lists; the client finds the tool
+// anew for every run and runs it. Tests replace `run` to check the argument lists.
+class ToolClient {
+public:
+    virtual ~ToolClient() = default;
+
+    // Runs the tool with the arguments in the working folder (the application's own when empty).
+    // Throws SVNClientError; a non-zero status only when checkStatus is set.
+    virtual QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory = QString(),
+                                              bool checkStatus = true);
+
+    virtual std::optional<QString> resolvedExecutablePath() const = 0;
+    // How the executable is named in a launch failure.
+    virtual QString displayExecutable() const = 0;
+
+protected:
+    virtual QString notFoundMessage() const = 0;
+};
+
+class SVNClient : public ToolClient {
+public:
+    // The settings hold the chosen executable; they must outlive the client. Null means none chosen.
+    explicit SVNClient(QSettings *settings = nullptr);
+
+    std::optional<QString> explicitExecutablePath() const;
+    void setExplicitExecutablePath(const std::optional<QString> &path);
+
+    std::optional<QString> resolvedExecutablePath() const override;
+    QString displayExecutable() const override;
+
+protected:
+    QString notFoundMessage() const override;
+
+private:
+    QSettings *m_settings;
+};
+
+class SVNAdminClient : public ToolClient {
+public:
+    explicit SVNAdminClient(QSettings *settings = nullptr);
+
+    std::optional<QString> resolvedExecutablePath() const override;
+    QString displayExecutable() const override;
+
+protected:
+    QString notFoundMessage() const override;
+
+private:
+    QSettings *m_settings;
+};
+
+class GitClient : public ToolClient {
+public:
+    std::optional<QString> resolvedExecutablePath() const override;
+    QString displayExecutable() const override;
+
+protected:
+    QString notFoundMessage() const override;
+};
+
+// Zips a folder so that the folder itself is the archive's top-level entry.
+class ArchiveZipClient {
+public:
+    virtual ~ArchiveZipClient() = default;
+
+    // Writes the archive to a new file beside the destination and renames it over the destination
+    // only when zip succeeded. The status is always checked.
+    virtual QCoro::Task<SVNCommandResult> zipDirectoryKeepingParent(QString sourcePath, QString destinationPath);
+
+    std::optional<QString> resolvedExecutablePath() const;
+    QString displayExecutable() const;
+};

@@ -1,0 +1,123 @@
+#include "ToolRunner.h"
+
+#include "model/TextUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <coroutine>
+#include <memory>
+
+namespace {
+
+// Resumes the awaiting coroutine on the event-loop turn after the process's next state change.
+// QCoro's own waitForStarted only listens for started(), so a program that fails to start would leave
+// it waiting for ever; and its signal awaiter binds stateChanged's private tag argument, which is
+// undefined behaviour. The resumption is queued so the process is never destroyed inside its own signal.
+class NextStateChange {
+public:
+    explicit NextStateChange(QProcess &process)
+        : m_process(process)
+    {
+    }
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> awaiting)
+    {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(&m_process, &QProcess::stateChanged, &m_process, [this, connection, awaiting] {
+            QObject::disconnect(*connection);
+            QMetaObject::invokeMethod(&m_process, [awaiting] { awaiting.resume(); }, Qt::QueuedConnection);
+        });
+    }
+    void await_resume() const noexcept { }
+
+private:
+    QProcess &m_process;
+};
+
+} // namespace
+
+namespace ToolRunner {
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+std::optional<QString> findExecutable(const QString &name)
+{
+    const QByteArray pathVariable = qgetenv("PATH");
+    if (pathVariable.isNull())
+        return std::nullopt;
+    const QStringList folders = QString::fromLocal8Bit(pathVariable).split(u':', Qt::SkipEmptyParts);
+    for (const QString &folder : folders) {
+        const QString absoluteFolder = QDir::isAbsolutePath(folder) ? folder : QDir::current().absoluteFilePath(folder);
+        const QString candidate = TextUtil::appendingPathComponent(absoluteFolder, name);
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> firstExecutable(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (isExecutableFile(path))
+            return path;
+    }
+    return std::nullopt;
+}
+
+QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
+                                         QString displayExecutable, bool checkStatus)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    // svn converts file names through the locale's character set: plain "C" breaks on any non-ASCII
+    // name, while C.UTF-8 keeps the messages untranslated and the names intact.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
+    // A tool asking for a password must fail at once, not wait on a pipe nobody writes to.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+
+    QStringList displayed;
+    displayed.reserve(arguments.size() + 1);
+    displayed.push_back(program);
+    displayed.append(arguments);
+    const QString commandLine = shellEscaped(displayed);
+
+    process.start();
+    while (process.state() == QProcess::Starting)
+        co_await NextStateChange(process);
+    if (process.state() == QProcess::NotRunning && process.error() == QProcess::FailedToStart)
+        throw SVNClientError::launchFailed(QStringLiteral("Could not launch ") + displayExecutable + QStringLiteral(": ")
+                                           + process.errorString());
+    while (process.state() != QProcess::NotRunning)
+        co_await NextStateChange(process);
+
+    SVNCommandResult result;
+    result.commandLine = commandLine;
+    if (process.exitStatus() == QProcess::CrashExit) {
+        // Killed by a signal: report the signal number, never 0.
+        result.status = process.exitCode() != 0 ? process.exitCode() : -1;
+    } else {
+        result.status = process.exitCode();
+    }
+    result.stdoutData = process.readAllStandardOutput();
+    result.stderrData = process.readAllStandardError();
+    result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
+    result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
+    if (checkStatus && !result.succeeded())
+        throw SVNClientError::commandFailed(std::move(result));
+    co_return result;
+}
+
+} // namespace ToolRunner

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "SVNCommandResult.h"
+
+#include <QCoroTask>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The one place where child processes are started: environment, standard input, both output
+// pipes and the exit status are handled here for every tool.
+namespace ToolRunner {
+
+// A regular file that this process may execute. A folder with the x bit does not count.
+bool isExecutableFile(const QString &path);
+
+// Searches the folders of PATH, in order, for an executable file of that name.
+std::optional<QString> findExecutable(const QString &name);
+
+// The first of the paths that is an executable file.
+std::optional<QString> firstExecutable(const QStringList &paths);
+
+// Runs the program with the arguments, unchanged and without a shell, in the working folder when one
+// is given. The child gets this process's environment with LC_ALL=C.UTF-8 and the null device as
+// standard input. Throws launchFailed ("Could not launch <display>: <reason>") when the child does not
+// start, and commandFailed when checkStatus is set and the status is not 0.
+QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
+                                         QString displayExecutable, bool checkStatus);
+
+} // namespace ToolRunner

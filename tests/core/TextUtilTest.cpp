@@ -1,0 +1,72 @@
+#include "model/TextUtil.h"
+
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace TextUtil;
+
+TEST(TextUtil, StrictIntegers)
+{
+    EXPECT_EQ(parseInt64(u"42"), 42);
+    EXPECT_EQ(parseInt64(u"+7"), 7);
+    EXPECT_EQ(parseInt64(u"-13"), -13);
+    EXPECT_EQ(parseInt64(u"9223372036854775807"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(parseInt64(u"-9223372036854775808"), std::numeric_limits<qint64>::min());
+    for (const char16_t *bad : {u"", u"+", u"-", u" 1", u"1 ", u"1a", u"0x10", u"9223372036854775808",
+                                u"-9223372036854775809", u"1.0", u"١٢"})
+        EXPECT_FALSE(parseInt64(bad)) << QString::fromUtf16(bad).toStdString();
+}
+
+TEST(TextUtil, StrictInternetDates)
+{
+    const auto plain = parseInternetDateTime(u"2024-03-05T10:20:30Z");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->toMSecsSinceEpoch(), QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
+    const auto fraction = parseInternetDateTime(u"2024-03-05T10:20:30.123456Z");
+    ASSERT_TRUE(fraction);
+    EXPECT_EQ(fraction->toMSecsSinceEpoch() - plain->toMSecsSinceEpoch(), 123);
+    const auto offset = parseInternetDateTime(u"2024-03-05T12:20:30+02:00");
+    ASSERT_TRUE(offset);
+    EXPECT_EQ(*offset, *plain);
+    for (const char16_t *bad : {u"2024-03-05", u"2024-03-05 10:20:30Z", u"2024-03-05T10:20:30", u"2024-03-05t10:20:30z",
+                                u"2024-03-05T24:00:00Z", u"2024-02-30T10:00:00Z", u"2024-03-05T10:20:30,5Z",
+                                u"2024-03-05T10:20:30.Z", u"2024-03-05T10:20:30+0200", u"2024-13-01T00:00:00Z",
+                                u"2024-03-05T10:20:30Zjunk"})
+        EXPECT_FALSE(parseInternetDateTime(bad)) << QString::fromUtf16(bad).toStdString();
+}
+
+TEST(TextUtil, StrictUtf8AndTrims)
+{
+    EXPECT_EQ(decodeUtf8Strict("caf\xc3\xa9"), QString::fromUtf8("café"));
+    EXPECT_EQ(decodeUtf8Strict("bad \xff byte"), QString());
+    EXPECT_FALSE(isValidUtf8("\xc3"));
+    EXPECT_EQ(trimmed(QString::fromUtf16(u"\u00a0 x \u0085\n")), "x");
+    EXPECT_EQ(trimmedNewlines(QString::fromUtf16(u"\u2028\n x \r\n")), " x ");
+    EXPECT_EQ(trimmedSpacesAndTabs("\t a \n"), "a \n");
+}
+
+TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
+{
+    EXPECT_TRUE(localizedStandardLess("file2", "file10"));
+    EXPECT_FALSE(localizedStandardLess("file10", "file2"));
+    EXPECT_TRUE(localizedStandardLess("apple", "Banana"));
+    EXPECT_TRUE(localizedStandardLess("Apple", "banana"));
+    QList<QString> names = {"file10", "File2", "file1", "b", "a"};
+    sortByLocalizedKey(names, [](const QString &s) { return s; });
+    EXPECT_EQ(names, QList<QString>({"a", "b", "file1", "File2", "file10"}));
+}
+
+TEST(TextUtil, PathComponents)
+{
+    EXPECT_EQ(lastPathComponent("/a/b/"), "b");
+    EXPECT_EQ(lastPathComponent("/"), "/");
+    EXPECT_EQ(lastPathComponent("name"), "name");
+    EXPECT_EQ(deletingLastPathComponent("/a/b"), "/a");
+    EXPECT_EQ(deletingLastPathComponent("/a"), "/");
+    EXPECT_EQ(appendingPathComponent("/a/", "b"), "/a/b");
+    EXPECT_EQ(appendingPathComponent("/a", "b/c"), "/a/b/c");
+    EXPECT_EQ(splitLines("a\nb\n"), QStringList({"a", "b"}));
+    EXPECT_EQ(splitLines("a\n\nb"), QStringList({"a", "", "b"}));
+    EXPECT_EQ(splitLines(""), QStringList({""}));
+}

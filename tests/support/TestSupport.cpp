@@ -1,0 +1,123 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace TestSupport {
+
+QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory, int *status)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start();
+    process.waitForFinished(-1);
+    const QByteArray output = process.readAllStandardOutput();
+    const QByteArray error = process.readAllStandardError();
+    const int exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    if (status) {
+        *status = exitCode;
+    } else {
+        EXPECT_EQ(exitCode, 0) << program.toStdString() << " " << arguments.join(u' ').toStdString() << ": "
+                               << error.toStdString();
+    }
+    return output;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+Sandbox::Sandbox()
+{
+    m_oldHome = qgetenv("HOME");
+    const QString home = m_dir.filePath(QStringLiteral(".home"));
+    QDir().mkpath(home);
+    qputenv("HOME", QFile::encodeName(home));
+}
+
+Sandbox::~Sandbox()
+{
+    qputenv("HOME", m_oldHome);
+}
+
+QString Sandbox::filePath(const QString &relative) const
+{
+    return m_dir.filePath(relative);
+}
+
+SvnFixture SvnFixture::create(const QString &base, const QString &wcName)
+{
+    SvnFixture fixture;
+    QDir().mkpath(base);
+    fixture.repositoryPath = QDir(base).filePath(QStringLiteral("repo"));
+    fixture.repositoryUrl = QUrl::fromLocalFile(fixture.repositoryPath).toString(QUrl::FullyEncoded);
+    fixture.workingCopy = QDir(base).filePath(wcName);
+    if (!QFileInfo::exists(fixture.repositoryPath))
+        runTool(QStringLiteral("svnadmin"), {QStringLiteral("create"), fixture.repositoryPath});
+    runTool(QStringLiteral("svn"),
+            {QStringLiteral("checkout"), QStringLiteral("-q"), fixture.repositoryUrl, fixture.workingCopy});
+    return fixture;
+}
+
+void SvnFixture::commitAll(const QString &message) const
+{
+    runTool(QStringLiteral("svn"),
+            {QStringLiteral("add"), QStringLiteral("-q"), QStringLiteral("--force"), QStringLiteral(".")}, workingCopy);
+    runTool(QStringLiteral("svn"), {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message},
+            workingCopy);
+    runTool(QStringLiteral("svn"), {QStringLiteral("update"), QStringLiteral("-q")}, workingCopy);
+}
+
+QByteArray SvnFixture::svn(const QStringList &arguments, int *status) const
+{
+    return runTool(QStringLiteral("svn"), arguments, workingCopy, status);
+}
+
+GitFixture GitFixture::create(const QString &base, const QString &name)
+{
+    GitFixture fixture;
+    fixture.path = QDir(base).filePath(name);
+    QDir().mkpath(fixture.path);
+    runTool(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("-b"),
+                                    QStringLiteral("main"), fixture.path});
+    fixture.git({QStringLiteral("config"), QStringLiteral("user.name"), QStringLiteral("Test User")});
+    fixture.git({QStringLiteral("config"), QStringLiteral("user.email"), QStringLiteral("test@example.com")});
+    return fixture;
+}
+
+void GitFixture::commitAll(const QString &message) const
+{
+    git({QStringLiteral("add"), QStringLiteral("-A")});
+    git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message});
+}
+
+QByteArray GitFixture::git(const QStringList &arguments, int *status) const
+{
+    return runTool(QStringLiteral("git"), arguments, path, status);
+}
+
+} // namespace TestSupport

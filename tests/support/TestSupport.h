@@ -1,0 +1,119 @@
+#pragma once
+
+#include "tools/SVNCommandResult.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QEventLoop>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+namespace TestSupport::detail {
+
+template <typename T>
+QCoro::Task<> capture(QCoro::Task<T> task, std::optional<T> &value, std::exception_ptr &error, QEventLoop &loop,
+                      bool &done)
+{
+    try {
+        value.emplace(co_await std::move(task));
+    } catch (...) {
+        error = std::current_exception();
+    }
+    done = true;
+    loop.quit();
+}
+
+inline QCoro::Task<> capture(QCoro::Task<void> task, std::exception_ptr &error, QEventLoop &loop, bool &done)
+{
+    try {
+        co_await std::move(task);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    done = true;
+    loop.quit();
+}
+
+} // namespace TestSupport::detail
+
+// Runs a task to its end on a nested event loop and gives its value, or rethrows its error.
+// (QCoro::waitFor loses an error and then waits for ever.)
+template <typename T>
+T runTask(QCoro::Task<T> &&task)
+{
+    QEventLoop loop;
+    bool done = false;
+    std::optional<T> value;
+    std::exception_ptr error;
+    auto runner = TestSupport::detail::capture<T>(std::move(task), value, error, loop, done);
+    if (!done)
+        loop.exec();
+    if (error)
+        std::rethrow_exception(error);
+    return std::move(*value);
+}
+
+inline void runTask(QCoro::Task<void> &&task)
+{
+    QEventLoop loop;
+    bool done = false;
+    std::exception_ptr error;
+    auto runner = TestSupport::detail::capture(std::move(task), error, loop, done);
+    if (!done)
+        loop.exec();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+namespace TestSupport {
+
+// Runs a program synchronously (for fixtures); fails the current test when it exits non-zero.
+// The output is returned whole.
+QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory = QString(),
+                   int *status = nullptr);
+
+// Writes bytes to a file, creating its folders.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// A temporary folder with HOME pointed into it, so svn and git see no user configuration.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &relative) const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome;
+};
+
+// An svn repository made with svnadmin and a checked-out working copy.
+struct SvnFixture {
+    QString repositoryPath;
+    QString repositoryUrl;
+    QString workingCopy;
+
+    // Creates "<base>/repo" and checks it out into "<base>/<wcName>".
+    static SvnFixture create(const QString &base, const QString &wcName = QStringLiteral("wc"));
+    // Adds and commits everything under the working copy.
+    void commitAll(const QString &message = QStringLiteral("commit")) const;
+    QByteArray svn(const QStringList &arguments, int *status = nullptr) const;
+};
+
+// A git repository with an identity of its own for commits.
+struct GitFixture {
+    QString path;
+
+    static GitFixture create(const QString &base, const QString &name = QStringLiteral("gitrepo"));
+    void commitAll(const QString &message = QStringLiteral("commit")) const;
+    QByteArray git(const QStringList &arguments, int *status = nullptr) const;
+};
+
+} // namespace TestSupport
