@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+// One line of an ignore file.
+struct IgnoreRule {
+    QString basePath;
+    QString pattern;
+    bool isNegated = false;
+    bool directoryOnly = false;
+    bool anchored = false;
+    bool hasSlash = false;
+
+    // One rule, or nothing for a line that holds none (blank, comment, "!", only slashes).
+    static std::optional<IgnoreRule> fromLine(const QString &line, const QString &basePath);
+    static QString trimmingUnescapedTrailingSpaces(const QString &text);
+
+    bool operator==(const IgnoreRule &other) const
+    {
+        return basePath == other.basePath && pattern == other.pattern && isNegated == other.isNegated
+            && directoryOnly == other.directoryOnly && anchored == other.anchored && hasSlash == other.hasSlash;
+    }
+};
+
+// The rules of a project's ".gitignore" and ".korvelignore" files, in load order; the last matching
+// rule decides.
+class IgnoreRules {
+public:
+    IgnoreRules();
+    explicit IgnoreRules(QList<IgnoreRule> rules);
+    ~IgnoreRules();
+    IgnoreRules(const IgnoreRules &);
+    IgnoreRules &operator=(const IgnoreRules &);
+    IgnoreRules(IgnoreRules &&) noexcept;
+    IgnoreRules &operator=(IgnoreRules &&) noexcept;
+
+    // Reads the ignore files of the project folder, of every folder above a candidate path and of a
+    // candidate path that is itself a folder. Never fails.
+    static IgnoreRules load(const QString &root, const QStringList &candidatePaths);
+    // Components between "/" with empty and "." components dropped, joined with "/"; "" is the root.
+    static QString normalizePath(const QString &path);
+
+    bool ignores(const QString &path, bool isDirectory) const;
+    bool includes(const QString &path, bool isDirectory) const;
+    // Whether some negated rule could match a path strictly inside the folder.
+    bool hasIncludedDescendant(const QString &folder) const;
+
+    const QList<IgnoreRule> &rules() const;
+    bool isEmpty() const;
+
+private:
+    struct Compiled;
+    // Absent for none; true for ignored, false for included.
+    std::optional<bool> decision(const QString &path, bool isDirectory) const;
+
+    QList<IgnoreRule> m_rules;
+    std::shared_ptr<const Compiled> m_compiled;
+};
