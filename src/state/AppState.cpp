@@ -1,0 +1,181 @@
+#include "AppState.h"
+
+#include <QMetaObject>
+#include <QSettings>
+
+AppClients AppClients::real(QSettings *settings)
+{
+    AppClients clients;
+    clients.svn = std::make_unique<SVNClient>(settings);
+    clients.svnAdmin = std::make_unique<SVNAdminClient>(settings);
+    clients.git = std::make_unique<GitClient>();
+    clients.archiveZip = std::make_unique<ArchiveZipClient>();
+    return clients;
+}
+
+AppState::AppState(QSettings *settings, QObject *parent)
+    : AppState(settings, AppClients::real(settings), parent)
+{
+}
+
+AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_clients(std::move(clients))
+    , m_projectStore(settings)
+{
+    m_projects = m_projectStore.load();
+    if (!m_projects.isEmpty())
+        m_selectedProjectID = m_projects.first().id;
+}
+
+AppState::~AppState() = default;
+
+namespace {
+
+bool sameValue(const std::optional<AppAlert> &a, const std::optional<AppAlert> &b)
+{
+    return a.has_value() == b.has_value() && (!a || a->id == b->id);
+}
+
+bool sameValue(const std::optional<CommandOutput> &a, const std::optional<CommandOutput> &b)
+{
+    return a.has_value() == b.has_value() && (!a || a->id == b->id);
+}
+
+template <typename T>
+bool sameValue(const T &a, const T &b)
+{
+    return a == b;
+}
+
+} // namespace
+
+template <typename T>
+void AppState::assign(T &field, T &&value)
+{
+    if (sameValue(field, value))
+        return;
+    field = std::move(value);
+    emit changed();
+}
+
+void AppState::setProjects(QList<Project> value) { assign(m_projects, std::move(value)); }
+void AppState::setSelectedProjectID(std::optional<QUuid> value) { assign(m_selectedProjectID, std::move(value)); }
+void AppState::setSelectedTab(WorkflowTab value) { assign(m_selectedTab, std::move(value)); }
+
+void AppState::setChanges(QList<WorkingCopyItem> value)
+{
+    if (m_changes == value)
+        return;
+    m_changes = std::move(value);
+    m_changeIndex.clear();
+    m_changeIndex.reserve(m_changes.size());
+    for (qsizetype i = 0; i < m_changes.size(); ++i)
+        m_changeIndex.insert(m_changes[i].path, i);
+    emit changed();
+}
+
+void AppState::setSelectedChangeID(std::optional<QString> value) { assign(m_selectedChangeID, std::move(value)); }
+void AppState::setSelectedCommitPaths(QSet<QString> value) { assign(m_selectedCommitPaths, std::move(value)); }
+void AppState::setDiffText(QString value) { assign(m_diffText, std::move(value)); }
+
+void AppState::setLogEntries(QList<LogEntry> value)
+{
+    if (m_logEntries == value)
+        return;
+    m_logEntries = std::move(value);
+    ++m_logEntriesGeneration;
+    emit changed();
+}
+
+void AppState::setSelectedHistoryPath(std::optional<QString> value) { assign(m_selectedHistoryPath, std::move(value)); }
+void AppState::setSelectedRevision(std::optional<qint64> value) { assign(m_selectedRevision, std::move(value)); }
+void AppState::setHistoryDiffText(QString value) { assign(m_historyDiffText, std::move(value)); }
+void AppState::setArchiveEntries(QList<LogEntry> value) { assign(m_archiveEntries, std::move(value)); }
+void AppState::setSelectedArchiveEntryID(std::optional<qint64> value)
+{
+    assign(m_selectedArchiveEntryID, std::move(value));
+}
+void AppState::setIncomingEntries(QList<LogEntry> value) { assign(m_incomingEntries, std::move(value)); }
+void AppState::setSelectedIncomingRevision(std::optional<qint64> value)
+{
+    assign(m_selectedIncomingRevision, std::move(value));
+}
+void AppState::setIncomingDiffText(QString value) { assign(m_incomingDiffText, std::move(value)); }
+void AppState::setIncomingBaseRevision(std::optional<qint64> value) { assign(m_incomingBaseRevision, std::move(value)); }
+void AppState::setIncomingHeadRevision(std::optional<qint64> value) { assign(m_incomingHeadRevision, std::move(value)); }
+void AppState::setIncomingOutdatedItems(QList<WorkingCopyItem> value)
+{
+    assign(m_incomingOutdatedItems, std::move(value));
+}
+void AppState::setCommitMessage(QString value) { assign(m_commitMessage, std::move(value)); }
+void AppState::setRepositoryInfo(RepositoryInfo value) { assign(m_repositoryInfo, std::move(value)); }
+void AppState::setBusyMessage(std::optional<QString> value) { assign(m_busyMessage, std::move(value)); }
+void AppState::setAlert(std::optional<AppAlert> value) { assign(m_alert, std::move(value)); }
+void AppState::setCommandOutput(std::optional<CommandOutput> value) { assign(m_commandOutput, std::move(value)); }
+
+void AppState::showError(const QString &title, const std::exception &error)
+{
+    QString message;
+    const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
+    if (clientError && clientError->isCommandFailed()) {
+        const SVNCommandResult &result = clientError->result();
+        CommandOutput output;
+        output.title = title;
+        output.commandLine = result.commandLine;
+        output.status = result.status;
+        output.stdout = result.stdout;
+        output.stderr = result.stderr;
+        setCommandOutput(std::move(output));
+        if (!result.stderr.isEmpty())
+            message = result.stderr;
+        else if (!result.stdout.isEmpty())
+            message = result.stdout;
+        else
+            message = QStringLiteral("Command exited with status ") + QString::number(result.status) + u'.';
+    } else {
+        message = errorDescription(error);
+    }
+    AppAlert alert;
+    alert.title = title;
+    alert.message = message;
+    setAlert(std::move(alert));
+}
+
+AppState::LoadTicket AppState::beginLoad(LoadGroup group, const Project &project)
+{
+    return LoadTicket{group, ++m_loadSerials[static_cast<size_t>(group)], project.id};
+}
+
+bool AppState::isCurrent(const LoadTicket &ticket) const
+{
+    return m_loadSerials[static_cast<size_t>(ticket.group)] == ticket.serial && m_selectedProjectID == ticket.project;
+}
+
+void AppState::dropLoad(const LoadTicket &ticket, const QString &busyText)
+{
+    // A newer load of the same group owns the busy text now; leave it alone.
+    if (m_loadSerials[static_cast<size_t>(ticket.group)] != ticket.serial)
+        return;
+    if (!busyText.isEmpty() && m_busyMessage == busyText)
+        setBusyMessage(std::nullopt);
+}
+
+void AppState::startTask(std::function<QCoro::Task<>()> body)
+{
+    ++m_runningTasks;
+    QMetaObject::invokeMethod(
+        this, [this, body = std::move(body)]() mutable { runTask(std::move(body)); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body)
+{
+    // Nobody awaits these tasks, so an error escaping here would vanish silently.
+    try {
+        co_await body();
+    } catch (...) {
+    }
+    if (--m_runningTasks == 0)
+        emit idle();
+}

@@ -1,0 +1,250 @@
+#pragma once
+
+#include "model/CommandOutput.h"
+#include "model/LogEntry.h"
+#include "model/Project.h"
+#include "model/WorkingCopyItem.h"
+#include "parsers/IgnoreRules.h"
+#include "state/ProjectStore.h"
+#include "tools/ToolClients.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QSettings;
+
+// The tool clients the state runs; tests hand in fakes.
+struct AppClients {
+    std::unique_ptr<SVNClient> svn;
+    std::unique_ptr<SVNAdminClient> svnAdmin;
+    std::unique_ptr<GitClient> git;
+    std::unique_ptr<ArchiveZipClient> archiveZip;
+
+    // The real clients, reading the chosen svn path from the settings.
+    static AppClients real(QSettings *settings);
+};
+
+// The one state object of the application: everything the window shows, the loaders that fill it and
+// the actions the user runs. Lives on the UI thread. Every change of a published property emits
+// `changed()` once; views coalesce those into one re-render per event-loop turn.
+class AppState : public QObject {
+    Q_OBJECT
+
+public:
+    // The settings hold the project list and the chosen svn path; they must outlive the state.
+    explicit AppState(QSettings *settings, QObject *parent = nullptr);
+    AppState(QSettings *settings, AppClients clients, QObject *parent = nullptr);
+    ~AppState() override;
+
+    // Published properties.
+    const QList<Project> &projects() const { return m_projects; }
+    const std::optional<QUuid> &selectedProjectID() const { return m_selectedProjectID; }
+    WorkflowTab selectedTab() const { return m_selectedTab; }
+    const QList<WorkingCopyItem> &changes() const { return m_changes; }
+    const std::optional<QString> &selectedChangeID() const { return m_selectedChangeID; }
+    const QSet<QString> &selectedCommitPaths() const { return m_selectedCommitPaths; }
+    const QString &diffText() const { return m_diffText; }
+    const QList<LogEntry> &logEntries() const { return m_logEntries; }
+    const std::optional<QString> &selectedHistoryPath() const { return m_selectedHistoryPath; }
+    const std::optional<qint64> &selectedRevision() const { return m_selectedRevision; }
+    const QString &historyDiffText() const { return m_historyDiffText; }
+    const QList<LogEntry> &archiveEntries() const { return m_archiveEntries; }
+    const std::optional<qint64> &selectedArchiveEntryID() const { return m_selectedArchiveEntryID; }
+    const QList<LogEntry> &incomingEntries() const { return m_incomingEntries; }
+    const std::optional<qint64> &selectedIncomingRevision() const { return m_selectedIncomingRevision; }
+    const QString &incomingDiffText() const { return m_incomingDiffText; }
+    const std::optional<qint64> &incomingBaseRevision() const { return m_incomingBaseRevision; }
+    const std::optional<qint64> &incomingHeadRevision() const { return m_incomingHeadRevision; }
+    const QList<WorkingCopyItem> &incomingOutdatedItems() const { return m_incomingOutdatedItems; }
+    const QString &commitMessage() const { return m_commitMessage; }
+    const RepositoryInfo &repositoryInfo() const { return m_repositoryInfo; }
+    const std::optional<QString> &busyMessage() const { return m_busyMessage; }
+    const std::optional<AppAlert> &alert() const { return m_alert; }
+    const std::optional<CommandOutput> &commandOutput() const { return m_commandOutput; }
+
+    // Writers; each notifies only when the value really changes.
+    void setProjects(QList<Project> value);
+    void setSelectedProjectID(std::optional<QUuid> value);
+    void setSelectedTab(WorkflowTab value);
+    void setChanges(QList<WorkingCopyItem> value);
+    void setSelectedChangeID(std::optional<QString> value);
+    void setSelectedCommitPaths(QSet<QString> value);
+    void setDiffText(QString value);
+    void setLogEntries(QList<LogEntry> value);
+    void setSelectedHistoryPath(std::optional<QString> value);
+    void setSelectedRevision(std::optional<qint64> value);
+    void setHistoryDiffText(QString value);
+    void setArchiveEntries(QList<LogEntry> value);
+    void setSelectedArchiveEntryID(std::optional<qint64> value);
+    void setIncomingEntries(QList<LogEntry> value);
+    void setSelectedIncomingRevision(std::optional<qint64> value);
+    void setIncomingDiffText(QString value);
+    void setIncomingBaseRevision(std::optional<qint64> value);
+    void setIncomingHeadRevision(std::optional<qint64> value);
+    void setIncomingOutdatedItems(QList<WorkingCopyItem> value);
+    void setCommitMessage(QString value);
+    void setRepositoryInfo(RepositoryInfo value);
+    void setBusyMessage(std::optional<QString> value);
+    void setAlert(std::optional<AppAlert> value);
+    void setCommandOutput(std::optional<CommandOutput> value);
+
+    // The clients.
+    SVNClient &client() const { return *m_clients.svn; }
+    SVNAdminClient &adminClient() const { return *m_clients.svnAdmin; }
+    GitClient &gitClient() const { return *m_clients.git; }
+    ArchiveZipClient &archiveZipClient() const { return *m_clients.archiveZip; }
+
+    // Derived selections.
+    std::optional<Project> selectedProject() const;
+    std::optional<WorkingCopyItem> selectedChange() const;
+    std::optional<LogEntry> selectedArchiveEntry() const;
+    std::optional<LogEntry> selectedIncomingLogEntry() const;
+    const QList<FileHistoryItem> &fileHistoryItems() const;
+    std::optional<FileHistoryItem> selectedFileHistoryItem() const;
+    QList<FileHistoryRevision> selectedFileHistoryRevisions() const;
+    std::optional<FileHistoryRevision> selectedFileHistoryRevision() const;
+    QString selectedProjectName() const;
+    QString selectedProjectPath() const;
+    std::optional<RepositoryKind> selectedProjectKind() const;
+    QString selectedActionPath() const;
+    QString selectedRevisionToken() const;
+    QString incomingRangeDescription() const;
+    QString workingCopyPath(const QString &repositoryPath) const;
+
+    // Refresh entry points: each returns at once; the work runs in a task on the next event-loop turn.
+    void start();
+    void refreshAll();
+    void projectSelectionChanged();
+    void tabChanged();
+    void refreshHistory();
+    void refreshIncoming();
+    void refreshArchives();
+    void refreshStatus();
+
+    // Selection change handlers, called by the lists when the user changes a selection.
+    void selectedChangeChanged();
+    void selectedHistoryPathChanged();
+    void selectedHistoryRevisionChanged();
+    void selectedIncomingRevisionChanged();
+
+    // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
+    void showError(const QString &title, const std::exception &error);
+
+    // Location helpers.
+    static bool workingCopyPathIsDirectory(const QString &path, const QString &folder);
+    static std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
+    static QString ignoreFileURL(const Project &project);
+    static QString escapedIgnorePattern(const QString &path);
+    // The status list after the project's ignore rules: ignored paths hidden, re-included ones shown
+    // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
+    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
+                                                                   const QString &root, const IgnoreRules &rules);
+    static QList<WorkingCopyItem> includedUnversionedDescendants(const QString &folder, const QString &root,
+                                                                 const IgnoreRules &rules);
+
+    // Tasks started by the entry points that have not finished yet (tests wait for zero).
+    int runningTasks() const { return m_runningTasks; }
+
+signals:
+    // Some published property changed.
+    void changed();
+    // The last running task finished.
+    void idle();
+
+protected:
+    // Groups of loads: within a group the last started load wins; older ones drop their results.
+    enum class LoadGroup { status, info, incoming, history, archives, changeDiff, historyDiff, incomingDiff, count };
+    struct LoadTicket {
+        LoadGroup group;
+        quint64 serial;
+        QUuid project;
+    };
+    LoadTicket beginLoad(LoadGroup group, const Project &project);
+    // Still the newest load of its group, and its project still selected.
+    bool isCurrent(const LoadTicket &ticket) const;
+    // Drops a stale load; clears its busy text only when no newer load of the group took over.
+    void dropLoad(const LoadTicket &ticket, const QString &busyText);
+
+    // Runs the body on the next event-loop turn, counted in runningTasks(); errors are swallowed.
+    void startTask(std::function<QCoro::Task<>()> body);
+
+    // Loaders.
+    QCoro::Task<> refreshSelectedProjectKind();
+    QCoro::Task<std::pair<QString, RepositoryKind>> detectRepository(QString folder);
+    QCoro::Task<QString> svnWorkingCopyRoot(QString folder);
+    QCoro::Task<QString> gitWorkingCopyRoot(QString folder);
+    QCoro::Task<> loadStatus();
+    QCoro::Task<> loadInfo();
+    QCoro::Task<RepositoryInfo> loadGitInfo(Project project);
+    QCoro::Task<> loadIncoming();
+    void clearIncoming();
+    QCoro::Task<QList<LogEntry>> loadLogEntries(Project project, int limit = 100);
+    QCoro::Task<> loadHistory();
+    QCoro::Task<> loadArchives();
+    QCoro::Task<> loadDiffForSelectedChange();
+    QCoro::Task<> loadDiffForSelectedHistoryRevision();
+    QCoro::Task<> loadDiffForSelectedIncomingRevision();
+    std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
+
+    QCoro::Task<> refreshAllTask();
+    QCoro::Task<> refreshTabTask(WorkflowTab tab);
+    QCoro::Task<> refreshStatusTask();
+
+    bool m_historyNeedsReload = false;
+    bool m_archivesNeedsReload = false;
+    bool m_incomingNeedsReload = false;
+
+    QSettings *m_settings;
+    AppClients m_clients;
+    ProjectStore m_projectStore;
+
+private:
+    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
+    template <typename T>
+    void assign(T &field, T &&value);
+
+    QList<Project> m_projects;
+    std::optional<QUuid> m_selectedProjectID;
+    WorkflowTab m_selectedTab = WorkflowTab::changes;
+    QList<WorkingCopyItem> m_changes;
+    std::optional<QString> m_selectedChangeID;
+    QSet<QString> m_selectedCommitPaths;
+    QString m_diffText;
+    QList<LogEntry> m_logEntries;
+    std::optional<QString> m_selectedHistoryPath;
+    std::optional<qint64> m_selectedRevision;
+    QString m_historyDiffText;
+    QList<LogEntry> m_archiveEntries;
+    std::optional<qint64> m_selectedArchiveEntryID;
+    QList<LogEntry> m_incomingEntries;
+    std::optional<qint64> m_selectedIncomingRevision;
+    QString m_incomingDiffText;
+    std::optional<qint64> m_incomingBaseRevision;
+    std::optional<qint64> m_incomingHeadRevision;
+    QList<WorkingCopyItem> m_incomingOutdatedItems;
+    QString m_commitMessage;
+    RepositoryInfo m_repositoryInfo;
+    std::optional<QString> m_busyMessage;
+    std::optional<AppAlert> m_alert;
+    std::optional<CommandOutput> m_commandOutput;
+
+    // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.
+    std::optional<QUuid> m_statusProjectID;
+
+    QHash<QString, qsizetype> m_changeIndex;
+    quint64 m_logEntriesGeneration = 0;
+    mutable std::optional<std::pair<quint64, std::optional<QString>>> m_fileHistoryKey;
+    mutable QList<FileHistoryItem> m_fileHistoryItems;
+
+    std::array<quint64, static_cast<size_t>(LoadGroup::count)> m_loadSerials{};
+    int m_runningTasks = 0;
+};

@@ -1,0 +1,194 @@
+#include "AppState.h"
+
+#include "model/TextUtil.h"
+#include "parsers/UnifiedDiffParser.h"
+
+#include <QCoroFuture>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
+
+// The diff of a file that is not under version control: every line added. Only regular files are
+// read, and nothing over 16 MiB.
+QString localUnifiedDiff(const QString &path, const QString &root)
+{
+    const QFileInfo info(TextUtil::appendingPathComponent(root, path));
+    if (!info.exists())
+        return QStringLiteral("(file not found)");
+    if (info.isDir())
+        return QStringLiteral("(unversioned directory)");
+    if (!info.isFile() || info.size() > largestUnversionedDiff)
+        return QStringLiteral("(binary or unreadable file)");
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("(binary or unreadable file)");
+    const QByteArray bytes = file.read(largestUnversionedDiff + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > largestUnversionedDiff || !TextUtil::isValidUtf8(bytes))
+        return QStringLiteral("(binary or unreadable file)");
+    return UnifiedDiffParser::unversionedFileDiff(path, TextUtil::decodeUtf8Strict(bytes));
+}
+
+// Empty output (once line ends are trimmed) shows the tool's error text when there is one.
+QString revisionDiffText(const SVNCommandResult &result)
+{
+    if (!TextUtil::trimmedNewlines(result.stdout).isEmpty())
+        return result.stdout;
+    if (!result.stderr.isEmpty())
+        return result.stderr;
+    return QStringLiteral("(no text diff)");
+}
+
+// A path operand svn cannot take for an option: "./-r" instead of "-r".
+QString svnLocalPathOperand(const QString &path)
+{
+    return path.startsWith(u'-') ? QStringLiteral("./") + path : path;
+}
+
+} // namespace
+
+void AppState::selectedChangeChanged()
+{
+    startTask([this] { return loadDiffForSelectedChange(); });
+}
+
+void AppState::selectedHistoryPathChanged()
+{
+    const QList<FileHistoryRevision> revisions = selectedFileHistoryRevisions();
+    bool kept = false;
+    if (m_selectedRevision) {
+        for (const FileHistoryRevision &revision : revisions) {
+            if (revision.revision == *m_selectedRevision) {
+                kept = true;
+                break;
+            }
+        }
+    }
+    if (!kept)
+        setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
+    startTask([this] { return loadDiffForSelectedHistoryRevision(); });
+}
+
+void AppState::selectedHistoryRevisionChanged()
+{
+    startTask([this] { return loadDiffForSelectedHistoryRevision(); });
+}
+
+void AppState::selectedIncomingRevisionChanged()
+{
+    startTask([this] { return loadDiffForSelectedIncomingRevision(); });
+}
+
+QCoro::Task<> AppState::loadDiffForSelectedChange()
+{
+    const std::optional<Project> project = selectedProject();
+    const std::optional<WorkingCopyItem> change = selectedChange();
+    if (!project || !change) {
+        ++m_loadSerials[static_cast<size_t>(LoadGroup::changeDiff)];
+        setDiffText(QString());
+        co_return;
+    }
+    const LoadTicket ticket = beginLoad(LoadGroup::changeDiff, *project);
+    QString text;
+    if (change->kind == SVNStatusKind::unversioned) {
+        text = co_await QtConcurrent::run(localUnifiedDiff, change->path, project->path);
+    } else {
+        const bool git = project->kind == RepositoryKind::git;
+        const QStringList arguments = git
+            ? QStringList{QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
+            : QStringList{QStringLiteral("diff"), svnLocalPathOperand(change->path)};
+        ToolClient &tool = git ? static_cast<ToolClient &>(gitClient()) : client();
+        try {
+            const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
+            text = TextUtil::trimmedNewlines(result.stdout).isEmpty() ? QStringLiteral("(no text diff)") : result.stdout;
+        } catch (const std::exception &error) {
+            text = errorDescription(error);
+        }
+    }
+    if (!isCurrent(ticket))
+        co_return;
+    setDiffText(std::move(text));
+}
+
+QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project || !m_selectedHistoryPath || !m_selectedRevision) {
+        ++m_loadSerials[static_cast<size_t>(LoadGroup::historyDiff)];
+        setHistoryDiffText(QString());
+        co_return;
+    }
+    const QString path = *m_selectedHistoryPath;
+    const qint64 revision = *m_selectedRevision;
+    QStringList arguments;
+    if (project->kind == RepositoryKind::git) {
+        const std::optional<FileHistoryRevision> selected = selectedFileHistoryRevision();
+        if (!selected || !selected->commitHash) {
+            ++m_loadSerials[static_cast<size_t>(LoadGroup::historyDiff)];
+            setHistoryDiffText(QString());
+            co_return;
+        }
+        arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
+                     QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), *selected->commitHash,
+                     QStringLiteral("--"), path};
+    } else {
+        const std::optional<QString> url = repositoryURL(path, revision);
+        arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),
+                     url ? *url : svnLocalPathOperand(path)};
+    }
+    const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
+    QString text;
+    try {
+        ToolClient &tool = project->kind == RepositoryKind::git ? static_cast<ToolClient &>(gitClient()) : client();
+        text = revisionDiffText(co_await tool.run(arguments, project->path, false));
+    } catch (const std::exception &error) {
+        text = errorDescription(error);
+    }
+    if (!isCurrent(ticket))
+        co_return;
+    setHistoryDiffText(std::move(text));
+}
+
+QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project || project->kind != RepositoryKind::svn || !m_selectedIncomingRevision) {
+        ++m_loadSerials[static_cast<size_t>(LoadGroup::incomingDiff)];
+        setIncomingDiffText(QString());
+        co_return;
+    }
+    const LoadTicket ticket = beginLoad(LoadGroup::incomingDiff, *project);
+    const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));
+    const QStringList arguments{QStringLiteral("diff"), QStringLiteral("-c"),
+                                QString::number(*m_selectedIncomingRevision), url};
+    QString text;
+    try {
+        text = revisionDiffText(co_await client().run(arguments, project->path, false));
+    } catch (const std::exception &error) {
+        text = errorDescription(error);
+    }
+    if (!isCurrent(ticket))
+        co_return;
+    setIncomingDiffText(std::move(text));
+}
+
+std::optional<QString> AppState::repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const
+{
+    if (!m_repositoryInfo.url)
+        return std::nullopt;
+    QUrl url(*m_repositoryInfo.url, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return std::nullopt;
+    QString path = url.path(QUrl::FullyEncoded);
+    for (const QString &piece : workingCopyPath.split(u'/', Qt::SkipEmptyParts)) {
+        if (!path.endsWith(u'/'))
+            path += u'/';
+        path += QString::fromLatin1(QUrl::toPercentEncoding(piece, "!$&'()*+,;=:@"));
+    }
+    url.setPath(path, QUrl::TolerantMode);
+    return url.toString(QUrl::FullyEncoded) + u'@' + QString::number(pegRevision);
+}

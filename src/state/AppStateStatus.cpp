@@ -1,0 +1,251 @@
+#include "AppState.h"
+
+#include "model/TextUtil.h"
+#include "parsers/GitParsers.h"
+#include "parsers/SVNXMLParsers.h"
+
+#include <QCoroFuture>
+#include <QDir>
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <array>
+
+namespace {
+
+const QString loadingStatus = QStringLiteral("Loading status");
+
+struct StatusOutcome {
+    QList<WorkingCopyItem> changes;
+};
+
+// The reading, the ignore files and the filter of one status run; kept off the UI thread because a
+// large working copy makes each of them take a while.
+StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QString &root)
+{
+    const QList<WorkingCopyItem> items =
+        kind == RepositoryKind::git ? GitParsers::parseStatus(output) : SVNXMLParsers::parseStatus(output);
+    QStringList candidates;
+    candidates.reserve(items.size());
+    for (const WorkingCopyItem &item : items)
+        candidates.push_back(item.path);
+    const IgnoreRules rules = IgnoreRules::load(root, candidates);
+    return StatusOutcome{AppState::statusItemsByApplyingIgnoreRules(items, root, rules)};
+}
+
+} // namespace
+
+QCoro::Task<> AppState::loadStatus()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project)
+        co_return;
+    const LoadTicket ticket = beginLoad(LoadGroup::status, *project);
+    setBusyMessage(loadingStatus);
+    const QStringList arguments = project->kind == RepositoryKind::git
+        ? QStringList{QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("--untracked-files=all"),
+                      QStringLiteral("--ignored")}
+        : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
+    ToolClient &tool = project->kind == RepositoryKind::git ? static_cast<ToolClient &>(gitClient()) : client();
+    SVNCommandResult result;
+    try {
+        result = co_await tool.run(arguments, project->path);
+    } catch (const std::exception &error) {
+        if (!isCurrent(ticket)) {
+            dropLoad(ticket, loadingStatus);
+            co_return;
+        }
+        setBusyMessage(std::nullopt);
+        showError(QStringLiteral("Status Failed"), error);
+        co_return;
+    }
+    if (!isCurrent(ticket)) {
+        dropLoad(ticket, loadingStatus);
+        co_return;
+    }
+
+    StatusOutcome outcome = co_await QtConcurrent::run(readStatus, project->kind, result.stdout, project->path);
+    if (!isCurrent(ticket)) {
+        dropLoad(ticket, loadingStatus);
+        co_return;
+    }
+
+    // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
+    // project, and paths new to the list, get the default ticks.
+    const bool sameProject = m_statusProjectID == project->id;
+    QSet<QString> ticked;
+    for (const WorkingCopyItem &item : outcome.changes) {
+        const bool wasListed = sameProject && m_changeIndex.contains(item.path);
+        const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : isCommittableByDefault(item.kind);
+        if (tick)
+            ticked.insert(item.path);
+    }
+    setChanges(std::move(outcome.changes));
+    m_statusProjectID = project->id;
+    setSelectedCommitPaths(std::move(ticked));
+    if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
+        setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.first().path));
+    setBusyMessage(std::nullopt);
+    co_await loadDiffForSelectedChange();
+}
+
+QCoro::Task<> AppState::loadInfo()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project)
+        co_return;
+    const LoadTicket ticket = beginLoad(LoadGroup::info, *project);
+    RepositoryInfo info;
+    try {
+        if (project->kind == RepositoryKind::git) {
+            info = co_await loadGitInfo(*project);
+        } else {
+            const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
+            const SVNCommandResult result = co_await client().run(arguments, project->path);
+            info = SVNXMLParsers::parseInfo(result.stdout);
+        }
+    } catch (...) {
+        info = RepositoryInfo();
+    }
+    if (!isCurrent(ticket))
+        co_return;
+    setRepositoryInfo(std::move(info));
+}
+
+QCoro::Task<RepositoryInfo> AppState::loadGitInfo(Project project)
+{
+    const std::array<std::pair<QStringList, bool>, 6> queries = {{
+        {{QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, true},
+        {{QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")}, false},
+        {{QStringLiteral("rev-parse"), QStringLiteral("--short"), QStringLiteral("HEAD")}, false},
+        {{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("remote.origin.url")}, false},
+        {{QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%an")}, false},
+        {{QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%aI")}, false},
+    }};
+    // All six start at once; they are awaited in order.
+    std::vector<QCoro::Task<SVNCommandResult>> running;
+    running.reserve(queries.size());
+    for (const auto &[arguments, checkStatus] : queries)
+        running.push_back(gitClient().run(arguments, project.path, checkStatus));
+
+    std::array<QString, 6> outputs;
+    std::exception_ptr failure;
+    for (size_t i = 0; i < running.size(); ++i) {
+        try {
+            const SVNCommandResult result = co_await std::move(running[i]);
+            if (!failure)
+                outputs[i] = result.stdout.trimmed();
+        } catch (...) {
+            // The remaining queries still run to their end before the first error is passed on.
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+
+    const QString &root = outputs[0];
+    const QString &branch = outputs[1];
+    const QString &hash = outputs[2];
+    const QString &remote = outputs[3];
+    QStringList revisionParts;
+    if (!branch.isEmpty())
+        revisionParts << branch;
+    if (!hash.isEmpty())
+        revisionParts << hash;
+
+    RepositoryInfo info;
+    info.workingCopyRoot = root.isEmpty() ? project.path : root;
+    info.url = remote.isEmpty() ? root : remote;
+    info.repositoryRoot = root;
+    info.revision = revisionParts.join(u' ');
+    info.lastChangedAuthor = outputs[4];
+    info.lastChangedDate = TextUtil::parseInternetDateTime(outputs[5]);
+    co_return info;
+}
+
+QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
+                                                                  const QString &root, const IgnoreRules &rules)
+{
+    QList<WorkingCopyItem> result;
+    QSet<QString> seen;
+    auto appendIfNeeded = [&](WorkingCopyItem item) {
+        QString path = IgnoreRules::normalizePath(item.path);
+        if (path.isEmpty() || seen.contains(path))
+            return;
+        seen.insert(path);
+        item.path = std::move(path);
+        result.push_back(std::move(item));
+    };
+
+    const bool noRules = rules.isEmpty();
+    for (const WorkingCopyItem &item : items) {
+        if (noRules) {
+            if (item.kind != SVNStatusKind::ignored)
+                appendIfNeeded(item);
+            continue;
+        }
+        const QString path = IgnoreRules::normalizePath(item.path);
+        const bool isDirectory = workingCopyPathIsDirectory(path, root);
+        const bool ignored = rules.ignores(path, isDirectory);
+        const bool included = !ignored && rules.includes(path, isDirectory);
+        if (ignored) {
+            if (item.kind == SVNStatusKind::unversioned && isDirectory) {
+                for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules))
+                    appendIfNeeded(inner);
+            }
+            continue;
+        }
+        if (item.kind == SVNStatusKind::ignored) {
+            if (!included)
+                continue;
+            WorkingCopyItem shown = item;
+            shown.kind = SVNStatusKind::unversioned;
+            appendIfNeeded(std::move(shown));
+            continue;
+        }
+        appendIfNeeded(item);
+    }
+    TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
+    return result;
+}
+
+QList<WorkingCopyItem> AppState::includedUnversionedDescendants(const QString &folder, const QString &root,
+                                                                const IgnoreRules &rules)
+{
+    if (!rules.hasIncludedDescendant(folder))
+        return {};
+    QList<WorkingCopyItem> listed;
+    // Depth first, pre-order; symbolic links to folders are listed but never entered, so the walk
+    // cannot loop or leave the project.
+    std::vector<QString> pending{folder};
+    while (!pending.empty()) {
+        const QString current = pending.back();
+        pending.pop_back();
+        const QFileInfoList entries =
+            QDir(TextUtil::appendingPathComponent(root, current))
+                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        std::vector<QString> subfolders;
+        for (const QFileInfo &entry : entries) {
+            const QString name = entry.fileName();
+            if (name == u".git" || name == u".svn")
+                continue;
+            const QString relative = current + u'/' + name;
+            const bool isDirectory = entry.isDir();
+            const bool descend = isDirectory && !entry.isSymLink();
+            if (rules.ignores(relative, isDirectory)) {
+                if (descend && rules.hasIncludedDescendant(relative))
+                    subfolders.push_back(relative);
+                continue;
+            }
+            listed.push_back(WorkingCopyItem{relative, SVNStatusKind::unversioned, SVNStatusKind::none, std::nullopt,
+                                             std::nullopt, false});
+            if (descend)
+                subfolders.push_back(relative);
+        }
+        // Walk the subfolders in name order: push them reversed onto the stack.
+        for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+            pending.push_back(*it);
+    }
+    return listed;
+}
