@@ -121,13 +121,7 @@ void AppState::showError(const QString &title, const std::exception &error)
     const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
     if (clientError && clientError->isCommandFailed()) {
         const SVNCommandResult &result = clientError->result();
-        CommandOutput output;
-        output.title = title;
-        output.commandLine = result.commandLine;
-        output.status = result.status;
-        output.stdout = result.stdout;
-        output.stderr = result.stderr;
-        setCommandOutput(std::move(output));
+        setCommandOutput(output(title, result));
         if (!result.stderr.isEmpty())
             message = result.stderr;
         else if (!result.stdout.isEmpty())
@@ -137,10 +131,7 @@ void AppState::showError(const QString &title, const std::exception &error)
     } else {
         message = errorDescription(error);
     }
-    AppAlert alert;
-    alert.title = title;
-    alert.message = message;
-    setAlert(std::move(alert));
+    showAlert(title, message);
 }
 
 AppState::LoadTicket AppState::beginLoad(LoadGroup group, const Project &project)

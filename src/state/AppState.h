@@ -4,6 +4,7 @@
 #include "model/LogEntry.h"
 #include "model/Project.h"
 #include "model/WorkingCopyItem.h"
+#include "state/AppDialogs.h"
 #include "parsers/IgnoreRules.h"
 #include "state/ProjectStore.h"
 #include "tools/ToolClients.h"
@@ -154,6 +155,19 @@ public:
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
 
+    // The modal dialogs the actions ask through; the window sets them. Without any, every question
+    // reads as cancelled.
+    void setDialogs(AppDialogs *dialogs) { m_dialogs = dialogs; }
+    AppDialogs *dialogs() const { return m_dialogs; }
+
+    // Repository actions: projects, checkout, create, import and export.
+
+    // Repository actions: working-copy paths and commit.
+
+    // Repository actions: history, remote, properties, svn executable and free-form command.
+
+    // Repository actions: ignore files, archive zips and Git branches.
+
 signals:
     // Some published property changed.
     void changed();
@@ -195,6 +209,22 @@ protected:
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
 
+    // The command frame: busy message, the run, the output, the reloads, and the failure alert.
+    QCoro::Task<> runCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
+                             bool showOutput);
+    QCoro::Task<> runGitCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
+                                bool showOutput);
+    void runSelectedProjectCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
+                                   bool showOutput);
+    void runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
+    static CommandOutput output(const QString &title, const SVNCommandResult &result);
+    // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
+    QCoro::Task<> reloadAfterCommand();
+    // A form's values by key, trimmed; nothing when cancelled.
+    std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
+    bool confirm(const QString &title, const QString &message);
+    void showAlert(const QString &title, const QString &message);
+
     QCoro::Task<> refreshAllTask();
     QCoro::Task<> refreshTabTask(WorkflowTab tab);
     QCoro::Task<> refreshStatusTask();
@@ -205,10 +235,13 @@ protected:
 
     QSettings *m_settings;
     AppClients m_clients;
+    AppDialogs *m_dialogs = nullptr;
     ProjectStore m_projectStore;
 
 private:
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
+    QCoro::Task<> runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
+                                 bool refreshAfter, bool showOutput);
     template <typename T>
     void assign(T &field, T &&value);
 

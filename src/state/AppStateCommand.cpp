@@ -1,0 +1,132 @@
+#include "AppState.h"
+
+CommandOutput AppState::output(const QString &title, const SVNCommandResult &result)
+{
+    CommandOutput output;
+    output.title = title;
+    output.commandLine = result.commandLine;
+    output.status = result.status;
+    output.stdout = result.stdout;
+    output.stderr = result.stderr;
+    return output;
+}
+
+void AppState::showAlert(const QString &title, const QString &message)
+{
+    AppAlert alert;
+    alert.title = title;
+    alert.message = message;
+    setAlert(std::move(alert));
+}
+
+QCoro::Task<> AppState::runCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
+                                   bool showOutput)
+{
+    co_await runToolCommand(client(), std::move(title), std::move(arguments), std::move(workingDirectory),
+                            refreshAfter, showOutput);
+}
+
+QCoro::Task<> AppState::runGitCommand(QString title, QStringList arguments, QString workingDirectory,
+                                      bool refreshAfter, bool showOutput)
+{
+    co_await runToolCommand(gitClient(), std::move(title), std::move(arguments), std::move(workingDirectory),
+                            refreshAfter, showOutput);
+}
+
+QCoro::Task<> AppState::runToolCommand(ToolClient &tool, QString title, QStringList arguments,
+                                       QString workingDirectory, bool refreshAfter, bool showOutput)
+{
+    setBusyMessage(title);
+    SVNCommandResult result;
+    try {
+        result = co_await tool.run(arguments, workingDirectory);
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(title + QStringLiteral(" Failed"), error);
+        co_return;
+    }
+    setBusyMessage(std::nullopt);
+    if (showOutput || !result.stdout.isEmpty() || !result.stderr.isEmpty())
+        setCommandOutput(output(title, result));
+    if (refreshAfter)
+        co_await reloadAfterCommand();
+}
+
+QCoro::Task<> AppState::reloadAfterCommand()
+{
+    co_await loadStatus();
+    co_await loadInfo();
+    // The tab is read anew at each step: a switch during the reload counts.
+    if (m_selectedTab == WorkflowTab::history)
+        co_await loadHistory();
+    else
+        m_historyNeedsReload = true;
+    if (m_selectedTab == WorkflowTab::archives)
+        co_await loadArchives();
+    else
+        m_archivesNeedsReload = true;
+    if (m_selectedTab == WorkflowTab::incoming)
+        co_await loadIncoming();
+    else
+        m_incomingNeedsReload = true;
+}
+
+void AppState::runSelectedProjectCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
+                                         bool showOutput)
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project) {
+        showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
+        return;
+    }
+    if (project->kind != RepositoryKind::svn) {
+        showAlert(QStringLiteral("SVN Command Unavailable"),
+                  QStringLiteral("This project is a Git repository. Use Git-backed actions from Changes and History."));
+        return;
+    }
+    const QString folder = project->path;
+    startTask([this, title, arguments, folder, refreshAfter, showOutput] {
+        return runCommand(title, arguments, folder, refreshAfter, showOutput);
+    });
+}
+
+void AppState::runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
+                                     bool showOutput)
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project) {
+        showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
+        return;
+    }
+    if (project->kind != RepositoryKind::git) {
+        showAlert(QStringLiteral("Git Command Unavailable"), QStringLiteral("This project is an SVN working copy."));
+        return;
+    }
+    const QString folder = project->path;
+    startTask([this, title, arguments, folder, refreshAfter, showOutput] {
+        return runGitCommand(title, arguments, folder, refreshAfter, showOutput);
+    });
+}
+
+std::optional<QHash<QString, QString>> AppState::prompt(const QString &title, const QList<PromptField> &fields)
+{
+    if (!m_dialogs)
+        return std::nullopt;
+    m_dialogs->bringToFront();
+    const std::optional<QStringList> texts = m_dialogs->prompt(title, fields);
+    if (!texts)
+        return std::nullopt;
+    QHash<QString, QString> values;
+    // A key that comes again takes the text of its lower row.
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        values.insert(fields[i].key, texts->value(i).trimmed());
+    return values;
+}
+
+bool AppState::confirm(const QString &title, const QString &message)
+{
+    if (!m_dialogs)
+        return false;
+    m_dialogs->bringToFront();
+    return m_dialogs->confirm(title, message);
+}

@@ -1,0 +1,282 @@
+// The state against real svn and git repositories made in a temporary folder.
+#include "support/FakeClients.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace TestSupport;
+
+namespace {
+
+struct RealFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    std::unique_ptr<AppState> state;
+
+    void open(const QString &path, RepositoryKind kind, const QString &name = QStringLiteral("project"))
+    {
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), name, path, kind}});
+        state = std::make_unique<AppState>(&settings);
+    }
+
+    void refresh()
+    {
+        state->refreshAll();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
+    QMap<QString, SVNStatusKind> listed() const
+    {
+        QMap<QString, SVNStatusKind> kinds;
+        for (const WorkingCopyItem &item : state->changes())
+            kinds.insert(item.path, item.kind);
+        return kinds;
+    }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(RealFixture, SvnStatusThroughTheIgnoreFiles)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/kept.txt", "one\n");
+    writeFile(svn.workingCopy + "/gone.txt", "one\n");
+    writeFile(svn.workingCopy + "/deleted.txt", "one\n");
+    writeFile(svn.workingCopy + "/secret.cfg", "one\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/kept.txt", "two\n");
+    writeFile(svn.workingCopy + "/secret.cfg", "two\n");
+    QFile::remove(svn.workingCopy + "/gone.txt");
+    svn.svn({"delete", "-q", "deleted.txt"});
+    writeFile(svn.workingCopy + "/added.txt", "new\n");
+    svn.svn({"add", "-q", "added.txt"});
+    writeFile(svn.workingCopy + "/notes.txt", "scratch\n");
+    writeFile(svn.workingCopy + "/debug.log", "log\n");
+    writeFile(svn.workingCopy + "/build/out.o", "o\n");
+    writeFile(svn.workingCopy + "/build/keep.txt", "k\n");
+    writeFile(svn.workingCopy + "/build/obj/x.o", "o\n");
+    writeFile(svn.workingCopy + "/.gitignore", "*.log\nbuild/\n!build/keep.txt\n");
+    writeFile(svn.workingCopy + "/.korvelignore", "secret.cfg\n");
+
+    open(svn.workingCopy, RepositoryKind::svn);
+    refresh();
+    const QMap<QString, SVNStatusKind> kinds = listed();
+    EXPECT_EQ(kinds.value("kept.txt"), SVNStatusKind::modified);
+    EXPECT_EQ(kinds.value("gone.txt"), SVNStatusKind::missing);
+    EXPECT_EQ(kinds.value("deleted.txt"), SVNStatusKind::deleted);
+    EXPECT_EQ(kinds.value("added.txt"), SVNStatusKind::added);
+    EXPECT_EQ(kinds.value("notes.txt"), SVNStatusKind::unversioned);
+    EXPECT_EQ(kinds.value("build/keep.txt"), SVNStatusKind::unversioned);
+    EXPECT_FALSE(kinds.contains("debug.log"));
+    EXPECT_FALSE(kinds.contains("build"));
+    EXPECT_FALSE(kinds.contains("build/out.o"));
+    EXPECT_FALSE(kinds.contains("build/obj"));
+    EXPECT_FALSE(kinds.contains("secret.cfg")) << "a modified versioned file that a rule ignores is hidden";
+    EXPECT_FALSE(state->alert());
+    ASSERT_TRUE(state->selectedChangeID());
+    EXPECT_EQ(*state->selectedChangeID(), state->changes().first().path);
+    EXPECT_EQ(state->repositoryInfo().relativeURL, "^");
+    EXPECT_EQ(state->projects().first().path, QDir::cleanPath(svn.workingCopy));
+}
+
+TEST_F(RealFixture, SvnDiffTextsForEachKindOfChange)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/-r", "one\n");
+    writeFile(svn.workingCopy + "/a@2x.png", "one\n");
+    svn.svn({"add", "-q", "./-r", "a@2x.png@"});
+    svn.svn({"commit", "-q", "-m", "first"});
+    writeFile(svn.workingCopy + "/-r", "two\n");
+    writeFile(svn.workingCopy + "/a@2x.png", "two\n");
+    writeFile(svn.workingCopy + "/binary.bin", QByteArray("\x89PNG\xff\x00", 6));
+    writeFile(svn.workingCopy + "/folder/inside.txt", "x\n");
+    writeFile(svn.workingCopy + "/plain.txt", "alpha\nbeta\n");
+    ASSERT_EQ(mkfifo(QFile::encodeName(svn.workingCopy + "/pipe").constData(), 0600), 0);
+
+    open(svn.workingCopy, RepositoryKind::svn);
+    refresh();
+    auto diffOf = [&](const QString &path) {
+        state->setSelectedChangeID(path);
+        state->selectedChangeChanged();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        return state->diffText();
+    };
+    EXPECT_TRUE(diffOf("-r").contains("+two")) << diffOf("-r").toStdString();
+    EXPECT_TRUE(diffOf("a@2x.png").contains("+two"));
+    EXPECT_EQ(diffOf("binary.bin"), "(binary or unreadable file)");
+    EXPECT_EQ(diffOf("folder"), "(unversioned directory)");
+    EXPECT_EQ(diffOf("pipe"), "(binary or unreadable file)");
+    EXPECT_TRUE(diffOf("plain.txt").contains("+beta"));
+    QFile::remove(svn.workingCopy + "/plain.txt");
+    EXPECT_EQ(diffOf("plain.txt"), "(file not found)");
+}
+
+TEST_F(RealFixture, SvnIncomingFromASecondWorkingCopy)
+{
+    const SvnFixture first = SvnFixture::create(sandbox.path(), "first");
+    writeFile(first.workingCopy + "/a.txt", "a\n");
+    writeFile(first.workingCopy + "/b c.txt", "b\n");
+    first.commitAll("r1");
+    const SvnFixture second = SvnFixture::create(sandbox.path(), "second");
+    writeFile(second.workingCopy + "/a.txt", "a2\n");
+    second.svn({"commit", "-q", "-m", "r2"});
+    writeFile(second.workingCopy + "/new.txt", "n\n");
+    second.svn({"add", "-q", "new.txt"});
+    second.svn({"rm", "-q", "b c.txt"});
+    second.svn({"commit", "-q", "-m", "r3"});
+
+    open(first.workingCopy, RepositoryKind::svn);
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    EXPECT_EQ(state->selectedTab(), WorkflowTab::incoming);
+    EXPECT_EQ(state->incomingBaseRevision(), 1);
+    EXPECT_EQ(state->incomingHeadRevision(), 3);
+    EXPECT_EQ(state->incomingRangeDescription(), "r1 to r3");
+    ASSERT_EQ(state->incomingEntries().size(), 2);
+    EXPECT_EQ(state->incomingEntries()[0].revision, 3);
+    EXPECT_EQ(state->selectedIncomingRevision(), 3);
+    EXPECT_TRUE(state->incomingDiffText().contains("new.txt")) << state->incomingDiffText().toStdString();
+    EXPECT_GE(state->incomingOutdatedItems().size(), 3);
+
+    // Once updated there is nothing incoming.
+    first.svn({"update", "-q"});
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->incomingBaseRevision(), 3);
+    EXPECT_TRUE(state->incomingEntries().isEmpty());
+    EXPECT_FALSE(state->selectedIncomingRevision());
+    EXPECT_EQ(state->incomingDiffText(), "");
+}
+
+TEST_F(RealFixture, SvnHistoryMapsRepositoryPathsWithSpacesAndAccents)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    svn.svn({"mkdir", "-q", QString::fromUtf8("my dir é")});
+    svn.svn({"commit", "-q", "-m", "folder"});
+    const QString inner = svn.workingCopy + QString::fromUtf8("/my dir é");
+    const QString innerCheckout = sandbox.filePath("inner");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + QString::fromUtf8("/my%20dir%20%C3%A9"), innerCheckout});
+    writeFile(innerCheckout + "/f 1.txt", "1\n");
+    runTool("svn", {"add", "-q", "f 1.txt"}, innerCheckout);
+    runTool("svn", {"commit", "-q", "-m", "first file"}, innerCheckout);
+    writeFile(innerCheckout + "/f 1.txt", "2\n");
+    runTool("svn", {"commit", "-q", "-m", "second"}, innerCheckout);
+    runTool("svn", {"update", "-q"}, innerCheckout);
+
+    open(innerCheckout, RepositoryKind::svn);
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_FALSE(state->alert());
+    ASSERT_EQ(state->fileHistoryItems().size(), 1);
+    EXPECT_EQ(state->fileHistoryItems()[0].path, "f 1.txt");
+    EXPECT_EQ(state->selectedHistoryPath(), "f 1.txt");
+    EXPECT_EQ(state->selectedRevision(), 3);
+    EXPECT_TRUE(state->historyDiffText().contains("+2")) << state->historyDiffText().toStdString();
+
+    state->setSelectedRevision(2);
+    state->selectedHistoryRevisionChanged();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->historyDiffText().contains("+1")) << state->historyDiffText().toStdString();
+}
+
+TEST_F(RealFixture, GitStatusInfoHistoryAndArchives)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "a\n");
+    writeFile(git.path + "/.gitignore", "*.tmp\n");
+    git.commitAll("first");
+    writeFile(git.path + "/a.txt", "a2\n");
+    writeFile(git.path + QString::fromUtf8("/é new.txt"), "n\n");
+    writeFile(git.path + "/x.tmp", "t\n");
+
+    open(git.path + "/", RepositoryKind::svn);
+    refresh();
+    EXPECT_EQ(state->selectedProjectKind(), RepositoryKind::git) << "the kind check corrects a wrong kind";
+    const QMap<QString, SVNStatusKind> kinds = listed();
+    EXPECT_EQ(kinds.value("a.txt"), SVNStatusKind::modified);
+    EXPECT_EQ(kinds.value(QString::fromUtf8("é new.txt")), SVNStatusKind::unversioned);
+    EXPECT_FALSE(kinds.contains("x.tmp"));
+    EXPECT_TRUE(state->diffText().contains("+a2")) << state->diffText().toStdString();
+    EXPECT_EQ(state->repositoryInfo().revision.value_or("").section(' ', 0, 0), "main");
+    EXPECT_EQ(state->repositoryInfo().lastChangedAuthor, "Test User");
+    EXPECT_TRUE(state->repositoryInfo().lastChangedDate);
+
+    git.commitAll("second");
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->logEntries().size(), 2);
+    EXPECT_EQ(state->logEntries()[0].summary(), "second");
+    EXPECT_EQ(state->selectedHistoryPath(), "a.txt");
+    EXPECT_TRUE(state->historyDiffText().contains("+a2"));
+
+    state->refreshArchives();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->archiveEntries().size(), 2);
+    state->setSelectedArchiveEntryID(state->archiveEntries()[1].revision);
+    const QString chosenHash = *state->selectedArchiveEntry()->commitHash;
+
+    // A commit made elsewhere shifts the made-up numbers; the selection follows its commit.
+    writeFile(git.path + "/a.txt", "a3\n");
+    git.commitAll("third");
+    state->refreshArchives();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->selectedArchiveEntry());
+    EXPECT_EQ(state->selectedArchiveEntry()->commitHash, chosenHash);
+}
+
+TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "a\n");
+    open(git.path, RepositoryKind::git);
+    refresh();
+    EXPECT_FALSE(state->alert());
+    EXPECT_EQ(listed().value("a.txt"), SVNStatusKind::unversioned);
+    EXPECT_EQ(state->repositoryInfo().url, QDir(git.path).canonicalPath());
+    EXPECT_EQ(state->repositoryInfo().lastChangedAuthor, "");
+    EXPECT_FALSE(state->repositoryInfo().lastChangedDate);
+}
+
+TEST_F(RealFixture, FolderThatIsNeitherReportsStatusFailed)
+{
+    QDir().mkpath(sandbox.filePath("plain"));
+    open(sandbox.filePath("plain"), RepositoryKind::svn);
+    refresh();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Status Failed");
+    EXPECT_TRUE(state->alert()->message.contains("is not a working copy")) << state->alert()->message.toStdString();
+    EXPECT_EQ(state->projects().first().path, sandbox.filePath("plain"));
+    EXPECT_EQ(state->repositoryInfo(), RepositoryInfo());
+}
+
+TEST_F(RealFixture, DetectionErrorNamesTheFolder)
+{
+    QDir().mkpath(sandbox.filePath("plain"));
+    open(sandbox.filePath("plain"), RepositoryKind::svn);
+    struct Probe : AppState {
+        using AppState::AppState;
+        using AppState::detectRepository;
+    };
+    Probe probe(&settings);
+    try {
+        runTask(probe.detectRepository(sandbox.filePath("plain")));
+        FAIL();
+    } catch (const SVNClientError &error) {
+        EXPECT_EQ(error.description(),
+                  "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
+    }
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "state/AppState.h"
+#include "tools/ToolClients.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <coroutine>
+#include <deque>
+#include <functional>
+
+// One recorded run of a fake tool.
+struct FakeCall {
+    QStringList arguments;
+    QString workingDirectory;
+    bool checkStatus = true;
+};
+
+// Answers runs without starting anything: records each call, answers through `responder`, and while
+// `holdRuns` is set keeps each run waiting until the test releases it (to finish runs in any order).
+template <typename Base>
+class FakeTool : public Base {
+public:
+    using Responder = std::function<SVNCommandResult(const FakeCall &)>;
+
+    QList<FakeCall> calls;
+    Responder responder;
+    bool holdRuns = false;
+
+    QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory, bool checkStatus) override
+    {
+        const FakeCall call{arguments, workingDirectory, checkStatus};
+        calls.push_back(call);
+        if (holdRuns)
+            co_await Held{this};
+        SVNCommandResult result = responder ? responder(call) : SVNCommandResult{};
+        if (result.commandLine.isEmpty())
+            result.commandLine = shellEscaped(QStringList{QStringLiteral("/usr/bin/fake")} + arguments);
+        if (checkStatus && !result.succeeded())
+            throw SVNClientError::commandFailed(result);
+        co_return result;
+    }
+
+    // Runs waiting to be released, in the order they started.
+    size_t heldCount() const { return m_held.size(); }
+    // Lets the held run at that position go on (on the next event-loop turn).
+    void release(size_t index)
+    {
+        const std::coroutine_handle<> handle = m_held.at(index);
+        m_held.erase(m_held.begin() + static_cast<std::ptrdiff_t>(index));
+        QMetaObject::invokeMethod(
+            qApp, [handle] { handle.resume(); }, Qt::QueuedConnection);
+    }
+
+    QList<QStringList> argumentLists() const
+    {
+        QList<QStringList> lists;
+        for (const FakeCall &call : calls)
+            lists.push_back(call.arguments);
+        return lists;
+    }
+
+private:
+    struct Held {
+        FakeTool *tool;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle) { tool->m_held.push_back(handle); }
+        void await_resume() const noexcept { }
+    };
+    std::deque<std::coroutine_handle<>> m_held;
+};
+
+using FakeSVNClient = FakeTool<SVNClient>;
+using FakeSVNAdminClient = FakeTool<SVNAdminClient>;
+using FakeGitClient = FakeTool<GitClient>;
+
+inline SVNCommandResult okResult(const QString &stdout, const QString &stderr = QString())
+{
+    SVNCommandResult result;
+    result.stdout = stdout;
+    result.stderr = stderr;
+    result.stdoutData = stdout.toUtf8();
+    result.stderrData = stderr.toUtf8();
+    return result;
+}
+
+inline SVNCommandResult failedResult(qint32 status, const QString &stderr)
+{
+    SVNCommandResult result = okResult(QString(), stderr);
+    result.status = status;
+    return result;
+}
+
+// An AppState over fake clients; the fakes stay reachable through the pointers.
+struct FakeClients {
+    FakeSVNClient *svn = nullptr;
+    FakeSVNAdminClient *svnAdmin = nullptr;
+    FakeGitClient *git = nullptr;
+
+    AppClients make()
+    {
+        AppClients clients;
+        auto svnClient = std::make_unique<FakeSVNClient>();
+        auto adminClient = std::make_unique<FakeSVNAdminClient>();
+        auto gitClient = std::make_unique<FakeGitClient>();
+        svn = svnClient.get();
+        svnAdmin = adminClient.get();
+        git = gitClient.get();
+        clients.svn = std::move(svnClient);
+        clients.svnAdmin = std::move(adminClient);
+        clients.git = std::move(gitClient);
+        clients.archiveZip = std::make_unique<ArchiveZipClient>();
+        return clients;
+    }
+};
+
+// Processes events until the state runs no task (or the time is up); true when idle.
+bool waitUntilIdle(const AppState &state, int timeoutMs = 30000);
+// Processes events until the predicate holds (or the time is up).
+bool waitFor(const std::function<bool()> &predicate, int timeoutMs = 30000);

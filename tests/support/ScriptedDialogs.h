@@ -1,0 +1,68 @@
+#pragma once
+
+#include "state/AppDialogs.h"
+
+#include <QList>
+
+#include <deque>
+
+// Answers the state's modal questions from queues a test fills, and records every question.
+// An empty queue answers as if the user cancelled.
+class ScriptedDialogs : public AppDialogs {
+public:
+    struct PromptRequest {
+        QString title;
+        QList<PromptField> fields;
+    };
+
+    std::deque<std::optional<QStringList>> promptAnswers;
+    std::deque<bool> confirmAnswers;
+    std::deque<std::optional<QString>> openPanelAnswers;
+    std::deque<std::optional<QString>> savePanelAnswers;
+    std::deque<std::optional<BranchChoiceAnswer>> branchAnswers;
+
+    QList<PromptRequest> prompts;
+    QList<std::pair<QString, QString>> confirmations;
+    QList<OpenPanelOptions> openPanels;
+    QList<SavePanelOptions> savePanels;
+    QList<BranchChoiceRequest> branchRequests;
+    int broughtToFront = 0;
+
+    std::optional<QStringList> prompt(const QString &title, const QList<PromptField> &fields) override
+    {
+        prompts.push_back({title, fields});
+        return next(promptAnswers, std::optional<QStringList>());
+    }
+    bool confirm(const QString &title, const QString &message) override
+    {
+        confirmations.push_back({title, message});
+        return next(confirmAnswers, false);
+    }
+    std::optional<QString> openPanel(const OpenPanelOptions &options) override
+    {
+        openPanels.push_back(options);
+        return next(openPanelAnswers, std::optional<QString>());
+    }
+    std::optional<QString> savePanel(const SavePanelOptions &options) override
+    {
+        savePanels.push_back(options);
+        return next(savePanelAnswers, std::optional<QString>());
+    }
+    std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override
+    {
+        branchRequests.push_back(request);
+        return next(branchAnswers, std::optional<BranchChoiceAnswer>());
+    }
+    void bringToFront() override { ++broughtToFront; }
+
+private:
+    template <typename T>
+    static T next(std::deque<T> &queue, T cancelled)
+    {
+        if (queue.empty())
+            return cancelled;
+        T answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+};
