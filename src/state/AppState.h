@@ -224,6 +224,8 @@ protected:
     std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
     bool confirm(const QString &title, const QString &message);
     void showAlert(const QString &title, const QString &message);
+    // The highlighted change alone, else every ticked path in plain text order.
+    QStringList actionPaths() const;
 
     QCoro::Task<> refreshAllTask();
     QCoro::Task<> refreshTabTask(WorkflowTab tab);

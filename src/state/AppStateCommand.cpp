@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include <algorithm>
+
 CommandOutput AppState::output(const QString &title, const SVNCommandResult &result)
 {
     CommandOutput output;
@@ -129,4 +131,13 @@ bool AppState::confirm(const QString &title, const QString &message)
         return false;
     m_dialogs->bringToFront();
     return m_dialogs->confirm(title, message);
+}
+
+QStringList AppState::actionPaths() const
+{
+    if (m_selectedChangeID)
+        return {*m_selectedChangeID};
+    QStringList paths(m_selectedCommitPaths.begin(), m_selectedCommitPaths.end());
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
