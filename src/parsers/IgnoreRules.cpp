@@ -1,0 +1,223 @@
+#include "IgnoreRules.h"
+
+#include "model/TextUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+bool isNormalized(QStringView path)
+{
+    if (path.isEmpty())
+        return true;
+    if (path.front() == u'/' || path.back() == u'/')
+        return false;
+    qsizetype start = 0;
+    while (start <= path.size()) {
+        qsizetype end = path.indexOf(u'/', start);
+        if (end < 0)
+            end = path.size();
+        const QStringView piece = path.mid(start, end - start);
+        if (piece.isEmpty() || piece == u".")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// A folder of the project whose ignore files are read.
+struct SearchedFolder {
+    QString path;
+    qsizetype depth = 0;
+    // The folder is a path the status run reported, not only a folder above one.
+    bool reported = false;
+};
+
+void appendRulesOfFile(const QString &location, const QString &basePath, QList<IgnoreRule> &rules)
+{
+    // One file-system query per name; a folder, a device or a dangling link of that name is no file to read.
+    if (!QFileInfo(location).isFile())
+        return;
+    QFile file(location);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return;
+    // Text that is not UTF-8 decodes to nothing and so gives no rules.
+    const QString text = TextUtil::decodeUtf8Strict(bytes);
+    for (const QString &line : text.split(u'\n')) {
+        if (auto rule = IgnoreRule::fromLine(line, basePath))
+            rules.append(std::move(*rule));
+    }
+}
+
+bool liesInside(const QString &canonicalPath, const QString &canonicalRoot)
+{
+    if (canonicalPath.isEmpty() || canonicalRoot.isEmpty())
+        return false;
+    if (canonicalRoot == u"/")
+        return true;
+    return canonicalPath == canonicalRoot
+        || (canonicalPath.startsWith(canonicalRoot) && canonicalPath.at(canonicalRoot.size()) == u'/');
+}
+
+} // namespace
+
+QString IgnoreRules::normalizePath(const QString &path)
+{
+    if (isNormalized(path))
+        return path;
+    QStringList pieces;
+    for (QStringView piece : QStringView(path).split(u'/', Qt::SkipEmptyParts)) {
+        if (piece != u".")
+            pieces.append(piece.toString());
+    }
+    return pieces.join(u'/');
+}
+
+QString IgnoreRule::trimmingUnescapedTrailingSpaces(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ') {
+        qsizetype backslashes = 0;
+        while (end - 2 - backslashes >= 0 && text.at(end - 2 - backslashes) == u'\\')
+            ++backslashes;
+        if (backslashes % 2 == 1)
+            break;
+        --end;
+    }
+    return end == text.size() ? text : text.left(end);
+}
+
+std::optional<IgnoreRule> IgnoreRule::fromLine(const QString &line, const QString &basePath)
+{
+    QString text = line;
+    if (text.endsWith(u'\r'))
+        text.chop(1);
+    text = trimmingUnescapedTrailingSpaces(text);
+    if (text.isEmpty() || text.startsWith(u'#'))
+        return std::nullopt;
+
+    IgnoreRule rule;
+    if (text.startsWith(u'!')) {
+        rule.isNegated = true;
+        text.remove(0, 1);
+    } else if (text.startsWith(u"\\#") || text.startsWith(u"\\!")) {
+        text.remove(0, 1);
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+
+    while (text.endsWith(u'/')) {
+        text.chop(1);
+        rule.directoryOnly = true;
+    }
+    qsizetype leadingSlashes = 0;
+    while (leadingSlashes < text.size() && text.at(leadingSlashes) == u'/')
+        ++leadingSlashes;
+    if (leadingSlashes > 0) {
+        text.remove(0, leadingSlashes);
+        rule.anchored = true;
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+
+    rule.basePath = IgnoreRules::normalizePath(basePath);
+    rule.hasSlash = text.contains(u'/');
+    rule.pattern = std::move(text);
+    return rule;
+}
+
+IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidatePaths)
+{
+    const QString rootPath = QDir::cleanPath(root);
+    const auto locationOf = [&rootPath](const QString &folder) {
+        if (folder.isEmpty())
+            return rootPath;
+        return rootPath.endsWith(u'/') ? rootPath + folder : rootPath + u'/' + folder;
+    };
+
+    QList<SearchedFolder> folders{SearchedFolder{}};
+    QHash<QString, qsizetype> folderIndex{{QString(), 0}};
+    const auto addFolder = [&](const QString &path, qsizetype depth, bool reported) {
+        const auto found = folderIndex.constFind(path);
+        if (found != folderIndex.cend()) {
+            folders[*found].reported = folders[*found].reported || reported;
+            return;
+        }
+        folderIndex.insert(path, folders.size());
+        folders.append(SearchedFolder{path, depth, reported});
+    };
+
+    // Prefixes first: a candidate that is already a folder above another needs no look at the disk.
+    QList<std::pair<QString, qsizetype>> reportedPaths;
+    QSet<QString> seen;
+    for (const QString &candidate : candidatePaths) {
+        const QString path = normalizePath(candidate);
+        if (path.isEmpty() || seen.contains(path))
+            continue;
+        seen.insert(path);
+        const QList<QStringView> components = QStringView(path).split(u'/');
+        // A ".." component would lead out of the project: nothing at or below it is searched.
+        bool leavesProject = false;
+        qsizetype end = 0;
+        for (qsizetype i = 0; i + 1 < components.size(); ++i) {
+            if (components[i] == u"..") {
+                leavesProject = true;
+                break;
+            }
+            end += (i == 0 ? 0 : 1) + components[i].size();
+            addFolder(path.left(end), i + 1, false);
+        }
+        if (!leavesProject && components.last() != u"..")
+            reportedPaths.append({path, components.size()});
+    }
+    for (const auto &[path, depth] : std::as_const(reportedPaths)) {
+        if (folderIndex.contains(path) || QFileInfo(locationOf(path)).isDir())
+            addFolder(path, depth, true);
+    }
+
+    TextUtil::sortByLocalizedKey(folders, [](const SearchedFolder &folder) { return folder.path; });
+    std::stable_sort(folders.begin(), folders.end(),
+        [](const SearchedFolder &a, const SearchedFolder &b) { return a.depth < b.depth; });
+
+    // A folder is searched only when the way to it from the project folder stays inside the project: a
+    // symbolic link to a folder elsewhere is followed only when it is itself a reported path.
+    QString canonicalRoot;
+    bool canonicalRootKnown = false;
+    QHash<QString, bool> staysInside{{QString(), true}};
+    QList<IgnoreRule> rules;
+    for (const SearchedFolder &folder : std::as_const(folders)) {
+        if (!folder.path.isEmpty()) {
+            const qsizetype slash = folder.path.lastIndexOf(u'/');
+            const QString parent = slash < 0 ? QString() : folder.path.left(slash);
+            if (!staysInside.value(parent, false)) {
+                staysInside.insert(folder.path, false);
+                continue;
+            }
+            const QFileInfo info(locationOf(folder.path));
+            bool inside = true;
+            if (info.isSymLink()) {
+                if (!canonicalRootKnown) {
+                    canonicalRoot = QFileInfo(rootPath).canonicalFilePath();
+                    canonicalRootKnown = true;
+                }
+                inside = liesInside(info.canonicalFilePath(), canonicalRoot);
+            }
+            staysInside.insert(folder.path, inside);
+            if (!inside && !folder.reported)
+                continue;
+        }
+        const QString location = locationOf(folder.path);
+        for (const QString &name : {QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")})
+            appendRulesOfFile(location.endsWith(u'/') ? location + name : location + u'/' + name, folder.path, rules);
+    }
+    return IgnoreRules(std::move(rules));
+}
