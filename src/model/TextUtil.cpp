@@ -70,7 +70,7 @@ bool expect(QStringView text, qsizetype &pos, char16_t c)
 std::optional<QDateTime> parseInternetDateTime(QStringView text)
 {
     qsizetype pos = 0;
-    int year, month, day, hour, minute, second;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (!readDigits(text, pos, 4, year) || !expect(text, pos, u'-') || !readDigits(text, pos, 2, month)
         || !expect(text, pos, u'-') || !readDigits(text, pos, 2, day) || !expect(text, pos, u'T')
         || !readDigits(text, pos, 2, hour) || !expect(text, pos, u':') || !readDigits(text, pos, 2, minute)
@@ -103,7 +103,7 @@ std::optional<QDateTime> parseInternetDateTime(QStringView text)
     } else if (text[pos] == u'+' || text[pos] == u'-') {
         const int sign = text[pos] == u'-' ? -1 : 1;
         ++pos;
-        int offHours, offMinutes;
+        int offHours = 0, offMinutes = 0;
         if (!readDigits(text, pos, 2, offHours) || !expect(text, pos, u':') || !readDigits(text, pos, 2, offMinutes))
             return std::nullopt;
         if (offHours > 23 || offMinutes > 59)

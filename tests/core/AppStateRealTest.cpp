@@ -88,7 +88,7 @@ TEST_F(RealFixture, SvnStatusThroughTheIgnoreFiles)
     EXPECT_FALSE(state->alert());
     ASSERT_TRUE(state->selectedChangeID());
     EXPECT_EQ(*state->selectedChangeID(), state->changes().first().path);
-    EXPECT_EQ(state->repositoryInfo().relativeURL, "^");
+    EXPECT_EQ(state->repositoryInfo().relativeURL, "^/");
     EXPECT_EQ(state->projects().first().path, QDir::cleanPath(svn.workingCopy));
 }
 
@@ -254,11 +254,14 @@ TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
 TEST_F(RealFixture, FolderThatIsNeitherReportsStatusFailed)
 {
     QDir().mkpath(sandbox.filePath("plain"));
-    open(sandbox.filePath("plain"), RepositoryKind::svn);
+    open(sandbox.filePath("plain"), RepositoryKind::git);
     refresh();
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Status Failed");
-    EXPECT_TRUE(state->alert()->message.contains("is not a working copy")) << state->alert()->message.toStdString();
+    EXPECT_TRUE(state->alert()->message.contains("not a git repository")) << state->alert()->message.toStdString();
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->status, 128);
+    EXPECT_EQ(state->projects().first().kind, RepositoryKind::git) << "a failed detection changes nothing";
     EXPECT_EQ(state->projects().first().path, sandbox.filePath("plain"));
     EXPECT_EQ(state->repositoryInfo(), RepositoryInfo());
 }
