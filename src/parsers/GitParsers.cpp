@@ -1,0 +1,256 @@
+#include "GitParsers.h"
+
+#include "model/TextUtil.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+namespace GitParsers {
+
+namespace {
+
+const QString commitMarker = QStringLiteral("--KORVEL-GIT-COMMIT--");
+
+// Calls `fn` with each line of the text, cut at line feeds, without a carriage return that ends it.
+// git ends its lines with bare line feeds and quotes a carriage return inside a name, so a trailing
+// one can only come from a conversion on the way.
+template <typename Fn> void forEachLine(QStringView text, Fn fn)
+{
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0)
+            end = text.size();
+        QStringView line = text.mid(start, end - start);
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        fn(line);
+        start = end + 1;
+    }
+}
+
+// Cuts at tabs into at most `maxFields` pieces (the last keeps further tabs), keeping empty pieces.
+QList<QStringView> splitTabs(QStringView text, qsizetype maxFields)
+{
+    QList<QStringView> fields;
+    qsizetype start = 0;
+    while (fields.size() + 1 < maxFields) {
+        const qsizetype tab = text.indexOf(u'\t', start);
+        if (tab < 0)
+            break;
+        fields.append(text.mid(start, tab - start));
+        start = tab + 1;
+    }
+    fields.append(text.mid(start));
+    return fields;
+}
+
+// The end of a quoted name that begins at `text[0]`: the index just past its closing quote, or -1.
+qsizetype quotedNameEnd(QStringView text)
+{
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i] == u'\\')
+            ++i;
+        else if (text[i] == u'"')
+            return i + 1;
+    }
+    return -1;
+}
+
+// The new name of a porcelain entry: what follows " -> " when there is one. A quoted old name may
+// itself hold " -> ", so the arrow is looked for after its closing quote.
+QStringView statusPath(QStringView path)
+{
+    static constexpr QStringView arrow = u" -> ";
+    qsizetype from = 0;
+    if (path.startsWith(u'"')) {
+        const qsizetype end = quotedNameEnd(path);
+        if (end > 0)
+            from = end;
+    }
+    const qsizetype index = path.indexOf(arrow, from);
+    if (index < 0)
+        return path;
+    return path.mid(index + arrow.size());
+}
+
+SVNStatusKind statusKind(QChar index, QChar workTree)
+{
+    if (index == u'!' && workTree == u'!')
+        return SVNStatusKind::ignored;
+    if (index == u'?' && workTree == u'?')
+        return SVNStatusKind::unversioned;
+    if (index == u'U' || workTree == u'U' || (index == u'A' && workTree == u'A') || (index == u'D' && workTree == u'D'))
+        return SVNStatusKind::conflicted;
+    if (index == u'A' || workTree == u'A')
+        return SVNStatusKind::added;
+    if (index == u'D' || workTree == u'D')
+        return SVNStatusKind::deleted;
+    if (index == u'R' || workTree == u'R')
+        return SVNStatusKind::replaced;
+    return SVNStatusKind::modified;
+}
+
+std::optional<WorkingCopyItem> parseStatusLine(QStringView line)
+{
+    if (line.size() < 3)
+        return std::nullopt;
+    const SVNStatusKind kind = statusKind(line[0], line[1]);
+    return WorkingCopyItem{unquotePath(statusPath(line.mid(3)).toString()), kind, SVNStatusKind::none, std::nullopt,
+        std::nullopt, kind == SVNStatusKind::conflicted};
+}
+
+std::optional<SVNPathChange> parseNameStatusLine(QStringView line)
+{
+    const QList<QStringView> fields = line.split(u'\t');
+    if (fields.size() < 2)
+        return std::nullopt;
+    const QStringView status = fields[0];
+    QStringView path = fields[1];
+    if ((status.startsWith(u'R') || status.startsWith(u'C')) && fields.size() >= 3)
+        path = fields[2];
+    return SVNPathChange{status.left(1).toString(), unquotePath(path.toString()), QStringLiteral("file")};
+}
+
+struct PartialGitLogEntry {
+    QString hash;
+    QString author;
+    std::optional<QDateTime> date;
+    QString subject;
+    QList<SVNPathChange> paths;
+};
+
+// The byte of a C letter escape such as "\\t", or 0.
+char letterEscape(QChar c)
+{
+    static constexpr QStringView letters = u"abtnvfr";
+    const qsizetype index = letters.indexOf(c);
+    return index < 0 ? 0 : "\a\b\t\n\v\f\r"[index];
+}
+
+int octalDigit(QChar c)
+{
+    return c >= u'0' && c <= u'7' ? c.unicode() - u'0' : -1;
+}
+
+} // namespace
+
+QString unquotePath(const QString &path)
+{
+    if (!path.startsWith(u'"') || !path.endsWith(u'"'))
+        return path;
+    const QStringView inner = QStringView(path).mid(1, std::max<qsizetype>(path.size() - 2, 0));
+    if (!inner.contains(u'\\'))
+        return inner.toString();
+    // Octal escapes are single bytes of the name's UTF-8, so the name is built as bytes.
+    QByteArray bytes;
+    bytes.reserve(inner.size());
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    auto flushRun = [&](qsizetype runEnd) { bytes += inner.mid(runStart, runEnd - runStart).toUtf8(); };
+    while (i < inner.size()) {
+        if (inner[i] != u'\\') {
+            ++i;
+            continue;
+        }
+        flushRun(i);
+        if (i + 1 == inner.size()) {
+            // A lone backslash at the end is kept.
+            bytes += '\\';
+            runStart = inner.size();
+            break;
+        }
+        const QChar escaped = inner[i + 1];
+        qsizetype consumed = 2;
+        const int d0 = octalDigit(escaped);
+        const int d1 = i + 2 < inner.size() ? octalDigit(inner[i + 2]) : -1;
+        const int d2 = i + 3 < inner.size() ? octalDigit(inner[i + 3]) : -1;
+        if (const char letter = letterEscape(escaped)) {
+            bytes += letter;
+        } else if (d0 >= 0 && d0 <= 3 && d1 >= 0 && d2 >= 0) {
+            bytes += char(d0 * 64 + d1 * 8 + d2);
+            consumed = 4;
+        } else {
+            // Any other escaped character, the quote and the backslash among them, stands for itself.
+            if (escaped.isHighSurrogate() && i + 2 < inner.size())
+                consumed = 3;
+            bytes += inner.mid(i + 1, consumed - 1).toUtf8();
+        }
+        i += consumed;
+        runStart = i;
+    }
+    flushRun(inner.size());
+    return QString::fromUtf8(bytes);
+}
+
+QList<WorkingCopyItem> parseStatus(const QString &text)
+{
+    QList<WorkingCopyItem> items;
+    forEachLine(text, [&](QStringView line) {
+        if (line.isEmpty())
+            return;
+        if (std::optional<WorkingCopyItem> item = parseStatusLine(line))
+            items.append(std::move(*item));
+    });
+    TextUtil::sortByLocalizedKey(items, [](const WorkingCopyItem &item) { return item.path; });
+    return items;
+}
+
+QList<LogEntry> parseLog(const QString &text)
+{
+    QList<LogEntry> entries;
+    std::optional<PartialGitLogEntry> current;
+    qint64 nextRevision = 1000000;
+    auto finishCurrent = [&] {
+        if (!current)
+            return;
+        entries.append(LogEntry{nextRevision, std::move(current->hash), std::move(current->author), current->date,
+            std::move(current->subject), std::move(current->paths)});
+        --nextRevision;
+        current.reset();
+    };
+    forEachLine(text, [&](QStringView line) {
+        if (line.startsWith(commitMarker)) {
+            finishCurrent();
+            const QList<QStringView> fields = splitTabs(line.mid(commitMarker.size()), 4);
+            if (fields.size() < 4)
+                return;
+            current = PartialGitLogEntry{fields[0].toString(), fields[1].toString(),
+                TextUtil::parseInternetDateTime(fields[2]), fields[3].toString(), {}};
+        } else if (line.isEmpty()) {
+            return;
+        } else if (current) {
+            if (std::optional<SVNPathChange> change = parseNameStatusLine(line))
+                current->paths.append(std::move(*change));
+        }
+    });
+    finishCurrent();
+    return entries;
+}
+
+QList<GitBranch> parseBranches(const QString &text)
+{
+    QList<GitBranch> branches;
+    QSet<QString> seen;
+    forEachLine(text, [&](QStringView line) {
+        if (line.isEmpty())
+            return;
+        const QList<QStringView> fields = splitTabs(line, 3);
+        if (fields.size() < 3)
+            return;
+        const QString name = fields[2].trimmed().toString();
+        if (name.isEmpty() || fields[1].endsWith(u"/HEAD") || seen.contains(name))
+            return;
+        seen.insert(name);
+        branches.append(GitBranch{name, fields[0] == u"*", fields[1].startsWith(u"refs/remotes/")});
+    });
+    // Current first, then local, then remote; each group by name.
+    auto group = [](const GitBranch &branch) { return branch.isCurrent ? 0 : (branch.isRemote ? 2 : 1); };
+    TextUtil::sortByLocalizedKey(branches, [](const GitBranch &branch) { return branch.name; });
+    std::stable_sort(
+        branches.begin(), branches.end(), [&](const GitBranch &a, const GitBranch &b) { return group(a) < group(b); });
+    return branches;
+}
+
+} // namespace GitParsers
