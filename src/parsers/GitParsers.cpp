@@ -187,6 +187,7 @@ QString unquotePath(const QString &path)
 QList<WorkingCopyItem> parseStatus(const QString &text)
 {
     QList<WorkingCopyItem> items;
+    items.reserve(text.count(u'\n') + 1);
     forEachLine(text, [&](QStringView line) {
         if (line.isEmpty())
             return;

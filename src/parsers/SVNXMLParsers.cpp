@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 
+#include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -10,26 +11,58 @@ namespace SVNXMLParsers {
 
 namespace {
 
-bool isForbiddenInXml(char16_t c)
+// svn writes file names into its XML unescaped, so a name holding a control character (ESC, say)
+// makes the document ill-formed and every row after it would be lost. The bytes XML 1.0 forbids (C0
+// controls but tab, line feed and carriage return; U+FFFE and U+FFFF) become U+FFFD.
+QByteArray xmlSafeUtf8(QStringView text)
 {
-    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+    QByteArray bytes = text.toUtf8();
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype size = bytes.size();
+    // A branch-free look for suspects (a C0 control, or the lead byte 0xEF of U+FFFE and U+FFFF) over
+    // blocks, so clean text is checked quickly.
+    constexpr qsizetype block = 4096;
+    qsizetype suspect = -1;
+    for (qsizetype start = 0; start < size && suspect < 0; start += block) {
+        const qsizetype end = std::min(size, start + block);
+        unsigned char found = 0;
+        for (qsizetype i = start; i < end; ++i) {
+            const unsigned char c = data[i];
+            found |= (c < 0x20) & (c != '\t') & (c != '\n') & (c != '\r');
+            found |= (c == 0xEF);
+        }
+        if (found)
+            suspect = start;
+    }
+    if (suspect < 0)
+        return bytes;
+    QByteArray repaired;
+    repaired.reserve(size + 16);
+    repaired.append(bytes.constData(), suspect);
+    for (qsizetype i = suspect; i < size; ++i) {
+        const unsigned char c = data[i];
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            repaired.append("\xEF\xBF\xBD");
+        } else if (c == 0xEF && i + 2 < size && data[i + 1] == 0xBF && (data[i + 2] == 0xBE || data[i + 2] == 0xBF)) {
+            repaired.append("\xEF\xBF\xBD");
+            i += 2;
+        } else {
+            repaired.append(char(c));
+        }
+    }
+    return repaired;
 }
 
-// svn writes file names into its XML unescaped, so a name holding a control character (ESC, say)
-// makes the document ill-formed and every row after it would be lost. Such characters become U+FFFD.
-QByteArray xmlSafeUtf8(const QString &text)
+// Whether a name is the given one, as written. Inline, since it runs for every tag and attribute.
+template <qsizetype N> bool is(QStringView name, const char16_t (&literal)[N])
 {
-    const QChar *begin = text.constData();
-    const QChar *end = begin + text.size();
-    const QChar *bad = std::find_if(begin, end, [](QChar c) { return isForbiddenInXml(c.unicode()); });
-    if (bad == end)
-        return text.toUtf8();
-    QString copy = text;
-    for (qsizetype i = bad - begin; i < copy.size(); ++i) {
-        if (isForbiddenInXml(copy.at(i).unicode()))
-            copy[i] = QChar::ReplacementCharacter;
+    if (name.size() != N - 1)
+        return false;
+    for (qsizetype i = 0; i < N - 1; ++i) {
+        if (name[i] != literal[i])
+            return false;
     }
-    return copy.toUtf8();
+    return true;
 }
 
 // One attribute of the current start tag by its name as written; absent when missing.
@@ -68,27 +101,60 @@ bool isListed(SVNStatusKind kind)
 // The frame every reader shares: `text` is cleared before each start tag is handled, collects the
 // character data, and is cleared after each end tag is handled. The reader stops at the first
 // well-formedness error; whatever was collected until then stands.
+//
+// Readers only look at the text of a few elements, so character data is kept only while the
+// innermost open element is one of those (`Reader::usesText`); for them the text is exactly what
+// the frame would have collected, and every other element sees an empty text.
 template <typename Reader> void runReader(const QString &input, Reader &reader)
 {
-    QXmlStreamReader xml(xmlSafeUtf8(input));
+    // The text goes in as UTF-8 a slice at a time: the XML reader then never holds a converted copy of
+    // the whole output, whose allocation and first touch cost a large status a tenth of its time.
+    constexpr qsizetype sliceSize = 16 * 1024;
+    qsizetype fed = 0;
+    QXmlStreamReader xml;
     xml.setNamespaceProcessing(false);
+    auto feed = [&]() {
+        if (fed >= input.size())
+            return false;
+        qsizetype end = std::min(input.size(), fed + sliceSize);
+        if (end < input.size() && input.at(end - 1).isHighSurrogate())
+            ++end;
+        xml.addData(xmlSafeUtf8(QStringView(input).mid(fed, end - fed)));
+        fed = end;
+        return true;
+    };
+    feed();
     QString text;
-    while (!xml.atEnd()) {
+    QVarLengthArray<bool, 32> collecting;
+    for (;;) {
         const QXmlStreamReader::TokenType token = xml.readNext();
-        if (xml.hasError())
+        if (xml.hasError()) {
+            if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
+                continue;
             break;
+        }
         switch (token) {
-        case QXmlStreamReader::StartElement:
-            text.resize(0);
-            reader.start(xml.qualifiedName(), xml.attributes());
+        case QXmlStreamReader::StartElement: {
+            if (!text.isEmpty())
+                text.resize(0);
+            const QStringView name = xml.qualifiedName();
+            collecting.append(Reader::usesText(name));
+            reader.start(name, xml.attributes());
             break;
+        }
         case QXmlStreamReader::Characters:
-            text.append(xml.text());
+            if (!collecting.isEmpty() && collecting.last())
+                text.append(xml.text());
             break;
         case QXmlStreamReader::EndElement:
             reader.end(xml.qualifiedName(), text);
-            text.resize(0);
+            if (!text.isEmpty())
+                text.resize(0);
+            if (!collecting.isEmpty())
+                collecting.removeLast();
             break;
+        case QXmlStreamReader::EndDocument:
+            return;
         default:
             break;
         }
@@ -97,41 +163,43 @@ template <typename Reader> void runReader(const QString &input, Reader &reader)
 
 class StatusParser {
 public:
+    static bool usesText(QStringView name) { return is(name, u"author"); }
+
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
-        if (name == u"entry") {
+        if (is(name, u"entry")) {
             m_currentPath = attribute(attributes, u"path");
             m_currentKind = SVNStatusKind::unknown;
             m_currentPropsKind = SVNStatusKind::none;
             m_currentRevision.reset();
             m_currentAuthor.reset();
             m_currentTreeConflict = false;
-        } else if (name == u"wc-status") {
+        } else if (is(name, u"wc-status")) {
             m_currentKind = SVNStatusKind::unknown;
             m_currentPropsKind = SVNStatusKind::none;
             m_currentRevision.reset();
             for (const QXmlStreamAttribute &attr : attributes) {
                 const QStringView attrName = attr.qualifiedName();
-                if (attrName == u"item")
+                if (is(attrName, u"item"))
                     m_currentKind = svnStatusKindFromRawSVN(attr.value());
-                else if (attrName == u"props")
+                else if (is(attrName, u"props"))
                     m_currentPropsKind = svnStatusKindFromRawSVN(attr.value());
-                else if (attrName == u"revision")
+                else if (is(attrName, u"revision"))
                     m_currentRevision = attr.value().toString();
                 // svn 1.14 marks a tree conflict with this attribute rather than an element.
-                else if (attrName == u"tree-conflicted" && attr.value() == u"true")
+                else if (is(attrName, u"tree-conflicted") && is(attr.value(), u"true"))
                     m_currentTreeConflict = true;
             }
-        } else if (name == u"tree-conflict") {
+        } else if (is(name, u"tree-conflict")) {
             m_currentTreeConflict = true;
         }
     }
 
     void end(QStringView name, const QString &text)
     {
-        if (name == u"author") {
+        if (is(name, u"author")) {
             m_currentAuthor = TextUtil::trimmed(text);
-        } else if (name == u"entry" && m_currentPath) {
+        } else if (is(name, u"entry") && m_currentPath) {
             if (isListed(m_currentKind) || isListed(m_currentPropsKind) || m_currentTreeConflict) {
                 m_items.append(WorkingCopyItem{std::move(*m_currentPath), m_currentKind, m_currentPropsKind,
                     std::move(m_currentRevision), std::move(m_currentAuthor), m_currentTreeConflict});
@@ -158,29 +226,31 @@ private:
 
 class RemoteStatusParser {
 public:
+    static bool usesText(QStringView name) { return is(name, u"author"); }
+
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
-        if (name == u"entry") {
+        if (is(name, u"entry")) {
             m_currentPath = attribute(attributes, u"path");
             m_currentRemoteKind = SVNStatusKind::none;
             m_currentRemotePropsKind = SVNStatusKind::none;
             m_currentRevision.reset();
             m_currentAuthor.reset();
-        } else if (name == u"wc-status") {
+        } else if (is(name, u"wc-status")) {
             m_currentRevision = attribute(attributes, u"revision");
-        } else if (name == u"repos-status") {
+        } else if (is(name, u"repos-status")) {
             m_currentRemoteKind = statusAttribute(attributes, u"item", SVNStatusKind::none);
             m_currentRemotePropsKind = statusAttribute(attributes, u"props", SVNStatusKind::none);
-        } else if (name == u"against") {
+        } else if (is(name, u"against")) {
             m_repositoryRevision = integerAttribute(attributes, u"revision");
         }
     }
 
     void end(QStringView name, const QString &text)
     {
-        if (name == u"author") {
+        if (is(name, u"author")) {
             m_currentAuthor = TextUtil::trimmed(text);
-        } else if (name == u"entry" && m_currentPath) {
+        } else if (is(name, u"entry") && m_currentPath) {
             if (isListed(m_currentRemoteKind) || isListed(m_currentRemotePropsKind)) {
                 m_items.append(WorkingCopyItem{std::move(*m_currentPath), m_currentRemoteKind, m_currentRemotePropsKind,
                     std::move(m_currentRevision), std::move(m_currentAuthor), false});
@@ -207,15 +277,20 @@ private:
 
 class LogParser {
 public:
+    static bool usesText(QStringView name)
+    {
+        return is(name, u"author") || is(name, u"date") || is(name, u"msg") || is(name, u"path");
+    }
+
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
-        if (name == u"logentry") {
+        if (is(name, u"logentry")) {
             m_currentRevision = integerAttribute(attributes, u"revision");
             m_currentAuthor.clear();
             m_currentDate.reset();
             m_currentMessage.clear();
             m_currentPaths.clear();
-        } else if (name == u"path") {
+        } else if (is(name, u"path")) {
             m_currentPathAction = attribute(attributes, u"action").value_or(QString());
             m_currentPathKind = attribute(attributes, u"kind");
         }
@@ -223,15 +298,15 @@ public:
 
     void end(QStringView name, const QString &text)
     {
-        if (name == u"author") {
+        if (is(name, u"author")) {
             m_currentAuthor = TextUtil::trimmed(text);
-        } else if (name == u"date") {
+        } else if (is(name, u"date")) {
             m_currentDate = TextUtil::parseInternetDateTime(TextUtil::trimmed(text));
-        } else if (name == u"msg") {
+        } else if (is(name, u"msg")) {
             m_currentMessage = TextUtil::trimmedNewlines(text);
-        } else if (name == u"path") {
+        } else if (is(name, u"path")) {
             m_currentPaths.append(SVNPathChange{m_currentPathAction, TextUtil::trimmed(text), m_currentPathKind});
-        } else if (name == u"logentry" && m_currentRevision) {
+        } else if (is(name, u"logentry") && m_currentRevision) {
             m_entries.append(LogEntry{*m_currentRevision, std::nullopt, m_currentAuthor, m_currentDate,
                 m_currentMessage, std::move(m_currentPaths)});
             m_currentPaths = {};
@@ -258,17 +333,23 @@ private:
 
 class InfoParser {
 public:
+    static bool usesText(QStringView name)
+    {
+        return is(name, u"url") || is(name, u"relative-url") || is(name, u"root") || is(name, u"uuid")
+            || is(name, u"wcroot-abspath") || is(name, u"author") || is(name, u"date");
+    }
+
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
-        if (name == u"entry") {
+        if (is(name, u"entry")) {
             m_currentEntryRevision = attribute(attributes, u"revision");
             m_info.revision = m_currentEntryRevision;
             m_info.workingRevision = m_currentEntryRevision;
-        } else if (name == u"repository") {
+        } else if (is(name, u"repository")) {
             m_inRepository = true;
-        } else if (name == u"wc-info") {
+        } else if (is(name, u"wc-info")) {
             m_inWorkingCopy = true;
-        } else if (name == u"commit") {
+        } else if (is(name, u"commit")) {
             m_inCommit = true;
             const std::optional<QString> revision = attribute(attributes, u"revision");
             if (revision)
@@ -279,31 +360,31 @@ public:
 
     void end(QStringView name, const QString &text)
     {
-        if (name == u"url") {
+        if (is(name, u"url")) {
             if (!m_inRepository)
                 m_info.url = TextUtil::trimmed(text);
-        } else if (name == u"relative-url") {
+        } else if (is(name, u"relative-url")) {
             m_info.relativeURL = TextUtil::trimmed(text);
-        } else if (name == u"root") {
+        } else if (is(name, u"root")) {
             if (m_inRepository)
                 m_info.repositoryRoot = TextUtil::trimmed(text);
-        } else if (name == u"uuid") {
+        } else if (is(name, u"uuid")) {
             if (m_inRepository)
                 m_info.repositoryUUID = TextUtil::trimmed(text);
-        } else if (name == u"wcroot-abspath") {
+        } else if (is(name, u"wcroot-abspath")) {
             if (m_inWorkingCopy)
                 m_info.workingCopyRoot = TextUtil::trimmed(text);
-        } else if (name == u"author") {
+        } else if (is(name, u"author")) {
             if (m_inCommit)
                 m_info.lastChangedAuthor = TextUtil::trimmed(text);
-        } else if (name == u"date") {
+        } else if (is(name, u"date")) {
             if (m_inCommit)
                 m_info.lastChangedDate = TextUtil::parseInternetDateTime(TextUtil::trimmed(text));
-        } else if (name == u"repository") {
+        } else if (is(name, u"repository")) {
             m_inRepository = false;
-        } else if (name == u"wc-info") {
+        } else if (is(name, u"wc-info")) {
             m_inWorkingCopy = false;
-        } else if (name == u"commit") {
+        } else if (is(name, u"commit")) {
             m_inCommit = false;
         }
     }

@@ -26,9 +26,20 @@ template <typename Fn> void forEachLine(QStringView text, Fn fn)
     }
 }
 
+template <qsizetype N> bool begins(QStringView line, const char16_t (&prefix)[N])
+{
+    if (line.size() < N - 1)
+        return false;
+    for (qsizetype i = 0; i < N - 1; ++i) {
+        if (line[i] != prefix[i])
+            return false;
+    }
+    return true;
+}
+
 QStringView stripGitPrefix(QStringView path)
 {
-    if (path.startsWith(u"a/") || path.startsWith(u"b/"))
+    if (begins(path, u"a/") || begins(path, u"b/"))
         return path.mid(2);
     return path;
 }
@@ -127,7 +138,10 @@ class Parser {
 public:
     ParsedDiff parse(QStringView text)
     {
-        forEachLine(text, [this](QStringView line) { readLine(line); });
+        forEachLine(text, [this, text](QStringView line) {
+            m_textLeft = text.size() - (line.data() + line.size() - text.data());
+            readLine(line);
+        });
         finishFile();
         return ParsedDiff{std::move(m_files)};
     }
@@ -135,13 +149,15 @@ public:
 private:
     void readLine(QStringView line)
     {
-        if (line.startsWith(u"diff --git ")) {
+        // Every rule looks at the line's beginning, so the first character picks the few that can apply.
+        const char16_t first = line.isEmpty() ? u'\0' : line.front().unicode();
+        if (first == u'd' && begins(line, u"diff --git ")) {
             finishFile();
             PathPair paths = gitDiffPaths(line);
             m_file = DiffFile{m_nextFileId++, std::move(paths.oldPath), std::move(paths.newPath), {}};
             return;
         }
-        if (line.startsWith(u"Index: ")) {
+        if (first == u'I' && begins(line, u"Index: ")) {
             finishFile();
             const QString path = line.mid(7).toString();
             m_file = DiffFile{m_nextFileId++, path, path, {}};
@@ -149,51 +165,90 @@ private:
         }
         if (!m_file)
             return;
-        // A removed line reading "-- x" or an added one reading "++ x" looks like a file header; the
-        // hunk's own counts tell them apart.
-        if (m_hunk && m_oldRemaining > 0 && line.startsWith(u"--- ")) {
-            appendLine(DiffLineKind::deletion, line);
-            return;
-        }
-        if (m_hunk && m_newRemaining > 0 && line.startsWith(u"+++ ")) {
-            appendLine(DiffLineKind::addition, line);
-            return;
-        }
-        if (line.startsWith(u"=======") || line.startsWith(u"index ") || line.startsWith(u"new file mode ")
-            || line.startsWith(u"deleted file mode ") || line.startsWith(u"similarity index ")
-            || line.startsWith(u"rename from ") || line.startsWith(u"rename to "))
-            return;
-        if (line.startsWith(u"--- ")) {
-            m_file->oldPath = headerPath(line);
-            return;
-        }
-        if (line.startsWith(u"+++ ")) {
-            m_file->newPath = headerPath(line);
-            return;
-        }
-        if (line.startsWith(u"@@ ")) {
-            finishHunk();
-            const HunkHeader header = parseHunkHeader(line);
-            m_oldLine.reset(header.oldRange.start);
-            m_newLine.reset(header.newRange.start);
-            m_oldRemaining = header.oldRange.count;
-            m_newRemaining = header.newRange.count;
-            m_hunk = DiffHunk{m_nextHunkId++, line.toString(), {}};
-            return;
+        switch (first) {
+        case u'-':
+            if (begins(line, u"--- ")) {
+                // A removed line reading "-- x" looks like a file header; the hunk's count tells them apart.
+                if (m_hunk && m_oldRemaining > 0)
+                    appendLine(DiffLineKind::deletion, line);
+                else
+                    m_file->oldPath = headerPath(line);
+                return;
+            }
+            break;
+        case u'+':
+            if (begins(line, u"+++ ")) {
+                if (m_hunk && m_newRemaining > 0)
+                    appendLine(DiffLineKind::addition, line);
+                else
+                    m_file->newPath = headerPath(line);
+                return;
+            }
+            break;
+        case u'=':
+            if (begins(line, u"======="))
+                return;
+            break;
+        case u'i':
+            if (begins(line, u"index "))
+                return;
+            break;
+        case u'n':
+            if (begins(line, u"new file mode "))
+                return;
+            break;
+        case u'd':
+            if (begins(line, u"deleted file mode "))
+                return;
+            break;
+        case u's':
+            if (begins(line, u"similarity index "))
+                return;
+            break;
+        case u'r':
+            if (begins(line, u"rename from ") || begins(line, u"rename to "))
+                return;
+            break;
+        case u'@':
+            if (begins(line, u"@@ ")) {
+                openHunk(line);
+                return;
+            }
+            break;
+        default:
+            break;
         }
         if (!m_hunk)
             return;
-        if (line.startsWith(u'\\')) {
+        switch (first) {
+        case u'\\':
             m_hunk->lines.append(
                 DiffLine{m_nextLineId++, std::nullopt, std::nullopt, DiffLineKind::note, QString(), line.toString()});
-            return;
-        }
-        if (line.startsWith(u'+'))
+            break;
+        case u'+':
             appendLine(DiffLineKind::addition, line);
-        else if (line.startsWith(u'-'))
+            break;
+        case u'-':
             appendLine(DiffLineKind::deletion, line);
-        else
+            break;
+        default:
             appendLine(DiffLineKind::context, line);
+            break;
+        }
+    }
+
+    void openHunk(QStringView line)
+    {
+        finishHunk();
+        const HunkHeader header = parseHunkHeader(line);
+        m_oldLine.reset(header.oldRange.start);
+        m_newLine.reset(header.newRange.start);
+        m_oldRemaining = header.oldRange.count;
+        m_newRemaining = header.newRange.count;
+        m_hunk = DiffHunk{m_nextHunkId++, line.toString(), {}};
+        // The counts say how many lines follow; the rest of the text bounds a header that lies.
+        const qsizetype expected = std::min<qint64>(m_oldRemaining + m_newRemaining, m_textLeft);
+        m_hunk->lines.reserve(expected);
     }
 
     void appendLine(DiffLineKind kind, QStringView line)
@@ -258,6 +313,8 @@ private:
     qint64 m_nextFileId = 0;
     qint64 m_nextHunkId = 0;
     qint64 m_nextLineId = 0;
+    // Characters of the text after the current line.
+    qsizetype m_textLeft = 0;
 };
 
 } // namespace
