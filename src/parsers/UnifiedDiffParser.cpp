@@ -247,8 +247,9 @@ private:
         m_newRemaining = header.newRange.count;
         m_hunk = DiffHunk{m_nextHunkId++, line.toString(), {}};
         // The counts say how many lines follow; the rest of the text bounds a header that lies.
-        const qsizetype expected = std::min<qint64>(m_oldRemaining + m_newRemaining, m_textLeft);
-        m_hunk->lines.reserve(expected);
+        const qint64 expected
+            = std::min(m_oldRemaining, qint64(m_textLeft)) + std::min(m_newRemaining, qint64(m_textLeft));
+        m_hunk->lines.reserve(std::min(expected, qint64(m_textLeft)));
     }
 
     void appendLine(DiffLineKind kind, QStringView line)

@@ -295,6 +295,12 @@ TEST(UnifiedDiffReader, LineNumbersStopAtTheLargestValue)
         (QList<Row>{
             {' ', max - 1, max, s("a")}, {' ', max, std::nullopt, s("b")}, {' ', std::nullopt, std::nullopt, s("c")}}));
     EXPECT_EQ(rows(diff.files[0].hunks[1]), (QList<Row>{{' ', 0, 1, s("d")}}));
+
+    // Counts at the limit neither overflow nor reserve room for lines that are not there.
+    const ParsedDiff huge
+        = UnifiedDiffParser::parse(s("Index: f\n@@ -1,9223372036854775807 +1,9223372036854775807 @@\n--- a\n+++ b\n"));
+    EXPECT_EQ(rows(huge.files[0].hunks[0]),
+        (QList<Row>{{'-', 1, std::nullopt, s("-- a")}, {'+', std::nullopt, 1, s("++ b")}}));
 }
 
 TEST(UnifiedDiffReader, CarriageReturnsStayInLinesButNotInPaths)

@@ -1,0 +1,26 @@
+#include "parsers/SVNXMLParsers.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QList<WorkingCopyItem> items = SVNXMLParsers::parseStatus(text);
+    for (const WorkingCopyItem &item : items) {
+        if (item.kind == SVNStatusKind::normal && item.propertiesKind == SVNStatusKind::none && !item.treeConflict)
+            __builtin_trap();
+    }
+    const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(text);
+    for (const WorkingCopyItem &item : remote.outdatedItems) {
+        if (item.treeConflict)
+            __builtin_trap();
+    }
+    const QList<LogEntry> entries = SVNXMLParsers::parseLog(text);
+    for (qsizetype i = 1; i < entries.size(); ++i) {
+        if (entries[i - 1].revision < entries[i].revision)
+            __builtin_trap();
+    }
+    (void)SVNXMLParsers::parseInfo(text);
+    return 0;
+}
