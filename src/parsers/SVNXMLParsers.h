@@ -15,7 +15,7 @@ QList<WorkingCopyItem> parseStatus(const QString &text);
 SVNRemoteStatus parseRemoteStatus(const QString &text);
 // `svn log --xml --verbose`: the entries, newest revision first.
 QList<LogEntry> parseLog(const QString &text);
-// `svn info --xml`: the first entry's fields.
+// `svn info --xml`: with several entries, each field as the last entry that sets it left it.
 RepositoryInfo parseInfo(const QString &text);
 
 } // namespace SVNXMLParsers
