@@ -55,7 +55,7 @@ QString largeWorkingCopy()
     const QString url = QUrl::fromLocalFile(repository).toString();
     if (!runQuietly(QStringLiteral("svnadmin"), {QStringLiteral("create"), repository}, cache)
         || !runQuietly(QStringLiteral("svn"), {QStringLiteral("import"), QStringLiteral("-q"), QStringLiteral("-m"),
-                                                QStringLiteral("import"), cache + QStringLiteral("/import"), url},
+                                                QStringLiteral("initial import"), cache + QStringLiteral("/import"), url},
                        cache)
         || !runQuietly(QStringLiteral("svn"), {QStringLiteral("checkout"), QStringLiteral("-q"), url, workingCopy},
                        cache))

@@ -279,6 +279,7 @@ private:
     quint64 m_logEntriesGeneration = 0;
     mutable std::optional<std::pair<quint64, std::optional<QString>>> m_fileHistoryKey;
     mutable QList<FileHistoryItem> m_fileHistoryItems;
+    mutable QHash<QString, qsizetype> m_fileHistoryIndex;
 
     std::array<quint64, static_cast<size_t>(LoadGroup::count)> m_loadSerials{};
     int m_runningTasks = 0;

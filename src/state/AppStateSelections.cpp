@@ -101,24 +101,29 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
         return latestA > latestB;
     });
     m_fileHistoryItems = std::move(items);
+    m_fileHistoryIndex.clear();
+    m_fileHistoryIndex.reserve(m_fileHistoryItems.size());
+    for (qsizetype i = 0; i < m_fileHistoryItems.size(); ++i)
+        m_fileHistoryIndex.insert(m_fileHistoryItems[i].path, i);
     m_fileHistoryKey = key;
     return m_fileHistoryItems;
 }
 
 std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
 {
-    return firstWithId(fileHistoryItems(), m_selectedHistoryPath);
+    if (!m_selectedHistoryPath)
+        return std::nullopt;
+    const QList<FileHistoryItem> &items = fileHistoryItems();
+    const auto found = m_fileHistoryIndex.constFind(*m_selectedHistoryPath);
+    if (found == m_fileHistoryIndex.constEnd())
+        return std::nullopt;
+    return items.at(*found);
 }
 
 QList<FileHistoryRevision> AppState::selectedFileHistoryRevisions() const
 {
-    if (!m_selectedHistoryPath)
-        return {};
-    for (const FileHistoryItem &item : fileHistoryItems()) {
-        if (item.path == *m_selectedHistoryPath)
-            return item.revisions;
-    }
-    return {};
+    const std::optional<FileHistoryItem> item = selectedFileHistoryItem();
+    return item ? item->revisions : QList<FileHistoryRevision>();
 }
 
 std::optional<FileHistoryRevision> AppState::selectedFileHistoryRevision() const
