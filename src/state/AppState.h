@@ -167,6 +167,20 @@ public:
     // Repository actions: history, remote, properties, svn executable and free-form command.
 
     // Repository actions: ignore files, archive zips and Git branches.
+    // Append rules to the project's ignore file, then reload the status. They never run a tool.
+    void ignoreSelectedPaths();
+    void includeIgnoredPath();
+
+protected:
+    // The normalized relative path of a path typed or listed for the project folder. Throws
+    // launchFailed with the reason. `trimText` is off for paths taken from the change list, which
+    // are exact names.
+    static QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText = true);
+    static QString ignorePattern(const QString &path, bool isDirectory);
+    static QStringList includePatterns(const QString &path, bool isDirectory);
+    // Appends the rules that are not yet a line of the ignore file; alerts when none is new. Throws
+    // when the file cannot be read or written.
+    void appendIgnorePatterns(const QStringList &rules, const Project &project);
 
 signals:
     // Some published property changed.
