@@ -170,6 +170,8 @@ public:
     // Append rules to the project's ignore file, then reload the status. They never run a tool.
     void ignoreSelectedPaths();
     void includeIgnoredPath();
+    // Writes a zip of the selected Archives entry to a file the user chooses.
+    void createArchiveZip();
 
 protected:
     // The normalized relative path of a path typed or listed for the project folder. Throws
@@ -181,6 +183,19 @@ protected:
     // Appends the rules that are not yet a line of the ignore file; alerts when none is new. Throws
     // when the file cannot be read or written.
     void appendIgnorePatterns(const QStringList &rules, const Project &project);
+
+    static QString archiveRootName(const Project &project, const LogEntry &entry);
+    static QString archiveNameComponent(const QString &text);
+    static QString normalizedZipDestination(const QString &path);
+    static QString archiveRevisionToken(const LogEntry &entry, const Project &project);
+    static QString svnSource(const QString &url, qint64 pegRevision);
+    static CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
+                                       const QStringList &stdoutParts, const QStringList &stderrParts);
+    // The job: never throws, reports every failure itself. The repository URL is the one known when
+    // the user asked, so a later change of selection cannot swap it.
+    QCoro::Task<> createArchiveZip(Project project, LogEntry entry, QString destination,
+                                   std::optional<QString> repositoryURL);
+    QCoro::Task<QString> svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL);
 
 signals:
     // Some published property changed.
