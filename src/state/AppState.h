@@ -172,6 +172,8 @@ public:
     void includeIgnoredPath();
     // Writes a zip of the selected Archives entry to a file the user chooses.
     void createArchiveZip();
+    // Lists the branches, asks which one, and switches to it.
+    void switchGitBranch();
 
 protected:
     // The normalized relative path of a path typed or listed for the project folder. Throws
@@ -196,6 +198,18 @@ protected:
     QCoro::Task<> createArchiveZip(Project project, LogEntry entry, QString destination,
                                    std::optional<QString> repositoryURL);
     QCoro::Task<QString> svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL);
+
+    struct GitBranchSwitchTarget {
+        QString name;
+        bool isRemote = false;
+    };
+    QCoro::Task<> loadBranchesAndSwitch(Project project);
+    std::optional<GitBranchSwitchTarget> promptGitBranchSwitch(const QList<GitBranch> &branches);
+    static QString gitBranchPromptTitle(const GitBranch &branch);
+    QString currentGitBranchName() const;
+    QCoro::Task<> switchGitBranch(GitBranchSwitchTarget target, Project project);
+    QCoro::Task<SVNCommandResult> runGitSwitch(QStringList arguments, QStringList fallbackArguments, QString folder);
+    static bool gitSwitchUnavailable(const SVNCommandResult &result);
 
 signals:
     // Some published property changed.
