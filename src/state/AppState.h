@@ -167,6 +167,49 @@ public:
     // Repository actions: history, remote, properties, svn executable and free-form command.
 
     // Repository actions: ignore files, archive zips and Git branches.
+    // Append rules to the project's ignore file, then reload the status. They never run a tool.
+    void ignoreSelectedPaths();
+    void includeIgnoredPath();
+    // Writes a zip of the selected Archives entry to a file the user chooses.
+    void createArchiveZip();
+    // Lists the branches, asks which one, and switches to it.
+    void switchGitBranch();
+
+protected:
+    // The normalized relative path of a path typed or listed for the project folder. Throws
+    // launchFailed with the reason. `trimText` is off for paths taken from the change list, which
+    // are exact names.
+    static QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText = true);
+    static QString ignorePattern(const QString &path, bool isDirectory);
+    static QStringList includePatterns(const QString &path, bool isDirectory);
+    // Appends the rules that are not yet a line of the ignore file; alerts when none is new. Throws
+    // when the file cannot be read or written.
+    void appendIgnorePatterns(const QStringList &rules, const Project &project);
+
+    static QString archiveRootName(const Project &project, const LogEntry &entry);
+    static QString archiveNameComponent(const QString &text);
+    static QString normalizedZipDestination(const QString &path);
+    static QString archiveRevisionToken(const LogEntry &entry, const Project &project);
+    static QString svnSource(const QString &url, qint64 pegRevision);
+    static CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
+                                       const QStringList &stdoutParts, const QStringList &stderrParts);
+    // The job: never throws, reports every failure itself. The repository URL is the one known when
+    // the user asked, so a later change of selection cannot swap it.
+    QCoro::Task<> createArchiveZip(Project project, LogEntry entry, QString destination,
+                                   std::optional<QString> repositoryURL);
+    QCoro::Task<QString> svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL);
+
+    struct GitBranchSwitchTarget {
+        QString name;
+        bool isRemote = false;
+    };
+    QCoro::Task<> loadBranchesAndSwitch(Project project);
+    std::optional<GitBranchSwitchTarget> promptGitBranchSwitch(const QList<GitBranch> &branches);
+    static QString gitBranchPromptTitle(const GitBranch &branch);
+    QString currentGitBranchName() const;
+    QCoro::Task<> switchGitBranch(GitBranchSwitchTarget target, Project project);
+    QCoro::Task<SVNCommandResult> runGitSwitch(QStringList arguments, QStringList fallbackArguments, QString folder);
+    static bool gitSwitchUnavailable(const SVNCommandResult &result);
 
 signals:
     // Some published property changed.

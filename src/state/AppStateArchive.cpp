@@ -1,0 +1,244 @@
+#include "AppState.h"
+
+#include "model/TextUtil.h"
+#include "parsers/SVNXMLParsers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextBoundaryFinder>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace {
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// A fresh hidden name beside the destination, so the finished archive replaces it in one rename.
+QString temporarySibling(const QString &destination)
+{
+    return TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
+        u'.' + TextUtil::lastPathComponent(destination) + u'.' + QUuid::createUuid().toString(QUuid::Id128)
+            + QStringLiteral(".zip"));
+}
+
+void replaceDestination(const QString &temporary, const QString &destination)
+{
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
+        const QString reason = systemError();
+        QFile::remove(temporary);
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + reason);
+    }
+}
+
+// The shared temporary folder is readable by everyone: the export must not be.
+QString createPrivateTemporaryFolder()
+{
+    const QString base = QDir::tempPath();
+    QDir().mkpath(base);
+    const QString folder = TextUtil::appendingPathComponent(
+        base, QStringLiteral("KorvelSVN-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not create the temporary folder ") + folder + QStringLiteral(": ") + systemError());
+    return folder;
+}
+
+} // namespace
+
+void AppState::createArchiveZip()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project) {
+        showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
+        return;
+    }
+    const std::optional<LogEntry> entry = selectedArchiveEntry();
+    if (!entry) {
+        showAlert(
+            QStringLiteral("No Archive Selected"), QStringLiteral("Select a revision or commit in Archives first."));
+        return;
+    }
+    if (!m_dialogs)
+        return;
+    SavePanelOptions options;
+    options.title = QStringLiteral("Create Archive Zip");
+    options.prompt = QStringLiteral("Create Zip");
+    options.nameFieldValue = archiveRootName(*project, *entry) + QStringLiteral(".zip");
+    options.canCreateDirectories = true;
+    const std::optional<QString> chosen = m_dialogs->savePanel(options);
+    if (!chosen || chosen->isEmpty())
+        return;
+    const QString destination = normalizedZipDestination(*chosen);
+    // The save panel asked about the name it showed, not about the one with ".zip" appended.
+    if (destination != *chosen) {
+        const QFileInfo existing(destination);
+        if ((existing.exists() || existing.isSymLink())
+            && !confirm(QStringLiteral("Create Archive Zip"),
+                QStringLiteral("Replace ") + TextUtil::lastPathComponent(destination) + u'?'))
+            return;
+    }
+    const std::optional<QString> repositoryURL = repositoryInfo().url;
+    startTask([this, project = *project, entry = *entry, destination, repositoryURL] {
+        return createArchiveZip(project, entry, destination, repositoryURL);
+    });
+}
+
+QCoro::Task<> AppState::createArchiveZip(
+    Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL)
+{
+    setBusyMessage(QStringLiteral("Creating archive"));
+    const QString root = archiveRootName(project, entry);
+    const QString created = QStringLiteral("Created ") + destination;
+    try {
+        if (project.kind == RepositoryKind::git) {
+            const QString hash = archiveRevisionToken(entry, project);
+            // git archive writes straight into its output: a failure must not leave a broken file
+            // where the user's was.
+            const QString temporary = temporarySibling(destination);
+            const QStringList arguments{QStringLiteral("archive"), QStringLiteral("--format=zip"),
+                QStringLiteral("--output"), temporary, QStringLiteral("--prefix=") + root + u'/', hash};
+            SVNCommandResult run;
+            try {
+                run = co_await gitClient().run(arguments, project.path);
+            } catch (...) {
+                QFile::remove(temporary);
+                throw;
+            }
+            replaceDestination(temporary, destination);
+            setBusyMessage(std::nullopt);
+            setCommandOutput(archiveOutput(QStringLiteral("Create Archive Zip"), run.commandLine, run.status,
+                {run.stdout, created}, {run.stderr}));
+            co_return;
+        }
+
+        const QString source = co_await svnArchiveSource(project, entry.revision, repositoryURL);
+        const QString folder = createPrivateTemporaryFolder();
+        const QString exportFolder = TextUtil::appendingPathComponent(folder, root);
+        SVNCommandResult exported;
+        SVNCommandResult zipped;
+        try {
+            const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
+                QString::number(entry.revision), source, exportFolder};
+            exported = co_await client().run(arguments, project.path);
+            zipped = co_await archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
+        } catch (...) {
+            QDir(folder).removeRecursively();
+            throw;
+        }
+        setBusyMessage(std::nullopt);
+        setCommandOutput(
+            archiveOutput(QStringLiteral("Create Archive Zip"), exported.commandLine + u'\n' + zipped.commandLine,
+                zipped.status, {exported.stdout, zipped.stdout, created}, {exported.stderr, zipped.stderr}));
+        // Removing never follows the links the export holds.
+        QDir(folder).removeRecursively();
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(QStringLiteral("Create Archive Zip Failed"), error);
+    }
+}
+
+QCoro::Task<QString> AppState::svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL)
+{
+    if (repositoryURL && !repositoryURL->isEmpty())
+        co_return svnSource(*repositoryURL, revision);
+    const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
+    const SVNCommandResult run = co_await client().run(arguments, project.path);
+    const RepositoryInfo info = SVNXMLParsers::parseInfo(run.stdout);
+    if (info.url && !info.url->isEmpty())
+        co_return svnSource(*info.url, revision);
+    throw SVNClientError::launchFailed(
+        QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
+}
+
+QString AppState::svnSource(const QString &url, qint64 pegRevision)
+{
+    return url + u'@' + QString::number(pegRevision);
+}
+
+QString AppState::archiveRevisionToken(const LogEntry &entry, const Project &project)
+{
+    if (project.kind != RepositoryKind::git)
+        return QString::number(entry.revision);
+    if (!entry.commitHash || entry.commitHash->isEmpty())
+        throw SVNClientError::launchFailed(
+            QStringLiteral("The selected archive entry does not include a Git commit hash."));
+    return *entry.commitHash;
+}
+
+QString AppState::archiveRootName(const Project &project, const LogEntry &entry)
+{
+    // A hash, even an empty one, names the commit; the project's kind plays no part.
+    const QString revision
+        = entry.commitHash ? entry.commitHash->left(7) : QStringLiteral("r") + QString::number(entry.revision);
+    return archiveNameComponent(project.name) + u'-' + archiveNameComponent(revision);
+}
+
+QString AppState::archiveNameComponent(const QString &text)
+{
+    static const QString allowed = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.");
+    QString result;
+    bool lastWasSeparator = false;
+    // By grapheme: a letter with a combining accent is one disallowed character, not a letter.
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = finder.toNextBoundary();
+        if (end <= start)
+            end = text.size();
+        const QStringView grapheme = QStringView(text).mid(start, end - start);
+        if (grapheme.size() == 1 && allowed.contains(grapheme.front())) {
+            result += grapheme.front();
+            lastWasSeparator = false;
+        } else if (!lastWasSeparator) {
+            result += u'-';
+            lastWasSeparator = true;
+        }
+        start = end;
+    }
+    qsizetype first = 0;
+    qsizetype last = result.size();
+    while (first < last && (result[first] == u'-' || result[first] == u'.'))
+        ++first;
+    while (last > first && (result[last - 1] == u'-' || result[last - 1] == u'.'))
+        --last;
+    result = result.mid(first, last - first);
+    return result.isEmpty() ? QStringLiteral("Archive") : result;
+}
+
+QString AppState::normalizedZipDestination(const QString &path)
+{
+    if (QFileInfo(path).suffix().toLower() == QStringLiteral("zip"))
+        return path;
+    return path + QStringLiteral(".zip");
+}
+
+CommandOutput AppState::archiveOutput(const QString &title, const QString &commandLine, qint32 status,
+    const QStringList &stdoutParts, const QStringList &stderrParts)
+{
+    const auto joined = [](const QStringList &parts) {
+        QStringList kept;
+        for (const QString &part : parts) {
+            const QString trimmed = TextUtil::trimmed(part);
+            if (!trimmed.isEmpty())
+                kept.push_back(trimmed);
+        }
+        return kept.join(QStringLiteral("\n\n"));
+    };
+    CommandOutput output;
+    output.title = title;
+    output.commandLine = commandLine;
+    output.status = status;
+    output.stdout = joined(stdoutParts);
+    output.stderr = joined(stderrParts);
+    return output;
+}

@@ -1,0 +1,295 @@
+// Git branch switching: the dialog's request and the target rules over fakes, the checkout fallback,
+// and real switches that git refuses or makes.
+#include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString listing = "*\trefs/heads/main\tmain\n"
+                        " \trefs/heads/feature\tfeature\n"
+                        " \trefs/remotes/origin/HEAD\torigin/HEAD\n"
+                        " \trefs/remotes/origin/dev\torigin/dev\n";
+
+// Notes the busy text at the moment the dialog opens.
+struct BranchDialogs : ScriptedDialogs {
+    const AppState *state = nullptr;
+    std::optional<QString> busyAtChoice = QString("not asked");
+
+    std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override
+    {
+        busyAtChoice = state->busyMessage();
+        return ScriptedDialogs::chooseBranch(request);
+    }
+};
+
+// git without the switch subcommand, as older versions are.
+struct GitWithoutSwitch : GitClient {
+    QCoro::Task<SVNCommandResult> run(QStringList arguments, QString folder, bool checkStatus) override
+    {
+        if (arguments.value(0) == "switch")
+            arguments[0] = "no-such-switch";
+        return GitClient::run(std::move(arguments), std::move(folder), checkStatus);
+    }
+};
+
+struct BranchFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    FakeClients fakes;
+    BranchDialogs dialogs;
+    std::unique_ptr<AppState> state;
+    QString branchList = listing;
+    SVNCommandResult switchAnswer = okResult(QString());
+
+    void makeState(const Project &project, std::optional<AppClients> clients = std::nullopt)
+    {
+        ProjectStore(&settings).save({project});
+        state = std::make_unique<AppState>(&settings, clients ? std::move(*clients) : fakes.make());
+        dialogs.state = state.get();
+        state->setDialogs(&dialogs);
+        if (!clients) {
+            fakes.git->responder = [this](const FakeCall &call) {
+                if (call.arguments.value(0) == "for-each-ref")
+                    return okResult(branchList);
+                if (call.arguments.value(0) == "switch")
+                    return switchAnswer;
+                return okResult(QString());
+            };
+        }
+    }
+
+    void makeGitState() { makeState({QUuid::createUuid(), "repo", "/work/repo", RepositoryKind::git}); }
+
+    void choose(std::optional<int> index, const QString &text)
+    {
+        dialogs.branchAnswers.push_back(BranchChoiceAnswer{index, text});
+        state->switchGitBranch();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
+    // The switch and checkout runs, in order.
+    QList<QStringList> switchRuns() const
+    {
+        QList<QStringList> runs;
+        for (const QStringList &arguments : fakes.git->argumentLists()) {
+            if (arguments.value(0) == "switch" || arguments.value(0) == "checkout")
+                runs.push_back(arguments);
+        }
+        return runs;
+    }
+
+    QString alertText() const { return state->alert() ? state->alert()->title + " / " + state->alert()->message : ""; }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(BranchFixture, DialogOffersTheListedBranchesWithTheCurrentOneChosen)
+{
+    makeGitState();
+    state->switchGitBranch();
+    EXPECT_EQ(state->busyMessage(), std::nullopt);
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(fakes.git->calls.size(), 1);
+    EXPECT_EQ(fakes.git->calls[0].arguments,
+        QStringList(
+            {"for-each-ref", "--format=%(HEAD)%09%(refname)%09%(refname:short)", "refs/heads", "refs/remotes"}));
+    EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/repo");
+    ASSERT_EQ(dialogs.branchRequests.size(), 1);
+    EXPECT_EQ(dialogs.branchRequests[0].itemTitles, QStringList({"main (current)", "feature", "origin/dev (remote)"}));
+    EXPECT_EQ(dialogs.branchRequests[0].preselectedIndex, 0);
+    EXPECT_EQ(dialogs.branchRequests[0].textPlaceholder, "Optional branch name");
+    EXPECT_EQ(dialogs.busyAtChoice, std::nullopt);
+    // Cancelled: nothing more runs and nothing is shown.
+    EXPECT_FALSE(state->alert());
+    EXPECT_FALSE(state->commandOutput());
+
+    // No current branch: the branch named in the repository info, unless the head is detached.
+    branchList = " \trefs/heads/main\tmain\n \trefs/heads/feature\tfeature\n";
+    RepositoryInfo info;
+    info.revision = "  main abc1234";
+    state->setRepositoryInfo(info);
+    state->switchGitBranch();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(dialogs.branchRequests[1].itemTitles, QStringList({"feature", "main"}));
+    EXPECT_EQ(dialogs.branchRequests[1].preselectedIndex, 1);
+    info.revision = "HEAD abc1234";
+    state->setRepositoryInfo(info);
+    state->switchGitBranch();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(dialogs.branchRequests[2].preselectedIndex, std::nullopt);
+
+    branchList.clear();
+    choose(std::nullopt, "   ");
+    EXPECT_EQ(dialogs.branchRequests[3].itemTitles, QStringList());
+    EXPECT_EQ(dialogs.branchRequests[3].textPlaceholder, "Branch name");
+    EXPECT_TRUE(switchRuns().isEmpty());
+}
+
+TEST_F(BranchFixture, TypedTextWinsAndOnlyAnExactRemoteNameTracks)
+{
+    makeGitState();
+    const QList<std::tuple<std::optional<int>, QString, QStringList>> cases = {
+        {2, "", {"switch", "--track", "origin/dev"}},
+        {2, "  feature \n", {"switch", "feature"}},
+        {0, "origin/dev", {"switch", "--track", "origin/dev"}},
+        {0, "Origin/Dev", {"switch", "Origin/Dev"}},
+        {0, "-", {"switch", "-"}},
+        {7, " ", {}},
+        {std::nullopt, "", {}},
+    };
+    for (const auto &[index, text, expected] : cases) {
+        fakes.git->calls.clear();
+        choose(index, text);
+        EXPECT_EQ(switchRuns(), expected.isEmpty() ? QList<QStringList>() : QList<QStringList>{expected})
+            << text.toStdString();
+    }
+
+    fakes.git->calls.clear();
+    choose(0, "--orphan=x");
+    EXPECT_EQ(alertText(), "Switch Branch Failed / Branch names cannot begin with '-'.");
+    EXPECT_TRUE(switchRuns().isEmpty());
+}
+
+TEST_F(BranchFixture, SuccessAlwaysShowsTheOutputAndReloadsTheVisibleTab)
+{
+    makeGitState();
+    state->setSelectedTab(WorkflowTab::history);
+    choose(1, "");
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Switch Branch");
+    EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake switch feature");
+    QStringList subcommands;
+    for (const QStringList &arguments : fakes.git->argumentLists())
+        subcommands << arguments.value(0);
+    EXPECT_EQ(subcommands.mid(0, 3), QStringList({"for-each-ref", "switch", "status"}));
+    EXPECT_TRUE(subcommands.contains("log"));
+    EXPECT_FALSE(state->busyMessage());
+}
+
+TEST_F(BranchFixture, CheckoutStandsInOnlyWhenGitLacksSwitch)
+{
+    makeGitState();
+    switchAnswer = failedResult(1, "git: 'switch' is not a git command. See 'git --help'.\n");
+    choose(1, "");
+    choose(2, "");
+    switchAnswer = failedResult(129, QString());
+    switchAnswer.stdout = "error: UNKNOWN SUBCOMMAND: switch";
+    choose(std::nullopt, "feature");
+    EXPECT_EQ(switchRuns(),
+        QList<QStringList>({{"switch", "feature"}, {"checkout", "feature", "--"}, {"switch", "--track", "origin/dev"},
+            {"checkout", "--track", "origin/dev", "--"}, {"switch", "feature"}, {"checkout", "feature", "--"}}));
+    EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake checkout feature --");
+    EXPECT_FALSE(state->alert());
+
+    // Any other failure is the switch's own, without a checkout.
+    fakes.git->calls.clear();
+    switchAnswer = failedResult(128, "fatal: invalid reference: nope\n");
+    choose(std::nullopt, "nope");
+    EXPECT_EQ(switchRuns(), QList<QStringList>({{"switch", "nope"}}));
+    EXPECT_EQ(alertText(), "Switch Branch Failed / fatal: invalid reference: nope\n");
+    EXPECT_EQ(state->commandOutput()->title, "Switch Branch Failed");
+}
+
+TEST_F(BranchFixture, ListFailureAndWrongProjectAlertWithoutADialog)
+{
+    makeGitState();
+    branchList = QString();
+    fakes.git->responder = [](const FakeCall &) { return failedResult(128, "fatal: not a git repository\n"); };
+    state->switchGitBranch();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(alertText(), "Switch Branch Failed / fatal: not a git repository\n");
+    EXPECT_TRUE(dialogs.branchRequests.isEmpty());
+    EXPECT_FALSE(state->busyMessage());
+
+    state->setProjects({{QUuid::createUuid(), "wc", "/work/wc", RepositoryKind::svn}});
+    state->setSelectedProjectID(state->projects().first().id);
+    fakes.git->calls.clear();
+    state->switchGitBranch();
+    EXPECT_EQ(alertText(), "Git Command Unavailable / This project is an SVN working copy.");
+    state->setSelectedProjectID(std::nullopt);
+    state->switchGitBranch();
+    EXPECT_EQ(alertText(), "No Project Selected / Choose a project first.");
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(fakes.git->calls.isEmpty());
+}
+
+TEST_F(BranchFixture, RealSwitchThatWouldLoseLocalChangesIsRefused)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "main\n");
+    git.commitAll();
+    git.git({"switch", "-q", "-c", "feature"});
+    writeFile(git.path + "/a.txt", "feature\n");
+    git.commitAll();
+    git.git({"switch", "-q", "main"});
+    writeFile(git.path + "/a.txt", "local\n");
+    makeState({QUuid::createUuid(), "repo", git.path, RepositoryKind::git}, AppClients::real(&settings));
+
+    choose(std::nullopt, "feature");
+    EXPECT_TRUE(alertText().startsWith("Switch Branch Failed / error: Your local changes"))
+        << alertText().toStdString();
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "local\n");
+    EXPECT_EQ(git.git({"branch", "--show-current"}), "main\n");
+
+    // An unknown name is no branch and no file.
+    choose(std::nullopt, "nosuch");
+    EXPECT_EQ(alertText(), "Switch Branch Failed / fatal: invalid reference: nosuch\n");
+}
+
+TEST_F(BranchFixture, RealRemoteBranchIsCheckedOutTracking)
+{
+    const GitFixture upstream = GitFixture::create(sandbox.path(), "upstream");
+    writeFile(upstream.path + "/a.txt", "a\n");
+    upstream.commitAll();
+    upstream.git({"branch", "dev"});
+    const QString clone = sandbox.filePath("clone");
+    runTool("git", {"clone", "-q", upstream.path, clone});
+    makeState({QUuid::createUuid(), "clone", clone, RepositoryKind::git}, AppClients::real(&settings));
+
+    state->switchGitBranch();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(dialogs.branchRequests.size(), 1);
+    const int remote = int(dialogs.branchRequests[0].itemTitles.indexOf("origin/dev (remote)"));
+    ASSERT_GE(remote, 0) << dialogs.branchRequests[0].itemTitles.join(", ").toStdString();
+    choose(remote, "");
+    EXPECT_FALSE(state->alert()) << alertText().toStdString();
+    EXPECT_EQ(runTool("git", {"branch", "--show-current"}, clone), "dev\n");
+    EXPECT_EQ(runTool("git", {"rev-parse", "--abbrev-ref", "dev@{upstream}"}, clone), "origin/dev\n");
+    EXPECT_EQ(state->commandOutput()->title, "Switch Branch");
+}
+
+TEST_F(BranchFixture, RealCheckoutFallbackNeverReadsANameAsAFile)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/nosuch", "committed\n");
+    git.commitAll();
+    git.git({"branch", "feature"});
+    writeFile(git.path + "/nosuch", "local change\n");
+    AppClients clients = AppClients::real(&settings);
+    clients.git = std::make_unique<GitWithoutSwitch>();
+    makeState({QUuid::createUuid(), "repo", git.path, RepositoryKind::git}, std::move(clients));
+
+    choose(std::nullopt, "nosuch");
+    EXPECT_EQ(alertText(), "Switch Branch Failed / fatal: invalid reference: nosuch\n");
+    EXPECT_TRUE(state->commandOutput()->commandLine.endsWith("checkout nosuch --"));
+    EXPECT_EQ(readFile(git.path + "/nosuch"), "local change\n");
+
+    choose(std::nullopt, "feature");
+    EXPECT_EQ(git.git({"branch", "--show-current"}), "feature\n");
+    EXPECT_EQ(state->commandOutput()->title, "Switch Branch");
+    EXPECT_EQ(readFile(git.path + "/nosuch"), "local change\n");
+}

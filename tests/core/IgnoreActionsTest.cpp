@@ -1,0 +1,254 @@
+// Ignore and include: the rules written, read back through the real ignore reader, and the ignore
+// file kept intact on every failure.
+#include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+struct IgnoreProbe : AppState {
+    using AppState::AppState;
+    using AppState::includePatterns;
+    using AppState::normalizedWorkingCopyPath;
+};
+
+struct IgnoreFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    FakeClients fakes;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<IgnoreProbe> state;
+    QString root = sandbox.filePath("project");
+
+    void SetUp() override
+    {
+        QDir().mkpath(root);
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), "project", root, RepositoryKind::svn}});
+        state = std::make_unique<IgnoreProbe>(&settings, fakes.make());
+        state->setDialogs(&dialogs);
+    }
+
+    void TearDown() override { EXPECT_TRUE(waitUntilIdle(*state)); }
+
+    QString file(const QString &name) const { return root + u'/' + name; }
+
+    void ignore(const QString &path)
+    {
+        state->setSelectedChangeID(path);
+        state->ignoreSelectedPaths();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
+    void include(const QString &typed)
+    {
+        dialogs.promptAnswers.push_back(QStringList{typed});
+        state->includeIgnoredPath();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
+    bool ranStatus() const
+    {
+        return std::any_of(fakes.svn->calls.begin(), fakes.svn->calls.end(),
+            [](const FakeCall &call) { return call.arguments.value(0) == "status"; });
+    }
+
+    QString alertText() const { return state->alert() ? state->alert()->title + " / " + state->alert()->message : ""; }
+};
+
+} // namespace
+
+TEST_F(IgnoreFixture, RuleForAnUnusualNameIgnoresExactlyThatPath)
+{
+    // Each name sits next to names its characters would match if they were read as wildcards.
+    const QList<std::pair<QString, QStringList>> cases = {
+        {"sp ace.txt", {"sp", "space.txt"}},
+        {"#note", {"note"}},
+        {"!bang", {"bang"}},
+        {"star*", {"starX", "star"}},
+        {"[ab]c", {"ac", "bc"}},
+        {"back\\slash", {"backslash", "back/slash"}},
+        {"q?", {"qx"}},
+        {"trail ", {"trail"}},
+        {"dir name/in [x]*.txt", {"dir name/in x.txt", "dir nameX/in [x]*.txt"}},
+    };
+    QStringList all;
+    for (const auto &[name, others] : cases) {
+        writeFile(file(name), "x");
+        all << name << others;
+        ignore(name);
+        EXPECT_FALSE(state->alert()) << alertText().toStdString();
+    }
+    const IgnoreRules rules = IgnoreRules::load(root, all);
+    for (const auto &[name, others] : cases) {
+        EXPECT_TRUE(rules.ignores(name, false)) << name.toStdString();
+        for (const QString &other : others)
+            EXPECT_FALSE(rules.ignores(other, false)) << name.toStdString() << " also hides " << other.toStdString();
+    }
+    EXPECT_TRUE(readFile(file(".korvelignore")).startsWith("/sp\\ ace.txt\n/\\#note\n/\\!bang\n/star\\*\n"));
+}
+
+TEST_F(IgnoreFixture, FolderRuleHidesItsContentsAndTheStatusIsReloaded)
+{
+    writeFile(file(".gitignore"), "*.log");
+    writeFile(file("build/out.o"), "o");
+    ignore("build");
+    EXPECT_EQ(readFile(file(".gitignore")), "*.log\n/build/*\n");
+    EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
+    EXPECT_TRUE(IgnoreRules::load(root, {"build/out.o"}).ignores("build/out.o", false));
+    EXPECT_TRUE(ranStatus());
+
+    // Again: nothing new, the file stays, and the status is still reloaded.
+    fakes.svn->calls.clear();
+    ignore("build");
+    EXPECT_EQ(alertText(), "Ignore Rules Unchanged / The selected ignore rule already exists in .gitignore.");
+    EXPECT_EQ(readFile(file(".gitignore")), "*.log\n/build/*\n");
+    EXPECT_TRUE(ranStatus());
+}
+
+TEST_F(IgnoreFixture, OldBytesStayInFrontAndOnlyExactLinesCountAsPresent)
+{
+    const QByteArray bom = "\xEF\xBB\xBF";
+    writeFile(file(".gitignore"), bom + "/a.txt\n/b.txt \r\n# c\n/c.txt");
+    state->setSelectedCommitPaths({"c.txt", "a.txt", "b.txt"});
+    state->ignoreSelectedPaths();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    // "/a.txt" (behind the byte order mark) and "/c.txt" exist; "/b.txt \r" is another line.
+    EXPECT_EQ(readFile(file(".gitignore")), bom + "/a.txt\n/b.txt \r\n# c\n/c.txt\n/b.txt\n");
+}
+
+TEST_F(IgnoreFixture, OnePathFailingWritesNoRuleAtAll)
+{
+    state->setSelectedCommitPaths({"a.txt", "x/../b.txt", "c.txt"});
+    state->ignoreSelectedPaths();
+    EXPECT_EQ(alertText(), "Ignore Failed / Ignore paths cannot contain '..'.");
+    EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
+
+    // A listed name with a line break would write a rule of its own: refused, even at its end.
+    for (const QString &name : {QString("x\n*"), QString("x\n"), QString("x\r"), QString("x\u2028y")}) {
+        state->setAlert(std::nullopt);
+        ignore(name);
+        EXPECT_EQ(alertText(), "Ignore Failed / Ignore paths cannot contain newlines.");
+    }
+    EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+}
+
+TEST_F(IgnoreFixture, UnreadableOrUnwritableFileIsReportedAndLeftAlone)
+{
+    // Not UTF-8.
+    writeFile(file(".gitignore"), "/old\n\xff\xfe\n");
+    ignore("a.txt");
+    EXPECT_TRUE(alertText().startsWith("Ignore Failed / Could not read ")) << alertText().toStdString();
+    EXPECT_EQ(readFile(file(".gitignore")), "/old\n\xff\xfe\n");
+
+    // A folder of that name.
+    QFile::remove(file(".gitignore"));
+    QDir().mkpath(file(".gitignore"));
+    state->setAlert(std::nullopt);
+    include("a.txt");
+    EXPECT_TRUE(alertText().startsWith("Include Failed / Could not read ")) << alertText().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
+
+    // A link into a folder that does not exist cannot be written through.
+    QDir(file(".gitignore")).removeRecursively();
+    ASSERT_TRUE(QFile::link(sandbox.filePath("missing/target"), file(".gitignore")));
+    state->setAlert(std::nullopt);
+    ignore("a.txt");
+    EXPECT_TRUE(alertText().startsWith("Ignore Failed / Could not write ")) << alertText().toStdString();
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+
+    if (::geteuid() != 0) {
+        QFile::remove(file(".gitignore"));
+        writeFile(file(".gitignore"), "/old\n");
+        QFile::setPermissions(file(".gitignore"), QFileDevice::WriteOwner);
+        state->setAlert(std::nullopt);
+        ignore("a.txt");
+        EXPECT_TRUE(alertText().startsWith("Ignore Failed / Could not read "));
+        QFile::setPermissions(file(".gitignore"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_EQ(readFile(file(".gitignore")), "/old\n");
+    }
+}
+
+TEST_F(IgnoreFixture, LinkedIgnoreFileIsWrittenThroughWithItsPermissions)
+{
+    const QString target = sandbox.filePath("shared/ignore-rules");
+    writeFile(target, "/old");
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    const QFileDevice::Permissions permissions = QFileInfo(target).permissions();
+    ASSERT_TRUE(QFile::link(target, file(".gitignore")));
+    ignore("new.txt");
+    EXPECT_TRUE(QFileInfo(file(".gitignore")).isSymLink());
+    EXPECT_EQ(readFile(target), "/old\n/new.txt\n");
+    EXPECT_EQ(QFileInfo(target).permissions(), permissions);
+    EXPECT_FALSE(QFileInfo(target).permissions() & QFileDevice::ReadOther);
+}
+
+TEST_F(IgnoreFixture, IncludeReopensOnePathBelowABroadRule)
+{
+    writeFile(file(".gitignore"), "*\n");
+    writeFile(file("my dir/x#1"), "x");
+    state->setSelectedChangeID("my dir/x#1");
+    include("my dir/x#1");
+    ASSERT_EQ(dialogs.prompts.size(), 1);
+    EXPECT_EQ(dialogs.prompts[0].title, "Include Ignored Path");
+    EXPECT_EQ(dialogs.prompts[0].fields[0].value, "my dir/x#1");
+    EXPECT_EQ(readFile(file(".gitignore")), "*\n!/my\\ dir/\n/my\\ dir/*\n!/my\\ dir/x\\#1\n");
+    const IgnoreRules rules = IgnoreRules::load(root, {"my dir/x#1", "my dir/y", "other"});
+    EXPECT_FALSE(rules.ignores("my dir/x#1", false));
+    EXPECT_TRUE(rules.ignores("my dir/y", false));
+    EXPECT_TRUE(rules.ignores("other", false));
+
+    // A trailing "/" makes a folder of a path that does not exist; an absolute path inside is made relative.
+    include(root + "/a/b/c/");
+    EXPECT_TRUE(readFile(file(".gitignore")).endsWith("!/a/\n/a/*\n!/a/b/\n/a/b/*\n!/a/b/c/\n!/a/b/c/**\n"));
+    include(root + "/./a/../top.txt");
+    EXPECT_TRUE(readFile(file(".gitignore")).endsWith("\n!/top.txt\n"));
+}
+
+TEST_F(IgnoreFixture, IncludeStopsOnCancelAndAlertsOnPathsOutsideTheFolder)
+{
+    state->includeIgnoredPath();
+    EXPECT_FALSE(state->alert());
+    include(sandbox.filePath("elsewhere/a.txt"));
+    EXPECT_EQ(alertText(), "Include Failed / Choose a path inside " + root + ".");
+    include(".");
+    EXPECT_EQ(alertText(), "Include Failed / Choose a file or directory below the working copy root.");
+    EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
+}
+
+TEST_F(IgnoreFixture, PathNormalizationAndIncludeRules)
+{
+    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath("  ./src//app/ ", root), "src/app");
+    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath(" a", root, false), " a");
+    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath(root + "/x/./y", root), "x/y");
+    EXPECT_THROW(IgnoreProbe::normalizedWorkingCopyPath("  ", root), SVNClientError);
+    EXPECT_THROW(IgnoreProbe::normalizedWorkingCopyPath(root, root), SVNClientError);
+    EXPECT_EQ(IgnoreProbe::includePatterns("a.txt", false), QStringList({"!/a.txt"}));
+    EXPECT_EQ(IgnoreProbe::includePatterns("build", true), QStringList({"!/build/", "!/build/**"}));
+    EXPECT_EQ(IgnoreProbe::includePatterns("a/b/c.txt", false),
+        QStringList({"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}));
+}
+
+TEST_F(IgnoreFixture, NoProjectOrNoPathAlerts)
+{
+    state->ignoreSelectedPaths();
+    EXPECT_EQ(alertText(), "No Paths Selected / Select a changed path first.");
+    state->setSelectedProjectID(std::nullopt);
+    state->ignoreSelectedPaths();
+    EXPECT_EQ(alertText(), "No Project Selected / Choose a project first.");
+    state->setAlert(std::nullopt);
+    state->includeIgnoredPath();
+    EXPECT_EQ(alertText(), "No Project Selected / Choose a project first.");
+    EXPECT_TRUE(dialogs.prompts.isEmpty());
+}
