@@ -161,6 +161,15 @@ public:
     AppDialogs *dialogs() const { return m_dialogs; }
 
     // Repository actions: projects, checkout, create, import and export.
+    void addExistingWorkingCopy();
+    void removeSelectedProject();
+
+protected:
+    // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
+    void addProject(const QString &folder, RepositoryKind kind);
+    QCoro::Task<> addWorkingCopyTask(QString folder);
+
+public:
 
     // Repository actions: working-copy paths and commit.
 
