@@ -161,6 +161,28 @@ public:
     AppDialogs *dialogs() const { return m_dialogs; }
 
     // Repository actions: projects, checkout, create, import and export.
+    void addExistingWorkingCopy();
+    void removeSelectedProject();
+    void checkoutRepository();
+    void createSVNRepository();
+    void importDirectory();
+    void exportRepository();
+
+protected:
+    // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
+    void addProject(const QString &folder, RepositoryKind kind);
+    static bool looksLikeGitRepositoryURL(const QString &url);
+    static QString defaultCheckoutFolderName(const QString &url);
+    static QString defaultExportFolderName(const QString &source);
+    // Alerts and gives false unless the name stays inside the chosen parent folder.
+    bool checkFolderName(const QString &name);
+    QCoro::Task<> addWorkingCopyTask(QString folder);
+    QCoro::Task<> checkoutTask(QString url, QString destination);
+    // Both checkouts failed: svn's reason, a blank line, then git's.
+    void showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError);
+    QCoro::Task<> createSVNRepositoryTask(QString path);
+
+public:
 
     // Repository actions: working-copy paths and commit.
 

@@ -1,0 +1,225 @@
+#include "AppState.h"
+
+#include "model/TextUtil.h"
+
+#include <QFileInfo>
+
+bool AppState::looksLikeGitRepositoryURL(const QString &url)
+{
+    return url.endsWith(QStringLiteral(".git")) || url.startsWith(QStringLiteral("git@"))
+        || url.startsWith(QStringLiteral("ssh://git@"));
+}
+
+QString AppState::defaultCheckoutFolderName(const QString &url)
+{
+    const QStringList pieces = url.split(u'/', Qt::SkipEmptyParts);
+    if (pieces.isEmpty())
+        return QStringLiteral("Working Copy");
+    QString name = pieces.last();
+    name.remove(QStringLiteral(".svn"));
+    name.remove(QStringLiteral(".git"));
+    return name;
+}
+
+QString AppState::defaultExportFolderName(const QString &source)
+{
+    const QStringList pieces = source.split(u'/', Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? QStringLiteral("Export") : pieces.last();
+}
+
+bool AppState::checkFolderName(const QString &name)
+{
+    // "." or ".." or a name with a slash would put the new folder into the parent itself or elsewhere.
+    if (name == u"." || name == u".." || name.contains(u'/') || name.contains(QChar(0))) {
+        showAlert(QStringLiteral("Folder Name Invalid"), QStringLiteral("Enter a single folder name."));
+        return false;
+    }
+    return true;
+}
+
+void AppState::checkoutRepository()
+{
+    const auto source
+        = prompt(QStringLiteral("Checkout"), {{QStringLiteral("url"), QStringLiteral("Repository URL"), {}}});
+    if (!source)
+        return;
+    const QString url = source->value(QStringLiteral("url"));
+    if (url.isEmpty())
+        return;
+
+    OpenPanelOptions options;
+    options.title = QStringLiteral("Choose Checkout Parent Folder");
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    options.canCreateDirectories = true;
+    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
+    if (!parent || parent->isEmpty())
+        return;
+
+    const auto folder = prompt(QStringLiteral("Checkout Folder"),
+        {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultCheckoutFolderName(url)}});
+    if (!folder)
+        return;
+    const QString name = folder->value(QStringLiteral("name"));
+    if (name.isEmpty() || !checkFolderName(name))
+        return;
+
+    const QString destination = TextUtil::appendingPathComponent(*parent, name);
+    startTask([this, url, destination] { return checkoutTask(url, destination); });
+}
+
+QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
+{
+    setBusyMessage(QStringLiteral("Checkout"));
+    const QStringList cloneArguments{QStringLiteral("clone"), url, destination};
+    std::optional<SVNCommandResult> result;
+    // Kept for the alert when the git attempt fails as well: svn's reason (a certificate, a password)
+    // is usually the one that matters for an svn URL.
+    std::optional<QString> svnMessage;
+    if (!looksLikeGitRepositoryURL(url)) {
+        const QStringList checkoutArguments{QStringLiteral("checkout"), url, destination};
+        try {
+            result = co_await client().run(checkoutArguments, QString());
+        } catch (const std::exception &error) {
+            svnMessage = errorDescription(error);
+        } catch (...) { }
+    }
+    if (!result) {
+        try {
+            result = co_await gitClient().run(cloneArguments, QString());
+        } catch (const std::exception &error) {
+            setBusyMessage(std::nullopt);
+            showCheckoutError(svnMessage, error);
+            co_return;
+        }
+    }
+    setBusyMessage(std::nullopt);
+    setCommandOutput(output(QStringLiteral("Checkout"), *result));
+
+    if (!QFileInfo::exists(destination))
+        co_return;
+    std::pair<QString, RepositoryKind> detected;
+    try {
+        detected = co_await detectRepository(destination);
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(QStringLiteral("Checkout Failed"), error);
+        co_return;
+    }
+    addProject(detected.first, detected.second);
+}
+
+void AppState::showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError)
+{
+    const QString title = QStringLiteral("Checkout Failed");
+    if (!svnMessage) {
+        showError(title, gitError);
+        return;
+    }
+    const auto *clientError = dynamic_cast<const SVNClientError *>(&gitError);
+    if (clientError && clientError->isCommandFailed())
+        setCommandOutput(output(title, clientError->result()));
+    QString message = *svnMessage;
+    while (message.endsWith(u'\n') || message.endsWith(u'\r'))
+        message.chop(1);
+    showAlert(title, message + QStringLiteral("\n\n") + errorDescription(gitError));
+}
+
+void AppState::createSVNRepository()
+{
+    if (!m_dialogs)
+        return;
+    SavePanelOptions options;
+    options.title = QStringLiteral("Create SVN Repository");
+    options.message = QStringLiteral("Choose where to create a local SVN repository.");
+    options.prompt = QStringLiteral("Create");
+    options.nameFieldLabel = QStringLiteral("Repository Name:");
+    options.nameFieldValue = QStringLiteral("NewRepository");
+    options.canCreateDirectories = true;
+    const std::optional<QString> chosen = m_dialogs->savePanel(options);
+    if (!chosen)
+        return;
+    const QString path = TextUtil::standardizedPath(*chosen);
+    if (TextUtil::lastPathComponent(path).isEmpty()) {
+        showAlert(QStringLiteral("Repository Name Required"),
+            QStringLiteral("Choose a folder name for the new SVN repository."));
+        return;
+    }
+    startTask([this, path] { return createSVNRepositoryTask(path); });
+}
+
+QCoro::Task<> AppState::createSVNRepositoryTask(QString path)
+{
+    setBusyMessage(QStringLiteral("Creating repository"));
+    const QStringList arguments{QStringLiteral("create"), path};
+    SVNCommandResult result;
+    try {
+        result = co_await adminClient().run(arguments, QString());
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(QStringLiteral("Create SVN Repository Failed"), error);
+        co_return;
+    }
+    setBusyMessage(std::nullopt);
+    setCommandOutput(output(QStringLiteral("Create SVN Repository"), result));
+}
+
+void AppState::importDirectory()
+{
+    if (!m_dialogs)
+        return;
+    OpenPanelOptions options;
+    options.title = QStringLiteral("Choose Directory To Import");
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    const std::optional<QString> source = m_dialogs->openPanel(options);
+    if (!source || source->isEmpty())
+        return;
+    const auto values = prompt(QStringLiteral("Import"),
+        {{QStringLiteral("url"), QStringLiteral("Repository URL"), {}},
+            {QStringLiteral("message"), QStringLiteral("Message"), QStringLiteral("Initial import")}});
+    if (!values)
+        return;
+    const QString url = values->value(QStringLiteral("url"));
+    const QString message = values->value(QStringLiteral("message"));
+    if (url.isEmpty() || message.isEmpty())
+        return;
+    const QStringList arguments{QStringLiteral("import"), *source, url, QStringLiteral("-m"), message};
+    startTask([this, arguments] { return runCommand(QStringLiteral("Import"), arguments, QString(), false, true); });
+}
+
+void AppState::exportRepository()
+{
+    const auto values = prompt(QStringLiteral("Export"),
+        {{QStringLiteral("source"), QStringLiteral("URL Or Path"), m_repositoryInfo.url.value_or(QString())}});
+    if (!values)
+        return;
+    const QString source = values->value(QStringLiteral("source"));
+    if (source.isEmpty())
+        return;
+
+    OpenPanelOptions options;
+    options.title = QStringLiteral("Choose Export Destination Parent");
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    options.canCreateDirectories = true;
+    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
+    if (!parent || parent->isEmpty())
+        return;
+
+    const auto folder = prompt(QStringLiteral("Export Folder"),
+        {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultExportFolderName(source)}});
+    if (!folder)
+        return;
+    const QString name = folder->value(QStringLiteral("name"));
+    if (name.isEmpty() || !checkFolderName(name))
+        return;
+
+    // A relative source is a path inside the selected project's folder.
+    const std::optional<Project> project = selectedProject();
+    const QString workingDirectory = project ? project->url() : QString();
+    const QStringList arguments{QStringLiteral("export"), source, TextUtil::appendingPathComponent(*parent, name)};
+    startTask([this, arguments, workingDirectory] {
+        return runCommand(QStringLiteral("Export"), arguments, workingDirectory, false, true);
+    });
+}

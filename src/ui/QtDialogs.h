@@ -1,0 +1,25 @@
+#pragma once
+
+#include "state/AppDialogs.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// The modal questions of the actions as Qt dialogs, each run with exec() over the main window.
+class QtDialogs : public AppDialogs {
+public:
+    // The window the dialogs belong to and that bringToFront() raises; may be set later.
+    explicit QtDialogs(QWidget *window = nullptr);
+    void setWindow(QWidget *window) { m_window = window; }
+
+    std::optional<QStringList> prompt(const QString &title, const QList<PromptField> &fields) override;
+    bool confirm(const QString &title, const QString &message) override;
+    std::optional<QString> openPanel(const OpenPanelOptions &options) override;
+    std::optional<QString> savePanel(const SavePanelOptions &options) override;
+    std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override;
+    void bringToFront() override;
+
+private:
+    QPointer<QWidget> m_window;
+};

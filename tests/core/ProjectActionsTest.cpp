@@ -1,0 +1,287 @@
+// Adding and removing projects: the panel, the detection order, the stored list and the selection.
+#include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+QString infoXml(const QString &root)
+{
+    return QStringLiteral("<?xml version=\"1.0\"?><info><entry path=\".\" revision=\"3\" kind=\"dir\">"
+                          "<url>file:///repo/trunk</url><relative-url>^/trunk</relative-url>"
+                          "<wc-info><wcroot-abspath>%1</wcroot-abspath></wc-info></entry></info>")
+        .arg(root);
+}
+
+const QString emptyStatus = QStringLiteral("<?xml version=\"1.0\"?><status><target path=\".\"></target></status>");
+
+QStringList names(const QList<Project> &projects)
+{
+    QStringList list;
+    for (const Project &project : projects)
+        list << project.name;
+    return list;
+}
+
+struct ProjectsFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
+    FakeClients fakes;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppState> state;
+    // Folders svn and git claim, by the folder asked about, with the root each reports.
+    QHash<QString, QString> svnRoots;
+    QHash<QString, QString> gitRoots;
+
+    void makeState(const QList<Project> &projects)
+    {
+        ProjectStore(&settings).save(projects);
+        state = std::make_unique<AppState>(&settings, fakes.make());
+        state->setDialogs(&dialogs);
+        fakes.svn->responder = [this](const FakeCall &call) {
+            if (call.arguments.value(0) == "info") {
+                if (!svnRoots.contains(call.workingDirectory))
+                    return failedResult(1, "svn: E155007: '" + call.workingDirectory + "' is not a working copy\n");
+                return okResult(infoXml(svnRoots.value(call.workingDirectory)));
+            }
+            if (call.arguments.value(0) == "status")
+                return okResult(emptyStatus);
+            return okResult(QString());
+        };
+        fakes.git->responder = [this](const FakeCall &call) {
+            if (call.arguments == QStringList{"rev-parse", "--show-toplevel"}) {
+                if (!gitRoots.contains(call.workingDirectory))
+                    return failedResult(128, "fatal: not a git repository\n");
+                return okResult(gitRoots.value(call.workingDirectory) + "\n");
+            }
+            return okResult(QString());
+        };
+    }
+
+    QList<Project> stored() { return ProjectStore(&settings).load(); }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(ProjectsFixture, AddingASubfolderOfAWorkingCopyAddsItsRootSortedSavedAndSelected)
+{
+    const Project alpha{QUuid::createUuid(), "Alpha", "/work/Alpha", RepositoryKind::svn};
+    const Project ten{QUuid::createUuid(), "Project 10", "/work/Project 10", RepositoryKind::git};
+    makeState({alpha, ten});
+    svnRoots.insert("/work/project 2/src/lib", "/work/project 2");
+    svnRoots.insert("/work/project 2", "/work/project 2");
+    dialogs.openPanelAnswers.push_back("/work/project 2/src/lib");
+    fakes.svn->holdRuns = true;
+
+    state->addExistingWorkingCopy();
+    ASSERT_EQ(dialogs.openPanels.size(), 1);
+    EXPECT_EQ(dialogs.openPanels[0].title, "Add Working Copy");
+    EXPECT_FALSE(dialogs.openPanels[0].canChooseFiles);
+    EXPECT_TRUE(dialogs.openPanels[0].canChooseDirectories);
+    EXPECT_FALSE(dialogs.openPanels[0].canCreateDirectories);
+    EXPECT_EQ(dialogs.broughtToFront, 0);
+
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    EXPECT_EQ(state->busyMessage(), "Checking project");
+    EXPECT_EQ(fakes.svn->calls[0].arguments, QStringList({"info", "--xml"}));
+    EXPECT_EQ(fakes.svn->calls[0].workingDirectory, "/work/project 2/src/lib");
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0);
+    ASSERT_TRUE(waitFor([&] { return state->projects().size() == 3; }));
+
+    EXPECT_EQ(names(state->projects()), QStringList({"Alpha", "project 2", "Project 10"}));
+    const Project added = state->projects()[1];
+    EXPECT_EQ(added.path, "/work/project 2");
+    EXPECT_EQ(added.kind, RepositoryKind::svn);
+    EXPECT_EQ(state->selectedProjectID(), added.id);
+    EXPECT_EQ(stored(), state->projects());
+    EXPECT_TRUE(fakes.git->calls.isEmpty()) << "svn claimed the folder; git is not asked";
+    // The refresh of the new selection ran in its folder.
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/project 2");
+    EXPECT_FALSE(state->alert());
+}
+
+TEST_F(ProjectsFixture, AFolderOnlyGitClaimsBecomesAGitProjectAtItsTopLevel)
+{
+    makeState({});
+    gitRoots.insert("/work/tool/docs", "/work/tool");
+    dialogs.openPanelAnswers.push_back("/work/tool/docs");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->projects().size(), 1);
+    EXPECT_EQ(state->projects()[0].name, "tool");
+    EXPECT_EQ(state->projects()[0].path, "/work/tool");
+    EXPECT_EQ(state->projects()[0].kind, RepositoryKind::git);
+    EXPECT_EQ(fakes.svn->calls[0].arguments, QStringList({"info", "--xml"}));
+    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"rev-parse", "--show-toplevel"}));
+    EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/tool/docs");
+}
+
+TEST_F(ProjectsFixture, AFolderNoToolClaimsAlertsWithTheChosenPathAndAddsNothing)
+{
+    const Project alpha{QUuid::createUuid(), "Alpha", "/work/Alpha", RepositoryKind::svn};
+    makeState({alpha});
+    dialogs.openPanelAnswers.push_back("/work/plain/sub");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Could Not Add Project");
+    EXPECT_EQ(state->alert()->message, "No SVN working copy or Git repository was found at /work/plain/sub.");
+    EXPECT_FALSE(state->commandOutput()) << "the dropped tool failures show no output";
+    EXPECT_FALSE(state->busyMessage());
+    EXPECT_EQ(state->projects(), QList<Project>({alpha}));
+    EXPECT_EQ(state->selectedProjectID(), alpha.id);
+}
+
+TEST_F(ProjectsFixture, AListedRootIsReusedWithItsKindUpdatedWhileATrailingSlashIsNotAMatch)
+{
+    const Project zed{QUuid::createUuid(), "zed", "/work/zed", RepositoryKind::svn};
+    const Project alpha{QUuid::createUuid(), "alpha", "/work/alpha", RepositoryKind::svn};
+    const Project slash{QUuid::createUuid(), "beta", "/work/beta/", RepositoryKind::svn};
+    // Unsorted on purpose: reusing a project does not sort the list.
+    makeState({zed, alpha, slash});
+    gitRoots.insert("/work/alpha", "/work/alpha");
+    dialogs.openPanelAnswers.push_back("/work/alpha");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->projects().size(), 3);
+    EXPECT_EQ(names(state->projects()), QStringList({"zed", "alpha", "beta"}));
+    EXPECT_EQ(state->projects()[1].kind, RepositoryKind::git);
+    EXPECT_EQ(state->projects()[1].id, alpha.id);
+    EXPECT_EQ(state->selectedProjectID(), alpha.id);
+    EXPECT_EQ(stored(), state->projects());
+
+    // Same kind again: still saved (the stored list is overwritten even though nothing changed).
+    settings.remove("KorvelSVN.projects");
+    dialogs.openPanelAnswers.push_back("/work/alpha");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(stored(), state->projects());
+
+    svnRoots.insert("/work/beta/", "/work/beta/.");
+    dialogs.openPanelAnswers.push_back("/work/beta/");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->projects().size(), 4);
+    EXPECT_EQ(names(state->projects()), QStringList({"alpha", "beta", "beta", "zed"}));
+    EXPECT_EQ(state->selectedProject()->path, "/work/beta");
+}
+
+TEST_F(ProjectsFixture, ACancelledPanelStartsNothing)
+{
+    makeState({});
+    state->addExistingWorkingCopy();
+    dialogs.openPanelAnswers.push_back(QString());
+    state->addExistingWorkingCopy();
+    EXPECT_EQ(state->runningTasks(), 0);
+    EXPECT_EQ(dialogs.openPanels.size(), 2);
+}
+
+TEST_F(ProjectsFixture, RemovingAsksFirstThenSavesAndSelectsTheNewFirst)
+{
+    const Project a{QUuid::createUuid(), "A", "/work/a", RepositoryKind::svn};
+    const Project b{QUuid::createUuid(), "B", "/work/b", RepositoryKind::svn};
+    const Project c{QUuid::createUuid(), "C", "/work/c", RepositoryKind::git};
+    makeState({a, b, c});
+
+    dialogs.confirmAnswers.push_back(false);
+    state->removeSelectedProject();
+    ASSERT_EQ(dialogs.confirmations.size(), 1);
+    EXPECT_EQ(dialogs.confirmations[0].first, "Remove Project");
+    EXPECT_EQ(dialogs.confirmations[0].second,
+        "Remove A from the project list? The working copy on disk will not be deleted.");
+    EXPECT_EQ(dialogs.broughtToFront, 1);
+    EXPECT_EQ(state->projects().size(), 3);
+    EXPECT_EQ(state->runningTasks(), 0);
+
+    dialogs.confirmAnswers.push_back(true);
+    state->removeSelectedProject();
+    EXPECT_EQ(state->projects(), QList<Project>({b, c}));
+    EXPECT_EQ(stored(), QList<Project>({b, c}));
+    EXPECT_EQ(state->selectedProjectID(), b.id);
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/b");
+
+    // Removing a later project still selects the first, not a neighbour.
+    state->setSelectedProjectID(c.id);
+    dialogs.confirmAnswers.push_back(true);
+    state->removeSelectedProject();
+    EXPECT_EQ(state->selectedProjectID(), b.id);
+
+    dialogs.confirmAnswers.push_back(true);
+    state->removeSelectedProject();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->projects().isEmpty());
+    EXPECT_TRUE(stored().isEmpty());
+    EXPECT_FALSE(state->selectedProjectID());
+
+    // Nothing selected: no question at all.
+    state->removeSelectedProject();
+    EXPECT_EQ(dialogs.confirmations.size(), 4);
+}
+
+// With the real tools: a subfolder of a checkout, a folder inside a Git repository, a plain folder.
+TEST(ProjectActionsReal, AddsRootsOfRealRepositoriesKeepsTheListSortedAndRemovesWithoutTouchingDisk)
+{
+    Sandbox sandbox;
+    QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    const SvnFixture svn = SvnFixture::create(sandbox.path(), "Project 10");
+    writeFile(svn.workingCopy + "/src/main.c", "int main;\n");
+    svn.commitAll();
+    const GitFixture git = GitFixture::create(sandbox.path(), "project 2");
+    writeFile(git.path + "/docs/readme.txt", "hello\n");
+    git.commitAll();
+    QDir().mkpath(sandbox.filePath("Alpha"));
+
+    AppState state(&settings);
+    ScriptedDialogs dialogs;
+    state.setDialogs(&dialogs);
+    dialogs.openPanelAnswers.push_back(svn.workingCopy + "/src");
+    state.addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(state));
+    dialogs.openPanelAnswers.push_back(git.path + "/docs");
+    state.addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(state));
+    dialogs.openPanelAnswers.push_back(sandbox.filePath("Alpha"));
+    state.addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(state));
+
+    ASSERT_TRUE(state.alert());
+    EXPECT_EQ(state.alert()->message,
+        "No SVN working copy or Git repository was found at " + sandbox.filePath("Alpha") + ".");
+    ASSERT_EQ(state.projects().size(), 2);
+    EXPECT_EQ(names(state.projects()), QStringList({"project 2", "Project 10"}));
+    EXPECT_EQ(state.projects()[0].kind, RepositoryKind::git);
+    EXPECT_EQ(state.projects()[0].path, QDir(git.path).canonicalPath());
+    EXPECT_EQ(state.projects()[1].kind, RepositoryKind::svn);
+    EXPECT_EQ(state.projects()[1].path, svn.workingCopy);
+    EXPECT_EQ(ProjectStore(&settings).load(), state.projects());
+
+    // A second state reads the same sorted list back.
+    AppState reread(&settings);
+    EXPECT_EQ(reread.projects(), state.projects());
+
+    state.setSelectedProjectID(state.projects()[1].id);
+    dialogs.confirmAnswers.push_back(true);
+    state.removeSelectedProject();
+    ASSERT_TRUE(waitUntilIdle(state));
+    EXPECT_EQ(names(ProjectStore(&settings).load()), QStringList({"project 2"}));
+    EXPECT_TRUE(QFileInfo::exists(svn.workingCopy + "/src/main.c"));
+    EXPECT_TRUE(QFileInfo::exists(svn.workingCopy + "/.svn"));
+}
