@@ -187,6 +187,38 @@ public:
     // Repository actions: working-copy paths and commit.
 
     // Repository actions: history, remote, properties, svn executable and free-form command.
+    void listTarget();
+    void catTarget();
+    void makeRemoteDirectory();
+    void showBlame();
+    void showDiffAgainstRevision();
+    void pullFileAtRevision();
+    void exportFileAtRevision();
+    void rollbackSelectedRevision();
+    void merge();
+    void listProperties();
+    void getProperty();
+    void setProperty();
+    void deleteProperty();
+    void setSVNExecutable();
+    void resetSVNExecutable();
+    void showSVNVersion();
+    void showSVNHelp();
+    void runCustomSVNCommand();
+
+protected:
+    // Splits a free-form svn line into arguments with shell-like quoting; throws on an unclosed quote.
+    static QStringList parseArgumentLine(const QString &line);
+    // A form's path as an svn operand. When it is still the selection's own path, a file name from the
+    // working copy, it is kept from being read as an option or a peg revision; typed paths stay as typed.
+    static QString svnSelectionOperand(const QString &value, const QString &selectionPath);
+    // The same for a path after "--" in a git command: literal, so glob characters name only that file.
+    static QString gitSelectionPathspec(const QString &value, const QString &selectionPath);
+    // Alerts and gives false for a typed Git revision that git would read as an option.
+    bool acceptGitRevision(const QString &revision);
+    QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
+
+public:
 
     // Repository actions: ignore files, archive zips and Git branches.
     // Append rules to the project's ignore file, then reload the status. They never run a tool.

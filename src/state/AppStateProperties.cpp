@@ -1,0 +1,95 @@
+#include "AppState.h"
+
+namespace {
+
+QString defaultPropertyPath(const std::optional<QString> &selectedChangeID)
+{
+    return selectedChangeID.value_or(QStringLiteral("."));
+}
+
+} // namespace
+
+void AppState::listProperties()
+{
+    const QString selection = m_selectedChangeID.value_or(QString());
+    const auto values = prompt(QStringLiteral("Properties"),
+        {{QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
+    if (!values)
+        return;
+    const QString path = values->value(QStringLiteral("path"));
+    if (path.isEmpty())
+        return;
+    runSelectedProjectCommand(QStringLiteral("Properties"),
+        {QStringLiteral("proplist"), QStringLiteral("-v"), svnSelectionOperand(path, selection)}, false, true);
+}
+
+void AppState::getProperty()
+{
+    const QString selection = m_selectedChangeID.value_or(QString());
+    const auto values = prompt(QStringLiteral("Get Property"),
+        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
+            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
+    if (!values)
+        return;
+    const QString name = values->value(QStringLiteral("name"));
+    const QString path = values->value(QStringLiteral("path"));
+    if (name.isEmpty() || path.isEmpty())
+        return;
+    runSelectedProjectCommand(QStringLiteral("Get Property"),
+        {QStringLiteral("propget"), name, svnSelectionOperand(path, selection)}, false, true);
+}
+
+void AppState::setProperty()
+{
+    const QString selection = m_selectedChangeID.value_or(QString());
+    const auto values = prompt(QStringLiteral("Set Property"),
+        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
+            {QStringLiteral("value"), QStringLiteral("Value"), QString()},
+            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
+    if (!values)
+        return;
+    const QString name = values->value(QStringLiteral("name"));
+    const QString value = values->value(QStringLiteral("value"));
+    const QString path = values->value(QStringLiteral("path"));
+    if (name.isEmpty() || path.isEmpty())
+        return;
+    // An empty value is a value: it is passed as an empty argument.
+    runSelectedProjectCommand(QStringLiteral("Set Property"),
+        {QStringLiteral("propset"), name, value, svnSelectionOperand(path, selection)}, true, true);
+}
+
+void AppState::deleteProperty()
+{
+    const QString selection = m_selectedChangeID.value_or(QString());
+    const auto values = prompt(QStringLiteral("Delete Property"),
+        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
+            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
+    if (!values)
+        return;
+    const QString name = values->value(QStringLiteral("name"));
+    const QString path = values->value(QStringLiteral("path"));
+    if (name.isEmpty() || path.isEmpty())
+        return;
+    runSelectedProjectCommand(QStringLiteral("Delete Property"),
+        {QStringLiteral("propdel"), name, svnSelectionOperand(path, selection)}, true, true);
+}
+
+void AppState::setSVNExecutable()
+{
+    if (!m_dialogs)
+        return;
+    OpenPanelOptions options;
+    options.title = QStringLiteral("Choose svn Executable");
+    options.canChooseFiles = true;
+    options.canChooseDirectories = false;
+    const std::optional<QString> chosen = m_dialogs->openPanel(options);
+    if (!chosen || chosen->isEmpty())
+        return;
+    // Not tested here: a broken choice shows as the next run's launch failure.
+    client().setExplicitExecutablePath(*chosen);
+}
+
+void AppState::resetSVNExecutable()
+{
+    client().setExplicitExecutablePath(std::nullopt);
+}

@@ -1,0 +1,726 @@
+// History and remote actions: forms, argument lists, routes, alerts and reloads over fake tools, and
+// the runs that change files (export, pull, rollback) on real svn and git repositories.
+#include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+using Action = void (AppState::*)();
+
+QStringList describe(const QList<PromptField> &fields)
+{
+    QStringList texts;
+    for (const PromptField &field : fields)
+        texts << field.key + u'|' + field.label + u'|' + field.value;
+    return texts;
+}
+
+LogEntry gitCommit(qint64 number, const QString &hash, const QString &path)
+{
+    LogEntry entry;
+    entry.revision = number;
+    entry.commitHash = hash;
+    entry.message = QStringLiteral("change");
+    entry.paths = {SVNPathChange{QStringLiteral("M"), path, std::nullopt}};
+    return entry;
+}
+
+struct HistoryFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
+    FakeClients fakes;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppState> state;
+    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
+    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
+    const QString hash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
+
+    void makeState(const QList<Project> &projects)
+    {
+        ProjectStore(&settings).save(projects);
+        state = std::make_unique<AppState>(&settings, fakes.make());
+        state->setDialogs(&dialogs);
+    }
+
+    // An svn project with a selected change, revision 7 selected and a known repository URL.
+    void makeSvnState(const QString &change = QStringLiteral("src/a.c"))
+    {
+        makeState({svnProject});
+        state->setSelectedChangeID(change);
+        state->setSelectedRevision(7);
+        RepositoryInfo info;
+        info.url = QStringLiteral("file:///repo/trunk");
+        state->setRepositoryInfo(info);
+    }
+
+    // A Git project with a file-history revision selected and no change row highlighted.
+    void makeGitState(const QString &path = QStringLiteral("src/a.c"))
+    {
+        makeState({gitProject});
+        state->setLogEntries({gitCommit(3, hash, path)});
+        state->setSelectedHistoryPath(path);
+        state->setSelectedRevision(3);
+    }
+
+    void answer(const QStringList &texts) { dialogs.promptAnswers.push_back(texts); }
+
+    void settle() { ASSERT_TRUE(waitUntilIdle(*state)); }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+struct FormRow {
+    const char *name;
+    Action action;
+    QString title;
+    QStringList fields;
+    QStringList answers;
+    QStringList arguments;
+    bool refreshAfter;
+};
+
+} // namespace
+
+TEST_F(HistoryFixture, SvnFormActionsAskAndRunTheirArguments)
+{
+    const QList<FormRow> rows = {
+        {"list", &AppState::listTarget, "List", {"target|URL Or Path|file:///repo/trunk"}, {" svn://h/r "},
+            {"list", "svn://h/r"}, false},
+        {"cat", &AppState::catTarget, "Cat", {"target|URL Or Path|src/a.c", "revision|Revision|7"}, {"src/a.c", "7"},
+            {"cat", "-r", "7", "src/a.c"}, false},
+        {"cat without revision", &AppState::catTarget, "Cat", {"target|URL Or Path|src/a.c", "revision|Revision|7"},
+            {"src/a.c", "  "}, {"cat", "src/a.c"}, false},
+        {"mkdir", &AppState::makeRemoteDirectory, "Remote Directory",
+            {"url|Repository URL|", "message|Message|Create directory"}, {"file:///r/new dir", "Make it\n"},
+            {"mkdir", "file:///r/new dir", "-m", "Make it"}, false},
+        {"blame", &AppState::showBlame, "Blame", {"path|Path|src/a.c"}, {"src/a.c"}, {"blame", "src/a.c"}, false},
+        {"diff", &AppState::showDiffAgainstRevision, "Diff", {"revision|Revision Or Range|7", "path|Path|src/a.c"},
+            {"3:7", "src/a.c"}, {"diff", "-r", "3:7", "src/a.c"}, false},
+        {"diff of everything", &AppState::showDiffAgainstRevision, "Diff",
+            {"revision|Revision Or Range|7", "path|Path|src/a.c"}, {"7", ""}, {"diff", "-r", "7"}, false},
+        {"pull", &AppState::pullFileAtRevision, "Pull File", {"path|Path|src/a.c", "revision|Revision|7"},
+            {"src/a.c", "7"}, {"update", "-r", "7", "src/a.c"}, true},
+        {"merge", &AppState::merge, "Merge", {"source|Source URL Or Path|file:///repo/trunk", "range|Revision Range|"},
+            {"file:///repo/branches/b", "3:5"}, {"merge", "-r", "3:5", "file:///repo/branches/b", "."}, true},
+        {"merge without range", &AppState::merge, "Merge",
+            {"source|Source URL Or Path|file:///repo/trunk", "range|Revision Range|"}, {"file:///repo/branches/b", ""},
+            {"merge", "file:///repo/branches/b", "."}, true},
+    };
+    for (const FormRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        fakes = FakeClients();
+        dialogs = ScriptedDialogs();
+        makeSvnState();
+        answer(row.answers);
+        (state.get()->*row.action)();
+        settle();
+        ASSERT_EQ(dialogs.prompts.size(), 1);
+        EXPECT_EQ(dialogs.prompts[0].title, row.title);
+        EXPECT_EQ(describe(dialogs.prompts[0].fields), row.fields);
+        ASSERT_FALSE(fakes.svn->calls.isEmpty());
+        EXPECT_EQ(fakes.svn->calls[0].arguments, row.arguments);
+        EXPECT_EQ(fakes.svn->calls[0].workingDirectory, "/work/alpha");
+        // A reload starts with the status of the project; a command that keeps the files reloads nothing.
+        if (row.refreshAfter)
+            EXPECT_EQ(fakes.svn->calls.value(1).arguments.value(0), "status");
+        else
+            EXPECT_EQ(fakes.svn->calls.size(), 1);
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, row.title);
+        EXPECT_FALSE(state->alert());
+        EXPECT_FALSE(state->busyMessage());
+    }
+}
+
+TEST_F(HistoryFixture, GitFormActionsTakeTheGitRouteAfterTheForm)
+{
+    const QList<FormRow> rows = {
+        {"cat", &AppState::catTarget, "Cat", {"target|URL Or Path|src/a.c", "revision|Revision|" + hash},
+            {"src/a.c", "main~2"}, {"show", "main~2:src/a.c"}, false},
+        {"cat at HEAD", &AppState::catTarget, "Cat", {"target|URL Or Path|src/a.c", "revision|Revision|" + hash},
+            {"src/a.c", ""}, {"show", "HEAD:src/a.c"}, false},
+        {"blame", &AppState::showBlame, "Blame", {"path|Path|src/a.c"}, {"src/a.c"}, {"blame", "--", "src/a.c"}, false},
+        {"diff", &AppState::showDiffAgainstRevision, "Diff",
+            {"revision|Revision Or Range|" + hash, "path|Path|src/a.c"}, {hash, "src/a.c"},
+            {"show", "--format=", "--patch", "--find-renames", hash, "--", "src/a.c"}, false},
+        {"diff of everything", &AppState::showDiffAgainstRevision, "Diff",
+            {"revision|Revision Or Range|" + hash, "path|Path|src/a.c"}, {hash, ""},
+            {"show", "--format=", "--patch", "--find-renames", hash}, false},
+        {"pull", &AppState::pullFileAtRevision, "Pull File", {"path|Path|src/a.c", "revision|Revision|" + hash},
+            {"src/a.c", hash}, {"checkout", hash, "--", "src/a.c"}, true},
+    };
+    for (const FormRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        fakes = FakeClients();
+        dialogs = ScriptedDialogs();
+        makeGitState();
+        answer(row.answers);
+        (state.get()->*row.action)();
+        settle();
+        ASSERT_EQ(dialogs.prompts.size(), 1);
+        EXPECT_EQ(dialogs.prompts[0].title, row.title);
+        EXPECT_EQ(describe(dialogs.prompts[0].fields), row.fields);
+        ASSERT_FALSE(fakes.git->calls.isEmpty());
+        EXPECT_EQ(fakes.git->calls[0].arguments, row.arguments);
+        EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/beta");
+        EXPECT_EQ(fakes.git->calls.size() > 1, row.refreshAfter);
+        EXPECT_TRUE(fakes.svn->calls.isEmpty());
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, row.title);
+    }
+}
+
+TEST_F(HistoryFixture, SvnOnlyActionsInAGitProjectAndAnyActionWithoutProjectAlertAfterTheForm)
+{
+    makeGitState();
+    for (Action action : {&AppState::listTarget, &AppState::makeRemoteDirectory, &AppState::merge}) {
+        state->setAlert(std::nullopt);
+        answer({"file:///r/x", "msg"});
+        (state.get()->*action)();
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "SVN Command Unavailable");
+    }
+    EXPECT_EQ(dialogs.prompts.size(), 3);
+
+    makeState({svnProject});
+    state->setSelectedProjectID(std::nullopt);
+    dialogs = ScriptedDialogs();
+    const QList<Action> formActions = {&AppState::listTarget, &AppState::catTarget, &AppState::makeRemoteDirectory,
+        &AppState::showBlame, &AppState::showDiffAgainstRevision, &AppState::pullFileAtRevision, &AppState::merge};
+    for (Action action : formActions) {
+        state->setAlert(std::nullopt);
+        answer({"x", "1"});
+        (state.get()->*action)();
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "No Project Selected");
+    }
+    EXPECT_EQ(dialogs.prompts.size(), formActions.size());
+    // Export asks nothing at all without a project.
+    state->exportFileAtRevision();
+    EXPECT_EQ(dialogs.prompts.size(), formActions.size());
+    EXPECT_TRUE(dialogs.savePanels.isEmpty());
+    settle();
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+    EXPECT_TRUE(fakes.git->calls.isEmpty());
+}
+
+TEST_F(HistoryFixture, CancelledFormsAndEmptyRequiredValuesEndSilently)
+{
+    makeSvnState();
+    const QList<std::pair<Action, QStringList>> cases = {
+        {&AppState::listTarget, {"  "}},
+        {&AppState::catTarget, {"", "7"}},
+        {&AppState::makeRemoteDirectory, {"file:///r/x", " "}},
+        {&AppState::makeRemoteDirectory, {"", "Create directory"}},
+        {&AppState::showBlame, {"\n"}},
+        {&AppState::showDiffAgainstRevision, {"", "src/a.c"}},
+        {&AppState::pullFileAtRevision, {"src/a.c", ""}},
+        {&AppState::pullFileAtRevision, {"", "7"}},
+        {&AppState::merge, {"", "3:5"}},
+        {&AppState::exportFileAtRevision, {"", "7"}},
+        {&AppState::exportFileAtRevision, {"src/a.c", ""}},
+    };
+    for (const auto &[action, answers] : cases) {
+        answer(answers);
+        (state.get()->*action)();
+        (state.get()->*action)(); // cancelled: the queue is empty
+    }
+    settle();
+    EXPECT_EQ(dialogs.prompts.size(), 2 * cases.size());
+    EXPECT_TRUE(dialogs.savePanels.isEmpty());
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+    EXPECT_FALSE(state->alert());
+}
+
+TEST_F(HistoryFixture, DiffProposesBaseWithoutASelectedRevision)
+{
+    makeState({svnProject});
+    answer({"BASE", ""});
+    state->showDiffAgainstRevision();
+    settle();
+    EXPECT_EQ(describe(dialogs.prompts[0].fields), QStringList({"revision|Revision Or Range|BASE", "path|Path|"}));
+    EXPECT_EQ(fakes.svn->argumentLists().value(0), QStringList({"diff", "-r", "BASE"}));
+}
+
+TEST_F(HistoryFixture, AFailedRunAlertsUnderTheActionTitle)
+{
+    makeSvnState();
+    fakes.svn->responder = [](const FakeCall &) { return failedResult(1, "svn: E195012: no such revision\n"); };
+    answer({"src/a.c", "7"});
+    state->pullFileAtRevision();
+    settle();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Pull File Failed");
+    EXPECT_EQ(state->alert()->message, "svn: E195012: no such revision\n");
+    EXPECT_EQ(state->commandOutput()->title, "Pull File Failed");
+    EXPECT_EQ(fakes.svn->calls.size(), 1);
+}
+
+TEST_F(HistoryFixture, SelectedPathsAreKeptFromOptionAndPegParsingButTypedPathsStayAsTyped)
+{
+    struct Case {
+        QString change;
+        Action action;
+        QStringList answers;
+        QStringList arguments;
+    };
+    const QList<Case> cases = {
+        {"-R", &AppState::catTarget, {"-R", ""}, {"cat", "./-R"}},
+        {"-R", &AppState::showBlame, {"-R"}, {"blame", "./-R"}},
+        {"-R", &AppState::showDiffAgainstRevision, {"7", "-R"}, {"diff", "-r", "7", "./-R"}},
+        {"-R", &AppState::pullFileAtRevision, {"-R", "7"}, {"update", "-r", "7", "./-R"}},
+        {"a@2x.png", &AppState::catTarget, {"a@2x.png", "7"}, {"cat", "-r", "7", "a@2x.png@"}},
+        {"a@2x.png", &AppState::showBlame, {"a@2x.png"}, {"blame", "a@2x.png@"}},
+        {"a@2x.png", &AppState::pullFileAtRevision, {"a@2x.png", "7"}, {"update", "-r", "7", "a@2x.png@"}},
+        {"a@2x.png", &AppState::showDiffAgainstRevision, {"BASE", "a@2x.png"},
+            {"diff", "-r", "BASE", "--old=a@2x.png@"}},
+        // Typed: a peg revision is the user's to give.
+        {"a@2x.png", &AppState::catTarget, {"b.c@3", "7"}, {"cat", "-r", "7", "b.c@3"}},
+        {"a@2x.png", &AppState::showDiffAgainstRevision, {"7", "b@2"}, {"diff", "-r", "7", "b@2"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        fakes = FakeClients();
+        dialogs = ScriptedDialogs();
+        makeSvnState(c.change);
+        answer(c.answers);
+        (state.get()->*c.action)();
+        settle();
+        EXPECT_EQ(fakes.svn->argumentLists().value(0), c.arguments);
+    }
+}
+
+TEST_F(HistoryFixture, GitPathspecsOfTheSelectionAreLiteral)
+{
+    makeGitState("*.txt");
+    answer({"*.txt", hash});
+    state->pullFileAtRevision();
+    settle();
+    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"checkout", hash, "--", ":(literal)*.txt"}));
+
+    fakes.git->calls.clear();
+    answer({hash, "*.txt"});
+    state->showDiffAgainstRevision();
+    settle();
+    EXPECT_EQ(fakes.git->argumentLists().value(0),
+        QStringList({"show", "--format=", "--patch", "--find-renames", hash, "--", ":(literal)*.txt"}));
+
+    // A typed pattern is the user's pathspec.
+    fakes.git->calls.clear();
+    answer({hash, "src/*.c"});
+    state->showDiffAgainstRevision();
+    settle();
+    EXPECT_EQ(fakes.git->argumentLists().value(0).last(), "src/*.c");
+}
+
+TEST_F(HistoryFixture, GitRevisionsThatLookLikeOptionsAreRefused)
+{
+    makeGitState();
+    const QList<std::pair<Action, QStringList>> cases = {
+        {&AppState::catTarget, {"src/a.c", "--output=/tmp/x"}},
+        {&AppState::showDiffAgainstRevision, {"--output=/tmp/x", "src/a.c"}},
+        {&AppState::pullFileAtRevision, {"src/a.c", "-p"}},
+        {&AppState::exportFileAtRevision, {"src/a.c", "--output=/tmp/x"}},
+    };
+    for (const auto &[action, answers] : cases) {
+        state->setAlert(std::nullopt);
+        answer(answers);
+        (state.get()->*action)();
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Invalid Revision");
+        EXPECT_EQ(
+            state->alert()->message, "A Git revision cannot begin with \"-\", because git would read it as an option.");
+    }
+    settle();
+    EXPECT_TRUE(dialogs.savePanels.isEmpty());
+    EXPECT_TRUE(fakes.git->calls.isEmpty());
+
+    // svn takes the value of "-r" as its argument: no refusal there.
+    fakes = FakeClients();
+    makeSvnState();
+    answer({"src/a.c", "-1"});
+    state->catTarget();
+    settle();
+    EXPECT_EQ(fakes.svn->argumentLists().value(0), QStringList({"cat", "-r", "-1", "src/a.c"}));
+}
+
+TEST_F(HistoryFixture, GitPullFileAsksBeforeReplacingLocalChanges)
+{
+    makeGitState();
+    state->setChanges(
+        {WorkingCopyItem{"src/a.c", SVNStatusKind::modified}, WorkingCopyItem{"gone.c", SVNStatusKind::deleted}});
+
+    answer({"./src/a.c", hash});
+    dialogs.confirmAnswers.push_back(false);
+    state->pullFileAtRevision();
+    ASSERT_EQ(dialogs.confirmations.size(), 1);
+    EXPECT_EQ(dialogs.confirmations[0].first, "Pull File");
+    EXPECT_EQ(dialogs.confirmations[0].second, "Replace local changes to ./src/a.c with its content at " + hash + "?");
+    settle();
+    EXPECT_TRUE(fakes.git->calls.isEmpty());
+    EXPECT_FALSE(state->alert());
+
+    // A folder holding a changed file asks too; accepted, it runs.
+    answer({"src", hash});
+    dialogs.confirmAnswers.push_back(true);
+    state->pullFileAtRevision();
+    settle();
+    EXPECT_EQ(dialogs.confirmations.size(), 2);
+    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"checkout", hash, "--", "src"}));
+
+    // A deleted file has nothing to lose, an unlisted one neither.
+    for (const QString &path : {QStringLiteral("gone.c"), QStringLiteral("src/b.c")}) {
+        answer({path, hash});
+        state->pullFileAtRevision();
+    }
+    settle();
+    EXPECT_EQ(dialogs.confirmations.size(), 2);
+}
+
+TEST_F(HistoryFixture, ExportWritesTheRawBytesWhereChosenWithoutReloading)
+{
+    makeSvnState("img/logo.png");
+    const QByteArray bytes("\x89PNG\r\n\x1a\n\xff\xfe\x00\x01", 12);
+    fakes.svn->responder = [&](const FakeCall &) {
+        SVNCommandResult result;
+        result.stdoutData = bytes;
+        return result;
+    };
+    const QString destination = dir.filePath("saved.png");
+    answer({"img/logo.png", "7"});
+    dialogs.savePanelAnswers.push_back(destination);
+    fakes.svn->holdRuns = true;
+    state->exportFileAtRevision();
+    EXPECT_TRUE(fakes.svn->calls.isEmpty()); // the run waits for the task
+    ASSERT_EQ(dialogs.savePanels.size(), 1);
+    EXPECT_EQ(dialogs.savePanels[0].title, "Save File At Revision");
+    EXPECT_EQ(dialogs.savePanels[0].nameFieldValue, "logo.png");
+    EXPECT_EQ(describe(dialogs.prompts[0].fields), QStringList({"path|Path|img/logo.png", "revision|Revision|7"}));
+    EXPECT_EQ(dialogs.prompts[0].title, "Export File");
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    EXPECT_EQ(state->busyMessage(), "Exporting file");
+    EXPECT_FALSE(QFileInfo::exists(destination));
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0);
+    settle();
+    ASSERT_EQ(fakes.svn->calls.size(), 1);
+    EXPECT_EQ(fakes.svn->calls[0].arguments, QStringList({"cat", "-r", "7", "img/logo.png"}));
+    EXPECT_EQ(fakes.svn->calls[0].workingDirectory, "/work/alpha");
+    EXPECT_EQ(readFile(destination), bytes);
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Export File");
+    EXPECT_EQ(state->commandOutput()->stdout, "");
+    EXPECT_FALSE(state->busyMessage());
+    EXPECT_FALSE(state->alert());
+
+    // An empty file is written empty, over what was there, and still shows the output.
+    fakes.svn->responder = [](const FakeCall &) { return okResult(QString()); };
+    state->setCommandOutput(std::nullopt);
+    answer({"img/logo.png", "7"});
+    dialogs.savePanelAnswers.push_back(destination);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_TRUE(QFileInfo::exists(destination));
+    EXPECT_EQ(readFile(destination), QByteArray());
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Export File");
+}
+
+TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
+{
+    makeSvnState();
+    const QString destination = dir.filePath("kept.c");
+    writeFile(destination, "good\n");
+    fakes.svn->responder = [](const FakeCall &) {
+        SVNCommandResult result = failedResult(1, "svn: E160013: path not found\n");
+        result.stdoutData = "partial";
+        return result;
+    };
+    answer({"src/a.c", "7"});
+    dialogs.savePanelAnswers.push_back(destination);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_EQ(readFile(destination), "good\n");
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Export File Failed");
+    EXPECT_EQ(state->alert()->message, "svn: E160013: path not found\n");
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Export File Failed");
+    EXPECT_FALSE(state->busyMessage());
+
+    // A folder that does not exist: the write fails, and says where.
+    fakes.svn->responder = [](const FakeCall &) { return okResult("text\n"); };
+    state->setCommandOutput(std::nullopt);
+    const QString nowhere = dir.filePath("missing/folder/a.c");
+    answer({"src/a.c", "7"});
+    dialogs.savePanelAnswers.push_back(nowhere);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+    EXPECT_EQ(state->alert()->title, "Export File Failed");
+    EXPECT_TRUE(state->alert()->message.startsWith("Could not write " + nowhere + ": "))
+        << state->alert()->message.toStdString();
+    EXPECT_FALSE(state->commandOutput());
+    EXPECT_EQ(fakes.svn->calls.size(), 2); // nothing reloaded
+
+    // A cancelled save panel runs nothing.
+    answer({"src/a.c", "7"});
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_EQ(fakes.svn->calls.size(), 2);
+}
+
+TEST_F(HistoryFixture, RollbackAsksThenReverseMergesTheSelectedRevision)
+{
+    makeState({svnProject});
+    state->rollbackSelectedRevision();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "No Revision Selected");
+    EXPECT_EQ(state->alert()->message, "Select a revision in History first.");
+    EXPECT_TRUE(dialogs.confirmations.isEmpty());
+
+    state->setAlert(std::nullopt);
+    state->setSelectedRevision(12);
+    state->rollbackSelectedRevision(); // declined
+    dialogs.confirmAnswers.push_back(true);
+    state->rollbackSelectedRevision();
+    settle();
+    ASSERT_EQ(dialogs.confirmations.size(), 2);
+    EXPECT_EQ(dialogs.confirmations[1].first, "Rollback Revision");
+    EXPECT_EQ(dialogs.confirmations[1].second,
+        "Reverse-merge r12 into the working copy? Review the resulting changes before committing.");
+    EXPECT_EQ(fakes.svn->argumentLists().value(0), QStringList({"merge", "-c", "-12", "."}));
+    EXPECT_EQ(fakes.svn->argumentLists().value(1).value(0), "status");
+    EXPECT_EQ(state->commandOutput()->title, "Rollback");
+    EXPECT_FALSE(state->alert());
+}
+
+TEST_F(HistoryFixture, GitRollbackRevertsTheSelectedCommitsWholeHash)
+{
+    makeGitState();
+    state->setSelectedRevision(std::nullopt);
+    state->rollbackSelectedRevision();
+    EXPECT_EQ(state->alert()->title, "No Revision Selected");
+
+    // A revision number that no file-history revision carries has no hash.
+    state->setSelectedRevision(99);
+    state->rollbackSelectedRevision();
+    EXPECT_EQ(state->alert()->title, "No Commit Selected");
+    EXPECT_EQ(state->alert()->message, "Select a Git commit in History first.");
+    EXPECT_TRUE(dialogs.confirmations.isEmpty());
+
+    state->setAlert(std::nullopt);
+    state->setSelectedRevision(3);
+    dialogs.confirmAnswers.push_back(true);
+    state->rollbackSelectedRevision();
+    settle();
+    ASSERT_EQ(dialogs.confirmations.size(), 1);
+    EXPECT_EQ(dialogs.confirmations[0].first, "Rollback Commit");
+    EXPECT_EQ(dialogs.confirmations[0].second,
+        "Revert 0123456 into the working copy? Review the resulting changes before committing.");
+    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"revert", "--no-commit", hash}));
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+    EXPECT_FALSE(state->alert());
+}
+
+// Real repositories.
+
+namespace {
+
+struct RealHistoryFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppState> state;
+
+    void open(const QString &path, RepositoryKind kind)
+    {
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), QStringLiteral("project"), path, kind}});
+        state = std::make_unique<AppState>(&settings);
+        state->setDialogs(&dialogs);
+    }
+
+    void settle() { ASSERT_TRUE(waitUntilIdle(*state)); }
+
+    // Runs a form action with the given answers and gives its output.
+    QString outputOf(void (AppState::*action)(), const QStringList &answers)
+    {
+        state->setCommandOutput(std::nullopt);
+        state->setAlert(std::nullopt);
+        dialogs.promptAnswers.push_back(answers);
+        (state.get()->*action)();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        return state->commandOutput() ? state->commandOutput()->stdout : QStringLiteral("(no output)");
+    }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+const QByteArray binaryOne("one\xff\xfe\x00\x01\n", 8);
+
+} // namespace
+
+TEST_F(RealHistoryFixture, SvnBlameCatDiffExportPullAndRollback)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/notes.txt", "one\n");
+    writeFile(svn.workingCopy + "/a@2x.png", "one\n");
+    writeFile(svn.workingCopy + "/-R", "dash one\n");
+    writeFile(svn.workingCopy + "/raw@1.bin", binaryOne);
+    svn.svn({"add", "-q", "notes.txt", "a@2x.png@", "./-R", "raw@1.bin@"});
+    svn.svn({"commit", "-q", "-m", "first"});
+    writeFile(svn.workingCopy + "/notes.txt", "two\n");
+    writeFile(svn.workingCopy + "/a@2x.png", "two\n");
+    writeFile(svn.workingCopy + "/-R", "dash two\n");
+    writeFile(svn.workingCopy + "/raw@1.bin", "raw two\n");
+    svn.svn({"commit", "-q", "-m", "second"});
+    svn.svn({"update", "-q"});
+    writeFile(svn.workingCopy + "/a@2x.png", "three\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+
+    state->setSelectedChangeID(QStringLiteral("notes.txt"));
+    EXPECT_TRUE(outputOf(&AppState::showBlame, {"notes.txt"}).contains(QRegularExpression("2 +[^ ]+ two")));
+    EXPECT_EQ(outputOf(&AppState::catTarget, {"notes.txt", "1"}), "one\n");
+    const QString diff = outputOf(&AppState::showDiffAgainstRevision, {"1:2", "notes.txt"});
+    EXPECT_TRUE(diff.contains("\n-one\n+two\n")) << diff.toStdString();
+
+    // The selection's awkward names reach svn as those files.
+    state->setSelectedChangeID(QStringLiteral("a@2x.png"));
+    const QString localDiff = outputOf(&AppState::showDiffAgainstRevision, {"BASE", "a@2x.png"});
+    EXPECT_TRUE(localDiff.contains("\n-two\n+three\n")) << localDiff.toStdString();
+    EXPECT_EQ(outputOf(&AppState::showBlame, {"a@2x.png"}).count('\n'), 1);
+    state->setSelectedChangeID(QStringLiteral("-R"));
+    EXPECT_EQ(outputOf(&AppState::catTarget, {"-R", "1"}), "dash one\n");
+
+    // Export of a binary file at revision 1, bytes as stored.
+    state->setSelectedChangeID(QStringLiteral("raw@1.bin"));
+    const QString destination = sandbox.filePath("out/raw.bin");
+    QDir().mkpath(sandbox.filePath("out"));
+    dialogs.promptAnswers.push_back(QStringList{"raw@1.bin", "1"});
+    dialogs.savePanelAnswers.push_back(destination);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_EQ(dialogs.savePanels.last().nameFieldValue, "raw@1.bin");
+    EXPECT_EQ(readFile(destination), binaryOne);
+    EXPECT_EQ(state->commandOutput()->title, "Export File");
+    // A new file gets the usual mode, not the private one of a temporary file.
+    writeFile(sandbox.filePath("out/plain"), "x");
+    EXPECT_EQ(QFileInfo(destination).permissions(), QFileInfo(sandbox.filePath("out/plain")).permissions());
+
+    // A revision that does not exist writes nothing.
+    const QString missing = sandbox.filePath("out/none.bin");
+    dialogs.promptAnswers.push_back(QStringList{"raw@1.bin", "99"});
+    dialogs.savePanelAnswers.push_back(missing);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(state->alert()->title, "Export File Failed");
+
+    // Pull file: the working file goes back to revision 1.
+    state->setSelectedChangeID(QStringLiteral("-R"));
+    outputOf(&AppState::pullFileAtRevision, {"-R", "1"});
+    EXPECT_EQ(readFile(svn.workingCopy + "/-R"), "dash one\n");
+
+    // Rollback of revision 2 reverse-merges it: notes.txt reads "one" again, uncommitted.
+    svn.svn({"revert", "-q", "a@2x.png@"});
+    svn.svn({"update", "-q"});
+    state->setSelectedRevision(2);
+    dialogs.confirmAnswers.push_back(true);
+    state->rollbackSelectedRevision();
+    settle();
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    EXPECT_EQ(readFile(svn.workingCopy + "/notes.txt"), "one\n");
+    EXPECT_EQ(state->commandOutput()->title, "Rollback");
+    // The status reload after the rollback lists the reverted file.
+    bool listed = false;
+    for (const WorkingCopyItem &item : state->changes())
+        listed = listed || (item.path == "notes.txt" && item.kind == SVNStatusKind::modified);
+    EXPECT_TRUE(listed);
+}
+
+TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    writeFile(git.path + "/*.txt", binaryOne);
+    git.commitAll("first");
+    writeFile(git.path + "/a.txt", "two\n");
+    writeFile(git.path + "/*.txt", "star two\n");
+    git.commitAll("second");
+    open(git.path, RepositoryKind::git);
+    state->refreshHistory();
+    settle();
+    ASSERT_EQ(state->logEntries().size(), 2);
+    const QString first = *state->logEntries().last().commitHash;
+    const QString second = *state->logEntries().first().commitHash;
+
+    state->setSelectedHistoryPath(QStringLiteral("a.txt"));
+    state->selectedHistoryPathChanged();
+    settle();
+    EXPECT_EQ(state->selectedRevisionToken(), second);
+    EXPECT_TRUE(outputOf(&AppState::showBlame, {"a.txt"}).contains("two"));
+    EXPECT_EQ(outputOf(&AppState::catTarget, {"a.txt", first}), "one\n");
+    EXPECT_EQ(outputOf(&AppState::catTarget, {"a.txt", ""}), "two\n");
+    const QString diff = outputOf(&AppState::showDiffAgainstRevision, {second, "a.txt"});
+    EXPECT_TRUE(diff.contains("\n-one\n+two\n")) << diff.toStdString();
+    EXPECT_FALSE(diff.contains("star")) << diff.toStdString();
+
+    const QString destination = sandbox.filePath("star.bin");
+    dialogs.promptAnswers.push_back(QStringList{"*.txt", first});
+    dialogs.savePanelAnswers.push_back(destination);
+    state->exportFileAtRevision();
+    settle();
+    EXPECT_EQ(readFile(destination), binaryOne);
+
+    // Pull the file named "*.txt" at the first commit: a.txt and its local change stay as they are.
+    writeFile(git.path + "/a.txt", "local\n");
+    writeFile(git.path + "/*.txt", "star local\n");
+    state->refreshStatus();
+    settle();
+    state->setSelectedChangeID(QStringLiteral("*.txt"));
+    dialogs.promptAnswers.push_back(QStringList{"*.txt", first});
+    dialogs.confirmAnswers.push_back(true);
+    state->pullFileAtRevision();
+    settle();
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    ASSERT_EQ(dialogs.confirmations.size(), 1);
+    EXPECT_EQ(dialogs.confirmations[0].second, "Replace local changes to *.txt with its content at " + first + "?");
+    EXPECT_EQ(readFile(git.path + "/*.txt"), binaryOne);
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "local\n");
+
+    // Rollback of the second commit on a clean tree brings a.txt back to "one", uncommitted.
+    git.git({"checkout", "-q", "HEAD", "--", "."});
+    state->setSelectedHistoryPath(QStringLiteral("a.txt"));
+    state->selectedHistoryPathChanged();
+    settle();
+    dialogs.confirmAnswers.push_back(true);
+    state->rollbackSelectedRevision();
+    settle();
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    EXPECT_EQ(dialogs.confirmations.last().second,
+        "Revert " + second.left(7) + " into the working copy? Review the resulting changes before committing.");
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
+    EXPECT_EQ(git.git({"rev-parse", "HEAD"}).trimmed(), second.toUtf8());
+}
