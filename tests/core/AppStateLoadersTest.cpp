@@ -1,0 +1,177 @@
+// Incoming, history and diff loaders over fake tools: base revisions, tickets and Git selections.
+#include "support/FakeClients.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LoaderFixture : ::testing::Test {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
+    FakeClients fakes;
+    std::unique_ptr<AppState> state;
+    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
+
+    void makeState(const QList<Project> &projects)
+    {
+        ProjectStore(&settings).save(projects);
+        state = std::make_unique<AppState>(&settings, fakes.make());
+        fakes.git->responder = [](const FakeCall &) { return failedResult(128, "fatal: not a git repository\n"); };
+    }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+QString infoXml(const QString &folder, int revision)
+{
+    return QStringLiteral("<info><entry path=\".\" revision=\"%2\"><url>file:///r/trunk</url>"
+                          "<relative-url>^/trunk</relative-url><wc-info><wcroot-abspath>%1</wcroot-abspath></wc-info>"
+                          "<commit revision=\"%2\"/></entry></info>")
+        .arg(folder)
+        .arg(revision);
+}
+
+} // namespace
+
+TEST_F(LoaderFixture, IncomingBaseIgnoresNegativeRevisionsAndAsksTheRange)
+{
+    makeState({svnProject});
+    fakes.svn->responder = [](const FakeCall &call) {
+        const QString sub = call.arguments.value(0);
+        if (sub == "info")
+            return okResult(infoXml(call.workingDirectory, 7));
+        if (sub == "status")
+            return okResult(R"(<status><target path=".">
+<entry path="added-upstream.txt"><wc-status item="none" props="none" revision="-1"/><repos-status item="added" props="none"/></entry>
+<entry path="old.txt"><wc-status item="normal" props="none" revision="5"/><repos-status item="modified" props="none"/></entry>
+<against revision="9"/></target></status>)");
+        if (sub == "log")
+            return okResult(R"(<log><logentry revision="9"><author>a</author><msg>nine</msg></logentry>
+<logentry revision="6"><author>a</author><msg>six</msg></logentry>
+<logentry revision="5"><author>a</author><msg>five, outside the range</msg></logentry></log>)");
+        return okResult("Index: x\n");
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->incomingBaseRevision(), 5);
+    EXPECT_EQ(state->incomingHeadRevision(), 9);
+    ASSERT_EQ(state->incomingEntries().size(), 2);
+    EXPECT_EQ(state->selectedIncomingRevision(), 9);
+    const QList<QStringList> lists = fakes.svn->argumentLists();
+    EXPECT_TRUE(lists.contains(QStringList({"log", "--xml", "--verbose", "-r", "6:9"})));
+    EXPECT_TRUE(lists.contains(QStringList({"diff", "-c", "9", "file:///r/trunk"})));
+    EXPECT_EQ(state->incomingDiffText(), "Index: x\n");
+    EXPECT_FALSE(state->busyMessage());
+}
+
+TEST_F(LoaderFixture, IncomingFailureOfTheInfoQueryWaitsForTheOtherAndKeepsState)
+{
+    makeState({svnProject});
+    state->setIncomingBaseRevision(3);
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) == "info")
+            return failedResult(1, "svn: E170013: Unable to connect\n");
+        return okResult("<status/>");
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Incoming Failed");
+    EXPECT_EQ(state->alert()->message, "svn: E170013: Unable to connect\n");
+    EXPECT_EQ(state->incomingBaseRevision(), 3);
+    EXPECT_FALSE(state->busyMessage());
+}
+
+TEST_F(LoaderFixture, TheLastStartedChangeDiffWinsWhateverFinishesFirst)
+{
+    makeState({svnProject});
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) == "status")
+            return okResult(R"(<status><target path=".">
+<entry path="a.txt"><wc-status item="modified" props="none" revision="1"/></entry>
+<entry path="b.txt"><wc-status item="modified" props="none" revision="1"/></entry></target></status>)");
+        if (call.arguments.value(0) == "diff")
+            return okResult("diff of " + call.arguments.last() + "\n");
+        return failedResult(1, "no");
+    };
+    state->refreshStatus();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->diffText(), "diff of a.txt\n");
+
+    fakes.svn->holdRuns = true;
+    state->setSelectedChangeID("b.txt");
+    state->selectedChangeChanged();
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    state->setSelectedChangeID("a.txt");
+    state->selectedChangeChanged();
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 2; }));
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(1); // a.txt's diff ends first
+    ASSERT_TRUE(waitFor([&] { return state->runningTasks() == 1; }));
+    fakes.svn->release(0); // then b.txt's stale one
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->diffText(), "diff of a.txt\n");
+}
+
+TEST_F(LoaderFixture, HistoryPicksFileAndRevisionAndDiffsAtThePegRevision)
+{
+    makeState({svnProject});
+    fakes.svn->responder = [](const FakeCall &call) {
+        const QString sub = call.arguments.value(0);
+        if (sub == "info")
+            return okResult(infoXml(call.workingDirectory, 4));
+        if (sub == "log")
+            return okResult(R"(<log>
+<logentry revision="4"><author>a</author><msg>four</msg><paths><path action="M" kind="dir">/trunk</path></paths></logentry>
+<logentry revision="3"><author>a</author><msg>three</msg><paths><path action="M" kind="file">/trunk/src/my file.c</path></paths></logentry>
+</log>)");
+        if (sub == "diff")
+            return okResult(QString(), "svn: E195012: no diff\n");
+        return okResult(QString());
+    };
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->selectedHistoryPath(), "src/my file.c");
+    EXPECT_EQ(state->selectedRevision(), 3);
+    EXPECT_TRUE(fakes.svn->argumentLists().contains(
+        QStringList({"diff", "-c", "3", "file:///r/trunk/src/my%20file.c@3"})));
+    EXPECT_EQ(state->historyDiffText(), "svn: E195012: no diff\n") << "empty output shows the error text";
+
+    // A log of directories only leaves no file but selects the newest revision.
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return okResult(R"(<log><logentry revision="8"><msg>m</msg><paths><path action="A" kind="dir">/trunk/d</path></paths></logentry></log>)");
+        return okResult(QString());
+    };
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_FALSE(state->selectedHistoryPath());
+    EXPECT_EQ(state->selectedRevision(), 8);
+    EXPECT_EQ(state->historyDiffText(), "");
+}
+
+TEST_F(LoaderFixture, FailedHistoryKeepsTheListAndItsFlag)
+{
+    makeState({svnProject});
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return failedResult(1, "svn: E170013: Unable to connect\n");
+        return okResult(QString());
+    };
+    const QList<LogEntry> before{LogEntry{2, {}, "a", {}, "m", {{"M", "/x.txt", "file"}}}};
+    state->setLogEntries(before);
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "History Failed");
+    EXPECT_EQ(state->logEntries(), before);
+    EXPECT_FALSE(state->busyMessage());
+}
