@@ -185,6 +185,47 @@ protected:
 public:
 
     // Repository actions: working-copy paths and commit.
+    void updateWorkingCopy();
+    void showRepositoryInfo();
+    void cleanupWorkingCopy();
+    void upgradeWorkingCopy();
+    void switchWorkingCopyURL();
+    void relocateWorkingCopyURL();
+    void addSelectedPaths();
+    void deleteSelectedPaths();
+    void revertSelectedPaths();
+    // The accept value ("working", "mine-full", "theirs-full") goes to svn as one argument.
+    void resolveSelectedPaths(const QString &accept);
+    void lockSelectedPaths();
+    void unlockSelectedPaths();
+    void createChangelist();
+    void removeFromChangelist();
+    void applyPatch();
+    void makeDirectoryInWorkingCopy();
+    void copyItem();
+    void moveItem();
+    void setCommitSelection(const WorkingCopyItem &item, bool selected);
+    void commitSelected();
+
+    // A working-copy path as an svn operand: "./" before a leading "-" so it is not read as an
+    // option, and "@" after a path holding one so its last "@" is not read as a peg revision.
+    static QString svnPathOperand(const QString &path);
+    static QStringList svnPathOperands(const QStringList &paths);
+
+protected:
+    void runOnActionPaths(const QString &title, const QString &command, bool refreshAfter);
+    void runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter);
+    // The Git frame for working-copy paths: the runs go one after another with literal pathspecs,
+    // and the output shows them all.
+    void runSelectedGitPathCommands(const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter);
+    QCoro::Task<> runGitPathCommands(QString title, QList<QStringList> argumentLists, QString workingDirectory,
+                                     bool refreshAfter);
+    void copyOrMoveItem(const QString &title, const QString &command);
+    // Git reads globs and pathspec magic even after "--"; working-copy paths are meant literally.
+    static ToolEnvironment gitLiteralPathspecs();
+    QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
+
+public:
 
     // Repository actions: history, remote, properties, svn executable and free-form command.
     void listTarget();

@@ -30,11 +30,17 @@ std::optional<QString> storedExplicitPath(QSettings *settings)
 
 QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString workingDirectory, bool checkStatus)
 {
+    co_return co_await runWithEnvironment(std::move(arguments), std::move(workingDirectory), {}, checkStatus);
+}
+
+QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(QStringList arguments, QString workingDirectory,
+                                                             ToolEnvironment environment, bool checkStatus)
+{
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
         throw SVNClientError::launchFailed(notFoundMessage());
     co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory),
-                                              displayExecutable(), checkStatus);
+                                              displayExecutable(), checkStatus, std::move(environment));
 }
 
 // svn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SVNCommandResult.h"
+#include "ToolRunner.h"
 
 #include <QCoroTask>
 #include <QString>
@@ -23,6 +24,9 @@ public:
     // Throws SVNClientError; a non-zero status only when checkStatus is set.
     virtual QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory = QString(),
                                               bool checkStatus = true);
+    // The same run with variables added to the child's environment for this run only.
+    virtual QCoro::Task<SVNCommandResult> runWithEnvironment(QStringList arguments, QString workingDirectory,
+                                                             ToolEnvironment environment, bool checkStatus = true);
 
     virtual std::optional<QString> resolvedExecutablePath() const = 0;
     // How the executable is named in a launch failure.

@@ -72,7 +72,7 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 }
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-                                         QString displayExecutable, bool checkStatus)
+                                         QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions)
 {
     QProcess process;
     process.setProgram(program);
@@ -83,6 +83,8 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     // name, while C.UTF-8 keeps the messages untranslated and the names intact.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    for (const auto &[name, value] : environmentAdditions)
+        environment.insert(name, value);
     process.setProcessEnvironment(environment);
     // A tool asking for a password must fail at once, not wait on a pipe nobody writes to.
     process.setStandardInputFile(QProcess::nullDevice());

@@ -7,6 +7,10 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
+
+// Variables set in one run's child environment on top of the runner's own.
+using ToolEnvironment = QList<std::pair<QString, QString>>;
 
 // The one place where child processes are started: environment, standard input, both output
 // pipes and the exit status are handled here for every tool.
@@ -23,9 +27,10 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 
 // Runs the program with the arguments, unchanged and without a shell, in the working folder when one
 // is given. The child gets this process's environment with LC_ALL=C.UTF-8 and the null device as
-// standard input. Throws launchFailed ("Could not launch <display>: <reason>") when the child does not
-// start, and commandFailed when checkStatus is set and the status is not 0.
+// standard input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>")
+// when the child does not start, and commandFailed when checkStatus is set and the status is not 0.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-                                         QString displayExecutable, bool checkStatus);
+                                         QString displayExecutable, bool checkStatus,
+                                         ToolEnvironment environmentAdditions = {});
 
 } // namespace ToolRunner

@@ -282,3 +282,24 @@ TEST(ToolClients, RealGitInAFolder)
     EXPECT_NE(outside.status, 0);
     EXPECT_THROW(runTask(git.run({"rev-parse", "--show-toplevel"}, sandbox.filePath(".home"))), SVNClientError);
 }
+
+TEST(ToolClients, EnvironmentAdditionsReachOnlyTheirOwnRun)
+{
+    Sandbox sandbox;
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    writeFile(repo.path + "/*.txt", "star\n");
+    writeFile(repo.path + "/a.txt", "a\n");
+    GitClient git;
+    // With literal pathspecs "*.txt" names the one file; without, it is a glob over both.
+    const SVNCommandResult literal = runTask(
+        git.runWithEnvironment({"ls-files", "--others", "--", "*.txt"}, repo.path, {{"GIT_LITERAL_PATHSPECS", "1"}}));
+    EXPECT_EQ(literal.stdout, "*.txt\n");
+    const SVNCommandResult glob = runTask(git.run({"ls-files", "--others", "--", "*.txt"}, repo.path));
+    EXPECT_EQ(glob.stdout, "*.txt\na.txt\n");
+
+    const SVNCommandResult shell =
+        runTask(ToolRunner::runProcess("/bin/sh", {"-c", "echo \"$LC_ALL|$KORVEL_EXTRA\""}, QString(), "/bin/sh", true,
+                                       {{"KORVEL_EXTRA", "one"}, {"LC_ALL", "C.UTF-8"}}));
+    EXPECT_EQ(shell.stdout, "C.UTF-8|one\n");
+    EXPECT_FALSE(qEnvironmentVariableIsSet("KORVEL_EXTRA"));
+}

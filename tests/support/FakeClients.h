@@ -15,6 +15,8 @@ struct FakeCall {
     QStringList arguments;
     QString workingDirectory;
     bool checkStatus = true;
+    // What runWithEnvironment added to the child's environment.
+    ToolEnvironment environment;
 };
 
 // Answers runs without starting anything: records each call, answers through `responder`, and while
@@ -30,16 +32,13 @@ public:
 
     QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory, bool checkStatus) override
     {
-        const FakeCall call{arguments, workingDirectory, checkStatus};
-        calls.push_back(call);
-        if (holdRuns)
-            co_await Held{this};
-        SVNCommandResult result = responder ? responder(call) : SVNCommandResult{};
-        if (result.commandLine.isEmpty())
-            result.commandLine = shellEscaped(QStringList{QStringLiteral("/usr/bin/fake")} + arguments);
-        if (checkStatus && !result.succeeded())
-            throw SVNClientError::commandFailed(result);
-        co_return result;
+        return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, {}});
+    }
+
+    QCoro::Task<SVNCommandResult> runWithEnvironment(QStringList arguments, QString workingDirectory,
+                                                     ToolEnvironment environment, bool checkStatus) override
+    {
+        return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, std::move(environment)});
     }
 
     // Runs waiting to be released, in the order they started.
@@ -62,6 +61,19 @@ public:
     }
 
 private:
+    QCoro::Task<SVNCommandResult> answer(FakeCall call)
+    {
+        calls.push_back(call);
+        if (holdRuns)
+            co_await Held{this};
+        SVNCommandResult result = responder ? responder(call) : SVNCommandResult{};
+        if (result.commandLine.isEmpty())
+            result.commandLine = shellEscaped(QStringList{QStringLiteral("/usr/bin/fake")} + call.arguments);
+        if (call.checkStatus && !result.succeeded())
+            throw SVNClientError::commandFailed(result);
+        co_return result;
+    }
+
     struct Held {
         FakeTool *tool;
         bool await_ready() const noexcept { return false; }

@@ -1,0 +1,80 @@
+#include "AppState.h"
+
+void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
+{
+    QSet<QString> paths = m_selectedCommitPaths;
+    if (selected)
+        paths.insert(item.path);
+    else
+        paths.remove(item.path);
+    setSelectedCommitPaths(std::move(paths));
+}
+
+void AppState::commitSelected()
+{
+    const std::optional<Project> project = selectedProject();
+    if (!project)
+        return;
+    // A tick on a path no longer listed is not committed.
+    QList<WorkingCopyItem> items;
+    for (const WorkingCopyItem &item : m_changes) {
+        if (m_selectedCommitPaths.contains(item.path))
+            items.push_back(item);
+    }
+    if (items.isEmpty()) {
+        showAlert(QStringLiteral("Nothing To Commit"), QStringLiteral("Select at least one changed path."));
+        return;
+    }
+    const QString message = m_commitMessage.trimmed();
+    if (message.isEmpty()) {
+        showAlert(
+            QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
+        return;
+    }
+    startTask([this, project = *project, items, message] { return commitTask(project, items, message); });
+}
+
+QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items, QString message)
+{
+    setBusyMessage(QStringLiteral("Committing"));
+    QStringList paths;
+    paths.reserve(items.size());
+    for (const WorkingCopyItem &item : items)
+        paths.push_back(item.path);
+
+    SVNCommandResult commitRun;
+    try {
+        if (project.kind == RepositoryKind::git) {
+            const ToolEnvironment literalPathspecs = gitLiteralPathspecs();
+            const QStringList addArguments
+                = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + paths;
+            co_await gitClient().runWithEnvironment(addArguments, project.path, literalPathspecs);
+            const QStringList commitArguments
+                = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + paths;
+            commitRun = co_await gitClient().runWithEnvironment(commitArguments, project.path, literalPathspecs);
+        } else {
+            for (const WorkingCopyItem &item : items) {
+                QStringList arguments;
+                if (item.kind == SVNStatusKind::missing)
+                    arguments = {QStringLiteral("delete"), QStringLiteral("--force"), svnPathOperand(item.path)};
+                else if (item.kind == SVNStatusKind::unversioned)
+                    arguments = {QStringLiteral("add"), svnPathOperand(item.path)};
+                else
+                    continue;
+                co_await client().run(arguments, project.path);
+            }
+            // No "--": the message follows the paths, so svnPathOperand keeps a leading "-" from reading as an option.
+            const QStringList commitArguments = QStringList{QStringLiteral("commit")} + svnPathOperands(paths)
+                + QStringList{QStringLiteral("-m"), message};
+            commitRun = co_await client().run(commitArguments, project.path);
+        }
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(QStringLiteral("Commit Failed"), error);
+        co_return;
+    }
+    setBusyMessage(std::nullopt);
+    setCommitMessage(QString());
+    setCommandOutput(output(QStringLiteral("Commit"), commitRun));
+    co_await reloadAfterCommand();
+}

@@ -1,0 +1,344 @@
+// The path actions and commit on real svn and git working copies, with file names that look like
+// options, peg revisions and globs. Each test checks the working copy afterwards.
+#include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+const QStringList awkwardNames = {"-R", "--force", "a@2x.png", "*.txt", "sp ace", "é.txt"};
+
+struct RealActionsFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    std::unique_ptr<AppState> state;
+    ScriptedDialogs dialogs;
+
+    void open(const QString &path, RepositoryKind kind)
+    {
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), "project", path, kind}});
+        state = std::make_unique<AppState>(&settings);
+        state->setDialogs(&dialogs);
+        refresh();
+    }
+
+    void refresh()
+    {
+        state->refreshAll();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
+    void tick(const QStringList &paths)
+    {
+        state->setSelectedChangeID(std::nullopt);
+        state->setSelectedCommitPaths(QSet<QString>(paths.begin(), paths.end()));
+    }
+
+    // Runs an action to its end; it must succeed.
+    void run(const std::function<void(AppState &)> &action)
+    {
+        state->setAlert(std::nullopt);
+        action(*state);
+        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_FALSE(state->alert()) << state->alert()->title.toStdString() << ": "
+                                     << state->alert()->message.toStdString();
+    }
+
+    void commit(const QStringList &paths, const QString &message)
+    {
+        tick(paths);
+        state->setCommitMessage(message);
+        run([](AppState &s) { s.commitSelected(); });
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, "Commit");
+        EXPECT_EQ(state->commitMessage(), "");
+    }
+
+    SVNStatusKind listedKind(const QString &path) const
+    {
+        for (const WorkingCopyItem &item : state->changes()) {
+            if (item.path == path)
+                return item.kind;
+        }
+        return SVNStatusKind::none;
+    }
+
+    void TearDown() override
+    {
+        if (state) {
+            EXPECT_TRUE(waitUntilIdle(*state));
+        }
+    }
+};
+
+// `svn status` by path: the seven status columns.
+QMap<QString, QString> svnStatus(const SvnFixture &svn)
+{
+    QMap<QString, QString> columns;
+    for (const QString &line : QString::fromUtf8(svn.svn({"status"})).split('\n')) {
+        if (line.size() > 8 && !line.startsWith("---"))
+            columns.insert(line.mid(8), line.left(7));
+    }
+    return columns;
+}
+
+// `git status` by path: the two status letters.
+QMap<QString, QString> gitStatus(const GitFixture &git)
+{
+    QMap<QString, QString> letters;
+    const QList<QByteArray> entries = git.git({"status", "--porcelain=v1", "-z", "--untracked-files=all"}).split('\0');
+    for (const QByteArray &entry : entries) {
+        if (entry.size() > 3)
+            letters.insert(QString::fromUtf8(entry.mid(3)), QString::fromUtf8(entry.left(2)));
+    }
+    return letters;
+}
+
+QString svnLastChangedPaths(const SvnFixture &svn)
+{
+    return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
+}
+
+} // namespace
+
+TEST_F(RealActionsFixture, SvnAddCommitTwoTickedAndRevertWithAwkwardNames)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/src/x.txt", "base\n");
+    svn.commitAll();
+    for (const QString &name : awkwardNames)
+        writeFile(svn.workingCopy + "/" + name, "one\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+    for (const QString &name : awkwardNames)
+        EXPECT_EQ(listedKind(name), SVNStatusKind::unversioned) << name.toStdString();
+
+    tick(awkwardNames);
+    run([](AppState &s) { s.addSelectedPaths(); });
+    QMap<QString, QString> status = svnStatus(svn);
+    for (const QString &name : awkwardNames)
+        EXPECT_EQ(status.value(name), "A      ") << name.toStdString();
+    EXPECT_EQ(listedKind("a@2x.png"), SVNStatusKind::added) << "the list was reloaded";
+
+    // Two ticked files are committed; the rest stays scheduled.
+    commit({"-R", "a@2x.png"}, "  Two files\nfirst  \n");
+    status = svnStatus(svn);
+    EXPECT_FALSE(status.contains("-R"));
+    EXPECT_FALSE(status.contains("a@2x.png"));
+    EXPECT_EQ(status.value("sp ace"), "A      ");
+    const QString log = svnLastChangedPaths(svn);
+    EXPECT_TRUE(log.contains("A /-R\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("A /a@2x.png\n")) << log.toStdString();
+    EXPECT_FALSE(log.contains("sp ace"));
+    EXPECT_TRUE(log.contains("Two files\nfirst\n")) << "one argument, trimmed, inner line break kept";
+
+    commit({"--force", "*.txt", "sp ace", "é.txt"}, "The rest");
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+
+    // Reverting the ticked "-R" and "src" must not read "-R" as recursive: src/x.txt keeps its change.
+    writeFile(svn.workingCopy + "/-R", "changed\n");
+    writeFile(svn.workingCopy + "/src/x.txt", "changed\n");
+    tick({"-R", "src"});
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    EXPECT_EQ(readFile(svn.workingCopy + "/-R"), "one\n");
+    EXPECT_EQ(readFile(svn.workingCopy + "/src/x.txt"), "changed\n");
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"src/x.txt", "M      "}}));
+}
+
+TEST_F(RealActionsFixture, SvnCommitSchedulesMissingAndUnversionedItems)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/-R", "one\n");
+    writeFile(svn.workingCopy + "/é.txt", "one\n");
+    writeFile(svn.workingCopy + "/sp ace", "one\n");
+    svn.commitAll();
+    QFile::remove(svn.workingCopy + "/-R");
+    writeFile(svn.workingCopy + "/*.txt", "new\n");
+    writeFile(svn.workingCopy + "/a@2x.png", "new\n");
+    writeFile(svn.workingCopy + "/é.txt", "two\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+    EXPECT_EQ(listedKind("-R"), SVNStatusKind::missing);
+    EXPECT_EQ(listedKind("a@2x.png"), SVNStatusKind::unversioned);
+
+    commit({"-R", "*.txt", "a@2x.png", "é.txt"}, "- a bullet\n- another");
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    EXPECT_TRUE(state->changes().isEmpty());
+    const QString log = svnLastChangedPaths(svn);
+    for (const char *line : {"D /-R\n", "A /*.txt\n", "A /a@2x.png\n", "M /é.txt\n", "- a bullet\n- another\n"})
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line << " in " << log.toStdString();
+
+    // A failing commit (here: out of date) reports and keeps the message and ticks.
+    const SvnFixture other = SvnFixture::create(sandbox.path(), "other");
+    writeFile(other.workingCopy + "/sp ace", "theirs\n");
+    other.svn({"commit", "-q", "-m", "theirs"});
+    writeFile(svn.workingCopy + "/sp ace", "mine\n");
+    refresh();
+    tick({"sp ace"});
+    state->setCommitMessage("mine");
+    state->commitSelected();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Commit Failed");
+    EXPECT_TRUE(state->alert()->message.contains("out of date")) << state->alert()->message.toStdString();
+    EXPECT_EQ(state->commitMessage(), "mine");
+    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"sp ace"}));
+}
+
+TEST_F(RealActionsFixture, SvnDeleteLockChangelistAndResolve)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    for (const char *name : {"-R", "a@2x.png", "sp ace", "c@1.txt"})
+        writeFile(svn.workingCopy + "/" + QString::fromUtf8(name), "base\n");
+    svn.commitAll();
+    open(svn.workingCopy, RepositoryKind::svn);
+
+    tick({"-R", "a@2x.png"});
+    run([](AppState &s) { s.deleteSelectedPaths(); });
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"-R", "D      "}, {"a@2x.png", "D      "}}));
+    EXPECT_FALSE(QFileInfo::exists(svn.workingCopy + "/-R"));
+    tick({"-R", "a@2x.png"});
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    EXPECT_EQ(readFile(svn.workingCopy + "/a@2x.png"), "base\n");
+
+    tick({"a@2x.png", "-R"});
+    run([](AppState &s) { s.lockSelectedPaths(); });
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"-R", "     K "}, {"a@2x.png", "     K "}}));
+    tick({"a@2x.png", "-R"});
+    run([](AppState &s) { s.unlockSelectedPaths(); });
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+
+    tick({"a@2x.png", "sp ace"});
+    dialogs.promptAnswers.push_back(QStringList{"review"});
+    run([](AppState &s) { s.createChangelist(); });
+    EXPECT_TRUE(QString::fromUtf8(svn.svn({"info", "a@2x.png@"})).contains("Changelist: review"));
+    EXPECT_TRUE(QString::fromUtf8(svn.svn({"info", "sp ace"})).contains("Changelist: review"));
+    tick({"a@2x.png", "sp ace"});
+    run([](AppState &s) { s.removeFromChangelist(); });
+    EXPECT_FALSE(QString::fromUtf8(svn.svn({"info", "a@2x.png@"})).contains("Changelist"));
+
+    // A real text conflict on a name with "@", resolved to my side.
+    const SvnFixture other = SvnFixture::create(sandbox.path(), "other");
+    writeFile(other.workingCopy + "/c@1.txt", "theirs\n");
+    other.svn({"commit", "-q", "-m", "theirs"});
+    writeFile(svn.workingCopy + "/c@1.txt", "mine\n");
+    svn.svn({"update", "-q", "--accept", "postpone"});
+    refresh();
+    EXPECT_EQ(listedKind("c@1.txt"), SVNStatusKind::conflicted);
+    state->setSelectedChangeID("c@1.txt");
+    run([](AppState &s) { s.resolveSelectedPaths("mine-full"); });
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"c@1.txt", "M      "}}));
+    EXPECT_EQ(readFile(svn.workingCopy + "/c@1.txt"), "mine\n");
+    EXPECT_EQ(listedKind("c@1.txt"), SVNStatusKind::modified);
+}
+
+TEST_F(RealActionsFixture, SvnPatchCopyMoveAndMakeDirectory)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/sp ace", "one\n");
+    writeFile(svn.workingCopy + "/é.txt", "one\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/sp ace", "one\ntwo\n");
+    writeFile(sandbox.filePath("fix@1.diff"), svn.svn({"diff"}));
+    svn.svn({"revert", "-q", "sp ace"});
+    open(svn.workingCopy, RepositoryKind::svn);
+
+    dialogs.openPanelAnswers.push_back(sandbox.filePath("fix@1.diff"));
+    run([](AppState &s) { s.applyPatch(); });
+    EXPECT_EQ(readFile(svn.workingCopy + "/sp ace"), "one\ntwo\n");
+    EXPECT_EQ(listedKind("sp ace"), SVNStatusKind::modified);
+
+    dialogs.promptAnswers.push_back(QStringList{"é.txt", "copy of é.txt", ""});
+    run([](AppState &s) { s.copyItem(); });
+    dialogs.promptAnswers.push_back(QStringList{"sp ace", "moved space", ""});
+    run([](AppState &s) { s.moveItem(); });
+    dialogs.promptAnswers.push_back(QStringList{"new dir"});
+    run([](AppState &s) { s.makeDirectoryInWorkingCopy(); });
+    const QMap<QString, QString> status = svnStatus(svn);
+    EXPECT_EQ(status.value("copy of é.txt"), "A  +   ");
+    EXPECT_EQ(status.value("sp ace"), "D      ");
+    EXPECT_EQ(status.value("moved space"), "A  +   ");
+    EXPECT_EQ(status.value("new dir"), "A      ");
+    EXPECT_EQ(readFile(svn.workingCopy + "/moved space"), "one\ntwo\n");
+    EXPECT_TRUE(QFileInfo(svn.workingCopy + "/new dir").isDir());
+}
+
+TEST_F(RealActionsFixture, GitPathActionsTakeNamesLiterally)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const QString &name : awkwardNames + QStringList{"a.txt"})
+        writeFile(git.path + "/" + name, "one\n");
+    git.commitAll();
+    for (const QString &name : awkwardNames + QStringList{"a.txt"})
+        writeFile(git.path + "/" + name, "two\n");
+    open(git.path, RepositoryKind::git);
+
+    // "*.txt" is the one file of that name, not every text file.
+    tick({"*.txt", "-R"});
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    QMap<QString, QString> status = gitStatus(git);
+    EXPECT_FALSE(status.contains("*.txt"));
+    EXPECT_FALSE(status.contains("-R"));
+    EXPECT_EQ(status.value("a.txt"), " M");
+    EXPECT_EQ(status.value("é.txt"), " M");
+    EXPECT_EQ(readFile(git.path + "/*.txt"), "one\n");
+
+    writeFile(git.path + "/n[1].txt", "bracket\n");
+    writeFile(git.path + "/n1.txt", "plain\n");
+    refresh();
+    tick({"n[1].txt"});
+    run([](AppState &s) { s.addSelectedPaths(); });
+    status = gitStatus(git);
+    EXPECT_EQ(status.value("n[1].txt"), "A ");
+    EXPECT_EQ(status.value("n1.txt"), "??");
+
+    // Reverting a file that was only ever staged keeps its content as an untracked file.
+    EXPECT_EQ(listedKind("n[1].txt"), SVNStatusKind::added);
+    tick({"n[1].txt", "--force"});
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    status = gitStatus(git);
+    EXPECT_EQ(status.value("n[1].txt"), "??");
+    EXPECT_EQ(readFile(git.path + "/n[1].txt"), "bracket\n");
+    EXPECT_FALSE(status.contains("--force"));
+    EXPECT_EQ(readFile(git.path + "/--force"), "one\n");
+
+    tick({"*.txt"});
+    run([](AppState &s) { s.deleteSelectedPaths(); });
+    status = gitStatus(git);
+    EXPECT_EQ(status.value("*.txt"), "D ");
+    EXPECT_FALSE(QFileInfo::exists(git.path + "/*.txt"));
+    EXPECT_TRUE(QFileInfo::exists(git.path + "/a.txt"));
+}
+
+TEST_F(RealActionsFixture, GitCommitsOnlyTheTickedPaths)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const QString &name : QStringList{"-R", "*.txt", "a.txt", "gone.txt", "sp ace"})
+        writeFile(git.path + "/" + name, "one\n");
+    git.commitAll();
+    for (const QString &name : QStringList{"-R", "*.txt", "a.txt", "sp ace"})
+        writeFile(git.path + "/" + name, "two\n");
+    QFile::remove(git.path + "/gone.txt");
+    writeFile(git.path + "/new é.txt", "new\n");
+    open(git.path, RepositoryKind::git);
+
+    commit({"*.txt", "-R", "gone.txt", "new é.txt"}, "Four paths");
+    const QMap<QString, QString> status = gitStatus(git);
+    EXPECT_EQ(status, (QMap<QString, QString>{{"a.txt", " M"}, {"sp ace", " M"}}));
+    const QString committed
+        = QString::fromUtf8(git.git({"-c", "core.quotePath=false", "log", "-1", "--name-status", "--format=%B"}));
+    EXPECT_EQ(committed, "Four paths\n\n\nM\t*.txt\nM\t-R\nD\tgone.txt\nA\tnew é.txt\n");
+    EXPECT_EQ(state->changes().size(), 2) << "the list was reloaded";
+}
