@@ -1,0 +1,367 @@
+#include "DiffLayout.h"
+
+#include "Theme.h"
+
+#include <QFontMetricsF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+char32_t pictureOf(char32_t character, bool last)
+{
+    if (character == u'\r' && last)
+        return 0;
+    if (character < 0x20)
+        return 0x2400 + character;
+    if (character == 0x7F)
+        return 0x2421;
+    if (character == 0x85 || character == 0x2028 || character == 0x2029)
+        return 0x2424;
+    if (character >= 0x80 && character < 0xA0)
+        return 0xFFFD;
+    return character;
+}
+
+} // namespace
+
+DiffTextMetrics::DiffTextMetrics(const QFont &font)
+    : m_font(font)
+{
+    // The advance of a long run, not of one glyph, so that a run drawn at column n lands where a whole line
+    // drawn from column 0 would put it, whatever rounding the font engine applies.
+    const QFontMetricsF metrics(font);
+    constexpr int sample = 64;
+    m_cell = metrics.horizontalAdvance(QString(sample, u'M')) / sample;
+}
+
+bool DiffTextMetrics::isPlain(QStringView text)
+{
+    const char16_t *data = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype at = 0;
+    // Blocks without an early exit so the compiler can vectorise the test.
+    constexpr qsizetype block = 64;
+    for (; at + block <= size; at += block) {
+        bool outside = false;
+        for (qsizetype i = 0; i < block; ++i)
+            outside |= char16_t(data[at + i] - 0x20) > 0x5E;
+        if (outside)
+            return false;
+    }
+    for (; at < size; ++at) {
+        if (char16_t(data[at] - 0x20) > 0x5E)
+            return false;
+    }
+    return true;
+}
+
+QString DiffTextMetrics::singleLine(QStringView text)
+{
+    if (isPlain(text))
+        return text.toString();
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        char32_t character = text[at].unicode();
+        if (QChar::isHighSurrogate(character) && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+            result.append(text.mid(at, 2));
+            ++at;
+            continue;
+        }
+        if (QChar::isSurrogate(character))
+            character = 0xFFFD;
+        const char32_t shown = pictureOf(character, at + 1 == text.size());
+        if (shown)
+            result.append(QChar(char16_t(shown)));
+    }
+    return result;
+}
+
+qreal DiffTextMetrics::advanceOf(char32_t character) const
+{
+    if (character >= 0x20 && character < 0x7F)
+        return m_cell;
+    if (const auto found = m_advances.constFind(character); found != m_advances.constEnd())
+        return *found;
+    const qreal advance = QFontMetricsF(m_font).horizontalAdvance(QString::fromUcs4(&character, 1));
+    m_advances.insert(character, advance);
+    return advance;
+}
+
+template <typename Visit>
+void DiffTextMetrics::walk(QStringView text, Visit visit) const
+{
+    const qreal stop = DiffGeometry::tabWidth * m_cell;
+    qreal x = 0;
+    const qsizetype size = text.size();
+    for (qsizetype at = 0; at < size;) {
+        char32_t character = text[at].unicode();
+        int units = 1;
+        if (QChar::isHighSurrogate(character) && at + 1 < size && text[at + 1].isLowSurrogate()) {
+            character = QChar::surrogateToUcs4(text[at], text[at + 1]);
+            units = 2;
+        } else if (QChar::isSurrogate(character)) {
+            character = 0xFFFD;
+        }
+        Step step{at, units, x, 0, 0};
+        if (character == u'\t') {
+            step.width = (std::floor(x / stop + 1e-6) + 1) * stop - x;
+        } else {
+            step.shown = pictureOf(character, at + units == size);
+            step.width = step.shown ? advanceOf(step.shown) : 0;
+        }
+        if (!visit(step))
+            return;
+        x += step.width;
+        at += units;
+    }
+}
+
+qreal DiffTextMetrics::width(QStringView text) const
+{
+    if (isPlain(text))
+        return text.size() * m_cell;
+    qreal total = 0;
+    walk(text, [&](const Step &step) {
+        total = step.x + step.width;
+        return true;
+    });
+    return total;
+}
+
+qreal DiffTextMetrics::xOf(QStringView text, qsizetype index) const
+{
+    if (index <= 0)
+        return 0;
+    if (isPlain(text))
+        return std::min(index, text.size()) * m_cell;
+    qreal result = 0;
+    walk(text, [&](const Step &step) {
+        if (step.index >= index) {
+            result = step.x;
+            return false;
+        }
+        result = step.x + step.width;
+        return true;
+    });
+    return result;
+}
+
+qsizetype DiffTextMetrics::indexAt(QStringView text, qreal x) const
+{
+    if (x <= 0)
+        return 0;
+    if (isPlain(text))
+        return std::min<qsizetype>(text.size(), qsizetype(std::floor(x / m_cell + 0.5)));
+    qsizetype result = text.size();
+    walk(text, [&](const Step &step) {
+        if (x < step.x + step.width / 2) {
+            result = step.index;
+            return false;
+        }
+        return true;
+    });
+    return result;
+}
+
+QList<DiffTextMetrics::Run> DiffTextMetrics::visibleRuns(QStringView text, qreal left, qreal right) const
+{
+    QList<Run> runs;
+    if (right <= left || text.isEmpty())
+        return runs;
+    if (isPlain(text)) {
+        const qsizetype first = std::max<qsizetype>(0, qsizetype(std::floor(left / m_cell)));
+        const qsizetype end = std::min<qsizetype>(text.size(), qsizetype(std::ceil(right / m_cell)));
+        if (first < end)
+            runs.append(Run{first * m_cell, text.mid(first, end - first).toString()});
+        return runs;
+    }
+    bool open = false;
+    walk(text, [&](const Step &step) {
+        if (step.x >= right)
+            return false;
+        if (step.x + step.width <= left || !step.shown) {
+            open = false;
+            return true;
+        }
+        if (!open) {
+            runs.append(Run{step.x, QString()});
+            open = true;
+        }
+        if (step.shown == char32_t(text[step.index].unicode()) || step.units == 2)
+            runs.last().text.append(text.mid(step.index, step.units));
+        else
+            runs.last().text.append(QChar(char16_t(step.shown)));
+        return true;
+    });
+    return runs;
+}
+
+DiffMetrics DiffMetrics::standard()
+{
+    DiffMetrics metrics;
+    metrics.codeFont = Theme::monospaced(Theme::bodySize);
+    metrics.pathFont = Theme::monospaced(Theme::bodySize, QFont::DemiBold);
+    metrics.hunkFont = Theme::monospaced(Theme::captionSize);
+    metrics.captionFont = Theme::caption();
+    metrics.code = DiffTextMetrics(metrics.codeFont);
+    metrics.hunk = DiffTextMetrics(metrics.hunkFont);
+    const auto lineHeight = [](const QFont &font) { return int(std::ceil(QFontMetricsF(font).height())); };
+    metrics.lineHeight = std::max(DiffGeometry::lineMinHeight, lineHeight(metrics.codeFont) + 4);
+    metrics.hunkHeight = std::max(DiffGeometry::hunkMinHeight, lineHeight(metrics.hunkFont));
+    metrics.headerHeight = 2 * DiffGeometry::headerPaddingY
+        + std::max({DiffGeometry::symbolSize.height(), lineHeight(metrics.pathFont), lineHeight(metrics.captionFont)});
+    return metrics;
+}
+
+DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics)
+    : m_metrics(std::move(metrics))
+{
+    using namespace DiffGeometry;
+    if (diff.files.isEmpty())
+        return;
+
+    qsizetype characters = 0;
+    qsizetype rowCount = 0;
+    for (const DiffFile &file : diff.files) {
+        for (const DiffHunk &hunk : file.hunks) {
+            characters += hunk.header.size();
+            for (const DiffLine &line : hunk.lines)
+                characters += line.prefix.size() + line.text.size();
+            rowCount += 1 + hunk.lines.size();
+        }
+    }
+    m_text.reserve(characters);
+    m_rows.reserve(rowCount);
+    m_cards.reserve(diff.files.size());
+
+    const DiffTextMetrics &code = m_metrics.code;
+    const DiffTextMetrics &hunkText = m_metrics.hunk;
+    qint64 y = padding;
+    int widest = 0;
+    for (const DiffFile &file : diff.files) {
+        Card card;
+        card.top = qint32(y);
+        card.path = DiffTextMetrics::singleLine(file.displayPath());
+        card.firstRow = qint32(m_rows.size());
+        y += m_metrics.headerHeight + dividerHeight;
+        qreal codeWidth = 0;
+        qreal headerWidth = 0;
+        for (const DiffHunk &hunk : file.hunks) {
+            Row header;
+            header.kind = RowKind::hunkHeader;
+            header.card = qint32(m_cards.size());
+            header.top = qint32(y);
+            header.textStart = m_text.size();
+            header.textLength = qint32(hunk.header.size());
+            header.plain = DiffTextMetrics::isPlain(hunk.header);
+            m_text.append(hunk.header);
+            headerWidth = std::max(headerWidth, hunkText.width(hunk.header, header.plain));
+            m_rows.append(header);
+            y += m_metrics.hunkHeight;
+            for (const DiffLine &line : hunk.lines) {
+                Row row;
+                row.card = header.card;
+                row.top = qint32(y);
+                row.lineKind = line.kind;
+                row.oldNumber = line.oldLineNumber.value_or(noNumber);
+                row.newNumber = line.newLineNumber.value_or(noNumber);
+                row.textStart = m_text.size();
+                row.prefixLength = qint32(line.prefix.size());
+                row.textLength = qint32(line.text.size());
+                row.plain = DiffTextMetrics::isPlain(line.text);
+                m_text.append(line.prefix);
+                m_text.append(line.text);
+                codeWidth = std::max(codeWidth, code.width(line.text, row.plain));
+                if (line.kind == DiffLineKind::addition)
+                    ++card.additions;
+                else if (line.kind == DiffLineKind::deletion)
+                    ++card.deletions;
+                m_rows.append(row);
+                y += m_metrics.lineHeight;
+            }
+        }
+        card.endRow = qint32(m_rows.size());
+        card.height = qint32(y - card.top);
+        const qreal rowWidth = codeX + std::max<qreal>(codeMinWidth, codeWidth) + codeTrailing;
+        const qreal hunkRowWidth = 2 * gutterWidth + hunkTextPadding + headerWidth + hunkTextPadding;
+        card.width = int(std::ceil(std::max({qreal(cardMinWidth), rowWidth, hunkRowWidth})));
+        widest = std::max(widest, card.width);
+        m_cards.append(std::move(card));
+        y += cardSpacing;
+    }
+    y += padding - cardSpacing;
+    // Scroll positions are ints: a diff taller than that is cut off rather than wrapped round.
+    m_contentSize = QSize(padding + widest + padding, int(std::min<qint64>(y, std::numeric_limits<int>::max())));
+}
+
+QRect DiffLayout::cardRect(int card) const
+{
+    const Card &c = m_cards.at(card);
+    return QRect(DiffGeometry::padding, c.top, c.width, c.height);
+}
+
+QRect DiffLayout::headerRect(int card) const
+{
+    const Card &c = m_cards.at(card);
+    return QRect(DiffGeometry::padding, c.top, c.width, m_metrics.headerHeight);
+}
+
+QRect DiffLayout::rowRect(int row) const
+{
+    const Row &r = m_rows.at(row);
+    return QRect(DiffGeometry::padding, r.top, m_cards.at(r.card).width, rowHeight(r));
+}
+
+int DiffLayout::rowAt(int y) const
+{
+    const auto after = std::upper_bound(m_rows.cbegin(), m_rows.cend(), y,
+                                        [](int value, const Row &row) { return value < row.top; });
+    if (after == m_rows.cbegin())
+        return -1;
+    const Row &row = *(after - 1);
+    return y < row.top + rowHeight(row) ? int(after - 1 - m_rows.cbegin()) : -1;
+}
+
+std::pair<int, int> DiffLayout::rowsBetween(int top, int bottom) const
+{
+    // A row reaches into the band when it ends below top and starts above bottom.
+    const auto first = std::partition_point(m_rows.cbegin(), m_rows.cend(),
+                                            [&](const Row &row) { return row.top + rowHeight(row) <= top; });
+    const auto end = std::partition_point(first, m_rows.cend(), [&](const Row &row) { return row.top < bottom; });
+    return {int(first - m_rows.cbegin()), int(end - m_rows.cbegin())};
+}
+
+std::pair<int, int> DiffLayout::cardsBetween(int top, int bottom) const
+{
+    const auto first = std::partition_point(m_cards.cbegin(), m_cards.cend(),
+                                            [&](const Card &card) { return card.top + card.height <= top; });
+    const auto end = std::partition_point(first, m_cards.cend(), [&](const Card &card) { return card.top < bottom; });
+    return {int(first - m_cards.cbegin()), int(end - m_cards.cbegin())};
+}
+
+int DiffLayout::lineAtOrBelow(int y) const
+{
+    const int first = rowsBetween(y, std::numeric_limits<int>::max()).first;
+    return lineAtOrAfter(first);
+}
+
+int DiffLayout::lineAtOrBefore(int row) const
+{
+    for (int at = std::min(row, int(m_rows.size()) - 1); at >= 0; --at) {
+        if (m_rows.at(at).kind == RowKind::line)
+            return at;
+    }
+    return -1;
+}
+
+int DiffLayout::lineAtOrAfter(int row) const
+{
+    for (int at = std::max(row, 0); at < m_rows.size(); ++at) {
+        if (m_rows.at(at).kind == RowKind::line)
+            return at;
+    }
+    return -1;
+}

@@ -1,0 +1,129 @@
+#include "Theme.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+static void initSymbolResources()
+{
+    // A static library's resources are only linked in when something refers to them.
+    static const bool done = [] {
+        Q_INIT_RESOURCE(symbols);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+namespace Theme {
+
+namespace {
+
+QColor adaptive(const QPalette &palette, QRgb light, QRgb dark)
+{
+    return QColor::fromRgb(isDark(palette) ? dark : light);
+}
+
+} // namespace
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+QColor green(const QPalette &palette) { return adaptive(palette, 0x34C759, 0x30D158); }
+QColor red(const QPalette &palette) { return adaptive(palette, 0xFF3B30, 0xFF453A); }
+QColor orange(const QPalette &palette) { return adaptive(palette, 0xFF9500, 0xFF9F0A); }
+QColor yellow(const QPalette &palette) { return adaptive(palette, 0xFFCC00, 0xFFD60A); }
+QColor blue(const QPalette &palette) { return adaptive(palette, 0x007AFF, 0x0A84FF); }
+QColor purple(const QPalette &palette) { return adaptive(palette, 0xAF52DE, 0xBF5AF2); }
+QColor gray(const QPalette &palette) { return adaptive(palette, 0x8E8E93, 0x8E8E93); }
+
+QColor textBackground(const QPalette &palette)
+{
+    return palette.color(QPalette::Base);
+}
+
+QColor windowBackground(const QPalette &palette)
+{
+    return palette.color(QPalette::Window);
+}
+
+QColor separator(const QPalette &palette)
+{
+    return withOpacity(palette.color(QPalette::WindowText), isDark(palette) ? 0.14 : 0.12);
+}
+
+QColor primary(const QPalette &palette)
+{
+    return palette.color(QPalette::Text);
+}
+
+QColor secondary(const QPalette &palette)
+{
+    return withOpacity(palette.color(QPalette::Text), isDark(palette) ? 0.55 : 0.5);
+}
+
+QColor withOpacity(QColor color, qreal opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+
+QColor composite(const QColor &top, const QColor &bottom)
+{
+    const float a = top.alphaF();
+    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a), top.greenF() * a + bottom.greenF() * (1 - a),
+                            top.blueF() * a + bottom.blueF() * (1 - a));
+}
+
+QFont font(qreal pixelSize, QFont::Weight weight)
+{
+    QFont result = QGuiApplication::font();
+    result.setPixelSize(qRound(pixelSize));
+    result.setWeight(weight);
+    return result;
+}
+
+QFont monospaced(qreal pixelSize, QFont::Weight weight)
+{
+    QFont result = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    result.setStyleHint(QFont::Monospace);
+    result.setPixelSize(qRound(pixelSize));
+    result.setWeight(weight);
+    return result;
+}
+
+QPixmap symbol(const QString &name, const QColor &color, QSize size, qreal devicePixelRatio)
+{
+    initSymbolResources();
+    static QHash<QString, QPixmap> cache;
+    const QString key = QStringLiteral("%1|%2|%3x%4|%5")
+                            .arg(name)
+                            .arg(color.rgba(), 8, 16)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(devicePixelRatio);
+    if (const auto found = cache.constFind(key); found != cache.constEnd())
+        return *found;
+
+    QSvgRenderer renderer(QStringLiteral(":/symbols/%1.svg").arg(name));
+    if (!renderer.isValid())
+        return {};
+    QImage image(size * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), color);
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    cache.insert(key, pixmap);
+    return pixmap;
+}
+
+} // namespace Theme

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+// The look shared by all views: the system's named and semantic colours for the light and the dark
+// appearance, and the text styles. Sizes are logical pixels, one for each point of the original design.
+namespace Theme {
+
+inline constexpr qreal bodySize = 13;
+inline constexpr qreal headlineSize = 13;
+inline constexpr qreal captionSize = 10;
+inline constexpr qreal title2Size = 17;
+inline constexpr qreal titleSize = 22;
+
+// Qt 6.4 has no colour-scheme query: a dark window colour means the dark appearance.
+bool isDark(const QPalette &palette);
+
+// The standard adaptive colours.
+QColor green(const QPalette &palette);
+QColor red(const QPalette &palette);
+QColor orange(const QPalette &palette);
+QColor yellow(const QPalette &palette);
+QColor blue(const QPalette &palette);
+QColor purple(const QPalette &palette);
+QColor gray(const QPalette &palette);
+
+// The semantic colours, taken from the palette so that a system theme carries through.
+QColor textBackground(const QPalette &palette);
+QColor windowBackground(const QPalette &palette);
+QColor separator(const QPalette &palette);
+// Foreground styles: primary is the text colour, secondary the same colour faded.
+QColor primary(const QPalette &palette);
+QColor secondary(const QPalette &palette);
+
+// The colour with its opacity multiplied by the factor.
+QColor withOpacity(QColor color, qreal opacity);
+// The opaque colour seen when a translucent colour lies over an opaque one.
+QColor composite(const QColor &top, const QColor &bottom);
+
+// The system font at a size and weight; the monospaced design of it; the text styles.
+QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+QFont monospaced(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+inline QFont body() { return font(bodySize); }
+inline QFont headline() { return font(headlineSize, QFont::DemiBold); }
+inline QFont caption() { return font(captionSize); }
+inline QFont title2() { return font(title2Size); }
+inline QFont title() { return font(titleSize); }
+
+// A bundled symbol image ("doc.text", ...) drawn in one colour at a logical size; cached.
+// A name that is not bundled gives a null pixmap.
+QPixmap symbol(const QString &name, const QColor &color, QSize size, qreal devicePixelRatio);
+
+} // namespace Theme

@@ -1,0 +1,646 @@
+#include "ui/DiffCanvas.h"
+#include "ui/DiffLayout.h"
+#include "ui/DiffRows.h"
+#include "ui/DiffView.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString sampleGitDiff = QStringLiteral(
+    "warning: something the tool printed first\n"
+    "diff --git a/src/app/main.cpp b/src/app/main.cpp\n"
+    "index 3b18e51..a9c4f2d 100644\n"
+    "--- a/src/app/main.cpp\n"
+    "+++ b/src/app/main.cpp\n"
+    "@@ -10,7 +10,8 @@ int main(int argc, char **argv)\n"
+    " {\n"
+    "     QApplication app(argc, argv);\n"
+    "-    Window window;\n"
+    "+    Window window(nullptr);\n"
+    "+    window.resize(1280, 800);\n"
+    "     window.show();\n"
+    "\n"
+    "\treturn app.exec();\r\n"
+    " }\n"
+    "\\ No newline at end of file\n"
+    "@@ -9998,3 +9999,3 @@\n"
+    " keep\n"
+    "-old tail\n"
+    "+new tail\n"
+    "diff --git a/docs/removed.txt b/docs/removed.txt\n"
+    "deleted file mode 100644\n"
+    "--- a/docs/removed.txt\n"
+    "+++ /dev/null\n"
+    "@@ -1,2 +0,0 @@\n"
+    "-first\n"
+    "-second\n"
+    "diff --git a/img.png b/img.png\n"
+    "Binary files a/img.png and b/img.png differ\n");
+
+QString wideDiff()
+{
+    QString text = QStringLiteral("diff --git a/wide.txt b/wide.txt\n@@ -1,40 +1,40 @@ ") + QString(150, u'h') + u'\n';
+    for (int i = 0; i < 40; ++i)
+        text += (i % 3 == 0 ? u'+' : i % 3 == 1 ? u'-' : u' ')
+            + QStringLiteral("row %1 \tmid\x01 ").arg(i) + QString(i * 10, u'.') + QStringLiteral("|end") + u'\n';
+    return text;
+}
+
+QString longPathDiff()
+{
+    QString path = QStringLiteral("very/deep/folder/structure");
+    for (int i = 0; i < 12; ++i)
+        path += QStringLiteral("/level%1_with_a_long_name").arg(i);
+    path += QStringLiteral("/final_file_name.cpp");
+    return QStringLiteral("Index: %1\n"
+                          "===================================================================\n"
+                          "--- %1\t(revision 12)\n"
+                          "+++ %1\t(working copy)\n"
+                          "@@ -1,3 +1,3 @@\n"
+                          " unchanged\n"
+                          "-removed line\n"
+                          "+added line\n"
+                          " unchanged\n")
+        .arg(path);
+}
+
+DiffLine line(DiffLineKind kind, std::optional<qint64> oldNumber, std::optional<qint64> newNumber,
+              const QString &prefix, const QString &text)
+{
+    static qint64 nextId = 0;
+    DiffLine result;
+    result.id = nextId++;
+    result.kind = kind;
+    result.oldLineNumber = oldNumber;
+    result.newLineNumber = newNumber;
+    result.prefix = prefix;
+    result.text = text;
+    return result;
+}
+
+DiffFile file(qint64 id, const QString &path, QList<DiffHunk> hunks)
+{
+    DiffFile result;
+    result.id = id;
+    result.oldPath = path;
+    result.newPath = path;
+    result.hunks = std::move(hunks);
+    return result;
+}
+
+DiffHunk hunk(qint64 id, const QString &header, QList<DiffLine> lines)
+{
+    DiffHunk result;
+    result.id = id;
+    result.header = header;
+    result.lines = std::move(lines);
+    return result;
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor text(0xDF, 0xDF, 0xDF);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, QColor(0x32, 0x32, 0x32));
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::Button, QColor(0x3A, 0x3A, 0x3A));
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::Highlight, QColor(0x3F, 0x63, 0x8B));
+    }
+    return palette;
+}
+
+QPalette lightPalette()
+{
+    QPalette palette;
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, QColor(0xEC, 0xEC, 0xEC));
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::Text, QColor(0x1D, 0x1D, 0x1F));
+        palette.setColor(group, QPalette::Highlight, QColor(0x00, 0x7A, 0xFF));
+    }
+    return palette;
+}
+
+
+// One line band of the canvas: the row's rectangle in viewport coordinates.
+QRect viewportRect(const DiffCanvas &canvas, int row)
+{
+    return canvas.diffLayout().rowRect(row).translated(-canvas.contentOffset());
+}
+
+void sendMouse(QWidget *widget, QEvent::Type type, QPoint point, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(point), QPointF(widget->mapToGlobal(point)), button, buttons, modifiers);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// The viewport point just inside the character at index of a code row.
+QPoint caretPoint(const DiffCanvas &canvas, int row, qsizetype index)
+{
+    const DiffLayout &layout = canvas.diffLayout();
+    const QStringView text = layout.text(layout.rows().at(row));
+    const qreal x = DiffLayout::codeLeft() + layout.metrics().code.xOf(text, index) + 1;
+    const QRect band = viewportRect(canvas, row);
+    return QPoint(int(x) - canvas.contentOffset().x(), band.center().y());
+}
+
+void drag(DiffCanvas &canvas, QPoint from, QPoint to)
+{
+    sendMouse(canvas.viewport(), QEvent::MouseButtonPress, from);
+    sendMouse(canvas.viewport(), QEvent::MouseMove, to);
+    sendMouse(canvas.viewport(), QEvent::MouseButtonRelease, to);
+}
+
+bool near(QColor actual, QColor expected, int tolerance = 2)
+{
+    return std::abs(actual.red() - expected.red()) <= tolerance
+        && std::abs(actual.green() - expected.green()) <= tolerance
+        && std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+std::string describe(QColor color)
+{
+    return color.name().toStdString();
+}
+
+// Columns of the band [left, right) x [top, bottom) where a pixel differs clearly from the background, taken at
+// the band's top right.
+QList<int> inkColumns(const QImage &image, int left, int right, int top, int bottom)
+{
+    QList<int> columns;
+    const QColor background = image.pixelColor(right - 2, top);
+    for (int x = left; x < right; ++x) {
+        for (int y = top; y < bottom; ++y) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - background.red()) + std::abs(pixel.green() - background.green())
+                    + std::abs(pixel.blue() - background.blue())
+                > 60) {
+                columns.append(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+struct ShownCanvas {
+    explicit ShownCanvas(const ParsedDiff &diff, QSize size = QSize(1000, 600), const QPalette &palette = lightPalette())
+    {
+        canvas.setPalette(palette);
+        canvas.resize(size);
+        canvas.setDiff(diff);
+        canvas.show();
+        QCoreApplication::processEvents();
+    }
+    QImage image() { return canvas.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    DiffCanvas canvas;
+};
+
+} // namespace
+
+TEST(DiffViewLook, RendersSamplesWhenAskedTo)
+{
+    const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR names no folder";
+    QDir().mkpath(folder);
+    const QList<std::pair<QString, QString>> samples = {
+        {QStringLiteral("git"), sampleGitDiff},
+        {QStringLiteral("svn-long-path"), longPathDiff()},
+        {QStringLiteral("wide"), wideDiff()},
+        {QStringLiteral("error"), QStringLiteral("\n  svn: E155007: '/tmp/x' is not a working copy\n\n    (details "
+                                                 "indented)\n")},
+        {QStringLiteral("empty"), QString()},
+    };
+    for (const auto &[name, palette] : {std::pair{QStringLiteral("light"), lightPalette()},
+                                        std::pair{QStringLiteral("dark"), darkPalette()}}) {
+        for (const auto &[sample, text] : samples) {
+            DiffView view;
+            view.setPalette(palette);
+            view.resize(1600, 1000);
+            view.setContent(text, QStringLiteral("(select a changed file)"));
+            view.show();
+            QCoreApplication::processEvents();
+            DiffCanvas &canvas = *view.canvas();
+            if (sample == u"git")
+                drag(canvas, caretPoint(canvas, 2, 4), caretPoint(canvas, 7, 10));
+            if (sample == u"wide") {
+                canvas.horizontalScrollBar()->setValue(150);
+                drag(canvas, caretPoint(canvas, 3, 2), caretPoint(canvas, 3, 40));
+            }
+            QCoreApplication::processEvents();
+            const QString path = QDir(folder).filePath(QStringLiteral("diff-%1-%2.png").arg(sample, name));
+            EXPECT_TRUE(view.grab().save(path)) << path.toStdString();
+        }
+    }
+}
+
+TEST(DiffLayout, StacksCardsWithPaddingSpacingAndTouchingRows)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("a.txt"),
+                       {hunk(0, QStringLiteral("@@ -1,2 +1,2 @@"),
+                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("same")),
+                              line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("old")),
+                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("new"))}),
+                        hunk(1, QStringLiteral("@@ -9 +9 @@"), {})}),
+                  file(1, QStringLiteral("bin.png"), {})};
+    const DiffLayout layout(diff, DiffMetrics::standard());
+    const DiffMetrics &metrics = layout.metrics();
+    EXPECT_EQ(metrics.lineHeight, 22);
+    EXPECT_EQ(metrics.hunkHeight, 24);
+    EXPECT_GE(metrics.headerHeight, 2 * 8 + 16);
+
+    ASSERT_EQ(layout.cards().size(), 2);
+    ASSERT_EQ(layout.rows().size(), 5);
+    const QRect first = layout.cardRect(0);
+    EXPECT_EQ(first.topLeft(), QPoint(12, 12));
+    EXPECT_EQ(first.width(), 760);
+    EXPECT_EQ(layout.headerRect(0), QRect(12, 12, 760, metrics.headerHeight));
+    // The divider lies between the header strip and the first hunk header.
+    EXPECT_EQ(layout.rows().at(0).top, 12 + metrics.headerHeight + 1);
+    const QList<int> heights = {24, 22, 22, 22, 24};
+    int y = layout.rows().at(0).top;
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(layout.rowRect(row), QRect(12, y, 760, heights[row])) << row;
+        y += heights[row];
+    }
+    EXPECT_EQ(first.bottom() + 1, y);
+    EXPECT_EQ(layout.cards().at(0).additions, 1);
+    EXPECT_EQ(layout.cards().at(0).deletions, 1);
+
+    // A file without hunks is its header strip and divider, with both counts zero.
+    const QRect second = layout.cardRect(1);
+    EXPECT_EQ(second.top(), first.bottom() + 1 + 12);
+    EXPECT_EQ(second.height(), metrics.headerHeight + 1);
+    EXPECT_EQ(layout.cards().at(1).additions, 0);
+    EXPECT_EQ(layout.cards().at(1).deletions, 0);
+    EXPECT_EQ(layout.contentSize(), QSize(12 + 760 + 12, second.bottom() + 1 + 12));
+}
+
+TEST(DiffLayout, FindsTheRowUnderAPositionAndTheRowsOfABand)
+{
+    ParsedDiff diff;
+    for (int f = 0; f < 40; ++f) {
+        QList<DiffLine> lines;
+        for (int l = 0; l < f % 7; ++l)
+            lines.append(line(DiffLineKind::context, l + 1, l + 1, QStringLiteral(" "), QStringLiteral("x")));
+        diff.files.append(file(f, QStringLiteral("f%1").arg(f), {hunk(f, QStringLiteral("@@ -1 +1 @@"), lines)}));
+    }
+    const DiffLayout layout(diff, DiffMetrics::standard());
+    const auto &rows = layout.rows();
+    for (int row = 0; row < rows.size(); ++row) {
+        const QRect rect = layout.rowRect(row);
+        ASSERT_EQ(layout.rowAt(rect.top()), row);
+        ASSERT_EQ(layout.rowAt(rect.bottom()), row);
+    }
+    for (int card = 0; card < layout.cards().size(); ++card) {
+        const QRect rect = layout.cardRect(card);
+        EXPECT_EQ(layout.rowAt(rect.top()), -1) << "header strip of card " << card;
+        EXPECT_EQ(layout.rowAt(rect.bottom() + 6), -1) << "gap after card " << card;
+    }
+    EXPECT_EQ(layout.rowAt(-1), -1);
+    EXPECT_EQ(layout.rowAt(0), -1);
+    EXPECT_EQ(layout.rowAt(layout.contentSize().height()), -1);
+
+    // Card 6 holds a hunk header and six lines.
+    const int header = layout.cards().at(6).firstRow;
+    const auto [first, end] = layout.rowsBetween(layout.rowRect(header + 1).top() - 1, layout.rowRect(header + 3).top() + 1);
+    EXPECT_EQ(first, header);
+    EXPECT_EQ(end, header + 4);
+    const auto [firstCard, endCard] = layout.cardsBetween(layout.cardRect(5).top(), layout.cardRect(6).top() + 1);
+    EXPECT_EQ(firstCard, 5);
+    EXPECT_EQ(endCard, 7);
+}
+
+TEST(DiffLayout, WidensEachCardToItsWidestLineOrHunkHeader)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("short"),
+                       {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+                             {line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QString(200, u'x'))})}),
+                  file(1, QStringLiteral("header"), {hunk(1, QStringLiteral("@@ ") + QString(300, u'h'), {})}),
+                  file(2, QStringLiteral("tabs"),
+                       {hunk(2, QStringLiteral("@@ -1 +1 @@"),
+                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QString(80, u'\t'))})}),
+                  file(3, QStringLiteral("narrow"), {})};
+    const DiffLayout layout(diff, DiffMetrics::standard());
+    const qreal cell = layout.metrics().code.cellWidth();
+    const qreal hunkCell = layout.metrics().hunk.cellWidth();
+    EXPECT_EQ(layout.cardRect(0).width(), int(std::ceil(54 + 54 + 24 + 200 * cell + 12)));
+    EXPECT_EQ(layout.cardRect(1).width(), int(std::ceil(54 + 54 + 8 + 303 * hunkCell + 8)));
+    EXPECT_EQ(layout.cardRect(2).width(), int(std::ceil(54 + 54 + 24 + 80 * 4 * cell + 12)));
+    EXPECT_EQ(layout.cardRect(3).width(), 760);
+    const int widest = std::max({layout.cardRect(0).width(), layout.cardRect(1).width(), layout.cardRect(2).width()});
+    EXPECT_EQ(layout.contentSize().width(), 12 + widest + 12);
+}
+
+TEST(DiffTextMetrics, ExpandsTabsHidesAFinalCarriageReturnAndPicturesControls)
+{
+    const DiffTextMetrics metrics(Theme::monospaced(Theme::bodySize));
+    const qreal cell = metrics.cellWidth();
+    ASSERT_GT(cell, 5);
+    EXPECT_DOUBLE_EQ(metrics.width(u"\t"), 4 * cell);
+    EXPECT_DOUBLE_EQ(metrics.width(u"a\tb"), 5 * cell);
+    EXPECT_DOUBLE_EQ(metrics.width(u"abcd\t"), 8 * cell);
+    EXPECT_DOUBLE_EQ(metrics.width(u"ab\r"), 2 * cell);
+
+    const auto runs = metrics.visibleRuns(u"a\tb\u0001c\r", 0, 1000);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0].text, QStringLiteral("a"));
+    EXPECT_DOUBLE_EQ(runs[1].x, 4 * cell);
+    EXPECT_EQ(runs[1].text, QStringLiteral("b\u2401c"));
+    EXPECT_EQ(DiffTextMetrics::singleLine(u"a\nb\tc\u007F\r"), QStringLiteral("a\u240Ab\u2409c\u2421"));
+
+    for (const QString &text : {QStringLiteral("plain text"), QStringLiteral("\tmixed\ttabs\u00E9\U0001F600 end")}) {
+        for (qsizetype index = 0; index <= text.size(); ++index) {
+            if (index < text.size() && text[index].isLowSurrogate())
+                continue;
+            EXPECT_EQ(metrics.indexAt(text, metrics.xOf(text, index) + 0.4), index) << text.toStdString() << index;
+        }
+    }
+
+    // Of a long line only the columns in the window are handed out.
+    const QString longLine = QString(100000, u'y');
+    const auto window = metrics.visibleRuns(longLine, 50000 * cell + 1, 50100 * cell);
+    ASSERT_EQ(window.size(), 1);
+    EXPECT_DOUBLE_EQ(window[0].x, 50000 * cell);
+    EXPECT_LE(window[0].text.size(), 101);
+}
+
+TEST(DiffCodeLineView, WritesLineNumbersAsPlainDigits)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(DiffCodeLineView::lineNumber(std::nullopt), QString());
+    EXPECT_EQ(DiffCodeLineView::lineNumber(7), QStringLiteral("7"));
+    EXPECT_EQ(DiffCodeLineView::lineNumber(1234567), QStringLiteral("1234567"));
+    QLocale::setDefault(previous);
+}
+
+TEST(DiffCanvasPaint, TintsRowsAndGuttersByKindInBothAppearances)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("kinds.txt"),
+                       {hunk(0, QStringLiteral("@@ -1,4 +1,4 @@"),
+                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("context")),
+                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("added")),
+                              line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("deleted")),
+                              line(DiffLineKind::hunk, 3, 3, QStringLiteral(" "), QStringLiteral("hunk kind")),
+                              line(DiffLineKind::note, {}, {}, QString(), QStringLiteral("\\ note"))})})};
+    for (const QPalette &palette : {lightPalette(), darkPalette()}) {
+        ShownCanvas shown(diff, QSize(1000, 600), palette);
+        const QImage image = shown.image();
+        const QColor base = Theme::textBackground(palette);
+        const DiffLayout &layout = shown.canvas.diffLayout();
+        const QRect card = layout.cardRect(0);
+
+        EXPECT_TRUE(near(image.pixelColor(card.left() + 400, card.top() + 3), Theme::windowBackground(palette)));
+        const int divider = card.top() + layout.metrics().headerHeight;
+        EXPECT_TRUE(near(image.pixelColor(card.left() + 400, divider), Theme::composite(Theme::separator(palette), base)))
+            << describe(image.pixelColor(card.left() + 400, divider));
+
+        const QRect header = layout.rowRect(0);
+        const QColor tint = Theme::composite(DiffHunkView::headerBackground(palette), base);
+        EXPECT_TRUE(near(image.pixelColor(header.left() + 5, header.top() + 2), tint));
+        EXPECT_TRUE(near(image.pixelColor(header.left() + 60, header.top() + 2), tint));
+        EXPECT_TRUE(near(image.pixelColor(header.left() + 700, header.top() + 2), tint));
+
+        for (int row = 1; row < 6; ++row) {
+            const DiffLineKind kind = layout.rows().at(row).lineKind;
+            const QRect rect = layout.rowRect(row);
+            const QColor rowColor = Theme::composite(DiffCodeLineView::rowBackground(kind, palette), base);
+            const QColor gutterColor = Theme::composite(DiffCodeLineView::gutterBackground(kind, palette), rowColor);
+            const QColor code = image.pixelColor(rect.left() + 700, rect.top() + 1);
+            const QColor oldGutter = image.pixelColor(rect.left() + 5, rect.top() + 1);
+            const QColor newGutter = image.pixelColor(rect.left() + 54 + 5, rect.bottom() - 1);
+            EXPECT_TRUE(near(code, rowColor)) << row << " " << describe(code) << " " << describe(rowColor);
+            EXPECT_TRUE(near(oldGutter, gutterColor)) << row << " " << describe(oldGutter);
+            EXPECT_TRUE(near(newGutter, gutterColor)) << row << " " << describe(newGutter);
+        }
+        // A hunk-kind line looks like a context line; the tints are those of the table.
+        EXPECT_EQ(image.pixelColor(layout.rowRect(4).left() + 700, layout.rowRect(4).top() + 1),
+                  image.pixelColor(layout.rowRect(1).left() + 700, layout.rowRect(1).top() + 1));
+        EXPECT_TRUE(near(image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).top() + 1),
+                         Theme::composite(Theme::withOpacity(Theme::green(palette), 0.16), base)));
+        EXPECT_TRUE(near(image.pixelColor(layout.rowRect(3).left() + 5, layout.rowRect(3).top() + 1),
+                         Theme::composite(Theme::withOpacity(Theme::red(palette), 0.20),
+                                          Theme::composite(Theme::withOpacity(Theme::red(palette), 0.14), base))));
+        // Successive additions and deletions touch: no seam between the rows.
+        EXPECT_TRUE(near(image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).bottom()),
+                         image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).top())));
+    }
+}
+
+TEST(DiffCanvasPaint, RightAlignsLineNumbersInTheirGutters)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("numbers.txt"),
+                       {hunk(0, QStringLiteral("@@ -1234567 +5 @@"),
+                             {line(DiffLineKind::deletion, 1234567, {}, QStringLiteral("-"), QStringLiteral("gone")),
+                              line(DiffLineKind::context, 9, 5, QStringLiteral(" "), QString())})})};
+    ShownCanvas shown(diff);
+    const QImage image = shown.image();
+    const DiffLayout &layout = shown.canvas.diffLayout();
+
+    const QRect deleted = layout.rowRect(1);
+    const QList<int> oldInk = inkColumns(image, deleted.left() + 1, deleted.left() + 54, deleted.top(), deleted.bottom());
+    ASSERT_FALSE(oldInk.isEmpty());
+    EXPECT_GE(oldInk.first(), deleted.left());
+    EXPECT_LT(oldInk.last(), deleted.left() + 46);
+    EXPECT_GE(oldInk.last(), deleted.left() + 42);
+    EXPECT_GE(oldInk.last() - oldInk.first(), 30) << "all seven digits are drawn";
+    EXPECT_TRUE(inkColumns(image, deleted.left() + 54, deleted.left() + 108, deleted.top(), deleted.bottom()).isEmpty())
+        << "an absent number leaves its gutter blank";
+
+    const QRect context = layout.rowRect(2);
+    const QList<int> newInk =
+        inkColumns(image, context.left() + 54, context.left() + 108, context.top(), context.bottom());
+    ASSERT_FALSE(newInk.isEmpty());
+    EXPECT_GE(newInk.last(), context.left() + 54 + 42);
+    EXPECT_LT(newInk.last(), context.left() + 54 + 46);
+    EXPECT_LE(newInk.last() - newInk.first(), 8) << "one digit";
+}
+
+TEST(DiffCanvasPaint, DrawsTheColumnsOfALongLineWhereTheyBelong)
+{
+    const QString text = QString(5000, u' ') + QStringLiteral("MMMMMMMMMM") + QString(5000, u' ');
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("wide.txt"),
+                       {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), text)})})};
+    ShownCanvas shown(diff);
+    const qreal cell = shown.canvas.diffLayout().metrics().code.cellWidth();
+    const int markX = int(DiffLayout::codeLeft() + 5000 * cell);
+    shown.canvas.horizontalScrollBar()->setValue(markX - 400);
+    QCoreApplication::processEvents();
+    const QImage image = shown.image();
+    const QRect band = viewportRect(shown.canvas, 1);
+    const QList<int> ink = inkColumns(image, 300, 600, band.top(), band.bottom());
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_NEAR(ink.first(), 400, 2);
+    EXPECT_NEAR(ink.last(), 400 + 10 * cell, 2);
+}
+
+TEST(DiffView, ShowsThePlaceholderOrTheTrimmedTextWhenTheTextHoldsNoDiff)
+{
+    DiffView view;
+    view.setPalette(lightPalette());
+    view.resize(500, 300);
+    view.show();
+    const QPalette palette = lightPalette();
+    const QColor secondary = Theme::composite(Theme::secondary(palette), Theme::textBackground(palette));
+    const auto textColor = [&] { return view.plainTextView()->palette().color(QPalette::Text); };
+
+    view.setContent(QString(), QStringLiteral("(select a changed file)"));
+    EXPECT_FALSE(view.showsCards());
+    EXPECT_EQ(view.plainTextView()->toPlainText(), QStringLiteral("(select a changed file)"));
+    EXPECT_EQ(textColor(), secondary);
+    EXPECT_EQ(view.plainTextView()->palette().color(QPalette::Base), Theme::textBackground(palette));
+    EXPECT_TRUE(QFontInfo(view.plainTextView()->font()).fixedPitch());
+    EXPECT_EQ(view.plainTextView()->font().pixelSize(), 13);
+
+    view.setContent(QStringLiteral(" \n\t\u00A0\u2029\n "), QStringLiteral("(no text diff)"));
+    EXPECT_EQ(view.plainTextView()->toPlainText(), QStringLiteral("(no text diff)"));
+    EXPECT_EQ(textColor(), secondary);
+
+    view.setContent(QStringLiteral("\n  svn: E155007: '/x' is not a working copy\n\n    detail\tline  \n"),
+                    QStringLiteral("(no text diff)"));
+    EXPECT_FALSE(view.showsCards());
+    EXPECT_EQ(view.plainTextView()->toPlainText(),
+              QStringLiteral("svn: E155007: '/x' is not a working copy\n\n    detail\tline"));
+    EXPECT_EQ(textColor(), Theme::primary(palette));
+
+    const QString bareHunks = QStringLiteral("--- a/x\n+++ b/x\n@@ -1 +1 @@\n-a\n+b\n");
+    view.setContent(bareHunks, QStringLiteral("(no text diff)"));
+    EXPECT_FALSE(view.showsCards());
+    EXPECT_EQ(view.plainTextView()->toPlainText(), bareHunks.trimmed());
+
+    // A long message can be scrolled to its end.
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines.append(QStringLiteral("svn: warning line %1").arg(i));
+    view.setContent(lines.join(u'\n'), QStringLiteral("(no text diff)"));
+    QCoreApplication::processEvents();
+    EXPECT_GT(view.plainTextView()->verticalScrollBar()->maximum(), 0);
+
+    // The placeholder follows the appearance.
+    view.setContent(QString(), QStringLiteral("(no text diff)"));
+    view.setPalette(darkPalette());
+    EXPECT_EQ(textColor(), Theme::composite(Theme::secondary(darkPalette()), Theme::textBackground(darkPalette())));
+}
+
+TEST(DiffView, ShowsOneCardPerFileAndSkipsTheTextBeforeTheFirst)
+{
+    DiffView view;
+    view.setContent(sampleGitDiff, QStringLiteral("(no text diff)"));
+    ASSERT_TRUE(view.showsCards());
+    const DiffLayout &layout = view.canvas()->diffLayout();
+    ASSERT_EQ(layout.cards().size(), 3);
+    const QList<std::tuple<QString, int, int>> expected = {{QStringLiteral("src/app/main.cpp"), 3, 2},
+                                                           {QStringLiteral("docs/removed.txt"), 0, 2},
+                                                           {QStringLiteral("img.png"), 0, 0}};
+    for (int card = 0; card < 3; ++card) {
+        EXPECT_EQ(layout.cards().at(card).path, std::get<0>(expected[card]));
+        EXPECT_EQ(layout.cards().at(card).additions, std::get<1>(expected[card]));
+        EXPECT_EQ(layout.cards().at(card).deletions, std::get<2>(expected[card]));
+    }
+    for (const auto &row : layout.rows())
+        EXPECT_FALSE(layout.text(row).contains(u"warning"));
+    const auto &first = layout.rows().at(1);
+    EXPECT_EQ(first.oldNumber, 10);
+    EXPECT_EQ(first.newNumber, 10);
+}
+
+TEST(DiffView, KeepsScrollAndSelectionForTheSameTextAndResetsForANewOne)
+{
+    QString text = QStringLiteral("Index: big.txt\n@@ -1,300 +1,300 @@\n");
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral(" line %1\n").arg(i);
+    DiffView view;
+    view.resize(800, 400);
+    view.show();
+    view.setContent(text, QStringLiteral("(no text diff)"));
+    DiffCanvas &canvas = *view.canvas();
+    QCoreApplication::processEvents();
+    canvas.verticalScrollBar()->setValue(300);
+    const int row = canvas.diffLayout().rowAt(300 + 100);
+    drag(canvas, caretPoint(canvas, row, 0), caretPoint(canvas, row, 4));
+    ASSERT_EQ(canvas.selectedText(), QStringLiteral("line"));
+    const auto *rows = canvas.diffLayout().rows().constData();
+
+    const QString sameText = QString(text.constData(), text.size());
+    view.setContent(sameText, QStringLiteral("(no text diff)"));
+    view.setContent(sameText, QStringLiteral("(select a changed file)"));
+    EXPECT_EQ(canvas.diffLayout().rows().constData(), rows) << "the same text is not laid out again";
+    EXPECT_EQ(canvas.verticalScrollBar()->value(), 300);
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("line"));
+
+    view.setContent(text + QStringLiteral(" one more\n"), QStringLiteral("(no text diff)"));
+    EXPECT_EQ(canvas.verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(canvas.hasSelection());
+}
+
+TEST(DiffCanvas, SelectsCodeTextAndCopiesTheRealText)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("copy.txt"),
+                       {hunk(0, QStringLiteral("@@ -1,3 +1,4 @@"),
+                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("alpha beta")),
+                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QString()),
+                              line(DiffLineKind::context, 2, 3, QStringLiteral(" "), QStringLiteral("\tindented\r"))}),
+                        hunk(1, QStringLiteral("@@ -9 +10 @@"),
+                             {line(DiffLineKind::deletion, 9, {}, QStringLiteral("-"), QStringLiteral("gamma delta"))})})};
+    ShownCanvas shown(diff);
+    DiffCanvas &canvas = shown.canvas;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("untouched"));
+
+    QTest::keyClick(&canvas, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("untouched")) << "nothing selected, nothing copied";
+
+    // Across an empty line, a tab, a carriage return and the next hunk's header, which is not text.
+    drag(canvas, caretPoint(canvas, 1, 6), caretPoint(canvas, 5, 5));
+    QTest::keyClick(&canvas, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("beta\n\n\tindented\r\ngamma"));
+
+    // Backwards, and extended with Shift.
+    drag(canvas, caretPoint(canvas, 3, 5), caretPoint(canvas, 3, 1));
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("inde"));
+    sendMouse(canvas.viewport(), QEvent::MouseButtonPress, caretPoint(canvas, 5, 11), Qt::ShiftModifier);
+    sendMouse(canvas.viewport(), QEvent::MouseButtonRelease, caretPoint(canvas, 5, 11), Qt::ShiftModifier);
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("nted\r\ngamma delta"));
+
+    // A press on a hunk header or a gutter starts at the text next to it.
+    const QRect header = viewportRect(canvas, 4);
+    drag(canvas, header.center(), caretPoint(canvas, 5, 5));
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("gamma"));
+    drag(canvas, QPoint(viewportRect(canvas, 1).left() + 10, viewportRect(canvas, 1).center().y()),
+         caretPoint(canvas, 1, 5));
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("alpha"));
+
+    sendMouse(canvas.viewport(), QEvent::MouseButtonDblClick, caretPoint(canvas, 5, 8));
+    EXPECT_EQ(canvas.selectedText(), QStringLiteral("delta"));
+
+    // A plain click clears the selection.
+    drag(canvas, caretPoint(canvas, 1, 2), caretPoint(canvas, 1, 2));
+    EXPECT_FALSE(canvas.hasSelection());
+}
