@@ -25,23 +25,14 @@ using Card = DiffLayout::Card;
 class CardPainter {
 public:
     CardPainter(QPainter &painter, const DiffLayout &layout, const QPalette &palette, QRect area,
-                DiffCanvas::TextPosition selectionStart, DiffCanvas::TextPosition selectionEnd)
-        : m_painter(painter)
-        , m_layout(layout)
-        , m_metrics(layout.metrics())
-        , m_area(area)
-        , m_selectionStart(selectionStart)
-        , m_selectionEnd(selectionEnd)
-        , m_palette(palette)
-        , m_textBackground(Theme::textBackground(palette))
-        , m_windowBackground(Theme::windowBackground(palette))
-        , m_separator(Theme::separator(palette))
-        , m_primary(Theme::primary(palette))
-        , m_secondary(Theme::secondary(palette))
-        , m_hunkBackground(DiffHunkView::headerBackground(palette))
-        , m_selection(Theme::withOpacity(palette.color(QPalette::Active, QPalette::Highlight), 0.45))
-        , m_codeMetrics(m_metrics.codeFont)
-        , m_hunkMetrics(m_metrics.hunkFont)
+        DiffCanvas::TextPosition selectionStart, DiffCanvas::TextPosition selectionEnd)
+        : m_painter(painter), m_layout(layout), m_metrics(layout.metrics()), m_area(area),
+          m_selectionStart(selectionStart), m_selectionEnd(selectionEnd), m_palette(palette),
+          m_textBackground(Theme::textBackground(palette)), m_windowBackground(Theme::windowBackground(palette)),
+          m_separator(Theme::separator(palette)), m_primary(Theme::primary(palette)),
+          m_secondary(Theme::secondary(palette)), m_hunkBackground(DiffHunkView::headerBackground(palette)),
+          m_selection(Theme::withOpacity(palette.color(QPalette::Active, QPalette::Highlight), 0.45)),
+          m_codeMetrics(m_metrics.codeFont), m_hunkMetrics(m_metrics.hunkFont)
     {
         for (int kind = 0; kind < 5; ++kind) {
             const auto lineKind = DiffLineKind(kind);
@@ -100,8 +91,7 @@ void CardPainter::paintFileCard(int index)
     const QRect header = m_layout.headerRect(index);
     if (header.intersects(m_area))
         paintHeader(card, header);
-    m_painter.fillRect(QRect(rect.left(), header.bottom() + 1, rect.width(), DiffGeometry::dividerHeight),
-                       m_separator);
+    m_painter.fillRect(QRect(rect.left(), header.bottom() + 1, rect.width(), DiffGeometry::dividerHeight), m_separator);
 
     auto [first, end] = m_layout.rowsBetween(m_area.top(), m_area.bottom() + 1);
     first = std::max(first, card.firstRow);
@@ -147,7 +137,7 @@ void CardPainter::paintHeader(const Card &card, QRect header)
     m_painter.setFont(m_metrics.pathFont);
     m_painter.setPen(m_primary);
     m_painter.drawText(QPointF(x, baseline(header, pathMetrics)),
-                       pathMetrics.elidedText(card.path, Qt::ElideMiddle, std::max<qreal>(0, available)));
+        pathMetrics.elidedText(card.path, Qt::ElideMiddle, std::max<qreal>(0, available)));
 }
 
 void CardPainter::paintHunkHeader(const Row &row, QRect rect)
@@ -158,7 +148,8 @@ void CardPainter::paintHunkHeader(const Row &row, QRect rect)
     m_painter.setFont(m_metrics.hunkFont);
     m_painter.setPen(m_secondary);
     const QStringView text = m_layout.text(row);
-    for (const auto &run : m_metrics.hunk.visibleRuns(text, m_area.left() - textX, m_area.right() + 1 - textX))
+    for (const auto &run :
+        m_metrics.hunk.visibleRuns(text, m_area.left() - textX, m_area.right() + 1 - textX, row.plain))
         m_painter.drawText(QPointF(textX + run.x, y), run.text);
 }
 
@@ -178,7 +169,7 @@ void CardPainter::paintCodeLine(int index, const Row &row, QRect rect)
         if (number == DiffLayout::noNumber || !gutter.intersects(m_area))
             return;
         m_painter.drawText(QRectF(gutter.left(), gutter.top(), numberWidth, gutter.height()),
-                           Qt::AlignRight | Qt::AlignVCenter, QString::number(number));
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(number));
     };
     drawNumber(oldGutter, row.oldNumber);
     drawNumber(newGutter, row.newNumber);
@@ -188,7 +179,7 @@ void CardPainter::paintCodeLine(int index, const Row &row, QRect rect)
     if (row.prefixLength > 0) {
         m_painter.setPen(m_prefixColor[kind]);
         m_painter.drawText(QRectF(rect.left() + 2 * gutterWidth, rect.top(), prefixWidth, rect.height()),
-                           Qt::AlignCenter, DiffTextMetrics::singleLine(m_layout.prefix(row)));
+            Qt::AlignCenter, DiffTextMetrics::singleLine(m_layout.prefix(row)));
     }
 
     const qreal codeX = rect.left() + DiffGeometry::codeX;
@@ -196,14 +187,16 @@ void CardPainter::paintCodeLine(int index, const Row &row, QRect rect)
     if (m_selectionStart.row <= index && index <= m_selectionEnd.row && m_selectionStart != m_selectionEnd) {
         const qsizetype from = index == m_selectionStart.row ? m_selectionStart.index : 0;
         const qsizetype to = index == m_selectionEnd.row ? m_selectionEnd.index : text.size();
-        const qreal left = m_metrics.code.xOf(text, from);
+        const qreal left = m_metrics.code.xOf(text, from, row.plain);
         // The line feed after a line that the selection runs past shows as one cell.
-        const qreal right = m_metrics.code.xOf(text, to) + (index < m_selectionEnd.row ? m_metrics.code.cellWidth() : 0);
+        const qreal right
+            = m_metrics.code.xOf(text, to, row.plain) + (index < m_selectionEnd.row ? m_metrics.code.cellWidth() : 0);
         if (right > left)
             m_painter.fillRect(QRectF(codeX + left, rect.top(), right - left, rect.height()), m_selection);
     }
     m_painter.setPen(m_primary);
-    for (const auto &run : m_metrics.code.visibleRuns(text, m_area.left() - codeX, m_area.right() + 1 - codeX))
+    for (const auto &run :
+        m_metrics.code.visibleRuns(text, m_area.left() - codeX, m_area.right() + 1 - codeX, row.plain))
         m_painter.drawText(QPointF(codeX + run.x, y), run.text);
 }
 
@@ -233,9 +226,7 @@ void CardPainter::paintOutline(QRect rect)
 
 } // namespace
 
-DiffCanvas::DiffCanvas(QWidget *parent)
-    : QAbstractScrollArea(parent)
-    , m_metrics(DiffMetrics::standard())
+DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics(DiffMetrics::standard())
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -282,8 +273,8 @@ DiffCanvas::TextPosition DiffCanvas::positionAt(QPoint point) const
         if (rows.at(row).top > content.y())
             return {row, 0};
     }
-    const QStringView text = m_layout.text(rows.at(row));
-    return {row, m_metrics.code.indexAt(text, content.x() - DiffLayout::codeLeft())};
+    const Row &line = rows.at(row);
+    return {row, m_metrics.code.indexAt(m_layout.text(line), content.x() - DiffLayout::codeLeft(), line.plain)};
 }
 
 QString DiffCanvas::selectedText() const
@@ -360,6 +351,7 @@ void DiffCanvas::mousePressEvent(QMouseEvent *event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    setFocus(Qt::MouseFocusReason);
     const TextPosition position = positionAt(event->position().toPoint());
     if (!(event->modifiers() & Qt::ShiftModifier) || m_anchor.row < 0)
         m_anchor = position;
@@ -383,8 +375,7 @@ void DiffCanvas::mouseMoveEvent(QMouseEvent *event)
     const QPoint content = point + contentOffset();
     const int row = m_layout.rowAt(content.y());
     const bool onCode = row >= 0 && m_layout.rows().at(row).kind == DiffLayout::RowKind::line
-        && content.x() >= DiffLayout::codeLeft()
-        && content.x() < m_layout.rowRect(row).right();
+        && content.x() >= DiffLayout::codeLeft() && content.x() < m_layout.rowRect(row).right();
     viewport()->setCursor(onCode ? Qt::IBeamCursor : Qt::ArrowCursor);
 }
 
@@ -427,6 +418,17 @@ void DiffCanvas::mouseDoubleClickEvent(QMouseEvent *event)
     m_cursor = {position.row, end};
     m_selecting = false;
     viewport()->update();
+}
+
+bool DiffCanvas::event(QEvent *event)
+{
+    // A window-wide Copy shortcut must not take Ctrl+C away from a selection here.
+    if (event->type() == QEvent::ShortcutOverride && hasSelection()
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
 }
 
 void DiffCanvas::keyPressEvent(QKeyEvent *event)

@@ -54,19 +54,26 @@ public:
     // One line of text with every control character shown as its picture (for paths and prefixes).
     static QString singleLine(QStringView text);
 
-    qreal width(QStringView text) const;
-    qreal width(QStringView text, bool plain) const { return plain ? text.size() * m_cell : width(text); }
+    // The measures below take whether the text is plain (isPlain) when the caller knows it already.
+    qreal width(QStringView text) const { return width(text, isPlain(text)); }
+    qreal width(QStringView text, bool plain) const;
     // The x of the caret before the character at index.
-    qreal xOf(QStringView text, qsizetype index) const;
+    qreal xOf(QStringView text, qsizetype index) const { return xOf(text, index, isPlain(text)); }
+    qreal xOf(QStringView text, qsizetype index, bool plain) const;
     // The caret index nearest to x.
-    qsizetype indexAt(QStringView text, qreal x) const;
+    qsizetype indexAt(QStringView text, qreal x) const { return indexAt(text, x, isPlain(text)); }
+    qsizetype indexAt(QStringView text, qreal x, bool plain) const;
 
     struct Run {
         qreal x = 0;
         QString text;
     };
     // What to draw of the text to cover [left, right): a few runs, each drawn at its x.
-    QList<Run> visibleRuns(QStringView text, qreal left, qreal right) const;
+    QList<Run> visibleRuns(QStringView text, qreal left, qreal right) const
+    {
+        return visibleRuns(text, left, right, isPlain(text));
+    }
+    QList<Run> visibleRuns(QStringView text, qreal left, qreal right, bool plain) const;
 
 private:
     struct Step {
@@ -76,8 +83,7 @@ private:
         qreal width;
         char32_t shown; // 0: nothing drawn (tab, final carriage return)
     };
-    template <typename Visit>
-    void walk(QStringView text, Visit visit) const;
+    template <typename Visit> void walk(QStringView text, Visit visit) const;
     qreal advanceOf(char32_t character) const;
 
     QFont m_font;

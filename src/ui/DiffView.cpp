@@ -9,10 +9,8 @@
 #include <QStackedLayout>
 
 DiffView::DiffView(QWidget *parent)
-    : QWidget(parent)
-    , m_stack(new QStackedLayout(this))
-    , m_canvas(new DiffCanvas(this))
-    , m_plainText(new QPlainTextEdit(this))
+    : QWidget(parent), m_stack(new QStackedLayout(this)), m_canvas(new DiffCanvas(this)),
+      m_plainText(new QPlainTextEdit(this))
 {
     m_stack->setContentsMargins(0, 0, 0, 0);
     m_plainText->setReadOnly(true);
@@ -72,8 +70,8 @@ void DiffView::applyPlainTextColor()
     QPalette palette = m_plainText->palette();
     const QPalette inherited = this->palette();
     const QColor background = Theme::textBackground(inherited);
-    const QColor text = m_showsPlaceholder ? Theme::composite(Theme::secondary(inherited), background)
-                                           : Theme::primary(inherited);
+    const QColor text
+        = m_showsPlaceholder ? Theme::composite(Theme::secondary(inherited), background) : Theme::primary(inherited);
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Text, text);
         palette.setColor(group, QPalette::Base, background);

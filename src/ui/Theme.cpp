@@ -33,13 +33,34 @@ bool isDark(const QPalette &palette)
     return palette.color(QPalette::Window).lightness() < 128;
 }
 
-QColor green(const QPalette &palette) { return adaptive(palette, 0x34C759, 0x30D158); }
-QColor red(const QPalette &palette) { return adaptive(palette, 0xFF3B30, 0xFF453A); }
-QColor orange(const QPalette &palette) { return adaptive(palette, 0xFF9500, 0xFF9F0A); }
-QColor yellow(const QPalette &palette) { return adaptive(palette, 0xFFCC00, 0xFFD60A); }
-QColor blue(const QPalette &palette) { return adaptive(palette, 0x007AFF, 0x0A84FF); }
-QColor purple(const QPalette &palette) { return adaptive(palette, 0xAF52DE, 0xBF5AF2); }
-QColor gray(const QPalette &palette) { return adaptive(palette, 0x8E8E93, 0x8E8E93); }
+QColor green(const QPalette &palette)
+{
+    return adaptive(palette, 0x34C759, 0x30D158);
+}
+QColor red(const QPalette &palette)
+{
+    return adaptive(palette, 0xFF3B30, 0xFF453A);
+}
+QColor orange(const QPalette &palette)
+{
+    return adaptive(palette, 0xFF9500, 0xFF9F0A);
+}
+QColor yellow(const QPalette &palette)
+{
+    return adaptive(palette, 0xFFCC00, 0xFFD60A);
+}
+QColor blue(const QPalette &palette)
+{
+    return adaptive(palette, 0x007AFF, 0x0A84FF);
+}
+QColor purple(const QPalette &palette)
+{
+    return adaptive(palette, 0xAF52DE, 0xBF5AF2);
+}
+QColor gray(const QPalette &palette)
+{
+    return adaptive(palette, 0x8E8E93, 0x8E8E93);
+}
 
 QColor textBackground(const QPalette &palette)
 {
@@ -76,7 +97,7 @@ QColor composite(const QColor &top, const QColor &bottom)
 {
     const float a = top.alphaF();
     return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a), top.greenF() * a + bottom.greenF() * (1 - a),
-                            top.blueF() * a + bottom.blueF() * (1 - a));
+        top.blueF() * a + bottom.blueF() * (1 - a));
 }
 
 QFont font(qreal pixelSize, QFont::Weight weight)

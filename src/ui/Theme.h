@@ -45,11 +45,26 @@ QColor composite(const QColor &top, const QColor &bottom);
 // The system font at a size and weight; the monospaced design of it; the text styles.
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospaced(qreal pixelSize, QFont::Weight weight = QFont::Normal);
-inline QFont body() { return font(bodySize); }
-inline QFont headline() { return font(headlineSize, QFont::DemiBold); }
-inline QFont caption() { return font(captionSize); }
-inline QFont title2() { return font(title2Size); }
-inline QFont title() { return font(titleSize); }
+inline QFont body()
+{
+    return font(bodySize);
+}
+inline QFont headline()
+{
+    return font(headlineSize, QFont::DemiBold);
+}
+inline QFont caption()
+{
+    return font(captionSize);
+}
+inline QFont title2()
+{
+    return font(title2Size);
+}
+inline QFont title()
+{
+    return font(titleSize);
+}
 
 // A bundled symbol image ("doc.text", ...) drawn in one colour at a logical size; cached.
 // A name that is not bundled gives a null pixmap.

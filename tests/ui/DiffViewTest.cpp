@@ -1,7 +1,7 @@
+#include "ui/DiffView.h"
 #include "ui/DiffCanvas.h"
 #include "ui/DiffLayout.h"
 #include "ui/DiffRows.h"
-#include "ui/DiffView.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -17,42 +17,43 @@
 
 namespace {
 
-const QString sampleGitDiff = QStringLiteral(
-    "warning: something the tool printed first\n"
-    "diff --git a/src/app/main.cpp b/src/app/main.cpp\n"
-    "index 3b18e51..a9c4f2d 100644\n"
-    "--- a/src/app/main.cpp\n"
-    "+++ b/src/app/main.cpp\n"
-    "@@ -10,7 +10,8 @@ int main(int argc, char **argv)\n"
-    " {\n"
-    "     QApplication app(argc, argv);\n"
-    "-    Window window;\n"
-    "+    Window window(nullptr);\n"
-    "+    window.resize(1280, 800);\n"
-    "     window.show();\n"
-    "\n"
-    "\treturn app.exec();\r\n"
-    " }\n"
-    "\\ No newline at end of file\n"
-    "@@ -9998,3 +9999,3 @@\n"
-    " keep\n"
-    "-old tail\n"
-    "+new tail\n"
-    "diff --git a/docs/removed.txt b/docs/removed.txt\n"
-    "deleted file mode 100644\n"
-    "--- a/docs/removed.txt\n"
-    "+++ /dev/null\n"
-    "@@ -1,2 +0,0 @@\n"
-    "-first\n"
-    "-second\n"
-    "diff --git a/img.png b/img.png\n"
-    "Binary files a/img.png and b/img.png differ\n");
+const QString sampleGitDiff = QStringLiteral("warning: something the tool printed first\n"
+                                             "diff --git a/src/app/main.cpp b/src/app/main.cpp\n"
+                                             "index 3b18e51..a9c4f2d 100644\n"
+                                             "--- a/src/app/main.cpp\n"
+                                             "+++ b/src/app/main.cpp\n"
+                                             "@@ -10,7 +10,8 @@ int main(int argc, char **argv)\n"
+                                             " {\n"
+                                             "     QApplication app(argc, argv);\n"
+                                             "-    Window window;\n"
+                                             "+    Window window(nullptr);\n"
+                                             "+    window.resize(1280, 800);\n"
+                                             "     window.show();\n"
+                                             "\n"
+                                             "\treturn app.exec();\r\n"
+                                             " }\n"
+                                             "\\ No newline at end of file\n"
+                                             "@@ -9998,3 +9999,3 @@\n"
+                                             " keep\n"
+                                             "-old tail\n"
+                                             "+new tail\n"
+                                             "diff --git a/docs/removed.txt b/docs/removed.txt\n"
+                                             "deleted file mode 100644\n"
+                                             "--- a/docs/removed.txt\n"
+                                             "+++ /dev/null\n"
+                                             "@@ -1,2 +0,0 @@\n"
+                                             "-first\n"
+                                             "-second\n"
+                                             "diff --git a/img.png b/img.png\n"
+                                             "Binary files a/img.png and b/img.png differ\n");
 
 QString wideDiff()
 {
     QString text = QStringLiteral("diff --git a/wide.txt b/wide.txt\n@@ -1,40 +1,40 @@ ") + QString(150, u'h') + u'\n';
     for (int i = 0; i < 40; ++i)
-        text += (i % 3 == 0 ? u'+' : i % 3 == 1 ? u'-' : u' ')
+        text += (i % 3 == 0          ? u'+'
+                        : i % 3 == 1 ? u'-'
+                                     : u' ')
             + QStringLiteral("row %1 \tmid\x01 ").arg(i) + QString(i * 10, u'.') + QStringLiteral("|end") + u'\n';
     return text;
 }
@@ -76,7 +77,7 @@ QString longPathDiff()
 }
 
 DiffLine line(DiffLineKind kind, std::optional<qint64> oldNumber, std::optional<qint64> newNumber,
-              const QString &prefix, const QString &text)
+    const QString &prefix, const QString &text)
 {
     static qint64 nextId = 0;
     DiffLine result;
@@ -136,7 +137,6 @@ QPalette lightPalette()
     }
     return palette;
 }
-
 
 // One line band of the canvas: the row's rectangle in viewport coordinates.
 QRect viewportRect(const DiffCanvas &canvas, int row)
@@ -202,7 +202,8 @@ QList<int> inkColumns(const QImage &image, int left, int right, int top, int bot
 }
 
 struct ShownCanvas {
-    explicit ShownCanvas(const ParsedDiff &diff, QSize size = QSize(1000, 600), const QPalette &palette = lightPalette())
+    explicit ShownCanvas(
+        const ParsedDiff &diff, QSize size = QSize(1000, 600), const QPalette &palette = lightPalette())
     {
         canvas.setPalette(palette);
         canvas.resize(size);
@@ -226,12 +227,13 @@ TEST(DiffViewLook, RendersSamplesWhenAskedTo)
         {QStringLiteral("git"), sampleGitDiff},
         {QStringLiteral("svn-long-path"), longPathDiff()},
         {QStringLiteral("wide"), wideDiff()},
-        {QStringLiteral("error"), QStringLiteral("\n  svn: E155007: '/tmp/x' is not a working copy\n\n    (details "
-                                                 "indented)\n")},
+        {QStringLiteral("error"),
+            QStringLiteral("\n  svn: E155007: '/tmp/x' is not a working copy\n\n    (details "
+                           "indented)\n")},
         {QStringLiteral("empty"), QString()},
     };
-    for (const auto &[name, palette] : {std::pair{QStringLiteral("light"), lightPalette()},
-                                        std::pair{QStringLiteral("dark"), darkPalette()}}) {
+    for (const auto &[name, palette] :
+        {std::pair{QStringLiteral("light"), lightPalette()}, std::pair{QStringLiteral("dark"), darkPalette()}}) {
         for (const auto &[sample, text] : samples) {
             DiffView view;
             view.setPalette(palette);
@@ -257,12 +259,12 @@ TEST(DiffLayout, StacksCardsWithPaddingSpacingAndTouchingRows)
 {
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("a.txt"),
-                       {hunk(0, QStringLiteral("@@ -1,2 +1,2 @@"),
-                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("same")),
-                              line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("old")),
-                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("new"))}),
-                        hunk(1, QStringLiteral("@@ -9 +9 @@"), {})}),
-                  file(1, QStringLiteral("bin.png"), {})};
+                      {hunk(0, QStringLiteral("@@ -1,2 +1,2 @@"),
+                           {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("same")),
+                               line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("old")),
+                               line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("new"))}),
+                          hunk(1, QStringLiteral("@@ -9 +9 @@"), {})}),
+        file(1, QStringLiteral("bin.png"), {})};
     const DiffLayout layout(diff, DiffMetrics::standard());
     const DiffMetrics &metrics = layout.metrics();
     EXPECT_EQ(metrics.lineHeight, 22);
@@ -323,7 +325,8 @@ TEST(DiffLayout, FindsTheRowUnderAPositionAndTheRowsOfABand)
 
     // Card 6 holds a hunk header and six lines.
     const int header = layout.cards().at(6).firstRow;
-    const auto [first, end] = layout.rowsBetween(layout.rowRect(header + 1).top() - 1, layout.rowRect(header + 3).top() + 1);
+    const auto [first, end]
+        = layout.rowsBetween(layout.rowRect(header + 1).top() - 1, layout.rowRect(header + 3).top() + 1);
     EXPECT_EQ(first, header);
     EXPECT_EQ(end, header + 4);
     const auto [firstCard, endCard] = layout.cardsBetween(layout.cardRect(5).top(), layout.cardRect(6).top() + 1);
@@ -335,13 +338,13 @@ TEST(DiffLayout, WidensEachCardToItsWidestLineOrHunkHeader)
 {
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("short"),
-                       {hunk(0, QStringLiteral("@@ -1 +1 @@"),
-                             {line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QString(200, u'x'))})}),
-                  file(1, QStringLiteral("header"), {hunk(1, QStringLiteral("@@ ") + QString(300, u'h'), {})}),
-                  file(2, QStringLiteral("tabs"),
-                       {hunk(2, QStringLiteral("@@ -1 +1 @@"),
-                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QString(80, u'\t'))})}),
-                  file(3, QStringLiteral("narrow"), {})};
+                      {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+                          {line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QString(200, u'x'))})}),
+        file(1, QStringLiteral("header"), {hunk(1, QStringLiteral("@@ ") + QString(300, u'h'), {})}),
+        file(2, QStringLiteral("tabs"),
+            {hunk(2, QStringLiteral("@@ -1 +1 @@"),
+                {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QString(80, u'\t'))})}),
+        file(3, QStringLiteral("narrow"), {})};
     const DiffLayout layout(diff, DiffMetrics::standard());
     const qreal cell = layout.metrics().code.cellWidth();
     const qreal hunkCell = layout.metrics().hunk.cellWidth();
@@ -400,12 +403,12 @@ TEST(DiffCanvasPaint, TintsRowsAndGuttersByKindInBothAppearances)
 {
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("kinds.txt"),
-                       {hunk(0, QStringLiteral("@@ -1,4 +1,4 @@"),
-                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("context")),
-                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("added")),
-                              line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("deleted")),
-                              line(DiffLineKind::hunk, 3, 3, QStringLiteral(" "), QStringLiteral("hunk kind")),
-                              line(DiffLineKind::note, {}, {}, QString(), QStringLiteral("\\ note"))})})};
+        {hunk(0, QStringLiteral("@@ -1,4 +1,4 @@"),
+            {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("context")),
+                line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QStringLiteral("added")),
+                line(DiffLineKind::deletion, 2, {}, QStringLiteral("-"), QStringLiteral("deleted")),
+                line(DiffLineKind::hunk, 3, 3, QStringLiteral(" "), QStringLiteral("hunk kind")),
+                line(DiffLineKind::note, {}, {}, QString(), QStringLiteral("\\ note"))})})};
     for (const QPalette &palette : {lightPalette(), darkPalette()}) {
         ShownCanvas shown(diff, QSize(1000, 600), palette);
         const QImage image = shown.image();
@@ -415,7 +418,8 @@ TEST(DiffCanvasPaint, TintsRowsAndGuttersByKindInBothAppearances)
 
         EXPECT_TRUE(near(image.pixelColor(card.left() + 400, card.top() + 3), Theme::windowBackground(palette)));
         const int divider = card.top() + layout.metrics().headerHeight;
-        EXPECT_TRUE(near(image.pixelColor(card.left() + 400, divider), Theme::composite(Theme::separator(palette), base)))
+        EXPECT_TRUE(
+            near(image.pixelColor(card.left() + 400, divider), Theme::composite(Theme::separator(palette), base)))
             << describe(image.pixelColor(card.left() + 400, divider));
 
         const QRect header = layout.rowRect(0);
@@ -438,15 +442,15 @@ TEST(DiffCanvasPaint, TintsRowsAndGuttersByKindInBothAppearances)
         }
         // A hunk-kind line looks like a context line; the tints are those of the table.
         EXPECT_EQ(image.pixelColor(layout.rowRect(4).left() + 700, layout.rowRect(4).top() + 1),
-                  image.pixelColor(layout.rowRect(1).left() + 700, layout.rowRect(1).top() + 1));
+            image.pixelColor(layout.rowRect(1).left() + 700, layout.rowRect(1).top() + 1));
         EXPECT_TRUE(near(image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).top() + 1),
-                         Theme::composite(Theme::withOpacity(Theme::green(palette), 0.16), base)));
+            Theme::composite(Theme::withOpacity(Theme::green(palette), 0.16), base)));
         EXPECT_TRUE(near(image.pixelColor(layout.rowRect(3).left() + 5, layout.rowRect(3).top() + 1),
-                         Theme::composite(Theme::withOpacity(Theme::red(palette), 0.20),
-                                          Theme::composite(Theme::withOpacity(Theme::red(palette), 0.14), base))));
+            Theme::composite(Theme::withOpacity(Theme::red(palette), 0.20),
+                Theme::composite(Theme::withOpacity(Theme::red(palette), 0.14), base))));
         // Successive additions and deletions touch: no seam between the rows.
         EXPECT_TRUE(near(image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).bottom()),
-                         image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).top())));
+            image.pixelColor(layout.rowRect(2).left() + 700, layout.rowRect(2).top())));
     }
 }
 
@@ -454,15 +458,16 @@ TEST(DiffCanvasPaint, RightAlignsLineNumbersInTheirGutters)
 {
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("numbers.txt"),
-                       {hunk(0, QStringLiteral("@@ -1234567 +5 @@"),
-                             {line(DiffLineKind::deletion, 1234567, {}, QStringLiteral("-"), QStringLiteral("gone")),
-                              line(DiffLineKind::context, 9, 5, QStringLiteral(" "), QString())})})};
+        {hunk(0, QStringLiteral("@@ -1234567 +5 @@"),
+            {line(DiffLineKind::deletion, 1234567, {}, QStringLiteral("-"), QStringLiteral("gone")),
+                line(DiffLineKind::context, 9, 5, QStringLiteral(" "), QString())})})};
     ShownCanvas shown(diff);
     const QImage image = shown.image();
     const DiffLayout &layout = shown.canvas.diffLayout();
 
     const QRect deleted = layout.rowRect(1);
-    const QList<int> oldInk = inkColumns(image, deleted.left() + 1, deleted.left() + 54, deleted.top(), deleted.bottom());
+    const QList<int> oldInk
+        = inkColumns(image, deleted.left() + 1, deleted.left() + 54, deleted.top(), deleted.bottom());
     ASSERT_FALSE(oldInk.isEmpty());
     EXPECT_GE(oldInk.first(), deleted.left());
     EXPECT_LT(oldInk.last(), deleted.left() + 46);
@@ -472,8 +477,8 @@ TEST(DiffCanvasPaint, RightAlignsLineNumbersInTheirGutters)
         << "an absent number leaves its gutter blank";
 
     const QRect context = layout.rowRect(2);
-    const QList<int> newInk =
-        inkColumns(image, context.left() + 54, context.left() + 108, context.top(), context.bottom());
+    const QList<int> newInk
+        = inkColumns(image, context.left() + 54, context.left() + 108, context.top(), context.bottom());
     ASSERT_FALSE(newInk.isEmpty());
     EXPECT_GE(newInk.last(), context.left() + 54 + 42);
     EXPECT_LT(newInk.last(), context.left() + 54 + 46);
@@ -485,8 +490,7 @@ TEST(DiffCanvasPaint, DrawsTheColumnsOfALongLineWhereTheyBelong)
     const QString text = QString(5000, u' ') + QStringLiteral("MMMMMMMMMM") + QString(5000, u' ');
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("wide.txt"),
-                       {hunk(0, QStringLiteral("@@ -1 +1 @@"),
-                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), text)})})};
+        {hunk(0, QStringLiteral("@@ -1 +1 @@"), {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), text)})})};
     ShownCanvas shown(diff);
     const qreal cell = shown.canvas.diffLayout().metrics().code.cellWidth();
     const int markX = int(DiffLayout::codeLeft() + 5000 * cell);
@@ -523,10 +527,10 @@ TEST(DiffView, ShowsThePlaceholderOrTheTrimmedTextWhenTheTextHoldsNoDiff)
     EXPECT_EQ(textColor(), secondary);
 
     view.setContent(QStringLiteral("\n  svn: E155007: '/x' is not a working copy\n\n    detail\tline  \n"),
-                    QStringLiteral("(no text diff)"));
+        QStringLiteral("(no text diff)"));
     EXPECT_FALSE(view.showsCards());
     EXPECT_EQ(view.plainTextView()->toPlainText(),
-              QStringLiteral("svn: E155007: '/x' is not a working copy\n\n    detail\tline"));
+        QStringLiteral("svn: E155007: '/x' is not a working copy\n\n    detail\tline"));
     EXPECT_EQ(textColor(), Theme::primary(palette));
 
     const QString bareHunks = QStringLiteral("--- a/x\n+++ b/x\n@@ -1 +1 @@\n-a\n+b\n");
@@ -556,8 +560,7 @@ TEST(DiffView, ShowsOneCardPerFileAndSkipsTheTextBeforeTheFirst)
     const DiffLayout &layout = view.canvas()->diffLayout();
     ASSERT_EQ(layout.cards().size(), 3);
     const QList<std::tuple<QString, int, int>> expected = {{QStringLiteral("src/app/main.cpp"), 3, 2},
-                                                           {QStringLiteral("docs/removed.txt"), 0, 2},
-                                                           {QStringLiteral("img.png"), 0, 0}};
+        {QStringLiteral("docs/removed.txt"), 0, 2}, {QStringLiteral("img.png"), 0, 0}};
     for (int card = 0; card < 3; ++card) {
         EXPECT_EQ(layout.cards().at(card).path, std::get<0>(expected[card]));
         EXPECT_EQ(layout.cards().at(card).additions, std::get<1>(expected[card]));
@@ -603,12 +606,12 @@ TEST(DiffCanvas, SelectsCodeTextAndCopiesTheRealText)
 {
     ParsedDiff diff;
     diff.files = {file(0, QStringLiteral("copy.txt"),
-                       {hunk(0, QStringLiteral("@@ -1,3 +1,4 @@"),
-                             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("alpha beta")),
-                              line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QString()),
-                              line(DiffLineKind::context, 2, 3, QStringLiteral(" "), QStringLiteral("\tindented\r"))}),
-                        hunk(1, QStringLiteral("@@ -9 +10 @@"),
-                             {line(DiffLineKind::deletion, 9, {}, QStringLiteral("-"), QStringLiteral("gamma delta"))})})};
+        {hunk(0, QStringLiteral("@@ -1,3 +1,4 @@"),
+             {line(DiffLineKind::context, 1, 1, QStringLiteral(" "), QStringLiteral("alpha beta")),
+                 line(DiffLineKind::addition, {}, 2, QStringLiteral("+"), QString()),
+                 line(DiffLineKind::context, 2, 3, QStringLiteral(" "), QStringLiteral("\tindented\r"))}),
+            hunk(1, QStringLiteral("@@ -9 +10 @@"),
+                {line(DiffLineKind::deletion, 9, {}, QStringLiteral("-"), QStringLiteral("gamma delta"))})})};
     ShownCanvas shown(diff);
     DiffCanvas &canvas = shown.canvas;
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -634,7 +637,7 @@ TEST(DiffCanvas, SelectsCodeTextAndCopiesTheRealText)
     drag(canvas, header.center(), caretPoint(canvas, 5, 5));
     EXPECT_EQ(canvas.selectedText(), QStringLiteral("gamma"));
     drag(canvas, QPoint(viewportRect(canvas, 1).left() + 10, viewportRect(canvas, 1).center().y()),
-         caretPoint(canvas, 1, 5));
+        caretPoint(canvas, 1, 5));
     EXPECT_EQ(canvas.selectedText(), QStringLiteral("alpha"));
 
     sendMouse(canvas.viewport(), QEvent::MouseButtonDblClick, caretPoint(canvas, 5, 8));
@@ -643,4 +646,34 @@ TEST(DiffCanvas, SelectsCodeTextAndCopiesTheRealText)
     // A plain click clears the selection.
     drag(canvas, caretPoint(canvas, 1, 2), caretPoint(canvas, 1, 2));
     EXPECT_FALSE(canvas.hasSelection());
+}
+
+TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("a/") + QString(400, u'p') + QStringLiteral("/end.c"),
+        {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+            {line(DiffLineKind::deletion, 1, {}, QStringLiteral("-"), QStringLiteral("x")),
+                line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QStringLiteral("y"))})})};
+    ShownCanvas shown(diff, QSize(1000, 300));
+    const QImage image = shown.image();
+    const QRect header = shown.canvas.diffLayout().headerRect(0);
+    EXPECT_EQ(header.width(), 760) << "the path does not widen the card";
+
+    const QFontMetricsF counts(Theme::caption());
+    const int additionsX = int(header.right() + 1 - 12 - counts.horizontalAdvance(QStringLiteral("-1")) - 10
+        - counts.horizontalAdvance(QStringLiteral("+1")));
+    const QList<int> ink
+        = inkColumns(image, header.left() + 40, header.right() - 2, header.top() + 2, header.bottom() - 1);
+    const auto countsStart = std::find_if(ink.cbegin(), ink.cend(), [&](int x) { return x >= additionsX - 28; });
+    ASSERT_NE(countsStart, ink.cend());
+    ASSERT_NE(countsStart, ink.cbegin());
+    EXPECT_GE(*countsStart, additionsX - 1) << "nothing between the path and the counts";
+    const int pathEnd = *(countsStart - 1);
+    EXPECT_GE(pathEnd, additionsX - 28 - 2 * QFontMetricsF(Theme::monospaced(13)).horizontalAdvance(u'M'))
+        << "the path fills the room it has";
+
+    // A view narrower than a card scrolls sideways.
+    shown.canvas.resize(500, 300);
+    EXPECT_EQ(shown.canvas.horizontalScrollBar()->maximum(), 12 + 760 + 12 - shown.canvas.viewport()->width());
 }
