@@ -74,7 +74,7 @@ QColor windowBackground(const QPalette &palette)
 
 QColor separator(const QPalette &palette)
 {
-    return withOpacity(palette.color(QPalette::WindowText), isDark(palette) ? 0.14 : 0.12);
+    return withOpacity(palette.color(QPalette::WindowText), 0.1);
 }
 
 QColor primary(const QPalette &palette)
