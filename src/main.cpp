@@ -1,15 +1,21 @@
+#include "state/AppState.h"
+#include "ui/MainWindow.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QSettings>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KorvelSVN"));
     QApplication::setOrganizationName(QStringLiteral("KorvelSVN"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("KorvelSVN"));
+
+    // Declared in this order so the window goes before the state and the state before its settings.
+    QSettings settings(
+        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("KorvelSVN"), QStringLiteral("KorvelSVN"));
+    AppState state(&settings);
+    MainWindow window(state);
     window.resize(1280, 800);
-    window.setMinimumSize(1080, 680);
     window.show();
     return application.exec();
 }

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+// The part of a keyed model that a selection binder needs.
+template <typename Key> class KeyedRows {
+public:
+    virtual ~KeyedRows() = default;
+    virtual std::optional<Key> keyAt(int row) const = 0;
+    // -1 when no row has the key.
+    virtual int rowOf(const Key &key) const = 0;
+};
+
+// A list model over value records with identities. Setting an equal list does nothing; rows whose
+// key stays are updated in place (dataChanged), rows that come or go are inserted or removed, so the
+// view keeps its selection and scroll position. Only a reordering resets the model.
+template <typename T, typename Key> class KeyedListModel : public QAbstractListModel, public KeyedRows<Key> {
+public:
+    using KeyFunction = std::function<Key(const T &)>;
+    using DataFunction = std::function<QVariant(const T &, int role)>;
+
+    KeyedListModel(KeyFunction key, DataFunction data, QObject *parent = nullptr)
+        : QAbstractListModel(parent), m_key(std::move(key)), m_data(std::move(data))
+    { }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_items.size());
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_items.size())
+            return {};
+        return m_data(m_items[index.row()], role);
+    }
+
+    const QList<T> &items() const { return m_items; }
+    const T &at(int row) const { return m_items.at(row); }
+
+    std::optional<Key> keyAt(int row) const override
+    {
+        if (row < 0 || row >= m_items.size())
+            return std::nullopt;
+        return m_keys[row];
+    }
+
+    int rowOf(const Key &key) const override { return m_rows.value(key, -1); }
+
+    void setItems(QList<T> items)
+    {
+        if (items == m_items)
+            return;
+        QList<Key> keys;
+        keys.reserve(items.size());
+        QHash<Key, int> rows;
+        rows.reserve(items.size());
+        for (const T &item : items) {
+            rows.insert(m_key(item), int(keys.size()));
+            keys.push_back(m_key(item));
+        }
+        if (keys == m_keys) {
+            QList<T> old = std::exchange(m_items, std::move(items));
+            emitChangedRows(old);
+            return;
+        }
+        if (rows.size() != keys.size() || !updateInPlace(items, keys)) {
+            beginResetModel();
+            m_items = std::move(items);
+            m_keys = std::move(keys);
+            m_rows = std::move(rows);
+            endResetModel();
+        }
+    }
+
+private:
+    // Removes and inserts rows when the kept rows keep their order; false when they do not.
+    bool updateInPlace(QList<T> &items, const QList<Key> &keys)
+    {
+        QHash<Key, int> newRows;
+        for (int i = 0; i < keys.size(); ++i)
+            newRows.insert(keys[i], i);
+        QList<Key> keptOld;
+        for (const Key &key : m_keys) {
+            if (newRows.contains(key))
+                keptOld.push_back(key);
+        }
+        QList<Key> keptNew;
+        for (const Key &key : keys) {
+            if (m_rows.contains(key))
+                keptNew.push_back(key);
+        }
+        if (keptOld != keptNew)
+            return false;
+
+        // Removals, back to front in runs.
+        for (int row = int(m_keys.size()) - 1; row >= 0;) {
+            if (newRows.contains(m_keys[row])) {
+                --row;
+                continue;
+            }
+            int first = row;
+            while (first > 0 && !newRows.contains(m_keys[first - 1]))
+                --first;
+            beginRemoveRows(QModelIndex(), first, row);
+            m_items.remove(first, row - first + 1);
+            m_keys.remove(first, row - first + 1);
+            endRemoveRows();
+            row = first - 1;
+        }
+        // Insertions, front to back in runs; kept rows are updated afterwards.
+        QList<T> old = m_items;
+        for (int row = 0; row < keys.size();) {
+            if (row < m_keys.size() && m_keys[row] == keys[row]) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 < keys.size() && !m_rows.contains(keys[last + 1]))
+                ++last;
+            beginInsertRows(QModelIndex(), row, last);
+            for (int i = row; i <= last; ++i) {
+                m_items.insert(i, items[i]);
+                m_keys.insert(i, keys[i]);
+            }
+            endInsertRows();
+            row = last + 1;
+        }
+        m_rows = std::move(newRows);
+        QList<T> previous = std::exchange(m_items, std::move(items));
+        emitChangedRows(previous);
+        return true;
+    }
+
+    // dataChanged for each run of rows whose value differs from `old` (same keys, same order).
+    void emitChangedRows(const QList<T> &old)
+    {
+        for (int row = 0; row < m_items.size();) {
+            if (m_items[row] == old[row]) {
+                ++row;
+                continue;
+            }
+            int last = row;
+            while (last + 1 < m_items.size() && !(m_items[last + 1] == old[last + 1]))
+                ++last;
+            emit dataChanged(index(row), index(last));
+            row = last + 1;
+        }
+    }
+
+    KeyFunction m_key;
+    DataFunction m_data;
+    QList<T> m_items;
+    QList<Key> m_keys;
+    QHash<Key, int> m_rows;
+};

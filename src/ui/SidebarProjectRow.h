@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/Project.h"
+
+#include <QAbstractButton>
+
+class AppState;
+
+// The small kind label beside a project's name: "SVN" or "Git" on a faint rounded box.
+class RepositoryBadge {
+public:
+    static QFont font();
+    static QSize size(RepositoryKind kind);
+    static void paint(QPainter &painter, const QPointF &topLeft, RepositoryKind kind, const QPalette &palette);
+};
+
+// One project in the sidebar: folder symbol, name with its kind badge, and the path cut in the middle.
+// A click selects the project; a click on the selected row does nothing.
+class SidebarProjectRow : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    SidebarProjectRow(AppState &state, const Project &project, QWidget *parent = nullptr);
+
+    const Project &project() const { return m_project; }
+    void setProject(const Project &project);
+    bool isSelected() const;
+    // The path as drawn at the current width.
+    QString displayedPath() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void choose();
+    int textLeft() const;
+
+    AppState &m_state;
+    Project m_project;
+};
