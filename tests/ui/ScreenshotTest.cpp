@@ -1,0 +1,137 @@
+// Pictures of the real window over a real svn working copy and a real Git repository, light and dark,
+// with the sidebar shown and hidden. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under
+// a display (xvfb-run -s "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
+#include "support/FakeClients.h"
+#include "support/TestSupport.h"
+
+#include "state/AppState.h"
+#include "ui/ContentView.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x1e, 0x1e, 0x1e);
+    const QColor text(0xe6, 0xe6, 0xe6);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, QColor(0x16, 0x16, 0x16));
+    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::ToolTipBase, QColor(0x2a, 0x2a, 0x2a));
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3a));
+    palette.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2c));
+    palette.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x10));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x70, 0x70, 0x70));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x70));
+    return palette;
+}
+
+void settle(AppState &state)
+{
+    EXPECT_TRUE(waitUntilIdle(state));
+    // Renders are queued per turn, animations take 220 ms.
+    QTest::qWait(400);
+    EXPECT_TRUE(waitUntilIdle(state));
+    QTest::qWait(100);
+}
+
+} // namespace
+
+TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
+{
+    const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR is not set";
+    QDir().mkpath(folder);
+
+    Sandbox sandbox;
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("projects/Client Work/orbit-service"), "trunk");
+    writeFile(svn.workingCopy + "/README.md", "# Orbit\n");
+    writeFile(svn.workingCopy + "/src/main.c", "int main(void) { return 0; }\n");
+    svn.commitAll("Initial import");
+    writeFile(svn.workingCopy + "/src/main.c", "int main(void) { return 1; }\n");
+    writeFile(svn.workingCopy + "/notes.txt", "todo\n");
+
+    const GitFixture git = GitFixture::create(sandbox.filePath("projects"), "lantern");
+    writeFile(git.path + "/index.js", "console.log('hi')\n");
+    git.commitAll("First commit");
+    writeFile(git.path + "/index.js", "console.log('hello')\n");
+
+    QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    const Project svnProject{QUuid::createUuid(), "orbit-service", svn.workingCopy, RepositoryKind::svn};
+    const Project gitProject{QUuid::createUuid(), "lantern", git.path, RepositoryKind::git};
+    ProjectStore(&settings).save({gitProject, svnProject});
+
+    const QPalette lightPalette = QApplication::palette();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        AppState state(&settings);
+        MainWindow window(state);
+        window.resize(1440, 900);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const QString mode = dark ? "dark" : "light";
+        for (const Project &project : {svnProject, gitProject}) {
+            if (state.selectedProjectID() != project.id) {
+                state.setSelectedProjectID(project.id);
+                state.projectSelectionChanged();
+            }
+            const QString kind = project.kind == RepositoryKind::svn ? "svn" : "git";
+            window.contentView()->setSidebarVisible(true);
+            settle(state);
+            EXPECT_TRUE(window.grab().save(folder + "/" + kind + "-" + mode + "-sidebar.png"));
+            window.contentView()->setSidebarVisible(false);
+            settle(state);
+            EXPECT_TRUE(window.grab().save(folder + "/" + kind + "-" + mode + "-hidden.png"));
+        }
+        // The sheet over the window, as after a command that printed something.
+        CommandOutput output;
+        output.title = "Update";
+        output.commandLine = "svn update '" + svn.workingCopy + "'";
+        output.stdout = "Updating '.':\nAt revision 1.\n";
+        state.setCommandOutput(output);
+        settle(state);
+        CommandOutputSheet *sheet = window.contentView()->outputSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_TRUE(sheet->grab().save(folder + "/sheet-" + mode + ".png"));
+        state.setCommandOutput(std::nullopt);
+        settle(state);
+    }
+
+    // No project at all: the empty view.
+    QSettings emptySettings(sandbox.filePath("empty.ini"), QSettings::IniFormat);
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    AppState emptyState(&emptySettings);
+    MainWindow emptyWindow(emptyState);
+    emptyWindow.resize(1440, 900);
+    emptyWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&emptyWindow));
+    settle(emptyState);
+    EXPECT_TRUE(emptyWindow.grab().save(folder + "/empty-light.png"));
+    QApplication::setPalette(lightPalette);
+}

@@ -1,0 +1,147 @@
+// The floating sidebar: rows in project order, the selection look, clicks, the toggle and the actions.
+#include "UiFixture.h"
+
+#include "ui/ElidedLabel.h"
+#include "ui/SidebarOverlayView.h"
+#include "ui/SidebarProjectRow.h"
+#include "ui/SidebarToggleButton.h"
+
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+struct SidebarFixture : UiFixture {
+    bool visible = true;
+    std::unique_ptr<SidebarOverlayView> view;
+
+    void open(const QList<Project> &projects)
+    {
+        makeState(projects);
+        view = std::make_unique<SidebarOverlayView>(
+            *state, Binding<bool>{[this] { return visible; }, [this](bool value) { visible = value; }});
+        view->resize(292, 600);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        settle(*state);
+    }
+
+    QStringList rowNames() const
+    {
+        QStringList names;
+        for (SidebarProjectRow *row : view->rows())
+            names << row->project().name;
+        return names;
+    }
+
+    int gitRuns(const QString &subcommand) const
+    {
+        int count = 0;
+        for (const FakeCall &call : fakes.git->calls)
+            count += call.arguments.value(0) == subcommand;
+        return count;
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        UiFixture::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(SidebarFixture, EmptyListSaysNoProjectsUntilOneExists)
+{
+    open({});
+    EXPECT_TRUE(view->rows().isEmpty());
+    EXPECT_TRUE(view->noProjectsLabel()->isVisible());
+    EXPECT_EQ(view->noProjectsLabel()->text(), "No Projects");
+
+    state->setProjects({svnProject});
+    settle(*state);
+    EXPECT_EQ(rowNames(), QStringList({"Alpha"}));
+    EXPECT_FALSE(view->noProjectsLabel()->isVisible());
+}
+
+TEST_F(SidebarFixture, RowsFollowTheProjectOrderAndTheSelection)
+{
+    Project third{QUuid::createUuid(), "Gamma", "/work/gamma", RepositoryKind::svn};
+    open({gitProject, svnProject, third});
+    EXPECT_EQ(rowNames(), QStringList({"Beta", "Alpha", "Gamma"}));
+    // The first project is selected by the state; exactly its row shows so.
+    EXPECT_TRUE(view->rows()[0]->isSelected());
+    EXPECT_FALSE(view->rows()[1]->isSelected());
+    EXPECT_FALSE(view->rows()[2]->isSelected());
+
+    state->setProjects({third, svnProject});
+    settle(*state);
+    EXPECT_EQ(rowNames(), QStringList({"Gamma", "Alpha"}));
+    EXPECT_FALSE(view->rows()[0]->isSelected());
+    EXPECT_FALSE(view->rows()[1]->isSelected());
+
+    // A renamed project keeps its row.
+    SidebarProjectRow *gammaRow = view->rows()[0];
+    third.name = "Gamma 2";
+    state->setProjects({third, svnProject});
+    settle(*state);
+    EXPECT_EQ(view->rows()[0], gammaRow);
+    EXPECT_EQ(rowNames(), QStringList({"Gamma 2", "Alpha"}));
+}
+
+TEST_F(SidebarFixture, ClickingAnotherRowSelectsAndReloadsOnceAndTheSelectedRowDoesNothing)
+{
+    open({svnProject, gitProject});
+    fakes.svn->calls.clear();
+    state->setSelectedChangeID(QString("stale.txt"));
+
+    SidebarProjectRow *betaRow = view->rows()[1];
+    // A click in the row's empty trailing part counts as well.
+    QTest::mouseClick(betaRow, Qt::LeftButton, {}, QPoint(betaRow->width() - 4, betaRow->height() / 2));
+    EXPECT_EQ(state->selectedProjectID(), gitProject.id);
+    EXPECT_FALSE(state->selectedChangeID()); // the old project's data went at once
+    settle(*state);
+    // The reload ran for the new selection, once.
+    EXPECT_EQ(gitRuns("status"), 1);
+    ASSERT_FALSE(fakes.git->calls.isEmpty());
+    EXPECT_EQ(fakes.git->calls.last().workingDirectory, gitProject.path);
+    EXPECT_EQ(svnRuns("status"), 0);
+    EXPECT_TRUE(betaRow->isSelected());
+    EXPECT_FALSE(view->rows()[0]->isSelected());
+
+    state->setSelectedChangeID(QString("kept.txt"));
+    QTest::mouseClick(betaRow, Qt::LeftButton);
+    settle(*state);
+    EXPECT_EQ(gitRuns("status"), 1);
+    EXPECT_EQ(state->selectedChangeID(), QString("kept.txt"));
+}
+
+TEST_F(SidebarFixture, LongPathsLoseTheirMiddle)
+{
+    Project deep = svnProject;
+    deep.path = "/home/someone/Development/customers/northwind/very-long-folder-name/service/trunk";
+    open({deep});
+    const QString shown = view->rows()[0]->displayedPath();
+    EXPECT_TRUE(shown.startsWith("/home")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("trunk")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+}
+
+TEST_F(SidebarFixture, ToggleFlipsTheBindingAndActionsCarryTheirTooltips)
+{
+    open({});
+    SidebarToggleButton *toggle = view->toggleButton();
+    EXPECT_EQ(toggle->size(), QSize(30, 28));
+    EXPECT_EQ(toggle->toolTip(), "Hide Sidebar");
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(visible);
+    toggle->render();
+    EXPECT_EQ(toggle->toolTip(), "Show Sidebar");
+
+    EXPECT_EQ(view->addButton()->text(), "Add");
+    EXPECT_EQ(view->addButton()->toolTip(), "Add Existing Working Copy");
+    EXPECT_EQ(view->newButton()->text(), "New");
+    EXPECT_EQ(view->newButton()->toolTip(), "Create SVN Repository");
+    EXPECT_EQ(view->checkoutButton()->text(), "Checkout");
+    EXPECT_EQ(view->checkoutButton()->toolTip(), "Checkout");
+}

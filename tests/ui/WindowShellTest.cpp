@@ -1,0 +1,273 @@
+// The window shell: first-show and focus refreshes, the sliding sidebar, the alert and the sheet.
+#include "UiFixture.h"
+
+#include "ui/CommandOutputView.h"
+#include "ui/ContentView.h"
+#include "ui/DetailView.h"
+#include "ui/MainWindow.h"
+#include "ui/ProjectHeaderView.h"
+#include "ui/SidebarOverlayView.h"
+#include "ui/SidebarToggleButton.h"
+#include "ui/WindowFocusRefreshObserver.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+void activate(QWidget *window)
+{
+    QEvent event(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+} // namespace
+
+TEST(WindowFocusRefreshObserver, CallsOncePerActivationOfItsCurrentWindowOnly)
+{
+    QWidget first;
+    QWidget second;
+    auto *observer = new WindowFocusRefreshObserver(&first);
+    EXPECT_EQ(observer->size(), QSize(0, 0));
+    activate(&first); // no callback yet: nothing happens
+    int calls = 0;
+    observer->setOnFocus([&calls] { ++calls; });
+
+    activate(&first);
+    EXPECT_EQ(calls, 1);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&first, &deactivate);
+    QEvent activation(QEvent::ActivationChange);
+    QCoreApplication::sendEvent(&first, &activation);
+    EXPECT_EQ(calls, 1);
+
+    // A new callback replaces the old one without watching twice.
+    int newCalls = 0;
+    observer->setOnFocus([&newCalls] { ++newCalls; });
+    activate(&first);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(newCalls, 1);
+
+    // Moved to another window: only that one counts.
+    observer->setParent(&second);
+    EXPECT_EQ(observer->observedWindow(), &second);
+    activate(&first);
+    activate(&second);
+    EXPECT_EQ(newCalls, 2);
+
+    // Taken out of every window, then gone.
+    observer->setParent(nullptr);
+    EXPECT_EQ(observer->observedWindow(), nullptr);
+    activate(&second);
+    EXPECT_EQ(newCalls, 2);
+    observer->setParent(&first);
+    delete observer;
+    activate(&first);
+    EXPECT_EQ(newCalls, 2);
+}
+
+struct ShellFixture : UiFixture {
+    std::unique_ptr<MainWindow> window;
+
+    void open(const QList<Project> &projects)
+    {
+        makeState(projects);
+        window = std::make_unique<MainWindow>(*state);
+        window->resize(1280, 800);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        settle(*state);
+    }
+
+    ContentView *content() const { return window->contentView(); }
+
+    void TearDown() override
+    {
+        window.reset();
+        UiFixture::TearDown();
+    }
+};
+
+TEST_F(ShellFixture, FirstShowingRefreshesAndEachActivationRefreshesExactlyOnceMore)
+{
+    open({svnProject});
+    // start() on the first showing (the platform may add an activation of its own).
+    const int afterShow = svnRuns("status");
+    EXPECT_GE(afterShow, 1);
+
+    activate(window.get());
+    settle(*state);
+    EXPECT_EQ(svnRuns("status"), afterShow + 1);
+    activate(window.get());
+    activate(window.get());
+    settle(*state);
+    EXPECT_EQ(svnRuns("status"), afterShow + 3);
+}
+
+TEST_F(ShellFixture, WithoutProjectsTheWindowOpensOnTheEmptyViewAndActivationRunsNothing)
+{
+    open({});
+    EXPECT_FALSE(content()->detailView()->showsProject());
+    EXPECT_TRUE(content()->detailView()->emptyView()->isVisible());
+    activate(window.get());
+    settle(*state);
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
+    EXPECT_TRUE(fakes.git->calls.isEmpty());
+}
+
+TEST_F(ShellFixture, ContentCannotBeSmallerThanTheScene)
+{
+    open({});
+    EXPECT_EQ(content()->minimumSize(), QSize(1080, 680));
+    EXPECT_GE(window->minimumSizeHint().width(), 1080);
+    EXPECT_GE(window->minimumSizeHint().height(), 680);
+    window->resize(600, 400);
+    QCoreApplication::processEvents();
+    EXPECT_GE(content()->width(), 1080);
+    EXPECT_GE(content()->height(), 680);
+}
+
+TEST_F(ShellFixture, SidebarSlidesAwayAndBackWithTheShowButtonInItsPlace)
+{
+    open({svnProject});
+    SidebarOverlayView *sidebar = content()->sidebar();
+    SidebarToggleButton *showButton = content()->showSidebarButton();
+    const int height = content()->height();
+    EXPECT_EQ(sidebar->geometry(), QRect(10, 10, 292, height - 20));
+    EXPECT_FALSE(showButton->isVisible());
+    EXPECT_EQ(sidebar->toggleButton()->toolTip(), "Hide Sidebar");
+    // The pane's content starts beside the panel.
+    EXPECT_EQ(content()->detailView()->x(), 312);
+
+    QTest::mouseClick(sidebar->toggleButton(), Qt::LeftButton);
+    EXPECT_FALSE(content()->isSidebarVisible());
+    EXPECT_TRUE(sidebar->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(showButton->isVisible());
+    QTest::qWait(ContentView::animationMilliseconds + 150);
+    EXPECT_EQ(sidebar->pos(), QPoint(10 - 316, 10));
+    EXPECT_FALSE(sidebar->isVisible());
+    EXPECT_EQ(showButton->geometry(), QRect(14, 12, 30, 28));
+    EXPECT_EQ(showButton->toolTip(), "Show Sidebar");
+    EXPECT_EQ(content()->detailView()->x(), 0);
+    // Where the panel was, clicks now reach the pane; the button is on top in its corner.
+    QWidget *under = content()->childAt(150, 400);
+    ASSERT_TRUE(under);
+    EXPECT_TRUE(content()->detailView()->isAncestorOf(under));
+    EXPECT_EQ(content()->childAt(20, 20), showButton);
+
+    QTest::mouseClick(showButton, Qt::LeftButton);
+    EXPECT_TRUE(content()->isSidebarVisible());
+    EXPECT_TRUE(sidebar->isVisible());
+    EXPECT_FALSE(sidebar->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QTest::qWait(ContentView::animationMilliseconds + 150);
+    EXPECT_EQ(sidebar->pos(), QPoint(10, 10));
+    EXPECT_FALSE(showButton->isVisible());
+    EXPECT_EQ(content()->detailView()->x(), 312);
+}
+
+TEST_F(ShellFixture, AlertShowsItsTextsVerbatimWithOneOKButton)
+{
+    open({svnProject});
+    state->setAlert(AppAlert{QUuid::createUuid(), "Commit Failed", "<b>svn: E155011</b>"});
+    settle(*state);
+    QMessageBox *box = content()->alertBox();
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->text(), "Commit Failed");
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->informativeText(), "<b>svn: E155011</b>");
+    auto *informative = box->findChild<QLabel *>("qt_msgbox_informativelabel");
+    ASSERT_TRUE(informative);
+    EXPECT_EQ(informative->textFormat(), Qt::PlainText);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons()[0]->text(), "OK");
+
+    // Another alert replaces the box.
+    const QUuid second = QUuid::createUuid();
+    state->setAlert(AppAlert{second, "Nothing To Commit", ""});
+    settle(*state);
+    ASSERT_TRUE(content()->alertBox());
+    EXPECT_EQ(content()->alertBox()->text(), "Nothing To Commit");
+    EXPECT_EQ(content()->alertBox()->informativeText(), "");
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->id, second);
+
+    QTest::mouseClick(content()->alertBox()->buttons()[0], Qt::LeftButton);
+    EXPECT_FALSE(state->alert());
+    settle(*state);
+    EXPECT_FALSE(content()->alertBox());
+}
+
+TEST_F(ShellFixture, SheetClosesWithDoneReturnOrEscapeAndClearsTheOutput)
+{
+    open({svnProject});
+    for (const int key : {0, int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+        CommandOutput output{QUuid::createUuid(), "Update", "svn update", 0, "At revision 3.\n", QString()};
+        state->setCommandOutput(output);
+        settle(*state);
+        CommandOutputSheet *sheet = content()->outputSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(sheet->outputID(), output.id);
+        EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+        if (key == 0)
+            QTest::mouseClick(sheet->view()->doneButton(), Qt::LeftButton);
+        else
+            // Return must reach the default button even from the read-only output text.
+            QTest::keyClick(sheet->view()->outputArea(), Qt::Key(key));
+        EXPECT_FALSE(state->commandOutput()) << key;
+        settle(*state);
+        EXPECT_FALSE(content()->outputSheet());
+    }
+}
+
+TEST_F(ShellFixture, FailedCommandShowsTheSheetWithTheAlertOnTopOfIt)
+{
+    open({svnProject});
+    state->setCommandOutput(CommandOutput{QUuid::createUuid(), "Update Failed", "svn update", 1, "", "E1\n"});
+    state->setAlert(AppAlert{QUuid::createUuid(), "Update Failed", "E1\n"});
+    settle(*state);
+    CommandOutputSheet *sheet = content()->outputSheet();
+    QMessageBox *box = content()->alertBox();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->parentWidget(), sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(box->isVisible());
+
+    QTest::mouseClick(box->buttons()[0], Qt::LeftButton);
+    settle(*state);
+    EXPECT_FALSE(state->alert());
+    EXPECT_TRUE(state->commandOutput());
+    ASSERT_TRUE(content()->outputSheet());
+    EXPECT_TRUE(content()->outputSheet()->isVisible());
+
+    // Cleared from the state while an alert stands on it: the alert moves to the window.
+    state->setAlert(AppAlert{QUuid::createUuid(), "Later", "x"});
+    settle(*state);
+    ASSERT_TRUE(content()->alertBox());
+    state->setCommandOutput(std::nullopt);
+    settle(*state);
+    EXPECT_FALSE(content()->outputSheet());
+    ASSERT_TRUE(content()->alertBox());
+    EXPECT_EQ(content()->alertBox()->parentWidget(), content());
+    EXPECT_EQ(content()->alertBox()->text(), "Later");
+}
+
+TEST_F(ShellFixture, MenuBarHoldsFileThenTheSixMenus)
+{
+    open({});
+    QStringList titles;
+    for (QAction *action : window->menuBar()->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, QStringList({"File", "Repository", "Working Copy", "History", "Remote", "Properties", "SVN"}));
+    QMenu *file = window->menuBar()->actions()[0]->menu();
+    ASSERT_EQ(file->actions().size(), 1);
+    EXPECT_EQ(file->actions()[0]->text(), "Quit");
+    EXPECT_EQ(file->actions()[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
