@@ -1,6 +1,5 @@
 #include "KorvelSVNCommands.h"
 
-#include "PendingActions.h"
 #include "state/AppState.h"
 
 #include <QAction>
@@ -11,8 +10,6 @@
 namespace {
 
 using Item = KorvelSVNCommands::Item;
-
-#define ACTION(call) static_cast<void (*)(AppState &)>([](auto &state) { KORVEL_CALL(state, call); })
 
 Item item(const char *title, void (*call)(AppState &), QKeySequence shortcut = QKeySequence())
 {
@@ -28,85 +25,97 @@ const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
     static const QList<Menu> table{
         {"Repository",
             {
-                item("Add Existing Working Copy...", ACTION(addExistingWorkingCopy()),
+                item(
+                    "Add Existing Working Copy...", [](AppState &state) { state.addExistingWorkingCopy(); },
                     QKeySequence(Qt::CTRL | Qt::Key_O)),
-                item("Create SVN Repository...", ACTION(createSVNRepository())),
-                item("Checkout...", ACTION(checkoutRepository()), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
-                item("Remove Project", ACTION(removeSelectedProject())),
+                item("Create SVN Repository...", [](AppState &state) { state.createSVNRepository(); }),
+                item(
+                    "Checkout...", [](AppState &state) { state.checkoutRepository(); },
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+                item("Remove Project", [](AppState &state) { state.removeSelectedProject(); }),
                 divider,
-                item("Refresh Status", ACTION(refreshAll()), QKeySequence(Qt::CTRL | Qt::Key_R)),
-                item("Update", ACTION(updateWorkingCopy()), QKeySequence(Qt::CTRL | Qt::Key_U)),
+                item(
+                    "Refresh Status", [](AppState &state) { state.refreshAll(); }, QKeySequence(Qt::CTRL | Qt::Key_R)),
+                item(
+                    "Update", [](AppState &state) { state.updateWorkingCopy(); }, QKeySequence(Qt::CTRL | Qt::Key_U)),
                 // The one binding of Ctrl+Return: a second one (the Commit button) would make both ambiguous.
-                item("Commit", ACTION(commitSelected()), QKeySequence(Qt::CTRL | Qt::Key_Return)),
+                item(
+                    "Commit", [](AppState &state) { state.commitSelected(); }, QKeySequence(Qt::CTRL | Qt::Key_Return)),
                 divider,
-                item("Info", ACTION(showRepositoryInfo())),
-                item("Cleanup", ACTION(cleanupWorkingCopy())),
-                item("Upgrade Working Copy", ACTION(upgradeWorkingCopy())),
-                item("Switch URL Or Branch...", ACTION(switchWorkingCopyURL())),
-                item("Relocate URL...", ACTION(relocateWorkingCopyURL())),
+                item("Info", [](AppState &state) { state.showRepositoryInfo(); }),
+                item("Cleanup", [](AppState &state) { state.cleanupWorkingCopy(); }),
+                item("Upgrade Working Copy", [](AppState &state) { state.upgradeWorkingCopy(); }),
+                item("Switch URL Or Branch...", [](AppState &state) { state.switchWorkingCopyURL(); }),
+                item("Relocate URL...", [](AppState &state) { state.relocateWorkingCopyURL(); }),
             }},
         {"Working Copy",
             {
-                item("Add Selected", ACTION(addSelectedPaths())),
-                item("Delete Selected", ACTION(deleteSelectedPaths())),
-                item("Revert Selected", ACTION(revertSelectedPaths())),
-                item("Ignore Selected", ACTION(ignoreSelectedPaths())),
-                item("Include Ignored Path...", ACTION(includeIgnoredPath())),
+                item("Add Selected", [](AppState &state) { state.addSelectedPaths(); }),
+                item("Delete Selected", [](AppState &state) { state.deleteSelectedPaths(); }),
+                item("Revert Selected", [](AppState &state) { state.revertSelectedPaths(); }),
+                item("Ignore Selected", [](AppState &state) { state.ignoreSelectedPaths(); }),
+                item("Include Ignored Path...", [](AppState &state) { state.includeIgnoredPath(); }),
                 divider,
-                item("Resolve Selected Using Working", ACTION(resolveSelectedPaths(QStringLiteral("working")))),
-                item("Resolve Selected Using Mine Full", ACTION(resolveSelectedPaths(QStringLiteral("mine-full")))),
-                item("Resolve Selected Using Theirs Full", ACTION(resolveSelectedPaths(QStringLiteral("theirs-full")))),
+                item("Resolve Selected Using Working",
+                    [](AppState &state) { state.resolveSelectedPaths(QStringLiteral("working")); }),
+                item("Resolve Selected Using Mine Full",
+                    [](AppState &state) { state.resolveSelectedPaths(QStringLiteral("mine-full")); }),
+                item("Resolve Selected Using Theirs Full",
+                    [](AppState &state) { state.resolveSelectedPaths(QStringLiteral("theirs-full")); }),
                 divider,
-                item("Lock Selected", ACTION(lockSelectedPaths())),
-                item("Unlock Selected", ACTION(unlockSelectedPaths())),
+                item("Lock Selected", [](AppState &state) { state.lockSelectedPaths(); }),
+                item("Unlock Selected", [](AppState &state) { state.unlockSelectedPaths(); }),
                 divider,
-                item("Create Changelist...", ACTION(createChangelist())),
-                item("Remove From Changelist", ACTION(removeFromChangelist())),
+                item("Create Changelist...", [](AppState &state) { state.createChangelist(); }),
+                item("Remove From Changelist", [](AppState &state) { state.removeFromChangelist(); }),
                 divider,
-                item("Apply Patch...", ACTION(applyPatch())),
-                item("Make Directory...", ACTION(makeDirectoryInWorkingCopy())),
-                item("Copy...", ACTION(copyItem())),
-                item("Move...", ACTION(moveItem())),
+                item("Apply Patch...", [](AppState &state) { state.applyPatch(); }),
+                item("Make Directory...", [](AppState &state) { state.makeDirectoryInWorkingCopy(); }),
+                item("Copy...", [](AppState &state) { state.copyItem(); }),
+                item("Move...", [](AppState &state) { state.moveItem(); }),
             }},
         {"History",
             {
-                item("Show Log", ACTION(refreshHistory()), QKeySequence(Qt::CTRL | Qt::Key_L)),
-                item("Show Incoming Changes", ACTION(refreshIncoming())),
-                item("Show Archives", ACTION(refreshArchives())),
-                item("Blame Path...", ACTION(showBlame())),
-                item("Diff Against Revision...", ACTION(showDiffAgainstRevision())),
+                item(
+                    "Show Log", [](AppState &state) { state.refreshHistory(); }, QKeySequence(Qt::CTRL | Qt::Key_L)),
+                item("Show Incoming Changes", [](AppState &state) { state.refreshIncoming(); }),
+                item("Show Archives", [](AppState &state) { state.refreshArchives(); }),
+                item("Blame Path...", [](AppState &state) { state.showBlame(); }),
+                item("Diff Against Revision...", [](AppState &state) { state.showDiffAgainstRevision(); }),
                 divider,
-                item("Pull File At Revision...", ACTION(pullFileAtRevision())),
-                item("Export File At Revision...", ACTION(exportFileAtRevision())),
-                item("Create Archive Zip...", ACTION(createArchiveZip())),
-                item("Rollback Selected Revision", ACTION(rollbackSelectedRevision())),
-                item("Merge...", ACTION(merge())),
+                item("Pull File At Revision...", [](AppState &state) { state.pullFileAtRevision(); }),
+                item("Export File At Revision...", [](AppState &state) { state.exportFileAtRevision(); }),
+                item("Create Archive Zip...", [](AppState &state) { state.createArchiveZip(); }),
+                item("Rollback Selected Revision", [](AppState &state) { state.rollbackSelectedRevision(); }),
+                item("Merge...", [](AppState &state) { state.merge(); }),
             }},
         {"Remote",
             {
-                item("List URL Or Path...", ACTION(listTarget())),
-                item("Cat URL Or Path...", ACTION(catTarget())),
-                item("Make Remote Directory...", ACTION(makeRemoteDirectory())),
+                item("List URL Or Path...", [](AppState &state) { state.listTarget(); }),
+                item("Cat URL Or Path...", [](AppState &state) { state.catTarget(); }),
+                item("Make Remote Directory...", [](AppState &state) { state.makeRemoteDirectory(); }),
                 divider,
-                item("Import Directory...", ACTION(importDirectory())),
-                item("Export URL Or Path...", ACTION(exportRepository())),
+                item("Import Directory...", [](AppState &state) { state.importDirectory(); }),
+                item("Export URL Or Path...", [](AppState &state) { state.exportRepository(); }),
             }},
         {"Properties",
             {
-                item("List Properties...", ACTION(listProperties())),
-                item("Get Property...", ACTION(getProperty())),
-                item("Set Property...", ACTION(setProperty())),
-                item("Delete Property...", ACTION(deleteProperty())),
+                item("List Properties...", [](AppState &state) { state.listProperties(); }),
+                item("Get Property...", [](AppState &state) { state.getProperty(); }),
+                item("Set Property...", [](AppState &state) { state.setProperty(); }),
+                item("Delete Property...", [](AppState &state) { state.deleteProperty(); }),
             }},
         {"SVN",
             {
-                item("Run svn Command...", ACTION(runCustomSVNCommand()), QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft)),
+                item(
+                    "Run svn Command...", [](AppState &state) { state.runCustomSVNCommand(); },
+                    QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft)),
                 divider,
-                item("Show svn Version", ACTION(showSVNVersion())),
-                item("Show svn Help", ACTION(showSVNHelp())),
+                item("Show svn Version", [](AppState &state) { state.showSVNVersion(); }),
+                item("Show svn Help", [](AppState &state) { state.showSVNHelp(); }),
                 divider,
-                item("Set svn Executable...", ACTION(setSVNExecutable())),
-                item("Use svn From PATH", ACTION(resetSVNExecutable())),
+                item("Set svn Executable...", [](AppState &state) { state.setSVNExecutable(); }),
+                item("Use svn From PATH", [](AppState &state) { state.resetSVNExecutable(); }),
             }},
     };
     return table;

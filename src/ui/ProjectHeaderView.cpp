@@ -1,7 +1,6 @@
 #include "ProjectHeaderView.h"
 
 #include "ElidedLabel.h"
-#include "PendingActions.h"
 #include "RenderScheduler.h"
 #include "Spinner.h"
 #include "SymbolIcon.h"
@@ -91,8 +90,8 @@ ProjectHeaderView::ProjectHeaderView(AppState &state, QWidget *parent) : QWidget
     m_branch = symbolButton(tr("Branch"), QStringLiteral("arrow.triangle.branch"), tr("Switch Branch"));
     m_update = symbolButton(tr("Update"), QStringLiteral("arrow.down.circle"), tr("Update"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshAll(); });
-    connect(m_branch, &QPushButton::clicked, this, [this] { KORVEL_CALL(m_state, switchGitBranch()); });
-    connect(m_update, &QPushButton::clicked, this, [this] { KORVEL_CALL(m_state, updateWorkingCopy()); });
+    connect(m_branch, &QPushButton::clicked, this, [this] { m_state.switchGitBranch(); });
+    connect(m_update, &QPushButton::clicked, this, [this] { m_state.updateWorkingCopy(); });
 
     auto *row = m_row = new QHBoxLayout(this);
     row->setSpacing(12);
@@ -136,9 +135,9 @@ EmptyProjectView::EmptyProjectView(AppState &state, QWidget *parent) : QWidget(p
     m_add = symbolButton(tr("Add Working Copy"), QStringLiteral("plus"));
     m_new = symbolButton(tr("New SVN Repository"), QStringLiteral("plus.square"));
     m_checkout = symbolButton(tr("Checkout"), QStringLiteral("square.and.arrow.down"));
-    connect(m_add, &QPushButton::clicked, this, [&state] { KORVEL_CALL(state, addExistingWorkingCopy()); });
-    connect(m_new, &QPushButton::clicked, this, [&state] { KORVEL_CALL(state, createSVNRepository()); });
-    connect(m_checkout, &QPushButton::clicked, this, [&state] { KORVEL_CALL(state, checkoutRepository()); });
+    connect(m_add, &QPushButton::clicked, this, [&state] { state.addExistingWorkingCopy(); });
+    connect(m_new, &QPushButton::clicked, this, [&state] { state.createSVNRepository(); });
+    connect(m_checkout, &QPushButton::clicked, this, [&state] { state.checkoutRepository(); });
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_add);

@@ -3,7 +3,6 @@
 #include "Divider.h"
 #include "ElidedLabel.h"
 #include "LiquidGlass.h"
-#include "PendingActions.h"
 #include "RenderScheduler.h"
 #include "SidebarProjectRow.h"
 #include "SidebarToggleButton.h"
@@ -73,9 +72,9 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_add = makeActionButton(tr("Add"), QStringLiteral("plus"), tr("Add Existing Working Copy"));
     m_new = makeActionButton(tr("New"), QStringLiteral("plus.square"), tr("Create SVN Repository"));
     m_checkout = makeActionButton(tr("Checkout"), QStringLiteral("square.and.arrow.down"), tr("Checkout"));
-    connect(m_add, &QToolButton::clicked, this, [this] { KORVEL_CALL(m_state, addExistingWorkingCopy()); });
-    connect(m_new, &QToolButton::clicked, this, [this] { KORVEL_CALL(m_state, createSVNRepository()); });
-    connect(m_checkout, &QToolButton::clicked, this, [this] { KORVEL_CALL(m_state, checkoutRepository()); });
+    connect(m_add, &QToolButton::clicked, this, [this] { m_state.addExistingWorkingCopy(); });
+    connect(m_new, &QToolButton::clicked, this, [this] { m_state.createSVNRepository(); });
+    connect(m_checkout, &QToolButton::clicked, this, [this] { m_state.checkoutRepository(); });
     auto *actions = new QHBoxLayout;
     actions->setSpacing(8);
     actions->setContentsMargins(10, 10, 10, 10);
