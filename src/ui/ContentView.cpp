@@ -107,7 +107,7 @@ void ContentView::placeDetailView()
     // following it as it slides, and the header keeps the button's corner free while it is hidden.
     const int inset = qBound(0, m_sidebar->x() + sidebarWidth + sidebarGap, width());
     m_detail->setGeometry(inset, 0, width() - inset, height());
-    // 12 beside the button, of which the header's own leading padding of 16 already gives all.
+    // The name starts 12 beside the button; the header's own leading padding of 16 counts towards it.
     const int buttonRoom = showButtonLeading + m_showButton->width() + 12 - 16;
     m_detail->header()->setLeadingInset(qMax(0, buttonRoom - inset));
 }
