@@ -52,6 +52,13 @@ public:
 
     int rowOf(const Key &key) const override { return m_rows.value(key, -1); }
 
+    // Every row's `roles` may read something besides the row's value that has changed.
+    void rolesChanged(const QList<int> &roles)
+    {
+        if (!m_items.isEmpty())
+            emit this->dataChanged(index(0), index(int(m_items.size()) - 1), roles);
+    }
+
     void setItems(QList<T> items)
     {
         if (items == m_items)

@@ -1,5 +1,7 @@
 #include "WorkflowTabViews.h"
 
+#include "ChangesView.h"
+
 #include <QWidget>
 
 // Each tab's own view replaces its placeholder here.
@@ -15,9 +17,9 @@ QWidget *placeholder(const char *name)
 
 } // namespace
 
-QWidget *makeChangesView(AppState &)
+QWidget *makeChangesView(AppState &state)
 {
-    return placeholder("ChangesView");
+    return new ChangesView(state);
 }
 
 QWidget *makeIncomingView(AppState &)

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QWidget>
+
+class ElidedLabel;
+
+// What an empty list shows instead: a symbol over a short text, both secondary, in the middle of the pane.
+class EmptyStateView : public QWidget {
+    Q_OBJECT
+
+public:
+    EmptyStateView(const QString &symbol, const QString &text, QWidget *parent = nullptr);
+
+    QString symbolName() const { return m_symbol; }
+    ElidedLabel *textLabel() const { return m_text; }
+
+private:
+    QString m_symbol;
+    ElidedLabel *m_text;
+};

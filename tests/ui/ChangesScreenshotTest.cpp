@@ -1,0 +1,195 @@
+// Pictures of the Changes tab over a real svn working copy holding every kind of change svn makes
+// easily (conflicts and a tree conflict included) and long paths, and over a Git repository, light and
+// dark. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under a display (xvfb-run -s
+// "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
+#include "support/TestSupport.h"
+
+#include "state/AppState.h"
+#include "ui/ChangeListView.h"
+#include "ui/ChangesView.h"
+#include "ui/ContentView.h"
+#include "ui/DetailView.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QSettings>
+#include <QStyleFactory>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor text(0xe6, 0xe6, 0xe6);
+    palette.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, QColor(0x16, 0x16, 0x16));
+    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3a));
+    palette.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2c));
+    palette.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x10));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
+    return palette;
+}
+
+void settle(AppState &state)
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state.runningTasks() == 0 && !state.busyMessage(); }, 30000));
+    QTest::qWait(400);
+}
+
+// A working copy with added, deleted, missing, modified, replaced, unversioned, conflicted,
+// tree-conflicted, external and property-only changes, some under long paths.
+SvnFixture makeSvnWorkingCopy(const QString &base)
+{
+    const SvnFixture svn = SvnFixture::create(base, "orbit-service");
+    const QString wc = svn.workingCopy;
+    const QString deep = "/src/platform/networking/transport/reliable-delivery/retry-policies/exponential-backoff";
+    writeFile(wc + "/README.md", "# Orbit\n");
+    writeFile(wc + "/src/main.c", "int main(void)\n{\n    return 0;\n}\n");
+    writeFile(wc + "/src/config.h", "#define RETRIES 3\n");
+    writeFile(wc + "/src/legacy.c", "void legacy(void) {}\n");
+    writeFile(wc + "/src/gone.c", "void gone(void) {}\n");
+    writeFile(wc + "/src/swap.c", "int swap;\n");
+    writeFile(wc + "/src/tree.c", "int tree;\n");
+    writeFile(wc + "/lib/vendor.c", "int vendor;\n");
+    writeFile(wc + deep + "/configuration-defaults-for-long-running-sessions.json", "{}\n");
+    svn.commitAll("Initial import");
+
+    // Changes from a second working copy, to conflict with.
+    const QString other = base + "/other";
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl, other});
+    writeFile(other + "/src/config.h", "#define RETRIES 5\n");
+    writeFile(other + "/src/tree.c", "int tree = 1;\n");
+    runTool("svn", {"commit", "-q", "-m", "Theirs"}, other);
+
+    writeFile(wc + "/src/config.h", "#define RETRIES 9\n");
+    svn.svn({"rm", "-q", "src/tree.c"});
+    svn.svn({"update", "-q", "--accept", "postpone"});
+
+    writeFile(wc + "/src/main.c", "int main(void)\n{\n    return run();\n}\n");
+    writeFile(wc + deep + "/configuration-defaults-for-long-running-sessions.json", "{\"retries\": 5}\n");
+    writeFile(wc + "/src/added.c", "int added;\n");
+    svn.svn({"add", "-q", "src/added.c"});
+    svn.svn({"rm", "-q", "src/legacy.c"});
+    svn.svn({"rm", "-q", "src/swap.c"});
+    writeFile(wc + "/src/swap.c", "int swapped;\n");
+    svn.svn({"add", "-q", "src/swap.c"});
+    writeFile(wc + "/notes.txt", "todo\n");
+    writeFile(wc + deep + "/a-new-strategy-that-nobody-has-reviewed-yet.c", "int strategy;\n");
+    svn.svn({"propset", "-q", "owner", "net", "README.md"});
+    svn.svn({"propset", "-q", "svn:externals", "^/lib vendor-lib", "."});
+    svn.svn({"update", "-q"});
+    QFile::remove(wc + "/src/gone.c");
+    return svn;
+}
+
+} // namespace
+
+TEST(ChangesScreenshots, ManyKindsAndLongPathsInLightAndDark)
+{
+    const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR is not set";
+    QDir().mkpath(folder);
+
+    Sandbox sandbox;
+    const SvnFixture svn = makeSvnWorkingCopy(sandbox.filePath("svn"));
+    const GitFixture git = GitFixture::create(sandbox.filePath("git"), "lantern");
+    writeFile(git.path + "/index.js", "console.log('hi')\n");
+    writeFile(git.path + "/old.js", "old\n");
+    git.commitAll("First commit");
+    writeFile(git.path + "/index.js", "console.log('hello')\n");
+    QFile::remove(git.path + "/old.js");
+    writeFile(git.path + "/staged.js", "new\n");
+    git.git({"add", "staged.js"});
+    writeFile(git.path + "/untracked.md", "draft\n");
+
+    QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
+    const Project svnProject{QUuid::createUuid(), "orbit-service", svn.workingCopy, RepositoryKind::svn};
+    const Project gitProject{QUuid::createUuid(), "lantern", git.path, RepositoryKind::git};
+    ProjectStore(&settings).save({svnProject, gitProject});
+
+    const QPalette original = QApplication::palette();
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        const QString mode = dark ? "dark" : "light";
+        AppState state(&settings);
+        MainWindow window(state);
+        window.resize(1440, 900);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.contentView()->setSidebarVisible(false);
+        for (const Project &project : {svnProject, gitProject}) {
+            if (state.selectedProjectID() != project.id) {
+                state.setSelectedProjectID(project.id);
+                state.projectSelectionChanged();
+            }
+            settle(state);
+            auto *changes = qobject_cast<ChangesView *>(window.contentView()->detailView()->currentTabView());
+            ASSERT_TRUE(changes);
+            const QString kind = project.kind == RepositoryKind::svn ? "svn" : "git";
+            // A modified file is picked so the preview has a diff; some rows ticked, some not.
+            for (const WorkingCopyItem &item : state.changes()) {
+                if (item.kind == SVNStatusKind::modified) {
+                    state.setSelectedChangeID(item.path);
+                    state.selectedChangeChanged();
+                    break;
+                }
+            }
+            if (!state.changes().isEmpty())
+                state.setCommitSelection(state.changes().first(), false);
+            state.setCommitMessage(dark ? "Retry five times\n\nThe transport gave up too early." : "");
+            settle(state);
+            changes->listView()->list()->setFocus();
+            settle(state);
+            EXPECT_TRUE(window.grab().save(folder + "/changes-" + kind + "-" + mode + ".png"));
+
+            if (project.kind == RepositoryKind::svn) {
+                window.contentView()->setSidebarVisible(true);
+                window.resize(1180, 760);
+                settle(state);
+                EXPECT_TRUE(window.grab().save(folder + "/changes-" + kind + "-" + mode + "-narrow.png"));
+                window.resize(1440, 900);
+                window.contentView()->setSidebarVisible(false);
+                std::unique_ptr<QMenu> menu(changes->listView()->makeContextMenu(state.changes().first(), nullptr));
+                menu->adjustSize();
+                EXPECT_TRUE(menu->grab().save(folder + "/changes-menu-" + mode + ".png"));
+            }
+        }
+    }
+    // The empty state.
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    const GitFixture clean = GitFixture::create(sandbox.filePath("git"), "clean");
+    writeFile(clean.path + "/a.txt", "a\n");
+    clean.commitAll("Only commit");
+    QSettings cleanSettings(sandbox.filePath("clean.ini"), QSettings::IniFormat);
+    ProjectStore(&cleanSettings).save({Project{QUuid::createUuid(), "clean", clean.path, RepositoryKind::git}});
+    AppState state(&cleanSettings);
+    MainWindow window(state);
+    window.resize(1440, 900);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.contentView()->setSidebarVisible(false);
+    settle(state);
+    EXPECT_TRUE(window.grab().save(folder + "/changes-empty-light.png"));
+    QApplication::setPalette(original);
+}
