@@ -153,6 +153,23 @@ void AppState::dropLoad(const LoadTicket &ticket, const QString &busyText)
         setBusyMessage(std::nullopt);
 }
 
+bool AppState::keepLoad(const LoadTicket &ticket, const QString &busyText)
+{
+    if (isCurrent(ticket))
+        return true;
+    dropLoad(ticket, busyText);
+    return false;
+}
+
+void AppState::failLoad(const LoadTicket &ticket, const QString &busyText, const QString &title,
+                        const std::exception &error)
+{
+    if (!keepLoad(ticket, busyText))
+        return;
+    setBusyMessage(std::nullopt);
+    showError(title, error);
+}
+
 void AppState::startTask(std::function<QCoro::Task<>()> body)
 {
     ++m_runningTasks;

@@ -325,6 +325,10 @@ protected:
     bool isCurrent(const LoadTicket &ticket) const;
     // Drops a stale load; clears its busy text only when no newer load of the group took over.
     void dropLoad(const LoadTicket &ticket, const QString &busyText);
+    // After an await: true when the load may apply its results, else drops it.
+    bool keepLoad(const LoadTicket &ticket, const QString &busyText);
+    // A failed load that is still current clears its busy text and shows the error under `title`.
+    void failLoad(const LoadTicket &ticket, const QString &busyText, const QString &title, const std::exception &error);
 
     // Runs the body on the next event-loop turn, counted in runningTasks(); errors are swallowed.
     void startTask(std::function<QCoro::Task<>()> body);

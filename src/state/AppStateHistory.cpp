@@ -61,15 +61,6 @@ QCoro::Task<> AppState::loadIncoming()
     const LoadTicket ticket = beginLoad(LoadGroup::incoming, *project);
     setBusyMessage(loadingIncoming);
 
-    auto fail = [&](const std::exception &error) {
-        if (!isCurrent(ticket)) {
-            dropLoad(ticket, loadingIncoming);
-            return;
-        }
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Incoming Failed"), error);
-    };
-
     // Both queries may reach the repository: run them at the same time.
     const QStringList infoArguments{QStringLiteral("info"), QStringLiteral("--xml")};
     const QStringList remoteArguments{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("-u")};
@@ -94,14 +85,12 @@ QCoro::Task<> AppState::loadIncoming()
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception &error) {
-            fail(error);
+            failLoad(ticket, loadingIncoming, QStringLiteral("Incoming Failed"), error);
         }
         co_return;
     }
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingIncoming);
+    if (!keepLoad(ticket, loadingIncoming))
         co_return;
-    }
 
     const RepositoryInfo info = SVNXMLParsers::parseInfo(infoResult.stdout);
     const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(remoteResult.stdout);
@@ -142,13 +131,11 @@ QCoro::Task<> AppState::loadIncoming()
     try {
         logResult = co_await client().run(logArguments, project->path);
     } catch (const std::exception &error) {
-        fail(error);
+        failLoad(ticket, loadingIncoming, QStringLiteral("Incoming Failed"), error);
         co_return;
     }
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingIncoming);
+    if (!keepLoad(ticket, loadingIncoming))
         co_return;
-    }
     QList<LogEntry> kept;
     for (LogEntry &entry : SVNXMLParsers::parseLog(logResult.stdout)) {
         if (entry.revision > *base && entry.revision <= *head)
@@ -190,18 +177,11 @@ QCoro::Task<> AppState::loadHistory()
     try {
         entries = co_await loadLogEntries(*project);
     } catch (const std::exception &error) {
-        if (!isCurrent(ticket)) {
-            dropLoad(ticket, loadingHistory);
-            co_return;
-        }
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("History Failed"), error);
+        failLoad(ticket, loadingHistory, QStringLiteral("History Failed"), error);
         co_return;
     }
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingHistory);
+    if (!keepLoad(ticket, loadingHistory))
         co_return;
-    }
 
     const std::optional<QString> selectedHash =
         project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
@@ -239,18 +219,11 @@ QCoro::Task<> AppState::loadArchives()
     try {
         entries = co_await loadLogEntries(*project);
     } catch (const std::exception &error) {
-        if (!isCurrent(ticket)) {
-            dropLoad(ticket, loadingArchives);
-            co_return;
-        }
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Archives Failed"), error);
+        failLoad(ticket, loadingArchives, QStringLiteral("Archives Failed"), error);
         co_return;
     }
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingArchives);
+    if (!keepLoad(ticket, loadingArchives))
         co_return;
-    }
     const std::optional<QString> selectedHash = project->kind == RepositoryKind::git
         ? hashOfRevision(m_archiveEntries, m_selectedArchiveEntryID)
         : std::nullopt;

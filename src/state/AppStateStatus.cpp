@@ -51,24 +51,15 @@ QCoro::Task<> AppState::loadStatus()
     try {
         result = co_await tool.run(arguments, project->path);
     } catch (const std::exception &error) {
-        if (!isCurrent(ticket)) {
-            dropLoad(ticket, loadingStatus);
-            co_return;
-        }
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Status Failed"), error);
+        failLoad(ticket, loadingStatus, QStringLiteral("Status Failed"), error);
         co_return;
     }
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingStatus);
+    if (!keepLoad(ticket, loadingStatus))
         co_return;
-    }
 
     StatusOutcome outcome = co_await QtConcurrent::run(readStatus, project->kind, result.stdout, project->path);
-    if (!isCurrent(ticket)) {
-        dropLoad(ticket, loadingStatus);
+    if (!keepLoad(ticket, loadingStatus))
         co_return;
-    }
 
     // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
     // project, and paths new to the list, get the default ticks.
