@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The dates of the workflow lists and details, in the user's locale and time zone. The formats are
+// worked out once, on first use, and shared by every row and pane.
+namespace DateFormatters {
+
+// Short date and short time: list rows.
+QString shortDateShortTime(const QDateTime &date);
+// Medium date (abbreviated month, no weekday) and short time: the archive entry detail.
+QString mediumDateShortTime(const QDateTime &date);
+
+} // namespace DateFormatters

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QListView>
+
+// The list of a workflow pane: no frame, rows of their own heights laid out again at every width,
+// and only the left button chooses a row (a right-button press leaves the selection as it is).
+class WorkflowListView : public QListView {
+    Q_OBJECT
+
+public:
+    explicit WorkflowListView(QWidget *parent = nullptr);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+};
