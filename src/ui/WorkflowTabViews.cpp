@@ -1,38 +1,26 @@
 #include "WorkflowTabViews.h"
 
+#include "ArchivesView.h"
 #include "ChangesView.h"
-
-#include <QWidget>
-
-// Each tab's own view replaces its placeholder here.
-
-namespace {
-
-QWidget *placeholder(const char *name)
-{
-    auto *view = new QWidget;
-    view->setObjectName(QString::fromLatin1(name));
-    return view;
-}
-
-} // namespace
+#include "HistoryView.h"
+#include "IncomingView.h"
 
 QWidget *makeChangesView(AppState &state)
 {
     return new ChangesView(state);
 }
 
-QWidget *makeIncomingView(AppState &)
+QWidget *makeIncomingView(AppState &state)
 {
-    return placeholder("IncomingView");
+    return new IncomingView(state);
 }
 
-QWidget *makeHistoryView(AppState &)
+QWidget *makeHistoryView(AppState &state)
 {
-    return placeholder("HistoryView");
+    return new HistoryView(state);
 }
 
-QWidget *makeArchivesView(AppState &)
+QWidget *makeArchivesView(AppState &state)
 {
-    return placeholder("ArchivesView");
+    return new ArchivesView(state);
 }
