@@ -57,12 +57,12 @@ public:
 
 private:
     template <typename T>
-    static T next(std::deque<T> &queue, T cancelled)
+    static T next(std::deque<T> &queue, T answer)
     {
-        if (queue.empty())
-            return cancelled;
-        T answer = std::move(queue.front());
-        queue.pop_front();
+        if (!queue.empty()) {
+            answer = std::move(queue.front());
+            queue.pop_front();
+        }
         return answer;
     }
 };
