@@ -114,6 +114,7 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
 
     m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Changes"));
     m_list = new ChangeRowsView;
+    m_list->setObjectName(QStringLiteral("changeList"));
     m_model = new Model([](const WorkingCopyItem &item) { return item.path; },
         [this](const WorkingCopyItem &item, int role) -> QVariant {
             switch (role) {

@@ -43,6 +43,7 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     titles->addWidget(commandLine);
 
     m_doneButton = new QPushButton(tr("Done"));
+    m_doneButton->setObjectName(QStringLiteral("doneButton"));
     m_doneButton->setDefault(true);
     m_doneButton->setAutoDefault(true);
     connect(m_doneButton, &QPushButton::clicked, this, [dismiss = std::move(dismiss)] {

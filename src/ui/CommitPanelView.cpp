@@ -70,6 +70,7 @@ CommitPanelView::CommitPanelView(AppState &state, QWidget *parent) : QWidget(par
     new RenderScheduler(state, this, [this] { render(); });
 
     m_editor = new QPlainTextEdit;
+    m_editor->setObjectName(QStringLiteral("commitMessage"));
     m_editor->setFont(Theme::body());
     m_editor->setFrameShape(QFrame::NoFrame);
     m_editor->setMinimumHeight(editorMinimumHeight);
@@ -86,6 +87,7 @@ CommitPanelView::CommitPanelView(AppState &state, QWidget *parent) : QWidget(par
     m_count->setFont(Theme::caption());
     m_count->setColor(&Theme::secondary);
     m_commit = new QPushButton(symbolIcon(QStringLiteral("checkmark.circle")), tr("Commit"));
+    m_commit->setObjectName(QStringLiteral("commitButton"));
     m_commit->setIconSize(QSize(15, 15));
     m_commit->setAutoDefault(false);
     connect(m_commit, &QPushButton::clicked, this, [this] { m_state.commitSelected(); });

@@ -146,6 +146,7 @@ void ContentView::syncSheet()
     if (!output || m_sheet || !isVisible())
         return;
     m_sheet = new CommandOutputSheet(*output, this);
+    m_sheet->setObjectName(QStringLiteral("commandOutputSheet"));
     m_sheet->setAttribute(Qt::WA_DeleteOnClose);
     const QUuid id = output->id;
     connect(m_sheet, &QDialog::finished, this, [this, id] {
@@ -175,6 +176,7 @@ void ContentView::syncAlert()
         return;
     QWidget *parent = m_sheet ? static_cast<QWidget *>(m_sheet) : this;
     m_alertBox = new QMessageBox(parent);
+    m_alertBox->setObjectName(QStringLiteral("alert"));
     m_alertBox->setAttribute(Qt::WA_DeleteOnClose);
     m_alertBox->setTextFormat(Qt::PlainText);
     m_alertBox->setText(alert->title);

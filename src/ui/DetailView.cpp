@@ -23,6 +23,7 @@ DetailView::DetailView(AppState &state, QWidget *parent)
     for (WorkflowTab tab : allWorkflowTabs)
         titles << rawValue(tab);
     m_picker = new SegmentedPicker(titles);
+    m_picker->setObjectName(QStringLiteral("tabPicker"));
     m_picker->setOnChoose([this](int index) {
         m_picker->setCurrentIndex(index);
         m_state.setSelectedTab(allWorkflowTabs[static_cast<size_t>(index)]);

@@ -89,6 +89,9 @@ ProjectHeaderView::ProjectHeaderView(AppState &state, QWidget *parent) : QWidget
     m_refresh = symbolButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Status"));
     m_branch = symbolButton(tr("Branch"), QStringLiteral("arrow.triangle.branch"), tr("Switch Branch"));
     m_update = symbolButton(tr("Update"), QStringLiteral("arrow.down.circle"), tr("Update"));
+    m_refresh->setObjectName(QStringLiteral("refreshButton"));
+    m_branch->setObjectName(QStringLiteral("branchButton"));
+    m_update->setObjectName(QStringLiteral("updateButton"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshAll(); });
     connect(m_branch, &QPushButton::clicked, this, [this] { m_state.switchGitBranch(); });
     connect(m_update, &QPushButton::clicked, this, [this] { m_state.updateWorkingCopy(); });

@@ -72,6 +72,9 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_add = makeActionButton(tr("Add"), QStringLiteral("plus"), tr("Add Existing Working Copy"));
     m_new = makeActionButton(tr("New"), QStringLiteral("plus.square"), tr("Create SVN Repository"));
     m_checkout = makeActionButton(tr("Checkout"), QStringLiteral("square.and.arrow.down"), tr("Checkout"));
+    m_add->setObjectName(QStringLiteral("sidebarAddButton"));
+    m_new->setObjectName(QStringLiteral("sidebarNewButton"));
+    m_checkout->setObjectName(QStringLiteral("sidebarCheckoutButton"));
     connect(m_add, &QToolButton::clicked, this, [this] { m_state.addExistingWorkingCopy(); });
     connect(m_new, &QToolButton::clicked, this, [this] { m_state.createSVNRepository(); });
     connect(m_checkout, &QToolButton::clicked, this, [this] { m_state.checkoutRepository(); });

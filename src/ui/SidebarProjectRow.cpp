@@ -52,6 +52,7 @@ void RepositoryBadge::paint(QPainter &painter, const QPointF &topLeft, Repositor
 SidebarProjectRow::SidebarProjectRow(AppState &state, const Project &project, QWidget *parent)
     : QAbstractButton(parent), m_state(state), m_project(project)
 {
+    setObjectName(QStringLiteral("projectRow"));
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setToolTip(QString());
