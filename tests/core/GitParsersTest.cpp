@@ -11,11 +11,6 @@
 
 using namespace TestSupport;
 
-static void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 static void PrintTo(const SVNPathChange &change, std::ostream *out)
 {
     *out << change.action.toStdString() << ' ' << change.path.toStdString() << ' '

@@ -13,11 +13,6 @@
 
 using namespace TestSupport;
 
-static void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 QString s(const char *utf8)

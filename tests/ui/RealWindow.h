@@ -22,11 +22,6 @@
 #include <memory>
 #include <string>
 
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 class RealWindow {
 public:
     // Long enough for a checkout under the sanitizers, short enough that a hang ends the test.
