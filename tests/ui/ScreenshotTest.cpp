@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QPainter>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
@@ -47,6 +49,24 @@ QPalette darkPalette()
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x70));
     return palette;
+}
+
+// The window with a dialog of its own drawn where it stands, as the user sees the two together.
+QImage overWindow(QWidget &window, QWidget *dialog)
+{
+    QImage image = window.grab().toImage();
+    if (!dialog)
+        return image;
+    QPainter painter(&image);
+    const QPoint offset = dialog->mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
+    // Without a window manager a dialog may open at the screen's corner: centre it like a sheet.
+    const bool placed = QRect(QPoint(), window.size()).contains(QRect(offset, dialog->size()));
+    const QPoint at = placed ? offset : QPoint((window.width() - dialog->width()) / 2, 60);
+    painter.drawPixmap(at, dialog->grab());
+    // The window manager's frame, which the virtual display has none of.
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRect(at, dialog->size()).adjusted(-1, -1, 0, 0));
+    return image;
 }
 
 void settle(AppState &state)
@@ -118,20 +138,44 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
         settle(state);
         CommandOutputSheet *sheet = window.contentView()->outputSheet();
         ASSERT_TRUE(sheet);
-        EXPECT_TRUE(sheet->grab().save(folder + "/sheet-" + mode + ".png"));
+        EXPECT_TRUE(overWindow(window, sheet).save(folder + "/sheet-" + mode + ".png"));
+
+        // A failed command: the alert on top of its sheet.
+        output.id = QUuid::createUuid();
+        output.title = "Update Failed";
+        output.status = 1;
+        output.stdout.clear();
+        output.stderr = "svn: E155004: Run 'svn cleanup' to remove locks (type 'svn help cleanup' for details)\n";
+        state.setCommandOutput(output);
+        state.setAlert(AppAlert{QUuid::createUuid(), "Update Failed", output.stderr});
+        settle(state);
+        QMessageBox *alert = window.contentView()->alertBox();
+        ASSERT_TRUE(alert);
+        QImage withSheet = overWindow(window, window.contentView()->outputSheet());
+        {
+            QPainter painter(&withSheet);
+            const QRect box((withSheet.width() - alert->width()) / 2, 120, alert->width(), alert->height());
+            painter.drawPixmap(box.topLeft(), alert->grab());
+            painter.setPen(QColor(0x80, 0x80, 0x80));
+            painter.drawRect(box.adjusted(-1, -1, 0, 0));
+        }
+        EXPECT_TRUE(withSheet.save(folder + "/alert-" + mode + ".png"));
+        state.setAlert(std::nullopt);
         state.setCommandOutput(std::nullopt);
         settle(state);
     }
 
     // No project at all: the empty view.
     QSettings emptySettings(sandbox.filePath("empty.ini"), QSettings::IniFormat);
-    QApplication::setPalette(QApplication::style()->standardPalette());
-    AppState emptyState(&emptySettings);
-    MainWindow emptyWindow(emptyState);
-    emptyWindow.resize(1440, 900);
-    emptyWindow.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&emptyWindow));
-    settle(emptyState);
-    EXPECT_TRUE(emptyWindow.grab().save(folder + "/empty-light.png"));
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        AppState emptyState(&emptySettings);
+        MainWindow emptyWindow(emptyState);
+        emptyWindow.resize(1440, 900);
+        emptyWindow.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&emptyWindow));
+        settle(emptyState);
+        EXPECT_TRUE(emptyWindow.grab().save(folder + "/empty-" + QString(dark ? "dark" : "light") + ".png"));
+    }
     QApplication::setPalette(lightPalette);
 }
