@@ -144,6 +144,7 @@ ArchiveEntryListView::ArchiveEntryListView(AppState &state, QWidget *parent) : Q
 
     m_empty = new EmptyStateView(QStringLiteral("archivebox"), tr("No Archives"));
     m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("archiveList"));
     m_model = new KeyedListModel<LogEntry, qint64>([](const LogEntry &entry) { return entry.id(); },
         [](const LogEntry &entry, int role) {
             if (role == RevisionRow::role)
@@ -205,6 +206,7 @@ ArchiveEntryDetailView::ArchiveEntryDetailView(AppState &state, QWidget *parent)
     header->addText(m_title);
     header->addText(m_subtitle);
     m_createZip = header->addButton(tr("Create Zip"), QStringLiteral("archivebox"), tr("Create Zip Archive"));
+    m_createZip->setObjectName(QStringLiteral("createZipButton"));
     connect(m_createZip, &QPushButton::clicked, this, [this] { m_state.createArchiveZip(); });
 
     m_placeholder = new Placeholder(tr("(select a revision or commit)"));

@@ -127,6 +127,7 @@ FileHistoryDetailView::FileHistoryDetailView(AppState &state, QWidget *parent)
 
     m_placeholder = new Placeholder(tr("(select a file)"));
     m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("historyRevisionList"));
     m_list->setMinimumHeight(minimumHalfHeight);
     m_model = new KeyedListModel<FileHistoryRevision, qint64>(
         [](const FileHistoryRevision &revision) { return revision.id(); },

@@ -129,6 +129,7 @@ HistoryFileListView::HistoryFileListView(AppState &state, QWidget *parent)
 
     m_empty = new EmptyStateView(QStringLiteral("doc.text.magnifyingglass"), tr("No File History"));
     m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("historyFileList"));
     m_list->setUniformItemSizes(true);
     m_model = new KeyedListModel<FileHistoryItem, QString>([](const FileHistoryItem &item) { return item.path; },
         [](const FileHistoryItem &item, int role) {

@@ -117,6 +117,7 @@ IncomingRevisionListView::IncomingRevisionListView(AppState &state, QWidget *par
 
     m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Incoming Changes"));
     m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("incomingList"));
     m_model = new KeyedListModel<LogEntry, qint64>([](const LogEntry &entry) { return entry.id(); },
         [](const LogEntry &entry, int role) {
             if (role == RevisionRow::role)
