@@ -176,6 +176,10 @@ protected:
     static QString defaultExportFolderName(const QString &source);
     // Alerts and gives false unless the name stays inside the chosen parent folder.
     bool checkFolderName(const QString &name);
+    // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
+    // or nothing when the user cancelled or the name was refused.
+    std::optional<QString> chooseNewFolder(const QString &panelTitle, const QString &formTitle,
+                                           const QString &defaultName);
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
     // Both checkouts failed: svn's reason, a blank line, then git's.

@@ -47,25 +47,11 @@ void AppState::checkoutRepository()
     if (url.isEmpty())
         return;
 
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Choose Checkout Parent Folder");
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    options.canCreateDirectories = true;
-    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
-    if (!parent || parent->isEmpty())
+    const std::optional<QString> destination = chooseNewFolder(
+        QStringLiteral("Choose Checkout Parent Folder"), QStringLiteral("Checkout Folder"), defaultCheckoutFolderName(url));
+    if (!destination)
         return;
-
-    const auto folder = prompt(QStringLiteral("Checkout Folder"),
-        {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultCheckoutFolderName(url)}});
-    if (!folder)
-        return;
-    const QString name = folder->value(QStringLiteral("name"));
-    if (name.isEmpty() || !checkFolderName(name))
-        return;
-
-    const QString destination = TextUtil::appendingPathComponent(*parent, name);
-    startTask([this, url, destination] { return checkoutTask(url, destination); });
+    startTask([this, url, destination = *destination] { return checkoutTask(url, destination); });
 }
 
 QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
@@ -188,6 +174,28 @@ void AppState::importDirectory()
     startTask([this, arguments] { return runCommand(QStringLiteral("Import"), arguments, QString(), false, true); });
 }
 
+std::optional<QString> AppState::chooseNewFolder(const QString &panelTitle, const QString &formTitle,
+                                                 const QString &defaultName)
+{
+    OpenPanelOptions options;
+    options.title = panelTitle;
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    options.canCreateDirectories = true;
+    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
+    if (!parent || parent->isEmpty())
+        return std::nullopt;
+
+    const auto folder =
+        prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
+    if (!folder)
+        return std::nullopt;
+    const QString name = folder->value(QStringLiteral("name"));
+    if (name.isEmpty() || !checkFolderName(name))
+        return std::nullopt;
+    return TextUtil::appendingPathComponent(*parent, name);
+}
+
 void AppState::exportRepository()
 {
     const auto values = prompt(QStringLiteral("Export"),
@@ -198,27 +206,15 @@ void AppState::exportRepository()
     if (source.isEmpty())
         return;
 
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Choose Export Destination Parent");
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    options.canCreateDirectories = true;
-    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
-    if (!parent || parent->isEmpty())
-        return;
-
-    const auto folder = prompt(QStringLiteral("Export Folder"),
-        {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultExportFolderName(source)}});
-    if (!folder)
-        return;
-    const QString name = folder->value(QStringLiteral("name"));
-    if (name.isEmpty() || !checkFolderName(name))
+    const std::optional<QString> destination = chooseNewFolder(
+        QStringLiteral("Choose Export Destination Parent"), QStringLiteral("Export Folder"), defaultExportFolderName(source));
+    if (!destination)
         return;
 
     // A relative source is a path inside the selected project's folder.
     const std::optional<Project> project = selectedProject();
     const QString workingDirectory = project ? project->url() : QString();
-    const QStringList arguments{QStringLiteral("export"), source, TextUtil::appendingPathComponent(*parent, name)};
+    const QStringList arguments{QStringLiteral("export"), source, *destination};
     startTask([this, arguments, workingDirectory] {
         return runCommand(QStringLiteral("Export"), arguments, workingDirectory, false, true);
     });
