@@ -16,8 +16,8 @@ std::optional<RepositoryKind> repositoryKindFromRaw(const QString &raw);
 
 enum class WorkflowTab { changes, incoming, history, archives };
 
-inline constexpr std::array<WorkflowTab, 4> allWorkflowTabs = {
-    WorkflowTab::changes, WorkflowTab::incoming, WorkflowTab::history, WorkflowTab::archives};
+inline constexpr std::array<WorkflowTab, 4> allWorkflowTabs
+    = {WorkflowTab::changes, WorkflowTab::incoming, WorkflowTab::history, WorkflowTab::archives};
 
 // The raw text is also the tab's identity and its label.
 QString rawValue(WorkflowTab tab);

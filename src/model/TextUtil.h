@@ -26,7 +26,10 @@ QString decodeUtf8Strict(const QByteArray &bytes);
 bool isValidUtf8(const QByteArray &bytes);
 
 // White space and newlines removed from both ends (Unicode separators, U+0009..U+000D, U+0085).
-inline QString trimmed(const QString &text) { return text.trimmed(); }
+inline QString trimmed(const QString &text)
+{
+    return text.trimmed();
+}
 
 // Only U+000A..U+000D, U+0085, U+2028 and U+2029 removed from both ends.
 QString trimmedNewlines(const QString &text);
@@ -41,8 +44,7 @@ bool localizedStandardLess(const QString &a, const QString &b);
 int localizedStandardCompare(const QString &a, const QString &b);
 
 // Sorts a list by a key in the localized standard order; stable.
-template <typename T, typename KeyFn>
-void sortByLocalizedKey(QList<T> &items, KeyFn key);
+template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key);
 
 // Cuts text into lines at line feeds; a final line feed adds no empty last line.
 QStringList splitLines(const QString &text);

@@ -13,8 +13,7 @@ namespace TextUtil {
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
-template <typename T, typename KeyFn>
-void sortByLocalizedKey(QList<T> &items, KeyFn key)
+template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
 {
     if (items.size() < 2)
         return;
@@ -25,9 +24,8 @@ void sortByLocalizedKey(QList<T> &items, KeyFn key)
         keys.push_back(collator.sortKey(key(item)));
     std::vector<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        return keys[a].compare(keys[b]) < 0;
-    });
+    std::stable_sort(
+        order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return keys[a].compare(keys[b]) < 0; });
     QList<T> sorted;
     sorted.reserve(items.size());
     for (qsizetype index : order)

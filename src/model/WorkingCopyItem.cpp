@@ -77,13 +77,14 @@ QString WorkingCopyItem::statusLabel() const
     if (treeConflict)
         return QStringLiteral("Tree Conflict");
     if (propertiesKind != SVNStatusKind::none && propertiesKind != SVNStatusKind::normal)
-        return displayName(kind) + QStringLiteral(", Props ") + TextUtil::trimmedSpacesAndTabs(shortName(propertiesKind));
+        return displayName(kind) + QStringLiteral(", Props ")
+            + TextUtil::trimmedSpacesAndTabs(shortName(propertiesKind));
     return displayName(kind);
 }
 
 size_t qHash(const WorkingCopyItem &item, size_t seed)
 {
     return qHashMulti(seed, item.path, static_cast<int>(item.kind), static_cast<int>(item.propertiesKind),
-                      item.revision.value_or(QString()), item.revision.has_value(), item.author.value_or(QString()),
-                      item.author.has_value(), item.treeConflict);
+        item.revision.value_or(QString()), item.revision.has_value(), item.author.value_or(QString()),
+        item.author.has_value(), item.treeConflict);
 }

@@ -26,10 +26,21 @@ enum class SVNStatusKind {
 };
 
 inline constexpr std::array<SVNStatusKind, 15> allSVNStatusKinds = {
-    SVNStatusKind::added,      SVNStatusKind::conflicted, SVNStatusKind::deleted,     SVNStatusKind::external,
-    SVNStatusKind::ignored,    SVNStatusKind::incomplete, SVNStatusKind::merged,      SVNStatusKind::missing,
-    SVNStatusKind::modified,   SVNStatusKind::none,       SVNStatusKind::normal,      SVNStatusKind::obstructed,
-    SVNStatusKind::replaced,   SVNStatusKind::unversioned, SVNStatusKind::unknown,
+    SVNStatusKind::added,
+    SVNStatusKind::conflicted,
+    SVNStatusKind::deleted,
+    SVNStatusKind::external,
+    SVNStatusKind::ignored,
+    SVNStatusKind::incomplete,
+    SVNStatusKind::merged,
+    SVNStatusKind::missing,
+    SVNStatusKind::modified,
+    SVNStatusKind::none,
+    SVNStatusKind::normal,
+    SVNStatusKind::obstructed,
+    SVNStatusKind::replaced,
+    SVNStatusKind::unversioned,
+    SVNStatusKind::unknown,
 };
 
 QString rawValue(SVNStatusKind kind);

@@ -13,16 +13,11 @@ AppClients AppClients::real(QSettings *settings)
     return clients;
 }
 
-AppState::AppState(QSettings *settings, QObject *parent)
-    : AppState(settings, AppClients::real(settings), parent)
-{
-}
+AppState::AppState(QSettings *settings, QObject *parent) : AppState(settings, AppClients::real(settings), parent)
+{ }
 
 AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
-    : QObject(parent)
-    , m_settings(settings)
-    , m_clients(std::move(clients))
-    , m_projectStore(settings)
+    : QObject(parent), m_settings(settings), m_clients(std::move(clients)), m_projectStore(settings)
 {
     m_projects = m_projectStore.load();
     if (!m_projects.isEmpty())
@@ -43,16 +38,14 @@ bool sameValue(const std::optional<CommandOutput> &a, const std::optional<Comman
     return a.has_value() == b.has_value() && (!a || a->id == b->id);
 }
 
-template <typename T>
-bool sameValue(const T &a, const T &b)
+template <typename T> bool sameValue(const T &a, const T &b)
 {
     return a == b;
 }
 
 } // namespace
 
-template <typename T>
-void AppState::assign(T &field, T &&value)
+template <typename T> void AppState::assign(T &field, T &&value)
 {
     if (sameValue(field, value))
         return;
@@ -60,9 +53,18 @@ void AppState::assign(T &field, T &&value)
     emit changed();
 }
 
-void AppState::setProjects(QList<Project> value) { assign(m_projects, std::move(value)); }
-void AppState::setSelectedProjectID(std::optional<QUuid> value) { assign(m_selectedProjectID, std::move(value)); }
-void AppState::setSelectedTab(WorkflowTab value) { assign(m_selectedTab, std::move(value)); }
+void AppState::setProjects(QList<Project> value)
+{
+    assign(m_projects, std::move(value));
+}
+void AppState::setSelectedProjectID(std::optional<QUuid> value)
+{
+    assign(m_selectedProjectID, std::move(value));
+}
+void AppState::setSelectedTab(WorkflowTab value)
+{
+    assign(m_selectedTab, std::move(value));
+}
 
 void AppState::setChanges(QList<WorkingCopyItem> value)
 {
@@ -76,9 +78,18 @@ void AppState::setChanges(QList<WorkingCopyItem> value)
     emit changed();
 }
 
-void AppState::setSelectedChangeID(std::optional<QString> value) { assign(m_selectedChangeID, std::move(value)); }
-void AppState::setSelectedCommitPaths(QSet<QString> value) { assign(m_selectedCommitPaths, std::move(value)); }
-void AppState::setDiffText(QString value) { assign(m_diffText, std::move(value)); }
+void AppState::setSelectedChangeID(std::optional<QString> value)
+{
+    assign(m_selectedChangeID, std::move(value));
+}
+void AppState::setSelectedCommitPaths(QSet<QString> value)
+{
+    assign(m_selectedCommitPaths, std::move(value));
+}
+void AppState::setDiffText(QString value)
+{
+    assign(m_diffText, std::move(value));
+}
 
 void AppState::setLogEntries(QList<LogEntry> value)
 {
@@ -89,31 +100,70 @@ void AppState::setLogEntries(QList<LogEntry> value)
     emit changed();
 }
 
-void AppState::setSelectedHistoryPath(std::optional<QString> value) { assign(m_selectedHistoryPath, std::move(value)); }
-void AppState::setSelectedRevision(std::optional<qint64> value) { assign(m_selectedRevision, std::move(value)); }
-void AppState::setHistoryDiffText(QString value) { assign(m_historyDiffText, std::move(value)); }
-void AppState::setArchiveEntries(QList<LogEntry> value) { assign(m_archiveEntries, std::move(value)); }
+void AppState::setSelectedHistoryPath(std::optional<QString> value)
+{
+    assign(m_selectedHistoryPath, std::move(value));
+}
+void AppState::setSelectedRevision(std::optional<qint64> value)
+{
+    assign(m_selectedRevision, std::move(value));
+}
+void AppState::setHistoryDiffText(QString value)
+{
+    assign(m_historyDiffText, std::move(value));
+}
+void AppState::setArchiveEntries(QList<LogEntry> value)
+{
+    assign(m_archiveEntries, std::move(value));
+}
 void AppState::setSelectedArchiveEntryID(std::optional<qint64> value)
 {
     assign(m_selectedArchiveEntryID, std::move(value));
 }
-void AppState::setIncomingEntries(QList<LogEntry> value) { assign(m_incomingEntries, std::move(value)); }
+void AppState::setIncomingEntries(QList<LogEntry> value)
+{
+    assign(m_incomingEntries, std::move(value));
+}
 void AppState::setSelectedIncomingRevision(std::optional<qint64> value)
 {
     assign(m_selectedIncomingRevision, std::move(value));
 }
-void AppState::setIncomingDiffText(QString value) { assign(m_incomingDiffText, std::move(value)); }
-void AppState::setIncomingBaseRevision(std::optional<qint64> value) { assign(m_incomingBaseRevision, std::move(value)); }
-void AppState::setIncomingHeadRevision(std::optional<qint64> value) { assign(m_incomingHeadRevision, std::move(value)); }
+void AppState::setIncomingDiffText(QString value)
+{
+    assign(m_incomingDiffText, std::move(value));
+}
+void AppState::setIncomingBaseRevision(std::optional<qint64> value)
+{
+    assign(m_incomingBaseRevision, std::move(value));
+}
+void AppState::setIncomingHeadRevision(std::optional<qint64> value)
+{
+    assign(m_incomingHeadRevision, std::move(value));
+}
 void AppState::setIncomingOutdatedItems(QList<WorkingCopyItem> value)
 {
     assign(m_incomingOutdatedItems, std::move(value));
 }
-void AppState::setCommitMessage(QString value) { assign(m_commitMessage, std::move(value)); }
-void AppState::setRepositoryInfo(RepositoryInfo value) { assign(m_repositoryInfo, std::move(value)); }
-void AppState::setBusyMessage(std::optional<QString> value) { assign(m_busyMessage, std::move(value)); }
-void AppState::setAlert(std::optional<AppAlert> value) { assign(m_alert, std::move(value)); }
-void AppState::setCommandOutput(std::optional<CommandOutput> value) { assign(m_commandOutput, std::move(value)); }
+void AppState::setCommitMessage(QString value)
+{
+    assign(m_commitMessage, std::move(value));
+}
+void AppState::setRepositoryInfo(RepositoryInfo value)
+{
+    assign(m_repositoryInfo, std::move(value));
+}
+void AppState::setBusyMessage(std::optional<QString> value)
+{
+    assign(m_busyMessage, std::move(value));
+}
+void AppState::setAlert(std::optional<AppAlert> value)
+{
+    assign(m_alert, std::move(value));
+}
+void AppState::setCommandOutput(std::optional<CommandOutput> value)
+{
+    assign(m_commandOutput, std::move(value));
+}
 
 void AppState::showError(const QString &title, const std::exception &error)
 {
@@ -161,8 +211,8 @@ bool AppState::keepLoad(const LoadTicket &ticket, const QString &busyText)
     return false;
 }
 
-void AppState::failLoad(const LoadTicket &ticket, const QString &busyText, const QString &title,
-                        const std::exception &error)
+void AppState::failLoad(
+    const LoadTicket &ticket, const QString &busyText, const QString &title, const std::exception &error)
 {
     if (!keepLoad(ticket, busyText))
         return;
@@ -182,8 +232,7 @@ QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body)
     // Nobody awaits these tasks, so an error escaping here would vanish silently.
     try {
         co_await body();
-    } catch (...) {
-    }
+    } catch (...) { }
     if (--m_runningTasks == 0)
         emit idle();
 }

@@ -4,8 +4,8 @@
 #include "model/LogEntry.h"
 #include "model/Project.h"
 #include "model/WorkingCopyItem.h"
-#include "state/AppDialogs.h"
 #include "parsers/IgnoreRules.h"
+#include "state/AppDialogs.h"
 #include "state/ProjectStore.h"
 #include "tools/ToolClients.h"
 
@@ -147,10 +147,10 @@ public:
     static QString escapedIgnorePattern(const QString &path);
     // The status list after the project's ignore rules: ignored paths hidden, re-included ones shown
     // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
-    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
-                                                                   const QString &root, const IgnoreRules &rules);
-    static QList<WorkingCopyItem> includedUnversionedDescendants(const QString &folder, const QString &root,
-                                                                 const IgnoreRules &rules);
+    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
+        const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules);
+    static QList<WorkingCopyItem> includedUnversionedDescendants(
+        const QString &folder, const QString &root, const IgnoreRules &rules);
 
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
@@ -178,8 +178,8 @@ protected:
     bool checkFolderName(const QString &name);
     // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
     // or nothing when the user cancelled or the name was refused.
-    std::optional<QString> chooseNewFolder(const QString &panelTitle, const QString &formTitle,
-                                           const QString &defaultName);
+    std::optional<QString> chooseNewFolder(
+        const QString &panelTitle, const QString &formTitle, const QString &defaultName);
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
     // Both checkouts failed: svn's reason, a blank line, then git's.
@@ -187,7 +187,6 @@ protected:
     QCoro::Task<> createSVNRepositoryTask(QString path);
 
 public:
-
     // Repository actions: working-copy paths and commit.
     void updateWorkingCopy();
     void showRepositoryInfo();
@@ -222,15 +221,14 @@ protected:
     // The Git frame for working-copy paths: the runs go one after another with literal pathspecs,
     // and the output shows them all.
     void runSelectedGitPathCommands(const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter);
-    QCoro::Task<> runGitPathCommands(QString title, QList<QStringList> argumentLists, QString workingDirectory,
-                                     bool refreshAfter);
+    QCoro::Task<> runGitPathCommands(
+        QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter);
     void copyOrMoveItem(const QString &title, const QString &command);
     // Git reads globs and pathspec magic even after "--"; working-copy paths are meant literally.
     static ToolEnvironment gitLiteralPathspecs();
     QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
 
 public:
-
     // Repository actions: history, remote, properties, svn executable and free-form command.
     void listTarget();
     void catTarget();
@@ -264,7 +262,6 @@ protected:
     QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
 
 public:
-
     // Repository actions: ignore files, archive zips and Git branches.
     // Append rules to the project's ignore file, then reload the status. They never run a tool.
     void ignoreSelectedPaths();
@@ -291,11 +288,11 @@ protected:
     static QString archiveRevisionToken(const LogEntry &entry, const Project &project);
     static QString svnSource(const QString &url, qint64 pegRevision);
     static CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
-                                       const QStringList &stdoutParts, const QStringList &stderrParts);
+        const QStringList &stdoutParts, const QStringList &stderrParts);
     // The job: never throws, reports every failure itself. The repository URL is the one known when
     // the user asked, so a later change of selection cannot swap it.
-    QCoro::Task<> createArchiveZip(Project project, LogEntry entry, QString destination,
-                                   std::optional<QString> repositoryURL);
+    QCoro::Task<> createArchiveZip(
+        Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL);
     QCoro::Task<QString> svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL);
 
     struct GitBranchSwitchTarget {
@@ -356,12 +353,12 @@ protected:
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
 
     // The command frame: busy message, the run, the output, the reloads, and the failure alert.
-    QCoro::Task<> runCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
-                             bool showOutput);
-    QCoro::Task<> runGitCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
-                                bool showOutput);
-    void runSelectedProjectCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
-                                   bool showOutput);
+    QCoro::Task<> runCommand(
+        QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
+    QCoro::Task<> runGitCommand(
+        QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
+    void runSelectedProjectCommand(
+        const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
     void runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
     static CommandOutput output(const QString &title, const SVNCommandResult &result);
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
@@ -389,9 +386,8 @@ protected:
 private:
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
     QCoro::Task<> runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
-                                 bool refreshAfter, bool showOutput);
-    template <typename T>
-    void assign(T &field, T &&value);
+        bool refreshAfter, bool showOutput);
+    template <typename T> void assign(T &field, T &&value);
 
     QList<Project> m_projects;
     std::optional<QUuid> m_selectedProjectID;

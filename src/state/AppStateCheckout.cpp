@@ -47,8 +47,8 @@ void AppState::checkoutRepository()
     if (url.isEmpty())
         return;
 
-    const std::optional<QString> destination = chooseNewFolder(
-        QStringLiteral("Choose Checkout Parent Folder"), QStringLiteral("Checkout Folder"), defaultCheckoutFolderName(url));
+    const std::optional<QString> destination = chooseNewFolder(QStringLiteral("Choose Checkout Parent Folder"),
+        QStringLiteral("Checkout Folder"), defaultCheckoutFolderName(url));
     if (!destination)
         return;
     startTask([this, url, destination = *destination] { return checkoutTask(url, destination); });
@@ -174,8 +174,8 @@ void AppState::importDirectory()
     startTask([this, arguments] { return runCommand(QStringLiteral("Import"), arguments, QString(), false, true); });
 }
 
-std::optional<QString> AppState::chooseNewFolder(const QString &panelTitle, const QString &formTitle,
-                                                 const QString &defaultName)
+std::optional<QString> AppState::chooseNewFolder(
+    const QString &panelTitle, const QString &formTitle, const QString &defaultName)
 {
     OpenPanelOptions options;
     options.title = panelTitle;
@@ -186,8 +186,7 @@ std::optional<QString> AppState::chooseNewFolder(const QString &panelTitle, cons
     if (!parent || parent->isEmpty())
         return std::nullopt;
 
-    const auto folder =
-        prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
+    const auto folder = prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
     if (!folder)
         return std::nullopt;
     const QString name = folder->value(QStringLiteral("name"));
@@ -206,8 +205,8 @@ void AppState::exportRepository()
     if (source.isEmpty())
         return;
 
-    const std::optional<QString> destination = chooseNewFolder(
-        QStringLiteral("Choose Export Destination Parent"), QStringLiteral("Export Folder"), defaultExportFolderName(source));
+    const std::optional<QString> destination = chooseNewFolder(QStringLiteral("Choose Export Destination Parent"),
+        QStringLiteral("Export Folder"), defaultExportFolderName(source));
     if (!destination)
         return;
 

@@ -21,22 +21,22 @@ void AppState::showAlert(const QString &title, const QString &message)
     setAlert(std::move(alert));
 }
 
-QCoro::Task<> AppState::runCommand(QString title, QStringList arguments, QString workingDirectory, bool refreshAfter,
-                                   bool showOutput)
+QCoro::Task<> AppState::runCommand(
+    QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput)
 {
-    co_await runToolCommand(client(), std::move(title), std::move(arguments), std::move(workingDirectory),
-                            refreshAfter, showOutput);
+    co_await runToolCommand(
+        client(), std::move(title), std::move(arguments), std::move(workingDirectory), refreshAfter, showOutput);
 }
 
-QCoro::Task<> AppState::runGitCommand(QString title, QStringList arguments, QString workingDirectory,
-                                      bool refreshAfter, bool showOutput)
+QCoro::Task<> AppState::runGitCommand(
+    QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput)
 {
-    co_await runToolCommand(gitClient(), std::move(title), std::move(arguments), std::move(workingDirectory),
-                            refreshAfter, showOutput);
+    co_await runToolCommand(
+        gitClient(), std::move(title), std::move(arguments), std::move(workingDirectory), refreshAfter, showOutput);
 }
 
-QCoro::Task<> AppState::runToolCommand(ToolClient &tool, QString title, QStringList arguments,
-                                       QString workingDirectory, bool refreshAfter, bool showOutput)
+QCoro::Task<> AppState::runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
+    bool refreshAfter, bool showOutput)
 {
     setBusyMessage(title);
     SVNCommandResult result;
@@ -73,8 +73,8 @@ QCoro::Task<> AppState::reloadAfterCommand()
         m_incomingNeedsReload = true;
 }
 
-void AppState::runSelectedProjectCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
-                                         bool showOutput)
+void AppState::runSelectedProjectCommand(
+    const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput)
 {
     const std::optional<Project> project = selectedProject();
     if (!project) {
@@ -83,7 +83,7 @@ void AppState::runSelectedProjectCommand(const QString &title, const QStringList
     }
     if (project->kind != RepositoryKind::svn) {
         showAlert(QStringLiteral("SVN Command Unavailable"),
-                  QStringLiteral("This project is a Git repository. Use Git-backed actions from Changes and History."));
+            QStringLiteral("This project is a Git repository. Use Git-backed actions from Changes and History."));
         return;
     }
     const QString folder = project->path;
@@ -92,8 +92,8 @@ void AppState::runSelectedProjectCommand(const QString &title, const QStringList
     });
 }
 
-void AppState::runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter,
-                                     bool showOutput)
+void AppState::runSelectedGitCommand(
+    const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput)
 {
     const std::optional<Project> project = selectedProject();
     if (!project) {

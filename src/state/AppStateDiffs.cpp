@@ -104,7 +104,8 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         ToolClient &tool = git ? static_cast<ToolClient &>(gitClient()) : client();
         try {
             const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
-            text = TextUtil::trimmedNewlines(result.stdout).isEmpty() ? QStringLiteral("(no text diff)") : result.stdout;
+            text
+                = TextUtil::trimmedNewlines(result.stdout).isEmpty() ? QStringLiteral("(no text diff)") : result.stdout;
         } catch (const std::exception &error) {
             text = errorDescription(error);
         }
@@ -133,12 +134,12 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             co_return;
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-                     QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), *selected->commitHash,
-                     QStringLiteral("--"), path};
+            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), *selected->commitHash,
+            QStringLiteral("--"), path};
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),
-                     url ? *url : svnLocalPathOperand(path)};
+            url ? *url : svnLocalPathOperand(path)};
     }
     const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
     QString text;
@@ -163,8 +164,8 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
     }
     const LoadTicket ticket = beginLoad(LoadGroup::incomingDiff, *project);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));
-    const QStringList arguments{QStringLiteral("diff"), QStringLiteral("-c"),
-                                QString::number(*m_selectedIncomingRevision), url};
+    const QStringList arguments{
+        QStringLiteral("diff"), QStringLiteral("-c"), QString::number(*m_selectedIncomingRevision), url};
     QString text;
     try {
         text = revisionDiffText(co_await client().run(arguments, project->path, false));

@@ -126,7 +126,7 @@ QCoro::Task<> AppState::loadIncoming()
     }
 
     const QStringList logArguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
-                                   QStringLiteral("-r"), QString::number(*base + 1) + u':' + QString::number(*head)};
+        QStringLiteral("-r"), QString::number(*base + 1) + u':' + QString::number(*head)};
     SVNCommandResult logResult;
     try {
         logResult = co_await client().run(logArguments, project->path);
@@ -144,8 +144,8 @@ QCoro::Task<> AppState::loadIncoming()
     setIncomingEntries(std::move(kept));
     m_incomingNeedsReload = false;
     if (!selectedIncomingLogEntry())
-        setSelectedIncomingRevision(m_incomingEntries.isEmpty() ? std::nullopt
-                                                                : std::optional<qint64>(m_incomingEntries.first().revision));
+        setSelectedIncomingRevision(
+            m_incomingEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_incomingEntries.first().revision));
     setBusyMessage(std::nullopt);
     co_await loadDiffForSelectedIncomingRevision();
 }
@@ -154,14 +154,13 @@ QCoro::Task<QList<LogEntry>> AppState::loadLogEntries(Project project, int limit
 {
     if (project.kind == RepositoryKind::git) {
         const QStringList arguments{QStringLiteral("log"), QStringLiteral("--date=iso-strict"),
-                                    QStringLiteral("--name-status"),
-                                    QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
-                                    QStringLiteral("--max-count=") + QString::number(limit)};
+            QStringLiteral("--name-status"), QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
+            QStringLiteral("--max-count=") + QString::number(limit)};
         const SVNCommandResult result = co_await gitClient().run(arguments, project.path);
         co_return GitParsers::parseLog(result.stdout);
     }
     const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
-                                QStringLiteral("-l"), QString::number(limit)};
+        QStringLiteral("-l"), QString::number(limit)};
     const SVNCommandResult result = co_await client().run(arguments, project.path);
     co_return SVNXMLParsers::parseLog(result.stdout);
 }
@@ -183,8 +182,8 @@ QCoro::Task<> AppState::loadHistory()
     if (!keepLoad(ticket, loadingHistory))
         co_return;
 
-    const std::optional<QString> selectedHash =
-        project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
+    const std::optional<QString> selectedHash
+        = project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
     setLogEntries(std::move(entries));
     m_historyNeedsReload = false;
     if (selectedHash) {
@@ -234,7 +233,7 @@ QCoro::Task<> AppState::loadArchives()
             setSelectedArchiveEntryID(moved);
     }
     if (!selectedArchiveEntry())
-        setSelectedArchiveEntryID(m_archiveEntries.isEmpty() ? std::nullopt
-                                                             : std::optional<qint64>(m_archiveEntries.first().revision));
+        setSelectedArchiveEntryID(
+            m_archiveEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_archiveEntries.first().revision));
     setBusyMessage(std::nullopt);
 }

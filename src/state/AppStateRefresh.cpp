@@ -160,12 +160,10 @@ QCoro::Task<std::pair<QString, RepositoryKind>> AppState::detectRepository(QStri
 {
     try {
         co_return std::pair{co_await svnWorkingCopyRoot(folder), RepositoryKind::svn};
-    } catch (...) {
-    }
+    } catch (...) { }
     try {
         co_return std::pair{co_await gitWorkingCopyRoot(folder), RepositoryKind::git};
-    } catch (...) {
-    }
-    throw SVNClientError::launchFailed(QStringLiteral("No SVN working copy or Git repository was found at ") + folder
-                                       + u'.');
+    } catch (...) { }
+    throw SVNClientError::launchFailed(
+        QStringLiteral("No SVN working copy or Git repository was found at ") + folder + u'.');
 }

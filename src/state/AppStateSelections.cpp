@@ -78,8 +78,8 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
             const QString path = workingCopyPath(change.path);
             if (path.isEmpty() || path == u".")
                 continue;
-            FileHistoryRevision revision{entry.revision, entry.commitHash, change.action, entry.author,
-                                         entry.date,     entry.message,    entry.paths};
+            FileHistoryRevision revision{
+                entry.revision, entry.commitHash, change.action, entry.author, entry.date, entry.message, entry.paths};
             auto found = indexByPath.constFind(path);
             if (found == indexByPath.constEnd()) {
                 indexByPath.insert(path, items.size());
@@ -91,7 +91,7 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
     }
     for (FileHistoryItem &item : items) {
         std::stable_sort(item.revisions.begin(), item.revisions.end(),
-                         [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
+            [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
     }
     // Latest revision descending, then path in the localized order.
     TextUtil::sortByLocalizedKey(items, [](const FileHistoryItem &item) { return item.path; });

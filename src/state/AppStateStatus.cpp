@@ -23,8 +23,8 @@ struct StatusOutcome {
 // large working copy makes each of them take a while.
 StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QString &root)
 {
-    const QList<WorkingCopyItem> items =
-        kind == RepositoryKind::git ? GitParsers::parseStatus(output) : SVNXMLParsers::parseStatus(output);
+    const QList<WorkingCopyItem> items
+        = kind == RepositoryKind::git ? GitParsers::parseStatus(output) : SVNXMLParsers::parseStatus(output);
     QStringList candidates;
     candidates.reserve(items.size());
     for (const WorkingCopyItem &item : items)
@@ -43,8 +43,8 @@ QCoro::Task<> AppState::loadStatus()
     const LoadTicket ticket = beginLoad(LoadGroup::status, *project);
     setBusyMessage(loadingStatus);
     const QStringList arguments = project->kind == RepositoryKind::git
-        ? QStringList{QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("--untracked-files=all"),
-                      QStringLiteral("--ignored")}
+        ? QStringList{QStringLiteral("status"), QStringLiteral("--porcelain=v1"),
+            QStringLiteral("--untracked-files=all"), QStringLiteral("--ignored")}
         : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
     ToolClient &tool = project->kind == RepositoryKind::git ? static_cast<ToolClient &>(gitClient()) : client();
     SVNCommandResult result;
@@ -155,8 +155,8 @@ QCoro::Task<RepositoryInfo> AppState::loadGitInfo(Project project)
     co_return info;
 }
 
-QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
-                                                                  const QString &root, const IgnoreRules &rules)
+QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(
+    const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules)
 {
     QList<WorkingCopyItem> result;
     QSet<QString> seen;
@@ -201,8 +201,8 @@ QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(const QList<Wo
     return result;
 }
 
-QList<WorkingCopyItem> AppState::includedUnversionedDescendants(const QString &folder, const QString &root,
-                                                                const IgnoreRules &rules)
+QList<WorkingCopyItem> AppState::includedUnversionedDescendants(
+    const QString &folder, const QString &root, const IgnoreRules &rules)
 {
     if (!rules.hasIncludedDescendant(folder))
         return {};
@@ -213,9 +213,9 @@ QList<WorkingCopyItem> AppState::includedUnversionedDescendants(const QString &f
     while (!pending.empty()) {
         const QString current = pending.back();
         pending.pop_back();
-        const QFileInfoList entries =
-            QDir(TextUtil::appendingPathComponent(root, current))
-                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        const QFileInfoList entries
+            = QDir(TextUtil::appendingPathComponent(root, current))
+                  .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         std::vector<QString> subfolders;
         for (const QFileInfo &entry : entries) {
             const QString name = entry.fileName();
@@ -229,8 +229,8 @@ QList<WorkingCopyItem> AppState::includedUnversionedDescendants(const QString &f
                     subfolders.push_back(relative);
                 continue;
             }
-            listed.push_back(WorkingCopyItem{relative, SVNStatusKind::unversioned, SVNStatusKind::none, std::nullopt,
-                                             std::nullopt, false});
+            listed.push_back(WorkingCopyItem{
+                relative, SVNStatusKind::unversioned, SVNStatusKind::none, std::nullopt, std::nullopt, false});
             if (descend)
                 subfolders.push_back(relative);
         }

@@ -9,10 +9,8 @@ const QString defaultsKey = QStringLiteral("KorvelSVN.projects");
 const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
 } // namespace
 
-ProjectStore::ProjectStore(QSettings *settings)
-    : m_settings(settings)
-{
-}
+ProjectStore::ProjectStore(QSettings *settings) : m_settings(settings)
+{ }
 
 QList<Project> ProjectStore::decode(const QByteArray &bytes, bool *ok)
 {

@@ -1,7 +1,6 @@
 #include "SVNCommandResult.h"
 
-SVNClientError::SVNClientError(std::variant<QString, SVNCommandResult> payload)
-    : m_payload(std::move(payload))
+SVNClientError::SVNClientError(std::variant<QString, SVNCommandResult> payload) : m_payload(std::move(payload))
 {
     m_what = description().toUtf8();
 }

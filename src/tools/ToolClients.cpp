@@ -33,22 +33,20 @@ QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString wor
     co_return co_await runWithEnvironment(std::move(arguments), std::move(workingDirectory), {}, checkStatus);
 }
 
-QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(QStringList arguments, QString workingDirectory,
-                                                             ToolEnvironment environment, bool checkStatus)
+QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
+    QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus)
 {
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
         throw SVNClientError::launchFailed(notFoundMessage());
     co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory),
-                                              displayExecutable(), checkStatus, std::move(environment));
+        displayExecutable(), checkStatus, std::move(environment));
 }
 
 // svn
 
-SVNClient::SVNClient(QSettings *settings)
-    : m_settings(settings)
-{
-}
+SVNClient::SVNClient(QSettings *settings) : m_settings(settings)
+{ }
 
 std::optional<QString> SVNClient::explicitExecutablePath() const
 {
@@ -76,7 +74,7 @@ std::optional<QString> SVNClient::resolvedExecutablePath() const
     if (auto found = ToolRunner::findExecutable(QStringLiteral("svn")))
         return found;
     return ToolRunner::firstExecutable({QStringLiteral("/opt/local/bin/svn"), QStringLiteral("/opt/homebrew/bin/svn"),
-                                        QStringLiteral("/usr/local/bin/svn"), QStringLiteral("/usr/bin/svn")});
+        QStringLiteral("/usr/local/bin/svn"), QStringLiteral("/usr/bin/svn")});
 }
 
 QString SVNClient::displayExecutable() const
@@ -94,17 +92,15 @@ QString SVNClient::notFoundMessage() const
 
 // svnadmin
 
-SVNAdminClient::SVNAdminClient(QSettings *settings)
-    : m_settings(settings)
-{
-}
+SVNAdminClient::SVNAdminClient(QSettings *settings) : m_settings(settings)
+{ }
 
 std::optional<QString> SVNAdminClient::resolvedExecutablePath() const
 {
     const std::optional<QString> chosen = storedExplicitPath(m_settings);
     if (chosen && !chosen->isEmpty()) {
-        const QString beside =
-            TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(*chosen), QStringLiteral("svnadmin"));
+        const QString beside = TextUtil::appendingPathComponent(
+            TextUtil::deletingLastPathComponent(*chosen), QStringLiteral("svnadmin"));
         if (ToolRunner::isExecutableFile(beside))
             return beside;
     }
@@ -112,7 +108,7 @@ std::optional<QString> SVNAdminClient::resolvedExecutablePath() const
         return found;
     return ToolRunner::firstExecutable(
         {QStringLiteral("/opt/local/bin/svnadmin"), QStringLiteral("/opt/homebrew/bin/svnadmin"),
-         QStringLiteral("/usr/local/bin/svnadmin"), QStringLiteral("/usr/bin/svnadmin")});
+            QStringLiteral("/usr/local/bin/svnadmin"), QStringLiteral("/usr/bin/svnadmin")});
 }
 
 QString SVNAdminClient::displayExecutable() const
@@ -133,7 +129,7 @@ std::optional<QString> GitClient::resolvedExecutablePath() const
     if (auto found = ToolRunner::findExecutable(QStringLiteral("git")))
         return found;
     return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/git"), QStringLiteral("/opt/homebrew/bin/git"),
-                                        QStringLiteral("/opt/local/bin/git"), QStringLiteral("/usr/local/bin/git")});
+        QStringLiteral("/opt/local/bin/git"), QStringLiteral("/usr/local/bin/git")});
 }
 
 QString GitClient::displayExecutable() const
@@ -172,18 +168,17 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
     // zip adds to an archive that exists: write a fresh file beside the destination and move it over
     // the destination only when zip succeeded, so a failure leaves the old file as it was.
     // The name must end in ".zip" or zip appends that itself.
-    const QString temporary =
-        TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
-                                         QStringLiteral(".") + TextUtil::lastPathComponent(destination) + u'.'
-                                             + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip"));
+    const QString temporary = TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
+        QStringLiteral(".") + TextUtil::lastPathComponent(destination) + u'.'
+            + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip"));
     // Run in the parent folder with the folder's own name, so that folder is the top-level entry;
     // -y stores symbolic links as links instead of following them.
     const QStringList arguments = {QStringLiteral("-r"), QStringLiteral("-y"), QStringLiteral("-q"), temporary,
-                                   QStringLiteral("--"), TextUtil::lastPathComponent(source)};
+        QStringLiteral("--"), TextUtil::lastPathComponent(source)};
     SVNCommandResult result;
     try {
-        result = co_await ToolRunner::runProcess(*executable, arguments, TextUtil::deletingLastPathComponent(source),
-                                                 displayExecutable(), true);
+        result = co_await ToolRunner::runProcess(
+            *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -191,8 +186,8 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(temporary);
-        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
-                                           + reason);
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + reason);
     }
     co_return result;
 }

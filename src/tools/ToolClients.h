@@ -22,11 +22,11 @@ public:
 
     // Runs the tool with the arguments in the working folder (the application's own when empty).
     // Throws SVNClientError; a non-zero status only when checkStatus is set.
-    virtual QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory = QString(),
-                                              bool checkStatus = true);
+    virtual QCoro::Task<SVNCommandResult> run(
+        QStringList arguments, QString workingDirectory = QString(), bool checkStatus = true);
     // The same run with variables added to the child's environment for this run only.
-    virtual QCoro::Task<SVNCommandResult> runWithEnvironment(QStringList arguments, QString workingDirectory,
-                                                             ToolEnvironment environment, bool checkStatus = true);
+    virtual QCoro::Task<SVNCommandResult> runWithEnvironment(
+        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus = true);
 
     virtual std::optional<QString> resolvedExecutablePath() const = 0;
     // How the executable is named in a launch failure.

@@ -18,17 +18,15 @@ namespace {
 // undefined behaviour. The resumption is queued so the process is never destroyed inside its own signal.
 class NextStateChange {
 public:
-    explicit NextStateChange(QProcess &process)
-        : m_process(process)
-    {
-    }
+    explicit NextStateChange(QProcess &process) : m_process(process) { }
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> awaiting)
     {
         auto connection = std::make_shared<QMetaObject::Connection>();
         *connection = QObject::connect(&m_process, &QProcess::stateChanged, &m_process, [this, connection, awaiting] {
             QObject::disconnect(*connection);
-            QMetaObject::invokeMethod(&m_process, [awaiting] { awaiting.resume(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &m_process, [awaiting] { awaiting.resume(); }, Qt::QueuedConnection);
         });
     }
     void await_resume() const noexcept { }
@@ -72,7 +70,7 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 }
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-                                         QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions)
+    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions)
 {
     QProcess process;
     process.setProgram(program);
@@ -100,8 +98,8 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     while (process.state() == QProcess::Starting)
         co_await NextStateChange(process);
     if (process.state() == QProcess::NotRunning && process.error() == QProcess::FailedToStart)
-        throw SVNClientError::launchFailed(QStringLiteral("Could not launch ") + displayExecutable + QStringLiteral(": ")
-                                           + process.errorString());
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not launch ") + displayExecutable + QStringLiteral(": ") + process.errorString());
     while (process.state() != QProcess::NotRunning)
         co_await NextStateChange(process);
 

@@ -30,7 +30,6 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // standard input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>")
 // when the child does not start, and commandFailed when checkStatus is set and the status is not 0.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-                                         QString displayExecutable, bool checkStatus,
-                                         ToolEnvironment environmentAdditions = {});
+    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {});
 
 } // namespace ToolRunner

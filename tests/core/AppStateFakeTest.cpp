@@ -20,7 +20,8 @@ QString statusWith(const QStringList &modifiedPaths)
 {
     QString xml = R"(<?xml version="1.0"?><status><target path=".">)";
     for (const QString &path : modifiedPaths)
-        xml += QStringLiteral("<entry path=\"%1\"><wc-status item=\"modified\" props=\"none\" revision=\"1\"/></entry>").arg(path);
+        xml += QStringLiteral("<entry path=\"%1\"><wc-status item=\"modified\" props=\"none\" revision=\"1\"/></entry>")
+                   .arg(path);
     return xml + "</target></status>";
 }
 
@@ -45,10 +46,11 @@ struct StateFixture : ::testing::Test {
     {
         fakes.svn->responder = [status](const FakeCall &call) {
             if (call.arguments.value(0) == "info")
-                return okResult(QStringLiteral("<?xml version=\"1.0\"?><info><entry path=\".\" revision=\"3\" kind=\"dir\">"
-                                               "<url>file:///repo/trunk</url><relative-url>^/trunk</relative-url>"
-                                               "<wc-info><wcroot-abspath>%1</wcroot-abspath></wc-info></entry></info>")
-                                    .arg(call.workingDirectory));
+                return okResult(
+                    QStringLiteral("<?xml version=\"1.0\"?><info><entry path=\".\" revision=\"3\" kind=\"dir\">"
+                                   "<url>file:///repo/trunk</url><relative-url>^/trunk</relative-url>"
+                                   "<wc-info><wcroot-abspath>%1</wcroot-abspath></wc-info></entry></info>")
+                        .arg(call.workingDirectory));
             if (call.arguments.value(0) == "status")
                 return okResult(status);
             if (call.arguments.value(0) == "diff")
@@ -101,7 +103,8 @@ TEST_F(StateFixture, RefreshRunsKindCheckStatusDiffAndInfoInOrder)
     ASSERT_TRUE(waitUntilIdle(*state));
 
     EXPECT_EQ(fakes.svn->argumentLists(),
-              QList<QStringList>({{"info", "--xml"}, {"status", "--xml", "--no-ignore"}, {"diff", "a.txt"}, {"info", "--xml"}}));
+        QList<QStringList>(
+            {{"info", "--xml"}, {"status", "--xml", "--no-ignore"}, {"diff", "a.txt"}, {"info", "--xml"}}));
     for (const FakeCall &call : fakes.svn->calls)
         EXPECT_EQ(call.workingDirectory, "/work/alpha");
     ASSERT_EQ(state->changes().size(), 3);
@@ -306,7 +309,8 @@ TEST_F(StateFixture, RefreshRepointsAProjectInsideAWorkingCopy)
     makeState({inner});
     fakes.svn->responder = [](const FakeCall &call) {
         if (call.arguments.value(0) == "info")
-            return okResult("<info><entry><wc-info><wcroot-abspath>/work/alpha</wcroot-abspath></wc-info></entry></info>");
+            return okResult(
+                "<info><entry><wc-info><wcroot-abspath>/work/alpha</wcroot-abspath></wc-info></entry></info>");
         return okResult("<status/>");
     };
     state->refreshAll();
@@ -366,8 +370,9 @@ TEST(DerivedSelections, FileHistoryGroupingAndTokens)
     AppState state(&settings, fakes.make());
     state.setRepositoryInfo(RepositoryInfo{.relativeURL = QString("^/trunk")});
     state.setLogEntries({
-        LogEntry{9, {}, "ann", {}, "nine", {{"M", "/trunk/file10", "file"}, {"M", "/trunk/file2", "file"},
-                                           {"A", "/trunk/B.txt", {}}, {"A", "/trunk/a.txt", {}}, {"M", "/trunk", "dir"}}},
+        LogEntry{9, {}, "ann", {}, "nine",
+            {{"M", "/trunk/file10", "file"}, {"M", "/trunk/file2", "file"}, {"A", "/trunk/B.txt", {}},
+                {"A", "/trunk/a.txt", {}}, {"M", "/trunk", "dir"}}},
         LogEntry{7, {}, "bob", {}, "seven", {{"M", "/trunk/old.txt", "file"}, {"M", "/trunk/file2", "file"}}},
         LogEntry{5, {}, "cy", {}, "five", {{"M", "/trunk/sub", "dir"}}},
     });

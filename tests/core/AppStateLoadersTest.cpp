@@ -141,14 +141,15 @@ TEST_F(LoaderFixture, HistoryPicksFileAndRevisionAndDiffsAtThePegRevision)
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(state->selectedHistoryPath(), "src/my file.c");
     EXPECT_EQ(state->selectedRevision(), 3);
-    EXPECT_TRUE(fakes.svn->argumentLists().contains(
-        QStringList({"diff", "-c", "3", "file:///r/trunk/src/my%20file.c@3"})));
+    EXPECT_TRUE(
+        fakes.svn->argumentLists().contains(QStringList({"diff", "-c", "3", "file:///r/trunk/src/my%20file.c@3"})));
     EXPECT_EQ(state->historyDiffText(), "svn: E195012: no diff\n") << "empty output shows the error text";
 
     // A log of directories only leaves no file but selects the newest revision.
     fakes.svn->responder = [](const FakeCall &call) {
         if (call.arguments.value(0) == "log")
-            return okResult(R"(<log><logentry revision="8"><msg>m</msg><paths><path action="A" kind="dir">/trunk/d</path></paths></logentry></log>)");
+            return okResult(
+                R"(<log><logentry revision="8"><msg>m</msg><paths><path action="A" kind="dir">/trunk/d</path></paths></logentry></log>)");
         return okResult(QString());
     };
     state->refreshHistory();

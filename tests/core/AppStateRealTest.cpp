@@ -280,6 +280,6 @@ TEST_F(RealFixture, DetectionErrorNamesTheFolder)
         FAIL();
     } catch (const SVNClientError &error) {
         EXPECT_EQ(error.description(),
-                  "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
+            "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
     }
 }

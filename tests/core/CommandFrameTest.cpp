@@ -121,8 +121,8 @@ TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)
     state->runSelectedProjectCommand("Update", {"update"}, true, false);
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "SVN Command Unavailable");
-    EXPECT_EQ(state->alert()->message,
-              "This project is a Git repository. Use Git-backed actions from Changes and History.");
+    EXPECT_EQ(
+        state->alert()->message, "This project is a Git repository. Use Git-backed actions from Changes and History.");
     EXPECT_EQ(state->runningTasks(), 0);
 
     state->setSelectedProjectID(std::nullopt);

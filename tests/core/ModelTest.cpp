@@ -28,8 +28,8 @@ TEST(Project, DecodesWithAndWithoutKind)
     EXPECT_EQ(noKind->name, "A");
     EXPECT_EQ(noKind->path, "/a");
 
-    const auto nullKind =
-        decodeProject(R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"/a","kind":null})");
+    const auto nullKind
+        = decodeProject(R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"/a","kind":null})");
     ASSERT_TRUE(nullKind);
     EXPECT_EQ(nullKind->kind, RepositoryKind::svn);
 
@@ -201,8 +201,7 @@ TEST(DiffRecords, DisplayPathAndCounts)
 
     DiffHunk hunk{0, "@@ -1 +1 @@", {}};
     const DiffLineKind kinds[] = {DiffLineKind::addition, DiffLineKind::addition, DiffLineKind::addition,
-                                  DiffLineKind::deletion, DiffLineKind::context,  DiffLineKind::context,
-                                  DiffLineKind::note};
+        DiffLineKind::deletion, DiffLineKind::context, DiffLineKind::context, DiffLineKind::note};
     qint64 id = 0;
     for (DiffLineKind kind : kinds)
         hunk.lines.push_back(DiffLine{id++, {}, {}, kind, "", ""});

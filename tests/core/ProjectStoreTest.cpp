@@ -13,10 +13,10 @@ struct StoreFixture : ::testing::Test {
     ProjectStore store{&settings};
 };
 
-const QByteArray threeWithBadKind =
-    R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"/a"},)"
-    R"({"id":"7F9619FF-8B86-D011-B42D-00C04FC964FF","name":"B","path":"/b","kind":"hg"},)"
-    R"({"id":"8F9619FF-8B86-D011-B42D-00C04FC964FF","name":"C","path":"/c","kind":"git"}])";
+const QByteArray threeWithBadKind
+    = R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"/a"},)"
+      R"({"id":"7F9619FF-8B86-D011-B42D-00C04FC964FF","name":"B","path":"/b","kind":"hg"},)"
+      R"({"id":"8F9619FF-8B86-D011-B42D-00C04FC964FF","name":"C","path":"/c","kind":"git"}])";
 
 } // namespace
 
@@ -30,7 +30,7 @@ TEST_F(StoreFixture, NothingStoredOrNotBytesLoadsEmpty)
 TEST_F(StoreFixture, SaveThenLoadKeepsOrderAndIdentity)
 {
     QList<Project> projects = {Project{QUuid::createUuid(), "Zeta", "/z", RepositoryKind::git},
-                               Project{QUuid::createUuid(), "Alpha", "/path with space", RepositoryKind::svn}};
+        Project{QUuid::createUuid(), "Alpha", "/path with space", RepositoryKind::svn}};
     store.save(projects);
     EXPECT_EQ(store.load(), projects);
 
@@ -68,8 +68,8 @@ TEST_F(StoreFixture, ReadableListNeedsNoBackup)
 TEST(ProjectStoreDecode, KindlessObjectsAreSvnAndNonArraysFail)
 {
     bool ok = false;
-    const auto projects = ProjectStore::decode(
-        R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"\/a"}])", &ok);
+    const auto projects
+        = ProjectStore::decode(R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","path":"\/a"}])", &ok);
     EXPECT_TRUE(ok);
     ASSERT_EQ(projects.size(), 1);
     EXPECT_EQ(projects[0].kind, RepositoryKind::svn);

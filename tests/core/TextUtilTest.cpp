@@ -13,8 +13,8 @@ TEST(TextUtil, StrictIntegers)
     EXPECT_EQ(parseInt64(u"-13"), -13);
     EXPECT_EQ(parseInt64(u"9223372036854775807"), std::numeric_limits<qint64>::max());
     EXPECT_EQ(parseInt64(u"-9223372036854775808"), std::numeric_limits<qint64>::min());
-    for (const char16_t *bad : {u"", u"+", u"-", u" 1", u"1 ", u"1a", u"0x10", u"9223372036854775808",
-                                u"-9223372036854775809", u"1.0", u"١٢"})
+    for (const char16_t *bad :
+        {u"", u"+", u"-", u" 1", u"1 ", u"1a", u"0x10", u"9223372036854775808", u"-9223372036854775809", u"1.0", u"١٢"})
         EXPECT_FALSE(parseInt64(bad)) << QString::fromUtf16(bad).toStdString();
 }
 
@@ -22,7 +22,8 @@ TEST(TextUtil, StrictInternetDates)
 {
     const auto plain = parseInternetDateTime(u"2024-03-05T10:20:30Z");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->toMSecsSinceEpoch(), QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
+    EXPECT_EQ(plain->toMSecsSinceEpoch(),
+        QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch());
     const auto fraction = parseInternetDateTime(u"2024-03-05T10:20:30.123456Z");
     ASSERT_TRUE(fraction);
     EXPECT_EQ(fraction->toMSecsSinceEpoch() - plain->toMSecsSinceEpoch(), 123);
@@ -30,9 +31,8 @@ TEST(TextUtil, StrictInternetDates)
     ASSERT_TRUE(offset);
     EXPECT_EQ(*offset, *plain);
     for (const char16_t *bad : {u"2024-03-05", u"2024-03-05 10:20:30Z", u"2024-03-05T10:20:30", u"2024-03-05t10:20:30z",
-                                u"2024-03-05T24:00:00Z", u"2024-02-30T10:00:00Z", u"2024-03-05T10:20:30,5Z",
-                                u"2024-03-05T10:20:30.Z", u"2024-03-05T10:20:30+0200", u"2024-13-01T00:00:00Z",
-                                u"2024-03-05T10:20:30Zjunk"})
+             u"2024-03-05T24:00:00Z", u"2024-02-30T10:00:00Z", u"2024-03-05T10:20:30,5Z", u"2024-03-05T10:20:30.Z",
+             u"2024-03-05T10:20:30+0200", u"2024-13-01T00:00:00Z", u"2024-03-05T10:20:30Zjunk"})
         EXPECT_FALSE(parseInternetDateTime(bad)) << QString::fromUtf16(bad).toStdString();
 }
 

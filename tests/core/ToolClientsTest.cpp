@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "tools/ToolClients.h"
+#include "support/TestSupport.h"
 #include "tools/ToolRunner.h"
 
 #include <QDir>
@@ -27,8 +27,7 @@ void makeExecutable(const QString &path, const QByteArray &script)
 
 // Puts a PATH in place for one scope.
 struct ScopedPath {
-    explicit ScopedPath(const QByteArray &value, bool unset = false)
-        : old(qgetenv("PATH"))
+    explicit ScopedPath(const QByteArray &value, bool unset = false) : old(qgetenv("PATH"))
     {
         if (unset)
             qunsetenv("PATH");
@@ -56,8 +55,8 @@ TEST(ShellEscaped, QuotingTable)
     for (const char *plain : {"`x`", "#", "~", "a=b", "50%", "a\rb"})
         EXPECT_EQ(shellEscaped({plain}), plain);
     EXPECT_EQ(shellEscaped({QString::fromUtf16(u"caf\u00e9\u00a0x")}), QString::fromUtf16(u"caf\u00e9\u00a0x"));
-    for (const char *special : {" ", "\t", "\"", "\\", "$", ";", "&", "|", "(", ")", "<", ">", "?", "[", "]", "{",
-                                "}", "!"})
+    for (const char *special :
+        {" ", "\t", "\"", "\\", "$", ";", "&", "|", "(", ")", "<", ">", "?", "[", "]", "{", "}", "!"})
         EXPECT_EQ(shellEscaped({special}), QStringLiteral("'") + special + "'") << special;
 }
 
@@ -103,7 +102,9 @@ TEST(ToolRunner, ExitCodesAndBothStreams)
 TEST(ToolRunner, InvalidUtf8KeepsBytesAndGivesEmptyText)
 {
     const SVNCommandResult result = runShell("printf 'a\\377b' >&2; exit 2");
-    EXPECT_EQ(result.stderrData, QByteArray("a\xff" "b"));
+    EXPECT_EQ(result.stderrData,
+        QByteArray("a\xff"
+                   "b"));
     EXPECT_EQ(result.stderr, "");
     EXPECT_EQ(SVNClientError::commandFailed(result).description(), "Command exited with status 2.");
 }
@@ -118,8 +119,8 @@ TEST(ToolRunner, EnvironmentStdinAndWorkingFolder)
 {
     Sandbox sandbox;
     qputenv("KORVEL_PROBE", "kept");
-    const SVNCommandResult result =
-        runShell("echo \"$LC_ALL|$KORVEL_PROBE\"; pwd; cat; echo end", false, sandbox.path());
+    const SVNCommandResult result
+        = runShell("echo \"$LC_ALL|$KORVEL_PROBE\"; pwd; cat; echo end", false, sandbox.path());
     const QStringList lines = result.stdout.split('\n');
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines[0], "C.UTF-8|kept");
@@ -130,8 +131,8 @@ TEST(ToolRunner, EnvironmentStdinAndWorkingFolder)
 
 TEST(ToolRunner, MegabyteOnBothPipesAtOnceDoesNotDeadlock)
 {
-    const SVNCommandResult result =
-        runShell("head -c 1048576 /dev/zero | tr '\\0' e >&2 & head -c 1048576 /dev/zero | tr '\\0' o; wait");
+    const SVNCommandResult result
+        = runShell("head -c 1048576 /dev/zero | tr '\\0' e >&2 & head -c 1048576 /dev/zero | tr '\\0' o; wait");
     EXPECT_EQ(result.stdoutData.size(), 1048576);
     EXPECT_EQ(result.stderrData.size(), 1048576);
 }
@@ -143,7 +144,8 @@ TEST(ToolRunner, MissingProgramIsALaunchFailure)
         FAIL();
     } catch (const SVNClientError &error) {
         ASSERT_TRUE(error.isLaunchFailed());
-        EXPECT_TRUE(error.description().startsWith("Could not launch /nonexistent/svn: ")) << error.description().toStdString();
+        EXPECT_TRUE(error.description().startsWith("Could not launch /nonexistent/svn: "))
+            << error.description().toStdString();
     }
 }
 
@@ -201,7 +203,7 @@ TEST(ToolClients, SvnadminBesideTheChosenSvn)
 TEST(ToolClients, PathSearchSkipsFoldersAndEmptyPieces)
 {
     Sandbox sandbox;
-    QDir().mkpath(sandbox.filePath("a/git"));  // a folder named git is not an executable
+    QDir().mkpath(sandbox.filePath("a/git")); // a folder named git is not an executable
     makeExecutable(sandbox.filePath("b/git"), "#!/bin/sh\necho fake git\n");
     ScopedPath path(("::" + sandbox.filePath("a") + "::" + sandbox.filePath("b") + ":").toUtf8());
     GitClient git;
@@ -219,13 +221,11 @@ TEST(ToolClients, UnsetPathFallsBackToFixedFolders)
 }
 
 namespace {
-template <typename Client>
-struct Unfindable : Client {
+template <typename Client> struct Unfindable : Client {
     std::optional<QString> resolvedExecutablePath() const override { return std::nullopt; }
 };
 
-template <typename Client>
-QString notFoundDescription()
+template <typename Client> QString notFoundDescription()
 {
     Unfindable<Client> client;
     try {
@@ -240,12 +240,15 @@ QString notFoundDescription()
 
 TEST(ToolClients, NotFoundMessages)
 {
-    EXPECT_EQ(notFoundDescription<SVNClient>(), "Could not find svn. Choose an executable from SVN > Set svn "
-                                                "Executable..., or make svn available in PATH.");
-    EXPECT_EQ(notFoundDescription<SVNAdminClient>(), "Could not find svnadmin. Choose an svn executable from SVN > "
-                                                     "Set svn Executable..., or make svnadmin available in PATH.");
-    EXPECT_EQ(notFoundDescription<GitClient>(), "Could not find git. Install git with your system's package manager, or "
-                                                "choose a Git repository only after git is available in PATH.");
+    EXPECT_EQ(notFoundDescription<SVNClient>(),
+        "Could not find svn. Choose an executable from SVN > Set svn "
+        "Executable..., or make svn available in PATH.");
+    EXPECT_EQ(notFoundDescription<SVNAdminClient>(),
+        "Could not find svnadmin. Choose an svn executable from SVN > "
+        "Set svn Executable..., or make svnadmin available in PATH.");
+    EXPECT_EQ(notFoundDescription<GitClient>(),
+        "Could not find git. Install git with your system's package manager, or "
+        "choose a Git repository only after git is available in PATH.");
     Sandbox sandbox;
     ScopedPath path(sandbox.path().toUtf8());
     GitClient git;
@@ -278,7 +281,8 @@ TEST(ToolClients, RealGitInAFolder)
     GitClient git;
     const SVNCommandResult top = runTask(git.run({"rev-parse", "--show-toplevel"}, repo.path));
     EXPECT_EQ(QDir(top.stdout.trimmed()).canonicalPath(), QDir(repo.path).canonicalPath());
-    const SVNCommandResult outside = runTask(git.run({"rev-parse", "--show-toplevel"}, sandbox.filePath(".home"), false));
+    const SVNCommandResult outside
+        = runTask(git.run({"rev-parse", "--show-toplevel"}, sandbox.filePath(".home"), false));
     EXPECT_NE(outside.status, 0);
     EXPECT_THROW(runTask(git.run({"rev-parse", "--show-toplevel"}, sandbox.filePath(".home"))), SVNClientError);
 }
@@ -297,9 +301,8 @@ TEST(ToolClients, EnvironmentAdditionsReachOnlyTheirOwnRun)
     const SVNCommandResult glob = runTask(git.run({"ls-files", "--others", "--", "*.txt"}, repo.path));
     EXPECT_EQ(glob.stdout, "*.txt\na.txt\n");
 
-    const SVNCommandResult shell =
-        runTask(ToolRunner::runProcess("/bin/sh", {"-c", "echo \"$LC_ALL|$KORVEL_EXTRA\""}, QString(), "/bin/sh", true,
-                                       {{"KORVEL_EXTRA", "one"}, {"LC_ALL", "C.UTF-8"}}));
+    const SVNCommandResult shell = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "echo \"$LC_ALL|$KORVEL_EXTRA\""},
+        QString(), "/bin/sh", true, {{"KORVEL_EXTRA", "one"}, {"LC_ALL", "C.UTF-8"}}));
     EXPECT_EQ(shell.stdout, "C.UTF-8|one\n");
     EXPECT_FALSE(qEnvironmentVariableIsSet("KORVEL_EXTRA"));
 }

@@ -21,8 +21,7 @@ struct FakeCall {
 
 // Answers runs without starting anything: records each call, answers through `responder`, and while
 // `holdRuns` is set keeps each run waiting until the test releases it (to finish runs in any order).
-template <typename Base>
-class FakeTool : public Base {
+template <typename Base> class FakeTool : public Base {
 public:
     using Responder = std::function<SVNCommandResult(const FakeCall &)>;
 
@@ -35,8 +34,8 @@ public:
         return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, {}});
     }
 
-    QCoro::Task<SVNCommandResult> runWithEnvironment(QStringList arguments, QString workingDirectory,
-                                                     ToolEnvironment environment, bool checkStatus) override
+    QCoro::Task<SVNCommandResult> runWithEnvironment(
+        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus) override
     {
         return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, std::move(environment)});
     }

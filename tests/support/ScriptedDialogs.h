@@ -56,8 +56,7 @@ public:
     void bringToFront() override { ++broughtToFront; }
 
 private:
-    template <typename T>
-    static T next(std::deque<T> &queue, T answer)
+    template <typename T> static T next(std::deque<T> &queue, T answer)
     {
         if (!queue.empty()) {
             answer = std::move(queue.front());

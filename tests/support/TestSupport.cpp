@@ -79,16 +79,16 @@ SvnFixture SvnFixture::create(const QString &base, const QString &wcName)
     if (!QFileInfo::exists(fixture.repositoryPath))
         runTool(QStringLiteral("svnadmin"), {QStringLiteral("create"), fixture.repositoryPath});
     runTool(QStringLiteral("svn"),
-            {QStringLiteral("checkout"), QStringLiteral("-q"), fixture.repositoryUrl, fixture.workingCopy});
+        {QStringLiteral("checkout"), QStringLiteral("-q"), fixture.repositoryUrl, fixture.workingCopy});
     return fixture;
 }
 
 void SvnFixture::commitAll(const QString &message) const
 {
     runTool(QStringLiteral("svn"),
-            {QStringLiteral("add"), QStringLiteral("-q"), QStringLiteral("--force"), QStringLiteral(".")}, workingCopy);
+        {QStringLiteral("add"), QStringLiteral("-q"), QStringLiteral("--force"), QStringLiteral(".")}, workingCopy);
     runTool(QStringLiteral("svn"), {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message},
-            workingCopy);
+        workingCopy);
     runTool(QStringLiteral("svn"), {QStringLiteral("update"), QStringLiteral("-q")}, workingCopy);
 }
 
@@ -102,8 +102,8 @@ GitFixture GitFixture::create(const QString &base, const QString &name)
     GitFixture fixture;
     fixture.path = QDir(base).filePath(name);
     QDir().mkpath(fixture.path);
-    runTool(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("-b"),
-                                    QStringLiteral("main"), fixture.path});
+    runTool(QStringLiteral("git"),
+        {QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("main"), fixture.path});
     fixture.git({QStringLiteral("config"), QStringLiteral("user.name"), QStringLiteral("Test User")});
     fixture.git({QStringLiteral("config"), QStringLiteral("user.email"), QStringLiteral("test@example.com")});
     return fixture;

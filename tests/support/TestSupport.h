@@ -16,8 +16,8 @@
 namespace TestSupport::detail {
 
 template <typename T>
-QCoro::Task<> capture(QCoro::Task<T> task, std::optional<T> &value, std::exception_ptr &error, QEventLoop &loop,
-                      bool &done)
+QCoro::Task<> capture(
+    QCoro::Task<T> task, std::optional<T> &value, std::exception_ptr &error, QEventLoop &loop, bool &done)
 {
     try {
         value.emplace(co_await std::move(task));
@@ -43,8 +43,7 @@ inline QCoro::Task<> capture(QCoro::Task<void> task, std::exception_ptr &error, 
 
 // Runs a task to its end on a nested event loop and gives its value, or rethrows its error.
 // (QCoro::waitFor loses an error and then waits for ever.)
-template <typename T>
-T runTask(QCoro::Task<T> &&task)
+template <typename T> T runTask(QCoro::Task<T> &&task)
 {
     QEventLoop loop;
     bool done = false;
@@ -75,7 +74,7 @@ namespace TestSupport {
 // Runs a program synchronously (for fixtures); fails the current test when it exits non-zero.
 // The output is returned whole.
 QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory = QString(),
-                   int *status = nullptr);
+    int *status = nullptr);
 
 // Writes bytes to a file, creating its folders.
 void writeFile(const QString &path, const QByteArray &bytes);
