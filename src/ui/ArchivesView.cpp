@@ -145,15 +145,7 @@ ArchiveEntryListView::ArchiveEntryListView(AppState &state, QWidget *parent) : Q
     m_empty = new EmptyStateView(QStringLiteral("archivebox"), tr("No Archives"));
     m_list = new WorkflowListView;
     m_list->setObjectName(QStringLiteral("archiveList"));
-    m_model = new KeyedListModel<LogEntry, qint64>([](const LogEntry &entry) { return entry.id(); },
-        [](const LogEntry &entry, int role) {
-            if (role == RevisionRow::role)
-                return QVariant::fromValue(RevisionRow::fromLogEntry(entry));
-            if (role == Qt::DisplayRole)
-                return QVariant(entry.displayRevision());
-            return QVariant();
-        },
-        this);
+    m_model = makeLogEntryListModel(this);
     m_list->setItemDelegate(new RevisionRowDelegate(m_list));
     // No change handler: choosing an entry only changes what the detail shows.
     m_binder = new SelectionBinder<qint64>(

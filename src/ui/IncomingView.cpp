@@ -118,15 +118,7 @@ IncomingRevisionListView::IncomingRevisionListView(AppState &state, QWidget *par
     m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Incoming Changes"));
     m_list = new WorkflowListView;
     m_list->setObjectName(QStringLiteral("incomingList"));
-    m_model = new KeyedListModel<LogEntry, qint64>([](const LogEntry &entry) { return entry.id(); },
-        [](const LogEntry &entry, int role) {
-            if (role == RevisionRow::role)
-                return QVariant::fromValue(RevisionRow::fromLogEntry(entry));
-            if (role == Qt::DisplayRole)
-                return QVariant(entry.displayRevision());
-            return QVariant();
-        },
-        this);
+    m_model = makeLogEntryListModel(this);
     m_list->setItemDelegate(new RevisionRowDelegate(m_list));
     m_binder = new SelectionBinder<qint64>(
         m_list, m_model, m_model, [this](std::optional<qint64> value) { m_state.setSelectedIncomingRevision(value); });

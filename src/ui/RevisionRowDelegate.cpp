@@ -158,3 +158,16 @@ void RevisionRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     }
     painter->restore();
 }
+
+KeyedListModel<LogEntry, qint64> *makeLogEntryListModel(QObject *parent)
+{
+    return new KeyedListModel<LogEntry, qint64>([](const LogEntry &entry) { return entry.id(); },
+        [](const LogEntry &entry, int role) {
+            if (role == RevisionRow::role)
+                return QVariant::fromValue(RevisionRow::fromLogEntry(entry));
+            if (role == Qt::DisplayRole)
+                return QVariant(entry.displayRevision());
+            return QVariant();
+        },
+        parent);
+}

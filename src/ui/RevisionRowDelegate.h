@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyedListModel.h"
 #include "model/LogEntry.h"
 
 #include <QDateTime>
@@ -36,6 +37,9 @@ struct RevisionRow {
     static RevisionRow fromFileHistoryRevision(const FileHistoryRevision &revision);
 };
 Q_DECLARE_METATYPE(RevisionRow)
+
+// The model of the Incoming and Archives lists: log entries keyed by revision, shown as RevisionRow values.
+KeyedListModel<LogEntry, qint64> *makeLogEntryListModel(QObject *parent);
 
 // Paints RevisionRow values (the model's RevisionRow::role). Rows are 1 or 2 summary lines high at
 // the list's width, so the list must lay its rows out again when its width changes (word wrap on).
