@@ -1,6 +1,7 @@
 // Pictures of the real window over a real svn working copy and a real Git repository, light and dark,
 // with the sidebar shown and hidden. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under
 // a display (xvfb-run -s "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
+#include "ScreenshotPalette.h"
 #include "support/FakeClients.h"
 #include "support/TestSupport.h"
 
@@ -22,34 +23,6 @@
 using namespace TestSupport;
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    const QColor window(0x1e, 0x1e, 0x1e);
-    const QColor text(0xe6, 0xe6, 0xe6);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, QColor(0x16, 0x16, 0x16));
-    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::ToolTipBase, QColor(0x2a, 0x2a, 0x2a));
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
-    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3a));
-    palette.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2c));
-    palette.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x10));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x70));
-    return palette;
-}
 
 // The window with a dialog of its own drawn where it stands, as the user sees the two together.
 QImage overWindow(QWidget &window, QWidget *dialog)
@@ -109,7 +82,7 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
         AppState state(&settings);
         MainWindow window(state);
         window.resize(1440, 900);
@@ -168,7 +141,7 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
     // No project at all: the empty view.
     QSettings emptySettings(sandbox.filePath("empty.ini"), QSettings::IniFormat);
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
         AppState emptyState(&emptySettings);
         MainWindow emptyWindow(emptyState);
         emptyWindow.resize(1440, 900);

@@ -1,6 +1,7 @@
 // Pictures of the Incoming, History and Archives tabs of the real window over real repositories, light
 // and dark. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under a display
 // (xvfb-run -s "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
+#include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
 
 #include "support/FakeClients.h"
@@ -22,30 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    const QColor text(0xe6, 0xe6, 0xe6);
-    palette.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, QColor(0x16, 0x16, 0x16));
-    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
-    palette.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3a));
-    palette.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2c));
-    palette.setColor(QPalette::Dark, QColor(0x10, 0x10, 0x10));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x70));
-    return palette;
-}
 
 void settle(AppState &state)
 {
@@ -74,7 +51,7 @@ TEST(WorkflowScreenshots, IncomingHistoryAndArchivesOverRealRepositoriesInLightA
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
         AppState state(&settings);
         MainWindow window(state);
         window.resize(1440, 900);
