@@ -167,21 +167,11 @@ void AppState::setCommandOutput(std::optional<CommandOutput> value)
 
 void AppState::showError(const QString &title, const std::exception &error)
 {
-    QString message;
+    // A failed run's description is already its stderr, else stdout, else the status sentence.
     const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
-    if (clientError && clientError->isCommandFailed()) {
-        const SVNCommandResult &result = clientError->result();
-        setCommandOutput(output(title, result));
-        if (!result.stderr.isEmpty())
-            message = result.stderr;
-        else if (!result.stdout.isEmpty())
-            message = result.stdout;
-        else
-            message = QStringLiteral("Command exited with status ") + QString::number(result.status) + u'.';
-    } else {
-        message = errorDescription(error);
-    }
-    showAlert(title, message);
+    if (clientError && clientError->isCommandFailed())
+        setCommandOutput(output(title, clientError->result()));
+    showAlert(title, errorDescription(error));
 }
 
 AppState::LoadTicket AppState::beginLoad(LoadGroup group, const Project &project)
