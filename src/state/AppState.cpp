@@ -176,7 +176,13 @@ void AppState::showError(const QString &title, const std::exception &error)
 
 AppState::LoadTicket AppState::beginLoad(LoadGroup group, const Project &project)
 {
-    return LoadTicket{group, ++m_loadSerials[static_cast<size_t>(group)], project.id};
+    supersedeLoads(group);
+    return LoadTicket{group, m_loadSerials[static_cast<size_t>(group)], project.id};
+}
+
+void AppState::supersedeLoads(LoadGroup group)
+{
+    ++m_loadSerials[static_cast<size_t>(group)];
 }
 
 bool AppState::isCurrent(const LoadTicket &ticket) const

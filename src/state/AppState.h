@@ -322,6 +322,8 @@ protected:
         QUuid project;
     };
     LoadTicket beginLoad(LoadGroup group, const Project &project);
+    // Makes every running load of the group stale without starting a new one.
+    void supersedeLoads(LoadGroup group);
     // Still the newest load of its group, and its project still selected.
     bool isCurrent(const LoadTicket &ticket) const;
     // Drops a stale load; clears its busy text only when no newer load of the group took over.

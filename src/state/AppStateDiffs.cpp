@@ -88,7 +88,7 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     const std::optional<Project> project = selectedProject();
     const std::optional<WorkingCopyItem> change = selectedChange();
     if (!project || !change) {
-        ++m_loadSerials[static_cast<size_t>(LoadGroup::changeDiff)];
+        supersedeLoads(LoadGroup::changeDiff);
         setDiffText(QString());
         co_return;
     }
@@ -119,7 +119,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
 {
     const std::optional<Project> project = selectedProject();
     if (!project || !m_selectedHistoryPath || !m_selectedRevision) {
-        ++m_loadSerials[static_cast<size_t>(LoadGroup::historyDiff)];
+        supersedeLoads(LoadGroup::historyDiff);
         setHistoryDiffText(QString());
         co_return;
     }
@@ -129,7 +129,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
     if (project->kind == RepositoryKind::git) {
         const std::optional<FileHistoryRevision> selected = selectedFileHistoryRevision();
         if (!selected || !selected->commitHash) {
-            ++m_loadSerials[static_cast<size_t>(LoadGroup::historyDiff)];
+            supersedeLoads(LoadGroup::historyDiff);
             setHistoryDiffText(QString());
             co_return;
         }
@@ -158,7 +158,7 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
 {
     const std::optional<Project> project = selectedProject();
     if (!project || project->kind != RepositoryKind::svn || !m_selectedIncomingRevision) {
-        ++m_loadSerials[static_cast<size_t>(LoadGroup::incomingDiff)];
+        supersedeLoads(LoadGroup::incomingDiff);
         setIncomingDiffText(QString());
         co_return;
     }
