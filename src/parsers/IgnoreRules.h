@@ -47,6 +47,8 @@ public:
 
     bool ignores(const QString &path, bool isDirectory) const;
     bool includes(const QString &path, bool isDirectory) const;
+    // The one decision behind both: absent for none; true for ignored, false for included.
+    std::optional<bool> decision(const QString &path, bool isDirectory) const;
     // Whether some negated rule could match a path strictly inside the folder.
     bool hasIncludedDescendant(const QString &folder) const;
 
@@ -55,8 +57,6 @@ public:
 
 private:
     struct Compiled;
-    // Absent for none; true for ignored, false for included.
-    std::optional<bool> decision(const QString &path, bool isDirectory) const;
 
     QList<IgnoreRule> m_rules;
     std::shared_ptr<const Compiled> m_compiled;

@@ -178,8 +178,9 @@ QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(
         }
         const QString path = IgnoreRules::normalizePath(item.path);
         const bool isDirectory = workingCopyPathIsDirectory(path, root);
-        const bool ignored = rules.ignores(path, isDirectory);
-        const bool included = !ignored && rules.includes(path, isDirectory);
+        const std::optional<bool> decision = rules.decision(path, isDirectory);
+        const bool ignored = decision == true;
+        const bool included = decision == false;
         if (ignored) {
             if (item.kind == SVNStatusKind::unversioned && isDirectory) {
                 for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules))
