@@ -210,11 +210,6 @@ public:
     void setCommitSelection(const WorkingCopyItem &item, bool selected);
     void commitSelected();
 
-    // A working-copy path as an svn operand: "./" before a leading "-" so it is not read as an
-    // option, and "@" after a path holding one so its last "@" is not read as a peg revision.
-    static QString svnPathOperand(const QString &path);
-    static QStringList svnPathOperands(const QStringList &paths);
-
 protected:
     void runOnActionPaths(const QString &title, const QString &command, bool refreshAfter);
     void runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter);
@@ -224,8 +219,6 @@ protected:
     QCoro::Task<> runGitPathCommands(
         QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter);
     void copyOrMoveItem(const QString &title, const QString &command);
-    // Git reads globs and pathspec magic even after "--"; working-copy paths are meant literally.
-    static ToolEnvironment gitLiteralPathspecs();
     QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
 
 public:
@@ -252,13 +245,10 @@ public:
 protected:
     // Splits a free-form svn line into arguments with shell-like quoting; throws on an unclosed quote.
     static QStringList parseArgumentLine(const QString &line);
-    // A form's path as an svn operand. When it is still the selection's own path, a file name from the
-    // working copy, it is kept from being read as an option or a peg revision; typed paths stay as typed.
-    static QString svnSelectionOperand(const QString &value, const QString &selectionPath);
-    // The same for a path after "--" in a git command: literal, so glob characters name only that file.
-    static QString gitSelectionPathspec(const QString &value, const QString &selectionPath);
     // Alerts and gives false for a typed Git revision that git would read as an option.
     bool acceptGitRevision(const QString &revision);
+    // Alerts and gives false for a typed URL that svn or git would read as an option.
+    bool acceptURL(const QString &url);
     QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
 
 public:
@@ -286,7 +276,6 @@ protected:
     static QString archiveNameComponent(const QString &text);
     static QString normalizedZipDestination(const QString &path);
     static QString archiveRevisionToken(const LogEntry &entry, const Project &project);
-    static QString svnSource(const QString &url, qint64 pegRevision);
     static CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
         const QStringList &stdoutParts, const QStringList &stderrParts);
     // The job: never throws, reports every failure itself. The repository URL is the one known when

@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/SVNXMLParsers.h"
+#include "tools/ToolOperands.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,7 +129,7 @@ QCoro::Task<> AppState::createArchiveZip(
         SVNCommandResult zipped;
         try {
             const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
-                QString::number(entry.revision), source, exportFolder};
+                QString::number(entry.revision), source, ToolOperands::svnNewTarget(exportFolder)};
             exported = co_await client().run(arguments, project.path);
             zipped = co_await archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
         } catch (...) {
@@ -150,19 +151,14 @@ QCoro::Task<> AppState::createArchiveZip(
 QCoro::Task<QString> AppState::svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL)
 {
     if (repositoryURL && !repositoryURL->isEmpty())
-        co_return svnSource(*repositoryURL, revision);
+        co_return ToolOperands::svnPegged(*repositoryURL, revision);
     const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
     const SVNCommandResult run = co_await client().run(arguments, project.path);
     const RepositoryInfo info = SVNXMLParsers::parseInfo(run.stdout);
     if (info.url && !info.url->isEmpty())
-        co_return svnSource(*info.url, revision);
+        co_return ToolOperands::svnPegged(*info.url, revision);
     throw SVNClientError::launchFailed(
         QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
-}
-
-QString AppState::svnSource(const QString &url, qint64 pegRevision)
-{
-    return url + u'@' + QString::number(pegRevision);
 }
 
 QString AppState::archiveRevisionToken(const LogEntry &entry, const Project &project)

@@ -24,7 +24,7 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
     setBusyMessage(QStringLiteral("Loading branches"));
     SVNCommandResult listing;
     try {
-        const QStringList arguments{QStringLiteral("for-each-ref"),
+        const QStringList arguments{QStringLiteral("for-each-ref"), QStringLiteral("--no-color"),
             QStringLiteral("--format=%(HEAD)%09%(refname)%09%(refname:short)"), QStringLiteral("refs/heads"),
             QStringLiteral("refs/remotes")};
         listing = co_await gitClient().run(arguments, project.path);

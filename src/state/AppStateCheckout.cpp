@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "tools/ToolOperands.h"
 
 #include <QFileInfo>
 
@@ -44,7 +45,7 @@ void AppState::checkoutRepository()
     if (!source)
         return;
     const QString url = source->value(QStringLiteral("url"));
-    if (url.isEmpty())
+    if (url.isEmpty() || !acceptURL(url))
         return;
 
     const std::optional<QString> destination = chooseNewFolder(QStringLiteral("Choose Checkout Parent Folder"),
@@ -170,7 +171,9 @@ void AppState::importDirectory()
     const QString message = values->value(QStringLiteral("message"));
     if (url.isEmpty() || message.isEmpty())
         return;
-    const QStringList arguments{QStringLiteral("import"), *source, url, QStringLiteral("-m"), message};
+    // svn takes both operands of import verbatim, "@" included.
+    const QStringList arguments
+        = ToolOperands::svnArguments({QStringLiteral("import")}, {*source, url}, {QStringLiteral("-m"), message});
     startTask([this, arguments] { return runCommand(QStringLiteral("Import"), arguments, QString(), false, true); });
 }
 
@@ -213,7 +216,9 @@ void AppState::exportRepository()
     // A relative source is a path inside the selected project's folder.
     const std::optional<Project> project = selectedProject();
     const QString workingDirectory = project ? project->url() : QString();
-    const QStringList arguments{QStringLiteral("export"), source, *destination};
+    // A typed source may name a peg revision; the new folder cannot.
+    const QStringList arguments
+        = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
     startTask([this, arguments, workingDirectory] {
         return runCommand(QStringLiteral("Export"), arguments, workingDirectory, false, true);
     });

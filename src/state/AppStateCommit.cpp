@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include "tools/ToolOperands.h"
+
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
     QSet<QString> paths = m_selectedCommitPaths;
@@ -45,26 +47,25 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
     SVNCommandResult commitRun;
     try {
         if (project.kind == RepositoryKind::git) {
-            const ToolEnvironment literalPathspecs = gitLiteralPathspecs();
             const QStringList addArguments
                 = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + paths;
-            co_await gitClient().runWithEnvironment(addArguments, project.path, literalPathspecs);
+            co_await gitClient().run(addArguments, project.path);
             const QStringList commitArguments
                 = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + paths;
-            commitRun = co_await gitClient().runWithEnvironment(commitArguments, project.path, literalPathspecs);
+            commitRun = co_await gitClient().run(commitArguments, project.path);
         } else {
             for (const WorkingCopyItem &item : items) {
                 QStringList arguments;
                 if (item.kind == SVNStatusKind::missing)
-                    arguments = {QStringLiteral("delete"), QStringLiteral("--force"), svnPathOperand(item.path)};
+                    arguments = {QStringLiteral("delete"), QStringLiteral("--force"), ToolOperands::svnPath(item.path)};
                 else if (item.kind == SVNStatusKind::unversioned)
-                    arguments = {QStringLiteral("add"), svnPathOperand(item.path)};
+                    arguments = {QStringLiteral("add"), ToolOperands::svnPath(item.path)};
                 else
                     continue;
                 co_await client().run(arguments, project.path);
             }
-            // No "--": the message follows the paths, so svnPathOperand keeps a leading "-" from reading as an option.
-            const QStringList commitArguments = QStringList{QStringLiteral("commit")} + svnPathOperands(paths)
+            // No "--": the message follows the paths, so svnPaths keeps a leading "-" from reading as an option.
+            const QStringList commitArguments = QStringList{QStringLiteral("commit")} + ToolOperands::svnPaths(paths)
                 + QStringList{QStringLiteral("-m"), message};
             commitRun = co_await client().run(commitArguments, project.path);
         }

@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/UnifiedDiffParser.h"
+#include "tools/ToolOperands.h"
 
 #include <QCoroFuture>
 #include <QFile>
@@ -41,12 +42,6 @@ QString revisionDiffText(const SVNCommandResult &result)
     if (!result.stderr.isEmpty())
         return result.stderr;
     return QStringLiteral("(no text diff)");
-}
-
-// A path operand svn cannot take for an option: "./-r" instead of "-r".
-QString svnLocalPathOperand(const QString &path)
-{
-    return path.startsWith(u'-') ? QStringLiteral("./") + path : path;
 }
 
 } // namespace
@@ -99,8 +94,9 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     } else {
         const bool git = project->kind == RepositoryKind::git;
         const QStringList arguments = git
-            ? QStringList{QStringLiteral("diff"), QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
-            : QStringList{QStringLiteral("diff"), svnLocalPathOperand(change->path)};
+            ? QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+                QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
+            : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
         ToolClient &tool = git ? static_cast<ToolClient &>(gitClient()) : client();
         try {
             const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
@@ -134,12 +130,12 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             co_return;
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), *selected->commitHash,
-            QStringLiteral("--"), path};
+            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+            *selected->commitHash, QStringLiteral("--"), path};
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),
-            url ? *url : svnLocalPathOperand(path)};
+            url ? *url : ToolOperands::svnPath(path)};
     }
     const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
     QString text;
@@ -191,5 +187,5 @@ std::optional<QString> AppState::repositoryURL(const QString &workingCopyPath, q
         path += QString::fromLatin1(QUrl::toPercentEncoding(piece, "!$&'()*+,;=:@"));
     }
     url.setPath(path, QUrl::TolerantMode);
-    return url.toString(QUrl::FullyEncoded) + u'@' + QString::number(pegRevision);
+    return ToolOperands::svnPegged(url.toString(QUrl::FullyEncoded), pegRevision);
 }

@@ -153,8 +153,9 @@ QCoro::Task<> AppState::loadIncoming()
 QCoro::Task<QList<LogEntry>> AppState::loadLogEntries(Project project, int limit)
 {
     if (project.kind == RepositoryKind::git) {
-        const QStringList arguments{QStringLiteral("log"), QStringLiteral("--date=iso-strict"),
-            QStringLiteral("--name-status"), QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
+        const QStringList arguments{QStringLiteral("log"), QStringLiteral("--no-ext-diff"),
+            QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
+            QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
             QStringLiteral("--max-count=") + QString::number(limit)};
         const SVNCommandResult result = co_await gitClient().run(arguments, project.path);
         co_return GitParsers::parseLog(result.stdout);

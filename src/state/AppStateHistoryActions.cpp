@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
+#include "tools/ToolOperands.h"
 
 #include <QSaveFile>
 
@@ -30,35 +31,21 @@ bool isAtOrUnder(const QString &path, const QString &folder)
 
 } // namespace
 
-QString AppState::svnSelectionOperand(const QString &value, const QString &selectionPath)
-{
-    if (value.isEmpty() || value != selectionPath)
-        return value;
-    QString operand = value;
-    if (operand.startsWith(u'-'))
-        operand.prepend(QStringLiteral("./"));
-    // svn reads the last "@" of a path as a peg revision; a trailing "@" gives it an empty one.
-    if (operand.contains(u'@'))
-        operand.append(u'@');
-    return operand;
-}
-
-QString AppState::gitSelectionPathspec(const QString &value, const QString &selectionPath)
-{
-    if (value.isEmpty() || value != selectionPath)
-        return value;
-    // Even after "--" git expands globs and reads a leading ":" as pathspec magic.
-    const bool magic = value.startsWith(u':') || value.contains(u'*') || value.contains(u'?') || value.contains(u'[')
-        || value.contains(u'\\');
-    return magic ? QStringLiteral(":(literal)") + value : value;
-}
-
 bool AppState::acceptGitRevision(const QString &revision)
 {
-    if (!revision.startsWith(u'-'))
+    if (!ToolOperands::readsAsOption(revision))
         return true;
     showAlert(QStringLiteral("Invalid Revision"),
         QStringLiteral("A Git revision cannot begin with \"-\", because git would read it as an option."));
+    return false;
+}
+
+bool AppState::acceptURL(const QString &url)
+{
+    if (!ToolOperands::readsAsOption(url))
+        return true;
+    showAlert(QStringLiteral("Invalid URL"),
+        QStringLiteral("A URL cannot begin with \"-\", because it would be read as an option."));
     return false;
 }
 
@@ -71,7 +58,8 @@ void AppState::listTarget()
     const QString target = values->value(QStringLiteral("target"));
     if (target.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("List"), {QStringLiteral("list"), target}, false, true);
+    runSelectedProjectCommand(
+        QStringLiteral("List"), ToolOperands::svnArguments({QStringLiteral("list")}, {target}), false, true);
 }
 
 void AppState::catTarget()
@@ -96,8 +84,8 @@ void AppState::catTarget()
     QStringList arguments{QStringLiteral("cat")};
     if (!revision.isEmpty())
         arguments << QStringLiteral("-r") << revision;
-    arguments << svnSelectionOperand(target, selection);
-    runSelectedProjectCommand(QStringLiteral("Cat"), arguments, false, true);
+    runSelectedProjectCommand(QStringLiteral("Cat"),
+        ToolOperands::svnArguments(arguments, {ToolOperands::svnFormPath(target, selection)}), false, true);
 }
 
 void AppState::makeRemoteDirectory()
@@ -111,8 +99,11 @@ void AppState::makeRemoteDirectory()
     const QString message = values->value(QStringLiteral("message"));
     if (url.isEmpty() || message.isEmpty())
         return;
-    runSelectedProjectCommand(
-        QStringLiteral("Remote Directory"), {QStringLiteral("mkdir"), url, QStringLiteral("-m"), message}, false, true);
+    // The new directory's URL cannot take a peg revision.
+    runSelectedProjectCommand(QStringLiteral("Remote Directory"),
+        ToolOperands::svnArguments(
+            {QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(url)}, {QStringLiteral("-m"), message}),
+        false, true);
 }
 
 void AppState::showBlame()
@@ -129,8 +120,9 @@ void AppState::showBlame()
             QStringLiteral("Blame"), {QStringLiteral("blame"), QStringLiteral("--"), path}, false, true);
         return;
     }
-    runSelectedProjectCommand(
-        QStringLiteral("Blame"), {QStringLiteral("blame"), svnSelectionOperand(path, selection)}, false, true);
+    runSelectedProjectCommand(QStringLiteral("Blame"),
+        ToolOperands::svnArguments({QStringLiteral("blame")}, {ToolOperands::svnFormPath(path, selection)}), false,
+        true);
 }
 
 void AppState::showDiffAgainstRevision()
@@ -151,20 +143,20 @@ void AppState::showDiffAgainstRevision()
         if (!acceptGitRevision(revision))
             return;
         QStringList arguments{QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-            QStringLiteral("--find-renames"), revision};
+            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), revision};
         if (!path.isEmpty())
-            arguments << QStringLiteral("--") << gitSelectionPathspec(path, selection);
+            arguments << QStringLiteral("--") << path;
         runSelectedGitCommand(QStringLiteral("Diff"), arguments, false, true);
         return;
     }
     QStringList arguments{QStringLiteral("diff"), QStringLiteral("-r"), revision};
-    if (path == selection && path.contains(u'@')) {
-        // A local diff refuses "name@" ("node not found") while "--old=name@" is read as the path.
-        arguments << QStringLiteral("--old=") + path + u'@';
-    } else if (!path.isEmpty()) {
-        arguments << svnSelectionOperand(path, selection);
-    }
-    runSelectedProjectCommand(QStringLiteral("Diff"), arguments, false, true);
+    QStringList operands;
+    // The selected file's own form may be the option "--old=", never a typed value.
+    if (!path.isEmpty() && path == selection)
+        arguments << ToolOperands::svnDiffPath(path);
+    else if (!path.isEmpty())
+        operands << path;
+    runSelectedProjectCommand(QStringLiteral("Diff"), ToolOperands::svnArguments(arguments, operands), false, true);
 }
 
 void AppState::pullFileAtRevision()
@@ -194,12 +186,13 @@ void AppState::pullFileAtRevision()
                     + u'?'))
             return;
         runSelectedGitCommand(QStringLiteral("Pull File"),
-            {QStringLiteral("checkout"), revision, QStringLiteral("--"), gitSelectionPathspec(path, selection)}, true,
-            true);
+            {QStringLiteral("checkout"), revision, QStringLiteral("--"), path}, true, true);
         return;
     }
     runSelectedProjectCommand(QStringLiteral("Pull File"),
-        {QStringLiteral("update"), QStringLiteral("-r"), revision, svnSelectionOperand(path, selection)}, true, true);
+        ToolOperands::svnArguments(
+            {QStringLiteral("update"), QStringLiteral("-r"), revision}, {ToolOperands::svnFormPath(path, selection)}),
+        true, true);
 }
 
 void AppState::exportFileAtRevision()
@@ -227,7 +220,7 @@ void AppState::exportFileAtRevision()
     const std::optional<QString> destination = m_dialogs->savePanel(options);
     if (!destination || destination->isEmpty())
         return;
-    const QString operand = project->kind == RepositoryKind::git ? path : svnSelectionOperand(path, selection);
+    const QString operand = project->kind == RepositoryKind::git ? path : ToolOperands::svnFormPath(path, selection);
     startTask([this, project = *project, operand, revision, destination = *destination] {
         return exportFileAtRevisionTask(project, operand, revision, destination);
     });
@@ -242,7 +235,8 @@ QCoro::Task<> AppState::exportFileAtRevisionTask(Project project, QString path, 
             const QStringList arguments{QStringLiteral("show"), revision + u':' + path};
             result = co_await gitClient().run(arguments, project.path);
         } else {
-            const QStringList arguments{QStringLiteral("cat"), QStringLiteral("-r"), revision, path};
+            const QStringList arguments
+                = ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path});
             result = co_await client().run(arguments, project.path);
         }
         // Written beside the destination and renamed over it, so a failure keeps what was there.
@@ -299,7 +293,7 @@ void AppState::merge()
         return;
     const QString source = values->value(QStringLiteral("source"));
     const QString range = values->value(QStringLiteral("range"));
-    if (source.isEmpty())
+    if (source.isEmpty() || !acceptURL(source))
         return;
     QStringList arguments{QStringLiteral("merge")};
     if (!range.isEmpty())

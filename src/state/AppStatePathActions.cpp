@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include "tools/ToolOperands.h"
+
 namespace {
 
 const QString noPathsSelected = QStringLiteral("No Paths Selected");
@@ -13,31 +15,6 @@ bool isGitProject(const std::optional<RepositoryKind> &kind)
 
 } // namespace
 
-ToolEnvironment AppState::gitLiteralPathspecs()
-{
-    return {{QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1")}};
-}
-
-QString AppState::svnPathOperand(const QString &path)
-{
-    QString operand = path;
-    if (operand.startsWith(u'-'))
-        operand.prepend(QStringLiteral("./"));
-    // svn reads the last "@" of a path as a peg revision; a trailing "@" gives an empty one.
-    if (operand.contains(u'@'))
-        operand.append(u'@');
-    return operand;
-}
-
-QStringList AppState::svnPathOperands(const QStringList &paths)
-{
-    QStringList operands;
-    operands.reserve(paths.size());
-    for (const QString &path : paths)
-        operands.push_back(svnPathOperand(path));
-    return operands;
-}
-
 void AppState::runOnActionPaths(const QString &title, const QString &command, bool refreshAfter)
 {
     const QStringList paths = actionPaths();
@@ -45,7 +22,7 @@ void AppState::runOnActionPaths(const QString &title, const QString &command, bo
         showAlert(noPathsSelected, selectChangedPath);
         return;
     }
-    runSelectedProjectCommand(title, QStringList{command} + svnPathOperands(paths), refreshAfter, true);
+    runSelectedProjectCommand(title, QStringList{command} + ToolOperands::svnPaths(paths), refreshAfter, true);
 }
 
 void AppState::runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter)
@@ -80,8 +57,7 @@ QCoro::Task<> AppState::runGitPathCommands(
     SVNCommandResult shown;
     try {
         for (qsizetype i = 0; i < argumentLists.size(); ++i) {
-            const SVNCommandResult result
-                = co_await gitClient().runWithEnvironment(argumentLists[i], workingDirectory, gitLiteralPathspecs());
+            const SVNCommandResult result = co_await gitClient().run(argumentLists[i], workingDirectory);
             if (i == 0) {
                 shown = result;
                 continue;
@@ -142,7 +118,7 @@ void AppState::switchWorkingCopyURL()
     if (!values)
         return;
     const QString url = values->value(QStringLiteral("url"));
-    if (url.isEmpty())
+    if (url.isEmpty() || !acceptURL(url))
         return;
     runSelectedProjectCommand(QStringLiteral("Switch"), {QStringLiteral("switch"), url}, true, true);
 }
@@ -156,7 +132,7 @@ void AppState::relocateWorkingCopyURL()
         return;
     const QString from = values->value(QStringLiteral("from"));
     const QString to = values->value(QStringLiteral("to"));
-    if (from.isEmpty() || to.isEmpty())
+    if (from.isEmpty() || to.isEmpty() || !acceptURL(from) || !acceptURL(to))
         return;
     runSelectedProjectCommand(QStringLiteral("Relocate"), {QStringLiteral("relocate"), from, to}, true, true);
 }
@@ -189,8 +165,8 @@ void AppState::revertSelectedPaths()
                 + QStringLiteral(" selected path(s)? Local changes will be discarded.")))
         return;
     if (!isGitProject(selectedProjectKind())) {
-        runSelectedProjectCommand(
-            QStringLiteral("Revert"), QStringList{QStringLiteral("revert")} + svnPathOperands(paths), true, true);
+        runSelectedProjectCommand(QStringLiteral("Revert"),
+            QStringList{QStringLiteral("revert")} + ToolOperands::svnPaths(paths), true, true);
         return;
     }
     // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
@@ -221,8 +197,8 @@ void AppState::resolveSelectedPaths(const QString &accept)
         return;
     }
     runSelectedProjectCommand(QStringLiteral("Resolve"),
-        QStringList{QStringLiteral("resolve"), QStringLiteral("--accept"), accept} + svnPathOperands(paths), true,
-        true);
+        QStringList{QStringLiteral("resolve"), QStringLiteral("--accept"), accept} + ToolOperands::svnPaths(paths),
+        true, true);
 }
 
 void AppState::lockSelectedPaths()
@@ -250,7 +226,8 @@ void AppState::createChangelist()
     if (name.isEmpty())
         return;
     runSelectedProjectCommand(QStringLiteral("Changelist"),
-        QStringList{QStringLiteral("changelist"), name} + svnPathOperands(paths), true, true);
+        ToolOperands::svnArguments({QStringLiteral("changelist")}, QStringList{name} + ToolOperands::svnPaths(paths)),
+        true, true);
 }
 
 void AppState::removeFromChangelist()
@@ -261,7 +238,8 @@ void AppState::removeFromChangelist()
         return;
     }
     runSelectedProjectCommand(QStringLiteral("Remove Changelist"),
-        QStringList{QStringLiteral("changelist"), QStringLiteral("--remove")} + svnPathOperands(paths), true, true);
+        QStringList{QStringLiteral("changelist"), QStringLiteral("--remove")} + ToolOperands::svnPaths(paths), true,
+        true);
 }
 
 void AppState::applyPatch()
@@ -277,7 +255,7 @@ void AppState::applyPatch()
         return;
     // The chosen file is a path operand like any other: "p@2x.diff" would read as a peg revision.
     runSelectedProjectCommand(
-        QStringLiteral("Patch"), {QStringLiteral("patch"), svnPathOperand(*patchFile)}, true, true);
+        QStringLiteral("Patch"), {QStringLiteral("patch"), ToolOperands::svnPath(*patchFile)}, true, true);
 }
 
 void AppState::makeDirectoryInWorkingCopy()
@@ -289,7 +267,8 @@ void AppState::makeDirectoryInWorkingCopy()
     const QString path = values->value(QStringLiteral("path"));
     if (path.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Make Directory"), {QStringLiteral("mkdir"), path}, true, true);
+    runSelectedProjectCommand(QStringLiteral("Make Directory"),
+        ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(path)}), true, true);
 }
 
 void AppState::copyItem()
@@ -315,8 +294,10 @@ void AppState::copyOrMoveItem(const QString &title, const QString &command)
     const QString message = values->value(QStringLiteral("message"));
     if (source.isEmpty() || target.isEmpty())
         return;
-    QStringList arguments{command, source, target};
-    if (!message.isEmpty())
-        arguments << QStringLiteral("-m") << message;
-    runSelectedProjectCommand(title, arguments, true, true);
+    // The proposed source is the selected file's name; svn takes move's target verbatim but reads a
+    // peg revision in copy's.
+    const QStringList operands{ToolOperands::svnFormPath(source, m_selectedChangeID.value_or(QString())),
+        command == u"copy" ? ToolOperands::svnNewTarget(target) : target};
+    const QStringList options = message.isEmpty() ? QStringList() : QStringList{QStringLiteral("-m"), message};
+    runSelectedProjectCommand(title, ToolOperands::svnArguments({command}, operands, options), true, true);
 }

@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include "tools/ToolOperands.h"
+
 namespace {
 
 QString defaultPropertyPath(const std::optional<QString> &selectedChangeID)
@@ -20,7 +22,9 @@ void AppState::listProperties()
     if (path.isEmpty())
         return;
     runSelectedProjectCommand(QStringLiteral("Properties"),
-        {QStringLiteral("proplist"), QStringLiteral("-v"), svnSelectionOperand(path, selection)}, false, true);
+        ToolOperands::svnArguments(
+            {QStringLiteral("proplist"), QStringLiteral("-v")}, {ToolOperands::svnFormPath(path, selection)}),
+        false, true);
 }
 
 void AppState::getProperty()
@@ -36,7 +40,8 @@ void AppState::getProperty()
     if (name.isEmpty() || path.isEmpty())
         return;
     runSelectedProjectCommand(QStringLiteral("Get Property"),
-        {QStringLiteral("propget"), name, svnSelectionOperand(path, selection)}, false, true);
+        ToolOperands::svnArguments({QStringLiteral("propget")}, {name, ToolOperands::svnFormPath(path, selection)}),
+        false, true);
 }
 
 void AppState::setProperty()
@@ -53,9 +58,12 @@ void AppState::setProperty()
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
-    // An empty value is a value: it is passed as an empty argument.
+    // An empty value is a value: it is passed as an empty argument. A value such as "-F<file>" or
+    // "--help" is a value too, never an option.
     runSelectedProjectCommand(QStringLiteral("Set Property"),
-        {QStringLiteral("propset"), name, value, svnSelectionOperand(path, selection)}, true, true);
+        ToolOperands::svnArguments(
+            {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)}),
+        true, true);
 }
 
 void AppState::deleteProperty()
@@ -71,7 +79,8 @@ void AppState::deleteProperty()
     if (name.isEmpty() || path.isEmpty())
         return;
     runSelectedProjectCommand(QStringLiteral("Delete Property"),
-        {QStringLiteral("propdel"), name, svnSelectionOperand(path, selection)}, true, true);
+        ToolOperands::svnArguments({QStringLiteral("propdel")}, {name, ToolOperands::svnFormPath(path, selection)}),
+        true, true);
 }
 
 void AppState::setSVNExecutable()

@@ -110,8 +110,12 @@ QCoro::Task<RepositoryInfo> AppState::loadGitInfo(Project project)
         {{QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")}, false},
         {{QStringLiteral("rev-parse"), QStringLiteral("--short"), QStringLiteral("HEAD")}, false},
         {{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("remote.origin.url")}, false},
-        {{QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%an")}, false},
-        {{QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%aI")}, false},
+        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
+             QStringLiteral("--format=%an")},
+            false},
+        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
+             QStringLiteral("--format=%aI")},
+            false},
     }};
     // All six start at once; they are awaited in order.
     std::vector<QCoro::Task<SVNCommandResult>> running;

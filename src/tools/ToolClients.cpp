@@ -1,5 +1,6 @@
 #include "ToolClients.h"
 
+#include "ToolOperands.h"
 #include "ToolRunner.h"
 #include "model/TextUtil.h"
 
@@ -123,6 +124,14 @@ QString SVNAdminClient::notFoundMessage() const
 }
 
 // git
+
+QCoro::Task<SVNCommandResult> GitClient::runWithEnvironment(
+    QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus)
+{
+    environment = ToolOperands::gitEnvironment() + environment;
+    co_return co_await ToolClient::runWithEnvironment(
+        std::move(arguments), std::move(workingDirectory), std::move(environment), checkStatus);
+}
 
 std::optional<QString> GitClient::resolvedExecutablePath() const
 {

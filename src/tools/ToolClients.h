@@ -68,8 +68,11 @@ private:
     QSettings *m_settings;
 };
 
+// Every git run takes its pathspecs literally (ToolOperands::gitEnvironment).
 class GitClient : public ToolClient {
 public:
+    QCoro::Task<SVNCommandResult> runWithEnvironment(
+        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus = true) override;
     std::optional<QString> resolvedExecutablePath() const override;
     QString displayExecutable() const override;
 

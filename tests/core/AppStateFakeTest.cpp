@@ -254,9 +254,9 @@ TEST_F(StateFixture, GitInfoRunsSixQueriesAndFoldsThem)
             return okResult("1a2b3c4\n");
         if (joined == "config --get remote.origin.url")
             return failedResult(1, "");
-        if (joined == "log -1 --format=%an")
+        if (joined == "log --no-ext-diff --no-color -1 --format=%an")
             return okResult("  Ann Smith \n");
-        if (joined == "log -1 --format=%aI")
+        if (joined == "log --no-ext-diff --no-color -1 --format=%aI")
             return okResult("2024-05-01T10:20:30+02:00\n");
         return okResult(QString());
     };

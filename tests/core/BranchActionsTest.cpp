@@ -105,8 +105,8 @@ TEST_F(BranchFixture, DialogOffersTheListedBranchesWithTheCurrentOneChosen)
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_EQ(fakes.git->calls.size(), 1);
     EXPECT_EQ(fakes.git->calls[0].arguments,
-        QStringList(
-            {"for-each-ref", "--format=%(HEAD)%09%(refname)%09%(refname:short)", "refs/heads", "refs/remotes"}));
+        QStringList({"for-each-ref", "--no-color", "--format=%(HEAD)%09%(refname)%09%(refname:short)", "refs/heads",
+            "refs/remotes"}));
     EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/repo");
     ASSERT_EQ(dialogs.branchRequests.size(), 1);
     EXPECT_EQ(dialogs.branchRequests[0].itemTitles, QStringList({"main (current)", "feature", "origin/dev (remote)"}));

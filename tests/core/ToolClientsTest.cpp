@@ -287,22 +287,23 @@ TEST(ToolClients, RealGitInAFolder)
     EXPECT_THROW(runTask(git.run({"rev-parse", "--show-toplevel"}, sandbox.filePath(".home"))), SVNClientError);
 }
 
-TEST(ToolClients, EnvironmentAdditionsReachOnlyTheirOwnRun)
+TEST(ToolClients, GitTakesPathspecsLiterallyAndEnvironmentAdditionsReachOnlyTheirOwnRun)
 {
     Sandbox sandbox;
     const GitFixture repo = GitFixture::create(sandbox.path());
     writeFile(repo.path + "/*.txt", "star\n");
     writeFile(repo.path + "/a.txt", "a\n");
     GitClient git;
-    // With literal pathspecs "*.txt" names the one file; without, it is a glob over both.
-    const SVNCommandResult literal = runTask(
-        git.runWithEnvironment({"ls-files", "--others", "--", "*.txt"}, repo.path, {{"GIT_LITERAL_PATHSPECS", "1"}}));
+    // "*.txt" names the one file, never a glob over both; a variable of one run adds to that.
+    const SVNCommandResult literal = runTask(git.run({"ls-files", "--others", "--", "*.txt"}, repo.path));
     EXPECT_EQ(literal.stdout, "*.txt\n");
-    const SVNCommandResult glob = runTask(git.run({"ls-files", "--others", "--", "*.txt"}, repo.path));
-    EXPECT_EQ(glob.stdout, "*.txt\na.txt\n");
+    const SVNCommandResult added = runTask(
+        git.runWithEnvironment({"ls-files", "--others", "--", "*.txt"}, repo.path, {{"KORVEL_EXTRA", "one"}}));
+    EXPECT_EQ(added.stdout, "*.txt\n");
 
     const SVNCommandResult shell = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "echo \"$LC_ALL|$KORVEL_EXTRA\""},
         QString(), "/bin/sh", true, {{"KORVEL_EXTRA", "one"}, {"LC_ALL", "C.UTF-8"}}));
     EXPECT_EQ(shell.stdout, "C.UTF-8|one\n");
     EXPECT_FALSE(qEnvironmentVariableIsSet("KORVEL_EXTRA"));
+    EXPECT_FALSE(qEnvironmentVariableIsSet("GIT_LITERAL_PATHSPECS"));
 }
