@@ -1,8 +1,6 @@
 // The path actions and commit on real svn and git working copies, with file names that look like
 // options, peg revisions and globs. Each test checks the working copy afterwards.
-#include "support/FakeClients.h"
-#include "support/ScriptedDialogs.h"
-#include "support/TestSupport.h"
+#include "support/RealActions.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,92 +14,6 @@ using namespace TestSupport;
 namespace {
 
 const QStringList awkwardNames = {"-R", "--force", "a@2x.png", "*.txt", "sp ace", "é.txt"};
-
-struct RealActionsFixture : ::testing::Test {
-    Sandbox sandbox;
-    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
-    std::unique_ptr<AppState> state;
-    ScriptedDialogs dialogs;
-
-    void open(const QString &path, RepositoryKind kind)
-    {
-        ProjectStore(&settings).save({Project{QUuid::createUuid(), "project", path, kind}});
-        state = std::make_unique<AppState>(&settings);
-        state->setDialogs(&dialogs);
-        refresh();
-    }
-
-    void refresh()
-    {
-        state->refreshAll();
-        ASSERT_TRUE(waitUntilIdle(*state));
-    }
-
-    void tick(const QStringList &paths)
-    {
-        state->setSelectedChangeID(std::nullopt);
-        state->setSelectedCommitPaths(QSet<QString>(paths.begin(), paths.end()));
-    }
-
-    // Runs an action to its end; it must succeed.
-    void run(const std::function<void(AppState &)> &action)
-    {
-        state->setAlert(std::nullopt);
-        action(*state);
-        ASSERT_TRUE(waitUntilIdle(*state));
-        ASSERT_FALSE(state->alert()) << state->alert()->title.toStdString() << ": "
-                                     << state->alert()->message.toStdString();
-    }
-
-    void commit(const QStringList &paths, const QString &message)
-    {
-        tick(paths);
-        state->setCommitMessage(message);
-        run([](AppState &s) { s.commitSelected(); });
-        ASSERT_TRUE(state->commandOutput());
-        EXPECT_EQ(state->commandOutput()->title, "Commit");
-        EXPECT_EQ(state->commitMessage(), "");
-    }
-
-    SVNStatusKind listedKind(const QString &path) const
-    {
-        for (const WorkingCopyItem &item : state->changes()) {
-            if (item.path == path)
-                return item.kind;
-        }
-        return SVNStatusKind::none;
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
-    }
-};
-
-// `svn status` by path: the seven status columns.
-QMap<QString, QString> svnStatus(const SvnFixture &svn)
-{
-    QMap<QString, QString> columns;
-    for (const QString &line : QString::fromUtf8(svn.svn({"status"})).split('\n')) {
-        if (line.size() > 8 && !line.startsWith("---"))
-            columns.insert(line.mid(8), line.left(7));
-    }
-    return columns;
-}
-
-// `git status` by path: the two status letters.
-QMap<QString, QString> gitStatus(const GitFixture &git)
-{
-    QMap<QString, QString> letters;
-    const QList<QByteArray> entries = git.git({"status", "--porcelain=v1", "-z", "--untracked-files=all"}).split('\0');
-    for (const QByteArray &entry : entries) {
-        if (entry.size() > 3)
-            letters.insert(QString::fromUtf8(entry.mid(3)), QString::fromUtf8(entry.left(2)));
-    }
-    return letters;
-}
 
 QString svnLastChangedPaths(const SvnFixture &svn)
 {
