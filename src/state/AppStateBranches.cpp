@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
+#include "tools/ToolOperands.h"
 
 #include <algorithm>
 
@@ -106,7 +107,7 @@ QCoro::Task<> AppState::switchGitBranch(GitBranchSwitchTarget target, Project pr
     SVNCommandResult result;
     try {
         // git would read such a name as an option; "-" alone is the previous branch.
-        if (target.name.startsWith(u'-') && target.name != u'-')
+        if (ToolOperands::readsAsOption(target.name) && target.name != u'-')
             throw SVNClientError::launchFailed(QStringLiteral("Branch names cannot begin with '-'."));
         QStringList arguments{QStringLiteral("switch")};
         QStringList fallback{QStringLiteral("checkout")};
