@@ -390,6 +390,10 @@ TEST_F(AwkwardNames, EverySvnChangingActionTakesTheNamesAndValuesAsGiven)
                 EXPECT_TRUE(listed.contains("-x' was not found")) << listed.toStdString();
                 const QString catted = refused({"--help", ""}, &AppState::catTarget, "Cat Failed");
                 EXPECT_TRUE(catted.contains("--help' is not under version control")) << catted.toStdString();
+                // The message stays an option ahead of the "--".
+                const QString made
+                    = refused({"-x", "Create"}, &AppState::makeRemoteDirectory, "Remote Directory Failed");
+                EXPECT_TRUE(made.contains("non-commit operations do not take a log message")) << made.toStdString();
             }},
         {"checkout into a folder with each name",
             [&] {
