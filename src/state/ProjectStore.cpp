@@ -52,12 +52,15 @@ QList<Project> ProjectStore::load() const
 
 void ProjectStore::save(const QList<Project> &projects)
 {
+    // Whatever stands under the key and does not read as a list is kept, whatever its type: a settings
+    // file cut short leaves "@ByteArray(..." without its closing parenthesis, which reads as text.
     const QVariant stored = m_settings->value(defaultsKey);
-    if (stored.typeId() == QMetaType::QByteArray && !m_settings->contains(unreadableKey)) {
+    if (stored.isValid() && !m_settings->contains(unreadableKey)) {
         bool readable = false;
-        decode(stored.toByteArray(), &readable);
+        if (stored.typeId() == QMetaType::QByteArray)
+            decode(stored.toByteArray(), &readable);
         if (!readable)
-            m_settings->setValue(unreadableKey, stored.toByteArray());
+            m_settings->setValue(unreadableKey, stored);
     }
     m_settings->setValue(defaultsKey, encode(projects));
     m_settings->sync();

@@ -14,8 +14,9 @@ public:
 
     // The stored projects, or an empty list when nothing readable is stored.
     QList<Project> load() const;
-    // Replaces the stored list. Stored bytes that did not read are first kept under
-    // "KorvelSVN.projects.unreadable", so a save never loses a list the user had.
+    // Replaces the stored list. A stored value that did not read as a list is first kept under
+    // "KorvelSVN.projects.unreadable" (never over an earlier copy), so a save never loses a list the
+    // user had.
     void save(const QList<Project> &projects);
 
     static QList<Project> decode(const QByteArray &bytes, bool *ok = nullptr);

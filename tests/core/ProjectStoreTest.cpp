@@ -1,5 +1,6 @@
 #include "state/ProjectStore.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -78,4 +79,42 @@ TEST(ProjectStoreDecode, KindlessObjectsAreSvnAndNonArraysFail)
     EXPECT_FALSE(ok);
     ProjectStore::decode("[", &ok);
     EXPECT_FALSE(ok);
+}
+
+TEST_F(StoreFixture, ListInASettingsFileCutShortIsKeptBeforeTheNextSave)
+{
+    const QList<Project> projects = {Project{QUuid::createUuid(), "Alpha", "/a", RepositoryKind::svn},
+        Project{QUuid::createUuid(), "Beta", "/b", RepositoryKind::git}};
+    store.save(projects);
+    settings.sync();
+
+    // The file as QSettings wrote it, cut in the middle of the list, as a full disk or a crash leaves it.
+    const QString path = dir.filePath("settings.ini");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    const qsizetype start = written.indexOf("@ByteArray(");
+    ASSERT_GE(start, 0) << written.toStdString();
+    const QByteArray cut = written.left(start + 60);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(cut);
+    file.close();
+
+    QSettings damaged(path, QSettings::IniFormat);
+    ProjectStore reopened(&damaged);
+    EXPECT_TRUE(reopened.load().isEmpty());
+    const QList<Project> replacement = {Project{QUuid::createUuid(), "New", "/new", RepositoryKind::svn}};
+    reopened.save(replacement);
+    EXPECT_EQ(reopened.load(), replacement);
+    const QString kept = damaged.value("KorvelSVN.projects.unreadable").toString();
+    EXPECT_TRUE(kept.contains(projects[0].id.toString(QUuid::WithoutBraces).toUpper().left(20))) << kept.toStdString();
+
+    // Read back from the file, the copy is still there, and a later save keeps it.
+    damaged.sync();
+    QSettings reread(path, QSettings::IniFormat);
+    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable").toString(), kept);
+    reread.setValue("KorvelSVN.projects", QStringLiteral("garbage"));
+    ProjectStore(&reread).save({});
+    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable").toString(), kept);
 }
