@@ -90,7 +90,7 @@ HunkRange parseHunkPosition(QStringView piece)
         }
     }
     range.start = TextUtil::parseInt64(start).value_or(0);
-    if (!position.contains(u','))
+    if (!haveCount)
         range.count = 1;
     return range;
 }

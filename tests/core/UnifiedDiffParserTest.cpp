@@ -335,3 +335,19 @@ TEST(UnifiedDiffReader, UnversionedFileDiff)
         (QList<Row>{{'+', std::nullopt, 1, s("++ x")}, {'+', std::nullopt, 2, s("-- y")}}));
     EXPECT_EQ(sql.files[0].newPath, s("q.sql"));
 }
+
+TEST(UnifiedDiffReader, MissingCountMeansOneLineWithOrWithoutItsComma)
+{
+    // Each side holds one line, so "--- x" and "+++ y" are that hunk's lines, not a file header.
+    for (const QString &header : {s("@@ -1, +1, @@"), s("@@ -1 +1 @@"), s("@@ -1, +1 @@")}) {
+        const ParsedDiff diff
+            = UnifiedDiffParser::parse(s("diff --git a/a b/a\n--- a/a\n+++ b/a\n") + header + s("\n--- x\n+++ y\n"));
+        ASSERT_EQ(diff.files.size(), 1) << header.toStdString();
+        EXPECT_EQ(diff.files[0].oldPath, s("a")) << header.toStdString();
+        EXPECT_EQ(diff.files[0].newPath, s("a"));
+        ASSERT_EQ(diff.files[0].hunks.size(), 1);
+        EXPECT_EQ(rows(diff.files[0].hunks[0]),
+            (QList<Row>{{'-', 1, std::nullopt, s("-- x")}, {'+', std::nullopt, 1, s("++ y")}}))
+            << header.toStdString();
+    }
+}
