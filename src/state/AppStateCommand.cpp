@@ -1,6 +1,8 @@
 #include "AppState.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 CommandOutput AppState::output(const QString &title, const SVNCommandResult &result)
 {
@@ -137,7 +139,16 @@ QStringList AppState::actionPaths() const
 {
     if (m_selectedChangeID)
         return {*m_selectedChangeID};
-    QStringList paths(m_selectedCommitPaths.begin(), m_selectedCommitPaths.end());
-    std::sort(paths.begin(), paths.end());
+    // By character code: QString's own order compares UTF-16 units and puts characters beyond U+FFFF
+    // before U+E000 to U+FFFF. UTF-8 bytes keep the code point order.
+    std::vector<std::pair<QByteArray, QString>> keyed;
+    keyed.reserve(m_selectedCommitPaths.size());
+    for (const QString &path : m_selectedCommitPaths)
+        keyed.emplace_back(path.toUtf8(), path);
+    std::sort(keyed.begin(), keyed.end());
+    QStringList paths;
+    paths.reserve(qsizetype(keyed.size()));
+    for (auto &[key, path] : keyed)
+        paths.push_back(std::move(path));
     return paths;
 }

@@ -254,3 +254,21 @@ TEST_F(RealActionsFixture, GitCommitsOnlyTheTickedPaths)
     EXPECT_EQ(committed, "Four paths\n\n\nM\t*.txt\nM\t-R\nD\tgone.txt\nA\tnew é.txt\n");
     EXPECT_EQ(state->changes().size(), 2) << "the list was reloaded";
 }
+
+TEST_F(RealActionsFixture, TickedPathsGoToTheToolInCharacterCodeOrder)
+{
+    // U+FF21 comes before U+1F600 by character code, though not by UTF-16 unit.
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80.txt");
+    const QString fullwidth = QString::fromUtf8("\xEF\xBC\xA1.txt");
+    writeFile(svn.workingCopy + u'/' + emoji, "e\n");
+    writeFile(svn.workingCopy + u'/' + fullwidth, "f\n");
+    writeFile(svn.workingCopy + "/b.txt", "b\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+    tick({emoji, "b.txt", fullwidth});
+    run([](AppState &s) { s.addSelectedPaths(); });
+    ASSERT_TRUE(state->commandOutput());
+    const QString line = state->commandOutput()->commandLine;
+    EXPECT_TRUE(line.endsWith(QStringLiteral(" add b.txt ") + fullwidth + u' ' + emoji)) << line.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(svn.svn({"status"})).contains(emoji));
+}
