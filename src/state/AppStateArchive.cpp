@@ -213,7 +213,10 @@ QString AppState::archiveNameComponent(const QString &text)
 
 QString AppState::normalizedZipDestination(const QString &path)
 {
-    if (QFileInfo(path).suffix().toLower() == QStringLiteral("zip"))
+    // A name's leading dot starts no extension: ".zip" is a hidden file without one.
+    const QString name = TextUtil::lastPathComponent(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot > 0 && name.mid(dot + 1).toLower() == QStringLiteral("zip"))
         return path;
     return path + QStringLiteral(".zip");
 }

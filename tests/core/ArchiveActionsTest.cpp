@@ -129,6 +129,10 @@ TEST(ArchiveNames, RootNamesAndDestinations)
     EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out"), "/d/out.zip");
     EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out.ZIP"), "/d/out.ZIP");
     EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out.tar"), "/d/out.tar.zip");
+    // A leading dot starts no extension: ".zip" is a name, not a zip extension.
+    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/.zip"), "/d/.zip.zip");
+    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/.Zip"), "/d/.Zip.zip");
+    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d.zip/out"), "/d.zip/out.zip");
     const CommandOutput output = ArchiveProbe::archiveOutput("T", "c", 3, {" \n", "one\n", "two"}, {"", "\n"});
     EXPECT_EQ(output.stdout, "one\n\ntwo");
     EXPECT_EQ(output.stderr, "");
