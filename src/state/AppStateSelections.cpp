@@ -185,9 +185,11 @@ QString AppState::workingCopyPath(const QString &repositoryPath) const
     const std::optional<QString> &relativeURL = m_repositoryInfo.relativeURL;
     if (!relativeURL || relativeURL->isEmpty())
         return trimmed;
-    // svn info percent-encodes the relative URL while log paths are plain text.
-    QString relative = QUrl::fromPercentEncoding(relativeURL->toUtf8());
+    // svn info percent-encodes the relative URL while log paths are plain text. The "^" marker goes
+    // first: a "^" in a name is encoded ("%5E") and must survive.
+    QString relative = *relativeURL;
     relative.remove(u'^');
+    relative = QUrl::fromPercentEncoding(relative.toUtf8());
     relative = trimmedSlashes(relative);
     if (relative.isEmpty())
         return trimmed;

@@ -283,3 +283,28 @@ TEST_F(RealFixture, DetectionErrorNamesTheFolder)
             "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
     }
 }
+
+TEST_F(RealFixture, HistoryOfAFolderNamedWithACaretMapsToItsFiles)
+{
+    // svn info writes the folder "^top" as "^/%5Etop"; the log names it "/^top".
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    svn.svn({"mkdir", "-q", "^top"});
+    svn.svn({"commit", "-q", "-m", "folder"});
+    const QString checkout = sandbox.filePath("top");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/%5Etop", checkout});
+    writeFile(checkout + "/a.c", "1\n");
+    runTool("svn", {"add", "-q", "a.c"}, checkout);
+    runTool("svn", {"commit", "-q", "-m", "file"}, checkout);
+    writeFile(checkout + "/a.c", "2\n");
+    runTool("svn", {"commit", "-q", "-m", "change"}, checkout);
+    runTool("svn", {"update", "-q"}, checkout);
+
+    open(checkout, RepositoryKind::svn);
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->repositoryInfo().relativeURL, "^/%5Etop");
+    EXPECT_EQ(state->workingCopyPath("/^top/a.c"), "a.c");
+    ASSERT_EQ(state->fileHistoryItems().size(), 1);
+    EXPECT_EQ(state->fileHistoryItems()[0].path, "a.c");
+    EXPECT_TRUE(state->historyDiffText().contains("+2")) << state->historyDiffText().toStdString();
+}
