@@ -20,10 +20,16 @@ QString SVNClientError::description() const
     if (const QString *message = std::get_if<QString>(&m_payload))
         return *message;
     const SVNCommandResult &failed = std::get<SVNCommandResult>(m_payload);
-    if (!failed.stderr.isEmpty())
-        return failed.stderr;
-    if (!failed.stdout.isEmpty())
-        return failed.stdout;
+    const QString &printed = !failed.stderr.isEmpty() ? failed.stderr : failed.stdout;
+    if (failed.terminationSignal) {
+        // An exit status of 9 and a kill by signal 9 must not read alike, and the tool's progress
+        // lines say nothing about why it stopped.
+        const QString sentence
+            = QStringLiteral("Command was terminated by signal ") + QString::number(*failed.terminationSignal) + u'.';
+        return printed.isEmpty() ? sentence : sentence + u'\n' + printed;
+    }
+    if (!printed.isEmpty())
+        return printed;
     return QStringLiteral("Command exited with status ") + QString::number(failed.status) + u'.';
 }
 

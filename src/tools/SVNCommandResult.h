@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <optional>
 #include <variant>
 
 // What one finished tool run gives back.
@@ -15,8 +16,10 @@ struct SVNCommandResult {
     QByteArray stderrData;
     QString stdout;
     QString stderr;
+    // The signal that ended the child, when one did; `status` then holds its number too.
+    std::optional<int> terminationSignal;
 
-    bool succeeded() const { return status == 0; }
+    bool succeeded() const { return status == 0 && !terminationSignal; }
 };
 
 // The tool runner's error: the tool could not be started, or a checked run exited non-zero.
@@ -31,6 +34,7 @@ public:
     const SVNCommandResult &result() const { return std::get<SVNCommandResult>(m_payload); }
 
     // The launch message; or the tool's standard error, else standard output, else the status sentence.
+    // A run ended by a signal is said so first, before whatever the tool printed.
     QString description() const;
     const char *what() const noexcept override { return m_what.constData(); }
 

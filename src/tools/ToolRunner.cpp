@@ -108,6 +108,7 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     if (process.exitStatus() == QProcess::CrashExit) {
         // Killed by a signal: report the signal number, never 0.
         result.status = process.exitCode() != 0 ? process.exitCode() : -1;
+        result.terminationSignal = process.exitCode();
     } else {
         result.status = process.exitCode();
     }
