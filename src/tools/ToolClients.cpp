@@ -40,9 +40,58 @@ QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
         throw SVNClientError::launchFailed(notFoundMessage());
-    co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory),
-        displayExecutable(), checkStatus, std::move(environment));
+    // Taken before the first suspension: the client may be gone when the run ends.
+    const QString display = displayExecutable();
+    ToolEnvironment variables = co_await toolEnvironment(*executable, workingDirectory, environment);
+    // The caller's own variables win.
+    variables.append(environment);
+    co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory), display,
+        checkStatus, std::move(variables));
 }
+
+QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QString, ToolEnvironment) const
+{
+    co_return ToolEnvironment{};
+}
+
+namespace {
+
+// Whether the variable is set for the child: by the caller, or in this process's environment.
+bool variableIsSet(const char *name, const ToolEnvironment &additions)
+{
+    const QString key = QString::fromLatin1(name);
+    for (const auto &[variable, value] : additions) {
+        if (variable == key)
+            return true;
+    }
+    return qEnvironmentVariableIsSet(name);
+}
+
+// Whether a Subversion config file gives the ssh tunnel a command of its own ("ssh = ..." in
+// [tunnels]). Options start in the first column; indented lines continue the previous value.
+bool namesSSHTunnel(const QString &configPath)
+{
+    QFile file(configPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bool inTunnels = false;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith('[')) {
+            const qsizetype end = line.indexOf(']');
+            inTunnels = end > 0 && line.mid(1, end - 1).trimmed().toLower() == "tunnels";
+            continue;
+        }
+        if (!inTunnels || !line.toLower().startsWith("ssh"))
+            continue;
+        const QByteArray rest = line.mid(3).trimmed();
+        if (rest.startsWith('=') || rest.startsWith(':'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 // svn
 
@@ -89,6 +138,16 @@ QString SVNClient::notFoundMessage() const
 {
     return QStringLiteral(
         "Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn available in PATH.");
+}
+
+QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QString, ToolEnvironment additions) const
+{
+    if (variableIsSet("SVN_SSH", additions) || namesSSHTunnel(QDir::homePath() + QStringLiteral("/.subversion/config"))
+        || namesSSHTunnel(QStringLiteral("/etc/subversion/config")))
+        co_return ToolEnvironment{};
+    // svn's own default tunnel is "ssh -q --"; SVN_SSH replaces it whole.
+    co_return ToolEnvironment{{QStringLiteral("SVN_SSH"),
+        QStringLiteral("ssh -q ") + QString::fromUtf16(batchSSHOptions) + QStringLiteral(" --")}};
 }
 
 // svnadmin
@@ -144,6 +203,26 @@ std::optional<QString> GitClient::resolvedExecutablePath() const
 QString GitClient::displayExecutable() const
 {
     return resolvedExecutablePath().value_or(QStringLiteral("git from PATH"));
+}
+
+QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
+    QString executable, QString workingDirectory, ToolEnvironment additions) const
+{
+    if (variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
+        co_return ToolEnvironment{};
+    // core.sshCommand may come from any of git's config files, the repository's included: git itself
+    // answers. GIT_SSH_COMMAND would override it.
+    const QStringList query{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("core.sshCommand")};
+    try {
+        const SVNCommandResult configured = co_await ToolRunner::runProcess(
+            executable, query, workingDirectory, executable, false, additions);
+        if (configured.succeeded() && !configured.stdoutData.trimmed().isEmpty())
+            co_return ToolEnvironment{};
+    } catch (const SVNClientError &) {
+        // The run itself will report why git does not start.
+    }
+    co_return ToolEnvironment{
+        {QStringLiteral("GIT_SSH_COMMAND"), QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions)}};
 }
 
 QString GitClient::notFoundMessage() const

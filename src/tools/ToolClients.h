@@ -34,7 +34,15 @@ public:
 
 protected:
     virtual QString notFoundMessage() const = 0;
+    // Variables this tool's children get on top of the runner's own, given the environment the run
+    // would otherwise have (this process's, plus the caller's additions).
+    virtual QCoro::Task<ToolEnvironment> toolEnvironment(
+        QString executable, QString workingDirectory, ToolEnvironment additions) const;
 };
+
+// What ssh gets when a tool starts it and the user has not configured how: no questions (a password
+// or host-key prompt fails at once) and a bounded wait for a host that does not answer.
+inline constexpr char16_t batchSSHOptions[] = u"-o BatchMode=yes -o ConnectTimeout=30";
 
 class SVNClient : public ToolClient {
 public:
@@ -49,6 +57,9 @@ public:
 
 protected:
     QString notFoundMessage() const override;
+    // SVN_SSH in batch mode, unless SVN_SSH is set or a Subversion config names the ssh tunnel.
+    QCoro::Task<ToolEnvironment> toolEnvironment(
+        QString executable, QString workingDirectory, ToolEnvironment additions) const override;
 
 private:
     QSettings *m_settings;
@@ -78,6 +89,9 @@ public:
 
 protected:
     QString notFoundMessage() const override;
+    // GIT_SSH_COMMAND in batch mode, unless GIT_SSH_COMMAND, GIT_SSH or core.sshCommand is set.
+    QCoro::Task<ToolEnvironment> toolEnvironment(
+        QString executable, QString workingDirectory, ToolEnvironment additions) const override;
 };
 
 // Zips a folder so that the folder itself is the archive's top-level entry.

@@ -10,6 +10,8 @@
 #include <coroutine>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 // Resumes the awaiting coroutine on the event-loop turn after the process's next state change.
@@ -81,12 +83,17 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     // name, while C.UTF-8 keeps the messages untranslated and the names intact.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    // git asks for credentials on the terminal, and without one it still waits unless told not to.
+    environment.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
     for (const auto &[name, value] : environmentAdditions)
         environment.insert(name, value);
     process.setProcessEnvironment(environment);
     // A tool asking for a password must fail at once, not wait on a pipe nobody writes to.
     process.setStandardInputFile(QProcess::nullDevice());
     process.setProcessChannelMode(QProcess::SeparateChannels);
+    // Started from a terminal, git and ssh prompt on /dev/tty whatever standard input is: in a
+    // session of its own the child has no controlling terminal, so a prompt fails at once.
+    process.setChildProcessModifier([] { ::setsid(); });
 
     QStringList displayed;
     displayed.reserve(arguments.size() + 1);

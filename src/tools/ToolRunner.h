@@ -26,9 +26,10 @@ std::optional<QString> findExecutable(const QString &name);
 std::optional<QString> firstExecutable(const QStringList &paths);
 
 // Runs the program with the arguments, unchanged and without a shell, in the working folder when one
-// is given. The child gets this process's environment with LC_ALL=C.UTF-8 and the null device as
-// standard input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>")
-// when the child does not start, and commandFailed when checkStatus is set and the status is not 0.
+// is given. The child runs in a session of its own, without a controlling terminal, and gets this
+// process's environment with LC_ALL=C.UTF-8 and GIT_TERMINAL_PROMPT=0 and the null device as standard
+// input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>") when
+// the child does not start and commandFailed when checkStatus is set and the run did not succeed.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {});
 

@@ -1,8 +1,260 @@
-// The children the tools run as: a kill by a signal reported as such.
+// The children the tools run as: no controlling terminal, no hidden prompts, ssh in batch mode unless
+// the user configured it, and a kill by a signal reported as such.
+#include "support/FakeClients.h"
 #include "support/TestSupport.h"
-#include "tools/ToolRunner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// Sets an environment variable for the test's length, putting back what was there.
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const QByteArray &value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedVariable()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+void writeScript(const QString &path, const QByteArray &body)
+{
+    writeFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+struct TerminalRun {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray transcript;
+};
+
+// Runs one probe below as a child of `script`, so it has a controlling terminal like a program
+// started from a shell. A probe that hangs on a prompt is killed when the limit is up.
+TerminalRun runProbeUnderTerminal(const QString &probe, int limitMs)
+{
+    const QString command = QStringLiteral("exec '") + QCoreApplication::applicationFilePath()
+        + QStringLiteral("' --gtest_also_run_disabled_tests --gtest_filter=HiddenPromptProbe.DISABLED_") + probe;
+    QProcess script;
+    script.setProgram(QStringLiteral("script"));
+    script.setArguments({"-q", "-e", "-c", command, "/dev/null"});
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    // Its standard input stays open and silent: a terminal whose user never types.
+    script.start();
+    TerminalRun run;
+    if (!script.waitForStarted(10000))
+        return run;
+    run.finished = script.waitForFinished(limitMs);
+    if (!run.finished) {
+        // The probe and whatever it started in that terminal's session go with the terminal.
+        script.kill();
+        script.waitForFinished(10000);
+    }
+    run.exitCode = script.exitCode();
+    run.transcript = script.readAll();
+    return run;
+}
+
+bool hasControllingTerminal()
+{
+    const int descriptor = ::open("/dev/tty", O_RDWR | O_NOCTTY);
+    if (descriptor < 0)
+        return false;
+    ::close(descriptor);
+    return true;
+}
+
+// svnserve on 127.0.0.1 for as long as the object lives.
+class LocalSvnServe {
+public:
+    explicit LocalSvnServe(const QString &root)
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return;
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral("svnserve"),
+            {"-d", "--foreground", "--listen-host", "127.0.0.1", "--listen-port", QString::number(m_port), "-r", root});
+        m_process.waitForStarted(10000);
+    }
+    ~LocalSvnServe()
+    {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+    bool waitUntilListening() const
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 20000 && m_process.state() == QProcess::Running) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(500))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace
+
+TEST(HiddenPromptProbe, DISABLED_GitPullFromAServerAskingForAPassword)
+{
+    ASSERT_TRUE(hasControllingTerminal());
+    Sandbox sandbox;
+    // Every request gets "401": git wants a user name.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&server, &QTcpServer::newConnection, [&server] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                if (socket->property("answered").toBool())
+                    return;
+                socket->setProperty("answered", true);
+                socket->write("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"korvel\"\r\n"
+                              "Content-Length: 0\r\nConnection: close\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    writeFile(repo.path + "/a.txt", "a\n");
+    repo.commitAll();
+    repo.git({"remote", "add", "origin", "http://127.0.0.1:" + QString::number(server.serverPort()) + "/repo.git"});
+
+    GitClient git;
+    const SVNCommandResult result = runTask(git.run({"pull", "--ff-only", "origin", "main"}, repo.path, false));
+    EXPECT_NE(result.status, 0);
+    EXPECT_TRUE(result.stderr.contains("could not read Username")) << result.stderr.toStdString();
+}
+
+TEST(HiddenPromptProbe, DISABLED_SvnCheckoutFromAServerAskingForAPassword)
+{
+    ASSERT_TRUE(hasControllingTerminal());
+    Sandbox sandbox;
+    const QString repository = sandbox.filePath("repos/repo");
+    QDir().mkpath(sandbox.filePath("repos"));
+    runTool("svnadmin", {"create", repository});
+    writeFile(repository + "/conf/svnserve.conf",
+        "[general]\nanon-access = none\nauth-access = write\npassword-db = passwd\nrealm = korvel\n");
+    writeFile(repository + "/conf/passwd", "[users]\nalice = secret\n");
+    const LocalSvnServe serve(sandbox.filePath("repos"));
+    ASSERT_TRUE(serve.waitUntilListening());
+
+    SVNClient svn;
+    const SVNCommandResult result = runTask(
+        svn.run({"checkout", "svn://127.0.0.1:" + QString::number(serve.port()) + "/repo", sandbox.filePath("wc")},
+            sandbox.path(), false));
+    EXPECT_NE(result.status, 0);
+    EXPECT_TRUE(result.stderr.contains("svn: E")) << result.stderr.toStdString();
+    EXPECT_FALSE(QFile::exists(sandbox.filePath("wc/.svn")));
+}
+
+TEST(ToolSessions, PromptsFailAtOnceWhenStartedFromATerminal)
+{
+    for (const QString &probe : {QStringLiteral("GitPullFromAServerAskingForAPassword"),
+             QStringLiteral("SvnCheckoutFromAServerAskingForAPassword")}) {
+        const TerminalRun run = runProbeUnderTerminal(probe, 60000);
+        EXPECT_TRUE(run.finished) << probe.toStdString() << " still waits:\n" << run.transcript.toStdString();
+        EXPECT_EQ(run.exitCode, 0) << run.transcript.toStdString();
+        EXPECT_TRUE(run.transcript.contains("1 test")) << run.transcript.toStdString();
+        EXPECT_FALSE(run.transcript.contains("Username for")) << run.transcript.toStdString();
+        EXPECT_FALSE(run.transcript.contains("Password for")) << run.transcript.toStdString();
+    }
+}
+
+TEST(ToolSessions, SshStartedByGitOrSvnRunsInBatchModeUnlessTheUserConfiguredIt)
+{
+    Sandbox sandbox;
+    // An ssh that only writes down how it was started.
+    const QString record = sandbox.filePath("ssh-arguments");
+    writeScript(
+        sandbox.filePath("bin/ssh"), "printf '%s\\n' \"$@\" > \"" + QFile::encodeName(record) + "\"\nexit 255\n");
+    const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
+    const auto sshArguments = [&] {
+        const QString text = QString::fromUtf8(readFile(record));
+        QFile::remove(record);
+        return text.split(u'\n', Qt::SkipEmptyParts);
+    };
+
+    SVNClient svn;
+    const auto svnCheckout = [&] {
+        const SVNCommandResult result
+            = runTask(svn.run({"checkout", "svn+ssh://127.0.0.1/repo", sandbox.filePath("wc")}, sandbox.path(), false));
+        EXPECT_NE(result.status, 0);
+        return sshArguments();
+    };
+    QStringList arguments = svnCheckout();
+    EXPECT_TRUE(arguments.contains("BatchMode=yes")) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(arguments.contains("ConnectTimeout=30")) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(arguments.contains("127.0.0.1"));
+    {
+        const ScopedVariable own("SVN_SSH", "ssh -x");
+        arguments = svnCheckout();
+        EXPECT_TRUE(arguments.contains("-x")) << arguments.join(u' ').toStdString();
+        EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+    }
+    writeFile(sandbox.filePath(".home/.subversion/config"), "[auth]\n# ssh = no\n[tunnels]\nssh = ssh -4\n");
+    arguments = svnCheckout();
+    EXPECT_TRUE(arguments.contains("-4")) << arguments.join(u' ').toStdString();
+    EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    GitClient git;
+    const auto gitListRemote = [&] {
+        const SVNCommandResult result = runTask(git.run({"ls-remote", "ssh://127.0.0.1/repo.git"}, repo.path, false));
+        EXPECT_NE(result.status, 0);
+        return sshArguments();
+    };
+    arguments = gitListRemote();
+    EXPECT_TRUE(arguments.contains("BatchMode=yes")) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(arguments.contains("ConnectTimeout=30"));
+    {
+        const ScopedVariable own("GIT_SSH_COMMAND", "ssh -C");
+        arguments = gitListRemote();
+        EXPECT_TRUE(arguments.contains("-C")) << arguments.join(u' ').toStdString();
+        EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+    }
+    repo.git({"config", "core.sshCommand", "ssh -6"});
+    arguments = gitListRemote();
+    EXPECT_TRUE(arguments.contains("-6")) << arguments.join(u' ').toStdString();
+    EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+}
 
 TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
 {
