@@ -19,12 +19,24 @@ AppState::AppState(QSettings *settings, QObject *parent) : AppState(settings, Ap
 AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     : QObject(parent), m_settings(settings), m_clients(std::move(clients)), m_projectStore(settings)
 {
+    for (ToolClient *tool : {static_cast<ToolClient *>(m_clients.svn.get()),
+             static_cast<ToolClient *>(m_clients.svnAdmin.get()), static_cast<ToolClient *>(m_clients.git.get())}) {
+        if (tool)
+            tool->setRunScope(m_runScope);
+    }
+    if (m_clients.archiveZip)
+        m_clients.archiveZip->setRunScope(m_runScope);
     m_projects = m_projectStore.load();
     if (!m_projects.isEmpty())
         m_selectedProjectID = m_projects.first().id;
 }
 
-AppState::~AppState() = default;
+AppState::~AppState()
+{
+    // No tool outlives the state, and no task resumes into it: each one waiting on a run now gets
+    // ToolRunAbandoned instead of its result.
+    m_runScope->endAll();
+}
 
 namespace {
 
@@ -228,6 +240,9 @@ QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body)
     // Nobody awaits these tasks, so an error escaping here would vanish silently.
     try {
         co_await body();
+    } catch (const ToolRunAbandoned &) {
+        // The state is gone.
+        co_return;
     } catch (...) { }
     if (--m_runningTasks == 0)
         emit idle();

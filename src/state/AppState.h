@@ -373,6 +373,9 @@ protected:
     AppClients m_clients;
     AppDialogs *m_dialogs = nullptr;
     ProjectStore m_projectStore;
+    // Every child the clients start. Destroying the state ends them, and every task still waiting on
+    // one (or on work off the UI thread) then unwinds without touching the state.
+    std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
 
 private:
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);

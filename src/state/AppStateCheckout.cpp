@@ -69,6 +69,8 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
             result = co_await client().run(checkoutArguments, QString());
         } catch (const std::exception &error) {
             svnMessage = errorDescription(error);
+        } catch (const ToolRunAbandoned &) {
+            throw;
         } catch (...) { }
     }
     if (!result) {

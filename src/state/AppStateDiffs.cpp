@@ -90,7 +90,7 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     const LoadTicket ticket = beginLoad(LoadGroup::changeDiff, *project);
     QString text;
     if (change->kind == SVNStatusKind::unversioned) {
-        text = co_await QtConcurrent::run(localUnifiedDiff, change->path, project->path);
+        text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
     } else {
         const bool git = project->kind == RepositoryKind::git;
         const QStringList arguments = git

@@ -133,6 +133,8 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
     std::pair<QString, RepositoryKind> detected;
     try {
         detected = co_await detectRepository(project->path);
+    } catch (const ToolRunAbandoned &) {
+        throw;
     } catch (...) {
         co_return;
     }
@@ -160,9 +162,13 @@ QCoro::Task<std::pair<QString, RepositoryKind>> AppState::detectRepository(QStri
 {
     try {
         co_return std::pair{co_await svnWorkingCopyRoot(folder), RepositoryKind::svn};
+    } catch (const ToolRunAbandoned &) {
+        throw;
     } catch (...) { }
     try {
         co_return std::pair{co_await gitWorkingCopyRoot(folder), RepositoryKind::git};
+    } catch (const ToolRunAbandoned &) {
+        throw;
     } catch (...) { }
     throw SVNClientError::launchFailed(
         QStringLiteral("No SVN working copy or Git repository was found at ") + folder + u'.');

@@ -57,7 +57,8 @@ QCoro::Task<> AppState::loadStatus()
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
-    StatusOutcome outcome = co_await QtConcurrent::run(readStatus, project->kind, result.stdout, project->path);
+    StatusOutcome outcome
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(readStatus, project->kind, result.stdout, project->path));
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
@@ -95,6 +96,8 @@ QCoro::Task<> AppState::loadInfo()
             const SVNCommandResult result = co_await client().run(arguments, project->path);
             info = SVNXMLParsers::parseInfo(result.stdout);
         }
+    } catch (const ToolRunAbandoned &) {
+        throw;
     } catch (...) {
         info = RepositoryInfo();
     }

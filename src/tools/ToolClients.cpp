@@ -42,11 +42,12 @@ QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
         throw SVNClientError::launchFailed(notFoundMessage());
     // Taken before the first suspension: the client may be gone when the run ends.
     const QString display = displayExecutable();
+    const std::shared_ptr<ToolRunScope> scope = m_runScope;
     ToolEnvironment variables = co_await toolEnvironment(*executable, workingDirectory, environment);
     // The caller's own variables win.
     variables.append(environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory), display,
-        checkStatus, std::move(variables));
+        checkStatus, std::move(variables), scope);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QString, ToolEnvironment) const
@@ -215,7 +216,7 @@ QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
     const QStringList query{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("core.sshCommand")};
     try {
         const SVNCommandResult configured = co_await ToolRunner::runProcess(
-            executable, query, workingDirectory, executable, false, additions);
+            executable, query, workingDirectory, executable, false, additions, m_runScope);
         if (configured.succeeded() && !configured.stdoutData.trimmed().isEmpty())
             co_return ToolEnvironment{};
     } catch (const SVNClientError &) {
@@ -265,8 +266,8 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
         QStringLiteral("--"), TextUtil::lastPathComponent(source)};
     SVNCommandResult result;
     try {
-        result = co_await ToolRunner::runProcess(
-            *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true);
+        result = co_await ToolRunner::runProcess(*executable, arguments, TextUtil::deletingLastPathComponent(source),
+            displayExecutable(), true, {}, m_runScope);
     } catch (...) {
         QFile::remove(temporary);
         throw;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "SVNCommandResult.h"
+#include "ToolRunScope.h"
 #include "ToolRunner.h"
 
 #include <QCoroTask>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QSettings;
@@ -32,12 +34,17 @@ public:
     // How the executable is named in a launch failure.
     virtual QString displayExecutable() const = 0;
 
+    // The scope the client's children run in; ending it ends them. Without one nothing ends them.
+    void setRunScope(std::shared_ptr<ToolRunScope> scope) { m_runScope = std::move(scope); }
+
 protected:
     virtual QString notFoundMessage() const = 0;
     // Variables this tool's children get on top of the runner's own, given the environment the run
     // would otherwise have (this process's, plus the caller's additions).
     virtual QCoro::Task<ToolEnvironment> toolEnvironment(
         QString executable, QString workingDirectory, ToolEnvironment additions) const;
+
+    std::shared_ptr<ToolRunScope> m_runScope;
 };
 
 // What ssh gets when a tool starts it and the user has not configured how: no questions (a password
@@ -105,4 +112,9 @@ public:
 
     std::optional<QString> resolvedExecutablePath() const;
     QString displayExecutable() const;
+
+    void setRunScope(std::shared_ptr<ToolRunScope> scope) { m_runScope = std::move(scope); }
+
+private:
+    std::shared_ptr<ToolRunScope> m_runScope;
 };

@@ -72,8 +72,11 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 }
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions)
+    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions,
+    std::shared_ptr<ToolRunScope> scope)
 {
+    if (scope && scope->ended())
+        throw ToolRunAbandoned{};
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -101,14 +104,32 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     displayed.append(arguments);
     const QString commandLine = shellEscaped(displayed);
 
+    // Listed while it may run, so the scope's owner can end it.
+    struct Listed {
+        ToolRunScope *scope;
+        QProcess *process;
+        ~Listed()
+        {
+            if (scope)
+                scope->remove(process);
+        }
+    } listed{scope.get(), &process};
+    if (scope)
+        scope->add(&process);
+
     process.start();
     while (process.state() == QProcess::Starting)
         co_await NextStateChange(process);
+    if (scope && scope->ended())
+        throw ToolRunAbandoned{};
     if (process.state() == QProcess::NotRunning && process.error() == QProcess::FailedToStart)
         throw SVNClientError::launchFailed(
             QStringLiteral("Could not launch ") + displayExecutable + QStringLiteral(": ") + process.errorString());
-    while (process.state() != QProcess::NotRunning)
+    while (process.state() != QProcess::NotRunning) {
         co_await NextStateChange(process);
+        if (scope && scope->ended())
+            throw ToolRunAbandoned{};
+    }
 
     SVNCommandResult result;
     result.commandLine = commandLine;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SVNCommandResult.h"
+#include "ToolRunScope.h"
 
 #include <QCoroTask>
 #include <QString>
@@ -29,8 +30,10 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // is given. The child runs in a session of its own, without a controlling terminal, and gets this
 // process's environment with LC_ALL=C.UTF-8 and GIT_TERMINAL_PROMPT=0 and the null device as standard
 // input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>") when
-// the child does not start and commandFailed when checkStatus is set and the run did not succeed.
+// the child does not start, commandFailed when checkStatus is set and the run did not succeed, and
+// ToolRunAbandoned when the scope has been ended.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
-    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {});
+    QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
+    std::shared_ptr<ToolRunScope> scope = {});
 
 } // namespace ToolRunner

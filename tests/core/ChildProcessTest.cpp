@@ -1,6 +1,7 @@
 // The children the tools run as: no controlling terminal, no hidden prompts, ssh in batch mode unless
-// the user configured it, and a kill by a signal reported as such.
+// the user configured it, ended with the state, and a kill by a signal reported as such.
 #include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -8,11 +9,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -47,6 +52,11 @@ void writeScript(const QString &path, const QByteArray &body)
 {
     writeFile(path, "#!/bin/sh\n" + body);
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+bool isRunning(pid_t pid)
+{
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
 struct TerminalRun {
@@ -270,4 +280,101 @@ TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
     const SVNCommandResult exited
         = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "exit 9"}, QString(), "sh", false));
     EXPECT_EQ(SVNClientError::commandFailed(exited).description(), "Command exited with status 9.");
+}
+
+namespace {
+
+struct StateChildrenFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    SvnFixture svn = SvnFixture::create(sandbox.path());
+    QString pidFile = sandbox.filePath("status.pid");
+    std::unique_ptr<AppState> state;
+    pid_t child = 0;
+
+    // svn itself, but for "status", which writes its process id and then runs `tail`.
+    void useSvnWhoseStatusRuns(const QByteArray &tail)
+    {
+        const QString wrapper = sandbox.filePath("bin/svn");
+        writeScript(wrapper,
+            "if [ \"$1\" = status ]; then echo $$ > '" + QFile::encodeName(pidFile) + "'; " + tail + "; fi\nexec "
+                + QFile::encodeName(*ToolRunner::findExecutable("svn")) + " \"$@\"\n");
+        settings.setValue("KorvelSVN.svnExecutablePath", wrapper);
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+        state = std::make_unique<AppState>(&settings);
+    }
+
+    void waitForStatusChild()
+    {
+        ASSERT_TRUE(waitFor([&] { return !readFile(pidFile).trimmed().isEmpty(); }));
+        child = readFile(pidFile).trimmed().toInt();
+        ASSERT_GT(child, 0);
+        ASSERT_TRUE(isRunning(child));
+    }
+
+    // Destroys the state, which must end the child within the limit; then lets events flow for a
+    // while, as in a running application, so a load resuming into the freed state would show.
+    void destroyStateWithin(qint64 limitMs, int eventsMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        state.reset();
+        EXPECT_LT(timer.elapsed(), limitMs);
+        EXPECT_FALSE(isRunning(child));
+        waitFor([] { return false; }, eventsMs);
+    }
+
+    void TearDown() override
+    {
+        if (child > 0 && isRunning(child))
+            ::kill(child, SIGKILL);
+    }
+};
+
+} // namespace
+
+TEST_F(StateChildrenFixture, DestroyingTheStateEndsItsToolsAndNoLoadResumesIntoIt)
+{
+    useSvnWhoseStatusRuns("sleep 3; exec echo '<status/>'");
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    state->refreshAll();
+    waitForStatusChild();
+    ASSERT_EQ(state->busyMessage(), "Loading status");
+    // Events flow past the time the tool would have ended by itself.
+    destroyStateWithin(2500, 4000);
+}
+
+TEST_F(StateChildrenFixture, ToolIgnoringTerminateIsKilledAfterAShortGrace)
+{
+    useSvnWhoseStatusRuns("trap '' TERM; exec sleep 30");
+    state->refreshStatus();
+    waitForStatusChild();
+    destroyStateWithin(8000, 300);
+}
+
+TEST_F(StateChildrenFixture, KilledCommitLeadsItsAlertWithTheSignal)
+{
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/a.txt", "b\n");
+    const QString wrapper = sandbox.filePath("bin/svn");
+    writeScript(wrapper,
+        "if [ \"$1\" = commit ]; then echo 'Sending        a.txt'; echo 'Transmitting file data .'; kill -9 $$; fi\n"
+        "exec "
+            + QFile::encodeName(*ToolRunner::findExecutable("svn")) + " \"$@\"\n");
+    settings.setValue("KorvelSVN.svnExecutablePath", wrapper);
+    ProjectStore(&settings).save({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+    state = std::make_unique<AppState>(&settings);
+    state->refreshStatus();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    state->setSelectedChangeID(std::nullopt);
+    state->setSelectedCommitPaths({"a.txt"});
+    state->setCommitMessage("change");
+    state->commitSelected();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Commit Failed");
+    EXPECT_TRUE(state->alert()->message.startsWith("Command was terminated by signal 9.\n"))
+        << state->alert()->message.toStdString();
+    EXPECT_TRUE(state->alert()->message.contains("Sending"));
 }
