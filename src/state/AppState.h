@@ -268,9 +268,11 @@ protected:
     static QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText = true);
     static QString ignorePattern(const QString &path, bool isDirectory);
     static QStringList includePatterns(const QString &path, bool isDirectory);
-    // Appends the rules that are not yet a line of the ignore file; alerts when none is new. Throws
-    // when the file cannot be read or written.
-    void appendIgnorePatterns(const QStringList &rules, const Project &project);
+    // Appends the rules that are not yet a line of the ignore file, off the UI thread, then reloads the
+    // status; alerts when none is new. The file must be a regular file inside the project once links
+    // are resolved; anything else, or a file that cannot be read or written, alerts under
+    // `failureTitle` and nothing is written.
+    QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
 
     static QString archiveRootName(const Project &project, const LogEntry &entry);
     static QString archiveNameComponent(const QString &text);

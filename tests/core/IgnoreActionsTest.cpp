@@ -11,6 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -157,19 +163,12 @@ TEST_F(IgnoreFixture, UnreadableOrUnwritableFileIsReportedAndLeftAlone)
     QDir().mkpath(file(".gitignore"));
     state->setAlert(std::nullopt);
     include("a.txt");
-    EXPECT_TRUE(alertText().startsWith("Include Failed / Could not read ")) << alertText().toStdString();
+    EXPECT_EQ(alertText(), "Include Failed / Could not use " + file(".gitignore") + ": it is not a regular file.");
     EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
-
-    // A link into a folder that does not exist cannot be written through.
-    QDir(file(".gitignore")).removeRecursively();
-    ASSERT_TRUE(QFile::link(sandbox.filePath("missing/target"), file(".gitignore")));
-    state->setAlert(std::nullopt);
-    ignore("a.txt");
-    EXPECT_TRUE(alertText().startsWith("Ignore Failed / Could not write ")) << alertText().toStdString();
     EXPECT_TRUE(fakes.svn->calls.isEmpty());
 
     if (::geteuid() != 0) {
-        QFile::remove(file(".gitignore"));
+        QDir(file(".gitignore")).removeRecursively();
         writeFile(file(".gitignore"), "/old\n");
         QFile::setPermissions(file(".gitignore"), QFileDevice::WriteOwner);
         state->setAlert(std::nullopt);
@@ -180,18 +179,85 @@ TEST_F(IgnoreFixture, UnreadableOrUnwritableFileIsReportedAndLeftAlone)
     }
 }
 
-TEST_F(IgnoreFixture, LinkedIgnoreFileIsWrittenThroughWithItsPermissions)
+TEST_F(IgnoreFixture, LinkInsideTheProjectIsWrittenThroughWithItsPermissions)
 {
-    const QString target = sandbox.filePath("shared/ignore-rules");
+    const QString target = file("config/ignore-rules");
     writeFile(target, "/old");
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
     const QFileDevice::Permissions permissions = QFileInfo(target).permissions();
-    ASSERT_TRUE(QFile::link(target, file(".gitignore")));
+    ASSERT_TRUE(QFile::link("config/ignore-rules", file(".gitignore")));
     ignore("new.txt");
+    EXPECT_EQ(alertText(), "");
     EXPECT_TRUE(QFileInfo(file(".gitignore")).isSymLink());
     EXPECT_EQ(readFile(target), "/old\n/new.txt\n");
     EXPECT_EQ(QFileInfo(target).permissions(), permissions);
     EXPECT_FALSE(QFileInfo(target).permissions() & QFileDevice::ReadOther);
+}
+
+TEST_F(IgnoreFixture, IgnoreFileLeavingTheProjectOrNotAPlainFileIsRefused)
+{
+    // A cloned repository whose .gitignore is a link to a file of the user's: git makes the link.
+    const QString victim = sandbox.filePath("victim.rc");
+    writeFile(victim, "export SAFE=1\n");
+    const GitFixture source = GitFixture::create(sandbox.path(), "source");
+    ASSERT_TRUE(QFile::link(victim, source.path + "/.gitignore"));
+    writeFile(source.path + "/evil.sh", "x\n");
+    source.commitAll();
+    runTool("git", {"clone", "-q", source.path, root});
+    ASSERT_TRUE(QFileInfo(file(".gitignore")).isSymLink());
+
+    ignore("evil.sh");
+    ASSERT_EQ(
+        alertText(), "Ignore Failed / Could not use " + file(".gitignore") + ": it leads outside the project folder.");
+    EXPECT_EQ(readFile(victim), "export SAFE=1\n");
+    include("evil.sh");
+    EXPECT_EQ(
+        alertText(), "Include Failed / Could not use " + file(".gitignore") + ": it leads outside the project folder.");
+    EXPECT_EQ(readFile(victim), "export SAFE=1\n");
+
+    // A dangling link would create its target wherever it points.
+    QFile::remove(file(".gitignore"));
+    ASSERT_TRUE(QFile::link(sandbox.filePath("elsewhere/created"), file(".gitignore")));
+    state->setAlert(std::nullopt);
+    ignore("evil.sh");
+    EXPECT_EQ(alertText(),
+        "Ignore Failed / Could not use " + file(".gitignore")
+            + ": it is a symbolic link to something that does not exist.");
+    EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("elsewhere")));
+
+    // A FIFO would hold the reader until something writes to it. This writer frees a reader that
+    // opens it, so the test ends either way.
+    QFile::remove(file(".gitignore"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file(".gitignore")).constData(), 0600), 0);
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        while (!stop) {
+            const int descriptor = ::open(QFile::encodeName(file(".gitignore")).constData(), O_WRONLY | O_NONBLOCK);
+            if (descriptor >= 0) {
+                [[maybe_unused]] const ssize_t written = ::write(descriptor, "x\n", 2);
+                ::close(descriptor);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    state->setAlert(std::nullopt);
+    ignore("evil.sh");
+    stop = true;
+    writer.join();
+    EXPECT_EQ(alertText(), "Ignore Failed / Could not use " + file(".gitignore") + ": it is not a regular file.");
+    struct stat status { };
+    ASSERT_EQ(::lstat(QFile::encodeName(file(".gitignore")).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // A link to a device would be read for ever.
+    QFile::remove(file(".gitignore"));
+    ASSERT_TRUE(QFile::link("/dev/zero", file(".gitignore")));
+    state->setAlert(std::nullopt);
+    ignore("evil.sh");
+    EXPECT_EQ(
+        alertText(), "Ignore Failed / Could not use " + file(".gitignore") + ": it leads outside the project folder.");
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
 }
 
 TEST_F(IgnoreFixture, IncludeReopensOnePathBelowABroadRule)

@@ -364,8 +364,8 @@ TEST_F(ChangesFixture, ContextActionsSelectTheirRowThenActOnItAlone)
     menu.reset(changes->makeContextMenu(modified("a"), nullptr));
     menu->actions()[2]->trigger();
     EXPECT_EQ(state->selectedChangeID(), "a");
-    EXPECT_EQ(QString::fromUtf8(TestSupport::readFile(project.path + "/.korvelignore")), "/a\n");
     settle(*state);
+    EXPECT_EQ(QString::fromUtf8(TestSupport::readFile(project.path + "/.korvelignore")), "/a\n");
     // The status reload hides the ignored path and re-picks the first listed change.
     EXPECT_EQ(view->listView()->model()->rowCount(), 2);
     EXPECT_EQ(state->selectedChangeID(), "b");
