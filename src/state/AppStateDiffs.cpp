@@ -46,8 +46,12 @@ QString revisionDiffText(const SVNCommandResult &result)
 
 } // namespace
 
+// The diff on show belongs to the old selection: it goes at once, and a load still running for that
+// selection must not bring it back before the new load starts.
 void AppState::selectedChangeChanged()
 {
+    supersedeLoads(LoadGroup::changeDiff);
+    setDiffText(QString());
     startTask([this] { return loadDiffForSelectedChange(); });
 }
 
@@ -65,16 +69,22 @@ void AppState::selectedHistoryPathChanged()
     }
     if (!kept)
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
+    supersedeLoads(LoadGroup::historyDiff);
+    setHistoryDiffText(QString());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
+    supersedeLoads(LoadGroup::historyDiff);
+    setHistoryDiffText(QString());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
+    supersedeLoads(LoadGroup::incomingDiff);
+    setIncomingDiffText(QString());
     startTask([this] { return loadDiffForSelectedIncomingRevision(); });
 }
 

@@ -39,6 +39,18 @@ QString infoXml(const QString &folder, int revision)
         .arg(revision);
 }
 
+// The status of two modified files, and a diff of either.
+SVNCommandResult twoChangesAndTheirDiffs(const FakeCall &call)
+{
+    if (call.arguments.value(0) == "status")
+        return okResult(R"(<status><target path=".">
+<entry path="a.txt"><wc-status item="modified" props="none" revision="1"/></entry>
+<entry path="b.txt"><wc-status item="modified" props="none" revision="1"/></entry></target></status>)");
+    if (call.arguments.value(0) == "diff")
+        return okResult("diff of " + call.arguments.last() + "\n");
+    return failedResult(1, "no");
+}
+
 } // namespace
 
 TEST_F(LoaderFixture, IncomingBaseIgnoresNegativeRevisionsAndAsksTheRange)
@@ -93,15 +105,7 @@ TEST_F(LoaderFixture, IncomingFailureOfTheInfoQueryWaitsForTheOtherAndKeepsState
 TEST_F(LoaderFixture, TheLastStartedChangeDiffWinsWhateverFinishesFirst)
 {
     makeState({svnProject});
-    fakes.svn->responder = [](const FakeCall &call) {
-        if (call.arguments.value(0) == "status")
-            return okResult(R"(<status><target path=".">
-<entry path="a.txt"><wc-status item="modified" props="none" revision="1"/></entry>
-<entry path="b.txt"><wc-status item="modified" props="none" revision="1"/></entry></target></status>)");
-        if (call.arguments.value(0) == "diff")
-            return okResult("diff of " + call.arguments.last() + "\n");
-        return failedResult(1, "no");
-    };
+    fakes.svn->responder = twoChangesAndTheirDiffs;
     state->refreshStatus();
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_EQ(state->diffText(), "diff of a.txt\n");
@@ -175,4 +179,64 @@ TEST_F(LoaderFixture, FailedHistoryKeepsTheListAndItsFlag)
     EXPECT_EQ(state->alert()->title, "History Failed");
     EXPECT_EQ(state->logEntries(), before);
     EXPECT_FALSE(state->busyMessage());
+}
+
+TEST_F(LoaderFixture, DiffOfTheOldSelectionNeverShowsUnderTheNewOne)
+{
+    makeState({svnProject});
+    fakes.svn->responder = twoChangesAndTheirDiffs;
+    state->refreshStatus();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->diffText(), "diff of a.txt\n");
+
+    // b's diff is slow; the user moves back to a before it ends, and b's result is already on its
+    // way when a's load has not started yet.
+    fakes.svn->holdRuns = true;
+    state->setSelectedChangeID("b.txt");
+    state->selectedChangeChanged();
+    EXPECT_EQ(state->diffText(), "");
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    fakes.svn->holdRuns = false;
+    state->setSelectedChangeID("a.txt");
+    fakes.svn->release(0);
+    state->selectedChangeChanged();
+    EXPECT_EQ(state->diffText(), "");
+    bool showedB = false;
+    const QMetaObject::Connection watch
+        = QObject::connect(state.get(), &AppState::changed, [&] { showedB |= state->diffText() == "diff of b.txt\n"; });
+    ASSERT_TRUE(waitUntilIdle(*state));
+    QObject::disconnect(watch);
+    EXPECT_FALSE(showedB);
+    EXPECT_EQ(state->diffText(), "diff of a.txt\n");
+}
+
+TEST_F(LoaderFixture, StatusOfAProjectNoLongerSelectedIsDroppedBeforeTheNextLoadStarts)
+{
+    const Project other{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::svn};
+    makeState({svnProject, other});
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) == "status")
+            return okResult(R"(<status><target path="."><entry path="alpha.txt">)"
+                            R"(<wc-status item="modified" props="none" revision="1"/></entry></target></status>)");
+        return okResult("");
+    };
+    fakes.svn->holdRuns = true;
+    state->refreshStatus();
+    // The kind check's "info" goes first.
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    ASSERT_EQ(fakes.svn->calls.last().arguments.value(0), "info");
+    fakes.svn->release(0);
+    ASSERT_TRUE(
+        waitFor([&] { return fakes.svn->heldCount() == 1 && fakes.svn->calls.last().arguments.value(0) == "status"; }));
+    EXPECT_EQ(state->busyMessage(), "Loading status");
+
+    // The selection moves on, and Alpha's status arrives before Beta's load has begun.
+    state->setSelectedProjectID(other.id);
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0);
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->changes().isEmpty());
+    EXPECT_FALSE(state->selectedChangeID());
+    EXPECT_FALSE(state->busyMessage());
+    EXPECT_FALSE(state->alert());
 }

@@ -284,6 +284,59 @@ TEST_F(RealFixture, DetectionErrorNamesTheFolder)
     }
 }
 
+TEST_F(RealFixture, SelectingAnotherItemEmptiesItsPreviewUntilTheNewDiffArrives)
+{
+    const SvnFixture first = SvnFixture::create(sandbox.path(), "first");
+    writeFile(first.workingCopy + "/a.txt", "a1\n");
+    writeFile(first.workingCopy + "/b.txt", "b1\n");
+    first.commitAll("r1");
+    const SvnFixture second = SvnFixture::create(sandbox.path(), "second");
+    writeFile(second.workingCopy + "/a.txt", "a2\n");
+    second.svn({"commit", "-q", "-m", "r2"});
+    writeFile(second.workingCopy + "/b.txt", "b2\n");
+    second.svn({"commit", "-q", "-m", "r3"});
+    first.svn({"update", "-q", "-r", "1"});
+    writeFile(first.workingCopy + "/a.txt", "a local\n");
+    writeFile(first.workingCopy + "/b.txt", "b local\n");
+
+    open(first.workingCopy, RepositoryKind::svn);
+    refresh();
+    ASSERT_EQ(state->selectedChangeID(), "a.txt");
+    ASSERT_TRUE(state->diffText().contains("+a local"));
+    state->setSelectedChangeID("b.txt");
+    state->selectedChangeChanged();
+    EXPECT_EQ(state->diffText(), "");
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->diffText().contains("+b local")) << state->diffText().toStdString();
+
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedIncomingRevision(), 3);
+    ASSERT_TRUE(state->incomingDiffText().contains("+b2"));
+    state->setSelectedIncomingRevision(2);
+    state->selectedIncomingRevisionChanged();
+    EXPECT_EQ(state->incomingDiffText(), "");
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->incomingDiffText().contains("+a2"));
+
+    second.svn({"update", "-q"});
+    open(second.workingCopy, RepositoryKind::svn);
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedHistoryPath(), "b.txt");
+    ASSERT_TRUE(state->historyDiffText().contains("+b2"));
+    state->setSelectedHistoryPath("a.txt");
+    state->selectedHistoryPathChanged();
+    EXPECT_EQ(state->historyDiffText(), "");
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->historyDiffText().contains("+a2")) << state->historyDiffText().toStdString();
+    state->setSelectedRevision(1);
+    state->selectedHistoryRevisionChanged();
+    EXPECT_EQ(state->historyDiffText(), "");
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_TRUE(state->historyDiffText().contains("+a1")) << state->historyDiffText().toStdString();
+}
+
 TEST_F(RealFixture, HistoryOfAFolderNamedWithACaretMapsToItsFiles)
 {
     // svn info writes the folder "^top" as "^/%5Etop"; the log names it "/^top".
