@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QUuid>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -43,14 +44,14 @@ QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
     // Taken before the first suspension: the client may be gone when the run ends.
     const QString display = displayExecutable();
     const std::shared_ptr<ToolRunScope> scope = m_runScope;
-    ToolEnvironment variables = co_await toolEnvironment(*executable, workingDirectory, environment);
+    ToolEnvironment variables = co_await toolEnvironment(*executable, arguments, workingDirectory, environment);
     // The caller's own variables win.
     variables.append(environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory), display,
         checkStatus, std::move(variables), scope);
 }
 
-QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QString, ToolEnvironment) const
+QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const
 {
     co_return ToolEnvironment{};
 }
@@ -141,7 +142,7 @@ QString SVNClient::notFoundMessage() const
         "Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn available in PATH.");
 }
 
-QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QString, ToolEnvironment additions) const
+QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment additions) const
 {
     if (variableIsSet("SVN_SSH", additions) || namesSSHTunnel(QDir::homePath() + QStringLiteral("/.subversion/config"))
         || namesSSHTunnel(QStringLiteral("/etc/subversion/config")))
@@ -207,9 +208,16 @@ QString GitClient::displayExecutable() const
 }
 
 QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
-    QString executable, QString workingDirectory, ToolEnvironment additions) const
+    QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const
 {
-    if (variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
+    // Only these start ssh; asking git for its configuration costs a process, which the status and
+    // log loads should not pay on every run. A path that merely bears one of these names costs one probe.
+    static const QStringList remoteCommands{QStringLiteral("clone"), QStringLiteral("fetch"), QStringLiteral("pull"),
+        QStringLiteral("push"), QStringLiteral("ls-remote"), QStringLiteral("submodule"), QStringLiteral("remote"),
+        QStringLiteral("archive")};
+    const bool mayReachRemote = std::any_of(arguments.cbegin(), arguments.cend(),
+        [](const QString &argument) { return remoteCommands.contains(argument); });
+    if (!mayReachRemote || variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
         co_return ToolEnvironment{};
     // core.sshCommand may come from any of git's config files, the repository's included: git itself
     // answers. GIT_SSH_COMMAND would override it.

@@ -42,7 +42,7 @@ protected:
     // Variables this tool's children get on top of the runner's own, given the environment the run
     // would otherwise have (this process's, plus the caller's additions).
     virtual QCoro::Task<ToolEnvironment> toolEnvironment(
-        QString executable, QString workingDirectory, ToolEnvironment additions) const;
+        QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const;
 
     std::shared_ptr<ToolRunScope> m_runScope;
 };
@@ -66,7 +66,7 @@ protected:
     QString notFoundMessage() const override;
     // SVN_SSH in batch mode, unless SVN_SSH is set or a Subversion config names the ssh tunnel.
     QCoro::Task<ToolEnvironment> toolEnvironment(
-        QString executable, QString workingDirectory, ToolEnvironment additions) const override;
+        QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const override;
 
 private:
     QSettings *m_settings;
@@ -96,9 +96,10 @@ public:
 
 protected:
     QString notFoundMessage() const override;
-    // GIT_SSH_COMMAND in batch mode, unless GIT_SSH_COMMAND, GIT_SSH or core.sshCommand is set.
+    // GIT_SSH_COMMAND in batch mode for a run that may reach a remote, unless GIT_SSH_COMMAND, GIT_SSH or
+    // core.sshCommand is set.
     QCoro::Task<ToolEnvironment> toolEnvironment(
-        QString executable, QString workingDirectory, ToolEnvironment additions) const override;
+        QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const override;
 };
 
 // Zips a folder so that the folder itself is the archive's top-level entry.

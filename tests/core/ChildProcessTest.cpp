@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -264,6 +265,27 @@ TEST(ToolSessions, SshStartedByGitOrSvnRunsInBatchModeUnlessTheUserConfiguredIt)
     arguments = gitListRemote();
     EXPECT_TRUE(arguments.contains("-6")) << arguments.join(u' ').toStdString();
     EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+}
+
+TEST(ToolSessions, GitRunsThatReachNoRemoteStartNoConfigurationProbe)
+{
+    Sandbox sandbox;
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    // git itself, writing down each of its starts.
+    const QString starts = sandbox.filePath("git-starts");
+    const QString realGit = QStandardPaths::findExecutable("git");
+    ASSERT_FALSE(realGit.isEmpty());
+    writeScript(sandbox.filePath("bin/git"),
+        "echo \"$1\" >> '" + QFile::encodeName(starts) + "'\nexec '" + QFile::encodeName(realGit) + "' \"$@\"\n");
+    writeScript(sandbox.filePath("bin/ssh"), "exit 255\n");
+    const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
+
+    GitClient git;
+    runTask(git.run({"status", "--porcelain=v1"}, repo.path));
+    EXPECT_EQ(QString::fromUtf8(readFile(starts)), "status\n");
+    QFile::remove(starts);
+    runTask(git.run({"ls-remote", "ssh://127.0.0.1/repo.git"}, repo.path, false));
+    EXPECT_EQ(QString::fromUtf8(readFile(starts)), "config\nls-remote\n");
 }
 
 TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
