@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
+#include <cmath>
+
 static void initSymbolResources()
 {
     // A static library's resources are only linked in when something refers to them.
@@ -98,6 +101,59 @@ QColor composite(const QColor &top, const QColor &bottom)
     const float a = top.alphaF();
     return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a), top.greenF() * a + bottom.greenF() * (1 - a),
         top.blueF() * a + bottom.blueF() * (1 - a));
+}
+
+QColor tint(const QPalette &palette, qreal opacity)
+{
+    return isDark(palette) ? QColor::fromRgbF(1, 1, 1, float(opacity)) : QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+namespace {
+
+qreal luminance(const QColor &color)
+{
+    const auto channel
+        = [](float value) { return value <= 0.04045f ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+QColor mixed(const QColor &from, const QColor &to, qreal amount)
+{
+    const auto mix = [&](float a, float b) { return float(a + (b - a) * amount); };
+    return QColor::fromRgbF(
+        mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()));
+}
+
+} // namespace
+
+qreal contrastRatio(const QColor &a, const QColor &b)
+{
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor standingOut(const QColor &color, const QColor &against, qreal ratio)
+{
+    const QColor base = color.alpha() == 255 ? color : composite(color, against);
+    if (contrastRatio(base, against) >= ratio)
+        return base;
+    // Towards black first: the marks carry white letters and ticks, which stay readable on a darker fill.
+    // A little beyond the ratio, so that rounding to 8-bit channels does not fall short of it.
+    const qreal target = ratio + 0.05;
+    for (const QColor &end : {QColor(Qt::black), QColor(Qt::white)}) {
+        if (contrastRatio(end, against) < target)
+            continue;
+        qreal low = 0;
+        qreal high = 1;
+        for (int step = 0; step < 16; ++step) {
+            const qreal middle = (low + high) / 2;
+            (contrastRatio(mixed(base, end, middle), against) >= target ? high : low) = middle;
+        }
+        return mixed(base, end, high);
+    }
+    return contrastRatio(Qt::black, against) > contrastRatio(Qt::white, against) ? QColor(Qt::black)
+                                                                                 : QColor(Qt::white);
 }
 
 QFont font(qreal pixelSize, QFont::Weight weight)

@@ -41,6 +41,15 @@ QColor secondary(const QPalette &palette);
 QColor withOpacity(QColor color, qreal opacity);
 // The opaque colour seen when a translucent colour lies over an opaque one.
 QColor composite(const QColor &top, const QColor &bottom);
+// A faint overlay that shows on the window colour: white in the dark appearance, black in the light one.
+QColor tint(const QPalette &palette, qreal opacity);
+
+// The contrast ratio of two opaque colours as WCAG 2 defines it, from 1 (equal) to 21 (black on white).
+qreal contrastRatio(const QColor &a, const QColor &b);
+// The colour (composited over `against` when translucent), darkened or lightened only as far as it takes
+// to stand out from `against` by at least `ratio`. Marks such as badges and check boxes keep their hue
+// on a selected row whose accent is their own colour.
+QColor standingOut(const QColor &color, const QColor &against, qreal ratio = 3);
 
 // The system font at a size and weight; the monospaced design of it; the text styles.
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
