@@ -1,6 +1,7 @@
 #include "DiffCanvas.h"
 
 #include "DiffRows.h"
+#include "ScrollBarStyle.h"
 #include "Theme.h"
 
 #include <QClipboard>
@@ -232,6 +233,7 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ScrollBarStyle::apply(this);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);

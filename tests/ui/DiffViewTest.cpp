@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -676,4 +678,99 @@ TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
     // A view narrower than a card scrolls sideways.
     shown.canvas.resize(500, 300);
     EXPECT_EQ(shown.canvas.horizontalScrollBar()->maximum(), 12 + 760 + 12 - shown.canvas.viewport()->width());
+}
+
+namespace {
+
+double contrastRatio(QColor a, QColor b)
+{
+    const auto luminance = [](QColor color) {
+        const auto channel
+            = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The columns of the scroll bar's groove whose middle pixel stands out from the content's background by
+// 3:1: what the eye takes for the thumb.
+QList<int> thumbColumns(QScrollBar *bar, QColor background, QRect *groove)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    option.singleStep = bar->singleStep();
+    *groove = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
+    const QImage image = bar->grab().toImage();
+    QList<int> columns;
+    for (int x = groove->left(); x <= groove->right(); ++x) {
+        if (contrastRatio(image.pixelColor(x, groove->center().y()), background) >= 3)
+            columns.append(x);
+    }
+    return columns;
+}
+
+} // namespace
+
+TEST(DiffCanvas, TheHorizontalThumbStandsOutAndFollowsTheContent)
+{
+    for (const QPalette &palette : {lightPalette(), darkPalette()}) {
+        DiffView view;
+        view.setPalette(palette);
+        view.resize(500, 300);
+        view.setContent(wideDiff(), QString());
+        view.show();
+        QCoreApplication::processEvents();
+        DiffCanvas &canvas = *view.canvas();
+        QScrollBar *bar = canvas.horizontalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        const QColor background = Theme::textBackground(palette);
+
+        // The card's leading edge shows: the thumb stands at the leading end, and the track does not stand out.
+        ASSERT_EQ(canvas.contentOffset().x(), 0);
+        QRect groove;
+        QList<int> thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty()) << "no part of the bar stands out from the content";
+        EXPECT_LE(thumb.first(), groove.left() + 6);
+        EXPECT_LT(thumb.last(), groove.center().x());
+        const int thumbLength = thumb.last() - thumb.first();
+        EXPECT_NEAR(thumbLength, groove.width() * bar->pageStep() / (bar->maximum() + bar->pageStep()), 8);
+
+        // Scrolled to the trailing end, as a wheel turned right or a drag does: the thumb went along.
+        bar->setValue(bar->maximum());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(canvas.contentOffset().x(), bar->maximum());
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        EXPECT_GE(thumb.last(), groove.right() - 6);
+        EXPECT_GT(thumb.first(), groove.center().x());
+
+        // Dragging the thumb towards the trailing end scrolls the content that way.
+        bar->setValue(0);
+        QCoreApplication::processEvents();
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        const QPoint grip((thumb.first() + thumb.last()) / 2, groove.center().y());
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, grip);
+        QTest::mouseMove(bar, grip + QPoint(60, 0));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, grip + QPoint(60, 0));
+        EXPECT_GT(canvas.contentOffset().x(), 0);
+        const QList<int> dragged = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(dragged.isEmpty());
+        EXPECT_NEAR(dragged.first(), thumb.first() + 60, 3) << "the thumb stays under the pointer";
+
+        // Halfway, halfway.
+        bar->setValue(bar->maximum() / 2);
+        QCoreApplication::processEvents();
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        EXPECT_NEAR((thumb.first() + thumb.last()) / 2.0, groove.center().x(), 8);
+    }
 }
