@@ -337,8 +337,9 @@ void DiffCanvas::scrollContentsBy(int dx, int dy)
 
 void DiffCanvas::updateScrollBars()
 {
-    const QSize content = m_layout.contentSize();
     const QSize view = viewport()->size();
+    m_layout.setViewWidth(view.width());
+    const QSize content = m_layout.contentSize();
     horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
     horizontalScrollBar()->setPageStep(view.width());
     horizontalScrollBar()->setSingleStep(qRound(3 * m_metrics.code.cellWidth()));

@@ -660,7 +660,8 @@ TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
     ShownCanvas shown(diff, QSize(1000, 300));
     const QImage image = shown.image();
     const QRect header = shown.canvas.diffLayout().headerRect(0);
-    EXPECT_EQ(header.width(), 760) << "the path does not widen the card";
+    EXPECT_EQ(shown.canvas.diffLayout().cards().at(0).width, 760) << "the path does not widen the card";
+    EXPECT_EQ(header.width(), shown.canvas.viewport()->width() - 24) << "the card fills the wider view";
 
     const QFontMetricsF counts(Theme::caption());
     const int additionsX = int(header.right() + 1 - 12 - counts.horizontalAdvance(QStringLiteral("-1")) - 10
@@ -672,7 +673,7 @@ TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
     ASSERT_NE(countsStart, ink.cbegin());
     EXPECT_GE(*countsStart, additionsX - 1) << "nothing between the path and the counts";
     const int pathEnd = *(countsStart - 1);
-    EXPECT_GE(pathEnd, additionsX - 28 - 2 * QFontMetricsF(Theme::monospaced(13)).horizontalAdvance(u'M'))
+    EXPECT_GE(pathEnd + 1, additionsX - 28 - 2 * QFontMetricsF(Theme::monospaced(13)).horizontalAdvance(u'M'))
         << "the path fills the room it has";
 
     // A view narrower than a card scrolls sideways.
@@ -773,4 +774,45 @@ TEST(DiffCanvas, TheHorizontalThumbStandsOutAndFollowsTheContent)
         ASSERT_FALSE(thumb.isEmpty());
         EXPECT_NEAR((thumb.first() + thumb.last()) / 2.0, groove.center().x(), 8);
     }
+}
+
+TEST(DiffCanvas, CardsFillAWidePaneAndScrollInANarrowOne)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("src/app.c"),
+        {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+            {line(DiffLineKind::deletion, 1, {}, QStringLiteral("-"), QStringLiteral("x")),
+                line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QStringLiteral("y"))})})};
+    const QPalette palette = lightPalette();
+
+    // Wide: the card reaches 12 from the pane's trailing edge, with its header strip and the counts there.
+    ShownCanvas wide(diff, QSize(1300, 400), palette);
+    const int viewWidth = wide.canvas.viewport()->width();
+    QRect header = wide.canvas.diffLayout().headerRect(0);
+    EXPECT_EQ(header.left(), 12);
+    EXPECT_EQ(header.right() + 1, viewWidth - 12);
+    EXPECT_EQ(wide.canvas.horizontalScrollBar()->maximum(), 0);
+    QImage image = wide.image();
+    EXPECT_EQ(image.pixelColor(viewWidth - 16, header.top() + 2), Theme::windowBackground(palette))
+        << "no blank band beside the card";
+    QList<int> ink = inkColumns(image, header.left() + 40, header.right() - 2, header.top() + 2, header.bottom() - 1);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.last(), viewWidth - 12 - 12 - 3) << "the counts stand at the pane's trailing edge";
+    const int codeRow = 2;
+    EXPECT_EQ(wide.canvas.diffLayout().rowRect(codeRow).right(), header.right()) << "the rows fill the card too";
+
+    // Narrow: never narrower than 760; the counts come into view at the scroll's end.
+    ShownCanvas narrow(diff, QSize(600, 400), palette);
+    header = narrow.canvas.diffLayout().headerRect(0);
+    EXPECT_EQ(header.width(), 760);
+    QScrollBar *bar = narrow.canvas.horizontalScrollBar();
+    EXPECT_EQ(bar->maximum(), 12 + 760 + 12 - narrow.canvas.viewport()->width());
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    image = narrow.image();
+    const QRect shownHeader = header.translated(-narrow.canvas.contentOffset());
+    ink = inkColumns(image, std::max(0, shownHeader.left() + 40), shownHeader.right() - 2, shownHeader.top() + 2,
+        shownHeader.bottom() - 1);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.last(), narrow.canvas.viewport()->width() - 12 - 12 - 3);
 }
