@@ -1,6 +1,8 @@
 #include "Theme.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
@@ -164,9 +166,61 @@ QFont font(qreal pixelSize, QFont::Weight weight)
     return result;
 }
 
+bool hasEvenAdvances(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.horizontalAdvance(u'M');
+    if (cell <= 0)
+        return false;
+    for (char16_t character = 0x20; character < 0x7F; ++character) {
+        if (std::abs(metrics.horizontalAdvance(QChar(character)) - cell) > 0.01)
+            return false;
+    }
+    return true;
+}
+
+QString firstEvenFamily(const QStringList &families)
+{
+    for (const QString &family : families) {
+        QFont candidate(family);
+        candidate.setPixelSize(qRound(bodySize));
+        // A missing family is substituted by fontconfig: judge the face that really draws.
+        if (QFontInfo(candidate).family().compare(family, Qt::CaseInsensitive) != 0)
+            continue;
+        QFont semibold = candidate;
+        semibold.setWeight(QFont::DemiBold);
+        if (hasEvenAdvances(candidate) && hasEvenAdvances(semibold))
+            return family;
+    }
+    return {};
+}
+
+namespace {
+
+// The system's fixed font when its letters line up; Qt's fixed-pitch flag is no guide (fontconfig
+// reports Noto Sans Mono as not fixed-pitch, though its ASCII advances are all equal).
+const QString &monospaceFamily()
+{
+    static const QString family = [] {
+        const QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QStringList candidates{QFontInfo(system).family(), QStringLiteral("DejaVu Sans Mono"),
+            QStringLiteral("Noto Sans Mono"), QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+            QStringLiteral("FreeMono")};
+        QFont hinted;
+        hinted.setStyleHint(QFont::Monospace);
+        hinted.setFamily(QStringLiteral("monospace"));
+        candidates.append(QFontInfo(hinted).family());
+        const QString chosen = firstEvenFamily(candidates);
+        return chosen.isEmpty() ? QFontInfo(system).family() : chosen;
+    }();
+    return family;
+}
+
+} // namespace
+
 QFont monospaced(qreal pixelSize, QFont::Weight weight)
 {
-    QFont result = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont result(monospaceFamily());
     result.setStyleHint(QFont::Monospace);
     result.setPixelSize(qRound(pixelSize));
     result.setWeight(weight);

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // The look shared by all views: the system's named and semantic colours for the light and the dark
 // appearance, and the text styles. Sizes are logical pixels, one for each point of the original design.
@@ -54,6 +55,10 @@ QColor standingOut(const QColor &color, const QColor &against, qreal ratio = 3);
 // The system font at a size and weight; the monospaced design of it; the text styles.
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospaced(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+// Whether every printable ASCII character, the text of nearly every diff line, has one advance in the font.
+bool hasEvenAdvances(const QFont &font);
+// The first family whose regular and semibold faces pass hasEvenAdvances, or an empty text.
+QString firstEvenFamily(const QStringList &families);
 inline QFont body()
 {
     return font(bodySize);

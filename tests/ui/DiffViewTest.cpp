@@ -521,7 +521,7 @@ TEST(DiffView, ShowsThePlaceholderOrTheTrimmedTextWhenTheTextHoldsNoDiff)
     EXPECT_EQ(view.plainTextView()->toPlainText(), QStringLiteral("(select a changed file)"));
     EXPECT_EQ(textColor(), secondary);
     EXPECT_EQ(view.plainTextView()->palette().color(QPalette::Base), Theme::textBackground(palette));
-    EXPECT_TRUE(QFontInfo(view.plainTextView()->font()).fixedPitch());
+    EXPECT_EQ(QFontInfo(view.plainTextView()->font()).family(), QFontInfo(Theme::monospaced(13)).family());
     EXPECT_EQ(view.plainTextView()->font().pixelSize(), 13);
 
     view.setContent(QStringLiteral(" \n\t\u00A0\u2029\n "), QStringLiteral("(no text diff)"));
