@@ -175,13 +175,15 @@ QString trimmedSpacesAndTabs(const QString &text)
     return text.mid(start, end - start);
 }
 
+QLocale workingLocale(const QLocale &locale)
+{
+    return locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale;
+}
+
 QCollator standardCollator()
 {
-    QLocale locale;
-    // The C locale's collator ignores numeric mode: fall back to a real one.
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
+    // The C locale's collator ignores numeric mode.
+    QCollator collator(workingLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     return collator;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,9 @@ QString trimmedSpacesAndTabs(const QString &text);
 bool localizedStandardLess(const QString &a, const QString &b);
 // Compare: negative, zero or positive.
 int localizedStandardCompare(const QString &a, const QString &b);
+// The locale, or US English in place of the C locale (C, C.UTF-8, POSIX: common on servers and in
+// containers), which has no numeric collation and no real date styles: its short time shows seconds.
+QLocale workingLocale(const QLocale &locale = QLocale());
 
 // Sorts a list by a key in the localized standard order; stable.
 template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key);

@@ -23,14 +23,15 @@ QString actionBadgeText(const QString &action)
     return action.isEmpty() ? QStringLiteral("?") : action;
 }
 
-void paintActionBadge(QPainter &painter, const QRectF &rect, const QString &action, const QPalette &palette)
+void paintActionBadge(
+    QPainter &painter, const QRectF &rect, const QString &action, const QPalette &palette, const QColor &background)
 {
     const QRectF box(rect.center().x() - BadgePainter::size.width() / 2.0,
         rect.center().y() - BadgePainter::size.height() / 2.0, BadgePainter::size.width(), BadgePainter::size.height());
     // A longer text stays inside the box, cut on both sides around its centre.
     painter.save();
     painter.setClipRect(box, Qt::IntersectClip);
-    BadgePainter::paint(painter, box, actionTint(action, palette), actionBadgeText(action));
+    BadgePainter::paint(painter, box, actionTint(action, palette), background, actionBadgeText(action));
     painter.restore();
 }
 
@@ -50,5 +51,6 @@ void ActionBadge::setAction(const QString &action)
 void ActionBadge::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paintActionBadge(painter, rect(), m_action, palette());
+    // It stands in the detail panes, on the window colour.
+    paintActionBadge(painter, rect(), m_action, palette(), Theme::windowBackground(palette()));
 }

@@ -11,8 +11,9 @@ class QPainter;
 QColor actionTint(const QString &action, const QPalette &palette);
 // The action as shown: verbatim, "?" when empty.
 QString actionBadgeText(const QString &action);
-// Draws the action's badge centred in `rect`, for list delegates.
-void paintActionBadge(QPainter &painter, const QRectF &rect, const QString &action, const QPalette &palette);
+// Draws the action's badge centred in `rect` over `background`, for list delegates.
+void paintActionBadge(
+    QPainter &painter, const QRectF &rect, const QString &action, const QPalette &palette, const QColor &background);
 
 // How one path was changed in one revision, as a white letter on a tinted 22 × 20 box.
 class ActionBadge : public QWidget {

@@ -57,7 +57,7 @@ void ChangedPathDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     paintActionBadge(*painter,
         QRectF(area.left(), area.top() + (area.height() - BadgePainter::size.height()) / 2.0,
             BadgePainter::size.width(), BadgePainter::size.height()),
-        change.action, option.palette);
+        change.action, option.palette, colors.background);
     const int left = area.left() + BadgePainter::size.width() + pathRowSpacing;
     const int width = qMax(0, area.right() + 1 - left);
     painter->setFont(pathFont());

@@ -6,6 +6,9 @@
 
 // The badge colour of a change's status kind.
 QColor statusColor(SVNStatusKind kind, const QPalette &palette);
+// A commit check box that keeps 3:1 against the row colour `background`, ticked or not.
+void paintCheckBox(
+    QPainter &painter, const QRect &rect, bool checked, const QPalette &palette, const QColor &background);
 
 // Paints one row of the change list: the commit check box, the status badge, and the path (one line,
 // cut at its end) over the status label. Every row has the same height, so the list can lay out

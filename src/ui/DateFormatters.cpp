@@ -1,17 +1,13 @@
 #include "DateFormatters.h"
 
+#include "model/TextUtil.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
 namespace DateFormatters {
 
 namespace {
-
-struct Formats {
-    QLocale locale;
-    QString shortDateTime;
-    QString mediumDateTime;
-};
 
 // Qt has a long and a short date format but no medium one: the long one without its weekday and with
 // the month's abbreviated name ("Jan 5, 2024" from "Monday, January 5, 2024").
@@ -24,27 +20,30 @@ QString mediumDateFormat(const QLocale &locale)
     return format.trimmed();
 }
 
-const Formats &formats()
+const Styles &formats()
 {
-    static const Formats shared = [] {
-        const QLocale locale;
-        const QString time = locale.timeFormat(QLocale::ShortFormat);
-        return Formats{locale, locale.dateTimeFormat(QLocale::ShortFormat), mediumDateFormat(locale) + u' ' + time};
-    }();
+    static const Styles shared = Styles::of(QLocale());
     return shared;
 }
 
 } // namespace
 
+Styles Styles::of(const QLocale &user)
+{
+    const QLocale locale = TextUtil::workingLocale(user);
+    const QString time = locale.timeFormat(QLocale::ShortFormat);
+    return Styles{locale, locale.dateTimeFormat(QLocale::ShortFormat), mediumDateFormat(locale) + u' ' + time};
+}
+
 QString shortDateShortTime(const QDateTime &date)
 {
-    const Formats &shared = formats();
+    const Styles &shared = formats();
     return shared.locale.toString(date.toLocalTime(), shared.shortDateTime);
 }
 
 QString mediumDateShortTime(const QDateTime &date)
 {
-    const Formats &shared = formats();
+    const Styles &shared = formats();
     return shared.locale.toString(date.toLocalTime(), shared.mediumDateTime);
 }
 

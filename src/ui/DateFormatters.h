@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 // The dates of the workflow lists and details, in the user's locale and time zone. The formats are
@@ -11,5 +12,14 @@ namespace DateFormatters {
 QString shortDateShortTime(const QDateTime &date);
 // Medium date (abbreviated month, no weekday) and short time: the archive entry detail.
 QString mediumDateShortTime(const QDateTime &date);
+
+// The two styles of one locale; the C locale gives those of US English.
+struct Styles {
+    QLocale locale;
+    QString shortDateTime;
+    QString mediumDateTime;
+
+    static Styles of(const QLocale &locale);
+};
 
 } // namespace DateFormatters

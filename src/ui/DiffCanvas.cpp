@@ -1,6 +1,7 @@
 #include "DiffCanvas.h"
 
 #include "DiffRows.h"
+#include "ScrollBarStyle.h"
 #include "Theme.h"
 
 #include <QClipboard>
@@ -232,6 +233,7 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ScrollBarStyle::apply(this);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);
@@ -335,8 +337,9 @@ void DiffCanvas::scrollContentsBy(int dx, int dy)
 
 void DiffCanvas::updateScrollBars()
 {
-    const QSize content = m_layout.contentSize();
     const QSize view = viewport()->size();
+    m_layout.setViewWidth(view.width());
+    const QSize content = m_layout.contentSize();
     horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
     horizontalScrollBar()->setPageStep(view.width());
     horizontalScrollBar()->setSingleStep(qRound(3 * m_metrics.code.cellWidth()));

@@ -331,19 +331,19 @@ DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics) : m_metrics(
 QRect DiffLayout::cardRect(int card) const
 {
     const Card &c = m_cards.at(card);
-    return QRect(DiffGeometry::padding, c.top, c.width, c.height);
+    return QRect(DiffGeometry::padding, c.top, cardWidth(c), c.height);
 }
 
 QRect DiffLayout::headerRect(int card) const
 {
     const Card &c = m_cards.at(card);
-    return QRect(DiffGeometry::padding, c.top, c.width, m_metrics.headerHeight);
+    return QRect(DiffGeometry::padding, c.top, cardWidth(c), m_metrics.headerHeight);
 }
 
 QRect DiffLayout::rowRect(int row) const
 {
     const Row &r = m_rows.at(row);
-    return QRect(DiffGeometry::padding, r.top, m_cards.at(r.card).width, rowHeight(r));
+    return QRect(DiffGeometry::padding, r.top, cardWidth(m_cards.at(r.card)), rowHeight(r));
 }
 
 int DiffLayout::rowAt(int y) const

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -145,6 +146,9 @@ public:
     const QList<Row> &rows() const { return m_rows; }
     bool isEmpty() const { return m_cards.isEmpty(); }
     QSize contentSize() const { return m_contentSize; }
+    // Cards fill the width of a view wider than they need, so the counts stand at its trailing edge.
+    void setViewWidth(int width) { m_fillWidth = std::max(0, width - 2 * DiffGeometry::padding); }
+    int cardWidth(const Card &card) const { return std::max<int>(card.width, m_fillWidth); }
 
     QStringView prefix(const Row &row) const { return QStringView(m_text).mid(row.textStart, row.prefixLength); }
     QStringView text(const Row &row) const
@@ -179,4 +183,5 @@ private:
     QList<Row> m_rows;
     QList<Card> m_cards;
     QSize m_contentSize;
+    int m_fillWidth = 0;
 };

@@ -87,7 +87,7 @@ void HistoryFileRowDelegate::paint(
         paintActionBadge(*painter,
             QRectF(x, top + (height - BadgePainter::size.height()) / 2.0, BadgePainter::size.width(),
                 BadgePainter::size.height()),
-            *row.action, option.palette);
+            *row.action, option.palette, colors.background);
         x += BadgePainter::size.width() + itemSpacing;
 
         const auto drawText = [&](const QFont &font, const QColor &color, int left, int width, const QString &text) {

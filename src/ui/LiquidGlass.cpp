@@ -22,8 +22,8 @@ void paintBackground(QPainter &painter, const QRectF &rect, const QPalette &pale
     painter.fillPath(shape, material(palette));
 
     QLinearGradient gradient(rect.topLeft(), rect.bottomRight());
-    gradient.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0.22f));
-    gradient.setColorAt(0.5, QColor::fromRgbF(1, 1, 1, 0.045f));
+    gradient.setColorAt(0, Theme::tint(palette, 0.22));
+    gradient.setColorAt(0.5, Theme::tint(palette, 0.045));
     gradient.setColorAt(1, QColor::fromRgbF(0, 0, 0, 0.035f));
     // An inset stroke: the outline moved half a line width inwards.
     const QRectF inset = rect.adjusted(0.5, 0.5, -0.5, -0.5);
@@ -33,14 +33,14 @@ void paintBackground(QPainter &painter, const QRectF &rect, const QPalette &pale
     painter.restore();
 }
 
-void paintClippedRim(QPainter &painter, const QRectF &rect, qreal radius, qreal opacity)
+void paintClippedRim(QPainter &painter, const QRectF &rect, const QPalette &palette, qreal radius, qreal opacity)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(rect, radius, radius);
     painter.setClipPath(shape, Qt::IntersectClip);
-    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, float(opacity)), 1));
+    painter.setPen(QPen(Theme::tint(palette, opacity), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(shape);
     painter.restore();
@@ -49,7 +49,7 @@ void paintClippedRim(QPainter &painter, const QRectF &rect, qreal radius, qreal 
 void paintButtonTile(QPainter &painter, const QRectF &rect, const QPalette &palette)
 {
     paintBackground(painter, rect, palette, tileRadius);
-    paintClippedRim(painter, rect, tileRadius, 0.12);
+    paintClippedRim(painter, rect, palette, tileRadius, 0.12);
 }
 
 } // namespace LiquidGlass

@@ -7,7 +7,6 @@
 #include "Theme.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QPainter>
 
@@ -36,31 +35,6 @@ RevisionRow RevisionRow::fromFileHistoryRevision(const FileHistoryRevision &revi
 {
     return {revision.action, revision.displayRevision(), WorkflowText::author(revision.author), QString(),
         revision.date, revision.summary()};
-}
-
-RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &option)
-{
-    QStyleOptionViewItem background(option);
-    // Only the panel: the texts are painted by the row, and no dotted focus frame.
-    background.text.clear();
-    background.icon = QIcon();
-    background.features &= ~QStyleOptionViewItem::HasDisplay;
-    background.state &= ~QStyle::State_HasFocus;
-    const QWidget *widget = option.widget;
-    QStyle *style = widget ? widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, &painter, widget);
-
-    RowColors colors;
-    colors.selected = option.state & QStyle::State_Selected;
-    if (colors.selected) {
-        const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
-        colors.primary = option.palette.color(group, QPalette::HighlightedText);
-        colors.secondary = Theme::withOpacity(colors.primary, 0.75);
-    } else {
-        colors.primary = Theme::primary(option.palette);
-        colors.secondary = Theme::secondary(option.palette);
-    }
-    return colors;
 }
 
 namespace {
@@ -115,7 +89,7 @@ void RevisionRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     if (row.action) {
         const QRectF badge(x, area.top() + (lineOne - BadgePainter::size.height()) / 2.0, BadgePainter::size.width(),
             BadgePainter::size.height());
-        paintActionBadge(*painter, badge, *row.action, option.palette);
+        paintActionBadge(*painter, badge, *row.action, option.palette, colors.background);
         x += BadgePainter::size.width() + itemSpacing;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyedListModel.h"
+#include "RowBackground.h"
 #include "model/LogEntry.h"
 
 #include <QDateTime>
@@ -59,11 +60,3 @@ private:
 
     QAbstractItemView *m_view;
 };
-
-// The list highlight behind a row, and the text colours on it.
-struct RowColors {
-    QColor primary;
-    QColor secondary;
-    bool selected = false;
-};
-RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &option);

@@ -149,5 +149,5 @@ void SidebarOverlayView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QRectF panel = QRectF(rect());
     LiquidGlass::paintBackground(painter, panel, palette());
-    LiquidGlass::paintClippedRim(painter, panel, LiquidGlass::panelRadius, 0.14);
+    LiquidGlass::paintClippedRim(painter, panel, palette(), LiquidGlass::panelRadius, 0.14);
 }

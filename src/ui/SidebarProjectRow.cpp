@@ -42,7 +42,7 @@ void RepositoryBadge::paint(QPainter &painter, const QPointF &topLeft, Repositor
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(box, 5, 5);
-    painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, 0.08f));
+    painter.fillPath(shape, Theme::tint(palette, 0.08));
     painter.setFont(font());
     painter.setPen(Theme::secondary(palette));
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, displayName(kind));
@@ -111,7 +111,7 @@ void SidebarProjectRow::paintEvent(QPaintEvent *)
 
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 8, 8);
-    painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, isSelected() ? 0.11f : 0.018f));
+    painter.fillPath(shape, Theme::tint(pal, isSelected() ? 0.11 : 0.018));
 
     const QFontMetrics bodyMetrics(Theme::body());
     const QFontMetrics captionMetrics(Theme::caption());

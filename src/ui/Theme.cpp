@@ -1,11 +1,16 @@
 #include "Theme.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
+
+#include <algorithm>
+#include <cmath>
 
 static void initSymbolResources()
 {
@@ -100,6 +105,59 @@ QColor composite(const QColor &top, const QColor &bottom)
         top.blueF() * a + bottom.blueF() * (1 - a));
 }
 
+QColor tint(const QPalette &palette, qreal opacity)
+{
+    return isDark(palette) ? QColor::fromRgbF(1, 1, 1, float(opacity)) : QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+namespace {
+
+qreal luminance(const QColor &color)
+{
+    const auto channel
+        = [](float value) { return value <= 0.04045f ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+QColor mixed(const QColor &from, const QColor &to, qreal amount)
+{
+    const auto mix = [&](float a, float b) { return float(a + (b - a) * amount); };
+    return QColor::fromRgbF(
+        mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()));
+}
+
+} // namespace
+
+qreal contrastRatio(const QColor &a, const QColor &b)
+{
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor standingOut(const QColor &color, const QColor &against, qreal ratio)
+{
+    const QColor base = color.alpha() == 255 ? color : composite(color, against);
+    if (contrastRatio(base, against) >= ratio)
+        return base;
+    // Towards black first: the marks carry white letters and ticks, which stay readable on a darker fill.
+    // A little beyond the ratio, so that rounding to 8-bit channels does not fall short of it.
+    const qreal target = ratio + 0.05;
+    for (const QColor &end : {QColor(Qt::black), QColor(Qt::white)}) {
+        if (contrastRatio(end, against) < target)
+            continue;
+        qreal low = 0;
+        qreal high = 1;
+        for (int step = 0; step < 16; ++step) {
+            const qreal middle = (low + high) / 2;
+            (contrastRatio(mixed(base, end, middle), against) >= target ? high : low) = middle;
+        }
+        return mixed(base, end, high);
+    }
+    return contrastRatio(Qt::black, against) > contrastRatio(Qt::white, against) ? QColor(Qt::black)
+                                                                                 : QColor(Qt::white);
+}
+
 QFont font(qreal pixelSize, QFont::Weight weight)
 {
     QFont result = QGuiApplication::font();
@@ -108,9 +166,61 @@ QFont font(qreal pixelSize, QFont::Weight weight)
     return result;
 }
 
+bool hasEvenAdvances(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.horizontalAdvance(u'M');
+    if (cell <= 0)
+        return false;
+    for (char16_t character = 0x20; character < 0x7F; ++character) {
+        if (std::abs(metrics.horizontalAdvance(QChar(character)) - cell) > 0.01)
+            return false;
+    }
+    return true;
+}
+
+QString firstEvenFamily(const QStringList &families)
+{
+    for (const QString &family : families) {
+        QFont candidate(family);
+        candidate.setPixelSize(qRound(bodySize));
+        // A missing family is substituted by fontconfig: judge the face that really draws.
+        if (QFontInfo(candidate).family().compare(family, Qt::CaseInsensitive) != 0)
+            continue;
+        QFont semibold = candidate;
+        semibold.setWeight(QFont::DemiBold);
+        if (hasEvenAdvances(candidate) && hasEvenAdvances(semibold))
+            return family;
+    }
+    return {};
+}
+
+namespace {
+
+// The system's fixed font when its letters line up; Qt's fixed-pitch flag is no guide (fontconfig
+// reports Noto Sans Mono as not fixed-pitch, though its ASCII advances are all equal).
+const QString &monospaceFamily()
+{
+    static const QString family = [] {
+        const QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QStringList candidates{QFontInfo(system).family(), QStringLiteral("DejaVu Sans Mono"),
+            QStringLiteral("Noto Sans Mono"), QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+            QStringLiteral("FreeMono")};
+        QFont hinted;
+        hinted.setStyleHint(QFont::Monospace);
+        hinted.setFamily(QStringLiteral("monospace"));
+        candidates.append(QFontInfo(hinted).family());
+        const QString chosen = firstEvenFamily(candidates);
+        return chosen.isEmpty() ? QFontInfo(system).family() : chosen;
+    }();
+    return family;
+}
+
+} // namespace
+
 QFont monospaced(qreal pixelSize, QFont::Weight weight)
 {
-    QFont result = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont result(monospaceFamily());
     result.setStyleHint(QFont::Monospace);
     result.setPixelSize(qRound(pixelSize));
     result.setWeight(weight);

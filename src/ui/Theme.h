@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // The look shared by all views: the system's named and semantic colours for the light and the dark
 // appearance, and the text styles. Sizes are logical pixels, one for each point of the original design.
@@ -41,10 +42,23 @@ QColor secondary(const QPalette &palette);
 QColor withOpacity(QColor color, qreal opacity);
 // The opaque colour seen when a translucent colour lies over an opaque one.
 QColor composite(const QColor &top, const QColor &bottom);
+// A faint overlay that shows on the window colour: white in the dark appearance, black in the light one.
+QColor tint(const QPalette &palette, qreal opacity);
+
+// The contrast ratio of two opaque colours as WCAG 2 defines it, from 1 (equal) to 21 (black on white).
+qreal contrastRatio(const QColor &a, const QColor &b);
+// The colour (composited over `against` when translucent), darkened or lightened only as far as it takes
+// to stand out from `against` by at least `ratio`. Marks such as badges and check boxes keep their hue
+// on a selected row whose accent is their own colour.
+QColor standingOut(const QColor &color, const QColor &against, qreal ratio = 3);
 
 // The system font at a size and weight; the monospaced design of it; the text styles.
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospaced(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+// Whether every printable ASCII character, the text of nearly every diff line, has one advance in the font.
+bool hasEvenAdvances(const QFont &font);
+// The first family whose regular and semibold faces pass hasEvenAdvances, or an empty text.
+QString firstEvenFamily(const QStringList &families);
 inline QFont body()
 {
     return font(bodySize);

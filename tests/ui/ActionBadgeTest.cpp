@@ -45,7 +45,7 @@ TEST(ActionBadge, LongTextStaysInsideTheFixedBox)
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
-        paintActionBadge(painter, QRectF(0, 0, 62, 40), "WWWWWWWW", QApplication::palette());
+        paintActionBadge(painter, QRectF(0, 0, 62, 40), "WWWWWWWW", QApplication::palette(), Qt::white);
     }
     const QRect box(20, 10, 22, 20);
     int inside = 0;

@@ -1,6 +1,7 @@
 // The command output sheet's text and layout.
 #include "ui/CommandOutputView.h"
 #include "ui/ElidedLabel.h"
+#include "ui/Theme.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -57,7 +58,7 @@ TEST(CommandOutputView, HeaderTextsDoneButtonAndAScrollingMonospacedOutput)
     EXPECT_EQ(area->toPlainText(), renderedOutput(output));
     EXPECT_TRUE(area->isReadOnly());
     EXPECT_EQ(area->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_TRUE(QFontInfo(area->font()).fixedPitch());
+    EXPECT_EQ(QFontInfo(area->font()).family(), QFontInfo(Theme::monospaced(Theme::bodySize)).family());
     EXPECT_EQ(area->document()->documentMargin(), 12);
     EXPECT_TRUE(area->textInteractionFlags() & Qt::TextSelectableByMouse);
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);

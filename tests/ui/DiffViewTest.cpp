@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -519,7 +521,7 @@ TEST(DiffView, ShowsThePlaceholderOrTheTrimmedTextWhenTheTextHoldsNoDiff)
     EXPECT_EQ(view.plainTextView()->toPlainText(), QStringLiteral("(select a changed file)"));
     EXPECT_EQ(textColor(), secondary);
     EXPECT_EQ(view.plainTextView()->palette().color(QPalette::Base), Theme::textBackground(palette));
-    EXPECT_TRUE(QFontInfo(view.plainTextView()->font()).fixedPitch());
+    EXPECT_EQ(QFontInfo(view.plainTextView()->font()).family(), QFontInfo(Theme::monospaced(13)).family());
     EXPECT_EQ(view.plainTextView()->font().pixelSize(), 13);
 
     view.setContent(QStringLiteral(" \n\t\u00A0\u2029\n "), QStringLiteral("(no text diff)"));
@@ -658,7 +660,8 @@ TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
     ShownCanvas shown(diff, QSize(1000, 300));
     const QImage image = shown.image();
     const QRect header = shown.canvas.diffLayout().headerRect(0);
-    EXPECT_EQ(header.width(), 760) << "the path does not widen the card";
+    EXPECT_EQ(shown.canvas.diffLayout().cards().at(0).width, 760) << "the path does not widen the card";
+    EXPECT_EQ(header.width(), shown.canvas.viewport()->width() - 24) << "the card fills the wider view";
 
     const QFontMetricsF counts(Theme::caption());
     const int additionsX = int(header.right() + 1 - 12 - counts.horizontalAdvance(QStringLiteral("-1")) - 10
@@ -670,10 +673,146 @@ TEST(DiffCanvasPaint, ElidesALongPathToLeaveTheCountsTheirPlace)
     ASSERT_NE(countsStart, ink.cbegin());
     EXPECT_GE(*countsStart, additionsX - 1) << "nothing between the path and the counts";
     const int pathEnd = *(countsStart - 1);
-    EXPECT_GE(pathEnd, additionsX - 28 - 2 * QFontMetricsF(Theme::monospaced(13)).horizontalAdvance(u'M'))
+    EXPECT_GE(pathEnd + 1, additionsX - 28 - 2 * QFontMetricsF(Theme::monospaced(13)).horizontalAdvance(u'M'))
         << "the path fills the room it has";
 
     // A view narrower than a card scrolls sideways.
     shown.canvas.resize(500, 300);
     EXPECT_EQ(shown.canvas.horizontalScrollBar()->maximum(), 12 + 760 + 12 - shown.canvas.viewport()->width());
+}
+
+namespace {
+
+double contrastRatio(QColor a, QColor b)
+{
+    const auto luminance = [](QColor color) {
+        const auto channel
+            = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The columns of the scroll bar's groove whose middle pixel stands out from the content's background by
+// 3:1: what the eye takes for the thumb.
+QList<int> thumbColumns(QScrollBar *bar, QColor background, QRect *groove)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    option.singleStep = bar->singleStep();
+    *groove = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
+    const QImage image = bar->grab().toImage();
+    QList<int> columns;
+    for (int x = groove->left(); x <= groove->right(); ++x) {
+        if (contrastRatio(image.pixelColor(x, groove->center().y()), background) >= 3)
+            columns.append(x);
+    }
+    return columns;
+}
+
+} // namespace
+
+TEST(DiffCanvas, TheHorizontalThumbStandsOutAndFollowsTheContent)
+{
+    for (const QPalette &palette : {lightPalette(), darkPalette()}) {
+        DiffView view;
+        view.setPalette(palette);
+        view.resize(500, 300);
+        view.setContent(wideDiff(), QString());
+        view.show();
+        QCoreApplication::processEvents();
+        DiffCanvas &canvas = *view.canvas();
+        QScrollBar *bar = canvas.horizontalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        const QColor background = Theme::textBackground(palette);
+
+        // The card's leading edge shows: the thumb stands at the leading end, and the track does not stand out.
+        ASSERT_EQ(canvas.contentOffset().x(), 0);
+        QRect groove;
+        QList<int> thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty()) << "no part of the bar stands out from the content";
+        EXPECT_LE(thumb.first(), groove.left() + 6);
+        EXPECT_LT(thumb.last(), groove.center().x());
+        const int thumbLength = thumb.last() - thumb.first();
+        EXPECT_NEAR(thumbLength, groove.width() * bar->pageStep() / (bar->maximum() + bar->pageStep()), 8);
+
+        // Scrolled to the trailing end, as a wheel turned right or a drag does: the thumb went along.
+        bar->setValue(bar->maximum());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(canvas.contentOffset().x(), bar->maximum());
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        EXPECT_GE(thumb.last(), groove.right() - 6);
+        EXPECT_GT(thumb.first(), groove.center().x());
+
+        // Dragging the thumb towards the trailing end scrolls the content that way.
+        bar->setValue(0);
+        QCoreApplication::processEvents();
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        const QPoint grip((thumb.first() + thumb.last()) / 2, groove.center().y());
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, grip);
+        QTest::mouseMove(bar, grip + QPoint(60, 0));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, grip + QPoint(60, 0));
+        EXPECT_GT(canvas.contentOffset().x(), 0);
+        const QList<int> dragged = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(dragged.isEmpty());
+        EXPECT_NEAR(dragged.first(), thumb.first() + 60, 3) << "the thumb stays under the pointer";
+
+        // Halfway, halfway.
+        bar->setValue(bar->maximum() / 2);
+        QCoreApplication::processEvents();
+        thumb = thumbColumns(bar, background, &groove);
+        ASSERT_FALSE(thumb.isEmpty());
+        EXPECT_NEAR((thumb.first() + thumb.last()) / 2.0, groove.center().x(), 8);
+    }
+}
+
+TEST(DiffCanvas, CardsFillAWidePaneAndScrollInANarrowOne)
+{
+    ParsedDiff diff;
+    diff.files = {file(0, QStringLiteral("src/app.c"),
+        {hunk(0, QStringLiteral("@@ -1 +1 @@"),
+            {line(DiffLineKind::deletion, 1, {}, QStringLiteral("-"), QStringLiteral("x")),
+                line(DiffLineKind::addition, {}, 1, QStringLiteral("+"), QStringLiteral("y"))})})};
+    const QPalette palette = lightPalette();
+
+    // Wide: the card reaches 12 from the pane's trailing edge, with its header strip and the counts there.
+    ShownCanvas wide(diff, QSize(1300, 400), palette);
+    const int viewWidth = wide.canvas.viewport()->width();
+    QRect header = wide.canvas.diffLayout().headerRect(0);
+    EXPECT_EQ(header.left(), 12);
+    EXPECT_EQ(header.right() + 1, viewWidth - 12);
+    EXPECT_EQ(wide.canvas.horizontalScrollBar()->maximum(), 0);
+    QImage image = wide.image();
+    EXPECT_EQ(image.pixelColor(viewWidth - 16, header.top() + 2), Theme::windowBackground(palette))
+        << "no blank band beside the card";
+    QList<int> ink = inkColumns(image, header.left() + 40, header.right() - 2, header.top() + 2, header.bottom() - 1);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.last(), viewWidth - 12 - 12 - 3) << "the counts stand at the pane's trailing edge";
+    const int codeRow = 2;
+    EXPECT_EQ(wide.canvas.diffLayout().rowRect(codeRow).right(), header.right()) << "the rows fill the card too";
+
+    // Narrow: never narrower than 760; the counts come into view at the scroll's end.
+    ShownCanvas narrow(diff, QSize(600, 400), palette);
+    header = narrow.canvas.diffLayout().headerRect(0);
+    EXPECT_EQ(header.width(), 760);
+    QScrollBar *bar = narrow.canvas.horizontalScrollBar();
+    EXPECT_EQ(bar->maximum(), 12 + 760 + 12 - narrow.canvas.viewport()->width());
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    image = narrow.image();
+    const QRect shownHeader = header.translated(-narrow.canvas.contentOffset());
+    ink = inkColumns(image, std::max(0, shownHeader.left() + 40), shownHeader.right() - 2, shownHeader.top() + 2,
+        shownHeader.bottom() - 1);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.last(), narrow.canvas.viewport()->width() - 12 - 12 - 3);
 }

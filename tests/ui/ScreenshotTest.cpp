@@ -102,6 +102,20 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
             settle(state);
             EXPECT_TRUE(window.grab().save(folder + "/" + kind + "-" + mode + "-hidden.png"));
         }
+        // The first window size with the sidebar shown: the Changes and History tabs of the svn project.
+        window.resize(1280, 800);
+        window.contentView()->setSidebarVisible(true);
+        state.setSelectedProjectID(svnProject.id);
+        state.projectSelectionChanged();
+        for (const WorkflowTab tab : {WorkflowTab::changes, WorkflowTab::history}) {
+            state.setSelectedTab(tab);
+            settle(state);
+            EXPECT_TRUE(window.grab().save(folder + "/svn-" + rawValue(tab).toLower() + "-" + mode + "-1280.png"));
+        }
+        state.setSelectedTab(WorkflowTab::changes);
+        window.resize(1440, 900);
+        settle(state);
+
         // The sheet over the window, as after a command that printed something.
         CommandOutput output;
         output.title = "Update";

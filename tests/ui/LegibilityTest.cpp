@@ -1,0 +1,327 @@
+// What the real window paints over real repositories, measured in pixels in the light and the dark
+// palette: the sidebar's selection and tiles, the status and action badges, one selection look for
+// every list, and the commit check boxes.
+#include "RealWindow.h"
+#include "ScreenshotPalette.h"
+#include "WorkflowRepositories.h"
+
+#include "ui/ChangeRowDelegate.h"
+#include "ui/ContentView.h"
+#include "ui/SidebarProjectRow.h"
+#include "ui/SidebarToggleButton.h"
+
+#include <QListView>
+#include <QMap>
+#include <QStyle>
+
+#include <cmath>
+#include <optional>
+
+using TestSupport::writeFile;
+
+namespace {
+
+// WCAG 2 relative luminance and contrast ratio, written out here so the test does not lean on the
+// program's own.
+double luminance(QColor color)
+{
+    const auto channel
+        = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+double contrast(QColor a, QColor b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+int luma(QColor color)
+{
+    return qGray(color.rgb());
+}
+
+std::string name(QColor color)
+{
+    return color.name().toStdString();
+}
+
+// The largest contrast of any pixel of the area against a colour.
+double strongestContrast(const QImage &image, QRect area, QColor against)
+{
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, contrast(image.pixelColor(x, y), against));
+    }
+    return best;
+}
+
+struct Appearance {
+    const char *name;
+    QPalette palette;
+};
+
+QList<Appearance> appearances()
+{
+    return {{"light", QApplication::style()->standardPalette()}, {"dark", screenshotDarkPalette()}};
+}
+
+// The application palette for the life of one window.
+struct PaletteScope {
+    explicit PaletteScope(const QPalette &palette) : saved(QApplication::palette())
+    {
+        QApplication::setPalette(palette);
+    }
+    ~PaletteScope() { QApplication::setPalette(saved); }
+    QPalette saved;
+};
+
+struct Legibility : ::testing::Test {
+    WorkflowRepositories repositories;
+    Project svnProject;
+
+    void SetUp() override
+    {
+        // Local changes for the Changes list: modified (blue), added (green), unversioned (gray).
+        writeFile(repositories.svn.workingCopy + "/src/main.c", "int main(void)\n{\n    return 2;\n}\n");
+        writeFile(repositories.svn.workingCopy + "/src/added.c", "int added;\n");
+        repositories.svn.svn({"add", repositories.svn.workingCopy + "/src/added.c"});
+        writeFile(repositories.svn.workingCopy + "/notes.txt", "todo\n");
+        svnProject = {QUuid::createUuid(), "orbit-service", repositories.svn.workingCopy, RepositoryKind::svn};
+    }
+
+    QString settingsFile(const char *appearance) const
+    {
+        return repositories.sandbox.filePath(QStringLiteral("settings-%1.ini").arg(appearance));
+    }
+};
+
+void activate(RealWindow &real)
+{
+    real.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&real.window()));
+}
+
+void focusList(RealWindow &real, QListView *list)
+{
+    list->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->hasFocus());
+}
+
+QImage viewportImage(QListView *list)
+{
+    return list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The selection's colour of a row: in the middle of its top edge, above every text and mark.
+QColor rowFill(const QImage &image, const QListView *list, int row)
+{
+    const QRect rect = list->visualRect(list->model()->index(row, 0));
+    return image.pixelColor(rect.center().x(), rect.top() + 1);
+}
+
+// The fill of a badge standing at the row's leading padding: the commonest colour of that column other
+// than the row's own, if it covers a badge's height.
+std::optional<QColor> leadingBadgeFill(const QImage &image, const QListView *list, int row, QColor rowColor)
+{
+    const QRect rect = list->visualRect(list->model()->index(row, 0));
+    QMap<QRgb, int> counts;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const QRgb pixel = image.pixel(rect.left() + 13, y);
+        if (pixel != rowColor.rgb())
+            ++counts[pixel];
+    }
+    const auto most = std::max_element(counts.cbegin(), counts.cend());
+    if (most == counts.cend() || *most < 12)
+        return std::nullopt;
+    return QColor::fromRgb(most.key());
+}
+
+int selectedRow(const QListView *list)
+{
+    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+} // namespace
+
+TEST_F(Legibility, TheSidebarSelectionAndTheShowSidebarTileShowInBothPalettes)
+{
+    struct Seen {
+        int selectionStep = 0;
+        int tileStep = 0;
+    };
+    QMap<QString, Seen> seen;
+    const Project other{QUuid::createUuid(), "lantern", repositories.git.path, RepositoryKind::git};
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {other, svnProject});
+        real.selectProject(svnProject.id);
+        const QList<SidebarProjectRow *> rows = real.window().findChildren<SidebarProjectRow *>();
+        ASSERT_EQ(rows.size(), 2);
+        const QImage image = real.window().grab().toImage();
+        const auto fill = [&](SidebarProjectRow *row) {
+            return image.pixelColor(row->mapTo(&real.window(), QPoint(row->width() - 5, row->height() / 2)));
+        };
+        SidebarProjectRow *selected = rows[0]->isSelected() ? rows[0] : rows[1];
+        SidebarProjectRow *unselected = rows[0]->isSelected() ? rows[1] : rows[0];
+        ASSERT_TRUE(selected->isSelected());
+        ASSERT_FALSE(unselected->isSelected());
+        seen[appearance.name].selectionStep = std::abs(luma(fill(selected)) - luma(fill(unselected)));
+
+        // The floating show-sidebar tile: its rim against the header around it, the symbol left out.
+        real.window().contentView()->setSidebarVisible(false);
+        QTest::qWait(400);
+        SidebarToggleButton *tile = nullptr;
+        for (auto *button : real.window().findChildren<SidebarToggleButton *>()) {
+            if (button->isVisible() && button->toolTip() == "Show Sidebar")
+                tile = button;
+        }
+        ASSERT_TRUE(tile);
+        const QImage shown = real.window().grab().toImage();
+        const QPoint origin = tile->mapTo(&real.window(), QPoint());
+        const int around = luma(shown.pixelColor(origin + QPoint(-3, tile->height() / 2)));
+        int step = 0;
+        for (int y = 0; y < tile->height(); ++y) {
+            for (int x = 0; x < tile->width(); ++x) {
+                const bool rim = x < 4 || x >= tile->width() - 4 || y < 3 || y >= tile->height() - 3;
+                if (rim)
+                    step = std::max(step, std::abs(luma(shown.pixelColor(origin + QPoint(x, y))) - around));
+            }
+        }
+        seen[appearance.name].tileStep = step;
+    }
+    // The light palette shows them about as clearly as the dark one, where they always showed.
+    EXPECT_GE(seen["dark"].selectionStep, 12);
+    EXPECT_GE(seen["light"].selectionStep, 12);
+    EXPECT_GE(seen["light"].selectionStep * 10, seen["dark"].selectionStep * 8);
+    EXPECT_GE(seen["dark"].tileStep, 12);
+    EXPECT_GE(seen["light"].tileStep, 12);
+    EXPECT_GE(seen["light"].tileStep * 10, seen["dark"].tileStep * 5);
+}
+
+TEST_F(Legibility, BadgesAndCheckBoxesKeepThreeToOneOnEveryChangeRow)
+{
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {svnProject});
+        real.selectProject(svnProject.id);
+        activate(real);
+        auto *list = real.find<QListView>("changeList");
+        ASSERT_TRUE(list);
+        ASSERT_GE(list->model()->rowCount(), 3);
+        // One box unticked, the others ticked.
+        real.state().setCommitSelection(real.state().changes().first(), false);
+        real.settle();
+        auto *delegate = qobject_cast<ChangeRowDelegate *>(list->itemDelegate());
+        ASSERT_TRUE(delegate);
+
+        for (const bool focused : {true, false}) {
+            if (focused)
+                focusList(real, list);
+            else
+                real.window().contentView()->setFocus(Qt::OtherFocusReason);
+            for (int chosen = 0; chosen < list->model()->rowCount(); ++chosen) {
+                list->setCurrentIndex(list->model()->index(chosen, 0));
+                real.settle();
+                ASSERT_EQ(list->hasFocus(), focused);
+                const QImage image = viewportImage(list);
+                for (int row = 0; row < list->model()->rowCount(); ++row) {
+                    const QModelIndex index = list->model()->index(row, 0);
+                    const QRect rect = list->visualRect(index);
+                    const QColor background = image.pixelColor(rect.right() - 12, rect.center().y());
+                    const QRect box = delegate->checkRect(rect, list);
+                    const QRect badge(box.right() + 1 + ChangeRowDelegate::spacing, rect.center().y() - 10, 22, 20);
+                    const QColor badgeFill = image.pixelColor(badge.left() + 3, badge.center().y());
+                    const std::string where = std::string(appearance.name) + (focused ? " focused" : " unfocused")
+                        + (row == chosen ? " selected row " : " row ") + index.data().toString().toStdString() + " on "
+                        + name(background);
+                    EXPECT_GE(contrast(badgeFill, background), 3.0) << where << ": badge " << name(badgeFill);
+                    const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+                    EXPECT_GE(strongestContrast(image, box, background), 3.0)
+                        << where << (ticked ? ": ticked box" : ": unticked box");
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Legibility, EveryListSelectsInTheAccentOnlyWhileFocusedAndMutedOtherwise)
+{
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {svnProject});
+        real.selectProject(svnProject.id);
+        activate(real);
+        const QColor accent = appearance.palette.color(QPalette::Active, QPalette::Highlight);
+        const QColor base = appearance.palette.color(QPalette::Base);
+        QList<QColor> muted;
+
+        // Focuses one list (or none) and looks at the selected rows of the lists shown.
+        const auto check = [&](QListView *focusedList, const QList<QListView *> &lists) {
+            if (focusedList)
+                focusList(real, focusedList);
+            else
+                real.window().contentView()->setFocus(Qt::OtherFocusReason);
+            real.settle();
+            for (QListView *list : lists) {
+                const int row = selectedRow(list);
+                ASSERT_GE(row, 0) << list->objectName().toStdString();
+                const QImage image = viewportImage(list);
+                const QColor fill = rowFill(image, list, row);
+                const std::string where
+                    = std::string(appearance.name) + " " + list->objectName().toStdString() + " " + name(fill);
+                if (list == focusedList) {
+                    EXPECT_EQ(fill, accent) << where;
+                    EXPECT_GE(contrast(fill, base), 3.0) << where;
+                } else {
+                    // Muted: grey, one visible step from the other rows, never the accent.
+                    EXPECT_LT(fill.hsvSaturationF(), 0.1) << where;
+                    EXPECT_GE(std::abs(luma(fill) - luma(base)), 8) << where;
+                    muted.append(fill);
+                }
+                // The History rows carry action badges at their leading edge, as the Changes rows do.
+                if (list->objectName().startsWith("history")) {
+                    const std::optional<QColor> badge = leadingBadgeFill(image, list, row, fill);
+                    ASSERT_TRUE(badge.has_value()) << where << ": no badge to be seen";
+                    EXPECT_GE(contrast(*badge, fill), 3.0) << where << ": badge " << name(*badge);
+                }
+            }
+        };
+
+        auto *changes = real.find<QListView>("changeList");
+        ASSERT_TRUE(changes);
+        changes->setCurrentIndex(changes->model()->index(1, 0));
+        real.settle();
+        check(changes, {changes});
+        check(nullptr, {changes});
+
+        real.state().setSelectedTab(WorkflowTab::history);
+        real.settle();
+        auto *files = real.find<QListView>("historyFileList");
+        auto *revisions = real.find<QListView>("historyRevisionList");
+        ASSERT_TRUE(files && revisions);
+        ASSERT_GE(selectedRow(revisions), 0);
+        // Two selections on one tab: only the focused list's is saturated.
+        check(files, {files, revisions});
+        check(revisions, {files, revisions});
+
+        for (const auto &[tab, objectName] :
+            {std::pair{WorkflowTab::incoming, "incomingList"}, std::pair{WorkflowTab::archives, "archiveList"}}) {
+            real.state().setSelectedTab(tab);
+            real.settle();
+            auto *list = real.find<QListView>(objectName);
+            ASSERT_TRUE(list) << objectName;
+            if (selectedRow(list) < 0)
+                list->setCurrentIndex(list->model()->index(0, 0));
+            check(list, {list});
+            check(nullptr, {list});
+        }
+        ASSERT_FALSE(muted.isEmpty());
+        for (const QColor &fill : std::as_const(muted))
+            EXPECT_EQ(fill, muted.first()) << appearance.name << ": one muted look for every list";
+    }
+}
