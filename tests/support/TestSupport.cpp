@@ -51,6 +51,14 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
+void forgetCallingRepository()
+{
+    for (const char *name :
+        {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_OBJECT_DIRECTORY", "GIT_ALTERNATE_OBJECT_DIRECTORIES",
+            "GIT_COMMON_DIR", "GIT_NAMESPACE", "GIT_PREFIX", "GIT_CONFIG_PARAMETERS", "GIT_CONFIG_COUNT"})
+        qunsetenv(name);
+}
+
 Sandbox::Sandbox()
 {
     m_oldHome = qgetenv("HOME");

@@ -76,6 +76,10 @@ namespace TestSupport {
 QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory = QString(),
     int *status = nullptr);
 
+// Forgets the repository the tests were started from: run from a Git hook or `git rebase --exec` in a
+// linked worktree, GIT_DIR and its kin would point every git run of the tests at that repository.
+void forgetCallingRepository();
+
 // Writes bytes to a file, creating its folders.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
