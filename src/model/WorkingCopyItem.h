@@ -60,6 +60,10 @@ struct WorkingCopyItem {
     std::optional<QString> revision;
     std::optional<QString> author;
     bool treeConflict = false;
+    // Git only: the path a staged rename or copy came from. Not shown; revert and commit need it to
+    // undo or record the whole rename.
+    std::optional<QString> renamedFrom;
+    std::optional<QString> copiedFrom;
 
     const QString &id() const { return path; }
     QString statusLabel() const;

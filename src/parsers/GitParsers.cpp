@@ -58,21 +58,17 @@ qsizetype quotedNameEnd(QStringView text)
     return -1;
 }
 
-// The new name of a porcelain entry: what follows " -> " when there is one. A quoted old name may
-// itself hold " -> ", so the arrow is looked for after its closing quote.
-QStringView statusPath(QStringView path)
+// The index of the " -> " that parts a porcelain entry's old and new names, or -1. A quoted old name
+// may itself hold " -> ", so the arrow is looked for after its closing quote.
+qsizetype statusArrow(QStringView path)
 {
-    static constexpr QStringView arrow = u" -> ";
     qsizetype from = 0;
     if (path.startsWith(u'"')) {
         const qsizetype end = quotedNameEnd(path);
         if (end > 0)
             from = end;
     }
-    const qsizetype index = path.indexOf(arrow, from);
-    if (index < 0)
-        return path;
-    return path.mid(index + arrow.size());
+    return path.indexOf(u" -> ", from);
 }
 
 SVNStatusKind statusKind(QChar index, QChar workTree)
@@ -97,8 +93,18 @@ std::optional<WorkingCopyItem> parseStatusLine(QStringView line)
     if (line.size() < 3)
         return std::nullopt;
     const SVNStatusKind kind = statusKind(line[0], line[1]);
-    return WorkingCopyItem{unquotePath(statusPath(line.mid(3)).toString()), kind, SVNStatusKind::none, std::nullopt,
-        std::nullopt, kind == SVNStatusKind::conflicted};
+    const QStringView path = line.mid(3);
+    const qsizetype arrow = statusArrow(path);
+    WorkingCopyItem item{unquotePath((arrow < 0 ? path : path.mid(arrow + 4)).toString()), kind, SVNStatusKind::none,
+        std::nullopt, std::nullopt, kind == SVNStatusKind::conflicted};
+    if (arrow >= 0) {
+        const QChar letter = line[0] == u'R' || line[0] == u'C' ? line[0] : line[1];
+        if (letter == u'R')
+            item.renamedFrom = unquotePath(path.left(arrow).toString());
+        else if (letter == u'C')
+            item.copiedFrom = unquotePath(path.left(arrow).toString());
+    }
+    return item;
 }
 
 std::optional<SVNPathChange> parseNameStatusLine(QStringView line)

@@ -139,6 +139,48 @@ TEST(GitStatusReader, ReadsRealMergeConflicts)
     EXPECT_TRUE(items[1].treeConflict);
 }
 
+TEST(GitStatusReader, KeepsTheSourceOfRenamesAndCopies)
+{
+    Sandbox sandbox;
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    const QByteArray lines = "one\ntwo\nthree\nfour\nfive\nsix\n";
+    writeFile(repo.path + s("/old é.txt"), "alpha\nbeta\ngamma\ndelta\n");
+    writeFile(repo.path + s("/base.txt"), lines);
+    writeFile(repo.path + s("/plain.txt"), lines);
+    repo.commitAll();
+    repo.git({s("mv"), s("old é.txt"), s("new \"name\".txt")});
+    writeFile(repo.path + s("/copy.txt"), lines);
+    writeFile(repo.path + s("/base.txt"), lines + "seven\n");
+    repo.git({s("add"), s("-A")});
+    repo.git({s("config"), s("status.renames"), s("copies")});
+
+    const QList<WorkingCopyItem> items = GitParsers::parseStatus(QString::fromUtf8(repo.git(statusArguments)));
+    QMap<QString, WorkingCopyItem> byPath;
+    for (const WorkingCopyItem &item : items)
+        byPath.insert(item.path, item);
+    ASSERT_EQ(byPath.keys(), (QStringList{s("base.txt"), s("copy.txt"), s("new \"name\".txt")}));
+    // The list shows the new name only; the old one rides along.
+    EXPECT_EQ(byPath[s("new \"name\".txt")].kind, SVNStatusKind::replaced);
+    EXPECT_EQ(byPath[s("new \"name\".txt")].renamedFrom, s("old é.txt"));
+    EXPECT_FALSE(byPath[s("new \"name\".txt")].copiedFrom);
+    EXPECT_EQ(byPath[s("copy.txt")].copiedFrom, s("base.txt")) << "copies come from a changed file";
+    EXPECT_FALSE(byPath[s("copy.txt")].renamedFrom);
+    EXPECT_FALSE(byPath[s("base.txt")].renamedFrom);
+    EXPECT_FALSE(byPath[s("base.txt")].copiedFrom);
+
+    // An untracked name that holds an arrow is no rename.
+    const QList<WorkingCopyItem> crafted = GitParsers::parseStatus(s("?? a -> b\nRM \"x -> y\" -> z\n"));
+    ASSERT_EQ(crafted.size(), 2);
+    EXPECT_FALSE(crafted[0].renamedFrom);
+    EXPECT_EQ(crafted[1].renamedFrom, s("x -> y"));
+    // Same row, other source: not the same item, but the same identity.
+    WorkingCopyItem other = crafted[1];
+    other.renamedFrom = s("w");
+    EXPECT_NE(other, crafted[1]);
+    EXPECT_NE(qHash(other), qHash(crafted[1]));
+    EXPECT_EQ(other.id(), crafted[1].id());
+}
+
 TEST(GitStatusReader, KindsOfEveryStatusPair)
 {
     const QList<std::pair<const char *, SVNStatusKind>> cases{{"!!", SVNStatusKind::ignored},

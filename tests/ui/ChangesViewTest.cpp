@@ -612,3 +612,30 @@ TEST_F(UiFixture, CtrlReturnInTheCommitEditorCommitsInsteadOfBreakingTheLine)
     EXPECT_FALSE(state->commitMessage().contains('\n'));
     EXPECT_EQ(editor->toPlainText(), "");
 }
+
+TEST_F(ChangesFixture, ARenamedRowShowsItsNewNameOnlyAndKeepsItsTickAndSelection)
+{
+    open();
+    WorkingCopyItem renamed{"new.txt", SVNStatusKind::replaced};
+    renamed.renamedFrom = "old.txt";
+    state->setChanges({modified("a"), renamed});
+    state->setSelectedChangeID("new.txt");
+    state->setSelectedCommitPaths({"new.txt"});
+    settle(*state);
+    ASSERT_EQ(rows()->model()->rowCount(), 2);
+    EXPECT_EQ(index(1).data().toString(), "new.txt");
+    EXPECT_EQ(selectedRows(), QStringList{"new.txt"});
+
+    // Another source for the same row is a changed row, not a new one.
+    QSignalSpy resets(rows()->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy removes(rows()->model(), &QAbstractItemModel::rowsRemoved);
+    renamed.renamedFrom = "elsewhere.txt";
+    state->setChanges({modified("a"), renamed});
+    settle(*state);
+    EXPECT_EQ(resets.count() + removes.count(), 0);
+    EXPECT_EQ(selectedRows(), QStringList{"new.txt"});
+    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>{"new.txt"});
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, boxPoint(1));
+    settle(*state);
+    EXPECT_TRUE(state->selectedCommitPaths().isEmpty());
+}
