@@ -1,6 +1,9 @@
 #include "AppState.h"
 
+#include "model/TextUtil.h"
 #include "tools/ToolOperands.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -170,13 +173,26 @@ void AppState::revertSelectedPaths()
         return;
     }
     // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
-    // alone leaves it as an untracked file, as svn revert does.
+    // alone leaves it as an untracked file, as svn revert does. The new name of a rename or copy is
+    // such a file.
     QStringList added;
     QStringList others;
+    QStringList renameSources;
     for (const QString &path : paths) {
         const auto found = m_changeIndex.constFind(path);
-        const bool isAdded = found != m_changeIndex.constEnd() && m_changes.at(*found).kind == SVNStatusKind::added;
+        const WorkingCopyItem *item = found != m_changeIndex.constEnd() ? &m_changes.at(*found) : nullptr;
+        const bool isAdded = item && (item->kind == SVNStatusKind::added || item->renamedFrom || item->copiedFrom);
         (isAdded ? added : others).push_back(path);
+        if (item && item->renamedFrom)
+            renameSources.push_back(*item->renamedFrom);
+    }
+    // A rename's old name comes back as in HEAD; when something new lies there it is only unstaged.
+    const QString root = selectedProject() ? selectedProject()->path : QString();
+    for (const QString &source : renameSources) {
+        if (added.contains(source) || others.contains(source))
+            continue;
+        const QFileInfo onDisk(TextUtil::appendingPathComponent(root, source));
+        (onDisk.exists() || onDisk.isSymLink() ? added : others).push_back(source);
     }
     QList<QStringList> runs;
     if (!added.isEmpty())

@@ -20,6 +20,15 @@ QString svnLastChangedPaths(const SvnFixture &svn)
     return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
 }
 
+// Lines that name their file, so that git pairs each new name with the old one meant.
+QByteArray ownLines(const char *name)
+{
+    QByteArray text;
+    for (const char *word : {" one\n", " two\n", " three\n", " four\n", " five\n", " six\n"})
+        text += QByteArray(name) + word;
+    return text;
+}
+
 } // namespace
 
 TEST_F(RealActionsFixture, SvnAddCommitTwoTickedAndRevertWithAwkwardNames)
@@ -271,4 +280,55 @@ TEST_F(RealActionsFixture, TickedPathsGoToTheToolInCharacterCodeOrder)
     const QString line = state->commandOutput()->commandLine;
     EXPECT_TRUE(line.endsWith(QStringLiteral(" add b.txt ") + fullwidth + u' ' + emoji)) << line.toStdString();
     EXPECT_TRUE(QString::fromUtf8(svn.svn({"status"})).contains(emoji));
+}
+
+TEST_F(RealActionsFixture, GitRevertOfARenameOrCopyKeepsTheNewContent)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const char *name : {"a.txt", "base.txt", "c.txt", "other.txt"})
+        writeFile(git.path + "/" + QString::fromUtf8(name), ownLines(name));
+    git.commitAll();
+    // A rename edited after the move (unstaged), a copy, and a rename whose old name holds a new file.
+    git.git({"mv", "a.txt", "b é.txt"});
+    writeFile(git.path + "/b é.txt", ownLines("a.txt") + "edited\n");
+    writeFile(git.path + "/base.txt", ownLines("base.txt") + "base edit\n");
+    writeFile(git.path + "/copy.txt", ownLines("base.txt") + "copy edit\n");
+    git.git({"add", "base.txt", "copy.txt"});
+    git.git({"config", "status.renames", "copies"});
+    git.git({"mv", "c.txt", "d.txt"});
+    writeFile(git.path + "/c.txt", "new under the old name\n");
+    writeFile(git.path + "/other.txt", "unrelated\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(gitStatus(git).value("b é.txt"), "RM");
+
+    state->setSelectedChangeID("b é.txt");
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    EXPECT_EQ(readFile(git.path + "/a.txt"), ownLines("a.txt")) << "the old name is back as in HEAD";
+    EXPECT_EQ(readFile(git.path + "/b é.txt"), ownLines("a.txt") + "edited\n") << "the edit stays on disk";
+    QMap<QString, QString> status = gitStatus(git);
+    EXPECT_FALSE(status.contains("a.txt"));
+    EXPECT_EQ(status.value("b é.txt"), "??");
+
+    // The copy is undone like an added file; its source is a change of its own and stays as it was.
+    state->setSelectedChangeID("copy.txt");
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    status = gitStatus(git);
+    EXPECT_EQ(status.value("copy.txt"), "??");
+    EXPECT_EQ(readFile(git.path + "/copy.txt"), ownLines("base.txt") + "copy edit\n");
+    EXPECT_EQ(status.value("base.txt"), "M ");
+    EXPECT_EQ(readFile(git.path + "/base.txt"), ownLines("base.txt") + "base edit\n");
+
+    // What now lies under a rename's old name is not overwritten: it only loses the staged removal.
+    state->setSelectedChangeID("d.txt");
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    status = gitStatus(git);
+    EXPECT_EQ(readFile(git.path + "/c.txt"), "new under the old name\n");
+    EXPECT_EQ(status.value("c.txt"), " M");
+    EXPECT_EQ(status.value("d.txt"), "??");
+    EXPECT_EQ(readFile(git.path + "/d.txt"), ownLines("c.txt"));
+    EXPECT_EQ(status.value("other.txt"), " M") << "nothing else touched";
+    EXPECT_EQ(git.git({"diff", "--cached", "--name-only"}), "base.txt\n");
 }
