@@ -20,8 +20,13 @@ void AppState::commitSelected()
     // A tick on a path no longer listed is not committed.
     QList<WorkingCopyItem> items;
     for (const WorkingCopyItem &item : m_changes) {
-        if (m_selectedCommitPaths.contains(item.path))
-            items.push_back(item);
+        if (!m_selectedCommitPaths.contains(item.path))
+            continue;
+        items.push_back(item);
+        // Something new listed under a rename's old name goes by its own tick, and git would commit it
+        // with the old name.
+        if (item.renamedFrom && m_changeIndex.contains(*item.renamedFrom))
+            items.back().renamedFrom.reset();
     }
     if (items.isEmpty()) {
         showAlert(QStringLiteral("Nothing To Commit"), QStringLiteral("Select at least one changed path."));
@@ -50,8 +55,14 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
             const QStringList addArguments
                 = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + paths;
             co_await gitClient().run(addArguments, project.path);
+            // A rename is recorded only when its old name, whose removal is staged, goes into the same commit.
+            QStringList recorded = paths;
+            for (const WorkingCopyItem &item : items) {
+                if (item.renamedFrom && !recorded.contains(*item.renamedFrom))
+                    recorded.push_back(*item.renamedFrom);
+            }
             const QStringList commitArguments
-                = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + paths;
+                = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + recorded;
             commitRun = co_await gitClient().run(commitArguments, project.path);
         } else {
             for (const WorkingCopyItem &item : items) {

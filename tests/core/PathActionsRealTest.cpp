@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -331,4 +332,32 @@ TEST_F(RealActionsFixture, GitRevertOfARenameOrCopyKeepsTheNewContent)
     EXPECT_EQ(readFile(git.path + "/d.txt"), ownLines("c.txt"));
     EXPECT_EQ(status.value("other.txt"), " M") << "nothing else touched";
     EXPECT_EQ(git.git({"diff", "--cached", "--name-only"}), "base.txt\n");
+}
+
+TEST_F(RealActionsFixture, GitCommitOfARenameRecordsTheRename)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const char *name : {"old.txt", "-R", "other.txt", "keep.txt"})
+        writeFile(git.path + "/" + QString::fromUtf8(name), ownLines(name));
+    git.commitAll();
+    git.git({"mv", "old.txt", "new.txt"});
+    writeFile(git.path + "/new.txt", ownLines("old.txt") + "seven\n");
+    git.git({"mv", "--", "-R", "sp ace"});
+    git.git({"mv", "keep.txt", "kept.txt"});
+    writeFile(git.path + "/keep.txt", "new file under the old name\n");
+    writeFile(git.path + "/other.txt", "unticked\n");
+    open(git.path, RepositoryKind::git);
+
+    commit({"new.txt", "sp ace", "kept.txt"}, "Rename");
+    const QString committed = QString::fromUtf8(git.git({"show", "-M", "--name-status", "--format=%s", "HEAD"}));
+    EXPECT_TRUE(committed.contains(QRegularExpression("\nR\\d+\told.txt\tnew.txt\n"))) << committed.toStdString();
+    EXPECT_TRUE(committed.contains(QRegularExpression("\nR100\t-R\tsp ace\n"))) << committed.toStdString();
+    EXPECT_FALSE(committed.contains("other.txt"));
+    // The unticked new file under "keep.txt" stays out: that rename goes in as an addition.
+    EXPECT_TRUE(committed.contains("\nA\tkept.txt\n")) << committed.toStdString();
+    EXPECT_EQ(git.git({"ls-tree", "--name-only", "HEAD"}), "keep.txt\nkept.txt\nnew.txt\nother.txt\nsp ace\n");
+    EXPECT_EQ(git.git({"show", "HEAD:new.txt"}), ownLines("old.txt") + "seven\n");
+    EXPECT_EQ(git.git({"diff", "--cached", "--name-status"}), "D\tkeep.txt\n")
+        << "only the removal left out with the unticked file stays staged";
+    EXPECT_EQ(readFile(git.path + "/keep.txt"), "new file under the old name\n");
 }
