@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "parsers/SVNCommitTargets.h"
 #include "tools/ToolOperands.h"
 
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
@@ -65,19 +66,40 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
                 = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + recorded;
             commitRun = co_await gitClient().run(commitArguments, project.path);
         } else {
+            QStringList folders;
+            QStringList newFolders;
             for (const WorkingCopyItem &item : items) {
+                const bool unversioned = item.kind == SVNStatusKind::unversioned;
+                if ((unversioned || item.kind == SVNStatusKind::added || item.kind == SVNStatusKind::replaced)
+                    && workingCopyPathIsDirectory(item.path, project.path)) {
+                    folders.push_back(item.path);
+                    if (unversioned)
+                        newFolders.push_back(item.path);
+                }
                 QStringList arguments;
                 if (item.kind == SVNStatusKind::missing)
                     arguments = {QStringLiteral("delete"), QStringLiteral("--force"), ToolOperands::svnPath(item.path)};
-                else if (item.kind == SVNStatusKind::unversioned)
+                else if (unversioned)
                     arguments = {QStringLiteral("add"), ToolOperands::svnPath(item.path)};
                 else
                     continue;
                 co_await client().run(arguments, project.path);
             }
+            // Only the ticked paths: a ticked folder leaves its unticked children behind.
+            QStringList committed = paths;
+            if (!folders.isEmpty()) {
+                const QStringList statusArguments
+                    = QStringList{QStringLiteral("status"), QStringLiteral("--xml")} + ToolOperands::svnPaths(folders);
+                const SVNCommandResult status = co_await client().run(statusArguments, project.path);
+                const QSet<QString> ticked(paths.begin(), paths.end());
+                for (const QString &child : SVNCommitTargets::childrenGoingWith(status.stdout, folders, newFolders)) {
+                    if (!ticked.contains(child))
+                        committed.push_back(child);
+                }
+            }
             // No "--": the message follows the paths, so svnPaths keeps a leading "-" from reading as an option.
-            const QStringList commitArguments = QStringList{QStringLiteral("commit")} + ToolOperands::svnPaths(paths)
-                + QStringList{QStringLiteral("-m"), message};
+            const QStringList commitArguments = QStringList{QStringLiteral("commit"), QStringLiteral("--depth=empty")}
+                + ToolOperands::svnPaths(committed) + QStringList{QStringLiteral("-m"), message};
             commitRun = co_await client().run(commitArguments, project.path);
         }
     } catch (const std::exception &error) {

@@ -361,3 +361,41 @@ TEST_F(RealActionsFixture, GitCommitOfARenameRecordsTheRename)
         << "only the removal left out with the unticked file stays staged";
     EXPECT_EQ(readFile(git.path + "/keep.txt"), "new file under the old name\n");
 }
+
+TEST_F(RealActionsFixture, SvnCommitOfATickedFolderLeavesItsUntickedChildren)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    for (const char *name : {"d/wip.txt", "e/f.txt", "m/f.txt", "top.txt"})
+        writeFile(svn.workingCopy + "/" + QString::fromUtf8(name), "one\n");
+    svn.commitAll();
+    // A folder's property change with a changed file inside; a deleted folder; an added folder with a file.
+    svn.svn({"propset", "-q", "p", "v", "d"});
+    writeFile(svn.workingCopy + "/d/wip.txt", "work in progress\n");
+    svn.svn({"delete", "-q", "e"});
+    writeFile(svn.workingCopy + "/n/g.txt", "new\n");
+    svn.svn({"add", "-q", "n"});
+    // A new folder the commit adds itself, and a copy of a mixed-revision folder, whose file is a copy
+    // of its own.
+    writeFile(svn.workingCopy + "/u@2x/h.txt", "new\n");
+    writeFile(svn.workingCopy + "/u@2x/sub/i.txt", "new\n");
+    svn.svn({"propset", "-q", "p", "v", "m"});
+    svn.svn({"commit", "-q", "--depth=empty", "-m", "m alone", "m"});
+    svn.svn({"copy", "-q", "m", "c"});
+    open(svn.workingCopy, RepositoryKind::svn);
+    EXPECT_EQ(listedKind("c/f.txt"), SVNStatusKind::added);
+    EXPECT_EQ(listedKind("u@2x"), SVNStatusKind::unversioned);
+
+    commit({"d", "e", "n", "u@2x", "c"}, "Folders alone");
+    const QString log = svnLastChangedPaths(svn);
+    for (const char *line :
+        {"M /d\n", "D /e\n", "A /n\n", "A /u@2x\n", "A /u@2x/h.txt\n", "A /u@2x/sub/i.txt\n", "A /c (from /m:2)\n"})
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line << " in " << log.toStdString();
+    EXPECT_FALSE(log.contains("wip.txt")) << log.toStdString();
+    EXPECT_FALSE(log.contains("g.txt")) << log.toStdString();
+    EXPECT_FALSE(log.contains("D /c/f.txt")) << log.toStdString();
+    EXPECT_EQ(svn.svn({"cat", svn.repositoryUrl + "/c/f.txt"}), "one\n") << "the copy keeps its file";
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"d/wip.txt", "M      "}, {"n/g.txt", "A      "}}));
+    EXPECT_EQ(readFile(svn.workingCopy + "/d/wip.txt"), "work in progress\n");
+    EXPECT_FALSE(QFileInfo::exists(svn.workingCopy + "/e"));
+    EXPECT_EQ(svn.svn({"propget", "p", svn.repositoryUrl + "/d"}), "v\n");
+}
