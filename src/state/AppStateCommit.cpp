@@ -98,7 +98,9 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
                 }
             }
             // No "--": the message follows the paths, so svnPaths keeps a leading "-" from reading as an option.
-            const QStringList commitArguments = QStringList{QStringLiteral("commit"), QStringLiteral("--depth=empty")}
+            // svn refuses a message that names a file unless told it is meant.
+            const QStringList commitArguments
+                = QStringList{QStringLiteral("commit"), QStringLiteral("--depth=empty"), QStringLiteral("--force-log")}
                 + ToolOperands::svnPaths(committed) + QStringList{QStringLiteral("-m"), message};
             commitRun = co_await client().run(commitArguments, project.path);
         }

@@ -111,8 +111,8 @@ TEST_F(CommitFixture, SvnSchedulesMissingAndUnversionedThenCommitsInListOrder)
     EXPECT_EQ(lists[0], QStringList({"delete", "--force", "./-gone"}));
     EXPECT_EQ(lists[1], QStringList({"add", "new@2x.png@"}));
     EXPECT_EQ(lists[2],
-        QStringList(
-            {"commit", "--depth=empty", "./-gone", "new@2x.png@", "c.txt", "d.txt", "-m", "Fix it\n\nwith details"}));
+        QStringList({"commit", "--depth=empty", "--force-log", "./-gone", "new@2x.png@", "c.txt", "d.txt", "-m",
+            "Fix it\n\nwith details"}));
     EXPECT_EQ(lists.mid(3), QList<QStringList>({{"status", "--xml", "--no-ignore"}, {"info", "--xml"}}));
     for (const FakeCall &call : fakes.svn->calls)
         EXPECT_EQ(call.workingDirectory, "/work/alpha");

@@ -398,4 +398,10 @@ TEST_F(RealActionsFixture, SvnCommitOfATickedFolderLeavesItsUntickedChildren)
     EXPECT_EQ(readFile(svn.workingCopy + "/d/wip.txt"), "work in progress\n");
     EXPECT_FALSE(QFileInfo::exists(svn.workingCopy + "/e"));
     EXPECT_EQ(svn.svn({"propget", "p", svn.repositoryUrl + "/d"}), "v\n");
+
+    // A message that happens to name a file is still a message.
+    writeFile(svn.workingCopy + "/top.txt", "two\n");
+    refresh();
+    commit({"top.txt"}, "top.txt");
+    EXPECT_TRUE(svnLastChangedPaths(svn).contains("M /top.txt\n\ntop.txt\n"));
 }
