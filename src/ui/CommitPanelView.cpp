@@ -54,12 +54,14 @@ protected:
     }
 };
 
-// The editor's text as typed: line breaks as "\n", no-break spaces and line separators kept (which
-// QPlainTextEdit::toPlainText would turn into spaces and line breaks).
+// The editor's text as typed, with no-break spaces kept (QPlainTextEdit::toPlainText would turn them
+// into spaces). Every line break the editor makes is "\n": Return gives a paragraph separator and
+// Shift+Return a line separator, and svn and git would store either as it is, on one line.
 QString editorText(const QPlainTextEdit *editor)
 {
     QString text = editor->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
     return text;
 }
 

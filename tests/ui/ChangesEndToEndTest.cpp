@@ -1,5 +1,5 @@
 // The main road over the real window and real tools: select the project in the sidebar, tick two of
-// three changed files, write a message, press Commit, and see the list shrink to the one left over.
+// three changed files, write a message of two lines, press Commit, and see the list shrink to the one left over.
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
@@ -106,6 +106,8 @@ TEST(ChangesEndToEnd, TickTwoFilesAndCommitOverSvnAndGit)
         CommitPanelView *panel = changes->commitPanel();
         panel->editor()->setFocus();
         QTest::keyClicks(panel->editor(), "Update a and b");
+        QTest::keyClick(panel->editor(), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(panel->editor(), "but not c");
         ASSERT_TRUE(QTest::qWaitFor([&] { return panel->commitButton()->isEnabled(); }, 5000));
         QTest::mouseClick(panel->commitButton(), Qt::LeftButton);
 
@@ -120,9 +122,10 @@ TEST(ChangesEndToEnd, TickTwoFilesAndCommitOverSvnAndGit)
 
         // The repository has the commit with exactly the two files.
         const QString log = project.kind == RepositoryKind::git
-            ? QString::fromUtf8(git.git({"show", "--name-only", "--format=%s", "HEAD"}))
+            ? QString::fromUtf8(git.git({"show", "--name-only", "--format=%B", "HEAD"}))
             : QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", "-r", "HEAD:1", svn.repositoryUrl}));
-        EXPECT_TRUE(log.contains("Update a and b")) << log.toStdString();
+        // Shift+Return made a line break of the message, not a character within its first line.
+        EXPECT_TRUE(log.contains("Update a and b\nbut not c\n")) << log.toStdString();
         EXPECT_TRUE(log.contains("a.txt"));
         EXPECT_TRUE(log.contains("b.txt"));
         EXPECT_FALSE(log.contains("c.txt"));

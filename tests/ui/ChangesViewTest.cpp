@@ -493,8 +493,10 @@ TEST_F(ChangesFixture, TheEditorKeepsItsCursorUndoAndTypedCharacters)
 
     QTest::keyClick(editor, Qt::Key_Return);
     editor->insertPlainText(QString::fromUtf16(u"\u00A0y\u2028z"));
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
     settle(*state);
-    EXPECT_EQ(state->commitMessage(), QString::fromUtf16(u"aX\n\u00A0y\u2028zbc"));
+    EXPECT_EQ(state->commitMessage(), QString::fromUtf16(u"aX\n\u00A0y\nz\nbc")) << "every line break is a line feed";
+    EXPECT_EQ(editor->textCursor().position(), 8) << "the editor keeps its own text and cursor";
     EXPECT_TRUE(editor->document()->isUndoAvailable());
 
     // A message set from elsewhere replaces the editor's text.
