@@ -110,7 +110,9 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
         co_return;
     }
     setBusyMessage(std::nullopt);
-    setCommitMessage(QString());
+    // The message belongs to the project that committed; another one selected meanwhile keeps its text.
+    if (m_selectedProjectID == project.id)
+        setCommitMessage(QString());
     setCommandOutput(output(QStringLiteral("Commit"), commitRun));
     co_await reloadAfterCommand();
 }

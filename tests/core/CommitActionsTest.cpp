@@ -205,3 +205,43 @@ TEST_F(CommitFixture, ALaunchFailureAlertsWithoutOutput)
     EXPECT_EQ(state->alert()->message, "Could not find svn.");
     EXPECT_FALSE(state->commandOutput());
 }
+
+TEST_F(CommitFixture, ACommitEndingAfterAProjectSwitchKeepsTheOtherProjectsMessage)
+{
+    makeState({svnProject, gitProject});
+    ASSERT_TRUE(waitUntilIdle(*state));
+    list({item("a")}, {"a"});
+    state->setCommitMessage("For Alpha");
+    fakes.svn->holdRuns = true;
+    state->commitSelected();
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+
+    state->setSelectedProjectID(gitProject.id);
+    state->projectSelectionChanged();
+    state->setCommitMessage("For Beta, typed while Alpha committed");
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0);
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(fakes.svn->argumentLists().value(0).value(0), "commit");
+    EXPECT_EQ(state->commitMessage(), "For Beta, typed while Alpha committed");
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Commit") << "the finished commit still shows its output";
+
+    // Back on Alpha before its commit ends: the message is Alpha's and goes.
+    state->setSelectedProjectID(svnProject.id);
+    state->projectSelectionChanged();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    list({item("a")}, {"a"});
+    fakes.svn->holdRuns = true;
+    state->commitSelected();
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    state->setSelectedProjectID(gitProject.id);
+    state->projectSelectionChanged();
+    state->setSelectedProjectID(svnProject.id);
+    state->projectSelectionChanged();
+    fakes.svn->holdRuns = false;
+    while (fakes.svn->heldCount() > 0)
+        fakes.svn->release(0);
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->commitMessage(), "");
+}

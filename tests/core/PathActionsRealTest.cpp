@@ -405,3 +405,43 @@ TEST_F(RealActionsFixture, SvnCommitOfATickedFolderLeavesItsUntickedChildren)
     commit({"top.txt"}, "top.txt");
     EXPECT_TRUE(svnLastChangedPaths(svn).contains("M /top.txt\n\ntop.txt\n"));
 }
+
+TEST_F(RealActionsFixture, ACommitEndingAfterAProjectSwitchKeepsTheOtherProjectsMessage)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "one\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/a.txt", "two\n");
+    const GitFixture git = GitFixture::create(sandbox.path());
+    // The commit holds in its pre-commit hook until the test lets it go.
+    const QString started = sandbox.filePath("hook-started");
+    const QString release = sandbox.filePath("hook-release");
+    const QString hook = svn.repositoryPath + "/hooks/pre-commit";
+    writeFile(hook,
+        QStringLiteral(
+            "#!/bin/sh\ntouch '%1'\ni=0\nwhile [ ! -e '%2' ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n")
+            .arg(started, release)
+            .toUtf8());
+    QFile::setPermissions(hook, QFile::permissions(hook) | QFile::ExeOwner);
+    const Project alpha{QUuid::createUuid(), "alpha", svn.workingCopy, RepositoryKind::svn};
+    const Project beta{QUuid::createUuid(), "beta", git.path, RepositoryKind::git};
+    ProjectStore(&settings).save({alpha, beta});
+    state = std::make_unique<AppState>(&settings);
+    refresh();
+
+    tick({"a.txt"});
+    state->setCommitMessage("Alpha change");
+    state->commitSelected();
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(started); }));
+    state->setSelectedProjectID(beta.id);
+    state->projectSelectionChanged();
+    state->setCommitMessage("Beta draft");
+    writeFile(release, "");
+    ASSERT_TRUE(waitUntilIdle(*state));
+
+    EXPECT_FALSE(state->alert());
+    EXPECT_EQ(state->commitMessage(), "Beta draft");
+    EXPECT_EQ(state->selectedProjectID(), beta.id);
+    EXPECT_TRUE(svnLastChangedPaths(svn).contains("Alpha change"));
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+}
