@@ -138,6 +138,16 @@ std::optional<IgnoreRule> IgnoreRule::fromLine(const QString &line, const QStrin
 IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidatePaths)
 {
     const QString rootPath = QDir::cleanPath(root);
+    return load(root, candidatePaths, [&](qsizetype candidate) {
+        const QString path = normalizePath(candidatePaths[candidate]);
+        return QFileInfo(rootPath.endsWith(u'/') ? rootPath + path : rootPath + u'/' + path).isDir();
+    });
+}
+
+IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidatePaths,
+    const std::function<bool(qsizetype candidate)> &candidateIsFolder)
+{
+    const QString rootPath = QDir::cleanPath(root);
     const auto locationOf = [&rootPath](const QString &folder) {
         if (folder.isEmpty())
             return rootPath;
@@ -157,30 +167,54 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
     };
 
     // Prefixes first: a candidate that is already a folder above another needs no look at the disk.
-    QList<std::pair<QString, qsizetype>> reportedPaths;
+    // The tools list the paths of one folder together, so a parent equal to the previous one adds
+    // nothing new.
+    QList<std::pair<qsizetype, qsizetype>> reportedPaths; // candidate index, depth
+    QList<QString> normalizedPaths;
+    normalizedPaths.reserve(candidatePaths.size());
     QSet<QString> seen;
-    for (const QString &candidate : candidatePaths) {
-        const QString path = normalizePath(candidate);
+    seen.reserve(candidatePaths.size());
+    QStringView previousParent;
+    bool previousLeavesProject = false;
+    qsizetype previousDepth = 0;
+    bool havePrevious = false;
+    for (qsizetype index = 0; index < candidatePaths.size(); ++index) {
+        normalizedPaths.append(normalizePath(candidatePaths[index]));
+        const QString &path = normalizedPaths.last();
         if (path.isEmpty() || seen.contains(path))
             continue;
         seen.insert(path);
-        const QList<QStringView> components = QStringView(path).split(u'/');
-        // A ".." component would lead out of the project: nothing at or below it is searched.
-        bool leavesProject = false;
-        qsizetype end = 0;
-        for (qsizetype i = 0; i + 1 < components.size(); ++i) {
-            if (components[i] == u"..") {
-                leavesProject = true;
-                break;
+        const qsizetype lastSlash = path.lastIndexOf(u'/');
+        const QStringView parent = QStringView(path).first(std::max<qsizetype>(lastSlash, 0));
+        if (!havePrevious || parent != previousParent) {
+            // A ".." component would lead out of the project: nothing at or below it is searched.
+            previousLeavesProject = false;
+            previousDepth = 0;
+            if (lastSlash >= 0) {
+                for (qsizetype start = 0;;) {
+                    qsizetype end = path.indexOf(u'/', start);
+                    if (end < 0 || end > lastSlash)
+                        end = lastSlash;
+                    if (QStringView(path).sliced(start, end - start) == u"..") {
+                        previousLeavesProject = true;
+                        break;
+                    }
+                    ++previousDepth;
+                    addFolder(path.left(end), previousDepth, false);
+                    if (end == lastSlash)
+                        break;
+                    start = end + 1;
+                }
             }
-            end += (i == 0 ? 0 : 1) + components[i].size();
-            addFolder(path.left(end), i + 1, false);
+            previousParent = parent;
+            havePrevious = true;
         }
-        if (!leavesProject && components.last() != u"..")
-            reportedPaths.append({path, components.size()});
+        if (!previousLeavesProject && QStringView(path).sliced(lastSlash + 1) != u"..")
+            reportedPaths.append({index, previousDepth + 1});
     }
-    for (const auto &[path, depth] : std::as_const(reportedPaths)) {
-        if (folderIndex.contains(path) || QFileInfo(locationOf(path)).isDir())
+    for (const auto &[index, depth] : std::as_const(reportedPaths)) {
+        const QString &path = normalizedPaths[index];
+        if (folderIndex.contains(path) || candidateIsFolder(index))
             addFolder(path, depth, true);
     }
 
