@@ -2,10 +2,12 @@
 
 #include "model/TextUtil.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <coroutine>
 #include <memory>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr qsizetype largeOutput = 1024 * 1024;
 
 // Resumes the awaiting coroutine on the event-loop turn after the process's next state change.
 // QCoro's own waitForStarted only listens for started(), so a program that fails to start would leave
@@ -142,7 +146,12 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     }
     result.stdoutData = process.readAllStandardOutput();
     result.stderrData = process.readAllStandardError();
-    result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
+    // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
+    // the window keeps drawing meanwhile.
+    if (result.stdoutData.size() > largeOutput)
+        result.stdout = co_await QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData);
+    else
+        result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
     if (checkStatus && !result.succeeded())
         throw SVNClientError::commandFailed(std::move(result));

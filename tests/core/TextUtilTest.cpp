@@ -44,6 +44,9 @@ TEST(TextUtil, StrictUtf8AndTrims)
     EXPECT_EQ(trimmed(QString::fromUtf16(u"\u00a0 x \u0085\n")), "x");
     EXPECT_EQ(trimmedNewlines(QString::fromUtf16(u"\u2028\n x \r\n")), " x ");
     EXPECT_EQ(trimmedSpacesAndTabs("\t a \n"), "a \n");
+    for (const QString &text : {QString(), QString::fromUtf16(u"\n\r\u2028\u0085\v\f"), QStringLiteral("\n x\n"),
+             QStringLiteral(" "), QStringLiteral("\t\n")})
+        EXPECT_EQ(holdsOnlyNewlines(text), trimmedNewlines(text).isEmpty()) << text.toStdString();
 }
 
 TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
