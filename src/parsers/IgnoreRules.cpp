@@ -7,8 +7,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <array>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -39,11 +43,31 @@ struct SearchedFolder {
     bool reported = false;
 };
 
+// Runs fn(0) ... fn(count - 1) on the worker threads as well as this one. The file-system queries of a
+// large status spend most of their time in the kernel's path lookup, which runs side by side.
+template <typename Fn> void forEachIndexInParallel(qsizetype count, Fn fn)
+{
+    std::vector<qsizetype> indices(size_t(std::max<qsizetype>(count, 0)));
+    std::iota(indices.begin(), indices.end(), qsizetype(0));
+    QtConcurrent::blockingMap(indices, [&fn](qsizetype index) { fn(index); });
+}
+
+// Whether the entries named like ignore files in a folder are files; a folder, a device or a dangling
+// link of that name is no file to read.
+struct FolderEntries {
+    bool isSymLink = false;
+    std::array<bool, 2> ignoreFileIsFile{};
+};
+
+const std::array<QString, 2> ignoreFileNames{QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")};
+
+QString childLocation(const QString &location, const QString &name)
+{
+    return location.endsWith(u'/') ? location + name : location + u'/' + name;
+}
+
 void appendRulesOfFile(const QString &location, const QString &basePath, QList<IgnoreRule> &rules)
 {
-    // One file-system query per name; a folder, a device or a dangling link of that name is no file to read.
-    if (!QFileInfo(location).isFile())
-        return;
     QFile file(location);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -212,10 +236,14 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
         if (!previousLeavesProject && QStringView(path).sliced(lastSlash + 1) != u"..")
             reportedPaths.append({index, previousDepth + 1});
     }
-    for (const auto &[index, depth] : std::as_const(reportedPaths)) {
-        const QString &path = normalizedPaths[index];
-        if (folderIndex.contains(path) || candidateIsFolder(index))
-            addFolder(path, depth, true);
+    std::vector<char> isFolder(size_t(reportedPaths.size()), 0);
+    forEachIndexInParallel(reportedPaths.size(), [&](qsizetype i) {
+        const qsizetype index = reportedPaths[i].first;
+        isFolder[size_t(i)] = folderIndex.contains(normalizedPaths[index]) || candidateIsFolder(index);
+    });
+    for (qsizetype i = 0; i < reportedPaths.size(); ++i) {
+        if (isFolder[size_t(i)])
+            addFolder(normalizedPaths[reportedPaths[i].first], reportedPaths[i].second, true);
     }
 
     TextUtil::sortByLocalizedKey(folders, [](const SearchedFolder &folder) { return folder.path; });
@@ -226,9 +254,18 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
     // symbolic link to a folder elsewhere is followed only when it is itself a reported path.
     QString canonicalRoot;
     bool canonicalRootKnown = false;
+    std::vector<FolderEntries> entries(size_t(folders.size()));
+    forEachIndexInParallel(folders.size(), [&](qsizetype index) {
+        const QString location = locationOf(folders[index].path);
+        FolderEntries &found = entries[size_t(index)];
+        found.isSymLink = !folders[index].path.isEmpty() && QFileInfo(location).isSymLink();
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name)
+            found.ignoreFileIsFile[name] = QFileInfo(childLocation(location, ignoreFileNames[name])).isFile();
+    });
     QHash<QString, bool> staysInside{{QString(), true}};
     QList<IgnoreRule> rules;
-    for (const SearchedFolder &folder : std::as_const(folders)) {
+    for (qsizetype index = 0; index < folders.size(); ++index) {
+        const SearchedFolder &folder = folders[index];
         if (!folder.path.isEmpty()) {
             const qsizetype slash = folder.path.lastIndexOf(u'/');
             const QString parent = slash < 0 ? QString() : folder.path.left(slash);
@@ -236,9 +273,9 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
                 staysInside.insert(folder.path, false);
                 continue;
             }
-            const QFileInfo info(locationOf(folder.path));
             bool inside = true;
-            if (info.isSymLink()) {
+            if (entries[size_t(index)].isSymLink) {
+                const QFileInfo info(locationOf(folder.path));
                 if (!canonicalRootKnown) {
                     canonicalRoot = QFileInfo(rootPath).canonicalFilePath();
                     canonicalRootKnown = true;
@@ -250,8 +287,10 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
                 continue;
         }
         const QString location = locationOf(folder.path);
-        for (const QString &name : {QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")})
-            appendRulesOfFile(location.endsWith(u'/') ? location + name : location + u'/' + name, folder.path, rules);
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name) {
+            if (entries[size_t(index)].ignoreFileIsFile[name])
+                appendRulesOfFile(childLocation(location, ignoreFileNames[name]), folder.path, rules);
+        }
     }
     return IgnoreRules(std::move(rules));
 }

@@ -44,7 +44,8 @@ public:
     // candidate path that is itself a folder. Never fails.
     static IgnoreRules load(const QString &root, const QStringList &candidatePaths);
     // The same with the caller telling whether the candidate at an index is a folder; asked only for
-    // candidates that are not already known as folders above others.
+    // candidates that are not already known as folders above others, at most once for each, and from
+    // several threads at once.
     static IgnoreRules load(const QString &root, const QStringList &candidatePaths,
         const std::function<bool(qsizetype candidate)> &candidateIsFolder);
     // Components between "/" with empty and "." components dropped, joined with "/"; "" is the root.

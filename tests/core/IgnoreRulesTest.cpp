@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -457,12 +458,16 @@ TEST_F(IgnoreLoading, SameRulesInAnyOrderOfCandidatesAndAsksOnlyAboutPossibleFol
     std::reverse(shuffled.begin(), shuffled.end());
     EXPECT_EQ(load(shuffled), expected);
 
+    // The answers may be asked for from several threads at once.
+    QMutex askedLock;
     QStringList asked;
     const IgnoreRules rules = IgnoreRules::load(root(), sorted, [&](qsizetype index) {
+        const QMutexLocker locked(&askedLock);
         asked.push_back(sorted[index]);
         return sorted[index] == u"d";
     });
     EXPECT_EQ(patternsOf(rules), expected);
+    asked.sort();
     EXPECT_EQ(asked, QStringList({"a/b/c/f1", "a/b/c/f2", "a/b/g", "a/h", "d", "x/y"}))
         << "folders above other candidates and paths leading out through \"..\" are never asked about";
 }
