@@ -58,6 +58,17 @@ TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
     QList<QString> names = {"file10", "File2", "file1", "b", "a"};
     sortByLocalizedKey(names, [](const QString &s) { return s; });
     EXPECT_EQ(names, QList<QString>({"a", "b", "file1", "File2", "file10"}));
+
+    // A list long enough to be keyed in parallel sorts as one compared pair by pair, equal keys kept
+    // in their order.
+    QList<std::pair<QString, int>> many;
+    for (int i = 0; i < 20000; ++i)
+        many.push_back({QStringLiteral("dir%1/File%2.txt").arg(i * 7919 % 97).arg(i * 104729 % 1013 % 400), i});
+    QList<std::pair<QString, int>> expected = many;
+    std::stable_sort(expected.begin(), expected.end(),
+        [](const auto &a, const auto &b) { return localizedStandardLess(a.first, b.first); });
+    sortByLocalizedKey(many, [](const std::pair<QString, int> &item) { return item.first; });
+    EXPECT_EQ(many, expected);
 }
 
 TEST(TextUtil, PathComponents)
