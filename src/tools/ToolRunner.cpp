@@ -81,6 +81,8 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
+    // Declared before the process, so it outlives the connection that fills it.
+    QByteArray output;
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -121,6 +123,9 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     if (scope)
         scope->add(&process);
 
+    // Taken as it comes, so a large output is never held twice, once in the pipe's chunks and once whole.
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+        [&output, &process] { output.append(process.readAllStandardOutput()); });
     process.start();
     while (process.state() == QProcess::Starting)
         co_await NextStateChange(process);
@@ -144,12 +149,13 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     } else {
         result.status = process.exitCode();
     }
-    result.stdoutData = process.readAllStandardOutput();
+    output.append(process.readAllStandardOutput());
+    result.stdoutData = std::move(output);
     result.stderrData = process.readAllStandardError();
     // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
     // the window keeps drawing meanwhile.
     if (result.stdoutData.size() > largeOutput)
-        result.stdout = co_await QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData);
+        result.stdout = co_await awaitInScope(scope, QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData));
     else
         result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
