@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <limits>
 
 namespace TextUtil {
@@ -160,6 +161,11 @@ QString trimmedNewlines(const QString &text)
     if (start == 0 && end == text.size())
         return text;
     return text.mid(start, end - start);
+}
+
+bool holdsOnlyNewlines(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return isNewline(c); });
 }
 
 QString trimmedSpacesAndTabs(const QString &text)

@@ -34,6 +34,8 @@ inline QString trimmed(const QString &text)
 
 // Only U+000A..U+000D, U+0085, U+2028 and U+2029 removed from both ends.
 QString trimmedNewlines(const QString &text);
+// Whether trimmedNewlines would leave nothing; looks at the text without copying it.
+bool holdsOnlyNewlines(QStringView text);
 
 // Spaces and tabs removed from both ends.
 QString trimmedSpacesAndTabs(const QString &text);

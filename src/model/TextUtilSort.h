@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QList>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <numeric>
@@ -13,19 +14,37 @@ namespace TextUtil {
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
+// A stable sort by the localized standard order of a text taken from each item. The sort keys of a long
+// list are made in parallel, each thread with a collator of its own.
 template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
 {
     if (items.size() < 2)
         return;
-    const QCollator collator = standardCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(items.size());
-    for (const T &item : std::as_const(items))
-        keys.push_back(collator.sortKey(key(item)));
+    constexpr qsizetype chunk = 4096;
+    const QList<T> &source = items;
+    std::vector<std::vector<QCollatorSortKey>> keys(size_t((source.size() + chunk - 1) / chunk));
+    const auto makeKeys = [&](size_t part) {
+        const QCollator collator = standardCollator();
+        const qsizetype begin = qsizetype(part) * chunk;
+        const qsizetype end = std::min(source.size(), begin + chunk);
+        keys[part].reserve(size_t(end - begin));
+        for (qsizetype i = begin; i < end; ++i)
+            keys[part].push_back(collator.sortKey(key(source[i])));
+    };
+    if (keys.size() == 1) {
+        makeKeys(0);
+    } else {
+        std::vector<size_t> parts(keys.size());
+        std::iota(parts.begin(), parts.end(), size_t(0));
+        QtConcurrent::blockingMap(parts, makeKeys);
+    }
+    const auto keyOf = [&keys](qsizetype index) -> const QCollatorSortKey & {
+        return keys[size_t(index / chunk)][size_t(index % chunk)];
+    };
     std::vector<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
     std::stable_sort(
-        order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return keys[a].compare(keys[b]) < 0; });
+        order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return keyOf(a).compare(keyOf(b)) < 0; });
     QList<T> sorted;
     sorted.reserve(items.size());
     for (qsizetype index : order)

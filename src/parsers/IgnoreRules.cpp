@@ -7,8 +7,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <array>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -39,11 +43,31 @@ struct SearchedFolder {
     bool reported = false;
 };
 
+// Runs fn(0) ... fn(count - 1) on the worker threads as well as this one. The file-system queries of a
+// large status spend most of their time in the kernel's path lookup, which runs side by side.
+template <typename Fn> void forEachIndexInParallel(qsizetype count, Fn fn)
+{
+    std::vector<qsizetype> indices(size_t(std::max<qsizetype>(count, 0)));
+    std::iota(indices.begin(), indices.end(), qsizetype(0));
+    QtConcurrent::blockingMap(indices, [&fn](qsizetype index) { fn(index); });
+}
+
+// Whether the entries named like ignore files in a folder are files; a folder, a device or a dangling
+// link of that name is no file to read.
+struct FolderEntries {
+    bool isSymLink = false;
+    std::array<bool, 2> ignoreFileIsFile{};
+};
+
+const std::array<QString, 2> ignoreFileNames{QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")};
+
+QString childLocation(const QString &location, const QString &name)
+{
+    return location.endsWith(u'/') ? location + name : location + u'/' + name;
+}
+
 void appendRulesOfFile(const QString &location, const QString &basePath, QList<IgnoreRule> &rules)
 {
-    // One file-system query per name; a folder, a device or a dangling link of that name is no file to read.
-    if (!QFileInfo(location).isFile())
-        return;
     QFile file(location);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -138,6 +162,16 @@ std::optional<IgnoreRule> IgnoreRule::fromLine(const QString &line, const QStrin
 IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidatePaths)
 {
     const QString rootPath = QDir::cleanPath(root);
+    return load(root, candidatePaths, [&](qsizetype candidate) {
+        const QString path = normalizePath(candidatePaths[candidate]);
+        return QFileInfo(rootPath.endsWith(u'/') ? rootPath + path : rootPath + u'/' + path).isDir();
+    });
+}
+
+IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidatePaths,
+    const std::function<bool(qsizetype candidate)> &candidateIsFolder)
+{
+    const QString rootPath = QDir::cleanPath(root);
     const auto locationOf = [&rootPath](const QString &folder) {
         if (folder.isEmpty())
             return rootPath;
@@ -157,31 +191,59 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
     };
 
     // Prefixes first: a candidate that is already a folder above another needs no look at the disk.
-    QList<std::pair<QString, qsizetype>> reportedPaths;
+    // The tools list the paths of one folder together, so a parent equal to the previous one adds
+    // nothing new.
+    QList<std::pair<qsizetype, qsizetype>> reportedPaths; // candidate index, depth
+    QList<QString> normalizedPaths;
+    normalizedPaths.reserve(candidatePaths.size());
     QSet<QString> seen;
-    for (const QString &candidate : candidatePaths) {
-        const QString path = normalizePath(candidate);
+    seen.reserve(candidatePaths.size());
+    QStringView previousParent;
+    bool previousLeavesProject = false;
+    qsizetype previousDepth = 0;
+    bool havePrevious = false;
+    for (qsizetype index = 0; index < candidatePaths.size(); ++index) {
+        normalizedPaths.append(normalizePath(candidatePaths[index]));
+        const QString &path = normalizedPaths.last();
         if (path.isEmpty() || seen.contains(path))
             continue;
         seen.insert(path);
-        const QList<QStringView> components = QStringView(path).split(u'/');
-        // A ".." component would lead out of the project: nothing at or below it is searched.
-        bool leavesProject = false;
-        qsizetype end = 0;
-        for (qsizetype i = 0; i + 1 < components.size(); ++i) {
-            if (components[i] == u"..") {
-                leavesProject = true;
-                break;
+        const qsizetype lastSlash = path.lastIndexOf(u'/');
+        const QStringView parent = QStringView(path).first(std::max<qsizetype>(lastSlash, 0));
+        if (!havePrevious || parent != previousParent) {
+            // A ".." component would lead out of the project: nothing at or below it is searched.
+            previousLeavesProject = false;
+            previousDepth = 0;
+            if (lastSlash >= 0) {
+                for (qsizetype start = 0;;) {
+                    qsizetype end = path.indexOf(u'/', start);
+                    if (end < 0 || end > lastSlash)
+                        end = lastSlash;
+                    if (QStringView(path).sliced(start, end - start) == u"..") {
+                        previousLeavesProject = true;
+                        break;
+                    }
+                    ++previousDepth;
+                    addFolder(path.left(end), previousDepth, false);
+                    if (end == lastSlash)
+                        break;
+                    start = end + 1;
+                }
             }
-            end += (i == 0 ? 0 : 1) + components[i].size();
-            addFolder(path.left(end), i + 1, false);
+            previousParent = parent;
+            havePrevious = true;
         }
-        if (!leavesProject && components.last() != u"..")
-            reportedPaths.append({path, components.size()});
+        if (!previousLeavesProject && QStringView(path).sliced(lastSlash + 1) != u"..")
+            reportedPaths.append({index, previousDepth + 1});
     }
-    for (const auto &[path, depth] : std::as_const(reportedPaths)) {
-        if (folderIndex.contains(path) || QFileInfo(locationOf(path)).isDir())
-            addFolder(path, depth, true);
+    std::vector<char> isFolder(size_t(reportedPaths.size()), 0);
+    forEachIndexInParallel(reportedPaths.size(), [&](qsizetype i) {
+        const qsizetype index = reportedPaths[i].first;
+        isFolder[size_t(i)] = folderIndex.contains(normalizedPaths[index]) || candidateIsFolder(index);
+    });
+    for (qsizetype i = 0; i < reportedPaths.size(); ++i) {
+        if (isFolder[size_t(i)])
+            addFolder(normalizedPaths[reportedPaths[i].first], reportedPaths[i].second, true);
     }
 
     TextUtil::sortByLocalizedKey(folders, [](const SearchedFolder &folder) { return folder.path; });
@@ -192,9 +254,18 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
     // symbolic link to a folder elsewhere is followed only when it is itself a reported path.
     QString canonicalRoot;
     bool canonicalRootKnown = false;
+    std::vector<FolderEntries> entries(size_t(folders.size()));
+    forEachIndexInParallel(folders.size(), [&](qsizetype index) {
+        const QString location = locationOf(folders[index].path);
+        FolderEntries &found = entries[size_t(index)];
+        found.isSymLink = !folders[index].path.isEmpty() && QFileInfo(location).isSymLink();
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name)
+            found.ignoreFileIsFile[name] = QFileInfo(childLocation(location, ignoreFileNames[name])).isFile();
+    });
     QHash<QString, bool> staysInside{{QString(), true}};
     QList<IgnoreRule> rules;
-    for (const SearchedFolder &folder : std::as_const(folders)) {
+    for (qsizetype index = 0; index < folders.size(); ++index) {
+        const SearchedFolder &folder = folders[index];
         if (!folder.path.isEmpty()) {
             const qsizetype slash = folder.path.lastIndexOf(u'/');
             const QString parent = slash < 0 ? QString() : folder.path.left(slash);
@@ -202,9 +273,9 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
                 staysInside.insert(folder.path, false);
                 continue;
             }
-            const QFileInfo info(locationOf(folder.path));
             bool inside = true;
-            if (info.isSymLink()) {
+            if (entries[size_t(index)].isSymLink) {
+                const QFileInfo info(locationOf(folder.path));
                 if (!canonicalRootKnown) {
                     canonicalRoot = QFileInfo(rootPath).canonicalFilePath();
                     canonicalRootKnown = true;
@@ -216,8 +287,10 @@ IgnoreRules IgnoreRules::load(const QString &root, const QStringList &candidateP
                 continue;
         }
         const QString location = locationOf(folder.path);
-        for (const QString &name : {QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")})
-            appendRulesOfFile(location.endsWith(u'/') ? location + name : location + u'/' + name, folder.path, rules);
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name) {
+            if (entries[size_t(index)].ignoreFileIsFile[name])
+                appendRulesOfFile(childLocation(location, ignoreFileNames[name]), folder.path, rules);
+        }
     }
     return IgnoreRules(std::move(rules));
 }

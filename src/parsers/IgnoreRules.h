@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -42,6 +43,11 @@ public:
     // Reads the ignore files of the project folder, of every folder above a candidate path and of a
     // candidate path that is itself a folder. Never fails.
     static IgnoreRules load(const QString &root, const QStringList &candidatePaths);
+    // The same with the caller telling whether the candidate at an index is a folder; asked only for
+    // candidates that are not already known as folders above others, at most once for each, and from
+    // several threads at once.
+    static IgnoreRules load(const QString &root, const QStringList &candidatePaths,
+        const std::function<bool(qsizetype candidate)> &candidateIsFolder);
     // Components between "/" with empty and "." components dropped, joined with "/"; "" is the root.
     static QString normalizePath(const QString &path);
 
@@ -49,6 +55,8 @@ public:
     bool includes(const QString &path, bool isDirectory) const;
     // The one decision behind both: absent for none; true for ignored, false for included.
     std::optional<bool> decision(const QString &path, bool isDirectory) const;
+    // The same, asking whether the path is a folder only when a rule's answer depends on it.
+    std::optional<bool> decision(const QString &path, const std::function<bool()> &isDirectory) const;
     // Whether some negated rule could match a path strictly inside the folder.
     bool hasIncludedDescendant(const QString &folder) const;
 

@@ -180,23 +180,25 @@ qsizetype componentStart(const ComponentEnds &ends, qsizetype component)
 }
 
 // The rule against a path that lies strictly inside the rule's folder, which has baseDepth components.
-bool ruleMatches(
-    const CompiledRule &rule, QStringView path, const ComponentEnds &ends, qsizetype baseDepth, bool isDirectory)
+// Whether the path is a folder is asked only where the answer depends on it.
+template <typename IsDirectory>
+bool ruleMatches(const CompiledRule &rule, QStringView path, const ComponentEnds &ends, qsizetype baseDepth,
+    IsDirectory &isDirectory)
 {
     const qsizetype count = ends.size();
     if (!rule.pathRule) {
         for (qsizetype i = baseDepth; i < count; ++i) {
             const qsizetype start = componentStart(ends, i);
             if (rule.pattern.matches(path.mid(start, ends[i] - start)))
-                return !rule.directoryOnly || isDirectory || i != count - 1;
+                return !rule.directoryOnly || i != count - 1 || isDirectory();
         }
         return false;
     }
     const qsizetype relativeStart = componentStart(ends, baseDepth);
     const QStringView relative = path.mid(relativeStart);
     if (rule.pattern.matches(relative))
-        return !rule.directoryOnly || isDirectory;
-    if (isDirectory && rule.folderPattern && rule.folderPattern->matches(relative))
+        return !rule.directoryOnly || isDirectory();
+    if (rule.folderPattern && rule.folderPattern->matches(relative) && isDirectory())
         return true;
     for (qsizetype i = baseDepth; i + 1 < count; ++i) {
         if (rule.pattern.matches(path.mid(relativeStart, ends[i] - relativeStart)))
@@ -288,6 +290,17 @@ bool IgnoreRules::isEmpty() const
 
 std::optional<bool> IgnoreRules::decision(const QString &path, bool isDirectory) const
 {
+    return decision(path, [isDirectory] { return isDirectory; });
+}
+
+std::optional<bool> IgnoreRules::decision(const QString &path, const std::function<bool()> &isDirectory) const
+{
+    std::optional<bool> folder;
+    const auto askOnce = [&] {
+        if (!folder)
+            folder = isDirectory();
+        return *folder;
+    };
     if (!m_compiled || m_compiled->rules.empty())
         return std::nullopt;
     const QString normalized = normalizePath(path);
@@ -329,7 +342,7 @@ std::optional<bool> IgnoreRules::decision(const QString &path, bool isDirectory)
         if (!latest)
             return std::nullopt;
         const CompiledRule &rule = m_compiled->rules[*--latest->next];
-        if (ruleMatches(rule, normalized, ends, latest->baseDepth, isDirectory))
+        if (ruleMatches(rule, normalized, ends, latest->baseDepth, askOnce))
             return !rule.isNegated;
     }
 }

@@ -136,14 +136,15 @@ private:
 
 class Parser {
 public:
-    ParsedDiff parse(QStringView text)
+    explicit Parser(Visitor &visitor) : m_visitor(visitor) { }
+
+    void read(QStringView text)
     {
         forEachLine(text, [this, text](QStringView line) {
             m_textLeft = text.size() - (line.data() + line.size() - text.data());
             readLine(line);
         });
         finishFile();
-        return ParsedDiff{std::move(m_files)};
     }
 
 private:
@@ -154,34 +155,34 @@ private:
         if (first == u'd' && begins(line, u"diff --git ")) {
             finishFile();
             PathPair paths = gitDiffPaths(line);
-            m_file = DiffFile{m_nextFileId++, std::move(paths.oldPath), std::move(paths.newPath), {}};
+            openFile(std::move(paths.oldPath), std::move(paths.newPath));
             return;
         }
         if (first == u'I' && begins(line, u"Index: ")) {
             finishFile();
             const QString path = line.mid(7).toString();
-            m_file = DiffFile{m_nextFileId++, path, path, {}};
+            openFile(path, path);
             return;
         }
-        if (!m_file)
+        if (!m_inFile)
             return;
         switch (first) {
         case u'-':
             if (begins(line, u"--- ")) {
                 // A removed line reading "-- x" looks like a file header; the hunk's count tells them apart.
-                if (m_hunk && m_oldRemaining > 0)
+                if (m_inHunk && m_oldRemaining > 0)
                     appendLine(DiffLineKind::deletion, line);
                 else
-                    m_file->oldPath = headerPath(line);
+                    m_oldPath = headerPath(line);
                 return;
             }
             break;
         case u'+':
             if (begins(line, u"+++ ")) {
-                if (m_hunk && m_newRemaining > 0)
+                if (m_inHunk && m_newRemaining > 0)
                     appendLine(DiffLineKind::addition, line);
                 else
-                    m_file->newPath = headerPath(line);
+                    m_newPath = headerPath(line);
                 return;
             }
             break;
@@ -218,12 +219,11 @@ private:
         default:
             break;
         }
-        if (!m_hunk)
+        if (!m_inHunk)
             return;
         switch (first) {
         case u'\\':
-            m_hunk->lines.append(
-                DiffLine{m_nextLineId++, std::nullopt, std::nullopt, DiffLineKind::note, QString(), line.toString()});
+            m_visitor.line(DiffLineKind::note, std::nullopt, std::nullopt, QStringView(), line);
             break;
         case u'+':
             appendLine(DiffLineKind::addition, line);
@@ -237,6 +237,14 @@ private:
         }
     }
 
+    void openFile(QString oldPath, QString newPath)
+    {
+        m_inFile = true;
+        m_oldPath = std::move(oldPath);
+        m_newPath = std::move(newPath);
+        m_visitor.beginFile();
+    }
+
     void openHunk(QStringView line)
     {
         finishHunk();
@@ -245,53 +253,46 @@ private:
         m_newLine.reset(header.newRange.start);
         m_oldRemaining = header.oldRange.count;
         m_newRemaining = header.newRange.count;
-        m_hunk = DiffHunk{m_nextHunkId++, line.toString(), {}};
+        m_inHunk = true;
         // The counts say how many lines follow; the rest of the text bounds a header that lies.
         const qint64 expected
             = std::min(m_oldRemaining, qint64(m_textLeft)) + std::min(m_newRemaining, qint64(m_textLeft));
-        m_hunk->lines.reserve(std::min(expected, qint64(m_textLeft)));
+        m_visitor.hunk(line, std::min(expected, qint64(m_textLeft)));
     }
 
     void appendLine(DiffLineKind kind, QStringView line)
     {
-        static const QString plus = QStringLiteral("+");
-        static const QString minus = QStringLiteral("-");
-        static const QString blank = QStringLiteral(" ");
-        DiffLine diffLine{m_nextLineId++, std::nullopt, std::nullopt, kind, QString(), QString()};
+        static constexpr QStringView blank = u" ";
         switch (kind) {
         case DiffLineKind::addition:
-            diffLine.newLineNumber = m_newLine.take();
-            diffLine.prefix = plus;
-            diffLine.text = line.mid(1).toString();
+            m_visitor.line(kind, std::nullopt, m_newLine.take(), line.first(1), line.mid(1));
             if (m_newRemaining > 0)
                 --m_newRemaining;
             break;
         case DiffLineKind::deletion:
-            diffLine.oldLineNumber = m_oldLine.take();
-            diffLine.prefix = minus;
-            diffLine.text = line.mid(1).toString();
+            m_visitor.line(kind, m_oldLine.take(), std::nullopt, line.first(1), line.mid(1));
             if (m_oldRemaining > 0)
                 --m_oldRemaining;
             break;
-        default:
-            diffLine.oldLineNumber = m_oldLine.take();
-            diffLine.newLineNumber = m_newLine.take();
-            diffLine.prefix = blank;
-            diffLine.text = line.startsWith(u' ') ? line.mid(1).toString() : line.toString();
+        default: {
+            const std::optional<qint64> oldNumber = m_oldLine.take();
+            const std::optional<qint64> newNumber = m_newLine.take();
+            if (line.startsWith(u' '))
+                m_visitor.line(kind, oldNumber, newNumber, line.first(1), line.mid(1));
+            else
+                m_visitor.line(kind, oldNumber, newNumber, blank, line);
             if (m_oldRemaining > 0)
                 --m_oldRemaining;
             if (m_newRemaining > 0)
                 --m_newRemaining;
             break;
         }
-        m_hunk->lines.append(std::move(diffLine));
+        }
     }
 
     void finishHunk()
     {
-        if (m_hunk && m_file)
-            m_file->hunks.append(std::move(*m_hunk));
-        m_hunk.reset();
+        m_inHunk = false;
         m_oldRemaining = 0;
         m_newRemaining = 0;
     }
@@ -299,30 +300,79 @@ private:
     void finishFile()
     {
         finishHunk();
-        if (m_file)
-            m_files.append(std::move(*m_file));
-        m_file.reset();
+        if (m_inFile)
+            m_visitor.endFile(m_oldPath, m_newPath);
+        m_inFile = false;
     }
 
-    QList<DiffFile> m_files;
-    std::optional<DiffFile> m_file;
-    std::optional<DiffHunk> m_hunk;
+    Visitor &m_visitor;
+    bool m_inFile = false;
+    bool m_inHunk = false;
+    QString m_oldPath;
+    QString m_newPath;
     LineCounter m_oldLine;
     LineCounter m_newLine;
     qint64 m_oldRemaining = 0;
     qint64 m_newRemaining = 0;
+    // Characters of the text after the current line.
+    qsizetype m_textLeft = 0;
+};
+
+// Files, hunks and lines as records of their own.
+class RecordBuilder : public Visitor {
+public:
+    void beginFile() override { m_file = DiffFile{m_nextFileId++, QString(), QString(), {}}; }
+    void hunk(QStringView header, qint64 expectedLines) override
+    {
+        m_file.hunks.append(DiffHunk{m_nextHunkId++, header.toString(), {}});
+        m_file.hunks.last().lines.reserve(expectedLines);
+    }
+    void line(DiffLineKind kind, std::optional<qint64> oldLineNumber, std::optional<qint64> newLineNumber, QStringView,
+        QStringView text) override
+    {
+        static const QString plus = QStringLiteral("+");
+        static const QString minus = QStringLiteral("-");
+        static const QString blank = QStringLiteral(" ");
+        QString sharedPrefix;
+        if (kind == DiffLineKind::addition)
+            sharedPrefix = plus;
+        else if (kind == DiffLineKind::deletion)
+            sharedPrefix = minus;
+        else if (kind != DiffLineKind::note)
+            sharedPrefix = blank;
+        m_file.hunks.last().lines.append(
+            DiffLine{m_nextLineId++, oldLineNumber, newLineNumber, kind, sharedPrefix, text.toString()});
+    }
+    void endFile(const QString &oldPath, const QString &newPath) override
+    {
+        m_file.oldPath = oldPath;
+        m_file.newPath = newPath;
+        m_files.append(std::move(m_file));
+        m_file = DiffFile();
+    }
+
+    ParsedDiff take() { return ParsedDiff{std::move(m_files)}; }
+
+private:
+    QList<DiffFile> m_files;
+    DiffFile m_file;
     qint64 m_nextFileId = 0;
     qint64 m_nextHunkId = 0;
     qint64 m_nextLineId = 0;
-    // Characters of the text after the current line.
-    qsizetype m_textLeft = 0;
 };
 
 } // namespace
 
 ParsedDiff parse(const QString &text)
 {
-    return Parser().parse(text);
+    RecordBuilder builder;
+    Parser(builder).read(text);
+    return builder.take();
+}
+
+void read(QStringView text, Visitor &visitor)
+{
+    Parser(visitor).read(text);
 }
 
 QString unversionedFileDiff(const QString &path, const QString &text)

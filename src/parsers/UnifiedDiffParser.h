@@ -3,12 +3,31 @@
 #include "model/Diff.h"
 
 #include <QString>
+#include <QStringView>
+
+#include <optional>
 
 namespace UnifiedDiffParser {
 
 // Reads a unified diff (svn diff, git diff, git show) into files, hunks and numbered lines.
 // Never fails: text that is no diff gives no files.
 ParsedDiff parse(const QString &text);
+
+// What the reading finds, in order, for a caller that keeps views into the text instead of copies.
+// The views point into the text or, for a context line without its blank, `prefix` is a view of " "
+// elsewhere. A file's paths are known only at its end.
+class Visitor {
+public:
+    virtual ~Visitor() = default;
+    virtual void beginFile() = 0;
+    // The header line, and how many lines the header says follow (bounded by the text left).
+    virtual void hunk(QStringView header, qint64 expectedLines) = 0;
+    virtual void line(DiffLineKind kind, std::optional<qint64> oldLineNumber, std::optional<qint64> newLineNumber,
+        QStringView prefix, QStringView text)
+        = 0;
+    virtual void endFile(const QString &oldPath, const QString &newPath) = 0;
+};
+void read(QStringView text, Visitor &visitor);
 
 // The diff shown for an unversioned file: every line of the text as an addition.
 QString unversionedFileDiff(const QString &path, const QString &text);

@@ -90,6 +90,13 @@ void AppState::setChanges(QList<WorkingCopyItem> value)
     emit changed();
 }
 
+void AppState::adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index)
+{
+    m_changes = std::move(value);
+    m_changeIndex = std::move(index);
+    emit changed();
+}
+
 void AppState::setSelectedChangeID(std::optional<QString> value)
 {
     assign(m_selectedChangeID, std::move(value));

@@ -149,6 +149,11 @@ public:
     // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
     static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
         const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules);
+    // The same with the caller telling whether the item at an index is a folder (asked only where a
+    // rule's answer depends on it), and whether the items already come sorted by path.
+    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
+        const QString &root, const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder,
+        bool itemsSorted);
     static QList<WorkingCopyItem> includedUnversionedDescendants(
         const QString &folder, const QString &root, const IgnoreRules &rules);
 
@@ -414,6 +419,8 @@ private:
     std::optional<QUuid> m_statusProjectID;
 
     QHash<QString, qsizetype> m_changeIndex;
+    // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
+    void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
     quint64 m_logEntriesGeneration = 0;
     mutable std::optional<std::pair<quint64, std::optional<QString>>> m_fileHistoryKey;
     mutable QList<FileHistoryItem> m_fileHistoryItems;

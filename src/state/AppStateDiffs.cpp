@@ -37,7 +37,7 @@ QString localUnifiedDiff(const QString &path, const QString &root)
 // Empty output (once line ends are trimmed) shows the tool's error text when there is one.
 QString revisionDiffText(const SVNCommandResult &result)
 {
-    if (!TextUtil::trimmedNewlines(result.stdout).isEmpty())
+    if (!TextUtil::holdsOnlyNewlines(result.stdout))
         return result.stdout;
     if (!result.stderr.isEmpty())
         return result.stderr;
@@ -110,8 +110,7 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         ToolClient &tool = git ? static_cast<ToolClient &>(gitClient()) : client();
         try {
             const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
-            text
-                = TextUtil::trimmedNewlines(result.stdout).isEmpty() ? QStringLiteral("(no text diff)") : result.stdout;
+            text = TextUtil::holdsOnlyNewlines(result.stdout) ? QStringLiteral("(no text diff)") : result.stdout;
         } catch (const std::exception &error) {
             text = errorDescription(error);
         }

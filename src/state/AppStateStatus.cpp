@@ -15,13 +15,60 @@ namespace {
 
 const QString loadingStatus = QStringLiteral("Loading status");
 
-struct StatusOutcome {
+// What the list on screen was when a status run ended; the new ticks and the "unchanged" answers are
+// worked out against it off the UI thread.
+struct ShownStatus {
     QList<WorkingCopyItem> changes;
+    QHash<QString, qsizetype> changeIndex;
+    QSet<QString> ticked;
+    bool sameProject = false;
 };
 
-// The reading, the ignore files and the filter of one status run; kept off the UI thread because a
-// large working copy makes each of them take a while.
-StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QString &root)
+struct StatusOutcome {
+    QList<WorkingCopyItem> changes;
+    QHash<QString, qsizetype> changeIndex;
+    QSet<QString> ticked;
+    bool changesUnchanged = false;
+};
+
+// Whether each status item is a folder, asked of the disk at most once per item and only when needed.
+// Git lists every path as a file (ignored folders file by file), a nested repository with a "/" at
+// its end; only a tracked row can be a submodule, the one kind of folder it prints without one.
+class FolderProbe {
+public:
+    FolderProbe(RepositoryKind kind, const QList<WorkingCopyItem> &items, const QString &root)
+        : m_git(kind == RepositoryKind::git), m_items(items), m_root(root), m_known(size_t(items.size()), -1)
+    { }
+
+    bool operator()(qsizetype index)
+    {
+        qint8 &known = m_known[size_t(index)];
+        if (known < 0)
+            known = look(m_items[index]) ? 1 : 0;
+        return known == 1;
+    }
+
+private:
+    bool look(const WorkingCopyItem &item) const
+    {
+        if (m_git) {
+            if (item.path.endsWith(u'/'))
+                return true;
+            if (item.kind == SVNStatusKind::unversioned || item.kind == SVNStatusKind::ignored)
+                return false;
+        }
+        return AppState::workingCopyPathIsDirectory(IgnoreRules::normalizePath(item.path), m_root);
+    }
+
+    bool m_git;
+    const QList<WorkingCopyItem> &m_items;
+    QString m_root;
+    std::vector<qint8> m_known;
+};
+
+// The reading, the ignore files and the filter of one status run, and what the list on screen makes of
+// the result; kept off the UI thread because a large working copy makes each of them take a while.
+StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QString &root, const ShownStatus &shown)
 {
     const QList<WorkingCopyItem> items
         = kind == RepositoryKind::git ? GitParsers::parseStatus(output) : SVNXMLParsers::parseStatus(output);
@@ -29,8 +76,24 @@ StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QStri
     candidates.reserve(items.size());
     for (const WorkingCopyItem &item : items)
         candidates.push_back(item.path);
-    const IgnoreRules rules = IgnoreRules::load(root, candidates);
-    return StatusOutcome{AppState::statusItemsByApplyingIgnoreRules(items, root, rules)};
+    FolderProbe isFolder(kind, items, root);
+    const auto probe = [&isFolder](qsizetype index) { return isFolder(index); };
+    const IgnoreRules rules = IgnoreRules::load(root, candidates, probe);
+
+    StatusOutcome outcome;
+    outcome.changes = AppState::statusItemsByApplyingIgnoreRules(items, root, rules, probe, true);
+    outcome.changesUnchanged = outcome.changes == shown.changes;
+    outcome.changeIndex.reserve(outcome.changes.size());
+    // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
+    // project, and paths new to the list, get the default ticks.
+    for (qsizetype i = 0; i < outcome.changes.size(); ++i) {
+        const WorkingCopyItem &item = outcome.changes[i];
+        outcome.changeIndex.insert(item.path, i);
+        const bool wasListed = shown.sameProject && shown.changeIndex.contains(item.path);
+        if (wasListed ? shown.ticked.contains(item.path) : isCommittableByDefault(item.kind))
+            outcome.ticked.insert(item.path);
+    }
+    return outcome;
 }
 
 } // namespace
@@ -57,24 +120,33 @@ QCoro::Task<> AppState::loadStatus()
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
-    StatusOutcome outcome
-        = co_await awaitInScope(m_runScope, QtConcurrent::run(readStatus, project->kind, result.stdout, project->path));
+    ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
+    StatusOutcome outcome = co_await awaitInScope(
+        m_runScope, QtConcurrent::run(readStatus, project->kind, result.stdout, project->path, shown));
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
-    // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
-    // project, and paths new to the list, get the default ticks.
+    // What was worked out on the worker holds while the list, the ticks and the project on screen are
+    // still those it was worked out against; otherwise the ticks are worked out again here.
     const bool sameProject = m_statusProjectID == project->id;
-    QSet<QString> ticked;
-    for (const WorkingCopyItem &item : outcome.changes) {
-        const bool wasListed = sameProject && m_changeIndex.contains(item.path);
-        const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : isCommittableByDefault(item.kind);
-        if (tick)
-            ticked.insert(item.path);
+    if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
+        && sameProject == shown.sameProject) {
+        if (!outcome.changesUnchanged)
+            adoptChanges(std::move(outcome.changes), std::move(outcome.changeIndex));
+        m_statusProjectID = project->id;
+        setSelectedCommitPaths(std::move(outcome.ticked));
+    } else {
+        QSet<QString> ticked;
+        for (const WorkingCopyItem &item : outcome.changes) {
+            const bool wasListed = sameProject && m_changeIndex.contains(item.path);
+            const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : isCommittableByDefault(item.kind);
+            if (tick)
+                ticked.insert(item.path);
+        }
+        setChanges(std::move(outcome.changes));
+        m_statusProjectID = project->id;
+        setSelectedCommitPaths(std::move(ticked));
     }
-    setChanges(std::move(outcome.changes));
-    m_statusProjectID = project->id;
-    setSelectedCommitPaths(std::move(ticked));
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.first().path));
     setBusyMessage(std::nullopt);
@@ -165,33 +237,51 @@ QCoro::Task<RepositoryInfo> AppState::loadGitInfo(Project project)
 QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(
     const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules)
 {
+    const auto isFolder = [&](qsizetype index) {
+        return workingCopyPathIsDirectory(IgnoreRules::normalizePath(items[index].path), root);
+    };
+    return statusItemsByApplyingIgnoreRules(items, root, rules, isFolder, false);
+}
+
+QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
+    const QString &root, const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder,
+    bool itemsSorted)
+{
     QList<WorkingCopyItem> result;
+    result.reserve(items.size());
     QSet<QString> seen;
+    seen.reserve(items.size());
+    // Items kept in their sorted order with their paths as they were need no sorting again.
+    bool inOrder = itemsSorted;
     auto appendIfNeeded = [&](WorkingCopyItem item) {
         QString path = IgnoreRules::normalizePath(item.path);
         if (path.isEmpty() || seen.contains(path))
             return;
         seen.insert(path);
+        if (inOrder && path != item.path)
+            inOrder = false;
         item.path = std::move(path);
         result.push_back(std::move(item));
     };
 
     const bool noRules = rules.isEmpty();
-    for (const WorkingCopyItem &item : items) {
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        const WorkingCopyItem &item = items[index];
         if (noRules) {
             if (item.kind != SVNStatusKind::ignored)
                 appendIfNeeded(item);
             continue;
         }
         const QString path = IgnoreRules::normalizePath(item.path);
-        const bool isDirectory = workingCopyPathIsDirectory(path, root);
-        const std::optional<bool> decision = rules.decision(path, isDirectory);
+        const std::optional<bool> decision = rules.decision(path, [&] { return itemIsFolder(index); });
         const bool ignored = decision == true;
         const bool included = decision == false;
         if (ignored) {
-            if (item.kind == SVNStatusKind::unversioned && isDirectory) {
-                for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules))
+            if (item.kind == SVNStatusKind::unversioned && rules.hasIncludedDescendant(path) && itemIsFolder(index)) {
+                for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules)) {
+                    inOrder = false;
                     appendIfNeeded(inner);
+                }
             }
             continue;
         }
@@ -205,7 +295,8 @@ QList<WorkingCopyItem> AppState::statusItemsByApplyingIgnoreRules(
         }
         appendIfNeeded(item);
     }
-    TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
+    if (!inOrder)
+        TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
     return result;
 }
 

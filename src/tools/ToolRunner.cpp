@@ -2,10 +2,12 @@
 
 #include "model/TextUtil.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <coroutine>
 #include <memory>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr qsizetype largeOutput = 1024 * 1024;
 
 // Resumes the awaiting coroutine on the event-loop turn after the process's next state change.
 // QCoro's own waitForStarted only listens for started(), so a program that fails to start would leave
@@ -77,6 +81,8 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
+    // Declared before the process, so it outlives the connection that fills it.
+    QByteArray output;
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -117,6 +123,9 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     if (scope)
         scope->add(&process);
 
+    // Taken as it comes, so a large output is never held twice, once in the pipe's chunks and once whole.
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+        [&output, &process] { output.append(process.readAllStandardOutput()); });
     process.start();
     while (process.state() == QProcess::Starting)
         co_await NextStateChange(process);
@@ -140,9 +149,15 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     } else {
         result.status = process.exitCode();
     }
-    result.stdoutData = process.readAllStandardOutput();
+    output.append(process.readAllStandardOutput());
+    result.stdoutData = std::move(output);
     result.stderrData = process.readAllStandardError();
-    result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
+    // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
+    // the window keeps drawing meanwhile.
+    if (result.stdoutData.size() > largeOutput)
+        result.stdout = co_await awaitInScope(scope, QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData));
+    else
+        result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
     if (checkStatus && !result.succeeded())
         throw SVNClientError::commandFailed(std::move(result));

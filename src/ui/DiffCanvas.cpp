@@ -241,7 +241,12 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
 
 void DiffCanvas::setDiff(const ParsedDiff &diff)
 {
-    m_layout = DiffLayout(diff, m_metrics);
+    setLayout(DiffLayout(diff, m_metrics));
+}
+
+void DiffCanvas::setLayout(DiffLayout layout)
+{
+    m_layout = std::move(layout);
     m_anchor = m_cursor = {};
     m_selecting = false;
     m_autoScroll.stop();

@@ -24,9 +24,11 @@ public:
 
     // Shows a diff: replaces everything, clears the selection and scrolls to the top.
     void setDiff(const ParsedDiff &diff);
+    void setLayout(DiffLayout layout);
     void clear();
 
     const DiffLayout &diffLayout() const { return m_layout; }
+    const DiffMetrics &metrics() const { return m_metrics; }
     // The content coordinate at the viewport's top-left corner.
     QPoint contentOffset() const;
     // The caret position nearest a viewport point; a point off the code lines snaps to the next line.

@@ -1,6 +1,7 @@
 #include "DiffLayout.h"
 
 #include "Theme.h"
+#include "parsers/UnifiedDiffParser.h"
 
 #include <QFontMetricsF>
 
@@ -248,9 +249,96 @@ DiffMetrics DiffMetrics::standard()
     return metrics;
 }
 
+// Cards and rows from what the diff reader finds; the texts it is given lie in the layout's text.
+class DiffLayout::Builder : public UnifiedDiffParser::Visitor {
+public:
+    explicit Builder(DiffLayout &layout) : m_layout(layout) { }
+
+    void beginFile() override
+    {
+        m_card = Card();
+        m_card.top = qint32(m_y);
+        m_card.firstRow = qint32(m_layout.m_rows.size());
+        m_y += m_layout.m_metrics.headerHeight + DiffGeometry::dividerHeight;
+        m_codeWidth = 0;
+        m_headerWidth = 0;
+    }
+
+    void hunk(QStringView header, qint64) override
+    {
+        Row row;
+        row.kind = RowKind::hunkHeader;
+        row.card = qint32(m_layout.m_cards.size());
+        row.top = qint32(m_y);
+        row.textStart = offsetOf(header);
+        row.textLength = qint32(header.size());
+        row.plain = DiffTextMetrics::isPlain(header);
+        m_headerWidth = std::max(m_headerWidth, m_layout.m_metrics.hunk.width(header, row.plain));
+        m_layout.m_rows.append(row);
+        m_y += m_layout.m_metrics.hunkHeight;
+    }
+
+    void line(DiffLineKind kind, std::optional<qint64> oldLineNumber, std::optional<qint64> newLineNumber,
+        QStringView prefix, QStringView text) override
+    {
+        Row row;
+        row.card = qint32(m_layout.m_cards.size());
+        row.top = qint32(m_y);
+        row.lineKind = kind;
+        row.oldNumber = oldLineNumber.value_or(noNumber);
+        row.newNumber = newLineNumber.value_or(noNumber);
+        row.prefixLength = qint32(prefix.size());
+        row.prefixApart = !prefix.isEmpty() && prefix.data() + prefix.size() != text.data();
+        row.textStart = prefix.isEmpty() || row.prefixApart ? offsetOf(text) : offsetOf(prefix);
+        row.textLength = qint32(text.size());
+        row.plain = DiffTextMetrics::isPlain(text);
+        m_codeWidth = std::max(m_codeWidth, m_layout.m_metrics.code.width(text, row.plain));
+        if (kind == DiffLineKind::addition)
+            ++m_card.additions;
+        else if (kind == DiffLineKind::deletion)
+            ++m_card.deletions;
+        m_layout.m_rows.append(row);
+        m_y += m_layout.m_metrics.lineHeight;
+    }
+
+    void endFile(const QString &oldPath, const QString &newPath) override
+    {
+        using namespace DiffGeometry;
+        m_card.path = DiffTextMetrics::singleLine(DiffFile{0, oldPath, newPath, {}}.displayPath());
+        m_card.endRow = qint32(m_layout.m_rows.size());
+        m_card.height = qint32(m_y - m_card.top);
+        const qreal rowWidth = codeX + std::max<qreal>(codeMinWidth, m_codeWidth) + codeTrailing;
+        const qreal hunkRowWidth = 2 * gutterWidth + hunkTextPadding + m_headerWidth + hunkTextPadding;
+        m_card.width = int(std::ceil(std::max({qreal(cardMinWidth), rowWidth, hunkRowWidth})));
+        m_widest = std::max(m_widest, m_card.width);
+        m_layout.m_cards.append(std::move(m_card));
+        m_y += cardSpacing;
+    }
+
+    void finish()
+    {
+        using namespace DiffGeometry;
+        if (m_layout.m_cards.isEmpty())
+            return;
+        const qint64 y = m_y + padding - cardSpacing;
+        // Scroll positions are ints: a diff taller than that is cut off rather than wrapped round.
+        m_layout.m_contentSize
+            = QSize(padding + m_widest + padding, int(std::min<qint64>(y, std::numeric_limits<int>::max())));
+    }
+
+private:
+    qsizetype offsetOf(QStringView piece) const { return piece.data() - m_layout.m_text.constData(); }
+
+    DiffLayout &m_layout;
+    Card m_card;
+    qint64 m_y = DiffGeometry::padding;
+    qreal m_codeWidth = 0;
+    qreal m_headerWidth = 0;
+    int m_widest = 0;
+};
+
 DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics) : m_metrics(std::move(metrics))
 {
-    using namespace DiffGeometry;
     if (diff.files.isEmpty())
         return;
 
@@ -264,68 +352,40 @@ DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics) : m_metrics(
             rowCount += 1 + hunk.lines.size();
         }
     }
+    // Reserved whole, so the views handed to the builder stay valid while the text grows.
     m_text.reserve(characters);
     m_rows.reserve(rowCount);
     m_cards.reserve(diff.files.size());
+    const auto appended = [this](const QString &piece) {
+        m_text.append(piece);
+        return QStringView(m_text).last(piece.size());
+    };
 
-    const DiffTextMetrics &code = m_metrics.code;
-    const DiffTextMetrics &hunkText = m_metrics.hunk;
-    qint64 y = padding;
-    int widest = 0;
+    Builder builder(*this);
     for (const DiffFile &file : diff.files) {
-        Card card;
-        card.top = qint32(y);
-        card.path = DiffTextMetrics::singleLine(file.displayPath());
-        card.firstRow = qint32(m_rows.size());
-        y += m_metrics.headerHeight + dividerHeight;
-        qreal codeWidth = 0;
-        qreal headerWidth = 0;
+        builder.beginFile();
         for (const DiffHunk &hunk : file.hunks) {
-            Row header;
-            header.kind = RowKind::hunkHeader;
-            header.card = qint32(m_cards.size());
-            header.top = qint32(y);
-            header.textStart = m_text.size();
-            header.textLength = qint32(hunk.header.size());
-            header.plain = DiffTextMetrics::isPlain(hunk.header);
-            m_text.append(hunk.header);
-            headerWidth = std::max(headerWidth, hunkText.width(hunk.header, header.plain));
-            m_rows.append(header);
-            y += m_metrics.hunkHeight;
+            builder.hunk(appended(hunk.header), hunk.lines.size());
             for (const DiffLine &line : hunk.lines) {
-                Row row;
-                row.card = header.card;
-                row.top = qint32(y);
-                row.lineKind = line.kind;
-                row.oldNumber = line.oldLineNumber.value_or(noNumber);
-                row.newNumber = line.newLineNumber.value_or(noNumber);
-                row.textStart = m_text.size();
-                row.prefixLength = qint32(line.prefix.size());
-                row.textLength = qint32(line.text.size());
-                row.plain = DiffTextMetrics::isPlain(line.text);
-                m_text.append(line.prefix);
-                m_text.append(line.text);
-                codeWidth = std::max(codeWidth, code.width(line.text, row.plain));
-                if (line.kind == DiffLineKind::addition)
-                    ++card.additions;
-                else if (line.kind == DiffLineKind::deletion)
-                    ++card.deletions;
-                m_rows.append(row);
-                y += m_metrics.lineHeight;
+                const QStringView prefix = appended(line.prefix);
+                builder.line(line.kind, line.oldLineNumber, line.newLineNumber, prefix, appended(line.text));
             }
         }
-        card.endRow = qint32(m_rows.size());
-        card.height = qint32(y - card.top);
-        const qreal rowWidth = codeX + std::max<qreal>(codeMinWidth, codeWidth) + codeTrailing;
-        const qreal hunkRowWidth = 2 * gutterWidth + hunkTextPadding + headerWidth + hunkTextPadding;
-        card.width = int(std::ceil(std::max({qreal(cardMinWidth), rowWidth, hunkRowWidth})));
-        widest = std::max(widest, card.width);
-        m_cards.append(std::move(card));
-        y += cardSpacing;
+        builder.endFile(file.oldPath, file.newPath);
     }
-    y += padding - cardSpacing;
-    // Scroll positions are ints: a diff taller than that is cut off rather than wrapped round.
-    m_contentSize = QSize(padding + widest + padding, int(std::min<qint64>(y, std::numeric_limits<int>::max())));
+    builder.finish();
+}
+
+DiffLayout::DiffLayout(const QString &diffText, DiffMetrics metrics) : m_metrics(std::move(metrics)), m_text(diffText)
+{
+    m_rows.reserve(diffText.count(u'\n') + 1);
+    Builder builder(*this);
+    UnifiedDiffParser::read(m_text, builder);
+    builder.finish();
+    if (m_cards.isEmpty()) {
+        m_text.clear();
+        m_rows = QList<Row>();
+    }
 }
 
 QRect DiffLayout::cardRect(int card) const

@@ -117,7 +117,7 @@ public:
     struct Row {
         qint64 oldNumber = noNumber;
         qint64 newNumber = noNumber;
-        qsizetype textStart = 0; // the prefix, then the text
+        qsizetype textStart = 0; // the prefix, then the text; only the text when the prefix lies apart
         qint32 prefixLength = 0;
         qint32 textLength = 0;
         qint32 card = 0;
@@ -125,6 +125,8 @@ public:
         RowKind kind = RowKind::line;
         DiffLineKind lineKind = DiffLineKind::context;
         bool plain = true;
+        // A context line written without its blank: the prefix " " is not in the text.
+        bool prefixApart = false;
     };
 
     struct Card {
@@ -140,6 +142,8 @@ public:
 
     DiffLayout() = default;
     DiffLayout(const ParsedDiff &diff, DiffMetrics metrics);
+    // Reads the diff text itself and keeps it, sharing it with the caller: rows are offsets into it.
+    DiffLayout(const QString &diffText, DiffMetrics metrics);
 
     const DiffMetrics &metrics() const { return m_metrics; }
     const QList<Card> &cards() const { return m_cards; }
@@ -150,10 +154,13 @@ public:
     void setViewWidth(int width) { m_fillWidth = std::max(0, width - 2 * DiffGeometry::padding); }
     int cardWidth(const Card &card) const { return std::max<int>(card.width, m_fillWidth); }
 
-    QStringView prefix(const Row &row) const { return QStringView(m_text).mid(row.textStart, row.prefixLength); }
+    QStringView prefix(const Row &row) const
+    {
+        return row.prefixApart ? QStringView(u" ") : QStringView(m_text).mid(row.textStart, row.prefixLength);
+    }
     QStringView text(const Row &row) const
     {
-        return QStringView(m_text).mid(row.textStart + row.prefixLength, row.textLength);
+        return QStringView(m_text).mid(row.textStart + (row.prefixApart ? 0 : row.prefixLength), row.textLength);
     }
     int rowHeight(const Row &row) const
     {
@@ -178,6 +185,8 @@ public:
     int lineAtOrAfter(int row) const;
 
 private:
+    class Builder;
+
     DiffMetrics m_metrics;
     QString m_text;
     QList<Row> m_rows;

@@ -2,11 +2,19 @@
 
 #include "DiffCanvas.h"
 #include "Theme.h"
-#include "parsers/UnifiedDiffParser.h"
 
 #include <QEvent>
+#include <QFutureWatcher>
 #include <QPlainTextEdit>
 #include <QStackedLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+// Characters of a diff that are read and laid out at once; a longer text goes to a worker.
+constexpr qsizetype largestLayoutOnTheSpot = 256 * 1024;
+
+} // namespace
 
 DiffView::DiffView(QWidget *parent)
     : QWidget(parent), m_stack(new QStackedLayout(this)), m_canvas(new DiffCanvas(this)),
@@ -33,7 +41,7 @@ bool DiffView::showsCards() const
 
 void DiffView::setContent(const QString &diffText, const QString &emptyText)
 {
-    const bool sameText = m_hasContent && diffText == m_diffText;
+    const bool sameText = m_hasContent && (diffText.isSharedWith(m_diffText) || diffText == m_diffText);
     if (sameText && emptyText == m_emptyText)
         return;
     m_diffText = diffText;
@@ -45,14 +53,31 @@ void DiffView::setContent(const QString &diffText, const QString &emptyText)
         return;
     }
 
-    const ParsedDiff diff = UnifiedDiffParser::parse(diffText);
-    if (diff.files.isEmpty()) {
+    const quint64 serial = ++m_textSerial;
+    if (diffText.size() <= largestLayoutOnTheSpot) {
+        showLayout(DiffLayout(diffText, m_canvas->metrics()));
+        return;
+    }
+    // A large diff is read and laid out on a worker; the view shows what it showed until then.
+    auto *watcher = new QFutureWatcher<DiffLayout>(this);
+    connect(watcher, &QFutureWatcher<DiffLayout>::finished, this, [this, watcher, serial] {
+        watcher->deleteLater();
+        if (serial == m_textSerial)
+            showLayout(watcher->future().takeResult());
+    });
+    watcher->setFuture(
+        QtConcurrent::run([text = diffText, metrics = m_canvas->metrics()] { return DiffLayout(text, metrics); }));
+}
+
+void DiffView::showLayout(DiffLayout layout)
+{
+    if (layout.isEmpty()) {
         m_canvas->clear();
         showPlainText();
         m_stack->setCurrentWidget(m_plainText);
         return;
     }
-    m_canvas->setDiff(diff);
+    m_canvas->setLayout(std::move(layout));
     m_plainText->clear();
     m_stack->setCurrentWidget(m_canvas);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DiffLayout.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -26,6 +28,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void showLayout(DiffLayout layout);
     void showPlainText();
     void applyPlainTextColor();
 
@@ -36,4 +39,6 @@ private:
     QString m_emptyText;
     bool m_hasContent = false;
     bool m_showsPlaceholder = false;
+    // Counts the texts given; a layout made on a worker for an older one is dropped.
+    quint64 m_textSerial = 0;
 };

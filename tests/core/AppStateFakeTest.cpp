@@ -2,8 +2,11 @@
 #include "support/FakeClients.h"
 #include "support/TestSupport.h"
 
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <gtest/gtest.h>
 
@@ -429,4 +432,44 @@ TEST(LocationHelpers, RelativePathsAndEscapes)
     EXPECT_EQ(AppState::escapedIgnorePattern("my file.txt"), "my\\ file.txt");
     EXPECT_EQ(AppState::escapedIgnorePattern("a[1]#b"), "a\\[1\\]\\#b");
     EXPECT_EQ(AppState::escapedIgnorePattern("a\\b!*? "), "a\\\\b\\!\\*\\?\\ ");
+}
+
+// The user unticks a path while the status is being read on a worker: the reload keeps that choice.
+TEST_F(StateFixture, TickChangedWhileTheStatusIsReadIsKept)
+{
+    makeState({svnProject});
+    answerSvn(statusWith({"a.txt", "b.txt"}));
+    state->refreshStatus();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedCommitPaths(), QSet<QString>({"a.txt", "b.txt"}));
+
+    // Every worker is kept busy, so the reading waits until the tick has changed.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    QSemaphore gate;
+    QSemaphore started;
+    QList<QFuture<void>> blockers;
+    for (int i = 0; i < pool->maxThreadCount(); ++i) {
+        blockers.push_back(QtConcurrent::run([&] {
+            started.release();
+            gate.acquire();
+        }));
+    }
+    started.acquire(pool->maxThreadCount());
+    fakes.svn->holdRuns = true;
+    state->refreshStatus();
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    fakes.svn->release(0); // the kind check
+    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0); // the status run; its reading then waits for a worker
+    for (int turn = 0; turn < 5; ++turn)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(state->busyMessage());
+    state->setSelectedCommitPaths({"a.txt"});
+    gate.release(pool->maxThreadCount());
+    for (QFuture<void> &blocker : blockers)
+        blocker.waitForFinished();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"a.txt"}));
+    EXPECT_EQ(state->changes().size(), 2);
 }

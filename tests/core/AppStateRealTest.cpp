@@ -1,4 +1,6 @@
 // The state against real svn and git repositories made in a temporary folder.
+#include "parsers/GitParsers.h"
+#include "parsers/SVNXMLParsers.h"
 #include "support/FakeClients.h"
 #include "support/TestSupport.h"
 
@@ -37,6 +39,23 @@ struct RealFixture : ::testing::Test {
         for (const WorkingCopyItem &item : state->changes())
             kinds.insert(item.path, item.kind);
         return kinds;
+    }
+
+    QStringList paths() const
+    {
+        QStringList listed;
+        for (const WorkingCopyItem &item : state->changes())
+            listed.push_back(item.path);
+        return listed;
+    }
+
+    // What the filter makes of the tool's output when it looks every path up on disk.
+    static QList<WorkingCopyItem> lookedUpOnDisk(const QList<WorkingCopyItem> &items, const QString &root)
+    {
+        QStringList candidates;
+        for (const WorkingCopyItem &item : items)
+            candidates.push_back(item.path);
+        return AppState::statusItemsByApplyingIgnoreRules(items, root, IgnoreRules::load(root, candidates));
     }
 
     void TearDown() override
@@ -360,4 +379,81 @@ TEST_F(RealFixture, HistoryOfAFolderNamedWithACaretMapsToItsFiles)
     ASSERT_EQ(state->fileHistoryItems().size(), 1);
     EXPECT_EQ(state->fileHistoryItems()[0].path, "a.c");
     EXPECT_TRUE(state->historyDiffText().contains("+2")) << state->historyDiffText().toStdString();
+}
+
+TEST_F(RealFixture, GitSubmoduleAndNestedRepositoryStayFoldersForFolderRules)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/docs", "a file named like a folder rule\n");
+    writeFile(git.path + "/src/main.c", "int main;\n");
+    writeFile(git.path + "/vendor/lib/README", "one\n");
+    git.commitAll();
+    // A repository committed inside another becomes a gitlink: status lists it as one tracked row.
+    const GitFixture lib = GitFixture::create(git.path + "/vendor", "lib");
+    writeFile(lib.path + "/lib.c", "one\n");
+    lib.commitAll();
+    QFile::remove(git.path + "/vendor/lib/README");
+    git.git({"rm", "-q", "--cached", "vendor/lib/README"});
+    git.git({"add", "vendor/lib"});
+    git.commitAll("add the library");
+    writeFile(lib.path + "/lib.c", "two\n");
+    lib.commitAll("change the library");
+    // An untracked repository inside: listed as "inner/".
+    const GitFixture inner = GitFixture::create(git.path, "inner");
+    writeFile(inner.path + "/x.c", "x\n");
+    inner.commitAll();
+    writeFile(git.path + "/docs", "changed\n");
+    writeFile(git.path + "/src/main.c", "int main(void);\n");
+    writeFile(git.path + "/src/scratch.tmp", "t\n");
+    writeFile(git.path + "/src/keep.tmp", "t\n");
+    writeFile(git.path + "/.korvelignore", "lib/\ndocs/\n*.tmp\n!keep.tmp\n");
+
+    const QByteArray output = git.git({"status", "--porcelain=v1", "--untracked-files=all", "--ignored"});
+    ASSERT_TRUE(output.contains(" M vendor/lib\n")) << output.constData();
+    ASSERT_TRUE(output.contains("?? inner/\n")) << output.constData();
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "docs", "inner", "src/keep.tmp", "src/main.c"}))
+        << "the submodule is a folder that lib/ hides; docs is a file that docs/ leaves alone";
+    EXPECT_EQ(state->changes(),
+        lookedUpOnDisk(GitParsers::parseStatus(QString::fromUtf8(output)), QDir::cleanPath(git.path)));
+
+    writeFile(git.path + "/.korvelignore", "inner/\n");
+    state->refreshStatus();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_FALSE(paths().contains("inner")) << "an untracked repository is a folder too";
+    EXPECT_TRUE(paths().contains("vendor/lib"));
+}
+
+TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    for (const char *file : {"a/one.txt", "a/two.txt", "b/c/three.txt", "gone/four.txt", "flat.txt"})
+        writeFile(svn.workingCopy + "/" + file, "one\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/a/one.txt", "two\n");
+    writeFile(svn.workingCopy + "/flat.txt", "two\n");
+    QDir(svn.workingCopy + "/gone").removeRecursively();
+    writeFile(svn.workingCopy + "/build/out.o", "o\n");
+    writeFile(svn.workingCopy + "/build/keep.txt", "k\n");
+    writeFile(svn.workingCopy + "/build/obj/x.o", "o\n");
+    writeFile(svn.workingCopy + "/b/c/new.tmp", "t\n");
+    writeFile(svn.workingCopy + "/b/tmp/inside.txt", "t\n");
+    writeFile(svn.workingCopy + "/.gitignore", "build/\n!build/keep.txt\ngone/\nb/*\n");
+    writeFile(svn.workingCopy + "/b/.korvelignore", "*.tmp\n");
+
+    const QByteArray output = svn.svn({"status", "--xml", "--no-ignore"});
+    open(svn.workingCopy, RepositoryKind::svn);
+    refresh();
+    EXPECT_EQ(state->changes(),
+        lookedUpOnDisk(SVNXMLParsers::parseStatus(QString::fromUtf8(output)), QDir::cleanPath(svn.workingCopy)));
+    const QStringList listed = paths();
+    EXPECT_TRUE(listed.contains("build/keep.txt"));
+    EXPECT_TRUE(listed.contains("a/one.txt"));
+    EXPECT_FALSE(listed.contains("build"));
+    EXPECT_FALSE(listed.contains("b/tmp"));
+    EXPECT_FALSE(listed.contains("b/c/new.tmp"));
+    EXPECT_TRUE(listed.contains("gone")) << "a missing folder is no folder on disk, so gone/ does not hide it";
+    EXPECT_FALSE(listed.contains("gone/four.txt"));
 }

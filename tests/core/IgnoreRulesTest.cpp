@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -443,6 +444,32 @@ TEST_F(IgnoreLoading, ReadsShallowFoldersFirstThenInLocalizedOrder)
         write(QString(name) + "/.gitignore", QByteArray(name) + "-rule\n");
     EXPECT_EQ(load({"a9/z/f", "B/f", "a10/f", "a/f"}),
         QStringList({"a:a-rule", "a9:a9-rule", "a10:a10-rule", "B:B-rule", "a9/z:a9/z-rule"}));
+}
+
+TEST_F(IgnoreLoading, SameRulesInAnyOrderOfCandidatesAndAsksOnlyAboutPossibleFolders)
+{
+    for (const char *name : {"a", "a/b", "a/b/c", "x", "d"})
+        write(QString(name) + "/.gitignore", QByteArray(name).replace('/', '-') + "\n");
+    const QStringList sorted{"a/b/c/f1", "a/b/c/f2", "a/b/g", "a/h", "d", "x/../a/b/f", "x/y"};
+    QStringList shuffled{"x/y", "a/b/g", "a/b/c/f2", "d", "x/../a/b/f", "a/h", "a/b/c/f1"};
+    const QStringList expected = load(sorted);
+    EXPECT_EQ(expected, QStringList({"a:a", "d:d", "x:x", "a/b:a-b", "a/b/c:a-b-c"}));
+    EXPECT_EQ(load(shuffled), expected);
+    std::reverse(shuffled.begin(), shuffled.end());
+    EXPECT_EQ(load(shuffled), expected);
+
+    // The answers may be asked for from several threads at once.
+    QMutex askedLock;
+    QStringList asked;
+    const IgnoreRules rules = IgnoreRules::load(root(), sorted, [&](qsizetype index) {
+        const QMutexLocker locked(&askedLock);
+        asked.push_back(sorted[index]);
+        return sorted[index] == u"d";
+    });
+    EXPECT_EQ(patternsOf(rules), expected);
+    asked.sort();
+    EXPECT_EQ(asked, QStringList({"a/b/c/f1", "a/b/c/f2", "a/b/g", "a/h", "d", "x/y"}))
+        << "folders above other candidates and paths leading out through \"..\" are never asked about";
 }
 
 TEST_F(IgnoreLoading, ReadsLineEndingsAndSkipsWhatIsNoUtf8Text)

@@ -44,6 +44,9 @@ TEST(TextUtil, StrictUtf8AndTrims)
     EXPECT_EQ(trimmed(QString::fromUtf16(u"\u00a0 x \u0085\n")), "x");
     EXPECT_EQ(trimmedNewlines(QString::fromUtf16(u"\u2028\n x \r\n")), " x ");
     EXPECT_EQ(trimmedSpacesAndTabs("\t a \n"), "a \n");
+    for (const QString &text : {QString(), QString::fromUtf16(u"\n\r\u2028\u0085\v\f"), QStringLiteral("\n x\n"),
+             QStringLiteral(" "), QStringLiteral("\t\n")})
+        EXPECT_EQ(holdsOnlyNewlines(text), trimmedNewlines(text).isEmpty()) << text.toStdString();
 }
 
 TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
@@ -55,6 +58,17 @@ TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
     QList<QString> names = {"file10", "File2", "file1", "b", "a"};
     sortByLocalizedKey(names, [](const QString &s) { return s; });
     EXPECT_EQ(names, QList<QString>({"a", "b", "file1", "File2", "file10"}));
+
+    // A list long enough to be keyed in parallel sorts as one compared pair by pair, equal keys kept
+    // in their order.
+    QList<std::pair<QString, int>> many;
+    for (int i = 0; i < 20000; ++i)
+        many.push_back({QStringLiteral("dir%1/File%2.txt").arg(i * 7919 % 97).arg(i * 104729 % 1013 % 400), i});
+    QList<std::pair<QString, int>> expected = many;
+    std::stable_sort(expected.begin(), expected.end(),
+        [](const auto &a, const auto &b) { return localizedStandardLess(a.first, b.first); });
+    sortByLocalizedKey(many, [](const std::pair<QString, int> &item) { return item.first; });
+    EXPECT_EQ(many, expected);
 }
 
 TEST(TextUtil, PathComponents)

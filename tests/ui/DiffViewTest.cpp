@@ -1,4 +1,5 @@
 #include "ui/DiffView.h"
+#include "parsers/UnifiedDiffParser.h"
 #include "ui/DiffCanvas.h"
 #include "ui/DiffLayout.h"
 #include "ui/DiffRows.h"
@@ -14,6 +15,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -815,4 +817,74 @@ TEST(DiffCanvas, CardsFillAWidePaneAndScrollInANarrowOne)
         shownHeader.bottom() - 1);
     ASSERT_FALSE(ink.isEmpty());
     EXPECT_GE(ink.last(), narrow.canvas.viewport()->width() - 12 - 12 - 3);
+}
+
+namespace {
+
+void expectSameLayout(const DiffLayout &fromText, const DiffLayout &fromRecords)
+{
+    ASSERT_EQ(fromText.contentSize(), fromRecords.contentSize());
+    ASSERT_EQ(fromText.cards().size(), fromRecords.cards().size());
+    for (qsizetype i = 0; i < fromText.cards().size(); ++i) {
+        const DiffLayout::Card &a = fromText.cards()[i];
+        const DiffLayout::Card &b = fromRecords.cards()[i];
+        EXPECT_EQ(std::tuple(a.top, a.height, a.width, a.firstRow, a.endRow, a.path, a.additions, a.deletions),
+            std::tuple(b.top, b.height, b.width, b.firstRow, b.endRow, b.path, b.additions, b.deletions));
+    }
+    ASSERT_EQ(fromText.rows().size(), fromRecords.rows().size());
+    for (qsizetype i = 0; i < fromText.rows().size(); ++i) {
+        const DiffLayout::Row &a = fromText.rows()[i];
+        const DiffLayout::Row &b = fromRecords.rows()[i];
+        EXPECT_EQ(std::tuple(a.oldNumber, a.newNumber, a.card, a.top, a.kind, a.lineKind, a.plain),
+            std::tuple(b.oldNumber, b.newNumber, b.card, b.top, b.kind, b.lineKind, b.plain))
+            << "row " << i;
+        EXPECT_EQ(fromText.prefix(a).toString(), fromRecords.prefix(b).toString()) << "row " << i;
+        EXPECT_EQ(fromText.text(a).toString(), fromRecords.text(b).toString()) << "row " << i;
+    }
+}
+
+} // namespace
+
+TEST(DiffLayout, ReadingTheTextItselfGivesTheLayoutOfTheParsedRecords)
+{
+    const QString lyingHeader = QStringLiteral("Index: a.txt\n@@ -1,1 +1,1 @@\n-gone\n-- also gone\n+new\n"
+                                               "+++ not a header\n context without count\n");
+    const QString crlf = QStringLiteral("diff --git a/w.txt b/w.txt\r\n--- a/w.txt\r\n+++ b/w.txt\r\n@@ -1 +1 @@\r\n"
+                                        "-old\r\n+new\r\n");
+    const DiffMetrics metrics = DiffMetrics::standard();
+    for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf,
+             QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        const DiffLayout fromText(text, metrics);
+        expectSameLayout(fromText, DiffLayout(UnifiedDiffParser::parse(text), metrics));
+        if (fromText.isEmpty())
+            EXPECT_TRUE(fromText.rows().isEmpty());
+    }
+}
+
+TEST(DiffView, LaysOutALargeDiffOnAWorkerAndKeepsOnlyTheNewestText)
+{
+    QString large = QStringLiteral("Index: big.txt\n@@ -1,40000 +1,40000 @@\n");
+    for (int i = 0; i < 40000; ++i)
+        large += QStringLiteral(" line %1 of a diff too large to lay out at once\n").arg(i);
+    DiffView view;
+    view.setContent(sampleGitDiff, QStringLiteral("(no text diff)"));
+    ASSERT_EQ(view.canvas()->diffLayout().cards().size(), 3);
+
+    view.setContent(large, QStringLiteral("(no text diff)"));
+    EXPECT_EQ(view.canvas()->diffLayout().cards().size(), 3) << "the earlier diff stays until the new one is ready";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.canvas()->diffLayout().rows().size() == 40001; }, 30000));
+    expectSameLayout(view.canvas()->diffLayout(), DiffLayout(UnifiedDiffParser::parse(large), DiffMetrics::standard()));
+    EXPECT_TRUE(view.canvas()->diffLayout().text(view.canvas()->diffLayout().rows().at(1)).data() - large.constData()
+        < large.size())
+        << "the rows point into the text itself";
+
+    // A newer text set while a large one is being laid out wins, even when it is done first.
+    view.setContent(large + QStringLiteral(" one more\n"), QStringLiteral("(no text diff)"));
+    view.setContent(longPathDiff(), QStringLiteral("(no text diff)"));
+    ASSERT_EQ(view.canvas()->diffLayout().rows().size(), 5);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.canvas()->diffLayout().rows().size(), 5);
 }
