@@ -2,7 +2,7 @@
 // published again, as every window activation does. Compare with BM_ParseStatusXml, the reading of
 // such a status: the list should cost no more than twice its reading.
 #include "state/AppState.h"
-#include "ui/ChangeListView.h"
+#include "ui/changes/ChangeListView.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "parsers/UnifiedDiffParser.h"
-#include "ui/DiffCanvas.h"
-#include "ui/DiffView.h"
+#include "ui/diff/DiffCanvas.h"
+#include "ui/diff/DiffView.h"
 
 #include <QCoreApplication>
 #include <QImage>

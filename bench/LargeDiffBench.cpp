@@ -1,9 +1,9 @@
 // A 50 MB Git diff shown in the Changes preview: from the state's diff load until the preview has
 // painted it, with the UI thread's longest stall and the resident memory it takes.
 #include "state/AppState.h"
-#include "ui/DiffCanvas.h"
-#include "ui/DiffPreviewView.h"
-#include "ui/DiffView.h"
+#include "ui/changes/DiffPreviewView.h"
+#include "ui/diff/DiffCanvas.h"
+#include "ui/diff/DiffView.h"
 
 #include "BenchSupport.h"
 

@@ -2,8 +2,8 @@
 // real window, and the memoized history grouping.
 #include "state/AppState.h"
 #include "tools/ToolRunner.h"
-#include "ui/MainWindow.h"
-#include "ui/SidebarProjectRow.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/SidebarProjectRow.h"
 
 #include "BenchSupport.h"
 

@@ -1,6 +1,6 @@
 #include "state/AppState.h"
-#include "ui/MainWindow.h"
-#include "ui/QtDialogs.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/QtDialogs.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,7 +1,7 @@
 // The action badge: its text and tint by exact action, and its fixed box.
-#include "ui/ActionBadge.h"
-#include "ui/BadgePainter.h"
-#include "ui/Theme.h"
+#include "ui/kit/ActionBadge.h"
+#include "ui/kit/BadgePainter.h"
+#include "ui/kit/Theme.h"
 
 #include <QApplication>
 #include <QImage>

@@ -2,10 +2,10 @@
 // entry detail, the path list (repeated rows, copying) and Create Zip.
 #include "WorkflowTestSupport.h"
 
-#include "ui/ArchivesView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/LimitedLinesLabel.h"
-#include "ui/RevisionHeaderRow.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/workflow/ArchivesView.h"
+#include "ui/workflow/RevisionHeaderRow.h"
 
 #include <QClipboard>
 #include <QMenu>

@@ -3,15 +3,15 @@
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
-#include "ui/ChangeListView.h"
-#include "ui/ChangesView.h"
-#include "ui/CommitPanelView.h"
-#include "ui/ContentView.h"
-#include "ui/DetailView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/MainWindow.h"
-#include "ui/SidebarOverlayView.h"
-#include "ui/SidebarProjectRow.h"
+#include "ui/changes/ChangeListView.h"
+#include "ui/changes/ChangesView.h"
+#include "ui/changes/CommitPanelView.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/SidebarOverlayView.h"
+#include "ui/window/SidebarProjectRow.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

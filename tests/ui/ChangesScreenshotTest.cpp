@@ -6,11 +6,11 @@
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
-#include "ui/ChangeListView.h"
-#include "ui/ChangesView.h"
-#include "ui/ContentView.h"
-#include "ui/DetailView.h"
-#include "ui/MainWindow.h"
+#include "ui/changes/ChangeListView.h"
+#include "ui/changes/ChangesView.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

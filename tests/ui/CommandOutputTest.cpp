@@ -1,7 +1,7 @@
 // The command output sheet's text and layout.
-#include "ui/CommandOutputView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/Theme.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/Theme.h"
+#include "ui/window/CommandOutputView.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

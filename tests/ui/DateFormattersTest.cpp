@@ -1,6 +1,6 @@
 // The date styles of the workflow lists and the archive detail, under the C locale of servers and
 // containers as well as under real ones.
-#include "ui/DateFormatters.h"
+#include "ui/workflow/DateFormatters.h"
 
 #include <QRegularExpression>
 

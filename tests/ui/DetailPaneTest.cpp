@@ -2,11 +2,11 @@
 // project header with its subtitle rules.
 #include "UiFixture.h"
 
-#include "ui/DetailView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/ProjectHeaderView.h"
-#include "ui/SegmentedPicker.h"
-#include "ui/Spinner.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/SegmentedPicker.h"
+#include "ui/kit/Spinner.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/ProjectHeaderView.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -1,9 +1,9 @@
-#include "ui/DiffView.h"
+#include "ui/diff/DiffView.h"
 #include "parsers/UnifiedDiffParser.h"
-#include "ui/DiffCanvas.h"
-#include "ui/DiffLayout.h"
-#include "ui/DiffRows.h"
-#include "ui/Theme.h"
+#include "ui/diff/DiffCanvas.h"
+#include "ui/diff/DiffLayout.h"
+#include "ui/diff/DiffRows.h"
+#include "ui/kit/Theme.h"
 
 #include <QApplication>
 #include <QClipboard>

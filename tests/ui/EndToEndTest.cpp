@@ -3,8 +3,8 @@
 // script. Each step is checked in the window and with svn or git themselves.
 #include "RealWindow.h"
 
-#include "ui/SegmentedPicker.h"
-#include "ui/SidebarProjectRow.h"
+#include "ui/kit/SegmentedPicker.h"
+#include "ui/window/SidebarProjectRow.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

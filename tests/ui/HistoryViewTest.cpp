@@ -2,15 +2,15 @@
 // texts and button rules, the revision list's change handler and the revision detail.
 #include "WorkflowTestSupport.h"
 
-#include "ui/ActionBadge.h"
-#include "ui/DiffView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/FileHistoryDetailView.h"
-#include "ui/HistoryView.h"
-#include "ui/LimitedLinesLabel.h"
-#include "ui/RevisionHeaderRow.h"
-#include "ui/SplitPane.h"
-#include "ui/WorkflowListView.h"
+#include "ui/diff/DiffView.h"
+#include "ui/kit/ActionBadge.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/kit/SplitPane.h"
+#include "ui/workflow/FileHistoryDetailView.h"
+#include "ui/workflow/HistoryView.h"
+#include "ui/workflow/RevisionHeaderRow.h"
+#include "ui/workflow/WorkflowListView.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -2,13 +2,13 @@
 // rows, the path strip and the list's change handler.
 #include "WorkflowTestSupport.h"
 
-#include "ui/ActionBadge.h"
-#include "ui/DiffView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/IncomingView.h"
-#include "ui/LimitedLinesLabel.h"
-#include "ui/RevisionHeaderRow.h"
-#include "ui/WorkflowListView.h"
+#include "ui/diff/DiffView.h"
+#include "ui/kit/ActionBadge.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/workflow/IncomingView.h"
+#include "ui/workflow/RevisionHeaderRow.h"
+#include "ui/workflow/WorkflowListView.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

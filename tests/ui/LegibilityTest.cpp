@@ -5,10 +5,10 @@
 #include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
 
-#include "ui/ChangeRowDelegate.h"
-#include "ui/ContentView.h"
-#include "ui/SidebarProjectRow.h"
-#include "ui/SidebarToggleButton.h"
+#include "ui/changes/ChangeRowDelegate.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/SidebarProjectRow.h"
+#include "ui/window/SidebarToggleButton.h"
 
 #include <QListView>
 #include <QMap>

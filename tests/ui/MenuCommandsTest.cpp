@@ -3,9 +3,9 @@
 #include "UiFixture.h"
 
 #include "support/TestSupport.h"
-#include "ui/ContentView.h"
-#include "ui/KorvelSVNCommands.h"
-#include "ui/MainWindow.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/KorvelSVNCommands.h"
+#include "ui/window/MainWindow.h"
 
 #include <QDir>
 #include <QMenu>

@@ -1,7 +1,7 @@
 // The monospaced font is chosen by what the diff view relies on, equal advances for the characters of
 // a diff line, not by the fixed-pitch flag that fontconfig reports for some monospaced families.
-#include "ui/DiffLayout.h"
-#include "ui/Theme.h"
+#include "ui/diff/DiffLayout.h"
+#include "ui/kit/Theme.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 // The Qt dialogs, opened offscreen and answered by a timer while their modal loop runs.
-#include "ui/QtDialogs.h"
+#include "ui/window/QtDialogs.h"
 #include "support/FakeClients.h"
-#include "ui/ElidedLabel.h"
+#include "ui/kit/ElidedLabel.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -8,7 +8,7 @@
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
-#include "ui/MainWindow.h"
+#include "ui/window/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,8 +6,8 @@
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
-#include "ui/ContentView.h"
-#include "ui/MainWindow.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 // The floating sidebar: rows in project order, the selection look, clicks, the toggle and the actions.
 #include "UiFixture.h"
 
-#include "ui/ElidedLabel.h"
-#include "ui/SidebarOverlayView.h"
-#include "ui/SidebarProjectRow.h"
-#include "ui/SidebarToggleButton.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/window/SidebarOverlayView.h"
+#include "ui/window/SidebarProjectRow.h"
+#include "ui/window/SidebarToggleButton.h"
 
 #include <QTest>
 #include <QToolButton>

@@ -1,10 +1,10 @@
 // The shared view kit: keyed list updates, the selection binder, the change handler, the elided label
 // and the spinner.
-#include "ui/ChangeHandler.h"
-#include "ui/ElidedLabel.h"
-#include "ui/KeyedListModel.h"
-#include "ui/SelectionBinder.h"
-#include "ui/Spinner.h"
+#include "ui/kit/ChangeHandler.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/KeyedListModel.h"
+#include "ui/kit/SelectionBinder.h"
+#include "ui/kit/Spinner.h"
 
 #include <QListView>
 #include <QScrollBar>

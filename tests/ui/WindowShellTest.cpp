@@ -1,14 +1,14 @@
 // The window shell: first-show and focus refreshes, the sliding sidebar, the alert and the sheet.
 #include "UiFixture.h"
 
-#include "ui/CommandOutputView.h"
-#include "ui/ContentView.h"
-#include "ui/DetailView.h"
-#include "ui/MainWindow.h"
-#include "ui/ProjectHeaderView.h"
-#include "ui/SidebarOverlayView.h"
-#include "ui/SidebarToggleButton.h"
-#include "ui/WindowFocusRefreshObserver.h"
+#include "ui/window/CommandOutputView.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/ProjectHeaderView.h"
+#include "ui/window/SidebarOverlayView.h"
+#include "ui/window/SidebarToggleButton.h"
+#include "ui/window/WindowFocusRefreshObserver.h"
 
 #include <QAbstractButton>
 #include <QLabel>

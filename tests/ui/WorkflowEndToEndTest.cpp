@@ -3,15 +3,15 @@
 #include "WorkflowRepositories.h"
 #include "WorkflowTestSupport.h"
 
-#include "ui/ArchivesView.h"
-#include "ui/DetailView.h"
-#include "ui/DiffView.h"
-#include "ui/ElidedLabel.h"
-#include "ui/FileHistoryDetailView.h"
-#include "ui/HistoryView.h"
-#include "ui/IncomingView.h"
-#include "ui/LimitedLinesLabel.h"
-#include "ui/WorkflowListView.h"
+#include "ui/diff/DiffView.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/window/DetailView.h"
+#include "ui/workflow/ArchivesView.h"
+#include "ui/workflow/FileHistoryDetailView.h"
+#include "ui/workflow/HistoryView.h"
+#include "ui/workflow/IncomingView.h"
+#include "ui/workflow/WorkflowListView.h"
 
 #include <QPushButton>
 #include <QRegularExpression>

@@ -7,10 +7,10 @@
 #include "support/FakeClients.h"
 
 #include "state/AppState.h"
-#include "ui/ContentView.h"
-#include "ui/DetailView.h"
-#include "ui/IncomingView.h"
-#include "ui/MainWindow.h"
+#include "ui/window/ContentView.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/MainWindow.h"
+#include "ui/workflow/IncomingView.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "UiFixture.h"
 
-#include "ui/EmptyStateView.h"
-#include "ui/Placeholder.h"
-#include "ui/RevisionRowDelegate.h"
+#include "ui/kit/EmptyStateView.h"
+#include "ui/kit/Placeholder.h"
+#include "ui/workflow/RevisionRowDelegate.h"
 
 #include <QAbstractItemView>
 #include <QTest>

@@ -1,7 +1,0 @@
-#pragma once
-
-#include "SymbolIcon.h"
-
-// The symbols of the workflow tabs ("archivebox", "checkmark.circle", ...), added to the window's.
-void initWorkflowSymbols();
-QIcon workflowSymbolIcon(const QString &name, PaletteColor color = nullptr);

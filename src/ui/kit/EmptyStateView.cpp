@@ -1,0 +1,48 @@
+#include "ui/kit/EmptyStateView.h"
+
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/SymbolIcon.h"
+#include "ui/kit/Theme.h"
+
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+
+// A symbol at the title text size, tinted when painted so it follows the palette.
+class SymbolImage : public QWidget {
+public:
+    explicit SymbolImage(QString name) : m_name(std::move(name))
+    {
+        setFixedSize(int(Theme::titleSize), int(Theme::titleSize));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(
+            0, 0, symbolPixmap(m_name, Theme::secondary(palette()), int(Theme::titleSize), devicePixelRatioF()));
+    }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+EmptyStateView::EmptyStateView(const QString &symbol, const QString &text, QWidget *parent)
+    : QWidget(parent), m_symbol(symbol)
+{
+    m_text = new ElidedLabel(text);
+    m_text->setFont(Theme::body());
+    m_text->setColor(&Theme::secondary);
+    m_text->setAlignment(Qt::AlignCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(8);
+    layout->addStretch(1);
+    layout->addWidget(new SymbolImage(symbol), 0, Qt::AlignHCenter);
+    layout->addWidget(m_text, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+}

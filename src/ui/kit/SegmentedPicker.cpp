@@ -1,0 +1,108 @@
+#include "ui/kit/SegmentedPicker.h"
+
+#include "ui/kit/Theme.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int controlHeight = 24;
+
+} // namespace
+
+SegmentedPicker::SegmentedPicker(QStringList titles, QWidget *parent) : QWidget(parent), m_titles(std::move(titles))
+{
+    setFont(Theme::body());
+    setMinimumWidth(180);
+    setMaximumWidth(320);
+    setFixedHeight(controlHeight);
+    // Given more room than its ideal width, the picker grows to its maximum (as a flexible frame does).
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void SegmentedPicker::setCurrentIndex(int index)
+{
+    if (index == m_current)
+        return;
+    m_current = index;
+    update();
+}
+
+QSize SegmentedPicker::sizeHint() const
+{
+    return {240, controlHeight};
+}
+
+QSize SegmentedPicker::minimumSizeHint() const
+{
+    return {180, controlHeight};
+}
+
+QRect SegmentedPicker::segmentRect(int index) const
+{
+    const int count = int(m_titles.size());
+    const int left = width() * index / count;
+    const int right = width() * (index + 1) / count;
+    return QRect(left, 0, right - left, height());
+}
+
+int SegmentedPicker::segmentAt(const QPoint &point) const
+{
+    for (int i = 0; i < m_titles.size(); ++i) {
+        if (segmentRect(i).contains(point))
+            return i;
+    }
+    return -1;
+}
+
+void SegmentedPicker::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    m_pressed = segmentAt(event->position().toPoint());
+    update();
+}
+
+void SegmentedPicker::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    const int pressed = std::exchange(m_pressed, -1);
+    update();
+    if (pressed >= 0 && pressed == segmentAt(event->position().toPoint()) && m_onChoose)
+        m_onChoose(pressed);
+}
+
+void SegmentedPicker::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPalette pal = palette();
+    const bool dark = Theme::isDark(pal);
+    const QColor text = pal.color(QPalette::WindowText);
+
+    const QRectF track = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath trackPath;
+    trackPath.addRoundedRect(track, 6, 6);
+    painter.fillPath(trackPath, Theme::withOpacity(text, dark ? 0.10 : 0.06));
+
+    for (int i = 0; i < m_titles.size(); ++i) {
+        const QRectF segment = QRectF(segmentRect(i)).adjusted(2, 2, -2, -2);
+        if (i == m_current) {
+            QPainterPath chosen;
+            chosen.addRoundedRect(segment, 5, 5);
+            const QColor fill = dark ? QColor::fromRgbF(1, 1, 1, 0.22f) : QColor(Qt::white);
+            painter.fillPath(chosen, fill);
+            painter.setPen(QPen(Theme::withOpacity(text, 0.12), 0.5));
+            painter.drawPath(chosen);
+        } else if (i > 0 && i - 1 != m_current) {
+            const qreal x = segmentRect(i).left();
+            painter.setPen(QPen(Theme::withOpacity(text, 0.18), 1));
+            painter.drawLine(QPointF(x, 6), QPointF(x, height() - 6));
+        }
+        painter.setPen(i == m_pressed ? Theme::withOpacity(text, 0.6) : text);
+        painter.drawText(segment, Qt::AlignCenter | Qt::TextSingleLine, m_titles[i]);
+    }
+}

@@ -1,0 +1,153 @@
+#include "ui/window/SidebarOverlayView.h"
+
+#include "state/AppState.h"
+#include "ui/kit/Divider.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LiquidGlass.h"
+#include "ui/kit/RenderScheduler.h"
+#include "ui/kit/SymbolIcon.h"
+#include "ui/kit/Theme.h"
+#include "ui/window/SidebarProjectRow.h"
+#include "ui/window/SidebarToggleButton.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+ElidedLabel *sectionLabel(const QString &text, const QFont &font)
+{
+    auto *label = new ElidedLabel(text);
+    label->setFont(font);
+    label->setColor(&Theme::secondary);
+    return label;
+}
+
+} // namespace
+
+SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible, QWidget *parent)
+    : QWidget(parent), m_state(state)
+{
+    m_scheduler = new RenderScheduler(state, this, [this] { render(); });
+
+    m_toggle = new SidebarToggleButton(std::move(isVisible));
+    auto *title = new QLabel(tr("KorvelSVN"));
+    title->setFont(Theme::headline());
+    auto *header = new QHBoxLayout;
+    header->setSpacing(10);
+    header->setContentsMargins(12, 12, 12, 8);
+    header->addWidget(m_toggle, 0, Qt::AlignVCenter);
+    header->addWidget(title, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+
+    auto *content = new QWidget;
+    m_rowsLayout = new QVBoxLayout(content);
+    m_rowsLayout->setSpacing(6);
+    m_rowsLayout->setContentsMargins(8, 0, 8, 8);
+    QFont sectionFont = Theme::caption();
+    sectionFont.setWeight(QFont::DemiBold);
+    ElidedLabel *projects = sectionLabel(tr("Projects"), sectionFont);
+    projects->setContentsMargins(12, 10, 12, 0);
+    m_rowsLayout->addWidget(projects);
+    m_noProjects = sectionLabel(tr("No Projects"), Theme::caption());
+    m_noProjects->setContentsMargins(12, 8, 12, 8);
+    m_rowsLayout->addWidget(m_noProjects);
+    m_rowsLayout->addStretch(1);
+
+    m_scrollArea = new QScrollArea;
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->setWidget(content);
+    content->setAutoFillBackground(false);
+    // The panel's glass shows through the list.
+    m_scrollArea->setAutoFillBackground(false);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+
+    m_add = makeActionButton(tr("Add"), QStringLiteral("plus"), tr("Add Existing Working Copy"));
+    m_new = makeActionButton(tr("New"), QStringLiteral("plus.square"), tr("Create SVN Repository"));
+    m_checkout = makeActionButton(tr("Checkout"), QStringLiteral("square.and.arrow.down"), tr("Checkout"));
+    m_add->setObjectName(QStringLiteral("sidebarAddButton"));
+    m_new->setObjectName(QStringLiteral("sidebarNewButton"));
+    m_checkout->setObjectName(QStringLiteral("sidebarCheckoutButton"));
+    connect(m_add, &QToolButton::clicked, this, [this] { m_state.addExistingWorkingCopy(); });
+    connect(m_new, &QToolButton::clicked, this, [this] { m_state.createSVNRepository(); });
+    connect(m_checkout, &QToolButton::clicked, this, [this] { m_state.checkoutRepository(); });
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(8);
+    actions->setContentsMargins(10, 10, 10, 10);
+    actions->addStretch(1);
+    actions->addWidget(m_add);
+    actions->addWidget(m_new);
+    actions->addWidget(m_checkout);
+    actions->addStretch(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(header);
+    layout->addWidget(new Divider(nullptr, 0.18));
+    layout->addWidget(m_scrollArea, 1);
+    layout->addWidget(new Divider(nullptr, 0.18));
+    layout->addLayout(actions);
+
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.10f));
+    shadow->setBlurRadius(18);
+    shadow->setOffset(0, 8);
+    setGraphicsEffect(shadow);
+
+    render();
+}
+
+QToolButton *SidebarOverlayView::makeActionButton(const QString &title, const QString &symbol, const QString &tip)
+{
+    auto *button = new QToolButton;
+    button->setText(title);
+    button->setIcon(symbolIcon(symbol));
+    button->setIconSize(QSize(15, 15));
+    button->setToolTip(tip);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+void SidebarOverlayView::render()
+{
+    const QList<Project> &projects = m_state.projects();
+    bool sameRows = m_rows.size() == projects.size();
+    for (qsizetype i = 0; sameRows && i < projects.size(); ++i)
+        sameRows = m_rows[i]->project().id == projects[i].id;
+    if (sameRows) {
+        for (qsizetype i = 0; i < projects.size(); ++i)
+            m_rows[i]->setProject(projects[i]);
+    } else {
+        for (SidebarProjectRow *row : std::as_const(m_rows))
+            delete row;
+        m_rows.clear();
+        for (const Project &project : projects) {
+            auto *row = new SidebarProjectRow(m_state, project);
+            // After "Projects", before "No Projects".
+            m_rowsLayout->insertWidget(int(m_rows.size()) + 1, row);
+            m_rows.push_back(row);
+        }
+    }
+    m_noProjects->setVisible(projects.isEmpty());
+    for (SidebarProjectRow *row : std::as_const(m_rows))
+        row->update();
+    m_toggle->render();
+}
+
+void SidebarOverlayView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRectF panel = QRectF(rect());
+    LiquidGlass::paintBackground(painter, panel, palette());
+    LiquidGlass::paintClippedRim(painter, panel, palette(), LiquidGlass::panelRadius, 0.14);
+}

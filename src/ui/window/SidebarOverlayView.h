@@ -1,0 +1,51 @@
+#pragma once
+
+#include "model/Project.h"
+#include "ui/kit/Binding.h"
+
+#include <QList>
+#include <QWidget>
+
+class AppState;
+class ElidedLabel;
+class QScrollArea;
+class QToolButton;
+class QVBoxLayout;
+class RenderScheduler;
+class SidebarProjectRow;
+class SidebarToggleButton;
+
+// The floating, rounded glass panel: a header with the hide button and the title, the project rows,
+// and the Add, New and Checkout buttons.
+class SidebarOverlayView : public QWidget {
+    Q_OBJECT
+
+public:
+    SidebarOverlayView(AppState &state, Binding<bool> isVisible, QWidget *parent = nullptr);
+
+    void render();
+
+    const QList<SidebarProjectRow *> &rows() const { return m_rows; }
+    ElidedLabel *noProjectsLabel() const { return m_noProjects; }
+    SidebarToggleButton *toggleButton() const { return m_toggle; }
+    QToolButton *addButton() const { return m_add; }
+    QToolButton *newButton() const { return m_new; }
+    QToolButton *checkoutButton() const { return m_checkout; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QToolButton *makeActionButton(const QString &title, const QString &symbol, const QString &tip);
+
+    AppState &m_state;
+    RenderScheduler *m_scheduler;
+    SidebarToggleButton *m_toggle;
+    QScrollArea *m_scrollArea;
+    QVBoxLayout *m_rowsLayout;
+    ElidedLabel *m_noProjects;
+    QToolButton *m_add;
+    QToolButton *m_new;
+    QToolButton *m_checkout;
+    QList<SidebarProjectRow *> m_rows;
+};

@@ -1,0 +1,303 @@
+#include "ui/workflow/ArchivesView.h"
+
+#include "state/AppState.h"
+#include "ui/kit/ActionBadge.h"
+#include "ui/kit/BadgePainter.h"
+#include "ui/kit/Divider.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/EmptyStateView.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/kit/PaneHeader.h"
+#include "ui/kit/Placeholder.h"
+#include "ui/kit/RenderScheduler.h"
+#include "ui/kit/SplitPane.h"
+#include "ui/kit/Theme.h"
+#include "ui/workflow/DateFormatters.h"
+#include "ui/workflow/RevisionHeaderRow.h"
+#include "ui/workflow/RevisionRowDelegate.h"
+#include "ui/workflow/WorkflowSymbols.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int pathRowPadding = 2;
+constexpr int pathRowSpacing = 8;
+
+QFont pathFont()
+{
+    return Theme::monospaced(Theme::bodySize);
+}
+
+} // namespace
+
+// ChangedPathDelegate
+
+QSize ChangedPathDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
+{
+    const int line = qMax(BadgePainter::size.height(), QFontMetrics(pathFont()).height());
+    return {option.rect.width(), pathRowPadding + line + pathRowPadding};
+}
+
+void ChangedPathDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const SVNPathChange change = index.data(Qt::UserRole).value<IndexedPathChange>().change;
+    painter->save();
+    const RowColors colors = paintRowBackground(*painter, option);
+    const QRect area = option.rect.adjusted(RevisionRowDelegate::horizontalPadding, pathRowPadding,
+        -RevisionRowDelegate::horizontalPadding, -pathRowPadding);
+    paintActionBadge(*painter,
+        QRectF(area.left(), area.top() + (area.height() - BadgePainter::size.height()) / 2.0,
+            BadgePainter::size.width(), BadgePainter::size.height()),
+        change.action, option.palette, colors.background);
+    const int left = area.left() + BadgePainter::size.width() + pathRowSpacing;
+    const int width = qMax(0, area.right() + 1 - left);
+    painter->setFont(pathFont());
+    painter->setPen(colors.primary);
+    painter->drawText(QRect(left, area.top(), width, area.height()),
+        Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        QFontMetrics(pathFont()).elidedText(change.path, Qt::ElideMiddle, width));
+    painter->restore();
+}
+
+// ChangedPathList
+
+ChangedPathList::ChangedPathList(QWidget *parent) : WorkflowListView(parent)
+{
+    setUniformItemSizes(true);
+    m_model = new KeyedListModel<IndexedPathChange, qsizetype>([](const IndexedPathChange &row) { return row.index; },
+        [](const IndexedPathChange &row, int role) {
+            if (role == Qt::UserRole)
+                return QVariant::fromValue(row);
+            if (role == Qt::DisplayRole)
+                return QVariant(row.change.path);
+            return QVariant();
+        },
+        this);
+    setModel(m_model);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new ChangedPathDelegate(this));
+}
+
+void ChangedPathList::setPaths(const QList<SVNPathChange> &paths)
+{
+    QList<IndexedPathChange> rows;
+    rows.reserve(paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        rows.push_back({i, paths[i]});
+    m_model->setItems(std::move(rows));
+}
+
+void ChangedPathList::copyPath(int row) const
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    QApplication::clipboard()->setText(m_model->at(row).change.path);
+}
+
+void ChangedPathList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        const QModelIndexList selected = selectionModel()->selectedIndexes();
+        if (!selected.isEmpty())
+            copyPath(selected.first().row());
+        event->accept();
+        return;
+    }
+    WorkflowListView::keyPressEvent(event);
+}
+
+void ChangedPathList::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    if (!index.isValid())
+        return;
+    QMenu menu(this);
+    const int row = index.row();
+    menu.addAction(tr("Copy Path"), this, [this, row] { copyPath(row); });
+    menu.exec(event->globalPos());
+}
+
+// ArchiveEntryListView
+
+ArchiveEntryListView::ArchiveEntryListView(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+{
+    auto *header = new PaneHeader;
+    m_title = new LimitedLinesLabel;
+    m_title->setFont(Theme::headline());
+    auto *caption = new LimitedLinesLabel;
+    caption->setFont(Theme::caption());
+    caption->setColor(&Theme::secondary);
+    caption->setFullText(tr("Project snapshots"));
+    header->addText(m_title);
+    header->addText(caption);
+    m_refresh = header->addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Archives"));
+    connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshArchives(); });
+
+    m_empty = new EmptyStateView(QStringLiteral("archivebox"), tr("No Archives"));
+    m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("archiveList"));
+    m_model = makeLogEntryListModel(this);
+    m_list->setItemDelegate(new RevisionRowDelegate(m_list));
+    // No change handler: choosing an entry only changes what the detail shows.
+    m_binder = new SelectionBinder<qint64>(
+        m_list, m_model, m_model, [this](std::optional<qint64> value) { m_state.setSelectedArchiveEntryID(value); });
+
+    m_body = new QStackedWidget;
+    m_body->addWidget(m_empty);
+    m_body->addWidget(m_list);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(header);
+    layout->addWidget(new Divider);
+    layout->addWidget(m_body, 1);
+}
+
+QString ArchiveEntryListView::archiveLabel(std::optional<RepositoryKind> kind, qsizetype count)
+{
+    if (kind == RepositoryKind::git)
+        return count == 1 ? QStringLiteral("Commit") : QStringLiteral("Commits");
+    return count == 1 ? QStringLiteral("Revision") : QStringLiteral("Revisions");
+}
+
+bool ArchiveEntryListView::showsList() const
+{
+    return m_body->currentWidget() == m_list;
+}
+
+void ArchiveEntryListView::render()
+{
+    const QList<LogEntry> &entries = m_state.archiveEntries();
+    m_title->setFullText(
+        tr("%1 %2").arg(entries.size()).arg(archiveLabel(m_state.selectedProjectKind(), entries.size())));
+    m_model->setItems(entries);
+    m_binder->show(m_state.selectedArchiveEntryID());
+    m_body->setCurrentWidget(entries.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+}
+
+// ArchiveEntryDetailView
+
+ArchiveEntryDetailView::ArchiveEntryDetailView(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+{
+    auto *header = new PaneHeader;
+    m_title = new ElidedLabel;
+    m_title->setFont(Theme::headline());
+    m_subtitle = new ElidedLabel;
+    m_subtitle->setFont(Theme::caption());
+    m_subtitle->setColor(&Theme::secondary);
+    header->addText(m_title);
+    header->addText(m_subtitle);
+    m_createZip = header->addButton(tr("Create Zip"), QStringLiteral("archivebox"), tr("Create Zip Archive"));
+    m_createZip->setObjectName(QStringLiteral("createZipButton"));
+    connect(m_createZip, &QPushButton::clicked, this, [this] { m_state.createArchiveZip(); });
+
+    m_placeholder = new Placeholder(tr("(select a revision or commit)"));
+
+    m_header = new RevisionHeaderRow;
+    m_summary = new LimitedLinesLabel(3);
+    m_summary->setFont(Theme::body());
+    m_summary->setSelectable(true);
+    auto *block = new QVBoxLayout;
+    block->setContentsMargins(12, 12, 12, 12);
+    block->setSpacing(8);
+    block->addWidget(m_header);
+    block->addWidget(m_summary);
+
+    m_noPaths = new Placeholder(tr("(no changed paths listed)"));
+    m_paths = new ChangedPathList;
+    m_pathPages = new QStackedWidget;
+    m_pathPages->addWidget(m_noPaths);
+    m_pathPages->addWidget(m_paths);
+
+    m_content = new QWidget;
+    auto *column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addLayout(block);
+    column->addWidget(new Divider);
+    column->addWidget(m_pathPages, 1);
+
+    m_pages = new QStackedWidget;
+    m_pages->addWidget(m_placeholder);
+    m_pages->addWidget(m_content);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(header);
+    layout->addWidget(new Divider);
+    layout->addWidget(m_pages, 1);
+}
+
+QString ArchiveEntryDetailView::detailSubtitle(const std::optional<LogEntry> &entry, std::optional<RepositoryKind> kind)
+{
+    if (!entry)
+        return QStringLiteral("Select a revision or commit");
+    return WorkflowText::counted(entry->paths.size(), QStringLiteral("path"), QStringLiteral("paths"))
+        + QStringLiteral(" in this ")
+        + (kind == RepositoryKind::git ? QStringLiteral("commit") : QStringLiteral("revision"));
+}
+
+bool ArchiveEntryDetailView::showsEntry() const
+{
+    return m_pages->currentWidget() == m_content;
+}
+
+bool ArchiveEntryDetailView::showsPaths() const
+{
+    return m_pathPages->currentWidget() == m_paths;
+}
+
+void ArchiveEntryDetailView::render()
+{
+    const std::optional<LogEntry> entry = m_state.selectedArchiveEntry();
+    m_title->setText(entry ? entry->displayRevision() : QStringLiteral("Archive"));
+    m_subtitle->setText(detailSubtitle(entry, m_state.selectedProjectKind()));
+    m_createZip->setEnabled(entry.has_value());
+    if (!entry) {
+        m_pages->setCurrentWidget(m_placeholder);
+        return;
+    }
+    std::optional<QString> date;
+    if (entry->date)
+        date = DateFormatters::mediumDateShortTime(*entry->date);
+    m_header->setTexts(entry->displayRevision(), WorkflowText::author(entry->author), date);
+    m_summary->setFullText(entry->summary());
+    m_paths->setPaths(entry->paths);
+    m_pathPages->setCurrentWidget(entry->paths.isEmpty() ? static_cast<QWidget *>(m_noPaths) : m_paths);
+    m_pages->setCurrentWidget(m_content);
+}
+
+// ArchivesView
+
+ArchivesView::ArchivesView(AppState &state, QWidget *parent) : QWidget(parent)
+{
+    // The empty states paint symbols of their own.
+    initWorkflowSymbols();
+    setObjectName(QStringLiteral("ArchivesView"));
+    new RenderScheduler(state, this, [this] { render(); });
+
+    m_list = new ArchiveEntryListView(state);
+    m_detail = new ArchiveEntryDetailView(state);
+    m_split = SplitPane::listAndDetail(m_list, 320, 430, 560, m_detail);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_split);
+    render();
+}
+
+void ArchivesView::render()
+{
+    m_list->render();
+    m_detail->render();
+}

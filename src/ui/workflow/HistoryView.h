@@ -1,0 +1,96 @@
+#pragma once
+
+#include "model/LogEntry.h"
+#include "ui/kit/ChangeHandler.h"
+#include "ui/kit/KeyedListModel.h"
+#include "ui/kit/SelectionBinder.h"
+
+#include <QDateTime>
+#include <QMetaType>
+#include <QStyledItemDelegate>
+#include <QWidget>
+
+#include <optional>
+
+class AppState;
+class EmptyStateView;
+class FileHistoryDetailView;
+class LimitedLinesLabel;
+class QPushButton;
+class QStackedWidget;
+class SplitPane;
+class WorkflowListView;
+
+// One file of the History list: its path, and its newest revision's action, label and date with the
+// number of all its revisions (no second line when it has none).
+struct HistoryFileRow {
+    QString path;
+    std::optional<QString> action;
+    QString revision;
+    QString revisionCount;
+    std::optional<QDateTime> date;
+
+    static constexpr int role = Qt::UserRole + 2;
+
+    static HistoryFileRow fromItem(const FileHistoryItem &item);
+};
+Q_DECLARE_METATYPE(HistoryFileRow)
+
+// Paints HistoryFileRow values: the path cut in its middle over the newest revision's line.
+class HistoryFileRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit HistoryFileRowDelegate(QObject *parent = nullptr);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
+
+// The left pane of History: the number of files with Refresh, then every file of the loaded log.
+class HistoryFileListView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HistoryFileListView(AppState &state, QWidget *parent = nullptr);
+
+    void render(bool onScreen);
+
+    LimitedLinesLabel *titleLabel() const { return m_title; }
+    QPushButton *refreshButton() const { return m_refresh; }
+    EmptyStateView *emptyState() const { return m_empty; }
+    WorkflowListView *list() const { return m_list; }
+    KeyedListModel<FileHistoryItem, QString> *model() const { return m_model; }
+    bool showsList() const;
+
+private:
+    AppState &m_state;
+    LimitedLinesLabel *m_title;
+    QPushButton *m_refresh;
+    QStackedWidget *m_body;
+    EmptyStateView *m_empty;
+    WorkflowListView *m_list;
+    KeyedListModel<FileHistoryItem, QString> *m_model;
+    SelectionBinder<QString> *m_binder;
+    ChangeHandler<std::optional<QString>> m_selectionChange;
+};
+
+// The History tab: the files beside the selected file's history. The same for Subversion and Git.
+class HistoryView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HistoryView(AppState &state, QWidget *parent = nullptr);
+
+    void render();
+
+    SplitPane *split() const { return m_split; }
+    HistoryFileListView *fileList() const { return m_files; }
+    FileHistoryDetailView *detailView() const { return m_detail; }
+
+private:
+    AppState &m_state;
+    SplitPane *m_split;
+    HistoryFileListView *m_files;
+    FileHistoryDetailView *m_detail;
+};

@@ -1,0 +1,259 @@
+#include "ui/workflow/IncomingView.h"
+
+#include "state/AppState.h"
+#include "ui/diff/DiffView.h"
+#include "ui/kit/ActionBadge.h"
+#include "ui/kit/Divider.h"
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/EmptyStateView.h"
+#include "ui/kit/LimitedLinesLabel.h"
+#include "ui/kit/PaneHeader.h"
+#include "ui/kit/Placeholder.h"
+#include "ui/kit/RenderScheduler.h"
+#include "ui/kit/SplitPane.h"
+#include "ui/kit/Theme.h"
+#include "ui/workflow/RevisionHeaderRow.h"
+#include "ui/workflow/RevisionRowDelegate.h"
+#include "ui/workflow/WorkflowListView.h"
+#include "ui/workflow/WorkflowSymbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+// PathStrip
+
+PathStrip::PathStrip(QWidget *parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    viewport()->setAutoFillBackground(false);
+    setPaths({});
+}
+
+void PathStrip::setPaths(const QList<SVNPathChange> &paths)
+{
+    const QList<SVNPathChange> shown = paths.mid(0, shownPaths);
+    const qsizetype more = qMax<qsizetype>(0, paths.size() - shownPaths);
+    if (widget() && shown == m_shown && more == m_more)
+        return;
+    m_shown = shown;
+    m_more = more;
+
+    // Items by position: a revision may list one action and path twice.
+    auto *content = new QWidget;
+    content->setAutoFillBackground(false);
+    auto *row = new QHBoxLayout(content);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    for (const SVNPathChange &change : m_shown) {
+        auto *item = new QHBoxLayout;
+        item->setSpacing(6);
+        item->addWidget(new ActionBadge(change.action), 0, Qt::AlignVCenter);
+        auto *path = new QLabel(QString(change.path).replace(u'\n', u' '));
+        path->setTextFormat(Qt::PlainText);
+        path->setFont(Theme::monospaced(Theme::captionSize));
+        item->addWidget(path, 0, Qt::AlignVCenter);
+        row->addLayout(item);
+    }
+    m_moreLabel = nullptr;
+    if (m_more > 0) {
+        m_moreLabel = new ElidedLabel(tr("+%1").arg(m_more));
+        m_moreLabel->setFont(Theme::caption());
+        static_cast<ElidedLabel *>(m_moreLabel)->setColor(&Theme::secondary);
+        m_moreLabel->setMinimumWidth(m_moreLabel->sizeHint().width());
+        row->addWidget(m_moreLabel, 0, Qt::AlignVCenter);
+    }
+    row->addStretch(1);
+    setWidget(content);
+    setFixedHeight(m_shown.isEmpty() && !m_moreLabel ? 0 : content->sizeHint().height());
+}
+
+QString PathStrip::moreText() const
+{
+    return m_moreLabel ? m_moreLabel->text() : QString();
+}
+
+void PathStrip::wheelEvent(QWheelEvent *event)
+{
+    // Without scroll bars the wheel is the mouse's only way along the strip: either axis moves it.
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    int delta = 0;
+    if (!pixels.isNull())
+        delta = qAbs(pixels.x()) > qAbs(pixels.y()) ? pixels.x() : pixels.y();
+    else
+        delta = (qAbs(angle.x()) > qAbs(angle.y()) ? angle.x() : angle.y()) * 40 / 120;
+    QScrollBar *bar = horizontalScrollBar();
+    const int before = bar->value();
+    bar->setValue(before - delta);
+    event->setAccepted(bar->value() != before);
+}
+
+// IncomingRevisionListView
+
+IncomingRevisionListView::IncomingRevisionListView(AppState &state, QWidget *parent)
+    : QWidget(parent), m_state(state), m_selectionChange([&state] { state.selectedIncomingRevisionChanged(); })
+{
+    auto *header = new PaneHeader;
+    header->setSpacing(10);
+    m_title = new LimitedLinesLabel;
+    m_title->setFont(Theme::headline());
+    m_subtitle = new LimitedLinesLabel;
+    m_subtitle->setFont(Theme::caption());
+    m_subtitle->setColor(&Theme::secondary);
+    header->addText(m_title);
+    header->addText(m_subtitle);
+    m_refresh = header->addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Incoming Changes"));
+    connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshIncoming(); });
+
+    m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Incoming Changes"));
+    m_list = new WorkflowListView;
+    m_list->setObjectName(QStringLiteral("incomingList"));
+    m_model = makeLogEntryListModel(this);
+    m_list->setItemDelegate(new RevisionRowDelegate(m_list));
+    m_binder = new SelectionBinder<qint64>(
+        m_list, m_model, m_model, [this](std::optional<qint64> value) { m_state.setSelectedIncomingRevision(value); });
+
+    m_body = new QStackedWidget;
+    m_body->addWidget(m_empty);
+    m_body->addWidget(m_list);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(header);
+    layout->addWidget(new Divider);
+    layout->addWidget(m_body, 1);
+}
+
+QString IncomingRevisionListView::subtitle(const QString &range, qsizetype outdatedCount)
+{
+    if (range.isEmpty() || outdatedCount <= 0)
+        return range;
+    return range + QStringLiteral(", ")
+        + WorkflowText::counted(outdatedCount, QStringLiteral("path"), QStringLiteral("paths"));
+}
+
+bool IncomingRevisionListView::showsList() const
+{
+    return m_body->currentWidget() == m_list;
+}
+
+void IncomingRevisionListView::render(bool onScreen)
+{
+    const QList<LogEntry> &entries = m_state.incomingEntries();
+    m_title->setFullText(tr("%1 Incoming").arg(entries.size()));
+    const QString text = subtitle(m_state.incomingRangeDescription(), m_state.incomingOutdatedItems().size());
+    m_subtitle->setFullText(text);
+    m_subtitle->setVisible(!text.isEmpty());
+
+    m_model->setItems(entries);
+    const std::optional<qint64> &selected = m_state.selectedIncomingRevision();
+    m_binder->show(selected);
+    m_body->setCurrentWidget(entries.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    m_selectionChange.observe(selected, onScreen && !entries.isEmpty());
+}
+
+// IncomingRevisionDetailView
+
+IncomingRevisionDetailView::IncomingRevisionDetailView(AppState &state, QWidget *parent)
+    : QWidget(parent), m_state(state)
+{
+    m_placeholder = new Placeholder(tr("(select an incoming revision)"));
+
+    m_header = new RevisionHeaderRow;
+    m_summary = new LimitedLinesLabel(2);
+    m_summary->setFont(Theme::body());
+    m_summary->setSelectable(true);
+    m_strip = new PathStrip;
+
+    auto *block = new QVBoxLayout;
+    block->setContentsMargins(12, 12, 12, 12);
+    block->setSpacing(8);
+    block->addWidget(m_header);
+    block->addWidget(m_summary);
+    block->addWidget(m_strip);
+
+    m_diff = new DiffView;
+    m_content = new QWidget;
+    auto *column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addLayout(block);
+    column->addWidget(new Divider);
+    column->addWidget(m_diff, 1);
+
+    m_pages = new QStackedWidget;
+    m_pages->addWidget(m_placeholder);
+    m_pages->addWidget(m_content);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_pages);
+}
+
+bool IncomingRevisionDetailView::showsEntry() const
+{
+    return m_pages->currentWidget() == m_content;
+}
+
+void IncomingRevisionDetailView::render()
+{
+    const std::optional<LogEntry> entry = m_state.selectedIncomingLogEntry();
+    if (!entry) {
+        m_pages->setCurrentWidget(m_placeholder);
+        return;
+    }
+    m_header->setTexts(entry->displayRevision(), WorkflowText::author(entry->author));
+    m_summary->setFullText(entry->summary());
+    m_strip->setPaths(entry->paths);
+    m_diff->setContent(m_state.incomingDiffText(), QStringLiteral("(no text diff)"));
+    m_pages->setCurrentWidget(m_content);
+}
+
+// IncomingView
+
+IncomingView::IncomingView(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+{
+    // The empty states paint symbols of their own.
+    initWorkflowSymbols();
+    setObjectName(QStringLiteral("IncomingView"));
+    new RenderScheduler(state, this, [this] { render(); });
+
+    m_placeholder = new EmptyStateView(QStringLiteral("arrow.down.circle"), tr("SVN Incoming Only"));
+    m_list = new IncomingRevisionListView(state);
+    m_detail = new IncomingRevisionDetailView(state);
+    m_split = SplitPane::listAndDetail(m_list, 300, 390, 520, m_detail);
+
+    m_pages = new QStackedWidget;
+    m_pages->addWidget(m_placeholder);
+    m_pages->addWidget(m_split);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_pages);
+    render();
+}
+
+bool IncomingView::showsSplit() const
+{
+    return m_pages->currentWidget() == m_split;
+}
+
+void IncomingView::render()
+{
+    const bool svn = m_state.selectedProjectKind() == RepositoryKind::svn;
+    m_pages->setCurrentWidget(svn ? static_cast<QWidget *>(m_split) : m_placeholder);
+    const bool onScreen = svn && m_state.selectedTab() == WorkflowTab::incoming;
+    // The panes of the placeholder's other page keep no handler running.
+    m_list->render(onScreen);
+    if (svn)
+        m_detail->render();
+}
