@@ -6,13 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target korvel_ui_tests
+cmake --build build -j "$(nproc)" --target korvel-screenshots
 folder=${1:-screenshots}
 mkdir -p "$folder"
 folder=$(cd "$folder" && pwd)
-# The screenshot tests write only when KORVEL_SCREENSHOT_DIR is set, and draw through the X server
-# like the application does.
-KORVEL_SCREENSHOT_DIR=$folder QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1000x24" \
-  ./build/tests/korvel_ui_tests --gtest_filter='*Screenshots.*:DiffViewLook.*'
+# The pictures are drawn through the X server like the application does.
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1600x1000x24" ./build/tests/korvel-screenshots "$folder"
 echo "Pictures in $folder:"
 ls "$folder"

@@ -1,8 +1,6 @@
-// Pictures of the Changes tab over a real svn working copy holding every kind of change svn makes
-// easily (conflicts and a tree conflict included) and long paths, and over a Git repository, light and
-// dark. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under a display (xvfb-run -s
-// "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
-#include "ScreenshotPalette.h"
+// The Changes tab over a real svn working copy holding every kind of change svn makes easily (conflicts
+// and a tree conflict included) and long paths, and over a Git repository, light and dark.
+#include "Pictures.h"
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
@@ -16,20 +14,11 @@
 #include <QDir>
 #include <QMenu>
 #include <QSettings>
-#include <QStyleFactory>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 using namespace TestSupport;
 
 namespace {
-
-void settle(AppState &state)
-{
-    EXPECT_TRUE(QTest::qWaitFor([&] { return state.runningTasks() == 0 && !state.busyMessage(); }, 30000));
-    QTest::qWait(400);
-}
 
 // A working copy with added, deleted, missing, modified, replaced, unversioned, conflicted,
 // tree-conflicted, external and property-only changes, some under long paths.
@@ -79,13 +68,8 @@ SvnFixture makeSvnWorkingCopy(const QString &base)
 
 } // namespace
 
-TEST(ChangesScreenshots, ManyKindsAndLongPathsInLightAndDark)
+void takeChangesPictures(Pictures &pictures)
 {
-    const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR is not set";
-    QDir().mkpath(folder);
-
     Sandbox sandbox;
     const SvnFixture svn = makeSvnWorkingCopy(sandbox.filePath("svn"));
     const GitFixture git = GitFixture::create(sandbox.filePath("git"), "lantern");
@@ -104,25 +88,21 @@ TEST(ChangesScreenshots, ManyKindsAndLongPathsInLightAndDark)
     ProjectStore(&settings).save({svnProject, gitProject});
 
     const QPalette original = QApplication::palette();
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
+        useLook(dark);
         const QString mode = dark ? "dark" : "light";
         AppState state(&settings);
         MainWindow window(state);
-        window.resize(1440, 900);
-        window.show();
+        if (!pictures.show(window))
+            return;
         QApplication::setActiveWindow(&window);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         window.contentView()->setSidebarVisible(false);
         for (const Project &project : {svnProject, gitProject}) {
-            if (state.selectedProjectID() != project.id) {
-                state.setSelectedProjectID(project.id);
-                state.projectSelectionChanged();
-            }
+            selectProject(state, project);
             settle(state);
             auto *changes = qobject_cast<ChangesView *>(window.contentView()->detailView()->currentTabView());
-            ASSERT_TRUE(changes);
+            if (!pictures.expect(changes, "changes"))
+                return;
             const QString kind = project.kind == RepositoryKind::svn ? "svn" : "git";
             // A modified file is picked so the preview has a diff; some rows ticked, some not.
             for (const WorkingCopyItem &item : state.changes()) {
@@ -138,23 +118,23 @@ TEST(ChangesScreenshots, ManyKindsAndLongPathsInLightAndDark)
             settle(state);
             changes->listView()->list()->setFocus();
             settle(state);
-            EXPECT_TRUE(window.grab().save(folder + "/changes-" + kind + "-" + mode + ".png"));
+            pictures.save(window.grab(), "changes-" + kind + "-" + mode + ".png");
 
             if (project.kind == RepositoryKind::svn) {
                 window.contentView()->setSidebarVisible(true);
                 window.resize(1180, 760);
                 settle(state);
-                EXPECT_TRUE(window.grab().save(folder + "/changes-" + kind + "-" + mode + "-narrow.png"));
+                pictures.save(window.grab(), "changes-" + kind + "-" + mode + "-narrow.png");
                 window.resize(1440, 900);
                 window.contentView()->setSidebarVisible(false);
                 std::unique_ptr<QMenu> menu(changes->listView()->makeContextMenu(state.changes().first(), nullptr));
                 menu->adjustSize();
-                EXPECT_TRUE(menu->grab().save(folder + "/changes-menu-" + mode + ".png"));
+                pictures.save(menu->grab(), "changes-menu-" + mode + ".png");
             }
         }
     }
     // The empty state.
-    QApplication::setPalette(QApplication::style()->standardPalette());
+    useLook(false);
     const GitFixture clean = GitFixture::create(sandbox.filePath("git"), "clean");
     writeFile(clean.path + "/a.txt", "a\n");
     clean.commitAll("Only commit");
@@ -162,11 +142,10 @@ TEST(ChangesScreenshots, ManyKindsAndLongPathsInLightAndDark)
     ProjectStore(&cleanSettings).save({Project{QUuid::createUuid(), "clean", clean.path, RepositoryKind::git}});
     AppState state(&cleanSettings);
     MainWindow window(state);
-    window.resize(1440, 900);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    if (!pictures.show(window))
+        return;
     window.contentView()->setSidebarVisible(false);
     settle(state);
-    EXPECT_TRUE(window.grab().save(folder + "/changes-empty-light.png"));
+    pictures.save(window.grab(), "changes-empty-light.png");
     QApplication::setPalette(original);
 }

@@ -1,7 +1,6 @@
-// Pictures of the real window over a real svn working copy and a real Git repository, light and dark,
-// with the sidebar shown and hidden. Written only when KORVEL_SCREENSHOT_DIR names a folder; run under
-// a display (xvfb-run -s "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
-#include "ScreenshotPalette.h"
+// The real window over a real svn working copy and a real Git repository, light and dark, with the
+// sidebar shown and hidden; the output sheet, an alert and the empty window.
+#include "Pictures.h"
 #include "support/FakeClients.h"
 #include "support/TestSupport.h"
 
@@ -14,11 +13,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QSettings>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 using namespace TestSupport;
 
@@ -42,24 +37,10 @@ QImage overWindow(QWidget &window, QWidget *dialog)
     return image;
 }
 
-void settle(AppState &state)
-{
-    EXPECT_TRUE(waitUntilIdle(state));
-    // Renders are queued per turn, animations take 220 ms.
-    QTest::qWait(400);
-    EXPECT_TRUE(waitUntilIdle(state));
-    QTest::qWait(100);
-}
-
 } // namespace
 
-TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
+void takeWindowPictures(Pictures &pictures)
 {
-    const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR is not set";
-    QDir().mkpath(folder);
-
     Sandbox sandbox;
     const SvnFixture svn = SvnFixture::create(sandbox.filePath("projects/Client Work/orbit-service"), "trunk");
     writeFile(svn.workingCopy + "/README.md", "# Orbit\n");
@@ -79,28 +60,23 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
     ProjectStore(&settings).save({gitProject, svnProject});
 
     const QPalette lightPalette = QApplication::palette();
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
+        useLook(dark);
         AppState state(&settings);
         MainWindow window(state);
-        window.resize(1440, 900);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        if (!pictures.show(window))
+            return;
         const QString mode = dark ? "dark" : "light";
         for (const Project &project : {svnProject, gitProject}) {
-            if (state.selectedProjectID() != project.id) {
-                state.setSelectedProjectID(project.id);
-                state.projectSelectionChanged();
-            }
+            selectProject(state, project);
             const QString kind = project.kind == RepositoryKind::svn ? "svn" : "git";
             window.contentView()->setSidebarVisible(true);
             settle(state);
-            EXPECT_TRUE(window.grab().save(folder + "/" + kind + "-" + mode + "-sidebar.png"));
+            pictures.save(window.grab(), kind + "-" + mode + "-sidebar.png");
             window.contentView()->setSidebarVisible(false);
             settle(state);
-            EXPECT_TRUE(window.grab().save(folder + "/" + kind + "-" + mode + "-hidden.png"));
+            pictures.save(window.grab(), kind + "-" + mode + "-hidden.png");
         }
         // The first window size with the sidebar shown: the Changes and History tabs of the svn project.
         window.resize(1280, 800);
@@ -110,7 +86,7 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
         for (const WorkflowTab tab : {WorkflowTab::changes, WorkflowTab::history}) {
             state.setSelectedTab(tab);
             settle(state);
-            EXPECT_TRUE(window.grab().save(folder + "/svn-" + rawValue(tab).toLower() + "-" + mode + "-1280.png"));
+            pictures.save(window.grab(), "svn-" + rawValue(tab).toLower() + "-" + mode + "-1280.png");
         }
         state.setSelectedTab(WorkflowTab::changes);
         window.resize(1440, 900);
@@ -124,8 +100,9 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
         state.setCommandOutput(output);
         settle(state);
         CommandOutputSheet *sheet = window.contentView()->outputSheet();
-        ASSERT_TRUE(sheet);
-        EXPECT_TRUE(overWindow(window, sheet).save(folder + "/sheet-" + mode + ".png"));
+        if (!pictures.expect(sheet, "sheet"))
+            return;
+        pictures.save(overWindow(window, sheet), "sheet-" + mode + ".png");
 
         // A failed command: the alert on top of its sheet.
         output.id = QUuid::createUuid();
@@ -137,7 +114,8 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
         state.setAlert(AppAlert{QUuid::createUuid(), "Update Failed", output.stderr});
         settle(state);
         QMessageBox *alert = window.contentView()->alertBox();
-        ASSERT_TRUE(alert);
+        if (!pictures.expect(alert, "alert"))
+            return;
         QImage withSheet = overWindow(window, window.contentView()->outputSheet());
         {
             QPainter painter(&withSheet);
@@ -146,7 +124,7 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
             painter.setPen(QColor(0x80, 0x80, 0x80));
             painter.drawRect(box.adjusted(-1, -1, 0, 0));
         }
-        EXPECT_TRUE(withSheet.save(folder + "/alert-" + mode + ".png"));
+        pictures.save(withSheet, "alert-" + mode + ".png");
         state.setAlert(std::nullopt);
         state.setCommandOutput(std::nullopt);
         settle(state);
@@ -155,14 +133,13 @@ TEST(Screenshots, RealWindowOverSvnAndGitInLightAndDark)
     // No project at all: the empty view.
     QSettings emptySettings(sandbox.filePath("empty.ini"), QSettings::IniFormat);
     for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? screenshotDarkPalette() : QApplication::style()->standardPalette());
+        useLook(dark);
         AppState emptyState(&emptySettings);
         MainWindow emptyWindow(emptyState);
-        emptyWindow.resize(1440, 900);
-        emptyWindow.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&emptyWindow));
+        if (!pictures.show(emptyWindow))
+            return;
         settle(emptyState);
-        EXPECT_TRUE(emptyWindow.grab().save(folder + "/empty-" + QString(dark ? "dark" : "light") + ".png"));
+        pictures.save(emptyWindow.grab(), "empty-" + QString(dark ? "dark" : "light") + ".png");
     }
     QApplication::setPalette(lightPalette);
 }
