@@ -1,5 +1,6 @@
 // The state over fake tools: argument lists, ordering, overlapping loads and the derived selections.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/TestSupport.h"
 
 #include <QSemaphore>
@@ -28,18 +29,10 @@ QString statusWith(const QStringList &modifiedPaths)
     return xml + "</target></status>";
 }
 
-struct StateFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
+struct StateFixture : FakeStateFixture {
     void makeState(const QList<Project> &projects)
     {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
+        FakeStateFixture::makeState(projects);
         // Outside a repository git fails, as it would for an svn working copy.
         fakes.git->responder = [](const FakeCall &) { return failedResult(128, "fatal: not a git repository\n"); };
     }
@@ -60,13 +53,6 @@ struct StateFixture : ::testing::Test {
                 return okResult("diff of " + call.arguments.last() + "\n");
             return okResult(QString());
         };
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 

@@ -1,5 +1,6 @@
 // Incoming, history and diff loaders over fake tools: base revisions, tickets and Git selections.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -8,25 +9,11 @@
 
 namespace {
 
-struct LoaderFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-
+struct LoaderFixture : FakeStateFixture {
     void makeState(const QList<Project> &projects)
     {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
+        FakeStateFixture::makeState(projects);
         fakes.git->responder = [](const FakeCall &) { return failedResult(128, "fatal: not a git repository\n"); };
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 

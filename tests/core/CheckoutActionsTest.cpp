@@ -1,5 +1,6 @@
 // Checkout, repository creation, import and export: forms, panels, argument lists, fallbacks and alerts.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -26,21 +27,7 @@ struct CheckoutProbe : AppState {
     using AppState::looksLikeGitRepositoryURL;
 };
 
-struct ActionsFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-
-    void makeState(const QList<Project> &projects = {})
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
-
+struct ActionsFixture : FakeStateFixture {
     // Answers the checkout's two forms and its panel.
     void answerCheckout(const QString &url, const QString &parent, const std::optional<QString> &name = std::nullopt)
     {
@@ -52,13 +39,6 @@ struct ActionsFixture : ::testing::Test {
     QString checkoutDefaultName()
     {
         return dialogs.prompts.size() > 1 ? dialogs.prompts[1].fields.value(0).value : QStringLiteral("<no form>");
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 

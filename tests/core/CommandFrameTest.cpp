@@ -1,5 +1,6 @@
 // The command frame over fake tools: busy text, output, reloads, flags and failure alerts.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QSettings>
@@ -18,37 +19,7 @@ struct FrameProbe : AppState {
     using AppState::runSelectedProjectCommand;
 };
 
-struct FrameFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    std::unique_ptr<FrameProbe> state;
-    ScriptedDialogs dialogs;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
-    void makeState(const QList<Project> &projects)
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<FrameProbe>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
-
-    QList<QString> subcommands() const
-    {
-        QList<QString> names;
-        for (const FakeCall &call : fakes.svn->calls)
-            names << call.arguments.value(0);
-        return names;
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
-    }
-};
+struct FrameFixture : FakeStateFixtureOf<FrameProbe> { };
 
 } // namespace
 
@@ -58,7 +29,7 @@ TEST_F(FrameFixture, SuccessWithoutOutputReloadsStatusAndInfoAndFlagsHiddenTabs)
     fakes.svn->responder = [](const FakeCall &) { return okResult(QString()); };
     state->runSelectedProjectCommand("Update", {"update"}, true, false);
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(subcommands(), QList<QString>({"update", "status", "info"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
     EXPECT_EQ(fakes.svn->calls[0].workingDirectory, "/work/alpha");
     EXPECT_FALSE(state->commandOutput());
     EXPECT_FALSE(state->alert());
@@ -69,7 +40,7 @@ TEST_F(FrameFixture, SuccessWithoutOutputReloadsStatusAndInfoAndFlagsHiddenTabs)
     state->setSelectedTab(WorkflowTab::history);
     state->tabChanged();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_TRUE(subcommands().contains("log"));
+    EXPECT_TRUE(svnSubcommands().contains("log"));
 }
 
 TEST_F(FrameFixture, ANewlineAloneIsOutputAndVisibleTabIsReloaded)
@@ -83,7 +54,7 @@ TEST_F(FrameFixture, ANewlineAloneIsOutputAndVisibleTabIsReloaded)
     };
     state->runSelectedProjectCommand("Cleanup", {"cleanup"}, true, false);
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(subcommands(), QList<QString>({"cleanup", "status", "info", "log"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"cleanup", "status", "info", "log"}));
     ASSERT_TRUE(state->commandOutput());
     EXPECT_EQ(state->commandOutput()->title, "Cleanup");
     EXPECT_EQ(state->commandOutput()->stdout, "\n");
@@ -100,7 +71,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
     };
     state->runSelectedProjectCommand("Update", {"update"}, true, false);
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(subcommands(), QList<QString>({"update"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Update Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155004: locked\n");

@@ -1,5 +1,6 @@
 // Commit over fake tools: the batch, the preparatory runs, the output, the reload and the failures.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QSettings>
@@ -9,31 +10,11 @@
 
 namespace {
 
-struct CommitFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
-    void makeState(const QList<Project> &projects)
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-    }
-
+struct CommitFixture : FakeStateFixture {
     void list(const QList<WorkingCopyItem> &changes, const QStringList &ticked)
     {
         state->setChanges(changes);
         state->setSelectedCommitPaths(QSet<QString>(ticked.begin(), ticked.end()));
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 

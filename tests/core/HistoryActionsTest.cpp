@@ -1,6 +1,7 @@
 // History and remote actions: forms, argument lists, routes, alerts and reloads over fake tools, and
 // the runs that change files (export, pull, rollback) on real svn and git repositories.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -36,22 +37,8 @@ LogEntry gitCommit(qint64 number, const QString &hash, const QString &path)
     return entry;
 }
 
-struct HistoryFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
+struct HistoryFixture : FakeStateFixture {
     const QString hash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
-
-    void makeState(const QList<Project> &projects)
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
 
     // An svn project with a selected change, revision 7 selected and a known repository URL.
     void makeSvnState(const QString &change = QStringLiteral("src/a.c"))
@@ -76,13 +63,6 @@ struct HistoryFixture : ::testing::Test {
     void answer(const QStringList &texts) { dialogs.promptAnswers.push_back(texts); }
 
     void settle() { ASSERT_TRUE(waitUntilIdle(*state)); }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
-    }
 };
 
 struct FormRow {

@@ -1,5 +1,6 @@
 // The working-copy path actions over fake tools: argument lists, titles, forms, alerts and reloads.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "tools/ToolOperands.h"
 
@@ -10,22 +11,7 @@
 
 namespace {
 
-struct PathActionsFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    std::unique_ptr<AppState> state;
-    ScriptedDialogs dialogs;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
-    void makeState(const QList<Project> &projects)
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
-
+struct PathActionsFixture : FakeStateFixture {
     // Lists the changes and ticks the given paths, with no highlighted row.
     void tick(const QList<WorkingCopyItem> &changes, const QStringList &ticked)
     {
@@ -47,13 +33,6 @@ struct PathActionsFixture : ::testing::Test {
         EXPECT_EQ(state->runningTasks(), 0);
         EXPECT_TRUE(fakes.svn->calls.isEmpty());
         EXPECT_TRUE(fakes.git->calls.isEmpty());
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 

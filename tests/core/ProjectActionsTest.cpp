@@ -1,5 +1,6 @@
 // Adding and removing projects: the panel, the detection order, the stored list and the selection.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -31,21 +32,14 @@ QStringList names(const QList<Project> &projects)
     return list;
 }
 
-struct ProjectsFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppState> state;
+struct ProjectsFixture : FakeStateFixture {
     // Folders svn and git claim, by the folder asked about, with the root each reports.
     QHash<QString, QString> svnRoots;
     QHash<QString, QString> gitRoots;
 
     void makeState(const QList<Project> &projects)
     {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
+        FakeStateFixture::makeState(projects);
         fakes.svn->responder = [this](const FakeCall &call) {
             if (call.arguments.value(0) == "info") {
                 if (!svnRoots.contains(call.workingDirectory))
@@ -67,13 +61,6 @@ struct ProjectsFixture : ::testing::Test {
     }
 
     QList<Project> stored() { return ProjectStore(&settings).load(); }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
-    }
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // The property commands: forms, argument lists and reloads over a fake svn, round trips on a real one.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -22,29 +23,12 @@ QStringList describe(const QList<PromptField> &fields)
     return texts;
 }
 
-struct PropertyFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
+struct PropertyFixture : FakeStateFixture {
     void makeState(const QList<Project> &projects)
     {
         fakes = FakeClients();
         dialogs = ScriptedDialogs();
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
+        FakeStateFixture::makeState(projects);
     }
 };
 

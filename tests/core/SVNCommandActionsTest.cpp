@@ -1,6 +1,7 @@
 // The free-form svn command and its argument splitter, svn version and help, and the choice of the
 // svn executable steering both svn and svnadmin.
 #include "support/FakeClients.h"
+#include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -81,35 +82,13 @@ TEST(ArgumentLine, AnUnclosedQuoteNamesItsCharacter)
 
 namespace {
 
-struct CommandFixture : ::testing::Test {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-    FakeClients fakes;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<AppState> state;
-    Project svnProject{QUuid::createUuid(), "Alpha", "/work/alpha", RepositoryKind::svn};
-    Project gitProject{QUuid::createUuid(), "Beta", "/work/beta", RepositoryKind::git};
-
-    void makeState(const QList<Project> &projects)
-    {
-        ProjectStore(&settings).save(projects);
-        state = std::make_unique<AppState>(&settings, fakes.make());
-        state->setDialogs(&dialogs);
-    }
-
+struct CommandFixture : FakeStateFixture {
     void runLine(const QString &line)
     {
         state->setAlert(std::nullopt);
         dialogs.promptAnswers.push_back(QStringList{line});
         state->runCustomSVNCommand();
         ASSERT_TRUE(waitUntilIdle(*state));
-    }
-
-    void TearDown() override
-    {
-        if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
-        }
     }
 };
 
