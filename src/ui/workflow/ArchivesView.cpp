@@ -128,39 +128,17 @@ void ChangedPathList::contextMenuEvent(QContextMenuEvent *event)
 
 // ArchiveEntryListView
 
-ArchiveEntryListView::ArchiveEntryListView(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+// No change handler: choosing an entry only changes what the detail shows.
+ArchiveEntryListView::ArchiveEntryListView(AppState &state, QWidget *parent)
+    : RevisionListPane(
+        QStringLiteral("archivebox"), tr("No Archives"), QStringLiteral("archiveList"),
+        [&state](std::optional<qint64> value) { state.setSelectedArchiveEntryID(value); }, parent),
+      m_state(state)
 {
-    auto *header = new PaneHeader;
-    m_title = new LimitedLinesLabel;
-    m_title->setFont(Theme::headline());
-    auto *caption = new LimitedLinesLabel;
-    caption->setFont(Theme::caption());
-    caption->setColor(&Theme::secondary);
-    caption->setFullText(tr("Project snapshots"));
-    header->addText(m_title);
-    header->addText(caption);
-    m_refresh = header->addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Archives"));
+    m_title = addTitle();
+    addCaption()->setFullText(tr("Project snapshots"));
+    m_refresh = addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Archives"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshArchives(); });
-
-    m_empty = new EmptyStateView(QStringLiteral("archivebox"), tr("No Archives"));
-    m_list = new WorkflowListView;
-    m_list->setObjectName(QStringLiteral("archiveList"));
-    m_model = makeLogEntryListModel(this);
-    m_list->setItemDelegate(new RevisionRowDelegate(m_list));
-    // No change handler: choosing an entry only changes what the detail shows.
-    m_binder = new SelectionBinder<qint64>(
-        m_list, m_model, m_model, [this](std::optional<qint64> value) { m_state.setSelectedArchiveEntryID(value); });
-
-    m_body = new QStackedWidget;
-    m_body->addWidget(m_empty);
-    m_body->addWidget(m_list);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(header);
-    layout->addWidget(new Divider);
-    layout->addWidget(m_body, 1);
 }
 
 QString ArchiveEntryListView::archiveLabel(std::optional<RepositoryKind> kind, qsizetype count)
@@ -170,19 +148,12 @@ QString ArchiveEntryListView::archiveLabel(std::optional<RepositoryKind> kind, q
     return count == 1 ? QStringLiteral("Revision") : QStringLiteral("Revisions");
 }
 
-bool ArchiveEntryListView::showsList() const
-{
-    return m_body->currentWidget() == m_list;
-}
-
 void ArchiveEntryListView::render()
 {
     const QList<LogEntry> &entries = m_state.archiveEntries();
     m_title->setFullText(
         tr("%1 %2").arg(entries.size()).arg(archiveLabel(m_state.selectedProjectKind(), entries.size())));
-    m_model->setItems(entries);
-    m_binder->show(m_state.selectedArchiveEntryID());
-    m_body->setCurrentWidget(entries.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    showEntries(entries, m_state.selectedArchiveEntryID());
 }
 
 // ArchiveEntryDetailView
@@ -201,42 +172,19 @@ ArchiveEntryDetailView::ArchiveEntryDetailView(AppState &state, QWidget *parent)
     m_createZip->setObjectName(QStringLiteral("createZipButton"));
     connect(m_createZip, &QPushButton::clicked, this, [this] { m_state.createArchiveZip(); });
 
-    m_placeholder = new Placeholder(tr("(select a revision or commit)"));
-
-    m_header = new RevisionHeaderRow;
-    m_summary = new LimitedLinesLabel(3);
-    m_summary->setFont(Theme::body());
-    m_summary->setSelectable(true);
-    auto *block = new QVBoxLayout;
-    block->setContentsMargins(12, 12, 12, 12);
-    block->setSpacing(8);
-    block->addWidget(m_header);
-    block->addWidget(m_summary);
-
     m_noPaths = new Placeholder(tr("(no changed paths listed)"));
     m_paths = new ChangedPathList;
     m_pathPages = new QStackedWidget;
     m_pathPages->addWidget(m_noPaths);
     m_pathPages->addWidget(m_paths);
-
-    m_content = new QWidget;
-    auto *column = new QVBoxLayout(m_content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addLayout(block);
-    column->addWidget(new Divider);
-    column->addWidget(m_pathPages, 1);
-
-    m_pages = new QStackedWidget;
-    m_pages->addWidget(m_placeholder);
-    m_pages->addWidget(m_content);
+    m_revision = new RevisionDetailPane(tr("(select a revision or commit)"), 3, nullptr, m_pathPages);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(header);
     layout->addWidget(new Divider);
-    layout->addWidget(m_pages, 1);
+    layout->addWidget(m_revision, 1);
 }
 
 QString ArchiveEntryDetailView::detailSubtitle(const std::optional<LogEntry> &entry, std::optional<RepositoryKind> kind)
@@ -246,11 +194,6 @@ QString ArchiveEntryDetailView::detailSubtitle(const std::optional<LogEntry> &en
     return WorkflowText::counted(entry->paths.size(), QStringLiteral("path"), QStringLiteral("paths"))
         + QStringLiteral(" in this ")
         + (kind == RepositoryKind::git ? QStringLiteral("commit") : QStringLiteral("revision"));
-}
-
-bool ArchiveEntryDetailView::showsEntry() const
-{
-    return m_pages->currentWidget() == m_content;
 }
 
 bool ArchiveEntryDetailView::showsPaths() const
@@ -265,17 +208,15 @@ void ArchiveEntryDetailView::render()
     m_subtitle->setText(detailSubtitle(entry, m_state.selectedProjectKind()));
     m_createZip->setEnabled(entry.has_value());
     if (!entry) {
-        m_pages->setCurrentWidget(m_placeholder);
+        m_revision->showNoRevision();
         return;
     }
     std::optional<QString> date;
     if (entry->date)
         date = DateFormatters::mediumDateShortTime(*entry->date);
-    m_header->setTexts(entry->displayRevision(), WorkflowText::author(entry->author), date);
-    m_summary->setFullText(entry->summary());
     m_paths->setPaths(entry->paths);
     m_pathPages->setCurrentWidget(entry->paths.isEmpty() ? static_cast<QWidget *>(m_noPaths) : m_paths);
-    m_pages->setCurrentWidget(m_content);
+    m_revision->showRevision(entry->displayRevision(), WorkflowText::author(entry->author), entry->summary(), date);
 }
 
 // ArchivesView

@@ -5,6 +5,7 @@
 #include "ui/kit/KeyedListModel.h"
 #include "ui/kit/SelectionBinder.h"
 #include "ui/workflow/WorkflowListView.h"
+#include "ui/workflow/WorkflowPanes.h"
 
 #include <QMetaType>
 #include <QStyledItemDelegate>
@@ -14,7 +15,6 @@
 
 class AppState;
 class ElidedLabel;
-class EmptyStateView;
 class LimitedLinesLabel;
 class Placeholder;
 class QPushButton;
@@ -64,7 +64,7 @@ private:
 };
 
 // The left pane of Archives: the count of revisions or commits with Refresh, then the entries.
-class ArchiveEntryListView : public QWidget {
+class ArchiveEntryListView : public RevisionListPane {
     Q_OBJECT
 
 public:
@@ -77,20 +77,11 @@ public:
 
     LimitedLinesLabel *titleLabel() const { return m_title; }
     QPushButton *refreshButton() const { return m_refresh; }
-    EmptyStateView *emptyState() const { return m_empty; }
-    WorkflowListView *list() const { return m_list; }
-    KeyedListModel<LogEntry, qint64> *model() const { return m_model; }
-    bool showsList() const;
 
 private:
     AppState &m_state;
     LimitedLinesLabel *m_title;
     QPushButton *m_refresh;
-    QStackedWidget *m_body;
-    EmptyStateView *m_empty;
-    WorkflowListView *m_list;
-    KeyedListModel<LogEntry, qint64> *m_model;
-    SelectionBinder<qint64> *m_binder;
 };
 
 // The right pane of Archives: the selected entry with its changed paths, and Create Zip.
@@ -108,10 +99,10 @@ public:
     ElidedLabel *titleLabel() const { return m_title; }
     ElidedLabel *subtitleLabel() const { return m_subtitle; }
     QPushButton *createZipButton() const { return m_createZip; }
-    bool showsEntry() const;
-    Placeholder *placeholder() const { return m_placeholder; }
-    RevisionHeaderRow *header() const { return m_header; }
-    LimitedLinesLabel *summaryLabel() const { return m_summary; }
+    bool showsEntry() const { return m_revision->showsRevision(); }
+    Placeholder *placeholder() const { return m_revision->placeholder(); }
+    RevisionHeaderRow *header() const { return m_revision->header(); }
+    LimitedLinesLabel *summaryLabel() const { return m_revision->summaryLabel(); }
     bool showsPaths() const;
     Placeholder *noPathsPlaceholder() const { return m_noPaths; }
     ChangedPathList *pathList() const { return m_paths; }
@@ -121,11 +112,7 @@ private:
     ElidedLabel *m_title;
     ElidedLabel *m_subtitle;
     QPushButton *m_createZip;
-    QStackedWidget *m_pages;
-    Placeholder *m_placeholder;
-    QWidget *m_content;
-    RevisionHeaderRow *m_header;
-    LimitedLinesLabel *m_summary;
+    RevisionDetailPane *m_revision;
     QStackedWidget *m_pathPages;
     Placeholder *m_noPaths;
     ChangedPathList *m_paths;

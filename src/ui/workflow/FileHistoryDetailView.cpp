@@ -28,55 +28,30 @@ constexpr int idealListHeight = 240;
 
 // HistoryRevisionDetailView
 
-HistoryRevisionDetailView::HistoryRevisionDetailView(AppState &state, QWidget *parent) : QWidget(parent), m_state(state)
+HistoryRevisionDetailView::HistoryRevisionDetailView(AppState &state, QWidget *parent)
+    : HistoryRevisionDetailView(state, makeParts(), parent)
+{ }
+
+HistoryRevisionDetailView::Parts HistoryRevisionDetailView::makeParts()
 {
-    m_placeholder = new Placeholder(tr("(select a revision)"));
-
-    m_header = new RevisionHeaderRow;
-    m_summary = new LimitedLinesLabel(2);
-    m_summary->setFont(Theme::body());
-    m_summary->setSelectable(true);
-
-    m_badge = new ActionBadge;
-    m_path = new LimitedLinesLabel(1);
-    m_path->setElideMode(Qt::ElideMiddle);
-    m_path->setFont(Theme::monospaced(Theme::bodySize));
-    m_path->setSelectable(true);
-    m_pathRow = new QWidget;
-    auto *pathLine = new QHBoxLayout(m_pathRow);
-    pathLine->setContentsMargins(0, 0, 0, 0);
-    pathLine->setSpacing(8);
-    pathLine->addWidget(m_badge, 0, Qt::AlignVCenter);
-    pathLine->addWidget(m_path, 1, Qt::AlignVCenter);
-
-    auto *block = new QVBoxLayout;
-    block->setContentsMargins(12, 12, 12, 12);
-    block->setSpacing(8);
-    block->addWidget(m_header);
-    block->addWidget(m_summary);
-    block->addWidget(m_pathRow);
-
-    m_diff = new DiffView;
-    m_content = new QWidget;
-    auto *column = new QVBoxLayout(m_content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addLayout(block);
-    column->addWidget(new Divider);
-    column->addWidget(m_diff, 1);
-
-    m_pages = new QStackedWidget;
-    m_pages->addWidget(m_placeholder);
-    m_pages->addWidget(m_content);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
-    setMinimumHeight(minimumHalfHeight);
+    Parts parts{new QWidget, new ActionBadge, new LimitedLinesLabel(1), nullptr};
+    parts.path->setElideMode(Qt::ElideMiddle);
+    parts.path->setFont(Theme::monospaced(Theme::bodySize));
+    parts.path->setSelectable(true);
+    auto *line = new QHBoxLayout(parts.pathRow);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(8);
+    line->addWidget(parts.badge, 0, Qt::AlignVCenter);
+    line->addWidget(parts.path, 1, Qt::AlignVCenter);
+    parts.diff = new DiffView;
+    return parts;
 }
 
-bool HistoryRevisionDetailView::showsRevision() const
+HistoryRevisionDetailView::HistoryRevisionDetailView(AppState &state, const Parts &parts, QWidget *parent)
+    : RevisionDetailPane(tr("(select a revision)"), 2, parts.pathRow, parts.diff, parent), m_state(state),
+      m_pathRow(parts.pathRow), m_badge(parts.badge), m_path(parts.path), m_diff(parts.diff)
 {
-    return m_pages->currentWidget() == m_content;
+    setMinimumHeight(minimumHalfHeight);
 }
 
 void HistoryRevisionDetailView::render(const QList<FileHistoryRevision> &revisions)
@@ -92,17 +67,15 @@ void HistoryRevisionDetailView::render(const QList<FileHistoryRevision> &revisio
         }
     }
     if (!revision) {
-        m_pages->setCurrentWidget(m_placeholder);
+        showNoRevision();
         return;
     }
-    m_header->setTexts(revision->displayRevision(), WorkflowText::author(revision->author));
-    m_summary->setFullText(revision->summary());
     const std::optional<QString> &path = m_state.selectedHistoryPath();
     m_pathRow->setVisible(path.has_value());
     m_badge->setAction(revision->action);
     m_path->setFullText(path.value_or(QString()));
     m_diff->setContent(m_state.historyDiffText(), QStringLiteral("(no text diff)"));
-    m_pages->setCurrentWidget(m_content);
+    showRevision(revision->displayRevision(), WorkflowText::author(revision->author), revision->summary());
 }
 
 // FileHistoryDetailView

@@ -4,6 +4,7 @@
 #include "ui/kit/ChangeHandler.h"
 #include "ui/kit/KeyedListModel.h"
 #include "ui/kit/SelectionBinder.h"
+#include "ui/workflow/WorkflowPanes.h"
 
 #include <QWidget>
 
@@ -17,12 +18,11 @@ class LimitedLinesLabel;
 class Placeholder;
 class QPushButton;
 class QStackedWidget;
-class RevisionHeaderRow;
 class SplitPane;
 class WorkflowListView;
 
 // The lower half of a file's history: the selected revision with the file's path and its diff there.
-class HistoryRevisionDetailView : public QWidget {
+class HistoryRevisionDetailView : public RevisionDetailPane {
     Q_OBJECT
 
 public:
@@ -31,22 +31,23 @@ public:
     // `revisions`: the selected file's revisions, as the pane above read them.
     void render(const QList<FileHistoryRevision> &revisions);
 
-    bool showsRevision() const;
-    Placeholder *placeholder() const { return m_placeholder; }
-    RevisionHeaderRow *header() const { return m_header; }
-    LimitedLinesLabel *summaryLabel() const { return m_summary; }
     QWidget *pathRow() const { return m_pathRow; }
     ActionBadge *pathBadge() const { return m_badge; }
     LimitedLinesLabel *pathLabel() const { return m_path; }
     DiffView *diffView() const { return m_diff; }
 
 private:
+    // The path's line (its action badge and the path) and the diff, made before the pane that holds them.
+    struct Parts {
+        QWidget *pathRow;
+        ActionBadge *badge;
+        LimitedLinesLabel *path;
+        DiffView *diff;
+    };
+    static Parts makeParts();
+    HistoryRevisionDetailView(AppState &state, const Parts &parts, QWidget *parent);
+
     AppState &m_state;
-    QStackedWidget *m_pages;
-    Placeholder *m_placeholder;
-    QWidget *m_content;
-    RevisionHeaderRow *m_header;
-    LimitedLinesLabel *m_summary;
     QWidget *m_pathRow;
     ActionBadge *m_badge;
     LimitedLinesLabel *m_path;

@@ -118,19 +118,15 @@ void HistoryFileRowDelegate::paint(
 // HistoryFileListView
 
 HistoryFileListView::HistoryFileListView(AppState &state, QWidget *parent)
-    : QWidget(parent), m_state(state), m_selectionChange([&state] { state.selectedHistoryPathChanged(); })
+    : WorkflowListPane(
+        QStringLiteral("doc.text.magnifyingglass"), tr("No File History"), QStringLiteral("historyFileList"), parent),
+      m_state(state), m_selectionChange([&state] { state.selectedHistoryPathChanged(); })
 {
-    auto *header = new PaneHeader;
-    m_title = new LimitedLinesLabel;
-    m_title->setFont(Theme::headline());
-    header->addText(m_title);
-    m_refresh = header->addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh File History"));
+    m_title = addTitle();
+    m_refresh = addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh File History"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshHistory(); });
 
-    m_empty = new EmptyStateView(QStringLiteral("doc.text.magnifyingglass"), tr("No File History"));
-    m_list = new WorkflowListView;
-    m_list->setObjectName(QStringLiteral("historyFileList"));
-    m_list->setUniformItemSizes(true);
+    list()->setUniformItemSizes(true);
     m_model = new KeyedListModel<FileHistoryItem, QString>([](const FileHistoryItem &item) { return item.path; },
         [](const FileHistoryItem &item, int role) {
             if (role == HistoryFileRow::role)
@@ -140,25 +136,9 @@ HistoryFileListView::HistoryFileListView(AppState &state, QWidget *parent)
             return QVariant();
         },
         this);
-    m_list->setItemDelegate(new HistoryFileRowDelegate(m_list));
+    list()->setItemDelegate(new HistoryFileRowDelegate(list()));
     m_binder = new SelectionBinder<QString>(
-        m_list, m_model, m_model, [this](std::optional<QString> value) { m_state.setSelectedHistoryPath(value); });
-
-    m_body = new QStackedWidget;
-    m_body->addWidget(m_empty);
-    m_body->addWidget(m_list);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(header);
-    layout->addWidget(new Divider);
-    layout->addWidget(m_body, 1);
-}
-
-bool HistoryFileListView::showsList() const
-{
-    return m_body->currentWidget() == m_list;
+        list(), m_model, m_model, [this](std::optional<QString> value) { m_state.setSelectedHistoryPath(value); });
 }
 
 void HistoryFileListView::render(bool onScreen)
@@ -169,7 +149,7 @@ void HistoryFileListView::render(bool onScreen)
     m_model->setItems(items);
     const std::optional<QString> selected = m_state.selectedHistoryPath();
     m_binder->show(selected);
-    m_body->setCurrentWidget(items.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    showList(!items.isEmpty());
     m_selectionChange.observe(selected, onScreen && !items.isEmpty());
 }
 

@@ -4,6 +4,7 @@
 #include "ui/kit/ChangeHandler.h"
 #include "ui/kit/KeyedListModel.h"
 #include "ui/kit/SelectionBinder.h"
+#include "ui/workflow/WorkflowPanes.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -13,13 +14,10 @@
 #include <optional>
 
 class AppState;
-class EmptyStateView;
 class FileHistoryDetailView;
 class LimitedLinesLabel;
 class QPushButton;
-class QStackedWidget;
 class SplitPane;
-class WorkflowListView;
 
 // One file of the History list: its path, and its newest revision's action, label and date with the
 // number of all its revisions (no second line when it has none).
@@ -48,7 +46,7 @@ public:
 };
 
 // The left pane of History: the number of files with Refresh, then every file of the loaded log.
-class HistoryFileListView : public QWidget {
+class HistoryFileListView : public WorkflowListPane {
     Q_OBJECT
 
 public:
@@ -58,18 +56,12 @@ public:
 
     LimitedLinesLabel *titleLabel() const { return m_title; }
     QPushButton *refreshButton() const { return m_refresh; }
-    EmptyStateView *emptyState() const { return m_empty; }
-    WorkflowListView *list() const { return m_list; }
     KeyedListModel<FileHistoryItem, QString> *model() const { return m_model; }
-    bool showsList() const;
 
 private:
     AppState &m_state;
     LimitedLinesLabel *m_title;
     QPushButton *m_refresh;
-    QStackedWidget *m_body;
-    EmptyStateView *m_empty;
-    WorkflowListView *m_list;
     KeyedListModel<FileHistoryItem, QString> *m_model;
     SelectionBinder<QString> *m_binder;
     ChangeHandler<std::optional<QString>> m_selectionChange;

@@ -101,38 +101,16 @@ void PathStrip::wheelEvent(QWheelEvent *event)
 // IncomingRevisionListView
 
 IncomingRevisionListView::IncomingRevisionListView(AppState &state, QWidget *parent)
-    : QWidget(parent), m_state(state), m_selectionChange([&state] { state.selectedIncomingRevisionChanged(); })
+    : RevisionListPane(
+        QStringLiteral("checkmark.circle"), tr("No Incoming Changes"), QStringLiteral("incomingList"),
+        [&state](std::optional<qint64> value) { state.setSelectedIncomingRevision(value); }, parent),
+      m_state(state), m_selectionChange([&state] { state.selectedIncomingRevisionChanged(); })
 {
-    auto *header = new PaneHeader;
-    header->setSpacing(10);
-    m_title = new LimitedLinesLabel;
-    m_title->setFont(Theme::headline());
-    m_subtitle = new LimitedLinesLabel;
-    m_subtitle->setFont(Theme::caption());
-    m_subtitle->setColor(&Theme::secondary);
-    header->addText(m_title);
-    header->addText(m_subtitle);
-    m_refresh = header->addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Incoming Changes"));
+    paneHeader()->setSpacing(10);
+    m_title = addTitle();
+    m_subtitle = addCaption();
+    m_refresh = addButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Incoming Changes"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { m_state.refreshIncoming(); });
-
-    m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Incoming Changes"));
-    m_list = new WorkflowListView;
-    m_list->setObjectName(QStringLiteral("incomingList"));
-    m_model = makeLogEntryListModel(this);
-    m_list->setItemDelegate(new RevisionRowDelegate(m_list));
-    m_binder = new SelectionBinder<qint64>(
-        m_list, m_model, m_model, [this](std::optional<qint64> value) { m_state.setSelectedIncomingRevision(value); });
-
-    m_body = new QStackedWidget;
-    m_body->addWidget(m_empty);
-    m_body->addWidget(m_list);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(header);
-    layout->addWidget(new Divider);
-    layout->addWidget(m_body, 1);
 }
 
 QString IncomingRevisionListView::subtitle(const QString &range, qsizetype outdatedCount)
@@ -143,11 +121,6 @@ QString IncomingRevisionListView::subtitle(const QString &range, qsizetype outda
         + WorkflowText::counted(outdatedCount, QStringLiteral("path"), QStringLiteral("paths"));
 }
 
-bool IncomingRevisionListView::showsList() const
-{
-    return m_body->currentWidget() == m_list;
-}
-
 void IncomingRevisionListView::render(bool onScreen)
 {
     const QList<LogEntry> &entries = m_state.incomingEntries();
@@ -156,67 +129,33 @@ void IncomingRevisionListView::render(bool onScreen)
     m_subtitle->setFullText(text);
     m_subtitle->setVisible(!text.isEmpty());
 
-    m_model->setItems(entries);
     const std::optional<qint64> &selected = m_state.selectedIncomingRevision();
-    m_binder->show(selected);
-    m_body->setCurrentWidget(entries.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    showEntries(entries, selected);
     m_selectionChange.observe(selected, onScreen && !entries.isEmpty());
 }
 
 // IncomingRevisionDetailView
 
 IncomingRevisionDetailView::IncomingRevisionDetailView(AppState &state, QWidget *parent)
-    : QWidget(parent), m_state(state)
-{
-    m_placeholder = new Placeholder(tr("(select an incoming revision)"));
+    : IncomingRevisionDetailView(state, new PathStrip, new DiffView, parent)
+{ }
 
-    m_header = new RevisionHeaderRow;
-    m_summary = new LimitedLinesLabel(2);
-    m_summary->setFont(Theme::body());
-    m_summary->setSelectable(true);
-    m_strip = new PathStrip;
-
-    auto *block = new QVBoxLayout;
-    block->setContentsMargins(12, 12, 12, 12);
-    block->setSpacing(8);
-    block->addWidget(m_header);
-    block->addWidget(m_summary);
-    block->addWidget(m_strip);
-
-    m_diff = new DiffView;
-    m_content = new QWidget;
-    auto *column = new QVBoxLayout(m_content);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addLayout(block);
-    column->addWidget(new Divider);
-    column->addWidget(m_diff, 1);
-
-    m_pages = new QStackedWidget;
-    m_pages->addWidget(m_placeholder);
-    m_pages->addWidget(m_content);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
-}
-
-bool IncomingRevisionDetailView::showsEntry() const
-{
-    return m_pages->currentWidget() == m_content;
-}
+IncomingRevisionDetailView::IncomingRevisionDetailView(
+    AppState &state, PathStrip *strip, DiffView *diff, QWidget *parent)
+    : RevisionDetailPane(tr("(select an incoming revision)"), 2, strip, diff, parent), m_state(state), m_strip(strip),
+      m_diff(diff)
+{ }
 
 void IncomingRevisionDetailView::render()
 {
     const std::optional<LogEntry> entry = m_state.selectedIncomingLogEntry();
     if (!entry) {
-        m_pages->setCurrentWidget(m_placeholder);
+        showNoRevision();
         return;
     }
-    m_header->setTexts(entry->displayRevision(), WorkflowText::author(entry->author));
-    m_summary->setFullText(entry->summary());
     m_strip->setPaths(entry->paths);
     m_diff->setContent(m_state.incomingDiffText(), QStringLiteral("(no text diff)"));
-    m_pages->setCurrentWidget(m_content);
+    showRevision(entry->displayRevision(), WorkflowText::author(entry->author), entry->summary());
 }
 
 // IncomingView

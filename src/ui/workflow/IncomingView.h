@@ -2,28 +2,21 @@
 
 #include "model/LogEntry.h"
 #include "ui/kit/ChangeHandler.h"
-#include "ui/kit/KeyedListModel.h"
-#include "ui/kit/SelectionBinder.h"
+#include "ui/workflow/WorkflowPanes.h"
 
 #include <QScrollArea>
 #include <QWidget>
 
 #include <optional>
 
-class ActionBadge;
 class AppState;
 class DiffView;
-class ElidedLabel;
 class EmptyStateView;
 class LimitedLinesLabel;
-class PaneHeader;
-class Placeholder;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
-class RevisionHeaderRow;
 class SplitPane;
-class WorkflowListView;
 
 // The first changed paths of a revision in one row that scrolls sideways without scroll bars; the
 // mouse wheel scrolls it too. Paths beyond the eighth are only counted ("+12").
@@ -50,7 +43,7 @@ private:
 };
 
 // The left pane: count and range header with Refresh, then the incoming revisions.
-class IncomingRevisionListView : public QWidget {
+class IncomingRevisionListView : public RevisionListPane {
     Q_OBJECT
 
 public:
@@ -65,26 +58,17 @@ public:
     LimitedLinesLabel *titleLabel() const { return m_title; }
     LimitedLinesLabel *subtitleLabel() const { return m_subtitle; }
     QPushButton *refreshButton() const { return m_refresh; }
-    EmptyStateView *emptyState() const { return m_empty; }
-    WorkflowListView *list() const { return m_list; }
-    KeyedListModel<LogEntry, qint64> *model() const { return m_model; }
-    bool showsList() const;
 
 private:
     AppState &m_state;
     LimitedLinesLabel *m_title;
     LimitedLinesLabel *m_subtitle;
     QPushButton *m_refresh;
-    QStackedWidget *m_body;
-    EmptyStateView *m_empty;
-    WorkflowListView *m_list;
-    KeyedListModel<LogEntry, qint64> *m_model;
-    SelectionBinder<qint64> *m_binder;
     ChangeHandler<std::optional<qint64>> m_selectionChange;
 };
 
 // The right pane: the selected incoming revision with its paths and diff, or a placeholder.
-class IncomingRevisionDetailView : public QWidget {
+class IncomingRevisionDetailView : public RevisionDetailPane {
     Q_OBJECT
 
 public:
@@ -92,20 +76,14 @@ public:
 
     void render();
 
-    bool showsEntry() const;
-    Placeholder *placeholder() const { return m_placeholder; }
-    RevisionHeaderRow *header() const { return m_header; }
-    LimitedLinesLabel *summaryLabel() const { return m_summary; }
+    bool showsEntry() const { return showsRevision(); }
     PathStrip *pathStrip() const { return m_strip; }
     DiffView *diffView() const { return m_diff; }
 
 private:
+    IncomingRevisionDetailView(AppState &state, PathStrip *strip, DiffView *diff, QWidget *parent);
+
     AppState &m_state;
-    QStackedWidget *m_pages;
-    Placeholder *m_placeholder;
-    QWidget *m_content;
-    RevisionHeaderRow *m_header;
-    LimitedLinesLabel *m_summary;
     PathStrip *m_strip;
     DiffView *m_diff;
 };
