@@ -1,3 +1,4 @@
+#include "state/IgnoreFiles.h"
 #include "../tests/support/IgnoreReference.h"
 #include "parsers/IgnoreRules.h"
 
@@ -147,7 +148,7 @@ void BM_IgnoreLoad(benchmark::State &state)
 {
     const LoadInput &input = loadInput(state.range(0));
     for (auto _ : state) {
-        const IgnoreRules rules = IgnoreRules::load(input.dir.path(), input.candidates);
+        const IgnoreRules rules = IgnoreFiles::load(input.dir.path(), input.candidates);
         benchmark::DoNotOptimize(rules.rules().size());
     }
     state.SetItemsProcessed(state.iterations() * input.candidates.size());

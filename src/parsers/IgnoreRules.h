@@ -40,14 +40,8 @@ public:
     IgnoreRules(IgnoreRules &&) noexcept;
     IgnoreRules &operator=(IgnoreRules &&) noexcept;
 
-    // Reads the ignore files of the project folder, of every folder above a candidate path and of a
-    // candidate path that is itself a folder. Never fails.
-    static IgnoreRules load(const QString &root, const QStringList &candidatePaths);
-    // The same with the caller telling whether the candidate at an index is a folder; asked only for
-    // candidates that are not already known as folders above others, at most once for each, and from
-    // several threads at once.
-    static IgnoreRules load(const QString &root, const QStringList &candidatePaths,
-        const std::function<bool(qsizetype candidate)> &candidateIsFolder);
+    // The rules of one ignore file's text, whose folder is basePath relative to the project.
+    static QList<IgnoreRule> rulesFromText(const QString &text, const QString &basePath);
     // Components between "/" with empty and "." components dropped, joined with "/"; "" is the root.
     static QString normalizePath(const QString &path);
 

@@ -1,4 +1,5 @@
 #include "AppState.h"
+#include "IgnoreFiles.h"
 
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
@@ -78,7 +79,7 @@ StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QStri
         candidates.push_back(item.path);
     FolderProbe isFolder(kind, items, root);
     const auto probe = [&isFolder](qsizetype index) { return isFolder(index); };
-    const IgnoreRules rules = IgnoreRules::load(root, candidates, probe);
+    const IgnoreRules rules = IgnoreFiles::load(root, candidates, probe);
 
     StatusOutcome outcome;
     outcome.changes = AppState::statusItemsByApplyingIgnoreRules(items, root, rules, probe, true);

@@ -1,4 +1,5 @@
 // The state against real svn and git repositories made in a temporary folder.
+#include "state/IgnoreFiles.h"
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
 #include "support/FakeClients.h"
@@ -55,7 +56,7 @@ struct RealFixture : ::testing::Test {
         QStringList candidates;
         for (const WorkingCopyItem &item : items)
             candidates.push_back(item.path);
-        return AppState::statusItemsByApplyingIgnoreRules(items, root, IgnoreRules::load(root, candidates));
+        return AppState::statusItemsByApplyingIgnoreRules(items, root, IgnoreFiles::load(root, candidates));
     }
 
     void TearDown() override

@@ -1,5 +1,6 @@
 // Ignore and include: the rules written, read back through the real ignore reader, and the ignore
 // file kept intact on every failure.
+#include "state/IgnoreFiles.h"
 #include "support/FakeClients.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -95,7 +96,7 @@ TEST_F(IgnoreFixture, RuleForAnUnusualNameIgnoresExactlyThatPath)
         ignore(name);
         EXPECT_FALSE(state->alert()) << alertText().toStdString();
     }
-    const IgnoreRules rules = IgnoreRules::load(root, all);
+    const IgnoreRules rules = IgnoreFiles::load(root, all);
     for (const auto &[name, others] : cases) {
         EXPECT_TRUE(rules.ignores(name, false)) << name.toStdString();
         for (const QString &other : others)
@@ -111,7 +112,7 @@ TEST_F(IgnoreFixture, FolderRuleHidesItsContentsAndTheStatusIsReloaded)
     ignore("build");
     EXPECT_EQ(readFile(file(".gitignore")), "*.log\n/build/*\n");
     EXPECT_FALSE(QFileInfo::exists(file(".korvelignore")));
-    EXPECT_TRUE(IgnoreRules::load(root, {"build/out.o"}).ignores("build/out.o", false));
+    EXPECT_TRUE(IgnoreFiles::load(root, {"build/out.o"}).ignores("build/out.o", false));
     EXPECT_TRUE(ranStatus());
 
     // Again: nothing new, the file stays, and the status is still reloaded.
@@ -270,7 +271,7 @@ TEST_F(IgnoreFixture, IncludeReopensOnePathBelowABroadRule)
     EXPECT_EQ(dialogs.prompts[0].title, "Include Ignored Path");
     EXPECT_EQ(dialogs.prompts[0].fields[0].value, "my dir/x#1");
     EXPECT_EQ(readFile(file(".gitignore")), "*\n!/my\\ dir/\n/my\\ dir/*\n!/my\\ dir/x\\#1\n");
-    const IgnoreRules rules = IgnoreRules::load(root, {"my dir/x#1", "my dir/y", "other"});
+    const IgnoreRules rules = IgnoreFiles::load(root, {"my dir/x#1", "my dir/y", "other"});
     EXPECT_FALSE(rules.ignores("my dir/x#1", false));
     EXPECT_TRUE(rules.ignores("my dir/y", false));
     EXPECT_TRUE(rules.ignores("other", false));

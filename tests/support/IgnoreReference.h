@@ -203,4 +203,13 @@ inline bool hasIncludedDescendant(const QList<IgnoreRule> &rules, const QString 
     return false;
 }
 
+// The rules as "base:pattern" texts (the pattern alone at the project folder), in load order.
+inline QStringList patternsOf(const IgnoreRules &rules)
+{
+    QStringList patterns;
+    for (const IgnoreRule &rule : rules.rules())
+        patterns.append(rule.basePath.isEmpty() ? rule.pattern : rule.basePath + u':' + rule.pattern);
+    return patterns;
+}
+
 } // namespace IgnoreReference
