@@ -1,5 +1,7 @@
 #include "AppState.h"
 
+#include "state/RunOutputs.h"
+
 #include <QMetaObject>
 #include <QSettings>
 
@@ -189,7 +191,7 @@ void AppState::showError(const QString &title, const std::exception &error)
     // A failed run's description is already its stderr, else stdout, else the status sentence.
     const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
     if (clientError && clientError->isCommandFailed())
-        setCommandOutput(output(title, clientError->result()));
+        setCommandOutput(runOutput(title, clientError->result()));
     showAlert(title, errorDescription(error));
 }
 

@@ -5,8 +5,10 @@
 #include "model/Project.h"
 #include "model/WorkingCopyItem.h"
 #include "parsers/IgnoreRules.h"
+#include "state/AppClients.h"
 #include "state/AppDialogs.h"
 #include "state/ProjectStore.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolClients.h"
 
 #include <QCoroTask>
@@ -20,19 +22,6 @@
 #include <memory>
 #include <optional>
 #include <utility>
-
-class QSettings;
-
-// The tool clients the state runs; tests hand in fakes.
-struct AppClients {
-    std::unique_ptr<SVNClient> svn;
-    std::unique_ptr<SVNAdminClient> svnAdmin;
-    std::unique_ptr<GitClient> git;
-    std::unique_ptr<ArchiveZipClient> archiveZip;
-
-    // The real clients, reading the chosen svn path from the settings.
-    static AppClients real(QSettings *settings);
-};
 
 // The one state object of the application: everything the window shows, the loaders that fill it and
 // the actions the user runs. Lives on the UI thread. Every change of a published property emits
@@ -140,11 +129,6 @@ public:
     // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
     void showError(const QString &title, const std::exception &error);
 
-    // Location helpers.
-    static bool workingCopyPathIsDirectory(const QString &path, const QString &folder);
-    static std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
-    static QString ignoreFileURL(const Project &project);
-    static QString escapedIgnorePattern(const QString &path);
     // The status list after the project's ignore rules: ignored paths hidden, re-included ones shown
     // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
     static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
@@ -156,6 +140,11 @@ public:
         bool itemsSorted);
     static QList<WorkingCopyItem> includedUnversionedDescendants(
         const QString &folder, const QString &root, const IgnoreRules &rules);
+    // The status filter's name for the free function; goes with the filter when it leaves the state.
+    static bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
+    {
+        return ::workingCopyPathIsDirectory(path, folder);
+    }
 
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
@@ -173,25 +162,6 @@ public:
     void importDirectory();
     void exportRepository();
 
-protected:
-    // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
-    void addProject(const QString &folder, RepositoryKind kind);
-    static bool looksLikeGitRepositoryURL(const QString &url);
-    static QString defaultCheckoutFolderName(const QString &url);
-    static QString defaultExportFolderName(const QString &source);
-    // Alerts and gives false unless the name stays inside the chosen parent folder.
-    bool checkFolderName(const QString &name);
-    // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
-    // or nothing when the user cancelled or the name was refused.
-    std::optional<QString> chooseNewFolder(
-        const QString &panelTitle, const QString &formTitle, const QString &defaultName);
-    QCoro::Task<> addWorkingCopyTask(QString folder);
-    QCoro::Task<> checkoutTask(QString url, QString destination);
-    // Both checkouts failed: svn's reason, a blank line, then git's.
-    void showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError);
-    QCoro::Task<> createSVNRepositoryTask(QString path);
-
-public:
     // Repository actions: working-copy paths and commit.
     void updateWorkingCopy();
     void showRepositoryInfo();
@@ -215,18 +185,6 @@ public:
     void setCommitSelection(const WorkingCopyItem &item, bool selected);
     void commitSelected();
 
-protected:
-    void runOnActionPaths(const QString &title, const QString &command, bool refreshAfter);
-    void runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter);
-    // The Git frame for working-copy paths: the runs go one after another with literal pathspecs,
-    // and the output shows them all.
-    void runSelectedGitPathCommands(const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter);
-    QCoro::Task<> runGitPathCommands(
-        QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter);
-    void copyOrMoveItem(const QString &title, const QString &command);
-    QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
-
-public:
     // Repository actions: history, remote, properties, svn executable and free-form command.
     void listTarget();
     void catTarget();
@@ -247,16 +205,6 @@ public:
     void showSVNHelp();
     void runCustomSVNCommand();
 
-protected:
-    // Splits a free-form svn line into arguments with shell-like quoting; throws on an unclosed quote.
-    static QStringList parseArgumentLine(const QString &line);
-    // Alerts and gives false for a typed Git revision that git would read as an option.
-    bool acceptGitRevision(const QString &revision);
-    // Alerts and gives false for a typed URL that svn or git would read as an option.
-    bool acceptURL(const QString &url);
-    QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
-
-public:
     // Repository actions: ignore files, archive zips and Git branches.
     // Append rules to the project's ignore file, then reload the status. They never run a tool.
     void ignoreSelectedPaths();
@@ -266,25 +214,59 @@ public:
     // Lists the branches, asks which one, and switches to it.
     void switchGitBranch();
 
+    // The command frame: busy text, the run, the output, the reloads and the failure alert. An action that
+    // does not fit the selected project's kind alerts and runs nothing.
+    void runSelectedProjectCommand(
+        const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
+    void runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
+    // A form's values by key, trimmed; nothing when cancelled.
+    std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
+    bool confirm(const QString &title, const QString &message);
+
+signals:
+    // Some published property changed.
+    void changed();
+    // The last running task finished.
+    void idle();
+
 protected:
-    // The normalized relative path of a path typed or listed for the project folder. Throws
-    // launchFailed with the reason. `trimText` is off for paths taken from the change list, which
-    // are exact names.
-    static QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText = true);
-    static QString ignorePattern(const QString &path, bool isDirectory);
-    static QStringList includePatterns(const QString &path, bool isDirectory);
+    // The status load alone, for measuring it.
+    QCoro::Task<> loadStatus();
+
+private:
+    // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
+    void addProject(const QString &folder, RepositoryKind kind);
+    // Alerts and gives false unless the name stays inside the chosen parent folder.
+    bool checkFolderName(const QString &name);
+    // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
+    // or nothing when the user cancelled or the name was refused.
+    std::optional<QString> chooseNewFolder(
+        const QString &panelTitle, const QString &formTitle, const QString &defaultName);
+    QCoro::Task<> addWorkingCopyTask(QString folder);
+    QCoro::Task<> checkoutTask(QString url, QString destination);
+    // Both checkouts failed: svn's reason, a blank line, then git's.
+    void showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError);
+    QCoro::Task<> createSVNRepositoryTask(QString path);
+    void runOnActionPaths(const QString &title, const QString &command, bool refreshAfter);
+    void runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter);
+    // The Git frame for working-copy paths: the runs go one after another with literal pathspecs,
+    // and the output shows them all.
+    void runSelectedGitPathCommands(const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter);
+    QCoro::Task<> runGitPathCommands(
+        QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter);
+    void copyOrMoveItem(const QString &title, const QString &command);
+    QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
+    // Alerts and gives false for a typed Git revision that git would read as an option.
+    bool acceptGitRevision(const QString &revision);
+    // Alerts and gives false for a typed URL that svn or git would read as an option.
+    bool acceptURL(const QString &url);
+    QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
     // Appends the rules that are not yet a line of the ignore file, off the UI thread, then reloads the
     // status; alerts when none is new. The file must be a regular file inside the project once links
     // are resolved; anything else, or a file that cannot be read or written, alerts under
     // `failureTitle` and nothing is written.
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
 
-    static QString archiveRootName(const Project &project, const LogEntry &entry);
-    static QString archiveNameComponent(const QString &text);
-    static QString normalizedZipDestination(const QString &path);
-    static QString archiveRevisionToken(const LogEntry &entry, const Project &project);
-    static CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
-        const QStringList &stdoutParts, const QStringList &stderrParts);
     // The job: never throws, reports every failure itself. The repository URL is the one known when
     // the user asked, so a later change of selection cannot swap it.
     QCoro::Task<> createArchiveZip(
@@ -297,19 +279,9 @@ protected:
     };
     QCoro::Task<> loadBranchesAndSwitch(Project project);
     std::optional<GitBranchSwitchTarget> promptGitBranchSwitch(const QList<GitBranch> &branches);
-    static QString gitBranchPromptTitle(const GitBranch &branch);
     QString currentGitBranchName() const;
     QCoro::Task<> switchGitBranch(GitBranchSwitchTarget target, Project project);
     QCoro::Task<SVNCommandResult> runGitSwitch(QStringList arguments, QStringList fallbackArguments, QString folder);
-    static bool gitSwitchUnavailable(const SVNCommandResult &result);
-
-signals:
-    // Some published property changed.
-    void changed();
-    // The last running task finished.
-    void idle();
-
-protected:
     // Groups of loads: within a group the last started load wins; older ones drop their results.
     enum class LoadGroup { status, info, incoming, history, archives, changeDiff, historyDiff, incomingDiff, count };
     struct LoadTicket {
@@ -337,7 +309,6 @@ protected:
     QCoro::Task<std::pair<QString, RepositoryKind>> detectRepository(QString folder);
     QCoro::Task<QString> svnWorkingCopyRoot(QString folder);
     QCoro::Task<QString> gitWorkingCopyRoot(QString folder);
-    QCoro::Task<> loadStatus();
     QCoro::Task<> loadInfo();
     QCoro::Task<RepositoryInfo> loadGitInfo(Project project);
     QCoro::Task<> loadIncoming();
@@ -350,20 +321,13 @@ protected:
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
 
-    // The command frame: busy message, the run, the output, the reloads, and the failure alert.
+    // The command frame's task for one run.
     QCoro::Task<> runCommand(
         QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
     QCoro::Task<> runGitCommand(
         QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
-    void runSelectedProjectCommand(
-        const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
-    void runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
-    static CommandOutput output(const QString &title, const SVNCommandResult &result);
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
     QCoro::Task<> reloadAfterCommand();
-    // A form's values by key, trimmed; nothing when cancelled.
-    std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
-    bool confirm(const QString &title, const QString &message);
     void showAlert(const QString &title, const QString &message);
     // The highlighted change alone, else every ticked path in plain text order.
     QStringList actionPaths() const;
@@ -384,7 +348,6 @@ protected:
     // one (or on work off the UI thread) then unwinds without touching the state.
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
 
-private:
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
     QCoro::Task<> runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
         bool refreshAfter, bool showOutput);

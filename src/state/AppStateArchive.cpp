@@ -2,6 +2,8 @@
 
 #include "model/TextUtil.h"
 #include "parsers/SVNXMLParsers.h"
+#include "state/ArchiveNames.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <QDir>
@@ -159,85 +161,4 @@ QCoro::Task<QString> AppState::svnArchiveSource(Project project, qint64 revision
         co_return ToolOperands::svnPegged(*info.url, revision);
     throw SVNClientError::launchFailed(
         QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
-}
-
-QString AppState::archiveRevisionToken(const LogEntry &entry, const Project &project)
-{
-    if (project.kind != RepositoryKind::git)
-        return QString::number(entry.revision);
-    if (!entry.commitHash || entry.commitHash->isEmpty())
-        throw SVNClientError::launchFailed(
-            QStringLiteral("The selected archive entry does not include a Git commit hash."));
-    return *entry.commitHash;
-}
-
-QString AppState::archiveRootName(const Project &project, const LogEntry &entry)
-{
-    // A hash, even an empty one, names the commit; the project's kind plays no part.
-    const QString revision
-        = entry.commitHash ? entry.commitHash->left(7) : QStringLiteral("r") + QString::number(entry.revision);
-    return archiveNameComponent(project.name) + u'-' + archiveNameComponent(revision);
-}
-
-QString AppState::archiveNameComponent(const QString &text)
-{
-    static const QString allowed = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.");
-    QString result;
-    bool lastWasSeparator = false;
-    // By grapheme: a letter with a combining accent is one disallowed character, not a letter.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = finder.toNextBoundary();
-        if (end <= start)
-            end = text.size();
-        const QStringView grapheme = QStringView(text).mid(start, end - start);
-        if (grapheme.size() == 1 && allowed.contains(grapheme.front())) {
-            result += grapheme.front();
-            lastWasSeparator = false;
-        } else if (!lastWasSeparator) {
-            result += u'-';
-            lastWasSeparator = true;
-        }
-        start = end;
-    }
-    qsizetype first = 0;
-    qsizetype last = result.size();
-    while (first < last && (result[first] == u'-' || result[first] == u'.'))
-        ++first;
-    while (last > first && (result[last - 1] == u'-' || result[last - 1] == u'.'))
-        --last;
-    result = result.mid(first, last - first);
-    return result.isEmpty() ? QStringLiteral("Archive") : result;
-}
-
-QString AppState::normalizedZipDestination(const QString &path)
-{
-    // A name's leading dot starts no extension: ".zip" is a hidden file without one.
-    const QString name = TextUtil::lastPathComponent(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot > 0 && name.mid(dot + 1).toLower() == QStringLiteral("zip"))
-        return path;
-    return path + QStringLiteral(".zip");
-}
-
-CommandOutput AppState::archiveOutput(const QString &title, const QString &commandLine, qint32 status,
-    const QStringList &stdoutParts, const QStringList &stderrParts)
-{
-    const auto joined = [](const QStringList &parts) {
-        QStringList kept;
-        for (const QString &part : parts) {
-            const QString trimmed = TextUtil::trimmed(part);
-            if (!trimmed.isEmpty())
-                kept.push_back(trimmed);
-        }
-        return kept.join(QStringLiteral("\n\n"));
-    };
-    CommandOutput output;
-    output.title = title;
-    output.commandLine = commandLine;
-    output.status = status;
-    output.stdout = joined(stdoutParts);
-    output.stderr = joined(stderrParts);
-    return output;
 }

@@ -2,6 +2,8 @@
 
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
+#include "state/GitBranchNames.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <algorithm>
@@ -83,16 +85,6 @@ std::optional<AppState::GitBranchSwitchTarget> AppState::promptGitBranchSwitch(c
     return GitBranchSwitchTarget{branches[index].name, branches[index].isRemote};
 }
 
-QString AppState::gitBranchPromptTitle(const GitBranch &branch)
-{
-    QString title = branch.name;
-    if (branch.isRemote)
-        title += QStringLiteral(" (remote)");
-    if (branch.isCurrent)
-        title += QStringLiteral(" (current)");
-    return title;
-}
-
 QString AppState::currentGitBranchName() const
 {
     const QStringList words = m_repositoryInfo.revision.value_or(QString()).split(u' ', Qt::SkipEmptyParts);
@@ -126,7 +118,7 @@ QCoro::Task<> AppState::switchGitBranch(GitBranchSwitchTarget target, Project pr
         co_return;
     }
     setBusyMessage(std::nullopt);
-    setCommandOutput(output(QStringLiteral("Switch Branch"), result));
+    setCommandOutput(runOutput(QStringLiteral("Switch Branch"), result));
     co_await reloadAfterCommand();
 }
 
@@ -139,10 +131,4 @@ QCoro::Task<SVNCommandResult> AppState::runGitSwitch(
     if (!gitSwitchUnavailable(first))
         throw SVNClientError::commandFailed(std::move(first));
     co_return co_await gitClient().run(fallbackArguments, folder, true);
-}
-
-bool AppState::gitSwitchUnavailable(const SVNCommandResult &result)
-{
-    const QString text = (result.stdout + u'\n' + result.stderr).toLower();
-    return text.contains(QStringLiteral("is not a git command")) || text.contains(QStringLiteral("unknown subcommand"));
 }

@@ -1,32 +1,11 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/CheckoutNames.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <QFileInfo>
-
-bool AppState::looksLikeGitRepositoryURL(const QString &url)
-{
-    return url.endsWith(QStringLiteral(".git")) || url.startsWith(QStringLiteral("git@"))
-        || url.startsWith(QStringLiteral("ssh://git@"));
-}
-
-QString AppState::defaultCheckoutFolderName(const QString &url)
-{
-    const QStringList pieces = url.split(u'/', Qt::SkipEmptyParts);
-    if (pieces.isEmpty())
-        return QStringLiteral("Working Copy");
-    QString name = pieces.last();
-    name.remove(QStringLiteral(".svn"));
-    name.remove(QStringLiteral(".git"));
-    return name;
-}
-
-QString AppState::defaultExportFolderName(const QString &source)
-{
-    const QStringList pieces = source.split(u'/', Qt::SkipEmptyParts);
-    return pieces.isEmpty() ? QStringLiteral("Export") : pieces.last();
-}
 
 bool AppState::checkFolderName(const QString &name)
 {
@@ -83,7 +62,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         }
     }
     setBusyMessage(std::nullopt);
-    setCommandOutput(output(QStringLiteral("Checkout"), *result));
+    setCommandOutput(runOutput(QStringLiteral("Checkout"), *result));
 
     if (!QFileInfo::exists(destination))
         co_return;
@@ -107,7 +86,7 @@ void AppState::showCheckoutError(const std::optional<QString> &svnMessage, const
     }
     const auto *clientError = dynamic_cast<const SVNClientError *>(&gitError);
     if (clientError && clientError->isCommandFailed())
-        setCommandOutput(output(title, clientError->result()));
+        setCommandOutput(runOutput(title, clientError->result()));
     QString message = *svnMessage;
     while (message.endsWith(u'\n') || message.endsWith(u'\r'))
         message.chop(1);
@@ -150,7 +129,7 @@ QCoro::Task<> AppState::createSVNRepositoryTask(QString path)
         co_return;
     }
     setBusyMessage(std::nullopt);
-    setCommandOutput(output(QStringLiteral("Create SVN Repository"), result));
+    setCommandOutput(runOutput(QStringLiteral("Create SVN Repository"), result));
 }
 
 void AppState::importDirectory()

@@ -1,19 +1,10 @@
 #include "AppState.h"
 
+#include "state/RunOutputs.h"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
-
-CommandOutput AppState::output(const QString &title, const SVNCommandResult &result)
-{
-    CommandOutput output;
-    output.title = title;
-    output.commandLine = result.commandLine;
-    output.status = result.status;
-    output.stdout = result.stdout;
-    output.stderr = result.stderr;
-    return output;
-}
 
 void AppState::showAlert(const QString &title, const QString &message)
 {
@@ -51,7 +42,7 @@ QCoro::Task<> AppState::runToolCommand(ToolClient &tool, QString title, QStringL
     }
     setBusyMessage(std::nullopt);
     if (showOutput || !result.stdout.isEmpty() || !result.stderr.isEmpty())
-        setCommandOutput(output(title, result));
+        setCommandOutput(runOutput(title, result));
     if (refreshAfter)
         co_await reloadAfterCommand();
 }

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "parsers/SVNCommitTargets.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
@@ -113,6 +114,6 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
     // The message belongs to the project that committed; another one selected meanwhile keeps its text.
     if (m_selectedProjectID == project.id)
         setCommitMessage(QString());
-    setCommandOutput(output(QStringLiteral("Commit"), commitRun));
+    setCommandOutput(runOutput(QStringLiteral("Commit"), commitRun));
     co_await reloadAfterCommand();
 }

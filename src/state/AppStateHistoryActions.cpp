@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <QSaveFile>
@@ -247,7 +248,7 @@ QCoro::Task<> AppState::exportFileAtRevisionTask(Project project, QString path, 
                 QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
         }
         setBusyMessage(std::nullopt);
-        setCommandOutput(output(QStringLiteral("Export File"), result));
+        setCommandOutput(runOutput(QStringLiteral("Export File"), result));
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Export File Failed"), error);

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/IgnoreEdits.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,12 +101,6 @@ IgnoreFileUpdate appendRulesToFile(const QString &path, const QString &root, con
     return {IgnoreFileUpdate::written, QString()};
 }
 
-bool isNewline(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x000A && u <= 0x000D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
-}
-
 } // namespace
 
 void AppState::ignoreSelectedPaths()
@@ -162,59 +157,6 @@ void AppState::includeIgnoredPath()
     startTask([this, rules = std::move(rules), project = *project] {
         return appendIgnorePatterns(QStringLiteral("Include Failed"), rules, project);
     });
-}
-
-QString AppState::normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText)
-{
-    // Checked before trimming: a name ending in a line break must not turn into another name, and
-    // one holding a break would write a second rule of its own.
-    if (std::any_of(text.begin(), text.end(), isNewline))
-        throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain newlines."));
-    const QString path = trimText ? TextUtil::trimmed(text) : text;
-    if (path.isEmpty())
-        throw SVNClientError::launchFailed(QStringLiteral("Enter a path inside the selected working copy."));
-
-    QString normalized;
-    if (path.startsWith(u'/')) {
-        const std::optional<QString> relative = repositoryRelativePath(QDir::cleanPath(path), root);
-        if (!relative)
-            throw SVNClientError::launchFailed(QStringLiteral("Choose a path inside ") + QDir::cleanPath(root) + u'.');
-        normalized = *relative;
-    } else {
-        normalized = IgnoreRules::normalizePath(path);
-    }
-    if (normalized.isEmpty() || normalized == u'.')
-        throw SVNClientError::launchFailed(QStringLiteral("Choose a file or directory below the working copy root."));
-    if (normalized.split(u'/').contains(QStringLiteral("..")))
-        throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain '..'."));
-    return normalized;
-}
-
-QString AppState::ignorePattern(const QString &path, bool isDirectory)
-{
-    const QString rule = u'/' + escapedIgnorePattern(path);
-    return isDirectory ? rule + QStringLiteral("/*") : rule;
-}
-
-QStringList AppState::includePatterns(const QString &path, bool isDirectory)
-{
-    const QStringList components = path.split(u'/', Qt::SkipEmptyParts);
-    if (components.isEmpty())
-        return {};
-    QStringList rules;
-    for (qsizetype depth = 1; depth < components.size(); ++depth) {
-        const QString ancestor = escapedIgnorePattern(components.first(depth).join(u'/'));
-        rules.push_back(QStringLiteral("!/") + ancestor + u'/');
-        rules.push_back(u'/' + ancestor + QStringLiteral("/*"));
-    }
-    const QString escaped = escapedIgnorePattern(components.join(u'/'));
-    if (isDirectory) {
-        rules.push_back(QStringLiteral("!/") + escaped + u'/');
-        rules.push_back(QStringLiteral("!/") + escaped + QStringLiteral("/**"));
-    } else {
-        rules.push_back(QStringLiteral("!/") + escaped);
-    }
-    return rules;
 }
 
 QCoro::Task<> AppState::appendIgnorePatterns(QString failureTitle, QStringList rules, Project project)

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <QFileInfo>
@@ -77,7 +78,7 @@ QCoro::Task<> AppState::runGitPathCommands(
         co_return;
     }
     setBusyMessage(std::nullopt);
-    setCommandOutput(output(title, shown));
+    setCommandOutput(runOutput(title, shown));
     if (refreshAfter)
         co_await reloadAfterCommand();
 }

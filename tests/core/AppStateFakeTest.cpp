@@ -1,4 +1,6 @@
 // The state over fake tools: argument lists, ordering, overlapping loads and the derived selections.
+#include "state/IgnoreEdits.h"
+#include "state/WorkingCopyPaths.h"
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 #include "support/TestSupport.h"
@@ -410,14 +412,14 @@ TEST(DerivedSelections, GitTokenIsTheSelectedCommitHashOnEveryTab)
 
 TEST(LocationHelpers, RelativePathsAndEscapes)
 {
-    EXPECT_EQ(AppState::repositoryRelativePath("/w/proj", "/w/proj"), "");
-    EXPECT_EQ(AppState::repositoryRelativePath("/w/proj/a/./b", "/w/proj/"), "a/b");
-    EXPECT_FALSE(AppState::repositoryRelativePath("/w/project2/x", "/w/proj"));
-    EXPECT_FALSE(AppState::repositoryRelativePath("/etc", "/"));
-    EXPECT_EQ(AppState::escapedIgnorePattern("src/main.c"), "src/main.c");
-    EXPECT_EQ(AppState::escapedIgnorePattern("my file.txt"), "my\\ file.txt");
-    EXPECT_EQ(AppState::escapedIgnorePattern("a[1]#b"), "a\\[1\\]\\#b");
-    EXPECT_EQ(AppState::escapedIgnorePattern("a\\b!*? "), "a\\\\b\\!\\*\\?\\ ");
+    EXPECT_EQ(repositoryRelativePath("/w/proj", "/w/proj"), "");
+    EXPECT_EQ(repositoryRelativePath("/w/proj/a/./b", "/w/proj/"), "a/b");
+    EXPECT_FALSE(repositoryRelativePath("/w/project2/x", "/w/proj"));
+    EXPECT_FALSE(repositoryRelativePath("/etc", "/"));
+    EXPECT_EQ(escapedIgnorePattern("src/main.c"), "src/main.c");
+    EXPECT_EQ(escapedIgnorePattern("my file.txt"), "my\\ file.txt");
+    EXPECT_EQ(escapedIgnorePattern("a[1]#b"), "a\\[1\\]\\#b");
+    EXPECT_EQ(escapedIgnorePattern("a\\b!*? "), "a\\\\b\\!\\*\\?\\ ");
 }
 
 // The user unticks a path while the status is being read on a worker: the reload keeps that choice.

@@ -3,6 +3,7 @@
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
 #include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -290,18 +291,17 @@ TEST_F(RealFixture, DetectionErrorNamesTheFolder)
 {
     QDir().mkpath(sandbox.filePath("plain"));
     open(sandbox.filePath("plain"), RepositoryKind::svn);
-    struct Probe : AppState {
-        using AppState::AppState;
-        using AppState::detectRepository;
-    };
-    Probe probe(&settings);
-    try {
-        runTask(probe.detectRepository(sandbox.filePath("plain")));
-        FAIL();
-    } catch (const SVNClientError &error) {
-        EXPECT_EQ(error.description(),
-            "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
-    }
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ScriptedDialogs dialogs;
+    dialogs.openPanelAnswers.push_back(sandbox.filePath("plain"));
+    state->setDialogs(&dialogs);
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Could Not Add Project");
+    EXPECT_EQ(state->alert()->message,
+        "No SVN working copy or Git repository was found at " + sandbox.filePath("plain") + ".");
+    state->setDialogs(nullptr);
 }
 
 TEST_F(RealFixture, SelectingAnotherItemEmptiesItsPreviewUntilTheNewDiffArrives)

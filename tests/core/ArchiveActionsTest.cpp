@@ -1,5 +1,7 @@
 // Archive zips: the names, the argument lists over fakes, the private temporary folder, and real
 // zips of svn revisions and git commits read back with unzip.
+#include "state/ArchiveNames.h"
+#include "state/RunOutputs.h"
 #include "support/FakeClients.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -15,14 +17,6 @@
 using namespace TestSupport;
 
 namespace {
-
-struct ArchiveProbe : AppState {
-    using AppState::AppState;
-    using AppState::archiveNameComponent;
-    using AppState::archiveOutput;
-    using AppState::archiveRootName;
-    using AppState::normalizedZipDestination;
-};
 
 // Records the folders it is asked to zip; fails when told to.
 struct RecordingZip : ArchiveZipClient {
@@ -44,7 +38,7 @@ struct ArchiveFixture : ::testing::Test {
     Sandbox sandbox;
     QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
     ScriptedDialogs dialogs;
-    std::unique_ptr<ArchiveProbe> state;
+    std::unique_ptr<AppState> state;
     FakeClients fakes;
     RecordingZip *zip = nullptr;
     QString temporaryRoot = sandbox.filePath("tmp");
@@ -73,7 +67,7 @@ struct ArchiveFixture : ::testing::Test {
             zip = recording.get();
             clients.archiveZip = std::move(recording);
         }
-        state = std::make_unique<ArchiveProbe>(&settings, std::move(clients));
+        state = std::make_unique<AppState>(&settings, std::move(clients));
         state->setDialogs(&dialogs);
         state->setArchiveEntries({entry});
         state->setSelectedArchiveEntryID(entry.revision);
@@ -116,24 +110,24 @@ LogEntry gitEntry(const std::optional<QString> &hash)
 
 TEST(ArchiveNames, RootNamesAndDestinations)
 {
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent("My Project"), "My-Project");
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent("  ..weird//name.. "), "weird-name");
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent("a -b"), "a--b");
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent(QString::fromUtf8("Cafe\xCC\x81")), "Caf");
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent(QString::fromUtf8("日本")), "Archive");
-    EXPECT_EQ(ArchiveProbe::archiveNameComponent("-.-"), "Archive");
+    EXPECT_EQ(archiveNameComponent("My Project"), "My-Project");
+    EXPECT_EQ(archiveNameComponent("  ..weird//name.. "), "weird-name");
+    EXPECT_EQ(archiveNameComponent("a -b"), "a--b");
+    EXPECT_EQ(archiveNameComponent(QString::fromUtf8("Cafe\xCC\x81")), "Caf");
+    EXPECT_EQ(archiveNameComponent(QString::fromUtf8("日本")), "Archive");
+    EXPECT_EQ(archiveNameComponent("-.-"), "Archive");
     const Project app{QUuid::createUuid(), "App", "/x", RepositoryKind::git};
-    EXPECT_EQ(ArchiveProbe::archiveRootName(app, gitEntry("a1b2c3d4e5f6")), "App-a1b2c3d");
-    EXPECT_EQ(ArchiveProbe::archiveRootName(app, gitEntry(QString(""))), "App-Archive");
-    EXPECT_EQ(ArchiveProbe::archiveRootName(app, svnEntry(7)), "App-r7");
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out"), "/d/out.zip");
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out.ZIP"), "/d/out.ZIP");
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/out.tar"), "/d/out.tar.zip");
+    EXPECT_EQ(archiveRootName(app, gitEntry("a1b2c3d4e5f6")), "App-a1b2c3d");
+    EXPECT_EQ(archiveRootName(app, gitEntry(QString(""))), "App-Archive");
+    EXPECT_EQ(archiveRootName(app, svnEntry(7)), "App-r7");
+    EXPECT_EQ(normalizedZipDestination("/d/out"), "/d/out.zip");
+    EXPECT_EQ(normalizedZipDestination("/d/out.ZIP"), "/d/out.ZIP");
+    EXPECT_EQ(normalizedZipDestination("/d/out.tar"), "/d/out.tar.zip");
     // A leading dot starts no extension: ".zip" is a name, not a zip extension.
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/.zip"), "/d/.zip.zip");
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d/.Zip"), "/d/.Zip.zip");
-    EXPECT_EQ(ArchiveProbe::normalizedZipDestination("/d.zip/out"), "/d.zip/out.zip");
-    const CommandOutput output = ArchiveProbe::archiveOutput("T", "c", 3, {" \n", "one\n", "two"}, {"", "\n"});
+    EXPECT_EQ(normalizedZipDestination("/d/.zip"), "/d/.zip.zip");
+    EXPECT_EQ(normalizedZipDestination("/d/.Zip"), "/d/.Zip.zip");
+    EXPECT_EQ(normalizedZipDestination("/d.zip/out"), "/d.zip/out.zip");
+    const CommandOutput output = archiveOutput("T", "c", 3, {" \n", "one\n", "two"}, {"", "\n"});
     EXPECT_EQ(output.stdout, "one\n\ntwo");
     EXPECT_EQ(output.stderr, "");
     EXPECT_EQ(output.status, 3);

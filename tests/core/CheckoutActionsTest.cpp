@@ -1,4 +1,5 @@
 // Checkout, repository creation, import and export: forms, panels, argument lists, fallbacks and alerts.
+#include "state/CheckoutNames.h"
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -22,11 +23,6 @@ QStringList names(const QList<Project> &projects)
     return list;
 }
 
-struct CheckoutProbe : AppState {
-    using AppState::AppState;
-    using AppState::looksLikeGitRepositoryURL;
-};
-
 struct ActionsFixture : FakeStateFixture {
     // Answers the checkout's two forms and its panel.
     void answerCheckout(const QString &url, const QString &parent, const std::optional<QString> &name = std::nullopt)
@@ -46,13 +42,13 @@ struct ActionsFixture : FakeStateFixture {
 
 TEST(CheckoutURLs, GitLookingURLsAreCaseSensitiveAndOnlyAtTheirEnds)
 {
-    EXPECT_TRUE(CheckoutProbe::looksLikeGitRepositoryURL("https://host/tool.git"));
-    EXPECT_TRUE(CheckoutProbe::looksLikeGitRepositoryURL("git@host:me/tool"));
-    EXPECT_TRUE(CheckoutProbe::looksLikeGitRepositoryURL("ssh://git@host/tool"));
-    EXPECT_FALSE(CheckoutProbe::looksLikeGitRepositoryURL("https://host/tool.git/"));
-    EXPECT_FALSE(CheckoutProbe::looksLikeGitRepositoryURL("https://host/tool.GIT"));
-    EXPECT_FALSE(CheckoutProbe::looksLikeGitRepositoryURL("ssh://user@host/tool"));
-    EXPECT_FALSE(CheckoutProbe::looksLikeGitRepositoryURL(" git@host:tool"));
+    EXPECT_TRUE(looksLikeGitRepositoryURL("https://host/tool.git"));
+    EXPECT_TRUE(looksLikeGitRepositoryURL("git@host:me/tool"));
+    EXPECT_TRUE(looksLikeGitRepositoryURL("ssh://git@host/tool"));
+    EXPECT_FALSE(looksLikeGitRepositoryURL("https://host/tool.git/"));
+    EXPECT_FALSE(looksLikeGitRepositoryURL("https://host/tool.GIT"));
+    EXPECT_FALSE(looksLikeGitRepositoryURL("ssh://user@host/tool"));
+    EXPECT_FALSE(looksLikeGitRepositoryURL(" git@host:tool"));
 }
 
 TEST_F(ActionsFixture, GitURLClonesDirectlyAndAlwaysShowsTheOutput)

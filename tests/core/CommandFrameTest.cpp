@@ -10,16 +10,7 @@
 
 namespace {
 
-// Opens the frame's protected members to the tests.
-struct FrameProbe : AppState {
-    using AppState::AppState;
-    using AppState::confirm;
-    using AppState::prompt;
-    using AppState::runSelectedGitCommand;
-    using AppState::runSelectedProjectCommand;
-};
-
-struct FrameFixture : FakeStateFixtureOf<FrameProbe> { };
+struct FrameFixture : FakeStateFixture { };
 
 } // namespace
 

@@ -1,6 +1,8 @@
 // Ignore and include: the rules written, read back through the real ignore reader, and the ignore
 // file kept intact on every failure.
+#include "state/IgnoreEdits.h"
 #include "state/IgnoreFiles.h"
+#include "state/WorkingCopyPaths.h"
 #include "support/FakeClients.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -24,25 +26,19 @@ using namespace TestSupport;
 
 namespace {
 
-struct IgnoreProbe : AppState {
-    using AppState::AppState;
-    using AppState::includePatterns;
-    using AppState::normalizedWorkingCopyPath;
-};
-
 struct IgnoreFixture : ::testing::Test {
     Sandbox sandbox;
     QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
     FakeClients fakes;
     ScriptedDialogs dialogs;
-    std::unique_ptr<IgnoreProbe> state;
+    std::unique_ptr<AppState> state;
     QString root = sandbox.filePath("project");
 
     void SetUp() override
     {
         QDir().mkpath(root);
         ProjectStore(&settings).save({Project{QUuid::createUuid(), "project", root, RepositoryKind::svn}});
-        state = std::make_unique<IgnoreProbe>(&settings, fakes.make());
+        state = std::make_unique<AppState>(&settings, fakes.make());
         state->setDialogs(&dialogs);
     }
 
@@ -296,15 +292,14 @@ TEST_F(IgnoreFixture, IncludeStopsOnCancelAndAlertsOnPathsOutsideTheFolder)
 
 TEST_F(IgnoreFixture, PathNormalizationAndIncludeRules)
 {
-    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath("  ./src//app/ ", root), "src/app");
-    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath(" a", root, false), " a");
-    EXPECT_EQ(IgnoreProbe::normalizedWorkingCopyPath(root + "/x/./y", root), "x/y");
-    EXPECT_THROW(IgnoreProbe::normalizedWorkingCopyPath("  ", root), SVNClientError);
-    EXPECT_THROW(IgnoreProbe::normalizedWorkingCopyPath(root, root), SVNClientError);
-    EXPECT_EQ(IgnoreProbe::includePatterns("a.txt", false), QStringList({"!/a.txt"}));
-    EXPECT_EQ(IgnoreProbe::includePatterns("build", true), QStringList({"!/build/", "!/build/**"}));
-    EXPECT_EQ(IgnoreProbe::includePatterns("a/b/c.txt", false),
-        QStringList({"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}));
+    EXPECT_EQ(normalizedWorkingCopyPath("  ./src//app/ ", root), "src/app");
+    EXPECT_EQ(normalizedWorkingCopyPath(" a", root, false), " a");
+    EXPECT_EQ(normalizedWorkingCopyPath(root + "/x/./y", root), "x/y");
+    EXPECT_THROW(normalizedWorkingCopyPath("  ", root), SVNClientError);
+    EXPECT_THROW(normalizedWorkingCopyPath(root, root), SVNClientError);
+    EXPECT_EQ(includePatterns("a.txt", false), QStringList({"!/a.txt"}));
+    EXPECT_EQ(includePatterns("build", true), QStringList({"!/build/", "!/build/**"}));
+    EXPECT_EQ(includePatterns("a/b/c.txt", false), QStringList({"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}));
 }
 
 TEST_F(IgnoreFixture, NoProjectOrNoPathAlerts)

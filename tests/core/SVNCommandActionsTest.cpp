@@ -1,5 +1,6 @@
 // The free-form svn command and its argument splitter, svn version and help, and the choice of the
 // svn executable steering both svn and svnadmin.
+#include "state/ArgumentLine.h"
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 #include "support/ScriptedDialogs.h"
@@ -15,14 +16,10 @@ using namespace TestSupport;
 
 namespace {
 
-struct SplitterProbe : AppState {
-    using AppState::parseArgumentLine;
-};
-
 QString parseError(const QString &line)
 {
     try {
-        SplitterProbe::parseArgumentLine(line);
+        parseArgumentLine(line);
     } catch (const std::exception &error) {
         return errorDescription(error);
     }
@@ -67,7 +64,7 @@ TEST(ArgumentLine, SplitsLikeAShellWithBackslashesEscapingEverywhere)
     };
     for (const auto &[line, words] : table) {
         SCOPED_TRACE(line.toStdString());
-        EXPECT_EQ(SplitterProbe::parseArgumentLine(line), words);
+        EXPECT_EQ(parseArgumentLine(line), words);
     }
 }
 

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Guesses made from a typed repository URL.
+bool looksLikeGitRepositoryURL(const QString &url);
+QString defaultCheckoutFolderName(const QString &url);
+QString defaultExportFolderName(const QString &source);

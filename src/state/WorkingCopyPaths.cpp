@@ -1,0 +1,63 @@
+#include "WorkingCopyPaths.h"
+
+#include "model/TextUtil.h"
+#include "parsers/IgnoreRules.h"
+#include "tools/SVNCommandResult.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+bool isNewline(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x000A && u <= 0x000D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
+}
+
+} // namespace
+
+bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
+{
+    return QFileInfo(TextUtil::appendingPathComponent(folder, path)).isDir();
+}
+
+std::optional<QString> repositoryRelativePath(const QString &path, const QString &root)
+{
+    const QString rootPath = QDir::cleanPath(root);
+    const QString fullPath = QDir::cleanPath(path);
+    if (fullPath == rootPath)
+        return QString();
+    const QString prefix = rootPath + u'/';
+    if (fullPath.startsWith(prefix))
+        return IgnoreRules::normalizePath(fullPath.mid(prefix.size()));
+    return std::nullopt;
+}
+
+QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText)
+{
+    // Checked before trimming: a name ending in a line break must not turn into another name, and
+    // one holding a break would write a second rule of its own.
+    if (std::any_of(text.begin(), text.end(), isNewline))
+        throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain newlines."));
+    const QString path = trimText ? TextUtil::trimmed(text) : text;
+    if (path.isEmpty())
+        throw SVNClientError::launchFailed(QStringLiteral("Enter a path inside the selected working copy."));
+
+    QString normalized;
+    if (path.startsWith(u'/')) {
+        const std::optional<QString> relative = repositoryRelativePath(QDir::cleanPath(path), root);
+        if (!relative)
+            throw SVNClientError::launchFailed(QStringLiteral("Choose a path inside ") + QDir::cleanPath(root) + u'.');
+        normalized = *relative;
+    } else {
+        normalized = IgnoreRules::normalizePath(path);
+    }
+    if (normalized.isEmpty() || normalized == u'.')
+        throw SVNClientError::launchFailed(QStringLiteral("Choose a file or directory below the working copy root."));
+    if (normalized.split(u'/').contains(QStringLiteral("..")))
+        throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain '..'."));
+    return normalized;
+}
