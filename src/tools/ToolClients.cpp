@@ -32,11 +32,10 @@ std::optional<QString> storedExplicitPath(QSettings *settings)
 
 QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString workingDirectory, bool checkStatus)
 {
-    co_return co_await runWithEnvironment(std::move(arguments), std::move(workingDirectory), {}, checkStatus);
+    return run(ToolRun{std::move(arguments), std::move(workingDirectory), checkStatus, {}});
 }
 
-QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
-    QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus)
+QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
@@ -44,11 +43,12 @@ QCoro::Task<SVNCommandResult> ToolClient::runWithEnvironment(
     // Taken before the first suspension: the client may be gone when the run ends.
     const QString display = displayExecutable();
     const std::shared_ptr<ToolRunScope> scope = m_runScope;
-    ToolEnvironment variables = co_await toolEnvironment(*executable, arguments, workingDirectory, environment);
+    ToolEnvironment variables
+        = co_await toolEnvironment(*executable, run.arguments, run.workingDirectory, run.environment);
     // The caller's own variables win.
-    variables.append(environment);
-    co_return co_await ToolRunner::runProcess(*executable, std::move(arguments), std::move(workingDirectory), display,
-        checkStatus, std::move(variables), scope);
+    variables.append(run.environment);
+    co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
+        display, run.checkStatus, std::move(variables), scope);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const
@@ -186,12 +186,10 @@ QString SVNAdminClient::notFoundMessage() const
 
 // git
 
-QCoro::Task<SVNCommandResult> GitClient::runWithEnvironment(
-    QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus)
+QCoro::Task<SVNCommandResult> GitClient::run(ToolRun run)
 {
-    environment = ToolOperands::gitEnvironment() + environment;
-    co_return co_await ToolClient::runWithEnvironment(
-        std::move(arguments), std::move(workingDirectory), std::move(environment), checkStatus);
+    run.environment = ToolOperands::gitEnvironment() + run.environment;
+    return ToolClient::run(std::move(run));
 }
 
 std::optional<QString> GitClient::resolvedExecutablePath() const

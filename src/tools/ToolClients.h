@@ -16,19 +16,25 @@ class QSettings;
 // The settings key of the user's chosen svn executable.
 inline constexpr char16_t explicitSVNExecutableDefaultsKey[] = u"KorvelSVN.svnExecutablePath";
 
+// One run of a tool: the arguments, the folder it runs in (the application's own when empty), whether
+// a non-zero status fails it, and variables added to the child's environment for this run only.
+struct ToolRun {
+    QStringList arguments;
+    QString workingDirectory;
+    bool checkStatus = true;
+    ToolEnvironment environment;
+};
+
 // A client of one command-line tool. The callers build the argument lists; the client finds the tool
 // anew for every run and runs it. Tests replace `run` to check the argument lists.
 class ToolClient {
 public:
     virtual ~ToolClient() = default;
 
-    // Runs the tool with the arguments in the working folder (the application's own when empty).
-    // Throws SVNClientError; a non-zero status only when checkStatus is set.
-    virtual QCoro::Task<SVNCommandResult> run(
+    // Throws SVNClientError; for a non-zero status only when the run checks it.
+    virtual QCoro::Task<SVNCommandResult> run(ToolRun run);
+    QCoro::Task<SVNCommandResult> run(
         QStringList arguments, QString workingDirectory = QString(), bool checkStatus = true);
-    // The same run with variables added to the child's environment for this run only.
-    virtual QCoro::Task<SVNCommandResult> runWithEnvironment(
-        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus = true);
 
     virtual std::optional<QString> resolvedExecutablePath() const = 0;
     // How the executable is named in a launch failure.
@@ -89,8 +95,8 @@ private:
 // Every git run takes its pathspecs literally (ToolOperands::gitEnvironment).
 class GitClient : public ToolClient {
 public:
-    QCoro::Task<SVNCommandResult> runWithEnvironment(
-        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus = true) override;
+    using ToolClient::run;
+    QCoro::Task<SVNCommandResult> run(ToolRun run) override;
     std::optional<QString> resolvedExecutablePath() const override;
     QString displayExecutable() const override;
 

@@ -31,11 +31,12 @@ struct BranchDialogs : ScriptedDialogs {
 
 // git without the switch subcommand, as older versions are.
 struct GitWithoutSwitch : GitClient {
-    QCoro::Task<SVNCommandResult> run(QStringList arguments, QString folder, bool checkStatus) override
+    using GitClient::run;
+    QCoro::Task<SVNCommandResult> run(ToolRun run) override
     {
-        if (arguments.value(0) == "switch")
-            arguments[0] = "no-such-switch";
-        return GitClient::run(std::move(arguments), std::move(folder), checkStatus);
+        if (run.arguments.value(0) == "switch")
+            run.arguments[0] = "no-such-switch";
+        return GitClient::run(std::move(run));
     }
 };
 

@@ -298,7 +298,7 @@ TEST(ToolClients, GitTakesPathspecsLiterallyAndEnvironmentAdditionsReachOnlyThei
     const SVNCommandResult literal = runTask(git.run({"ls-files", "--others", "--", "*.txt"}, repo.path));
     EXPECT_EQ(literal.stdout, "*.txt\n");
     const SVNCommandResult added = runTask(
-        git.runWithEnvironment({"ls-files", "--others", "--", "*.txt"}, repo.path, {{"KORVEL_EXTRA", "one"}}));
+        git.run(ToolRun{{"ls-files", "--others", "--", "*.txt"}, repo.path, true, {{"KORVEL_EXTRA", "one"}}}));
     EXPECT_EQ(added.stdout, "*.txt\n");
 
     const SVNCommandResult shell = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "echo \"$LC_ALL|$KORVEL_EXTRA\""},

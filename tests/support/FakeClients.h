@@ -15,7 +15,7 @@ struct FakeCall {
     QStringList arguments;
     QString workingDirectory;
     bool checkStatus = true;
-    // What runWithEnvironment added to the child's environment.
+    // What the run added to the child's environment.
     ToolEnvironment environment;
 };
 
@@ -29,15 +29,11 @@ public:
     Responder responder;
     bool holdRuns = false;
 
-    QCoro::Task<SVNCommandResult> run(QStringList arguments, QString workingDirectory, bool checkStatus) override
+    using Base::run;
+    QCoro::Task<SVNCommandResult> run(ToolRun run) override
     {
-        return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, {}});
-    }
-
-    QCoro::Task<SVNCommandResult> runWithEnvironment(
-        QStringList arguments, QString workingDirectory, ToolEnvironment environment, bool checkStatus) override
-    {
-        return answer(FakeCall{std::move(arguments), std::move(workingDirectory), checkStatus, std::move(environment)});
+        return answer(FakeCall{
+            std::move(run.arguments), std::move(run.workingDirectory), run.checkStatus, std::move(run.environment)});
     }
 
     // Runs waiting to be released, in the order they started.
