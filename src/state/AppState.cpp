@@ -21,8 +21,8 @@ AppState::AppState(QSettings *settings, QObject *parent) : AppState(settings, Ap
 AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     : QObject(parent), m_settings(settings), m_clients(std::move(clients)), m_projectStore(settings)
 {
-    for (ToolClient *tool : {static_cast<ToolClient *>(m_clients.svn.get()),
-             static_cast<ToolClient *>(m_clients.svnAdmin.get()), static_cast<ToolClient *>(m_clients.git.get())}) {
+    const std::initializer_list<ToolClient *> tools{m_clients.svn.get(), m_clients.svnAdmin.get(), m_clients.git.get()};
+    for (ToolClient *tool : tools) {
         if (tool)
             tool->setRunScope(m_runScope);
     }

@@ -214,11 +214,20 @@ public:
     // Lists the branches, asks which one, and switches to it.
     void switchGitBranch();
 
-    // The command frame: busy text, the run, the output, the reloads and the failure alert. An action that
-    // does not fit the selected project's kind alerts and runs nothing.
-    void runSelectedProjectCommand(
-        const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
-    void runSelectedGitCommand(const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput);
+    // The tool a project of the kind runs.
+    ToolClient &toolFor(RepositoryKind kind) const;
+    // What follows a run that succeeded.
+    enum class AfterRun { nothing, reload };
+    // One request of the command frame: busy text, the runs one after another with the tool of
+    // `tool`, the output of them all, then what follows; a failure alerts and stops.
+    struct RunRequest {
+        QString title;
+        RepositoryKind tool = RepositoryKind::svn;
+        QList<QStringList> runs;
+        AfterRun after = AfterRun::nothing;
+    };
+    // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
+    void runInSelectedProject(RunRequest request);
     // A form's values by key, trimmed; nothing when cancelled.
     std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
     bool confirm(const QString &title, const QString &message);
@@ -247,13 +256,8 @@ private:
     // Both checkouts failed: svn's reason, a blank line, then git's.
     void showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError);
     QCoro::Task<> createSVNRepositoryTask(QString path);
-    void runOnActionPaths(const QString &title, const QString &command, bool refreshAfter);
-    void runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter);
-    // The Git frame for working-copy paths: the runs go one after another with literal pathspecs,
-    // and the output shows them all.
-    void runSelectedGitPathCommands(const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter);
-    QCoro::Task<> runGitPathCommands(
-        QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter);
+    // The arguments followed by the action paths, then the reload; alerts when there is no path.
+    void runOnActionPaths(const QString &title, RepositoryKind tool, const QStringList &arguments);
     void copyOrMoveItem(const QString &title, const QString &command);
     QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
     // Alerts and gives false for a typed Git revision that git would read as an option.
@@ -321,11 +325,8 @@ private:
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
 
-    // The command frame's task for one run.
-    QCoro::Task<> runCommand(
-        QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
-    QCoro::Task<> runGitCommand(
-        QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput);
+    // The command frame's task: the request in the folder (the application's own when empty).
+    QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
     QCoro::Task<> reloadAfterCommand();
     void showAlert(const QString &title, const QString &message);
@@ -349,8 +350,6 @@ private:
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
 
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
-    QCoro::Task<> runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
-        bool refreshAfter, bool showOutput);
     template <typename T> void assign(T &field, T &&value);
 
     QList<Project> m_projects;

@@ -155,7 +155,9 @@ void AppState::importDirectory()
     // svn takes both operands of import verbatim, "@" included.
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("import")}, {*source, url}, {QStringLiteral("-m"), message});
-    startTask([this, arguments] { return runCommand(QStringLiteral("Import"), arguments, QString(), false, true); });
+    startTask([this, arguments] {
+        return runRequest({QStringLiteral("Import"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, QString());
+    });
 }
 
 std::optional<QString> AppState::chooseNewFolder(
@@ -201,6 +203,7 @@ void AppState::exportRepository()
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
     startTask([this, arguments, workingDirectory] {
-        return runCommand(QStringLiteral("Export"), arguments, workingDirectory, false, true);
+        return runRequest(
+            {QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, workingDirectory);
     });
 }

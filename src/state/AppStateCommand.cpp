@@ -14,36 +14,39 @@ void AppState::showAlert(const QString &title, const QString &message)
     setAlert(std::move(alert));
 }
 
-QCoro::Task<> AppState::runCommand(
-    QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput)
+ToolClient &AppState::toolFor(RepositoryKind kind) const
 {
-    co_await runToolCommand(
-        client(), std::move(title), std::move(arguments), std::move(workingDirectory), refreshAfter, showOutput);
+    if (kind == RepositoryKind::git)
+        return gitClient();
+    return client();
 }
 
-QCoro::Task<> AppState::runGitCommand(
-    QString title, QStringList arguments, QString workingDirectory, bool refreshAfter, bool showOutput)
+QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
 {
-    co_await runToolCommand(
-        gitClient(), std::move(title), std::move(arguments), std::move(workingDirectory), refreshAfter, showOutput);
-}
-
-QCoro::Task<> AppState::runToolCommand(ToolClient &tool, QString title, QStringList arguments, QString workingDirectory,
-    bool refreshAfter, bool showOutput)
-{
-    setBusyMessage(title);
-    SVNCommandResult result;
+    setBusyMessage(request.title);
+    SVNCommandResult shown;
     try {
-        result = co_await tool.run(arguments, workingDirectory);
+        ToolClient &tool = toolFor(request.tool);
+        for (qsizetype i = 0; i < request.runs.size(); ++i) {
+            const SVNCommandResult result = co_await tool.run(request.runs[i], workingDirectory);
+            if (i == 0) {
+                shown = result;
+                continue;
+            }
+            shown.commandLine += u'\n' + result.commandLine;
+            shown.stdout += result.stdout;
+            shown.stderr += result.stderr;
+            shown.stdoutData += result.stdoutData;
+            shown.stderrData += result.stderrData;
+        }
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
-        showError(title + QStringLiteral(" Failed"), error);
+        showError(request.title + QStringLiteral(" Failed"), error);
         co_return;
     }
     setBusyMessage(std::nullopt);
-    if (showOutput || !result.stdout.isEmpty() || !result.stderr.isEmpty())
-        setCommandOutput(runOutput(title, result));
-    if (refreshAfter)
+    setCommandOutput(runOutput(request.title, shown));
+    if (request.after == AfterRun::reload)
         co_await reloadAfterCommand();
 }
 
@@ -66,41 +69,23 @@ QCoro::Task<> AppState::reloadAfterCommand()
         m_incomingNeedsReload = true;
 }
 
-void AppState::runSelectedProjectCommand(
-    const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput)
+void AppState::runInSelectedProject(RunRequest request)
 {
     const std::optional<Project> project = selectedProject();
     if (!project) {
         showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
         return;
     }
-    if (project->kind != RepositoryKind::svn) {
-        showAlert(QStringLiteral("SVN Command Unavailable"),
-            QStringLiteral("This project is a Git repository. Use Git-backed actions from Changes and History."));
+    if (project->kind != request.tool) {
+        if (request.tool == RepositoryKind::svn)
+            showAlert(QStringLiteral("SVN Command Unavailable"),
+                QStringLiteral("This project is a Git repository. Use Git-backed actions from Changes and History."));
+        else
+            showAlert(
+                QStringLiteral("Git Command Unavailable"), QStringLiteral("This project is an SVN working copy."));
         return;
     }
-    const QString folder = project->path;
-    startTask([this, title, arguments, folder, refreshAfter, showOutput] {
-        return runCommand(title, arguments, folder, refreshAfter, showOutput);
-    });
-}
-
-void AppState::runSelectedGitCommand(
-    const QString &title, const QStringList &arguments, bool refreshAfter, bool showOutput)
-{
-    const std::optional<Project> project = selectedProject();
-    if (!project) {
-        showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
-        return;
-    }
-    if (project->kind != RepositoryKind::git) {
-        showAlert(QStringLiteral("Git Command Unavailable"), QStringLiteral("This project is an SVN working copy."));
-        return;
-    }
-    const QString folder = project->path;
-    startTask([this, title, arguments, folder, refreshAfter, showOutput] {
-        return runGitCommand(title, arguments, folder, refreshAfter, showOutput);
-    });
+    startTask([this, request = std::move(request), folder = project->path] { return runRequest(request, folder); });
 }
 
 std::optional<QHash<QString, QString>> AppState::prompt(const QString &title, const QList<PromptField> &fields)

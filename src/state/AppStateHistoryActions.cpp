@@ -59,8 +59,8 @@ void AppState::listTarget()
     const QString target = values->value(QStringLiteral("target"));
     if (target.isEmpty())
         return;
-    runSelectedProjectCommand(
-        QStringLiteral("List"), ToolOperands::svnArguments({QStringLiteral("list")}, {target}), false, true);
+    runInSelectedProject({QStringLiteral("List"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("list")}, {target})}, AfterRun::nothing});
 }
 
 void AppState::catTarget()
@@ -79,14 +79,15 @@ void AppState::catTarget()
         if (!acceptGitRevision(revision))
             return;
         const QString object = (revision.isEmpty() ? QStringLiteral("HEAD") : revision) + u':' + target;
-        runSelectedGitCommand(QStringLiteral("Cat"), {QStringLiteral("show"), object}, false, true);
+        runInSelectedProject(
+            {QStringLiteral("Cat"), RepositoryKind::git, {{QStringLiteral("show"), object}}, AfterRun::nothing});
         return;
     }
     QStringList arguments{QStringLiteral("cat")};
     if (!revision.isEmpty())
         arguments << QStringLiteral("-r") << revision;
-    runSelectedProjectCommand(QStringLiteral("Cat"),
-        ToolOperands::svnArguments(arguments, {ToolOperands::svnFormPath(target, selection)}), false, true);
+    runInSelectedProject({QStringLiteral("Cat"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(arguments, {ToolOperands::svnFormPath(target, selection)})}, AfterRun::nothing});
 }
 
 void AppState::makeRemoteDirectory()
@@ -101,10 +102,10 @@ void AppState::makeRemoteDirectory()
     if (url.isEmpty() || message.isEmpty())
         return;
     // The new directory's URL cannot take a peg revision.
-    runSelectedProjectCommand(QStringLiteral("Remote Directory"),
-        ToolOperands::svnArguments(
-            {QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(url)}, {QStringLiteral("-m"), message}),
-        false, true);
+    runInSelectedProject({QStringLiteral("Remote Directory"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(
+            {QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(url)}, {QStringLiteral("-m"), message})},
+        AfterRun::nothing});
 }
 
 void AppState::showBlame()
@@ -117,13 +118,13 @@ void AppState::showBlame()
     if (path.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        runSelectedGitCommand(
-            QStringLiteral("Blame"), {QStringLiteral("blame"), QStringLiteral("--"), path}, false, true);
+        runInSelectedProject({QStringLiteral("Blame"), RepositoryKind::git,
+            {{QStringLiteral("blame"), QStringLiteral("--"), path}}, AfterRun::nothing});
         return;
     }
-    runSelectedProjectCommand(QStringLiteral("Blame"),
-        ToolOperands::svnArguments({QStringLiteral("blame")}, {ToolOperands::svnFormPath(path, selection)}), false,
-        true);
+    runInSelectedProject({QStringLiteral("Blame"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("blame")}, {ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::nothing});
 }
 
 void AppState::showDiffAgainstRevision()
@@ -147,7 +148,7 @@ void AppState::showDiffAgainstRevision()
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), revision};
         if (!path.isEmpty())
             arguments << QStringLiteral("--") << path;
-        runSelectedGitCommand(QStringLiteral("Diff"), arguments, false, true);
+        runInSelectedProject({QStringLiteral("Diff"), RepositoryKind::git, {arguments}, AfterRun::nothing});
         return;
     }
     QStringList arguments{QStringLiteral("diff"), QStringLiteral("-r"), revision};
@@ -157,7 +158,8 @@ void AppState::showDiffAgainstRevision()
         arguments << ToolOperands::svnDiffPath(path);
     else if (!path.isEmpty())
         operands << path;
-    runSelectedProjectCommand(QStringLiteral("Diff"), ToolOperands::svnArguments(arguments, operands), false, true);
+    runInSelectedProject({QStringLiteral("Diff"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(arguments, operands)}, AfterRun::nothing});
 }
 
 void AppState::pullFileAtRevision()
@@ -186,14 +188,14 @@ void AppState::pullFileAtRevision()
                 QStringLiteral("Replace local changes to ") + path + QStringLiteral(" with its content at ") + revision
                     + u'?'))
             return;
-        runSelectedGitCommand(QStringLiteral("Pull File"),
-            {QStringLiteral("checkout"), revision, QStringLiteral("--"), path}, true, true);
+        runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::git,
+            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), path}}, AfterRun::reload});
         return;
     }
-    runSelectedProjectCommand(QStringLiteral("Pull File"),
-        ToolOperands::svnArguments(
-            {QStringLiteral("update"), QStringLiteral("-r"), revision}, {ToolOperands::svnFormPath(path, selection)}),
-        true, true);
+    runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(
+            {QStringLiteral("update"), QStringLiteral("-r"), revision}, {ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::reload});
 }
 
 void AppState::exportFileAtRevision()
@@ -272,8 +274,8 @@ void AppState::rollbackSelectedRevision()
                 QStringLiteral("Revert ") + hash.left(7)
                     + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
             return;
-        runSelectedGitCommand(
-            QStringLiteral("Rollback"), {QStringLiteral("revert"), QStringLiteral("--no-commit"), hash}, true, true);
+        runInSelectedProject({QStringLiteral("Rollback"), RepositoryKind::git,
+            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash}}, AfterRun::reload});
         return;
     }
     const QString revision = QString::number(*m_selectedRevision);
@@ -281,8 +283,8 @@ void AppState::rollbackSelectedRevision()
             QStringLiteral("Reverse-merge r") + revision
                 + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
         return;
-    runSelectedProjectCommand(QStringLiteral("Rollback"),
-        {QStringLiteral("merge"), QStringLiteral("-c"), u'-' + revision, QStringLiteral(".")}, true, true);
+    runInSelectedProject({QStringLiteral("Rollback"), RepositoryKind::svn,
+        {{QStringLiteral("merge"), QStringLiteral("-c"), u'-' + revision, QStringLiteral(".")}}, AfterRun::reload});
 }
 
 void AppState::merge()
@@ -300,5 +302,5 @@ void AppState::merge()
     if (!range.isEmpty())
         arguments << QStringLiteral("-r") << range;
     arguments << source << QStringLiteral(".");
-    runSelectedProjectCommand(QStringLiteral("Merge"), arguments, true, true);
+    runInSelectedProject({QStringLiteral("Merge"), RepositoryKind::svn, {arguments}, AfterRun::reload});
 }

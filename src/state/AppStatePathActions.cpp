@@ -19,96 +19,48 @@ bool isGitProject(const std::optional<RepositoryKind> &kind)
 
 } // namespace
 
-void AppState::runOnActionPaths(const QString &title, const QString &command, bool refreshAfter)
+void AppState::runOnActionPaths(const QString &title, RepositoryKind tool, const QStringList &arguments)
 {
     const QStringList paths = actionPaths();
     if (paths.isEmpty()) {
         showAlert(noPathsSelected, selectChangedPath);
         return;
     }
-    runSelectedProjectCommand(title, QStringList{command} + ToolOperands::svnPaths(paths), refreshAfter, true);
-}
-
-void AppState::runOnGitActionPaths(const QString &title, const QStringList &arguments, bool refreshAfter)
-{
-    const QStringList paths = actionPaths();
-    if (paths.isEmpty()) {
-        showAlert(noPathsSelected, selectChangedPath);
-        return;
-    }
-    runSelectedGitPathCommands(title, {arguments + paths}, refreshAfter);
-}
-
-void AppState::runSelectedGitPathCommands(
-    const QString &title, const QList<QStringList> &argumentLists, bool refreshAfter)
-{
-    const std::optional<Project> project = selectedProject();
-    if (!project || project->kind != RepositoryKind::git) {
-        // The frame's own alerts for a missing or mismatched project.
-        runSelectedGitCommand(title, argumentLists.value(0), refreshAfter, true);
-        return;
-    }
-    const QString folder = project->path;
-    startTask([this, title, argumentLists, folder, refreshAfter] {
-        return runGitPathCommands(title, argumentLists, folder, refreshAfter);
-    });
-}
-
-QCoro::Task<> AppState::runGitPathCommands(
-    QString title, QList<QStringList> argumentLists, QString workingDirectory, bool refreshAfter)
-{
-    setBusyMessage(title);
-    SVNCommandResult shown;
-    try {
-        for (qsizetype i = 0; i < argumentLists.size(); ++i) {
-            const SVNCommandResult result = co_await gitClient().run(argumentLists[i], workingDirectory);
-            if (i == 0) {
-                shown = result;
-                continue;
-            }
-            shown.commandLine += u'\n' + result.commandLine;
-            shown.stdout += result.stdout;
-            shown.stderr += result.stderr;
-            shown.stdoutData += result.stdoutData;
-            shown.stderrData += result.stderrData;
-        }
-    } catch (const std::exception &error) {
-        setBusyMessage(std::nullopt);
-        showError(title + QStringLiteral(" Failed"), error);
-        co_return;
-    }
-    setBusyMessage(std::nullopt);
-    setCommandOutput(runOutput(title, shown));
-    if (refreshAfter)
-        co_await reloadAfterCommand();
+    // git's arguments end in "--" and its pathspecs are literal; svn needs each path made safe.
+    const QStringList operands = tool == RepositoryKind::git ? paths : ToolOperands::svnPaths(paths);
+    runInSelectedProject({title, tool, {arguments + operands}, AfterRun::reload});
 }
 
 void AppState::updateWorkingCopy()
 {
     if (isGitProject(selectedProjectKind()))
-        runSelectedGitCommand(
-            QStringLiteral("Pull"), {QStringLiteral("pull"), QStringLiteral("--ff-only")}, true, true);
+        runInSelectedProject({QStringLiteral("Pull"), RepositoryKind::git,
+            {{QStringLiteral("pull"), QStringLiteral("--ff-only")}}, AfterRun::reload});
     else
-        runSelectedProjectCommand(QStringLiteral("Update"), {QStringLiteral("update")}, true, true);
+        runInSelectedProject(
+            {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reload});
 }
 
 void AppState::showRepositoryInfo()
 {
     if (isGitProject(selectedProjectKind()))
-        runSelectedGitCommand(QStringLiteral("Info"),
-            {QStringLiteral("status"), QStringLiteral("--short"), QStringLiteral("--branch")}, false, true);
+        runInSelectedProject({QStringLiteral("Info"), RepositoryKind::git,
+            {{QStringLiteral("status"), QStringLiteral("--short"), QStringLiteral("--branch")}}, AfterRun::nothing});
     else
-        runSelectedProjectCommand(QStringLiteral("Info"), {QStringLiteral("info")}, false, true);
+        runInSelectedProject(
+            {QStringLiteral("Info"), RepositoryKind::svn, {{QStringLiteral("info")}}, AfterRun::nothing});
 }
 
 void AppState::cleanupWorkingCopy()
 {
-    runSelectedProjectCommand(QStringLiteral("Cleanup"), {QStringLiteral("cleanup")}, true, true);
+    runInSelectedProject(
+        {QStringLiteral("Cleanup"), RepositoryKind::svn, {{QStringLiteral("cleanup")}}, AfterRun::reload});
 }
 
 void AppState::upgradeWorkingCopy()
 {
-    runSelectedProjectCommand(QStringLiteral("Upgrade"), {QStringLiteral("upgrade")}, true, true);
+    runInSelectedProject(
+        {QStringLiteral("Upgrade"), RepositoryKind::svn, {{QStringLiteral("upgrade")}}, AfterRun::reload});
 }
 
 void AppState::switchWorkingCopyURL()
@@ -124,7 +76,8 @@ void AppState::switchWorkingCopyURL()
     const QString url = values->value(QStringLiteral("url"));
     if (url.isEmpty() || !acceptURL(url))
         return;
-    runSelectedProjectCommand(QStringLiteral("Switch"), {QStringLiteral("switch"), url}, true, true);
+    runInSelectedProject(
+        {QStringLiteral("Switch"), RepositoryKind::svn, {{QStringLiteral("switch"), url}}, AfterRun::reload});
 }
 
 void AppState::relocateWorkingCopyURL()
@@ -138,23 +91,24 @@ void AppState::relocateWorkingCopyURL()
     const QString to = values->value(QStringLiteral("to"));
     if (from.isEmpty() || to.isEmpty() || !acceptURL(from) || !acceptURL(to))
         return;
-    runSelectedProjectCommand(QStringLiteral("Relocate"), {QStringLiteral("relocate"), from, to}, true, true);
+    runInSelectedProject(
+        {QStringLiteral("Relocate"), RepositoryKind::svn, {{QStringLiteral("relocate"), from, to}}, AfterRun::reload});
 }
 
 void AppState::addSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnGitActionPaths(QStringLiteral("Add"), {QStringLiteral("add"), QStringLiteral("--")}, true);
+        runOnActionPaths(QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add"), QStringLiteral("--")});
     else
-        runOnActionPaths(QStringLiteral("Add"), QStringLiteral("add"), true);
+        runOnActionPaths(QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
 }
 
 void AppState::deleteSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnGitActionPaths(QStringLiteral("Delete"), {QStringLiteral("rm"), QStringLiteral("--")}, true);
+        runOnActionPaths(QStringLiteral("Delete"), RepositoryKind::git, {QStringLiteral("rm"), QStringLiteral("--")});
     else
-        runOnActionPaths(QStringLiteral("Delete"), QStringLiteral("delete"), true);
+        runOnActionPaths(QStringLiteral("Delete"), RepositoryKind::svn, {QStringLiteral("delete")});
 }
 
 void AppState::revertSelectedPaths()
@@ -169,8 +123,8 @@ void AppState::revertSelectedPaths()
                 + QStringLiteral(" selected path(s)? Local changes will be discarded.")))
         return;
     if (!isGitProject(selectedProjectKind())) {
-        runSelectedProjectCommand(QStringLiteral("Revert"),
-            QStringList{QStringLiteral("revert")} + ToolOperands::svnPaths(paths), true, true);
+        runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::svn,
+            {QStringList{QStringLiteral("revert")} + ToolOperands::svnPaths(paths)}, AfterRun::reload});
         return;
     }
     // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
@@ -203,7 +157,7 @@ void AppState::revertSelectedPaths()
         runs.push_back(QStringList{QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--worktree"),
                            QStringLiteral("--")}
             + others);
-    runSelectedGitPathCommands(QStringLiteral("Revert"), runs, true);
+    runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::git, runs, AfterRun::reload});
 }
 
 void AppState::resolveSelectedPaths(const QString &accept)
@@ -213,19 +167,19 @@ void AppState::resolveSelectedPaths(const QString &accept)
         showAlert(noPathsSelected, QStringLiteral("Select a conflicted path first."));
         return;
     }
-    runSelectedProjectCommand(QStringLiteral("Resolve"),
-        QStringList{QStringLiteral("resolve"), QStringLiteral("--accept"), accept} + ToolOperands::svnPaths(paths),
-        true, true);
+    runInSelectedProject({QStringLiteral("Resolve"), RepositoryKind::svn,
+        {QStringList{QStringLiteral("resolve"), QStringLiteral("--accept"), accept} + ToolOperands::svnPaths(paths)},
+        AfterRun::reload});
 }
 
 void AppState::lockSelectedPaths()
 {
-    runOnActionPaths(QStringLiteral("Lock"), QStringLiteral("lock"), true);
+    runOnActionPaths(QStringLiteral("Lock"), RepositoryKind::svn, {QStringLiteral("lock")});
 }
 
 void AppState::unlockSelectedPaths()
 {
-    runOnActionPaths(QStringLiteral("Unlock"), QStringLiteral("unlock"), true);
+    runOnActionPaths(QStringLiteral("Unlock"), RepositoryKind::svn, {QStringLiteral("unlock")});
 }
 
 void AppState::createChangelist()
@@ -242,9 +196,9 @@ void AppState::createChangelist()
     const QString name = values->value(QStringLiteral("name"));
     if (name.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Changelist"),
-        ToolOperands::svnArguments({QStringLiteral("changelist")}, QStringList{name} + ToolOperands::svnPaths(paths)),
-        true, true);
+    runInSelectedProject({QStringLiteral("Changelist"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("changelist")}, QStringList{name} + ToolOperands::svnPaths(paths))},
+        AfterRun::reload});
 }
 
 void AppState::removeFromChangelist()
@@ -254,9 +208,9 @@ void AppState::removeFromChangelist()
         showAlert(noPathsSelected, selectAtLeastOnePath);
         return;
     }
-    runSelectedProjectCommand(QStringLiteral("Remove Changelist"),
-        QStringList{QStringLiteral("changelist"), QStringLiteral("--remove")} + ToolOperands::svnPaths(paths), true,
-        true);
+    runInSelectedProject({QStringLiteral("Remove Changelist"), RepositoryKind::svn,
+        {QStringList{QStringLiteral("changelist"), QStringLiteral("--remove")} + ToolOperands::svnPaths(paths)},
+        AfterRun::reload});
 }
 
 void AppState::applyPatch()
@@ -271,8 +225,8 @@ void AppState::applyPatch()
     if (!patchFile || patchFile->isEmpty())
         return;
     // The chosen file is a path operand like any other: "p@2x.diff" would read as a peg revision.
-    runSelectedProjectCommand(
-        QStringLiteral("Patch"), {QStringLiteral("patch"), ToolOperands::svnPath(*patchFile)}, true, true);
+    runInSelectedProject({QStringLiteral("Patch"), RepositoryKind::svn,
+        {{QStringLiteral("patch"), ToolOperands::svnPath(*patchFile)}}, AfterRun::reload});
 }
 
 void AppState::makeDirectoryInWorkingCopy()
@@ -284,8 +238,8 @@ void AppState::makeDirectoryInWorkingCopy()
     const QString path = values->value(QStringLiteral("path"));
     if (path.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Make Directory"),
-        ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(path)}), true, true);
+    runInSelectedProject({QStringLiteral("Make Directory"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(path)})}, AfterRun::reload});
 }
 
 void AppState::copyItem()
@@ -316,5 +270,6 @@ void AppState::copyOrMoveItem(const QString &title, const QString &command)
     const QStringList operands{ToolOperands::svnFormPath(source, m_selectedChangeID.value_or(QString())),
         command == u"copy" ? ToolOperands::svnNewTarget(target) : target};
     const QStringList options = message.isEmpty() ? QStringList() : QStringList{QStringLiteral("-m"), message};
-    runSelectedProjectCommand(title, ToolOperands::svnArguments({command}, operands, options), true, true);
+    runInSelectedProject(
+        {title, RepositoryKind::svn, {ToolOperands::svnArguments({command}, operands, options)}, AfterRun::reload});
 }

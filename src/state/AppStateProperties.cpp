@@ -21,10 +21,10 @@ void AppState::listProperties()
     const QString path = values->value(QStringLiteral("path"));
     if (path.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Properties"),
-        ToolOperands::svnArguments(
-            {QStringLiteral("proplist"), QStringLiteral("-v")}, {ToolOperands::svnFormPath(path, selection)}),
-        false, true);
+    runInSelectedProject({QStringLiteral("Properties"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(
+            {QStringLiteral("proplist"), QStringLiteral("-v")}, {ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::nothing});
 }
 
 void AppState::getProperty()
@@ -39,9 +39,9 @@ void AppState::getProperty()
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Get Property"),
-        ToolOperands::svnArguments({QStringLiteral("propget")}, {name, ToolOperands::svnFormPath(path, selection)}),
-        false, true);
+    runInSelectedProject({QStringLiteral("Get Property"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("propget")}, {name, ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::nothing});
 }
 
 void AppState::setProperty()
@@ -60,10 +60,10 @@ void AppState::setProperty()
         return;
     // An empty value is a value: it is passed as an empty argument. A value such as "-F<file>" or
     // "--help" is a value too, never an option.
-    runSelectedProjectCommand(QStringLiteral("Set Property"),
-        ToolOperands::svnArguments(
-            {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)}),
-        true, true);
+    runInSelectedProject({QStringLiteral("Set Property"), RepositoryKind::svn,
+        {ToolOperands::svnArguments(
+            {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::reload});
 }
 
 void AppState::deleteProperty()
@@ -78,9 +78,9 @@ void AppState::deleteProperty()
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
-    runSelectedProjectCommand(QStringLiteral("Delete Property"),
-        ToolOperands::svnArguments({QStringLiteral("propdel")}, {name, ToolOperands::svnFormPath(path, selection)}),
-        true, true);
+    runInSelectedProject({QStringLiteral("Delete Property"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("propdel")}, {name, ToolOperands::svnFormPath(path, selection)})},
+        AfterRun::reload});
 }
 
 void AppState::setSVNExecutable()

@@ -11,7 +11,9 @@
 void AppState::showSVNVersion()
 {
     startTask([this] {
-        return runCommand(QStringLiteral("svn Version"), {QStringLiteral("--version")}, QString(), false, true);
+        return runRequest(
+            {QStringLiteral("svn Version"), RepositoryKind::svn, {{QStringLiteral("--version")}}, AfterRun::nothing},
+            QString());
     });
 }
 
@@ -20,8 +22,9 @@ void AppState::showSVNHelp()
     // The folder is read when the task runs, not when the menu item was chosen.
     startTask([this] {
         const std::optional<Project> project = selectedProject();
-        return runCommand(
-            QStringLiteral("svn Help"), {QStringLiteral("help")}, project ? project->path : QString(), false, true);
+        return runRequest(
+            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing},
+            project ? project->path : QString());
     });
 }
 
@@ -47,7 +50,8 @@ void AppState::runCustomSVNCommand()
     }
     startTask([this, arguments] {
         const std::optional<Project> project = selectedProject();
-        return runCommand(
-            QStringLiteral("svn ") + arguments.first(), arguments, project ? project->path : QString(), false, true);
+        return runRequest(
+            {QStringLiteral("svn ") + arguments.first(), RepositoryKind::svn, {arguments}, AfterRun::nothing},
+            project ? project->path : QString());
     });
 }

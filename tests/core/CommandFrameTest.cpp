@@ -14,15 +14,17 @@ struct FrameFixture : FakeStateFixture { };
 
 } // namespace
 
-TEST_F(FrameFixture, SuccessWithoutOutputReloadsStatusAndInfoAndFlagsHiddenTabs)
+TEST_F(FrameFixture, SuccessShowsTheOutputReloadsStatusAndInfoAndFlagsHiddenTabs)
 {
     makeState({svnProject});
     fakes.svn->responder = [](const FakeCall &) { return okResult(QString()); };
-    state->runSelectedProjectCommand("Update", {"update"}, true, false);
+    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
     EXPECT_EQ(fakes.svn->calls[0].workingDirectory, "/work/alpha");
-    EXPECT_FALSE(state->commandOutput());
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Update");
+    EXPECT_EQ(state->commandOutput()->stdout, "");
     EXPECT_FALSE(state->alert());
     EXPECT_FALSE(state->busyMessage());
 
@@ -43,7 +45,7 @@ TEST_F(FrameFixture, ANewlineAloneIsOutputAndVisibleTabIsReloaded)
             return okResult("\n");
         return okResult(QString());
     };
-    state->runSelectedProjectCommand("Cleanup", {"cleanup"}, true, false);
+    state->runInSelectedProject({"Cleanup", RepositoryKind::svn, {{"cleanup"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(svnSubcommands(), QList<QString>({"cleanup", "status", "info", "log"}));
     ASSERT_TRUE(state->commandOutput());
@@ -60,7 +62,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
         result.status = 1;
         return result;
     };
-    state->runSelectedProjectCommand("Update", {"update"}, true, false);
+    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(svnSubcommands(), QList<QString>({"update"}));
     ASSERT_TRUE(state->alert());
@@ -72,7 +74,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
     EXPECT_FALSE(state->busyMessage());
 
     fakes.svn->responder = [](const FakeCall &) { return failedResult(1, ""); };
-    state->runSelectedProjectCommand("Update", {"update"}, true, true);
+    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(state->alert()->message, "Command exited with status 1.");
 }
@@ -80,7 +82,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
 TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)
 {
     makeState({gitProject});
-    state->runSelectedProjectCommand("Update", {"update"}, true, false);
+    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "SVN Command Unavailable");
     EXPECT_EQ(
@@ -88,12 +90,12 @@ TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)
     EXPECT_EQ(state->runningTasks(), 0);
 
     state->setSelectedProjectID(std::nullopt);
-    state->runSelectedGitCommand("Pull", {"pull"}, true, false);
+    state->runInSelectedProject({"Pull", RepositoryKind::git, {{"pull"}}, AppState::AfterRun::reload});
     EXPECT_EQ(state->alert()->title, "No Project Selected");
     EXPECT_EQ(state->alert()->message, "Choose a project first.");
 
     makeState({svnProject});
-    state->runSelectedGitCommand("Pull", {"pull"}, true, false);
+    state->runInSelectedProject({"Pull", RepositoryKind::git, {{"pull"}}, AppState::AfterRun::reload});
     EXPECT_EQ(state->alert()->title, "Git Command Unavailable");
     EXPECT_EQ(state->alert()->message, "This project is an SVN working copy.");
     EXPECT_TRUE(fakes.svn->calls.isEmpty());
@@ -103,7 +105,7 @@ TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)
 TEST_F(FrameFixture, GitCommandRunsInTheProjectFolderWithAskedOutput)
 {
     makeState({gitProject});
-    state->runSelectedGitCommand("Pull", {"pull", "--ff-only"}, false, true);
+    state->runInSelectedProject({"Pull", RepositoryKind::git, {{"pull", "--ff-only"}}, AppState::AfterRun::nothing});
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_EQ(fakes.git->calls.size(), 1);
     EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"pull", "--ff-only"}));
