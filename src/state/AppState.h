@@ -129,23 +129,6 @@ public:
     // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
     void showError(const QString &title, const std::exception &error);
 
-    // The status list after the project's ignore rules: ignored paths hidden, re-included ones shown
-    // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
-    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
-        const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules);
-    // The same with the caller telling whether the item at an index is a folder (asked only where a
-    // rule's answer depends on it), and whether the items already come sorted by path.
-    static QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items,
-        const QString &root, const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder,
-        bool itemsSorted);
-    static QList<WorkingCopyItem> includedUnversionedDescendants(
-        const QString &folder, const QString &root, const IgnoreRules &rules);
-    // The status filter's name for the free function; goes with the filter when it leaves the state.
-    static bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
-    {
-        return ::workingCopyPathIsDirectory(path, folder);
-    }
-
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
 

@@ -107,7 +107,7 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
             ? QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
                 QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
             : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
-        ToolClient &tool = git ? static_cast<ToolClient &>(gitClient()) : client();
+        ToolClient &tool = toolFor(project->kind);
         try {
             const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
             text = TextUtil::holdsOnlyNewlines(result.stdout) ? QStringLiteral("(no text diff)") : result.stdout;
@@ -149,7 +149,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
     const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
     QString text;
     try {
-        ToolClient &tool = project->kind == RepositoryKind::git ? static_cast<ToolClient &>(gitClient()) : client();
+        ToolClient &tool = toolFor(project->kind);
         text = revisionDiffText(co_await tool.run(arguments, project->path, false));
     } catch (const std::exception &error) {
         text = errorDescription(error);

@@ -1,7 +1,8 @@
 // The state against real svn and git repositories made in a temporary folder.
-#include "state/IgnoreFiles.h"
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
+#include "state/IgnoreFiles.h"
+#include "state/StatusFilter.h"
 #include "support/FakeClients.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -57,7 +58,7 @@ struct RealFixture : ::testing::Test {
         QStringList candidates;
         for (const WorkingCopyItem &item : items)
             candidates.push_back(item.path);
-        return AppState::statusItemsByApplyingIgnoreRules(items, root, IgnoreFiles::load(root, candidates));
+        return statusItemsByApplyingIgnoreRules(items, root, IgnoreFiles::load(root, candidates));
     }
 
     void TearDown() override

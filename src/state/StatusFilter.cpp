@@ -1,0 +1,115 @@
+#include "StatusFilter.h"
+
+#include "WorkingCopyPaths.h"
+#include "model/TextUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include <vector>
+
+QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
+    const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules)
+{
+    const auto isFolder = [&](qsizetype index) {
+        return workingCopyPathIsDirectory(IgnoreRules::normalizePath(items[index].path), root);
+    };
+    return statusItemsByApplyingIgnoreRules(items, root, rules, isFolder, false);
+}
+
+QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items, const QString &root,
+    const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder, bool itemsSorted)
+{
+    QList<WorkingCopyItem> result;
+    result.reserve(items.size());
+    QSet<QString> seen;
+    seen.reserve(items.size());
+    // Items kept in their sorted order with their paths as they were need no sorting again.
+    bool inOrder = itemsSorted;
+    auto appendIfNeeded = [&](WorkingCopyItem item) {
+        QString path = IgnoreRules::normalizePath(item.path);
+        if (path.isEmpty() || seen.contains(path))
+            return;
+        seen.insert(path);
+        if (inOrder && path != item.path)
+            inOrder = false;
+        item.path = std::move(path);
+        result.push_back(std::move(item));
+    };
+
+    const bool noRules = rules.isEmpty();
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        const WorkingCopyItem &item = items[index];
+        if (noRules) {
+            if (item.kind != SVNStatusKind::ignored)
+                appendIfNeeded(item);
+            continue;
+        }
+        const QString path = IgnoreRules::normalizePath(item.path);
+        const std::optional<bool> decision = rules.decision(path, [&] { return itemIsFolder(index); });
+        const bool ignored = decision == true;
+        const bool included = decision == false;
+        if (ignored) {
+            if (item.kind == SVNStatusKind::unversioned && rules.hasIncludedDescendant(path) && itemIsFolder(index)) {
+                for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules)) {
+                    inOrder = false;
+                    appendIfNeeded(inner);
+                }
+            }
+            continue;
+        }
+        if (item.kind == SVNStatusKind::ignored) {
+            if (!included)
+                continue;
+            WorkingCopyItem shown = item;
+            shown.kind = SVNStatusKind::unversioned;
+            appendIfNeeded(std::move(shown));
+            continue;
+        }
+        appendIfNeeded(item);
+    }
+    if (!inOrder)
+        TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
+    return result;
+}
+
+QList<WorkingCopyItem> includedUnversionedDescendants(
+    const QString &folder, const QString &root, const IgnoreRules &rules)
+{
+    if (!rules.hasIncludedDescendant(folder))
+        return {};
+    QList<WorkingCopyItem> listed;
+    // Depth first, pre-order; symbolic links to folders are listed but never entered, so the walk
+    // cannot loop or leave the project.
+    std::vector<QString> pending{folder};
+    while (!pending.empty()) {
+        const QString current = pending.back();
+        pending.pop_back();
+        const QFileInfoList entries
+            = QDir(TextUtil::appendingPathComponent(root, current))
+                  .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        std::vector<QString> subfolders;
+        for (const QFileInfo &entry : entries) {
+            const QString name = entry.fileName();
+            if (name == u".git" || name == u".svn")
+                continue;
+            const QString relative = current + u'/' + name;
+            const bool isDirectory = entry.isDir();
+            const bool descend = isDirectory && !entry.isSymLink();
+            if (rules.ignores(relative, isDirectory)) {
+                if (descend && rules.hasIncludedDescendant(relative))
+                    subfolders.push_back(relative);
+                continue;
+            }
+            listed.push_back(WorkingCopyItem{
+                relative, SVNStatusKind::unversioned, SVNStatusKind::none, std::nullopt, std::nullopt, false});
+            if (descend)
+                subfolders.push_back(relative);
+        }
+        // Walk the subfolders in name order: push them reversed onto the stack.
+        for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+            pending.push_back(*it);
+    }
+    return listed;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "model/WorkingCopyItem.h"
+#include "parsers/IgnoreRules.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// The status list after the project's ignore rules: ignored paths hidden, re-included ones shown
+// as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
+QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
+    const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules);
+// The same with the caller telling whether the item at an index is a folder (asked only where a
+// rule's answer depends on it), and whether the items already come sorted by path.
+QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items, const QString &root,
+    const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder, bool itemsSorted);
+// The unversioned paths below an ignored folder that its rules re-include, found by walking the folder
+// without following links.
+QList<WorkingCopyItem> includedUnversionedDescendants(
+    const QString &folder, const QString &root, const IgnoreRules &rules);
