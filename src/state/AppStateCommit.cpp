@@ -1,8 +1,11 @@
 #include "AppState.h"
 
+#include "model/TextUtil.h"
 #include "parsers/SVNCommitTargets.h"
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
+
+#include <QFileInfo>
 
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
@@ -54,9 +57,19 @@ QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items
     SVNCommandResult commitRun;
     try {
         if (project.kind == RepositoryKind::git) {
-            const QStringList addArguments
-                = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + paths;
-            co_await gitClient().run(addArguments, project.path);
+            // git add stops at a path that is neither on disk nor in the index (a removal already staged);
+            // the commit itself takes such a path from HEAD, as it takes a rename's old name.
+            QStringList present;
+            for (const QString &path : paths) {
+                const QFileInfo onDisk(TextUtil::appendingPathComponent(project.path, path));
+                if (onDisk.exists() || onDisk.isSymLink())
+                    present.push_back(path);
+            }
+            if (!present.isEmpty()) {
+                const QStringList addArguments
+                    = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + present;
+                co_await gitClient().run(addArguments, project.path);
+            }
             // A rename is recorded only when its old name, whose removal is staged, goes into the same commit.
             QStringList recorded = paths;
             for (const WorkingCopyItem &item : items) {

@@ -362,6 +362,23 @@ TEST_F(RealActionsFixture, GitCommitOfARenameRecordsTheRename)
     EXPECT_EQ(readFile(git.path + "/keep.txt"), "new file under the old name\n");
 }
 
+TEST_F(RealActionsFixture, GitCommitTakesRemovalsWhetherStagedOrNot)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const char *name : {"staged.txt", "unstaged.txt", "kept.txt"})
+        writeFile(git.path + "/" + QString::fromUtf8(name), ownLines(name));
+    git.commitAll();
+    git.git({"rm", "-q", "staged.txt"});
+    QFile::remove(git.path + "/unstaged.txt");
+    writeFile(git.path + "/new.txt", "new\n");
+    open(git.path, RepositoryKind::git);
+
+    commit({"new.txt", "staged.txt", "unstaged.txt"}, "Remove two, add one");
+    EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), "Remove two, add one\n");
+    EXPECT_EQ(git.git({"ls-tree", "--name-only", "HEAD"}), "kept.txt\nnew.txt\n");
+    EXPECT_EQ(git.git({"status", "--porcelain"}), "");
+}
+
 TEST_F(RealActionsFixture, SvnCommitOfATickedFolderLeavesItsUntickedChildren)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
