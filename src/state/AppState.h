@@ -213,6 +213,8 @@ public:
     void runInSelectedProject(RunRequest request);
     // A form's values by key, trimmed; nothing when cancelled.
     std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
+    // A form of one field: its trimmed text; nothing when cancelled.
+    std::optional<QString> promptValue(const QString &title, const PromptField &field);
     bool confirm(const QString &title, const QString &message);
 
 signals:

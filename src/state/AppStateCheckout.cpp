@@ -183,11 +183,9 @@ std::optional<QString> AppState::chooseNewFolder(
 
 void AppState::exportRepository()
 {
-    const auto values = prompt(QStringLiteral("Export"),
-        {{QStringLiteral("source"), QStringLiteral("URL Or Path"), m_repositoryInfo.url.value_or(QString())}});
-    if (!values)
-        return;
-    const QString source = values->value(QStringLiteral("source"));
+    const QString source = promptValue(QStringLiteral("Export"),
+        {QStringLiteral("source"), QStringLiteral("URL Or Path"), m_repositoryInfo.url.value_or(QString())})
+                               .value_or(QString());
     if (source.isEmpty())
         return;
 

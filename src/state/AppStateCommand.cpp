@@ -103,6 +103,14 @@ std::optional<QHash<QString, QString>> AppState::prompt(const QString &title, co
     return values;
 }
 
+std::optional<QString> AppState::promptValue(const QString &title, const PromptField &field)
+{
+    const std::optional<QHash<QString, QString>> values = prompt(title, {field});
+    if (!values)
+        return std::nullopt;
+    return values->value(field.key);
+}
+
 bool AppState::confirm(const QString &title, const QString &message)
 {
     if (!m_dialogs)

@@ -52,11 +52,9 @@ bool AppState::acceptURL(const QString &url)
 
 void AppState::listTarget()
 {
-    const auto values = prompt(QStringLiteral("List"),
-        {{QStringLiteral("target"), QStringLiteral("URL Or Path"), m_repositoryInfo.url.value_or(QString())}});
-    if (!values)
-        return;
-    const QString target = values->value(QStringLiteral("target"));
+    const QString target = promptValue(QStringLiteral("List"),
+        {QStringLiteral("target"), QStringLiteral("URL Or Path"), m_repositoryInfo.url.value_or(QString())})
+                               .value_or(QString());
     if (target.isEmpty())
         return;
     runInSelectedProject({QStringLiteral("List"), RepositoryKind::svn,
@@ -111,10 +109,9 @@ void AppState::makeRemoteDirectory()
 void AppState::showBlame()
 {
     const QString selection = selectedActionPath();
-    const auto values = prompt(QStringLiteral("Blame"), {{QStringLiteral("path"), QStringLiteral("Path"), selection}});
-    if (!values)
-        return;
-    const QString path = values->value(QStringLiteral("path"));
+    const QString path
+        = promptValue(QStringLiteral("Blame"), {QStringLiteral("path"), QStringLiteral("Path"), selection})
+              .value_or(QString());
     if (path.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {

@@ -138,11 +138,9 @@ void AppState::includeIgnoredPath()
         showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
         return;
     }
-    const std::optional<QHash<QString, QString>> values = prompt(QStringLiteral("Include Ignored Path"),
-        {{QStringLiteral("path"), QStringLiteral("Path"), selectedActionPath()}});
-    if (!values)
-        return;
-    const QString text = values->value(QStringLiteral("path"));
+    const QString text = promptValue(
+        QStringLiteral("Include Ignored Path"), {QStringLiteral("path"), QStringLiteral("Path"), selectedActionPath()})
+                             .value_or(QString());
     if (text.isEmpty())
         return;
     QStringList rules;

@@ -9,16 +9,31 @@ QString defaultPropertyPath(const std::optional<QString> &selectedChangeID)
     return selectedChangeID.value_or(QStringLiteral("."));
 }
 
+// Get Property and Delete Property: a name and a path, then one svn subcommand on them.
+void runOnPropertyName(AppState &state, const QString &title, const QString &subcommand, AppState::AfterRun after)
+{
+    const QString selection = state.selectedChangeID().value_or(QString());
+    const auto values = state.prompt(title,
+        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
+            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(state.selectedChangeID())}});
+    if (!values)
+        return;
+    const QString name = values->value(QStringLiteral("name"));
+    const QString path = values->value(QStringLiteral("path"));
+    if (name.isEmpty() || path.isEmpty())
+        return;
+    state.runInSelectedProject({title, RepositoryKind::svn,
+        {ToolOperands::svnArguments({subcommand}, {name, ToolOperands::svnFormPath(path, selection)})}, after});
+}
+
 } // namespace
 
 void AppState::listProperties()
 {
     const QString selection = m_selectedChangeID.value_or(QString());
-    const auto values = prompt(QStringLiteral("Properties"),
-        {{QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
-    if (!values)
-        return;
-    const QString path = values->value(QStringLiteral("path"));
+    const QString path = promptValue(QStringLiteral("Properties"),
+        {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)})
+                             .value_or(QString());
     if (path.isEmpty())
         return;
     runInSelectedProject({QStringLiteral("Properties"), RepositoryKind::svn,
@@ -29,19 +44,7 @@ void AppState::listProperties()
 
 void AppState::getProperty()
 {
-    const QString selection = m_selectedChangeID.value_or(QString());
-    const auto values = prompt(QStringLiteral("Get Property"),
-        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
-            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
-    if (!values)
-        return;
-    const QString name = values->value(QStringLiteral("name"));
-    const QString path = values->value(QStringLiteral("path"));
-    if (name.isEmpty() || path.isEmpty())
-        return;
-    runInSelectedProject({QStringLiteral("Get Property"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("propget")}, {name, ToolOperands::svnFormPath(path, selection)})},
-        AfterRun::nothing});
+    runOnPropertyName(*this, QStringLiteral("Get Property"), QStringLiteral("propget"), AfterRun::nothing);
 }
 
 void AppState::setProperty()
@@ -68,19 +71,7 @@ void AppState::setProperty()
 
 void AppState::deleteProperty()
 {
-    const QString selection = m_selectedChangeID.value_or(QString());
-    const auto values = prompt(QStringLiteral("Delete Property"),
-        {{QStringLiteral("name"), QStringLiteral("Name"), QString()},
-            {QStringLiteral("path"), QStringLiteral("Path"), defaultPropertyPath(m_selectedChangeID)}});
-    if (!values)
-        return;
-    const QString name = values->value(QStringLiteral("name"));
-    const QString path = values->value(QStringLiteral("path"));
-    if (name.isEmpty() || path.isEmpty())
-        return;
-    runInSelectedProject({QStringLiteral("Delete Property"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("propdel")}, {name, ToolOperands::svnFormPath(path, selection)})},
-        AfterRun::reload});
+    runOnPropertyName(*this, QStringLiteral("Delete Property"), QStringLiteral("propdel"), AfterRun::reload);
 }
 
 void AppState::setSVNExecutable()

@@ -30,11 +30,9 @@ void AppState::showSVNHelp()
 
 void AppState::runCustomSVNCommand()
 {
-    const auto values = prompt(QStringLiteral("Run svn Command"),
-        {{QStringLiteral("arguments"), QStringLiteral("Arguments"), QStringLiteral("status")}});
-    if (!values)
-        return;
-    const QString line = values->value(QStringLiteral("arguments"));
+    const QString line = promptValue(QStringLiteral("Run svn Command"),
+        {QStringLiteral("arguments"), QStringLiteral("Arguments"), QStringLiteral("status")})
+                             .value_or(QString());
     if (line.isEmpty())
         return;
     QStringList arguments;
