@@ -143,7 +143,7 @@ void BM_ShowLargeDiff(benchmark::State &benchState)
         // Back to an empty preview, so the next load starts from nothing held.
         watch.wantRows = false;
         watch.painted = false;
-        state.setDiffText(QString());
+        state.setDiffText(QByteArray());
         processEventsUntil([&] { return watch.painted; }, 5000);
         processEventsFor(100);
     }

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-enum class DiffLineKind { context, addition, deletion, hunk, note };
+enum class DiffLineKind : quint8 { context, addition, deletion, hunk, note };
 
 struct DiffLine {
     qint64 id = 0;

@@ -135,11 +135,23 @@ QString decodeUtf8Strict(const QByteArray &bytes)
     return text;
 }
 
-bool isValidUtf8(const QByteArray &bytes)
+bool isValidUtf8(QByteArrayView bytes)
 {
+    // Decoded in pieces cut before a character's first byte, so each piece is whole UTF-8 or invalid.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)QString(decoder.decode(bytes));
-    return !decoder.hasError();
+    constexpr qsizetype piece = 16 * 1024;
+    QChar buffer[piece];
+    const auto continuation = [](char byte) { return (uchar(byte) & 0xC0) == 0x80; };
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = std::min(at + piece, bytes.size());
+        for (int back = 0; back < 3 && end < bytes.size() && end > at + 1 && continuation(bytes[end]); ++back)
+            --end;
+        decoder.appendToBuffer(buffer, bytes.sliced(at, end - at));
+        if (decoder.hasError())
+            return false;
+        at = end;
+    }
+    return true;
 }
 
 namespace {
@@ -166,6 +178,22 @@ QString trimmedNewlines(const QString &text)
 bool holdsOnlyNewlines(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return isNewline(c); });
+}
+
+bool holdsOnlyNewlines(QByteArrayView utf8)
+{
+    for (qsizetype at = 0; at < utf8.size();) {
+        const QByteArrayView rest = utf8.sliced(at);
+        if (rest.front() >= 0x0A && rest.front() <= 0x0D)
+            at += 1;
+        else if (rest.startsWith("\xC2\x85"))
+            at += 2;
+        else if (rest.startsWith("\xE2\x80\xA8") || rest.startsWith("\xE2\x80\xA9"))
+            at += 3;
+        else
+            return false;
+    }
+    return true;
 }
 
 QString trimmedSpacesAndTabs(const QString &text)

@@ -23,8 +23,8 @@ std::optional<QDateTime> parseInternetDateTime(QStringView text);
 // A leading byte order mark is dropped.
 QString decodeUtf8Strict(const QByteArray &bytes);
 
-// Whether the bytes are valid UTF-8.
-bool isValidUtf8(const QByteArray &bytes);
+// Whether the bytes are valid UTF-8. Reads them in pieces, so a large text costs no copy.
+bool isValidUtf8(QByteArrayView bytes);
 
 // White space and newlines removed from both ends (Unicode separators, U+0009..U+000D, U+0085).
 inline QString trimmed(const QString &text)
@@ -36,6 +36,8 @@ inline QString trimmed(const QString &text)
 QString trimmedNewlines(const QString &text);
 // Whether trimmedNewlines would leave nothing; looks at the text without copying it.
 bool holdsOnlyNewlines(QStringView text);
+// The same for UTF-8 text, without decoding it.
+bool holdsOnlyNewlines(QByteArrayView utf8);
 
 // Spaces and tabs removed from both ends.
 QString trimmedSpacesAndTabs(const QString &text);

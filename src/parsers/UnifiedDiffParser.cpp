@@ -134,6 +134,8 @@ private:
     std::optional<qint64> m_next = 0;
 };
 
+} // namespace
+
 class Parser {
 public:
     explicit Parser(Visitor &visitor) : m_visitor(visitor) { }
@@ -141,10 +143,23 @@ public:
     void read(QStringView text)
     {
         forEachLine(text, [this, text](QStringView line) {
-            m_textLeft = text.size() - (line.data() + line.size() - text.data());
-            readLine(line);
+            readLine(line, text.size() - (line.data() + line.size() - text.data()));
         });
         finishFile();
+    }
+
+    void readLine(QStringView line, qsizetype textLeft)
+    {
+        m_textLeft = textLeft;
+        readLine(line);
+    }
+
+    void finishFile()
+    {
+        finishHunk();
+        if (m_inFile)
+            m_visitor.endFile(m_oldPath, m_newPath);
+        m_inFile = false;
     }
 
 private:
@@ -297,14 +312,6 @@ private:
         m_newRemaining = 0;
     }
 
-    void finishFile()
-    {
-        finishHunk();
-        if (m_inFile)
-            m_visitor.endFile(m_oldPath, m_newPath);
-        m_inFile = false;
-    }
-
     Visitor &m_visitor;
     bool m_inFile = false;
     bool m_inHunk = false;
@@ -317,6 +324,23 @@ private:
     // Characters of the text after the current line.
     qsizetype m_textLeft = 0;
 };
+
+LineReader::LineReader(Visitor &visitor) : m_parser(std::make_unique<Parser>(visitor))
+{ }
+
+LineReader::~LineReader() = default;
+
+void LineReader::readLine(QStringView line, qsizetype textLeft)
+{
+    m_parser->readLine(line, textLeft);
+}
+
+void LineReader::finish()
+{
+    m_parser->finishFile();
+}
+
+namespace {
 
 // Files, hunks and lines as records of their own.
 class RecordBuilder : public Visitor {

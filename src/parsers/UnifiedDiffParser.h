@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <memory>
 #include <optional>
 
 namespace UnifiedDiffParser {
@@ -28,6 +29,26 @@ public:
     virtual void endFile(const QString &oldPath, const QString &newPath) = 0;
 };
 void read(QStringView text, Visitor &visitor);
+
+class Parser;
+// The same reading a line at a time, for a caller that keeps the text in another form and hands over
+// each line decoded; the views given to the visitor point into the line handed over.
+class LineReader {
+public:
+    explicit LineReader(Visitor &visitor);
+    ~LineReader();
+    LineReader(const LineReader &) = delete;
+    LineReader &operator=(const LineReader &) = delete;
+
+    // One line without its line feed, and how much text follows it (which bounds what a hunk header
+    // promises).
+    void readLine(QStringView line, qsizetype textLeft);
+    // After the last line.
+    void finish();
+
+private:
+    std::unique_ptr<Parser> m_parser;
+};
 
 // The diff shown for an unversioned file: every line of the text as an addition.
 QString unversionedFileDiff(const QString &path, const QString &text);

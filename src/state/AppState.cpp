@@ -107,7 +107,7 @@ void AppState::setSelectedCommitPaths(QSet<QString> value)
 {
     assign(m_selectedCommitPaths, std::move(value));
 }
-void AppState::setDiffText(QString value)
+void AppState::setDiffText(QByteArray value)
 {
     assign(m_diffText, std::move(value));
 }
@@ -129,7 +129,7 @@ void AppState::setSelectedRevision(std::optional<qint64> value)
 {
     assign(m_selectedRevision, std::move(value));
 }
-void AppState::setHistoryDiffText(QString value)
+void AppState::setHistoryDiffText(QByteArray value)
 {
     assign(m_historyDiffText, std::move(value));
 }
@@ -149,7 +149,7 @@ void AppState::setSelectedIncomingRevision(std::optional<qint64> value)
 {
     assign(m_selectedIncomingRevision, std::move(value));
 }
-void AppState::setIncomingDiffText(QString value)
+void AppState::setIncomingDiffText(QByteArray value)
 {
     assign(m_incomingDiffText, std::move(value));
 }

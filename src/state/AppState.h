@@ -35,23 +35,24 @@ public:
     AppState(QSettings *settings, AppClients clients, QObject *parent = nullptr);
     ~AppState() override;
 
-    // Published properties.
+    // Published properties. The diff texts are UTF-8, as the tools print them: half the memory of a
+    // QString, which counts for a diff of many megabytes.
     const QList<Project> &projects() const { return m_projects; }
     const std::optional<QUuid> &selectedProjectID() const { return m_selectedProjectID; }
     WorkflowTab selectedTab() const { return m_selectedTab; }
     const QList<WorkingCopyItem> &changes() const { return m_changes; }
     const std::optional<QString> &selectedChangeID() const { return m_selectedChangeID; }
     const QSet<QString> &selectedCommitPaths() const { return m_selectedCommitPaths; }
-    const QString &diffText() const { return m_diffText; }
+    const QByteArray &diffText() const { return m_diffText; }
     const QList<LogEntry> &logEntries() const { return m_logEntries; }
     const std::optional<QString> &selectedHistoryPath() const { return m_selectedHistoryPath; }
     const std::optional<qint64> &selectedRevision() const { return m_selectedRevision; }
-    const QString &historyDiffText() const { return m_historyDiffText; }
+    const QByteArray &historyDiffText() const { return m_historyDiffText; }
     const QList<LogEntry> &archiveEntries() const { return m_archiveEntries; }
     const std::optional<qint64> &selectedArchiveEntryID() const { return m_selectedArchiveEntryID; }
     const QList<LogEntry> &incomingEntries() const { return m_incomingEntries; }
     const std::optional<qint64> &selectedIncomingRevision() const { return m_selectedIncomingRevision; }
-    const QString &incomingDiffText() const { return m_incomingDiffText; }
+    const QByteArray &incomingDiffText() const { return m_incomingDiffText; }
     const std::optional<qint64> &incomingBaseRevision() const { return m_incomingBaseRevision; }
     const std::optional<qint64> &incomingHeadRevision() const { return m_incomingHeadRevision; }
     const QList<WorkingCopyItem> &incomingOutdatedItems() const { return m_incomingOutdatedItems; }
@@ -68,16 +69,16 @@ public:
     void setChanges(QList<WorkingCopyItem> value);
     void setSelectedChangeID(std::optional<QString> value);
     void setSelectedCommitPaths(QSet<QString> value);
-    void setDiffText(QString value);
+    void setDiffText(QByteArray value);
     void setLogEntries(QList<LogEntry> value);
     void setSelectedHistoryPath(std::optional<QString> value);
     void setSelectedRevision(std::optional<qint64> value);
-    void setHistoryDiffText(QString value);
+    void setHistoryDiffText(QByteArray value);
     void setArchiveEntries(QList<LogEntry> value);
     void setSelectedArchiveEntryID(std::optional<qint64> value);
     void setIncomingEntries(QList<LogEntry> value);
     void setSelectedIncomingRevision(std::optional<qint64> value);
-    void setIncomingDiffText(QString value);
+    void setIncomingDiffText(QByteArray value);
     void setIncomingBaseRevision(std::optional<qint64> value);
     void setIncomingHeadRevision(std::optional<qint64> value);
     void setIncomingOutdatedItems(QList<WorkingCopyItem> value);
@@ -343,16 +344,16 @@ private:
     QList<WorkingCopyItem> m_changes;
     std::optional<QString> m_selectedChangeID;
     QSet<QString> m_selectedCommitPaths;
-    QString m_diffText;
+    QByteArray m_diffText;
     QList<LogEntry> m_logEntries;
     std::optional<QString> m_selectedHistoryPath;
     std::optional<qint64> m_selectedRevision;
-    QString m_historyDiffText;
+    QByteArray m_historyDiffText;
     QList<LogEntry> m_archiveEntries;
     std::optional<qint64> m_selectedArchiveEntryID;
     QList<LogEntry> m_incomingEntries;
     std::optional<qint64> m_selectedIncomingRevision;
-    QString m_incomingDiffText;
+    QByteArray m_incomingDiffText;
     std::optional<qint64> m_incomingBaseRevision;
     std::optional<qint64> m_incomingHeadRevision;
     QList<WorkingCopyItem> m_incomingOutdatedItems;

@@ -16,32 +16,52 @@ constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
 
 // The diff of a file that is not under version control: every line added. Only regular files are
 // read, and nothing over 16 MiB.
-QString localUnifiedDiff(const QString &path, const QString &root)
+QByteArray localUnifiedDiff(const QString &path, const QString &root)
 {
     const QFileInfo info(TextUtil::appendingPathComponent(root, path));
     if (!info.exists())
-        return QStringLiteral("(file not found)");
+        return QByteArrayLiteral("(file not found)");
     if (info.isDir())
-        return QStringLiteral("(unversioned directory)");
+        return QByteArrayLiteral("(unversioned directory)");
     if (!info.isFile() || info.size() > largestUnversionedDiff)
-        return QStringLiteral("(binary or unreadable file)");
+        return QByteArrayLiteral("(binary or unreadable file)");
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("(binary or unreadable file)");
+        return QByteArrayLiteral("(binary or unreadable file)");
     const QByteArray bytes = file.read(largestUnversionedDiff + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > largestUnversionedDiff || !TextUtil::isValidUtf8(bytes))
-        return QStringLiteral("(binary or unreadable file)");
-    return UnifiedDiffParser::unversionedFileDiff(path, TextUtil::decodeUtf8Strict(bytes));
+        return QByteArrayLiteral("(binary or unreadable file)");
+    return UnifiedDiffParser::unversionedFileDiff(path, TextUtil::decodeUtf8Strict(bytes)).toUtf8();
+}
+
+// The diff a tool printed, kept as the UTF-8 it is; output that is not UTF-8 counts as none.
+QByteArray printedDiff(QByteArray output)
+{
+    return TextUtil::isValidUtf8(output) ? std::move(output) : QByteArray();
+}
+
+// Output left undecoded by the run, checked on a worker when it is large.
+QCoro::Task<QByteArray> diffOutput(std::shared_ptr<const ToolRunScope> scope, QByteArray output)
+{
+    constexpr qsizetype checkedOnTheSpot = 256 * 1024;
+    if (output.size() <= checkedOnTheSpot)
+        co_return printedDiff(std::move(output));
+    co_return co_await awaitInScope(std::move(scope), QtConcurrent::run(printedDiff, std::move(output)));
 }
 
 // Empty output (once line ends are trimmed) shows the tool's error text when there is one.
-QString revisionDiffText(const SVNCommandResult &result)
+QByteArray revisionDiffText(const QByteArray &output, const SVNCommandResult &result)
 {
-    if (!TextUtil::holdsOnlyNewlines(result.stdout))
-        return result.stdout;
+    if (!TextUtil::holdsOnlyNewlines(QByteArrayView(output)))
+        return output;
     if (!result.stderr.isEmpty())
-        return result.stderr;
-    return QStringLiteral("(no text diff)");
+        return result.stderr.toUtf8();
+    return QByteArrayLiteral("(no text diff)");
+}
+
+ToolRun diffRun(QStringList arguments, const QString &folder)
+{
+    return ToolRun{std::move(arguments), folder, false, {}, false};
 }
 
 } // namespace
@@ -51,7 +71,7 @@ QString revisionDiffText(const SVNCommandResult &result)
 void AppState::selectedChangeChanged()
 {
     supersedeLoads(LoadGroup::changeDiff);
-    setDiffText(QString());
+    setDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedChange(); });
 }
 
@@ -70,21 +90,21 @@ void AppState::selectedHistoryPathChanged()
     if (!kept)
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
     supersedeLoads(LoadGroup::historyDiff);
-    setHistoryDiffText(QString());
+    setHistoryDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
     supersedeLoads(LoadGroup::historyDiff);
-    setHistoryDiffText(QString());
+    setHistoryDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
     supersedeLoads(LoadGroup::incomingDiff);
-    setIncomingDiffText(QString());
+    setIncomingDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedIncomingRevision(); });
 }
 
@@ -94,11 +114,11 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     const std::optional<WorkingCopyItem> change = selectedChange();
     if (!project || !change) {
         supersedeLoads(LoadGroup::changeDiff);
-        setDiffText(QString());
+        setDiffText(QByteArray());
         co_return;
     }
     const LoadTicket ticket = beginLoad(LoadGroup::changeDiff, *project);
-    QString text;
+    QByteArray text;
     if (change->kind == SVNStatusKind::unversioned) {
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
     } else {
@@ -109,10 +129,12 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
             : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
         ToolClient &tool = toolFor(project->kind);
         try {
-            const SVNCommandResult result = co_await tool.run(arguments, project->path, false);
-            text = TextUtil::holdsOnlyNewlines(result.stdout) ? QStringLiteral("(no text diff)") : result.stdout;
+            SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
+            text = co_await diffOutput(m_runScope, std::move(result.stdoutData));
+            if (TextUtil::holdsOnlyNewlines(QByteArrayView(text)))
+                text = QByteArrayLiteral("(no text diff)");
         } catch (const std::exception &error) {
-            text = errorDescription(error);
+            text = errorDescription(error).toUtf8();
         }
     }
     if (!isCurrent(ticket))
@@ -125,7 +147,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
     const std::optional<Project> project = selectedProject();
     if (!project || !m_selectedHistoryPath || !m_selectedRevision) {
         supersedeLoads(LoadGroup::historyDiff);
-        setHistoryDiffText(QString());
+        setHistoryDiffText(QByteArray());
         co_return;
     }
     const QString path = *m_selectedHistoryPath;
@@ -135,7 +157,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
         const std::optional<FileHistoryRevision> selected = selectedFileHistoryRevision();
         if (!selected || !selected->commitHash) {
             supersedeLoads(LoadGroup::historyDiff);
-            setHistoryDiffText(QString());
+            setHistoryDiffText(QByteArray());
             co_return;
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
@@ -147,12 +169,13 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             url ? *url : ToolOperands::svnPath(path)};
     }
     const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
-    QString text;
+    QByteArray text;
     try {
         ToolClient &tool = toolFor(project->kind);
-        text = revisionDiffText(co_await tool.run(arguments, project->path, false));
+        SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
+        text = revisionDiffText(co_await diffOutput(m_runScope, std::move(result.stdoutData)), result);
     } catch (const std::exception &error) {
-        text = errorDescription(error);
+        text = errorDescription(error).toUtf8();
     }
     if (!isCurrent(ticket))
         co_return;
@@ -164,18 +187,19 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
     const std::optional<Project> project = selectedProject();
     if (!project || project->kind != RepositoryKind::svn || !m_selectedIncomingRevision) {
         supersedeLoads(LoadGroup::incomingDiff);
-        setIncomingDiffText(QString());
+        setIncomingDiffText(QByteArray());
         co_return;
     }
     const LoadTicket ticket = beginLoad(LoadGroup::incomingDiff, *project);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));
     const QStringList arguments{
         QStringLiteral("diff"), QStringLiteral("-c"), QString::number(*m_selectedIncomingRevision), url};
-    QString text;
+    QByteArray text;
     try {
-        text = revisionDiffText(co_await client().run(arguments, project->path, false));
+        SVNCommandResult result = co_await client().run(diffRun(arguments, project->path));
+        text = revisionDiffText(co_await diffOutput(m_runScope, std::move(result.stdoutData)), result);
     } catch (const std::exception &error) {
-        text = errorDescription(error);
+        text = errorDescription(error).toUtf8();
     }
     if (!isCurrent(ticket))
         co_return;

@@ -40,7 +40,7 @@ void AppState::clearIncoming()
 {
     setIncomingEntries({});
     setSelectedIncomingRevision(std::nullopt);
-    setIncomingDiffText(QString());
+    setIncomingDiffText(QByteArray());
     setIncomingBaseRevision(std::nullopt);
     setIncomingHeadRevision(std::nullopt);
     setIncomingOutdatedItems({});
@@ -119,7 +119,7 @@ QCoro::Task<> AppState::loadIncoming()
     if (!base || !head || *base >= *head) {
         setIncomingEntries({});
         setSelectedIncomingRevision(std::nullopt);
-        setIncomingDiffText(QString());
+        setIncomingDiffText(QByteArray());
         m_incomingNeedsReload = false;
         setBusyMessage(std::nullopt);
         co_return;

@@ -23,6 +23,9 @@ struct ToolRun {
     QString workingDirectory;
     bool checkStatus = true;
     ToolEnvironment environment;
+    // Off: the output is left as the bytes printed (stdoutData) and `stdout` stays empty, for a large text
+    // the caller keeps as UTF-8 and checks itself.
+    bool decodeOutput = true;
 };
 
 // A client of one command-line tool. The callers build the argument lists; the client finds the tool

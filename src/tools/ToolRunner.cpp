@@ -77,7 +77,7 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions,
-    std::shared_ptr<ToolRunScope> scope)
+    std::shared_ptr<ToolRunScope> scope, bool decodeOutput)
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
@@ -154,9 +154,9 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     result.stderrData = process.readAllStandardError();
     // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
     // the window keeps drawing meanwhile.
-    if (result.stdoutData.size() > largeOutput)
+    if (decodeOutput && result.stdoutData.size() > largeOutput)
         result.stdout = co_await awaitInScope(scope, QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData));
-    else
+    else if (decodeOutput)
         result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
     if (checkStatus && !result.succeeded())

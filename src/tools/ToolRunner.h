@@ -34,6 +34,6 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // ToolRunAbandoned when the scope has been ended.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
-    std::shared_ptr<ToolRunScope> scope = {});
+    std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true);
 
 } // namespace ToolRunner

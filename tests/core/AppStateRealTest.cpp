@@ -260,6 +260,51 @@ TEST_F(RealFixture, GitStatusInfoHistoryAndArchives)
     EXPECT_EQ(state->selectedArchiveEntry()->commitHash, chosenHash);
 }
 
+// The preview shows the diff exactly as git printed it, a large one too; a diff that is not UTF-8 shows none.
+TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    QByteArray before;
+    QByteArray after;
+    for (int line = 0; line < 12000; ++line) {
+        before += "ligne " + QByteArray::number(line) + " caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\n";
+        after += line % 3 ? before.sliced(before.lastIndexOf('\n', before.size() - 2) + 1)
+                          : "chang\xc3\xa9e " + QByteArray::number(line) + "\n";
+    }
+    writeFile(git.path + "/big.txt", before);
+    writeFile(git.path + "/latin1.txt", "caf\xe9\n");
+    git.commitAll("first");
+    writeFile(git.path + "/big.txt", after);
+    writeFile(git.path + "/latin1.txt", "th\xe9\n");
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    const auto diffOf = [&](const QString &path) {
+        state->setSelectedChangeID(path);
+        state->selectedChangeChanged();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        return state->diffText();
+    };
+    const QByteArray printed = git.git({"diff", "--no-ext-diff", "--no-color", "HEAD", "--", "big.txt"});
+    ASSERT_GT(printed.size(), 300 * 1024) << "large enough to be checked on a worker";
+    EXPECT_EQ(diffOf("big.txt"), printed);
+    EXPECT_EQ(diffOf("latin1.txt"), "(no text diff)");
+
+    git.commitAll("second");
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    state->setSelectedHistoryPath(QStringLiteral("latin1.txt"));
+    state->selectedHistoryPathChanged();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->historyDiffText(), "(no text diff)");
+    state->setSelectedHistoryPath(QStringLiteral("big.txt"));
+    state->selectedHistoryPathChanged();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->historyDiffText(),
+        git.git({"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", "HEAD", "--",
+            "big.txt"}));
+}
+
 TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
 {
     const GitFixture git = GitFixture::create(sandbox.path());

@@ -155,8 +155,8 @@ TEST_F(AwkwardNames, EverySvnReadingActionAndLoaderTakesTheNamesAndValuesAsGiven
                 forEachName([&](const QString &name, int) {
                     loadChangeDiff(name);
                     EXPECT_EQ(state->diffText().count("Index: "), 1) << state->diffText().toStdString();
-                    EXPECT_TRUE(state->diffText().contains("Index: " + name + "\n"));
-                    EXPECT_TRUE(state->diffText().contains("-r3 " + name + "\n+local " + name));
+                    EXPECT_TRUE(state->diffText().contains(("Index: " + name + "\n").toUtf8()));
+                    EXPECT_TRUE(state->diffText().contains(("-r3 " + name + "\n+local " + name).toUtf8()));
                 });
             }},
         {"history diff",
@@ -165,7 +165,7 @@ TEST_F(AwkwardNames, EverySvnReadingActionAndLoaderTakesTheNamesAndValuesAsGiven
                 forEachName([&](const QString &name, int) {
                     loadHistoryDiff(name);
                     EXPECT_EQ(state->selectedRevision(), 3);
-                    EXPECT_TRUE(state->historyDiffText().contains("-r1 " + name + "\n+r3 " + name))
+                    EXPECT_TRUE(state->historyDiffText().contains(("-r1 " + name + "\n+r3 " + name).toUtf8()))
                         << state->historyDiffText().toStdString();
                 });
                 state->setSelectedHistoryPath(std::nullopt);

@@ -49,6 +49,24 @@ TEST(TextUtil, StrictUtf8AndTrims)
         EXPECT_EQ(holdsOnlyNewlines(text), trimmedNewlines(text).isEmpty()) << text.toStdString();
 }
 
+// Large texts are checked piece by piece: a character cut by a piece's end is still whole.
+TEST(TextUtil, Utf8CheckAcrossPiecesAndNewlinesInBytes)
+{
+    for (qsizetype lead : {16 * 1024 - 1, 16 * 1024 - 2, 16 * 1024 - 3, 16 * 1024, 40 * 1024 + 1}) {
+        const QByteArray text = QByteArray(lead, 'a') + "\xe2\x82\xac \xf0\x9f\x98\x80" + QByteArray(20000, 'b');
+        EXPECT_TRUE(isValidUtf8(text)) << lead;
+        EXPECT_FALSE(isValidUtf8(text + "\xe2\x82")) << lead << ": cut short at the end";
+        QByteArray broken = text;
+        broken[lead + 1] = 'x';
+        EXPECT_FALSE(isValidUtf8(broken)) << lead;
+    }
+    EXPECT_TRUE(isValidUtf8(QByteArray()));
+    EXPECT_FALSE(isValidUtf8(QByteArray(70000, 'a') + "\xff"));
+    for (const QString &text : {QString(), QString::fromUtf16(u"\n\r\u2028\u0085\v\f\u2029"), QStringLiteral("\n x\n"),
+             QStringLiteral(" "), QString::fromUtf16(u"\n\u00e9"), QString::fromUtf16(u"\u2027")})
+        EXPECT_EQ(holdsOnlyNewlines(QByteArrayView(text.toUtf8())), holdsOnlyNewlines(text)) << text.toStdString();
+}
+
 TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
 {
     EXPECT_TRUE(localizedStandardLess("file2", "file10"));

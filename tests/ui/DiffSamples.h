@@ -119,7 +119,7 @@ inline void sendMouse(
 inline QPoint caretPoint(const DiffCanvas &canvas, int row, qsizetype index)
 {
     const DiffLayout &layout = canvas.diffLayout();
-    const QStringView text = layout.text(layout.rows().at(row));
+    const QString text = layout.text(layout.rows().at(row));
     const qreal x = DiffLayout::codeLeft() + layout.metrics().code.xOf(text, index) + 1;
     const QRect band = viewportRect(canvas, row);
     return QPoint(int(x) - canvas.contentOffset().x(), band.center().y());

@@ -685,8 +685,8 @@ void expectSameLayout(const DiffLayout &fromText, const DiffLayout &fromRecords)
         EXPECT_EQ(std::tuple(a.oldNumber, a.newNumber, a.card, a.top, a.kind, a.lineKind, a.plain),
             std::tuple(b.oldNumber, b.newNumber, b.card, b.top, b.kind, b.lineKind, b.plain))
             << "row " << i;
-        EXPECT_EQ(fromText.prefix(a).toString(), fromRecords.prefix(b).toString()) << "row " << i;
-        EXPECT_EQ(fromText.text(a).toString(), fromRecords.text(b).toString()) << "row " << i;
+        EXPECT_EQ(fromText.prefix(a), fromRecords.prefix(b)) << "row " << i;
+        EXPECT_EQ(fromText.text(a), fromRecords.text(b)) << "row " << i;
     }
 }
 
@@ -698,15 +698,34 @@ TEST(DiffLayout, ReadingTheTextItselfGivesTheLayoutOfTheParsedRecords)
                                                "+++ not a header\n context without count\n");
     const QString crlf = QStringLiteral("diff --git a/w.txt b/w.txt\r\n--- a/w.txt\r\n+++ b/w.txt\r\n@@ -1 +1 @@\r\n"
                                         "-old\r\n+new\r\n");
+    // Lines beyond ASCII take other room in UTF-8 than in the decoded text.
+    const QString wider = QString::fromUtf16(u"Index: caf\u00e9.txt\n@@ -1,3 +1,3 @@\n-d\u00e9j\u00e0 \U0001F600 vu\n"
+                                             u"+\u65e5\u672c\u8a9e\t\u00e9\n\u00e9 without its blank\n \ufeffmark\n"
+                                             u"\\ No newline at end of \u00e9\n");
     const DiffMetrics metrics = DiffMetrics::standard();
-    for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf,
+    for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf, wider,
              QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
         SCOPED_TRACE(text.left(40).toStdString());
-        const DiffLayout fromText(text, metrics);
+        const DiffLayout fromText(text.toUtf8(), metrics);
         expectSameLayout(fromText, DiffLayout(UnifiedDiffParser::parse(text), metrics));
         if (fromText.isEmpty())
             EXPECT_TRUE(fromText.rows().isEmpty());
     }
+}
+
+// Bytes that are not UTF-8 show as replacement characters; the lines after them keep their own text.
+TEST(DiffLayout, ReadsBytesThatAreNotUtf8AsReplacementCharacters)
+{
+    const QByteArray bytes = "Index: a.txt\n@@ -1,2 +1,2 @@\n-\xff\xfe old\n-cut \xe2\x82\n+n\xc3\xa9w\n+plain\n";
+    const DiffLayout layout(bytes, DiffMetrics::standard());
+    ASSERT_EQ(layout.rows().size(), 5);
+    EXPECT_EQ(layout.text(layout.rows().at(1)), QString::fromUtf16(u"\ufffd\ufffd old"));
+    EXPECT_EQ(layout.text(layout.rows().at(2)), QString::fromUtf8("cut \xe2\x82"));
+    EXPECT_TRUE(layout.text(layout.rows().at(2)).endsWith(u'\ufffd'));
+    EXPECT_EQ(layout.text(layout.rows().at(3)), QString::fromUtf16(u"n\u00e9w"));
+    EXPECT_EQ(layout.prefix(layout.rows().at(4)), "+");
+    EXPECT_EQ(layout.text(layout.rows().at(4)), "plain");
+    EXPECT_EQ(layout.rows().at(4).newNumber, 2);
 }
 
 TEST(DiffView, LaysOutALargeDiffOnAWorkerAndKeepsOnlyTheNewestText)
@@ -718,13 +737,12 @@ TEST(DiffView, LaysOutALargeDiffOnAWorkerAndKeepsOnlyTheNewestText)
     view.setContent(sampleGitDiff, QStringLiteral("(no text diff)"));
     ASSERT_EQ(view.canvas()->diffLayout().cards().size(), 3);
 
-    view.setContent(large, QStringLiteral("(no text diff)"));
+    const QByteArray largeText = large.toUtf8();
+    view.setContent(largeText, QStringLiteral("(no text diff)"));
     EXPECT_EQ(view.canvas()->diffLayout().cards().size(), 3) << "the earlier diff stays until the new one is ready";
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.canvas()->diffLayout().rows().size() == 40001; }, 30000));
     expectSameLayout(view.canvas()->diffLayout(), DiffLayout(UnifiedDiffParser::parse(large), DiffMetrics::standard()));
-    EXPECT_TRUE(view.canvas()->diffLayout().text(view.canvas()->diffLayout().rows().at(1)).data() - large.constData()
-        < large.size())
-        << "the rows point into the text itself";
+    EXPECT_TRUE(view.canvas()->diffLayout().utf8().isSharedWith(largeText)) << "the rows are places in the text itself";
 
     // A newer text set while a large one is being laid out wins, even when it is done first.
     view.setContent(large + QStringLiteral(" one more\n"), QStringLiteral("(no text diff)"));

@@ -158,7 +158,7 @@ TEST_F(HistoryFixture, HeaderAndRevisionDetailDescribeTheSelectedFile)
     open({svnProject}, log);
     state->setSelectedHistoryPath("a.c");
     state->setSelectedRevision(3);
-    state->setHistoryDiffText(QString());
+    state->setHistoryDiffText(QByteArray());
     settle(*state);
     EXPECT_EQ(detail()->titleLabel()->text(), "a.c");
     EXPECT_EQ(detail()->subtitleLabel()->text(), "2 revisions");

@@ -145,7 +145,7 @@ TEST_F(IncomingFixture, DetailShowsTheSelectedRevisionWithTheFirstEightPaths)
     state->setIncomingEntries(
         {logEntry(20, "", "Twenty\nlines", pathChanges(20)), logEntry(9, "x", "Nine", pathChanges(9)),
             logEntry(8, "x", "Eight", pathChanges(8)), logEntry(7, "x", "None", {}), logEntry(6, "x", "Twice", twice)});
-    state->setIncomingDiffText(QString());
+    state->setIncomingDiffText(QByteArray());
 
     const auto select = [this](qint64 revision) {
         state->setSelectedIncomingRevision(revision);

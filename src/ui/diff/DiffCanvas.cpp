@@ -148,7 +148,7 @@ void CardPainter::paintHunkHeader(const Row &row, QRect rect)
     const qreal y = baseline(rect, m_hunkMetrics);
     m_painter.setFont(m_metrics.hunkFont);
     m_painter.setPen(m_secondary);
-    const QStringView text = m_layout.text(row);
+    const QString text = m_layout.text(row);
     for (const auto &run :
         m_metrics.hunk.visibleRuns(text, m_area.left() - textX, m_area.right() + 1 - textX, row.plain))
         m_painter.drawText(QPointF(textX + run.x, y), run.text);
@@ -184,7 +184,7 @@ void CardPainter::paintCodeLine(int index, const Row &row, QRect rect)
     }
 
     const qreal codeX = rect.left() + DiffGeometry::codeX;
-    const QStringView text = m_layout.text(row);
+    const QString text = m_layout.text(row);
     if (m_selectionStart.row <= index && index <= m_selectionEnd.row && m_selectionStart != m_selectionEnd) {
         const qsizetype from = index == m_selectionStart.row ? m_selectionStart.index : 0;
         const qsizetype to = index == m_selectionEnd.row ? m_selectionEnd.index : text.size();
@@ -295,7 +295,7 @@ QString DiffCanvas::selectedText() const
         const Row &row = m_layout.rows().at(at);
         if (row.kind != DiffLayout::RowKind::line)
             continue;
-        const QStringView text = m_layout.text(row);
+        const QString text = m_layout.text(row);
         const qsizetype from = at == start.row ? start.index : 0;
         const qsizetype to = at == end.row ? end.index : text.size();
         if (!first)
@@ -407,7 +407,7 @@ void DiffCanvas::mouseDoubleClickEvent(QMouseEvent *event)
     const TextPosition position = positionAt(event->position().toPoint());
     if (position.row < 0)
         return;
-    const QStringView text = m_layout.text(m_layout.rows().at(position.row));
+    const QString text = m_layout.text(m_layout.rows().at(position.row));
     const auto isWord = [&](qsizetype at) {
         const QChar c = text[at];
         return c.isLetterOrNumber() || c == u'_' || c.isMark();

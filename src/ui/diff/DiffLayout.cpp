@@ -4,6 +4,7 @@
 #include "ui/kit/Theme.h"
 
 #include <QFontMetricsF>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
@@ -249,10 +250,40 @@ DiffMetrics DiffMetrics::standard()
     return metrics;
 }
 
-// Cards and rows from what the diff reader finds; the texts it is given lie in the layout's text.
+namespace {
+
+// The bytes the characters take in UTF-8.
+qsizetype utf8Length(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const char16_t unit = text[at].unicode();
+        if (unit < 0x80)
+            bytes += 1;
+        else if (unit < 0x800)
+            bytes += 2;
+        else if (QChar::isHighSurrogate(unit) && at + 1 < text.size() && QChar::isLowSurrogate(text[at + 1].unicode()))
+            bytes += 4, ++at;
+        else
+            bytes += 3;
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Cards and rows from what the diff reader finds. The reader is handed one line at a time, decoded; the
+// line's place in the layout's text turns the views it gives back into places in the text.
 class DiffLayout::Builder : public UnifiedDiffParser::Visitor {
 public:
     explicit Builder(DiffLayout &layout) : m_layout(layout) { }
+
+    // The line handed to the reader next, and where its bytes start in the layout's text.
+    void setLine(QStringView characters, qsizetype byteStart)
+    {
+        m_line = characters;
+        m_lineStart = byteStart;
+    }
 
     void beginFile() override
     {
@@ -271,8 +302,8 @@ public:
         row.card = qint32(m_layout.m_cards.size());
         row.top = qint32(m_y);
         row.textStart = offsetOf(header);
-        row.textLength = qint32(header.size());
         row.plain = DiffTextMetrics::isPlain(header);
+        row.textLength = qint32(row.plain ? header.size() : utf8Length(header));
         m_headerWidth = std::max(m_headerWidth, m_layout.m_metrics.hunk.width(header, row.plain));
         m_layout.m_rows.append(row);
         m_y += m_layout.m_metrics.hunkHeight;
@@ -287,11 +318,11 @@ public:
         row.lineKind = kind;
         row.oldNumber = oldLineNumber.value_or(noNumber);
         row.newNumber = newLineNumber.value_or(noNumber);
-        row.prefixLength = qint32(prefix.size());
         row.prefixApart = !prefix.isEmpty() && prefix.data() + prefix.size() != text.data();
+        row.prefixLength = row.prefixApart ? 0 : quint8(utf8Length(prefix));
         row.textStart = prefix.isEmpty() || row.prefixApart ? offsetOf(text) : offsetOf(prefix);
-        row.textLength = qint32(text.size());
         row.plain = DiffTextMetrics::isPlain(text);
+        row.textLength = qint32(row.plain ? text.size() : utf8Length(text));
         m_codeWidth = std::max(m_codeWidth, m_layout.m_metrics.code.width(text, row.plain));
         if (kind == DiffLineKind::addition)
             ++m_card.additions;
@@ -327,9 +358,14 @@ public:
     }
 
 private:
-    qsizetype offsetOf(QStringView piece) const { return piece.data() - m_layout.m_text.constData(); }
+    qsizetype offsetOf(QStringView piece) const
+    {
+        return m_lineStart + utf8Length(QStringView(m_line.data(), piece.data() - m_line.data()));
+    }
 
     DiffLayout &m_layout;
+    QStringView m_line;
+    qsizetype m_lineStart = 0;
     Card m_card;
     qint64 m_y = DiffGeometry::padding;
     qreal m_codeWidth = 0;
@@ -342,33 +378,32 @@ DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics) : m_metrics(
     if (diff.files.isEmpty())
         return;
 
-    qsizetype characters = 0;
     qsizetype rowCount = 0;
     for (const DiffFile &file : diff.files) {
-        for (const DiffHunk &hunk : file.hunks) {
-            characters += hunk.header.size();
-            for (const DiffLine &line : hunk.lines)
-                characters += line.prefix.size() + line.text.size();
+        for (const DiffHunk &hunk : file.hunks)
             rowCount += 1 + hunk.lines.size();
-        }
     }
-    // Reserved whole, so the views handed to the builder stay valid while the text grows.
-    m_text.reserve(characters);
     m_rows.reserve(rowCount);
     m_cards.reserve(diff.files.size());
-    const auto appended = [this](const QString &piece) {
-        m_text.append(piece);
-        return QStringView(m_text).last(piece.size());
-    };
 
+    // Each record is written into the text as a line of its own and handed over from there.
     Builder builder(*this);
+    QString line;
+    const auto handOver = [&](const QString &prefix, const QString &text) {
+        line = prefix + text;
+        builder.setLine(line, m_text.size());
+        m_text += line.toUtf8();
+        m_text += '\n';
+        return QStringView(line);
+    };
     for (const DiffFile &file : diff.files) {
         builder.beginFile();
         for (const DiffHunk &hunk : file.hunks) {
-            builder.hunk(appended(hunk.header), hunk.lines.size());
-            for (const DiffLine &line : hunk.lines) {
-                const QStringView prefix = appended(line.prefix);
-                builder.line(line.kind, line.oldLineNumber, line.newLineNumber, prefix, appended(line.text));
+            builder.hunk(handOver(QString(), hunk.header), hunk.lines.size());
+            for (const DiffLine &record : hunk.lines) {
+                const QStringView written = handOver(record.prefix, record.text);
+                builder.line(record.kind, record.oldLineNumber, record.newLineNumber,
+                    written.first(record.prefix.size()), written.sliced(record.prefix.size()));
             }
         }
         builder.endFile(file.oldPath, file.newPath);
@@ -376,16 +411,60 @@ DiffLayout::DiffLayout(const ParsedDiff &diff, DiffMetrics metrics) : m_metrics(
     builder.finish();
 }
 
-DiffLayout::DiffLayout(const QString &diffText, DiffMetrics metrics) : m_metrics(std::move(metrics)), m_text(diffText)
+DiffLayout::DiffLayout(const QByteArray &diffText, DiffMetrics metrics)
+    : m_metrics(std::move(metrics)), m_text(diffText)
 {
-    m_rows.reserve(diffText.count(u'\n') + 1);
-    Builder builder(*this);
-    UnifiedDiffParser::read(m_text, builder);
-    builder.finish();
+    m_rows.reserve(diffText.count('\n') + 1);
+    if (!readText()) {
+        // Bytes that are not UTF-8 are read as replacement characters, which take other room in UTF-8:
+        // the rows are made again from a copy that holds those characters.
+        m_text = QString::fromUtf8(m_text).toUtf8();
+        m_rows.clear();
+        m_cards.clear();
+        readText();
+    }
     if (m_cards.isEmpty()) {
         m_text.clear();
         m_rows = QList<Row>();
     }
+}
+
+bool DiffLayout::readText()
+{
+    Builder builder(*this);
+    UnifiedDiffParser::LineReader reader(builder);
+    // Each line is decoded into one buffer used again and again: the whole text is never held decoded. In
+    // UTF-8 a line feed byte always ends a line.
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString line;
+    const QByteArrayView text(m_text);
+    qsizetype start = 0;
+    for (;;) {
+        qsizetype end = text.indexOf('\n', start);
+        const bool last = end < 0;
+        if (last) {
+            end = text.size();
+            // A final line feed adds no empty last line, but an empty text is one empty line.
+            if (start == end && start > 0)
+                break;
+        }
+        const QByteArrayView bytes = text.sliced(start, end - start);
+        // A line never takes more UTF-16 units than bytes.
+        line.resize(bytes.size());
+        const QChar *decodedEnd = decoder.appendToBuffer(line.data(), bytes);
+        if (decoder.hasError())
+            return false;
+        const QStringView characters(line.constData(), decodedEnd - line.constData());
+        builder.setLine(characters, start);
+        reader.readLine(characters, text.size() - end);
+        if (last)
+            break;
+        start = end + 1;
+    }
+    reader.finish();
+    builder.finish();
+    return true;
 }
 
 QRect DiffLayout::cardRect(int card) const

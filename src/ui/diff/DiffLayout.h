@@ -2,6 +2,7 @@
 
 #include "model/Diff.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QHash>
 #include <QList>
@@ -108,25 +109,29 @@ struct DiffMetrics {
 };
 
 // The geometry of a parsed diff as file cards: where every card and row lies in content coordinates. The texts
-// are kept in one buffer, so a diff of many lines costs few allocations and about the size of its text.
+// are kept in one buffer of UTF-8, rows being places in it, so a diff of many lines costs few allocations and
+// little more than its bytes; a row's text is decoded when it is drawn.
 class DiffLayout {
 public:
     enum class RowKind : quint8 { hunkHeader, line };
     static constexpr qint64 noNumber = std::numeric_limits<qint64>::min();
 
+    // Kept small: a diff of a million lines has a million rows.
     struct Row {
         qint64 oldNumber = noNumber;
         qint64 newNumber = noNumber;
-        qsizetype textStart = 0; // the prefix, then the text; only the text when the prefix lies apart
-        qint32 prefixLength = 0;
+        // In bytes of the text: the prefix, then the text; only the text when the prefix lies apart.
+        qsizetype textStart = 0;
         qint32 textLength = 0;
         qint32 card = 0;
         qint32 top = 0;
+        quint8 prefixLength = 0;
         RowKind kind = RowKind::line;
         DiffLineKind lineKind = DiffLineKind::context;
-        bool plain = true;
+        // Printable ASCII only.
+        bool plain : 1 = true;
         // A context line written without its blank: the prefix " " is not in the text.
-        bool prefixApart = false;
+        bool prefixApart : 1 = false;
     };
 
     struct Card {
@@ -142,8 +147,8 @@ public:
 
     DiffLayout() = default;
     DiffLayout(const ParsedDiff &diff, DiffMetrics metrics);
-    // Reads the diff text itself and keeps it, sharing it with the caller: rows are offsets into it.
-    DiffLayout(const QString &diffText, DiffMetrics metrics);
+    // Reads the diff text (UTF-8) itself and keeps it, sharing it with the caller: rows are places in it.
+    DiffLayout(const QByteArray &diffText, DiffMetrics metrics);
 
     const DiffMetrics &metrics() const { return m_metrics; }
     const QList<Card> &cards() const { return m_cards; }
@@ -154,14 +159,18 @@ public:
     void setViewWidth(int width) { m_fillWidth = std::max(0, width - 2 * DiffGeometry::padding); }
     int cardWidth(const Card &card) const { return std::max<int>(card.width, m_fillWidth); }
 
-    QStringView prefix(const Row &row) const
+    QString prefix(const Row &row) const
     {
-        return row.prefixApart ? QStringView(u" ") : QStringView(m_text).mid(row.textStart, row.prefixLength);
+        return row.prefixApart ? QStringLiteral(" ")
+                               : QString::fromUtf8(m_text.constData() + row.textStart, row.prefixLength);
     }
-    QStringView text(const Row &row) const
+    QString text(const Row &row) const
     {
-        return QStringView(m_text).mid(row.textStart + (row.prefixApart ? 0 : row.prefixLength), row.textLength);
+        const char *start = m_text.constData() + row.textStart + (row.prefixApart ? 0 : row.prefixLength);
+        return row.plain ? QString::fromLatin1(start, row.textLength) : QString::fromUtf8(start, row.textLength);
     }
+    // The text the rows are places in.
+    const QByteArray &utf8() const { return m_text; }
     int rowHeight(const Row &row) const
     {
         return row.kind == RowKind::line ? m_metrics.lineHeight : m_metrics.hunkHeight;
@@ -186,9 +195,11 @@ public:
 
 private:
     class Builder;
+    // Reads m_text into rows and cards; false when a line is not UTF-8.
+    bool readText();
 
     DiffMetrics m_metrics;
-    QString m_text;
+    QByteArray m_text;
     QList<Row> m_rows;
     QList<Card> m_cards;
     QSize m_contentSize;

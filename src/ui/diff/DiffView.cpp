@@ -11,7 +11,7 @@
 
 namespace {
 
-// Characters of a diff that are read and laid out at once; a longer text goes to a worker.
+// Bytes of a diff that are read and laid out at once; a longer text goes to a worker.
 constexpr qsizetype largestLayoutOnTheSpot = 256 * 1024;
 
 } // namespace
@@ -39,7 +39,7 @@ bool DiffView::showsCards() const
     return m_stack->currentWidget() == m_canvas;
 }
 
-void DiffView::setContent(const QString &diffText, const QString &emptyText)
+void DiffView::setContent(const QByteArray &diffText, const QString &emptyText)
 {
     const bool sameText = m_hasContent && (diffText.isSharedWith(m_diffText) || diffText == m_diffText);
     if (sameText && emptyText == m_emptyText)
@@ -84,7 +84,7 @@ void DiffView::showLayout(DiffLayout layout)
 
 void DiffView::showPlainText()
 {
-    const QString trimmed = m_diffText.trimmed();
+    const QString trimmed = QString::fromUtf8(m_diffText).trimmed();
     m_showsPlaceholder = trimmed.isEmpty();
     m_plainText->setPlainText(m_showsPlaceholder ? m_emptyText : trimmed);
     applyPlainTextColor();

@@ -2,6 +2,7 @@
 
 #include "ui/diff/DiffLayout.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 
@@ -18,7 +19,9 @@ class DiffView : public QWidget {
 public:
     explicit DiffView(QWidget *parent = nullptr);
 
-    void setContent(const QString &diffText, const QString &emptyText);
+    // The text in UTF-8, as the state keeps it; shared, not copied.
+    void setContent(const QByteArray &diffText, const QString &emptyText);
+    void setContent(const QString &diffText, const QString &emptyText) { setContent(diffText.toUtf8(), emptyText); }
 
     bool showsCards() const;
     DiffCanvas *canvas() const { return m_canvas; }
@@ -35,7 +38,7 @@ private:
     QStackedLayout *m_stack = nullptr;
     DiffCanvas *m_canvas = nullptr;
     QPlainTextEdit *m_plainText = nullptr;
-    QString m_diffText;
+    QByteArray m_diffText;
     QString m_emptyText;
     bool m_hasContent = false;
     bool m_showsPlaceholder = false;
