@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <utility>
 
 namespace SVNXMLParsers {
 
@@ -14,9 +15,8 @@ namespace {
 // svn writes file names into its XML unescaped, so a name holding a control character (ESC, say)
 // makes the document ill-formed and every row after it would be lost. The bytes XML 1.0 forbids (C0
 // controls but tab, line feed and carriage return; U+FFFE and U+FFFF) become U+FFFD.
-QByteArray xmlSafeUtf8(QStringView text)
+QByteArray xmlSafeUtf8(QByteArray bytes)
 {
-    QByteArray bytes = text.toUtf8();
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     // A branch-free look for suspects (a C0 control, or the lead byte 0xEF of U+FFFE and U+FFFF) over
@@ -105,61 +105,91 @@ bool isListed(SVNStatusKind kind)
 // Readers only look at the text of a few elements, so character data is kept only while the
 // innermost open element is one of those (`Reader::usesText`); for them the text is exactly what
 // the frame would have collected, and every other element sees an empty text.
-template <typename Reader> void runReader(const QString &input, Reader &reader)
-{
-    // The text goes in as UTF-8 a slice at a time: the XML reader then never holds a converted copy of
-    // the whole output, whose allocation and first touch cost a large status a tenth of its time.
-    constexpr qsizetype sliceSize = 16 * 1024;
-    qsizetype fed = 0;
-    QXmlStreamReader xml;
-    xml.setNamespaceProcessing(false);
-    auto feed = [&]() {
-        if (fed >= input.size())
-            return false;
-        qsizetype end = std::min(input.size(), fed + sliceSize);
-        if (end < input.size() && input.at(end - 1).isHighSurrogate())
-            ++end;
-        xml.addData(xmlSafeUtf8(QStringView(input).mid(fed, end - fed)));
-        fed = end;
-        return true;
-    };
-    feed();
-    QString text;
-    QVarLengthArray<bool, 32> collecting;
-    for (;;) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (xml.hasError()) {
-            if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
-                continue;
-            break;
-        }
-        switch (token) {
-        case QXmlStreamReader::StartElement: {
-            if (!text.isEmpty())
-                text.resize(0);
-            const QStringView name = xml.qualifiedName();
-            collecting.append(Reader::usesText(name));
-            reader.start(name, xml.attributes());
-            break;
-        }
-        case QXmlStreamReader::Characters:
-            if (!collecting.isEmpty() && collecting.last())
-                text.append(xml.text());
-            break;
-        case QXmlStreamReader::EndElement:
-            reader.end(xml.qualifiedName(), text);
-            if (!text.isEmpty())
-                text.resize(0);
-            if (!collecting.isEmpty())
-                collecting.removeLast();
-            break;
-        case QXmlStreamReader::EndDocument:
+//
+// The XML goes in a piece of UTF-8 at a time, as the tool writes it, and is read as far as it goes; a
+// document still open when the output has ended stops there.
+template <typename Reader> class XmlReading {
+public:
+    Reader reader;
+
+    XmlReading() { m_xml.setNamespaceProcessing(false); }
+
+    void add(QByteArray piece)
+    {
+        if (m_stopped || piece.isEmpty())
             return;
-        default:
-            break;
+        // U+FFFE and U+FFFF are three bytes, which a piece's end may cut: those bytes wait for the next one.
+        if (!m_held.isEmpty())
+            piece.prepend(std::exchange(m_held, QByteArray()));
+        qsizetype keep = 0;
+        if (piece.endsWith('\xEF'))
+            keep = 1;
+        else if (piece.endsWith("\xEF\xBF"))
+            keep = 2;
+        if (keep > 0) {
+            m_held = piece.last(keep);
+            piece.chop(keep);
+        }
+        m_xml.addData(xmlSafeUtf8(std::move(piece)));
+        readAvailable();
+    }
+
+    // After the last piece.
+    void finish()
+    {
+        if (!m_held.isEmpty() && !m_stopped)
+            m_xml.addData(xmlSafeUtf8(std::exchange(m_held, QByteArray())));
+        m_ended = true;
+        readAvailable();
+    }
+
+private:
+    void readAvailable()
+    {
+        while (!m_stopped) {
+            const QXmlStreamReader::TokenType token = m_xml.readNext();
+            if (m_xml.hasError()) {
+                if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && !m_ended)
+                    return;
+                m_stopped = true;
+                return;
+            }
+            switch (token) {
+            case QXmlStreamReader::StartElement: {
+                if (!m_text.isEmpty())
+                    m_text.resize(0);
+                const QStringView name = m_xml.qualifiedName();
+                m_collecting.append(Reader::usesText(name));
+                reader.start(name, m_xml.attributes());
+                break;
+            }
+            case QXmlStreamReader::Characters:
+                if (!m_collecting.isEmpty() && m_collecting.last())
+                    m_text.append(m_xml.text());
+                break;
+            case QXmlStreamReader::EndElement:
+                reader.end(m_xml.qualifiedName(), m_text);
+                if (!m_text.isEmpty())
+                    m_text.resize(0);
+                if (!m_collecting.isEmpty())
+                    m_collecting.removeLast();
+                break;
+            case QXmlStreamReader::EndDocument:
+                m_stopped = true;
+                return;
+            default:
+                break;
+            }
         }
     }
-}
+
+    QXmlStreamReader m_xml;
+    QByteArray m_held;
+    QString m_text;
+    QVarLengthArray<bool, 32> m_collecting;
+    bool m_ended = false;
+    bool m_stopped = false;
+};
 
 class StatusParser {
 public:
@@ -401,9 +431,19 @@ private:
 
 template <typename Reader> auto parseWith(const QString &text)
 {
-    Reader reader;
-    runReader(text, reader);
-    return reader.result();
+    // The text goes in as UTF-8 a slice at a time: the XML reader then never holds a converted copy of
+    // the whole output, whose allocation and first touch cost a large status a tenth of its time.
+    constexpr qsizetype sliceSize = 16 * 1024;
+    XmlReading<Reader> reading;
+    for (qsizetype fed = 0; fed < text.size();) {
+        qsizetype end = std::min(text.size(), fed + sliceSize);
+        if (end < text.size() && text.at(end - 1).isHighSurrogate())
+            ++end;
+        reading.add(QStringView(text).mid(fed, end - fed).toUtf8());
+        fed = end;
+    }
+    reading.finish();
+    return reading.reader.result();
 }
 
 } // namespace
@@ -411,6 +451,24 @@ template <typename Reader> auto parseWith(const QString &text)
 QList<WorkingCopyItem> parseStatus(const QString &text)
 {
     return parseWith<StatusParser>(text);
+}
+
+struct StatusReading::Reading : XmlReading<StatusParser> { };
+
+StatusReading::StatusReading() : m_reading(std::make_unique<Reading>())
+{ }
+
+StatusReading::~StatusReading() = default;
+
+void StatusReading::add(QByteArray piece)
+{
+    m_reading->add(std::move(piece));
+}
+
+QList<WorkingCopyItem> StatusReading::finish()
+{
+    m_reading->finish();
+    return m_reading->reader.result();
 }
 
 SVNRemoteStatus parseRemoteStatus(const QString &text)

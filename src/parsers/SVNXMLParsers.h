@@ -3,14 +3,34 @@
 #include "model/LogEntry.h"
 #include "model/WorkingCopyItem.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 // Readers of Subversion's XML output. They never fail: unreadable input gives an empty or partial result.
 namespace SVNXMLParsers {
 
 // `svn status --xml`: the listed rows, sorted by path in the localized standard order.
 QList<WorkingCopyItem> parseStatus(const QString &text);
+// The same from the output's UTF-8 a piece at a time, read as far as it goes while the tool is still
+// writing it.
+class StatusReading {
+public:
+    StatusReading();
+    ~StatusReading();
+    StatusReading(const StatusReading &) = delete;
+    StatusReading &operator=(const StatusReading &) = delete;
+
+    void add(QByteArray piece);
+    // After the last piece: the rows, sorted like parseStatus's.
+    QList<WorkingCopyItem> finish();
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
 // `svn status --xml -u`: the repository revision and the out-of-date rows, sorted by path.
 SVNRemoteStatus parseRemoteStatus(const QString &text);
 // `svn log --xml --verbose`: the entries, newest revision first.

@@ -5,6 +5,7 @@
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
+#include "tools/StreamedReading.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -68,12 +69,11 @@ private:
     std::vector<qint8> m_known;
 };
 
-// The reading, the ignore files and the filter of one status run, and what the list on screen makes of
-// the result; kept off the UI thread because a large working copy makes each of them take a while.
-StatusOutcome readStatus(RepositoryKind kind, const QString &output, const QString &root, const ShownStatus &shown)
+// The ignore files and the filter of one status run's items, and what the list on screen makes of the
+// result; kept off the UI thread because a large working copy makes each of them take a while.
+StatusOutcome filterStatus(
+    RepositoryKind kind, const QList<WorkingCopyItem> &items, const QString &root, const ShownStatus &shown)
 {
-    const QList<WorkingCopyItem> items
-        = kind == RepositoryKind::git ? GitParsers::parseStatus(output) : SVNXMLParsers::parseStatus(output);
     QStringList candidates;
     candidates.reserve(items.size());
     for (const WorkingCopyItem &item : items)
@@ -112,9 +112,18 @@ QCoro::Task<> AppState::loadStatus()
             QStringLiteral("--untracked-files=all"), QStringLiteral("--ignored")}
         : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
     ToolClient &tool = toolFor(project->kind);
+    const bool git = project->kind == RepositoryKind::git;
+    // svn's XML is read while svn still walks the working copy; Git's lines are read once it is done.
+    std::optional<StreamedReading<SVNXMLParsers::StatusReading>> streamed;
+    ToolRun run{arguments, project->path};
+    if (!git) {
+        run.decodeOutput = false;
+        streamed.emplace();
+        run.onOutput = [&streamed](const QByteArray &piece) { streamed->add(piece); };
+    }
     SVNCommandResult result;
     try {
-        result = co_await tool.run(arguments, project->path);
+        result = co_await tool.run(std::move(run));
     } catch (const std::exception &error) {
         failLoad(ticket, loadingStatus, QStringLiteral("Status Failed"), error);
         co_return;
@@ -122,9 +131,29 @@ QCoro::Task<> AppState::loadStatus()
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
+    QList<WorkingCopyItem> items;
+    if (!git) {
+        // What a run did not hand over piece by piece (a client that gives its output only at the end)
+        // is handed over now.
+        if (streamed->received() < result.stdoutData.size())
+            streamed->add(result.stdoutData.sliced(streamed->received()));
+        items = co_await awaitInScope(m_runScope, streamed->end());
+        if (!keepLoad(ticket, loadingStatus))
+            co_return;
+    }
     ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
-    StatusOutcome outcome = co_await awaitInScope(
-        m_runScope, QtConcurrent::run(readStatus, project->kind, result.stdout, project->path, shown));
+    // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
+    QFuture<StatusOutcome> filtering
+        = QtConcurrent::run([git, items = std::move(items), output = std::move(result.stdout),
+                                stdoutData = std::move(result.stdoutData), root = project->path, shown]() mutable {
+              if (git)
+                  items = GitParsers::parseStatus(output);
+              // Output that is not UTF-8 lists nothing, read whole or in pieces.
+              else if (!TextUtil::isValidUtf8(stdoutData))
+                  items.clear();
+              return filterStatus(git ? RepositoryKind::git : RepositoryKind::svn, items, root, shown);
+          });
+    StatusOutcome outcome = co_await awaitInScope(m_runScope, std::move(filtering));
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 

@@ -48,7 +48,7 @@ QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
     // The caller's own variables win.
     variables.append(run.environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
-        display, run.checkStatus, std::move(variables), scope, run.decodeOutput);
+        display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput));
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const

@@ -24,8 +24,11 @@ struct ToolRun {
     bool checkStatus = true;
     ToolEnvironment environment;
     // Off: the output is left as the bytes printed (stdoutData) and `stdout` stays empty, for a large text
-    // the caller keeps as UTF-8 and checks itself.
+    // the caller keeps as UTF-8 and checks itself. A run that fails its status check is decoded still.
     bool decodeOutput = true;
+    // Given each piece of the output as it arrives, while the tool still runs; the result holds it all
+    // the same.
+    std::function<void(const QByteArray &)> onOutput;
 };
 
 // A client of one command-line tool. The callers build the argument lists; the client finds the tool

@@ -77,7 +77,7 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions,
-    std::shared_ptr<ToolRunScope> scope, bool decodeOutput)
+    std::shared_ptr<ToolRunScope> scope, bool decodeOutput, std::function<void(const QByteArray &)> onOutput)
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
@@ -124,8 +124,13 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
         scope->add(&process);
 
     // Taken as it comes, so a large output is never held twice, once in the pipe's chunks and once whole.
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
-        [&output, &process] { output.append(process.readAllStandardOutput()); });
+    const auto take = [&output, &process, &onOutput] {
+        const QByteArray piece = process.readAllStandardOutput();
+        if (onOutput && !piece.isEmpty())
+            onOutput(piece);
+        output.append(piece);
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, take);
     process.start();
     while (process.state() == QProcess::Starting)
         co_await NextStateChange(process);
@@ -149,14 +154,16 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     } else {
         result.status = process.exitCode();
     }
-    output.append(process.readAllStandardOutput());
+    take();
     result.stdoutData = std::move(output);
     result.stderrData = process.readAllStandardError();
     // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
     // the window keeps drawing meanwhile.
-    if (decodeOutput && result.stdoutData.size() > largeOutput)
+    // A failed run's error may have to quote its output, so that is decoded whatever the caller asked.
+    const bool decode = decodeOutput || (checkStatus && !result.succeeded());
+    if (decode && result.stdoutData.size() > largeOutput)
         result.stdout = co_await awaitInScope(scope, QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData));
-    else if (decodeOutput)
+    else if (decode)
         result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
     if (checkStatus && !result.succeeded())

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -34,6 +35,7 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // ToolRunAbandoned when the scope has been ended.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
-    std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true);
+    std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true,
+    std::function<void(const QByteArray &)> onOutput = {});
 
 } // namespace ToolRunner

@@ -1,4 +1,5 @@
 #include "parsers/SVNXMLParsers.h"
+#include "tools/StreamedReading.h"
 
 #include "model/TextUtil.h"
 #include "support/TestSupport.h"
@@ -265,6 +266,29 @@ TEST(SvnStatusReader, AuthorsSortingTruncationAndLineEnds)
     EXPECT_TRUE(SVNXMLParsers::parseStatus(s("<s:status xmlns:s=\"urn:x\"><s:entry path=\"p\"><s:wc-status "
                                              "item=\"added\"/></s:entry></s:status>"))
                     .isEmpty());
+}
+
+// The load reads svn's output on a worker as it arrives: whatever the pieces, the rows are those of the
+// whole text, a character or a document cut by a piece's end included.
+TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
+{
+    const QString names = statusXml(entry("b", "added") + entry("caf\u00e9 \U0001F600", "modified")
+        + entry("ctl\x1b[1m", "unversioned") + entry("odd\uFFFE\uFFFF", "added") + entry("\u65e5\u672c", "deleted")
+        + entry("a10", "added", "modified", "<commit><author>\u00e9ve</author></commit>"));
+    const QString cut = names.left(names.indexOf(s("path=\"a10\"")) + 12);
+    for (const QString &text : {names, cut}) {
+        const QByteArray bytes = text.toUtf8();
+        const QList<WorkingCopyItem> whole = SVNXMLParsers::parseStatus(text);
+        ASSERT_GE(whole.size(), 5);
+        for (qsizetype size : {1, 2, 3, 5, 64, 4096}) {
+            StreamedReading<SVNXMLParsers::StatusReading> reading;
+            for (qsizetype at = 0; at < bytes.size(); at += size)
+                reading.add(bytes.mid(at, size));
+            QFuture<QList<WorkingCopyItem>> rows = reading.end();
+            rows.waitForFinished();
+            EXPECT_EQ(rows.result(), whole) << "pieces of " << size;
+        }
+    }
 }
 
 // ---- Status against the repository ----

@@ -137,6 +137,27 @@ TEST(ToolRunner, MegabyteOnBothPipesAtOnceDoesNotDeadlock)
     EXPECT_EQ(result.stderrData.size(), 1048576);
 }
 
+TEST(ToolRunner, HandsOverTheOutputPieceByPieceAsItArrives)
+{
+    QList<QByteArray> pieces;
+    const SVNCommandResult result = runTask(ToolRunner::runProcess("/bin/sh",
+        {"-c", "for i in 1 2 3; do head -c 300000 /dev/zero | tr '\\0' $i; sleep 0.05; done"}, QString(), "/bin/sh",
+        true, {}, {}, false, [&pieces](const QByteArray &piece) { pieces.append(piece); }));
+    EXPECT_EQ(result.stdoutData.size(), 900000);
+    EXPECT_GT(pieces.size(), 2) << "given while the child still writes";
+    EXPECT_EQ(pieces.join(), result.stdoutData);
+    EXPECT_TRUE(result.stdout.isEmpty()) << "left undecoded when asked";
+
+    // A failed run is decoded all the same, for its error message.
+    try {
+        runTask(ToolRunner::runProcess(
+            "/bin/sh", {"-c", "echo printed; exit 3"}, QString(), "/bin/sh", true, {}, {}, false));
+        ADD_FAILURE() << "a checked run that exits 3 fails";
+    } catch (const SVNClientError &error) {
+        EXPECT_EQ(error.result().stdout, "printed\n");
+    }
+}
+
 TEST(ToolRunner, MissingProgramIsALaunchFailure)
 {
     try {

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFuture>
+#include <QList>
+#include <QMutex>
+#include <QWaitCondition>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
+#include <utility>
+
+// A tool's output read on a worker while the tool is still writing it, so the reading overlaps the run
+// instead of following it. `Reading` takes the pieces in order (add) and gives the result (finish).
+// Pieces are handed over on the owner's thread as they arrive; a worker reads what has come and returns,
+// so no thread ever waits on the tool, and one left behind by a load that was given up ends by itself.
+template <typename Reading> class StreamedReading {
+public:
+    using Result = decltype(std::declval<Reading &>().finish());
+
+    StreamedReading() : m_shared(std::make_shared<Shared>()) { }
+    StreamedReading(const StreamedReading &) = delete;
+    StreamedReading &operator=(const StreamedReading &) = delete;
+
+    void add(QByteArray piece)
+    {
+        if (piece.isEmpty())
+            return;
+        m_received += piece.size();
+        QMutexLocker lock(&m_shared->mutex);
+        m_shared->waiting.append(std::move(piece));
+        if (!m_shared->reading) {
+            m_shared->reading = true;
+            (void)QtConcurrent::run([shared = m_shared] { shared->readWaiting(); });
+        }
+    }
+    // How many bytes have been handed over.
+    qsizetype received() const { return m_received; }
+    // No more pieces: the result, once what came is read.
+    QFuture<Result> end()
+    {
+        return QtConcurrent::run([shared = m_shared] {
+            QMutexLocker lock(&shared->mutex);
+            while (shared->reading)
+                shared->done.wait(&shared->mutex);
+            shared->reading = true;
+            lock.unlock();
+            shared->readWaiting();
+            return shared->result.finish();
+        });
+    }
+
+private:
+    struct Shared {
+        QMutex mutex;
+        QWaitCondition done;
+        QList<QByteArray> waiting;
+        // A worker is reading; only one at a time touches `result`.
+        bool reading = false;
+        Reading result;
+
+        void readWaiting()
+        {
+            for (;;) {
+                QList<QByteArray> pieces;
+                {
+                    QMutexLocker lock(&mutex);
+                    if (waiting.isEmpty()) {
+                        reading = false;
+                        done.wakeAll();
+                        return;
+                    }
+                    pieces.swap(waiting);
+                }
+                for (QByteArray &piece : pieces)
+                    result.add(std::move(piece));
+            }
+        }
+    };
+
+    std::shared_ptr<Shared> m_shared;
+    qsizetype m_received = 0;
+};
