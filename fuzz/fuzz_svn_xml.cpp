@@ -11,6 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (item.kind == SVNStatusKind::normal && item.propertiesKind == SVNStatusKind::none && !item.treeConflict)
             __builtin_trap();
     }
+    // Read in pieces as a tool writes it, the same UTF-8 gives the same rows wherever the pieces end.
+    const QByteArray bytes = text.toUtf8();
+    SVNXMLParsers::StatusReading pieces;
+    const qsizetype step = 1 + (size > 0 ? data[0] % 13 : 0);
+    for (qsizetype at = 0; at < bytes.size(); at += step)
+        pieces.add(bytes.mid(at, step));
+    if (pieces.finish() != items)
+        __builtin_trap();
     const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(text);
     for (const WorkingCopyItem &item : remote.outdatedItems) {
         if (item.treeConflict)
