@@ -24,21 +24,18 @@ public:
 
     void add(QByteArray piece)
     {
-        if (piece.isEmpty())
-            return;
         m_received += piece.size();
-        QMutexLocker lock(&m_shared->mutex);
-        m_shared->waiting.append(std::move(piece));
-        if (!m_shared->reading) {
-            m_shared->reading = true;
-            (void)QtConcurrent::run([shared = m_shared] { shared->readWaiting(); });
-        }
+        // Tools write in small pieces; handed over in batches, the worker is woken a few times, not thousands.
+        m_batch += piece;
+        if (m_batch.size() >= batchSize)
+            handOver();
     }
     // How many bytes have been handed over.
     qsizetype received() const { return m_received; }
     // No more pieces: the result, once what came is read.
     QFuture<Result> end()
     {
+        handOver();
         return QtConcurrent::run([shared = m_shared] {
             QMutexLocker lock(&shared->mutex);
             while (shared->reading)
@@ -51,6 +48,20 @@ public:
     }
 
 private:
+    static constexpr qsizetype batchSize = 64 * 1024;
+
+    void handOver()
+    {
+        if (m_batch.isEmpty())
+            return;
+        QMutexLocker lock(&m_shared->mutex);
+        m_shared->waiting.append(std::exchange(m_batch, QByteArray()));
+        if (!m_shared->reading) {
+            m_shared->reading = true;
+            (void)QtConcurrent::run([shared = m_shared] { shared->readWaiting(); });
+        }
+    }
+
     struct Shared {
         QMutex mutex;
         QWaitCondition done;
@@ -79,5 +90,6 @@ private:
     };
 
     std::shared_ptr<Shared> m_shared;
+    QByteArray m_batch;
     qsizetype m_received = 0;
 };

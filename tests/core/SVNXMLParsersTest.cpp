@@ -281,14 +281,29 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
         const QList<WorkingCopyItem> whole = SVNXMLParsers::parseStatus(text);
         ASSERT_GE(whole.size(), 5);
         for (qsizetype size : {1, 2, 3, 5, 64, 4096}) {
-            StreamedReading<SVNXMLParsers::StatusReading> reading;
+            SVNXMLParsers::StatusReading reading;
             for (qsizetype at = 0; at < bytes.size(); at += size)
                 reading.add(bytes.mid(at, size));
-            QFuture<QList<WorkingCopyItem>> rows = reading.end();
-            rows.waitForFinished();
-            EXPECT_EQ(rows.result(), whole) << "pieces of " << size;
+            EXPECT_EQ(reading.finish(), whole) << "pieces of " << size;
         }
     }
+
+    // Through the worker, in many batches.
+    QString entries;
+    for (int i = 0; i < 4000; ++i)
+        entries += entry(qPrintable(QStringLiteral("dir%1/caf\u00e9%2.txt").arg(i % 7).arg(i)), "modified");
+    const QString large = statusXml(entries);
+    const QByteArray bytes = large.toUtf8();
+    ASSERT_GT(bytes.size(), 4 * 64 * 1024);
+    StreamedReading<SVNXMLParsers::StatusReading> streamed;
+    for (qsizetype at = 0; at < bytes.size(); at += 1000)
+        streamed.add(bytes.mid(at, 1000));
+    QFuture<QList<WorkingCopyItem>> rows = streamed.end();
+    rows.waitForFinished();
+    EXPECT_EQ(streamed.received(), bytes.size());
+    const QList<WorkingCopyItem> expected = SVNXMLParsers::parseStatus(large);
+    ASSERT_EQ(expected.size(), 4000);
+    EXPECT_EQ(rows.result(), expected);
 }
 
 // ---- Status against the repository ----
