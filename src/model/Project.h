@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -15,6 +16,10 @@ QString displayName(RepositoryKind kind);
 std::optional<RepositoryKind> repositoryKindFromRaw(const QString &raw);
 
 enum class WorkflowTab { changes, incoming, history, archives };
+inline size_t qHash(WorkflowTab tab, size_t seed = 0) noexcept
+{
+    return ::qHash(static_cast<int>(tab), seed);
+}
 
 inline constexpr std::array<WorkflowTab, 4> allWorkflowTabs
     = {WorkflowTab::changes, WorkflowTab::incoming, WorkflowTab::history, WorkflowTab::archives};

@@ -19,7 +19,7 @@ AppState::AppState(QSettings *settings, QObject *parent) : AppState(settings, Ap
 { }
 
 AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
-    : QObject(parent), m_settings(settings), m_clients(std::move(clients)), m_projectStore(settings)
+    : QObject(parent), m_clients(std::move(clients)), m_projectStore(settings)
 {
     const std::initializer_list<ToolClient *> tools{m_clients.svn.get(), m_clients.svnAdmin.get(), m_clients.git.get()};
     for (ToolClient *tool : tools) {
@@ -117,7 +117,7 @@ void AppState::setLogEntries(QList<LogEntry> value)
     if (m_logEntries == value)
         return;
     m_logEntries = std::move(value);
-    ++m_logEntriesGeneration;
+    m_fileHistory.built = false;
     emit changed();
 }
 
@@ -195,36 +195,18 @@ void AppState::showError(const QString &title, const std::exception &error)
     showAlert(title, errorDescription(error));
 }
 
-AppState::LoadTicket AppState::beginLoad(LoadGroup group, const Project &project)
-{
-    supersedeLoads(group);
-    return LoadTicket{group, m_loadSerials[static_cast<size_t>(group)], project.id};
-}
-
-void AppState::supersedeLoads(LoadGroup group)
-{
-    ++m_loadSerials[static_cast<size_t>(group)];
-}
-
 bool AppState::isCurrent(const LoadTicket &ticket) const
 {
-    return m_loadSerials[static_cast<size_t>(ticket.group)] == ticket.serial && m_selectedProjectID == ticket.project;
-}
-
-void AppState::dropLoad(const LoadTicket &ticket, const QString &busyText)
-{
-    // A newer load of the same group owns the busy text now; leave it alone.
-    if (m_loadSerials[static_cast<size_t>(ticket.group)] != ticket.serial)
-        return;
-    if (!busyText.isEmpty() && m_busyMessage == busyText)
-        setBusyMessage(std::nullopt);
+    return m_loads.isNewest(ticket) && m_selectedProjectID == ticket.project;
 }
 
 bool AppState::keepLoad(const LoadTicket &ticket, const QString &busyText)
 {
     if (isCurrent(ticket))
         return true;
-    dropLoad(ticket, busyText);
+    // A newer load of the same group owns the busy text now; leave it alone.
+    if (m_loads.isNewest(ticket) && !busyText.isEmpty() && m_busyMessage == busyText)
+        setBusyMessage(std::nullopt);
     return false;
 }
 

@@ -4,11 +4,11 @@
 #include "model/LogEntry.h"
 #include "model/Project.h"
 #include "model/WorkingCopyItem.h"
-#include "parsers/IgnoreRules.h"
 #include "state/AppClients.h"
 #include "state/AppDialogs.h"
+#include "state/FileHistory.h"
+#include "state/LoadTickets.h"
 #include "state/ProjectStore.h"
-#include "state/WorkingCopyPaths.h"
 #include "tools/ToolClients.h"
 
 #include <QCoroTask>
@@ -17,11 +17,9 @@
 #include <QSet>
 #include <QString>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 
 // The one state object of the application: everything the window shows, the loaders that fill it and
 // the actions the user runs. Lives on the UI thread. Every change of a published property emits
@@ -107,6 +105,8 @@ public:
     QString selectedProjectPath() const;
     std::optional<RepositoryKind> selectedProjectKind() const;
     QString selectedActionPath() const;
+    // The highlighted change alone, else every ticked path in plain text order.
+    QStringList actionPaths() const;
     QString selectedRevisionToken() const;
     QString incomingRangeDescription() const;
     QString workingCopyPath(const QString &repositoryPath) const;
@@ -129,6 +129,7 @@ public:
 
     // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
     void showError(const QString &title, const std::exception &error);
+    void showAlert(const QString &title, const QString &message);
 
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
@@ -231,61 +232,14 @@ protected:
 private:
     // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
     void addProject(const QString &folder, RepositoryKind kind);
-    // Alerts and gives false unless the name stays inside the chosen parent folder.
-    bool checkFolderName(const QString &name);
-    // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
-    // or nothing when the user cancelled or the name was refused.
-    std::optional<QString> chooseNewFolder(
-        const QString &panelTitle, const QString &formTitle, const QString &defaultName);
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
-    // Both checkouts failed: svn's reason, a blank line, then git's.
-    void showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError);
-    QCoro::Task<> createSVNRepositoryTask(QString path);
-    // The arguments followed by the action paths, then the reload; alerts when there is no path.
-    void runOnActionPaths(const QString &title, RepositoryKind tool, const QStringList &arguments);
-    void copyOrMoveItem(const QString &title, const QString &command);
     QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
-    // Alerts and gives false for a typed Git revision that git would read as an option.
-    bool acceptGitRevision(const QString &revision);
-    // Alerts and gives false for a typed URL that svn or git would read as an option.
-    bool acceptURL(const QString &url);
-    QCoro::Task<> exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination);
-    // Appends the rules that are not yet a line of the ignore file, off the UI thread, then reloads the
-    // status; alerts when none is new. The file must be a regular file inside the project once links
-    // are resolved; anything else, or a file that cannot be read or written, alerts under
-    // `failureTitle` and nothing is written.
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
-
-    // The job: never throws, reports every failure itself. The repository URL is the one known when
-    // the user asked, so a later change of selection cannot swap it.
-    QCoro::Task<> createArchiveZip(
-        Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL);
-    QCoro::Task<QString> svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL);
-
-    struct GitBranchSwitchTarget {
-        QString name;
-        bool isRemote = false;
-    };
     QCoro::Task<> loadBranchesAndSwitch(Project project);
-    std::optional<GitBranchSwitchTarget> promptGitBranchSwitch(const QList<GitBranch> &branches);
-    QString currentGitBranchName() const;
-    QCoro::Task<> switchGitBranch(GitBranchSwitchTarget target, Project project);
-    QCoro::Task<SVNCommandResult> runGitSwitch(QStringList arguments, QStringList fallbackArguments, QString folder);
-    // Groups of loads: within a group the last started load wins; older ones drop their results.
-    enum class LoadGroup { status, info, incoming, history, archives, changeDiff, historyDiff, incomingDiff, count };
-    struct LoadTicket {
-        LoadGroup group;
-        quint64 serial;
-        QUuid project;
-    };
-    LoadTicket beginLoad(LoadGroup group, const Project &project);
-    // Makes every running load of the group stale without starting a new one.
-    void supersedeLoads(LoadGroup group);
+
     // Still the newest load of its group, and its project still selected.
     bool isCurrent(const LoadTicket &ticket) const;
-    // Drops a stale load; clears its busy text only when no newer load of the group took over.
-    void dropLoad(const LoadTicket &ticket, const QString &busyText);
     // After an await: true when the load may apply its results, else drops it.
     bool keepLoad(const LoadTicket &ticket, const QString &busyText);
     // A failed load that is still current clears its busy text and shows the error under `title`.
@@ -293,50 +247,40 @@ private:
 
     // Runs the body on the next event-loop turn, counted in runningTasks(); errors are swallowed.
     void startTask(std::function<QCoro::Task<>()> body);
+    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
 
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
-    QCoro::Task<std::pair<QString, RepositoryKind>> detectRepository(QString folder);
-    QCoro::Task<QString> svnWorkingCopyRoot(QString folder);
-    QCoro::Task<QString> gitWorkingCopyRoot(QString folder);
     QCoro::Task<> loadInfo();
-    QCoro::Task<RepositoryInfo> loadGitInfo(Project project);
     QCoro::Task<> loadIncoming();
     void clearIncoming();
-    QCoro::Task<QList<LogEntry>> loadLogEntries(Project project, int limit = 100);
     QCoro::Task<> loadHistory();
     QCoro::Task<> loadArchives();
     QCoro::Task<> loadDiffForSelectedChange();
     QCoro::Task<> loadDiffForSelectedHistoryRevision();
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
+    QCoro::Task<> refreshAllTask();
+    QCoro::Task<> refreshTabTask(WorkflowTab tab);
+    QCoro::Task<> refreshStatusTask();
 
     // The command frame's task: the request in the folder (the application's own when empty).
     QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
     QCoro::Task<> reloadAfterCommand();
-    void showAlert(const QString &title, const QString &message);
-    // The highlighted change alone, else every ticked path in plain text order.
-    QStringList actionPaths() const;
 
-    QCoro::Task<> refreshAllTask();
-    QCoro::Task<> refreshTabTask(WorkflowTab tab);
-    QCoro::Task<> refreshStatusTask();
+    template <typename T> void assign(T &field, T &&value);
+    // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
+    void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
 
-    bool m_historyNeedsReload = false;
-    bool m_archivesNeedsReload = false;
-    bool m_incomingNeedsReload = false;
-
-    QSettings *m_settings;
     AppClients m_clients;
     AppDialogs *m_dialogs = nullptr;
     ProjectStore m_projectStore;
     // Every child the clients start. Destroying the state ends them, and every task still waiting on
     // one (or on work off the UI thread) then unwinds without touching the state.
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
-
-    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
-    template <typename T> void assign(T &field, T &&value);
+    LoadTickets m_loads;
+    int m_runningTasks = 0;
 
     QList<Project> m_projects;
     std::optional<QUuid> m_selectedProjectID;
@@ -365,15 +309,8 @@ private:
 
     // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.
     std::optional<QUuid> m_statusProjectID;
-
     QHash<QString, qsizetype> m_changeIndex;
-    // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
-    void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
-    quint64 m_logEntriesGeneration = 0;
-    mutable std::optional<std::pair<quint64, std::optional<QString>>> m_fileHistoryKey;
-    mutable QList<FileHistoryItem> m_fileHistoryItems;
-    mutable QHash<QString, qsizetype> m_fileHistoryIndex;
-
-    std::array<quint64, static_cast<size_t>(LoadGroup::count)> m_loadSerials{};
-    int m_runningTasks = 0;
+    mutable FileHistoryCache m_fileHistory;
+    // Tabs whose list a command may have changed while they were hidden.
+    QSet<WorkflowTab> m_staleTabs;
 };

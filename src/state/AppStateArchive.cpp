@@ -56,6 +56,76 @@ QString createPrivateTemporaryFolder()
     return folder;
 }
 
+QCoro::Task<QString> svnArchiveSource(
+    SVNClient &svn, Project project, qint64 revision, std::optional<QString> repositoryURL)
+{
+    if (repositoryURL && !repositoryURL->isEmpty())
+        co_return ToolOperands::svnPegged(*repositoryURL, revision);
+    const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
+    const SVNCommandResult run = co_await svn.run(arguments, project.path);
+    const RepositoryInfo info = SVNXMLParsers::parseInfo(run.stdout);
+    if (info.url && !info.url->isEmpty())
+        co_return ToolOperands::svnPegged(*info.url, revision);
+    throw SVNClientError::launchFailed(
+        QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
+}
+
+// The job: never throws, reports every failure itself. The repository URL is the one known when
+// the user asked, so a later change of selection cannot swap it.
+QCoro::Task<> writeArchiveZip(
+    AppState &state, Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL)
+{
+    state.setBusyMessage(QStringLiteral("Creating archive"));
+    const QString root = archiveRootName(project, entry);
+    const QString created = QStringLiteral("Created ") + destination;
+    try {
+        if (project.kind == RepositoryKind::git) {
+            const QString hash = archiveRevisionToken(entry, project);
+            // git archive writes straight into its output: a failure must not leave a broken file
+            // where the user's was.
+            const QString temporary = temporarySibling(destination);
+            const QStringList arguments{QStringLiteral("archive"), QStringLiteral("--format=zip"),
+                QStringLiteral("--output"), temporary, QStringLiteral("--prefix=") + root + u'/', hash};
+            SVNCommandResult run;
+            try {
+                run = co_await state.gitClient().run(arguments, project.path);
+            } catch (...) {
+                QFile::remove(temporary);
+                throw;
+            }
+            replaceDestination(temporary, destination);
+            state.setBusyMessage(std::nullopt);
+            state.setCommandOutput(archiveOutput(QStringLiteral("Create Archive Zip"), run.commandLine, run.status,
+                {run.stdout, created}, {run.stderr}));
+            co_return;
+        }
+
+        const QString source = co_await svnArchiveSource(state.client(), project, entry.revision, repositoryURL);
+        const QString folder = createPrivateTemporaryFolder();
+        const QString exportFolder = TextUtil::appendingPathComponent(folder, root);
+        SVNCommandResult exported;
+        SVNCommandResult zipped;
+        try {
+            const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
+                QString::number(entry.revision), source, ToolOperands::svnNewTarget(exportFolder)};
+            exported = co_await state.client().run(arguments, project.path);
+            zipped = co_await state.archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
+        } catch (...) {
+            QDir(folder).removeRecursively();
+            throw;
+        }
+        state.setBusyMessage(std::nullopt);
+        state.setCommandOutput(
+            archiveOutput(QStringLiteral("Create Archive Zip"), exported.commandLine + u'\n' + zipped.commandLine,
+                zipped.status, {exported.stdout, zipped.stdout, created}, {exported.stderr, zipped.stderr}));
+        // Removing never follows the links the export holds.
+        QDir(folder).removeRecursively();
+    } catch (const std::exception &error) {
+        state.setBusyMessage(std::nullopt);
+        state.showError(QStringLiteral("Create Archive Zip Failed"), error);
+    }
+}
+
 } // namespace
 
 void AppState::createArchiveZip()
@@ -92,73 +162,6 @@ void AppState::createArchiveZip()
     }
     const std::optional<QString> repositoryURL = repositoryInfo().url;
     startTask([this, project = *project, entry = *entry, destination, repositoryURL] {
-        return createArchiveZip(project, entry, destination, repositoryURL);
+        return writeArchiveZip(*this, project, entry, destination, repositoryURL);
     });
-}
-
-QCoro::Task<> AppState::createArchiveZip(
-    Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL)
-{
-    setBusyMessage(QStringLiteral("Creating archive"));
-    const QString root = archiveRootName(project, entry);
-    const QString created = QStringLiteral("Created ") + destination;
-    try {
-        if (project.kind == RepositoryKind::git) {
-            const QString hash = archiveRevisionToken(entry, project);
-            // git archive writes straight into its output: a failure must not leave a broken file
-            // where the user's was.
-            const QString temporary = temporarySibling(destination);
-            const QStringList arguments{QStringLiteral("archive"), QStringLiteral("--format=zip"),
-                QStringLiteral("--output"), temporary, QStringLiteral("--prefix=") + root + u'/', hash};
-            SVNCommandResult run;
-            try {
-                run = co_await gitClient().run(arguments, project.path);
-            } catch (...) {
-                QFile::remove(temporary);
-                throw;
-            }
-            replaceDestination(temporary, destination);
-            setBusyMessage(std::nullopt);
-            setCommandOutput(archiveOutput(QStringLiteral("Create Archive Zip"), run.commandLine, run.status,
-                {run.stdout, created}, {run.stderr}));
-            co_return;
-        }
-
-        const QString source = co_await svnArchiveSource(project, entry.revision, repositoryURL);
-        const QString folder = createPrivateTemporaryFolder();
-        const QString exportFolder = TextUtil::appendingPathComponent(folder, root);
-        SVNCommandResult exported;
-        SVNCommandResult zipped;
-        try {
-            const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
-                QString::number(entry.revision), source, ToolOperands::svnNewTarget(exportFolder)};
-            exported = co_await client().run(arguments, project.path);
-            zipped = co_await archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
-        } catch (...) {
-            QDir(folder).removeRecursively();
-            throw;
-        }
-        setBusyMessage(std::nullopt);
-        setCommandOutput(
-            archiveOutput(QStringLiteral("Create Archive Zip"), exported.commandLine + u'\n' + zipped.commandLine,
-                zipped.status, {exported.stdout, zipped.stdout, created}, {exported.stderr, zipped.stderr}));
-        // Removing never follows the links the export holds.
-        QDir(folder).removeRecursively();
-    } catch (const std::exception &error) {
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Create Archive Zip Failed"), error);
-    }
-}
-
-QCoro::Task<QString> AppState::svnArchiveSource(Project project, qint64 revision, std::optional<QString> repositoryURL)
-{
-    if (repositoryURL && !repositoryURL->isEmpty())
-        co_return ToolOperands::svnPegged(*repositoryURL, revision);
-    const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
-    const SVNCommandResult run = co_await client().run(arguments, project.path);
-    const RepositoryInfo info = SVNXMLParsers::parseInfo(run.stdout);
-    if (info.url && !info.url->isEmpty())
-        co_return ToolOperands::svnPegged(*info.url, revision);
-    throw SVNClientError::launchFailed(
-        QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
 }

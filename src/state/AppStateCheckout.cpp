@@ -1,21 +1,84 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/ActionForms.h"
 #include "state/CheckoutNames.h"
+#include "state/RepositoryDetection.h"
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
 #include <QFileInfo>
 
-bool AppState::checkFolderName(const QString &name)
+namespace {
+
+// Alerts and gives false unless the name stays inside the chosen parent folder.
+bool acceptFolderName(AppState &state, const QString &name)
 {
     // "." or ".." or a name with a slash would put the new folder into the parent itself or elsewhere.
     if (name == u"." || name == u".." || name.contains(u'/') || name.contains(QChar(0))) {
-        showAlert(QStringLiteral("Folder Name Invalid"), QStringLiteral("Enter a single folder name."));
+        state.showAlert(QStringLiteral("Folder Name Invalid"), QStringLiteral("Enter a single folder name."));
         return false;
     }
     return true;
 }
+
+// Both checkouts failed: svn's reason, a blank line, then git's.
+void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage, const std::exception &gitError)
+{
+    const QString title = QStringLiteral("Checkout Failed");
+    if (!svnMessage) {
+        state.showError(title, gitError);
+        return;
+    }
+    const auto *clientError = dynamic_cast<const SVNClientError *>(&gitError);
+    if (clientError && clientError->isCommandFailed())
+        state.setCommandOutput(runOutput(title, clientError->result()));
+    QString message = *svnMessage;
+    while (message.endsWith(u'\n') || message.endsWith(u'\r'))
+        message.chop(1);
+    state.showAlert(title, message + QStringLiteral("\n\n") + errorDescription(gitError));
+}
+
+QCoro::Task<> createRepositoryTask(AppState &state, QString path)
+{
+    state.setBusyMessage(QStringLiteral("Creating repository"));
+    const QStringList arguments{QStringLiteral("create"), path};
+    SVNCommandResult result;
+    try {
+        result = co_await state.adminClient().run(arguments, QString());
+    } catch (const std::exception &error) {
+        state.setBusyMessage(std::nullopt);
+        state.showError(QStringLiteral("Create SVN Repository Failed"), error);
+        co_return;
+    }
+    state.setBusyMessage(std::nullopt);
+    state.setCommandOutput(runOutput(QStringLiteral("Create SVN Repository"), result));
+}
+
+// A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
+// or nothing when the user cancelled or the name was refused.
+std::optional<QString> chooseNewFolder(
+    AppState &state, const QString &panelTitle, const QString &formTitle, const QString &defaultName)
+{
+    OpenPanelOptions options;
+    options.title = panelTitle;
+    options.canChooseFiles = false;
+    options.canChooseDirectories = true;
+    options.canCreateDirectories = true;
+    const std::optional<QString> parent = state.dialogs() ? state.dialogs()->openPanel(options) : std::nullopt;
+    if (!parent || parent->isEmpty())
+        return std::nullopt;
+
+    const auto folder = state.prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
+    if (!folder)
+        return std::nullopt;
+    const QString name = folder->value(QStringLiteral("name"));
+    if (name.isEmpty() || !acceptFolderName(state, name))
+        return std::nullopt;
+    return TextUtil::appendingPathComponent(*parent, name);
+}
+
+} // namespace
 
 void AppState::checkoutRepository()
 {
@@ -24,10 +87,10 @@ void AppState::checkoutRepository()
     if (!source)
         return;
     const QString url = source->value(QStringLiteral("url"));
-    if (url.isEmpty() || !acceptURL(url))
+    if (url.isEmpty() || !acceptURL(*this, url))
         return;
 
-    const std::optional<QString> destination = chooseNewFolder(QStringLiteral("Choose Checkout Parent Folder"),
+    const std::optional<QString> destination = chooseNewFolder(*this, QStringLiteral("Choose Checkout Parent Folder"),
         QStringLiteral("Checkout Folder"), defaultCheckoutFolderName(url));
     if (!destination)
         return;
@@ -57,7 +120,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
             result = co_await gitClient().run(cloneArguments, QString());
         } catch (const std::exception &error) {
             setBusyMessage(std::nullopt);
-            showCheckoutError(svnMessage, error);
+            showCheckoutError(*this, svnMessage, error);
             co_return;
         }
     }
@@ -68,29 +131,13 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         co_return;
     std::pair<QString, RepositoryKind> detected;
     try {
-        detected = co_await detectRepository(destination);
+        detected = co_await detectRepository(client(), gitClient(), destination);
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Checkout Failed"), error);
         co_return;
     }
     addProject(detected.first, detected.second);
-}
-
-void AppState::showCheckoutError(const std::optional<QString> &svnMessage, const std::exception &gitError)
-{
-    const QString title = QStringLiteral("Checkout Failed");
-    if (!svnMessage) {
-        showError(title, gitError);
-        return;
-    }
-    const auto *clientError = dynamic_cast<const SVNClientError *>(&gitError);
-    if (clientError && clientError->isCommandFailed())
-        setCommandOutput(runOutput(title, clientError->result()));
-    QString message = *svnMessage;
-    while (message.endsWith(u'\n') || message.endsWith(u'\r'))
-        message.chop(1);
-    showAlert(title, message + QStringLiteral("\n\n") + errorDescription(gitError));
 }
 
 void AppState::createSVNRepository()
@@ -113,23 +160,7 @@ void AppState::createSVNRepository()
             QStringLiteral("Choose a folder name for the new SVN repository."));
         return;
     }
-    startTask([this, path] { return createSVNRepositoryTask(path); });
-}
-
-QCoro::Task<> AppState::createSVNRepositoryTask(QString path)
-{
-    setBusyMessage(QStringLiteral("Creating repository"));
-    const QStringList arguments{QStringLiteral("create"), path};
-    SVNCommandResult result;
-    try {
-        result = co_await adminClient().run(arguments, QString());
-    } catch (const std::exception &error) {
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Create SVN Repository Failed"), error);
-        co_return;
-    }
-    setBusyMessage(std::nullopt);
-    setCommandOutput(runOutput(QStringLiteral("Create SVN Repository"), result));
+    startTask([this, path] { return createRepositoryTask(*this, path); });
 }
 
 void AppState::importDirectory()
@@ -160,27 +191,6 @@ void AppState::importDirectory()
     });
 }
 
-std::optional<QString> AppState::chooseNewFolder(
-    const QString &panelTitle, const QString &formTitle, const QString &defaultName)
-{
-    OpenPanelOptions options;
-    options.title = panelTitle;
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    options.canCreateDirectories = true;
-    const std::optional<QString> parent = m_dialogs ? m_dialogs->openPanel(options) : std::nullopt;
-    if (!parent || parent->isEmpty())
-        return std::nullopt;
-
-    const auto folder = prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
-    if (!folder)
-        return std::nullopt;
-    const QString name = folder->value(QStringLiteral("name"));
-    if (name.isEmpty() || !checkFolderName(name))
-        return std::nullopt;
-    return TextUtil::appendingPathComponent(*parent, name);
-}
-
 void AppState::exportRepository()
 {
     const QString source = promptValue(QStringLiteral("Export"),
@@ -189,8 +199,9 @@ void AppState::exportRepository()
     if (source.isEmpty())
         return;
 
-    const std::optional<QString> destination = chooseNewFolder(QStringLiteral("Choose Export Destination Parent"),
-        QStringLiteral("Export Folder"), defaultExportFolderName(source));
+    const std::optional<QString> destination
+        = chooseNewFolder(*this, QStringLiteral("Choose Export Destination Parent"), QStringLiteral("Export Folder"),
+            defaultExportFolderName(source));
     if (!destination)
         return;
 

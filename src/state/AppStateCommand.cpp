@@ -58,15 +58,15 @@ QCoro::Task<> AppState::reloadAfterCommand()
     if (m_selectedTab == WorkflowTab::history)
         co_await loadHistory();
     else
-        m_historyNeedsReload = true;
+        m_staleTabs.insert(WorkflowTab::history);
     if (m_selectedTab == WorkflowTab::archives)
         co_await loadArchives();
     else
-        m_archivesNeedsReload = true;
+        m_staleTabs.insert(WorkflowTab::archives);
     if (m_selectedTab == WorkflowTab::incoming)
         co_await loadIncoming();
     else
-        m_incomingNeedsReload = true;
+        m_staleTabs.insert(WorkflowTab::incoming);
 }
 
 void AppState::runInSelectedProject(RunRequest request)

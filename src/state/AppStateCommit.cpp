@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "parsers/SVNCommitTargets.h"
 #include "state/RunOutputs.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
 #include <QFileInfo>

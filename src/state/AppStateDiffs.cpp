@@ -70,7 +70,7 @@ ToolRun diffRun(QStringList arguments, const QString &folder)
 // selection must not bring it back before the new load starts.
 void AppState::selectedChangeChanged()
 {
-    supersedeLoads(LoadGroup::changeDiff);
+    m_loads.supersede(LoadGroup::changeDiff);
     setDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedChange(); });
 }
@@ -89,21 +89,21 @@ void AppState::selectedHistoryPathChanged()
     }
     if (!kept)
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
-    supersedeLoads(LoadGroup::historyDiff);
+    m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
-    supersedeLoads(LoadGroup::historyDiff);
+    m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
-    supersedeLoads(LoadGroup::incomingDiff);
+    m_loads.supersede(LoadGroup::incomingDiff);
     setIncomingDiffText(QByteArray());
     startTask([this] { return loadDiffForSelectedIncomingRevision(); });
 }
@@ -113,11 +113,11 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     const std::optional<Project> project = selectedProject();
     const std::optional<WorkingCopyItem> change = selectedChange();
     if (!project || !change) {
-        supersedeLoads(LoadGroup::changeDiff);
+        m_loads.supersede(LoadGroup::changeDiff);
         setDiffText(QByteArray());
         co_return;
     }
-    const LoadTicket ticket = beginLoad(LoadGroup::changeDiff, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::changeDiff, project->id);
     QByteArray text;
     if (change->kind == SVNStatusKind::unversioned) {
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
@@ -146,7 +146,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
 {
     const std::optional<Project> project = selectedProject();
     if (!project || !m_selectedHistoryPath || !m_selectedRevision) {
-        supersedeLoads(LoadGroup::historyDiff);
+        m_loads.supersede(LoadGroup::historyDiff);
         setHistoryDiffText(QByteArray());
         co_return;
     }
@@ -156,7 +156,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
     if (project->kind == RepositoryKind::git) {
         const std::optional<FileHistoryRevision> selected = selectedFileHistoryRevision();
         if (!selected || !selected->commitHash) {
-            supersedeLoads(LoadGroup::historyDiff);
+            m_loads.supersede(LoadGroup::historyDiff);
             setHistoryDiffText(QByteArray());
             co_return;
         }
@@ -168,7 +168,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),
             url ? *url : ToolOperands::svnPath(path)};
     }
-    const LoadTicket ticket = beginLoad(LoadGroup::historyDiff, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::historyDiff, project->id);
     QByteArray text;
     try {
         ToolClient &tool = toolFor(project->kind);
@@ -186,11 +186,11 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
 {
     const std::optional<Project> project = selectedProject();
     if (!project || project->kind != RepositoryKind::svn || !m_selectedIncomingRevision) {
-        supersedeLoads(LoadGroup::incomingDiff);
+        m_loads.supersede(LoadGroup::incomingDiff);
         setIncomingDiffText(QByteArray());
         co_return;
     }
-    const LoadTicket ticket = beginLoad(LoadGroup::incomingDiff, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::incomingDiff, project->id);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));
     const QStringList arguments{
         QStringLiteral("diff"), QStringLiteral("-c"), QString::number(*m_selectedIncomingRevision), url};

@@ -34,6 +34,22 @@ std::optional<QString> hashOfRevision(const QList<LogEntry> &entries, const std:
     return std::nullopt;
 }
 
+QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Project project, int limit = 100)
+{
+    if (project.kind == RepositoryKind::git) {
+        const QStringList arguments{QStringLiteral("log"), QStringLiteral("--no-ext-diff"),
+            QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
+            QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
+            QStringLiteral("--max-count=") + QString::number(limit)};
+        const SVNCommandResult result = co_await git.run(arguments, project.path);
+        co_return GitParsers::parseLog(result.stdout);
+    }
+    const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
+        QStringLiteral("-l"), QString::number(limit)};
+    const SVNCommandResult result = co_await svn.run(arguments, project.path);
+    co_return SVNXMLParsers::parseLog(result.stdout);
+}
+
 } // namespace
 
 void AppState::clearIncoming()
@@ -55,10 +71,10 @@ QCoro::Task<> AppState::loadIncoming()
     }
     if (project->kind == RepositoryKind::git) {
         clearIncoming();
-        m_incomingNeedsReload = false;
+        m_staleTabs.remove(WorkflowTab::incoming);
         co_return;
     }
-    const LoadTicket ticket = beginLoad(LoadGroup::incoming, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::incoming, project->id);
     setBusyMessage(loadingIncoming);
 
     // Both queries may reach the repository: run them at the same time.
@@ -120,7 +136,7 @@ QCoro::Task<> AppState::loadIncoming()
         setIncomingEntries({});
         setSelectedIncomingRevision(std::nullopt);
         setIncomingDiffText(QByteArray());
-        m_incomingNeedsReload = false;
+        m_staleTabs.remove(WorkflowTab::incoming);
         setBusyMessage(std::nullopt);
         co_return;
     }
@@ -142,7 +158,7 @@ QCoro::Task<> AppState::loadIncoming()
             kept.push_back(std::move(entry));
     }
     setIncomingEntries(std::move(kept));
-    m_incomingNeedsReload = false;
+    m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
         setSelectedIncomingRevision(
             m_incomingEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_incomingEntries.first().revision));
@@ -150,32 +166,16 @@ QCoro::Task<> AppState::loadIncoming()
     co_await loadDiffForSelectedIncomingRevision();
 }
 
-QCoro::Task<QList<LogEntry>> AppState::loadLogEntries(Project project, int limit)
-{
-    if (project.kind == RepositoryKind::git) {
-        const QStringList arguments{QStringLiteral("log"), QStringLiteral("--no-ext-diff"),
-            QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
-            QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
-            QStringLiteral("--max-count=") + QString::number(limit)};
-        const SVNCommandResult result = co_await gitClient().run(arguments, project.path);
-        co_return GitParsers::parseLog(result.stdout);
-    }
-    const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
-        QStringLiteral("-l"), QString::number(limit)};
-    const SVNCommandResult result = co_await client().run(arguments, project.path);
-    co_return SVNXMLParsers::parseLog(result.stdout);
-}
-
 QCoro::Task<> AppState::loadHistory()
 {
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = beginLoad(LoadGroup::history, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
     setBusyMessage(loadingHistory);
     QList<LogEntry> entries;
     try {
-        entries = co_await loadLogEntries(*project);
+        entries = co_await loadLogEntries(client(), gitClient(), *project);
     } catch (const std::exception &error) {
         failLoad(ticket, loadingHistory, QStringLiteral("History Failed"), error);
         co_return;
@@ -186,7 +186,7 @@ QCoro::Task<> AppState::loadHistory()
     const std::optional<QString> selectedHash
         = project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
     setLogEntries(std::move(entries));
-    m_historyNeedsReload = false;
+    m_staleTabs.remove(WorkflowTab::history);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_logEntries, selectedHash))
             setSelectedRevision(moved);
@@ -213,11 +213,11 @@ QCoro::Task<> AppState::loadArchives()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = beginLoad(LoadGroup::archives, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
     setBusyMessage(loadingArchives);
     QList<LogEntry> entries;
     try {
-        entries = co_await loadLogEntries(*project);
+        entries = co_await loadLogEntries(client(), gitClient(), *project);
     } catch (const std::exception &error) {
         failLoad(ticket, loadingArchives, QStringLiteral("Archives Failed"), error);
         co_return;
@@ -228,7 +228,7 @@ QCoro::Task<> AppState::loadArchives()
         ? hashOfRevision(m_archiveEntries, m_selectedArchiveEntryID)
         : std::nullopt;
     setArchiveEntries(std::move(entries));
-    m_archivesNeedsReload = false;
+    m_staleTabs.remove(WorkflowTab::archives);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_archiveEntries, selectedHash))
             setSelectedArchiveEntryID(moved);

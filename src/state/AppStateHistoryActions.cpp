@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
+#include "state/ActionForms.h"
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
@@ -30,25 +31,35 @@ bool isAtOrUnder(const QString &path, const QString &folder)
     return folder.isEmpty() || path == folder || path.startsWith(folder + u'/');
 }
 
+QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path, QString revision, QString destination)
+{
+    state.setBusyMessage(QStringLiteral("Exporting file"));
+    try {
+        SVNCommandResult result;
+        if (project.kind == RepositoryKind::git) {
+            const QStringList arguments{QStringLiteral("show"), revision + u':' + path};
+            result = co_await state.gitClient().run(arguments, project.path);
+        } else {
+            const QStringList arguments
+                = ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path});
+            result = co_await state.client().run(arguments, project.path);
+        }
+        // Written beside the destination and renamed over it, so a failure keeps what was there.
+        QSaveFile file(destination);
+        if (!file.open(QIODevice::WriteOnly) || file.write(result.stdoutData) != result.stdoutData.size()
+            || !file.commit()) {
+            throw SVNClientError::launchFailed(
+                QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
+        }
+        state.setBusyMessage(std::nullopt);
+        state.setCommandOutput(runOutput(QStringLiteral("Export File"), result));
+    } catch (const std::exception &error) {
+        state.setBusyMessage(std::nullopt);
+        state.showError(QStringLiteral("Export File Failed"), error);
+    }
+}
+
 } // namespace
-
-bool AppState::acceptGitRevision(const QString &revision)
-{
-    if (!ToolOperands::readsAsOption(revision))
-        return true;
-    showAlert(QStringLiteral("Invalid Revision"),
-        QStringLiteral("A Git revision cannot begin with \"-\", because git would read it as an option."));
-    return false;
-}
-
-bool AppState::acceptURL(const QString &url)
-{
-    if (!ToolOperands::readsAsOption(url))
-        return true;
-    showAlert(QStringLiteral("Invalid URL"),
-        QStringLiteral("A URL cannot begin with \"-\", because it would be read as an option."));
-    return false;
-}
 
 void AppState::listTarget()
 {
@@ -74,7 +85,7 @@ void AppState::catTarget()
     if (target.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(revision))
+        if (!acceptGitRevision(*this, revision))
             return;
         const QString object = (revision.isEmpty() ? QStringLiteral("HEAD") : revision) + u':' + target;
         runInSelectedProject(
@@ -139,7 +150,7 @@ void AppState::showDiffAgainstRevision()
     if (revision.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(revision))
+        if (!acceptGitRevision(*this, revision))
             return;
         QStringList arguments{QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), revision};
@@ -172,7 +183,7 @@ void AppState::pullFileAtRevision()
     if (path.isEmpty() || revision.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(revision))
+        if (!acceptGitRevision(*this, revision))
             return;
         // git checkout overwrites local changes without asking, unlike svn update which merges them.
         const QString target = IgnoreRules::normalizePath(path);
@@ -210,7 +221,7 @@ void AppState::exportFileAtRevision()
     const QString revision = values->value(QStringLiteral("revision"));
     if (path.isEmpty() || revision.isEmpty())
         return;
-    if (project->kind == RepositoryKind::git && !acceptGitRevision(revision))
+    if (project->kind == RepositoryKind::git && !acceptGitRevision(*this, revision))
         return;
     if (!m_dialogs)
         return;
@@ -222,36 +233,8 @@ void AppState::exportFileAtRevision()
         return;
     const QString operand = project->kind == RepositoryKind::git ? path : ToolOperands::svnFormPath(path, selection);
     startTask([this, project = *project, operand, revision, destination = *destination] {
-        return exportFileAtRevisionTask(project, operand, revision, destination);
+        return writeFileAtRevision(*this, project, operand, revision, destination);
     });
-}
-
-QCoro::Task<> AppState::exportFileAtRevisionTask(Project project, QString path, QString revision, QString destination)
-{
-    setBusyMessage(QStringLiteral("Exporting file"));
-    try {
-        SVNCommandResult result;
-        if (project.kind == RepositoryKind::git) {
-            const QStringList arguments{QStringLiteral("show"), revision + u':' + path};
-            result = co_await gitClient().run(arguments, project.path);
-        } else {
-            const QStringList arguments
-                = ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path});
-            result = co_await client().run(arguments, project.path);
-        }
-        // Written beside the destination and renamed over it, so a failure keeps what was there.
-        QSaveFile file(destination);
-        if (!file.open(QIODevice::WriteOnly) || file.write(result.stdoutData) != result.stdoutData.size()
-            || !file.commit()) {
-            throw SVNClientError::launchFailed(
-                QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
-        }
-        setBusyMessage(std::nullopt);
-        setCommandOutput(runOutput(QStringLiteral("Export File"), result));
-    } catch (const std::exception &error) {
-        setBusyMessage(std::nullopt);
-        showError(QStringLiteral("Export File Failed"), error);
-    }
 }
 
 void AppState::rollbackSelectedRevision()
@@ -293,7 +276,7 @@ void AppState::merge()
         return;
     const QString source = values->value(QStringLiteral("source"));
     const QString range = values->value(QStringLiteral("range"));
-    if (source.isEmpty() || !acceptURL(source))
+    if (source.isEmpty() || !acceptURL(*this, source))
         return;
     QStringList arguments{QStringLiteral("merge")};
     if (!range.isEmpty())

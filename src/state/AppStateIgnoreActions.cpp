@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "state/IgnoreEdits.h"
+#include "state/WorkingCopyPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,6 +158,10 @@ void AppState::includeIgnoredPath()
     });
 }
 
+// Appends the rules that are not yet a line of the ignore file, off the UI thread, then reloads the
+// status; alerts when none is new. The file must be a regular file inside the project once links
+// are resolved; anything else, or a file that cannot be read or written, alerts under `failureTitle`
+// and nothing is written.
 QCoro::Task<> AppState::appendIgnorePatterns(QString failureTitle, QStringList rules, Project project)
 {
     const QString path = ignoreFileURL(project);

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/ActionForms.h"
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
@@ -17,19 +18,42 @@ bool isGitProject(const std::optional<RepositoryKind> &kind)
     return kind == RepositoryKind::git;
 }
 
-} // namespace
-
-void AppState::runOnActionPaths(const QString &title, RepositoryKind tool, const QStringList &arguments)
+// The arguments followed by the action paths, then the reload; alerts when there is no path.
+void runOnActionPaths(AppState &state, const QString &title, RepositoryKind tool, const QStringList &arguments)
 {
-    const QStringList paths = actionPaths();
+    const QStringList paths = state.actionPaths();
     if (paths.isEmpty()) {
-        showAlert(noPathsSelected, selectChangedPath);
+        state.showAlert(noPathsSelected, selectChangedPath);
         return;
     }
     // git's arguments end in "--" and its pathspecs are literal; svn needs each path made safe.
     const QStringList operands = tool == RepositoryKind::git ? paths : ToolOperands::svnPaths(paths);
-    runInSelectedProject({title, tool, {arguments + operands}, AfterRun::reload});
+    state.runInSelectedProject({title, tool, {arguments + operands}, AppState::AfterRun::reload});
 }
+
+void copyOrMoveItem(AppState &state, const QString &title, const QString &command)
+{
+    const std::optional<QHash<QString, QString>> values = state.prompt(title,
+        {{QStringLiteral("source"), QStringLiteral("Source"), state.selectedChangeID().value_or(QString())},
+            {QStringLiteral("target"), QStringLiteral("Target"), QString()},
+            {QStringLiteral("message"), QStringLiteral("Message"), QString()}});
+    if (!values)
+        return;
+    const QString source = values->value(QStringLiteral("source"));
+    const QString target = values->value(QStringLiteral("target"));
+    const QString message = values->value(QStringLiteral("message"));
+    if (source.isEmpty() || target.isEmpty())
+        return;
+    // The proposed source is the selected file's name; svn takes move's target verbatim but reads a
+    // peg revision in copy's.
+    const QStringList operands{ToolOperands::svnFormPath(source, state.selectedChangeID().value_or(QString())),
+        command == u"copy" ? ToolOperands::svnNewTarget(target) : target};
+    const QStringList options = message.isEmpty() ? QStringList() : QStringList{QStringLiteral("-m"), message};
+    state.runInSelectedProject({title, RepositoryKind::svn, {ToolOperands::svnArguments({command}, operands, options)},
+        AppState::AfterRun::reload});
+}
+
+} // namespace
 
 void AppState::updateWorkingCopy()
 {
@@ -74,7 +98,7 @@ void AppState::switchWorkingCopyURL()
     if (!values)
         return;
     const QString url = values->value(QStringLiteral("url"));
-    if (url.isEmpty() || !acceptURL(url))
+    if (url.isEmpty() || !acceptURL(*this, url))
         return;
     runInSelectedProject(
         {QStringLiteral("Switch"), RepositoryKind::svn, {{QStringLiteral("switch"), url}}, AfterRun::reload});
@@ -89,7 +113,7 @@ void AppState::relocateWorkingCopyURL()
         return;
     const QString from = values->value(QStringLiteral("from"));
     const QString to = values->value(QStringLiteral("to"));
-    if (from.isEmpty() || to.isEmpty() || !acceptURL(from) || !acceptURL(to))
+    if (from.isEmpty() || to.isEmpty() || !acceptURL(*this, from) || !acceptURL(*this, to))
         return;
     runInSelectedProject(
         {QStringLiteral("Relocate"), RepositoryKind::svn, {{QStringLiteral("relocate"), from, to}}, AfterRun::reload});
@@ -98,17 +122,19 @@ void AppState::relocateWorkingCopyURL()
 void AppState::addSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnActionPaths(QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add"), QStringLiteral("--")});
+        runOnActionPaths(
+            *this, QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add"), QStringLiteral("--")});
     else
-        runOnActionPaths(QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
+        runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
 }
 
 void AppState::deleteSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnActionPaths(QStringLiteral("Delete"), RepositoryKind::git, {QStringLiteral("rm"), QStringLiteral("--")});
+        runOnActionPaths(
+            *this, QStringLiteral("Delete"), RepositoryKind::git, {QStringLiteral("rm"), QStringLiteral("--")});
     else
-        runOnActionPaths(QStringLiteral("Delete"), RepositoryKind::svn, {QStringLiteral("delete")});
+        runOnActionPaths(*this, QStringLiteral("Delete"), RepositoryKind::svn, {QStringLiteral("delete")});
 }
 
 void AppState::revertSelectedPaths()
@@ -174,12 +200,12 @@ void AppState::resolveSelectedPaths(const QString &accept)
 
 void AppState::lockSelectedPaths()
 {
-    runOnActionPaths(QStringLiteral("Lock"), RepositoryKind::svn, {QStringLiteral("lock")});
+    runOnActionPaths(*this, QStringLiteral("Lock"), RepositoryKind::svn, {QStringLiteral("lock")});
 }
 
 void AppState::unlockSelectedPaths()
 {
-    runOnActionPaths(QStringLiteral("Unlock"), RepositoryKind::svn, {QStringLiteral("unlock")});
+    runOnActionPaths(*this, QStringLiteral("Unlock"), RepositoryKind::svn, {QStringLiteral("unlock")});
 }
 
 void AppState::createChangelist()
@@ -244,32 +270,10 @@ void AppState::makeDirectoryInWorkingCopy()
 
 void AppState::copyItem()
 {
-    copyOrMoveItem(QStringLiteral("Copy"), QStringLiteral("copy"));
+    copyOrMoveItem(*this, QStringLiteral("Copy"), QStringLiteral("copy"));
 }
 
 void AppState::moveItem()
 {
-    copyOrMoveItem(QStringLiteral("Move"), QStringLiteral("move"));
-}
-
-void AppState::copyOrMoveItem(const QString &title, const QString &command)
-{
-    const std::optional<QHash<QString, QString>> values = prompt(title,
-        {{QStringLiteral("source"), QStringLiteral("Source"), m_selectedChangeID.value_or(QString())},
-            {QStringLiteral("target"), QStringLiteral("Target"), QString()},
-            {QStringLiteral("message"), QStringLiteral("Message"), QString()}});
-    if (!values)
-        return;
-    const QString source = values->value(QStringLiteral("source"));
-    const QString target = values->value(QStringLiteral("target"));
-    const QString message = values->value(QStringLiteral("message"));
-    if (source.isEmpty() || target.isEmpty())
-        return;
-    // The proposed source is the selected file's name; svn takes move's target verbatim but reads a
-    // peg revision in copy's.
-    const QStringList operands{ToolOperands::svnFormPath(source, m_selectedChangeID.value_or(QString())),
-        command == u"copy" ? ToolOperands::svnNewTarget(target) : target};
-    const QStringList options = message.isEmpty() ? QStringList() : QStringList{QStringLiteral("-m"), message};
-    runInSelectedProject(
-        {title, RepositoryKind::svn, {ToolOperands::svnArguments({command}, operands, options)}, AfterRun::reload});
+    copyOrMoveItem(*this, QStringLiteral("Move"), QStringLiteral("move"));
 }

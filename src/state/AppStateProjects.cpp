@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/RepositoryDetection.h"
 
 #include <algorithm>
 
@@ -23,7 +24,7 @@ QCoro::Task<> AppState::addWorkingCopyTask(QString folder)
     setBusyMessage(QStringLiteral("Checking project"));
     std::pair<QString, RepositoryKind> detected;
     try {
-        detected = co_await detectRepository(folder);
+        detected = co_await detectRepository(client(), gitClient(), folder);
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Could Not Add Project"), error);

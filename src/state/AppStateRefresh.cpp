@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/RepositoryDetection.h"
 
 #include <QDir>
 
@@ -49,17 +50,10 @@ void AppState::projectSelectionChanged()
     setSelectedHistoryPath(std::nullopt);
     setSelectedRevision(std::nullopt);
     setHistoryDiffText(QByteArray());
-    m_historyNeedsReload = false;
     setArchiveEntries({});
     setSelectedArchiveEntryID(std::nullopt);
-    m_archivesNeedsReload = false;
-    setIncomingEntries({});
-    setSelectedIncomingRevision(std::nullopt);
-    setIncomingDiffText(QByteArray());
-    setIncomingBaseRevision(std::nullopt);
-    setIncomingHeadRevision(std::nullopt);
-    setIncomingOutdatedItems({});
-    m_incomingNeedsReload = false;
+    clearIncoming();
+    m_staleTabs.clear();
     setRepositoryInfo(RepositoryInfo());
     refreshAll();
 }
@@ -68,15 +62,15 @@ void AppState::tabChanged()
 {
     switch (m_selectedTab) {
     case WorkflowTab::history:
-        if (m_logEntries.isEmpty() || m_historyNeedsReload)
+        if (m_logEntries.isEmpty() || m_staleTabs.contains(WorkflowTab::history))
             refreshHistory();
         break;
     case WorkflowTab::archives:
-        if (m_archiveEntries.isEmpty() || m_archivesNeedsReload)
+        if (m_archiveEntries.isEmpty() || m_staleTabs.contains(WorkflowTab::archives))
             refreshArchives();
         break;
     case WorkflowTab::incoming:
-        if (!m_incomingBaseRevision || m_incomingNeedsReload)
+        if (!m_incomingBaseRevision || m_staleTabs.contains(WorkflowTab::incoming))
             refreshIncoming();
         break;
     case WorkflowTab::changes:
@@ -132,7 +126,7 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
         co_return;
     std::pair<QString, RepositoryKind> detected;
     try {
-        detected = co_await detectRepository(project->path);
+        detected = co_await detectRepository(client(), gitClient(), project->path);
     } catch (const ToolRunAbandoned &) {
         throw;
     } catch (...) {
@@ -156,20 +150,4 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
     updated[index].name = TextUtil::lastPathComponent(detectedPath);
     setProjects(std::move(updated));
     m_projectStore.save(m_projects);
-}
-
-QCoro::Task<std::pair<QString, RepositoryKind>> AppState::detectRepository(QString folder)
-{
-    try {
-        co_return std::pair{co_await svnWorkingCopyRoot(folder), RepositoryKind::svn};
-    } catch (const ToolRunAbandoned &) {
-        throw;
-    } catch (...) { }
-    try {
-        co_return std::pair{co_await gitWorkingCopyRoot(folder), RepositoryKind::git};
-    } catch (const ToolRunAbandoned &) {
-        throw;
-    } catch (...) { }
-    throw SVNClientError::launchFailed(
-        QStringLiteral("No SVN working copy or Git repository was found at ") + folder + u'.');
 }

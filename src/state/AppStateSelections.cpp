@@ -64,49 +64,16 @@ std::optional<LogEntry> AppState::selectedIncomingLogEntry() const
 
 const QList<FileHistoryItem> &AppState::fileHistoryItems() const
 {
-    // Several derived selections read this on every render: build it once per log and relative URL.
-    const std::pair<quint64, std::optional<QString>> key{m_logEntriesGeneration, m_repositoryInfo.relativeURL};
-    if (m_fileHistoryKey == key)
-        return m_fileHistoryItems;
-
-    QHash<QString, qsizetype> indexByPath;
-    QList<FileHistoryItem> items;
-    for (const LogEntry &entry : m_logEntries) {
-        for (const SVNPathChange &change : entry.paths) {
-            if (!change.isFileChange())
-                continue;
-            const QString path = workingCopyPath(change.path);
-            if (path.isEmpty() || path == u".")
-                continue;
-            FileHistoryRevision revision{
-                entry.revision, entry.commitHash, change.action, entry.author, entry.date, entry.message, entry.paths};
-            auto found = indexByPath.constFind(path);
-            if (found == indexByPath.constEnd()) {
-                indexByPath.insert(path, items.size());
-                items.push_back(FileHistoryItem{path, {std::move(revision)}});
-            } else {
-                items[*found].revisions.push_back(std::move(revision));
-            }
-        }
-    }
-    for (FileHistoryItem &item : items) {
-        std::stable_sort(item.revisions.begin(), item.revisions.end(),
-            [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
-    }
-    // Latest revision descending, then path in the localized order.
-    TextUtil::sortByLocalizedKey(items, [](const FileHistoryItem &item) { return item.path; });
-    std::stable_sort(items.begin(), items.end(), [](const FileHistoryItem &a, const FileHistoryItem &b) {
-        const qint64 latestA = a.revisions.isEmpty() ? 0 : a.revisions.first().revision;
-        const qint64 latestB = b.revisions.isEmpty() ? 0 : b.revisions.first().revision;
-        return latestA > latestB;
-    });
-    m_fileHistoryItems = std::move(items);
-    m_fileHistoryIndex.clear();
-    m_fileHistoryIndex.reserve(m_fileHistoryItems.size());
-    for (qsizetype i = 0; i < m_fileHistoryItems.size(); ++i)
-        m_fileHistoryIndex.insert(m_fileHistoryItems[i].path, i);
-    m_fileHistoryKey = key;
-    return m_fileHistoryItems;
+    if (m_fileHistory.built && m_fileHistory.relativeURL == m_repositoryInfo.relativeURL)
+        return m_fileHistory.items;
+    m_fileHistory.items = buildFileHistory(m_logEntries, [this](const QString &path) { return workingCopyPath(path); });
+    m_fileHistory.indexByPath.clear();
+    m_fileHistory.indexByPath.reserve(m_fileHistory.items.size());
+    for (qsizetype i = 0; i < m_fileHistory.items.size(); ++i)
+        m_fileHistory.indexByPath.insert(m_fileHistory.items[i].path, i);
+    m_fileHistory.relativeURL = m_repositoryInfo.relativeURL;
+    m_fileHistory.built = true;
+    return m_fileHistory.items;
 }
 
 std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
@@ -114,8 +81,8 @@ std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
     if (!m_selectedHistoryPath)
         return std::nullopt;
     const QList<FileHistoryItem> &items = fileHistoryItems();
-    const auto found = m_fileHistoryIndex.constFind(*m_selectedHistoryPath);
-    if (found == m_fileHistoryIndex.constEnd())
+    const auto found = m_fileHistory.indexByPath.constFind(*m_selectedHistoryPath);
+    if (found == m_fileHistory.indexByPath.constEnd())
         return std::nullopt;
     return items.at(*found);
 }

@@ -1,9 +1,11 @@
 #include "AppState.h"
 #include "IgnoreFiles.h"
 #include "StatusFilter.h"
+#include "WorkingCopyPaths.h"
 
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
+#include "parsers/IgnoreRules.h"
 #include "parsers/SVNXMLParsers.h"
 #include "tools/StreamedReading.h"
 
@@ -98,6 +100,62 @@ StatusOutcome filterStatus(
     return outcome;
 }
 
+QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
+{
+    const std::array<std::pair<QStringList, bool>, 6> queries = {{
+        {{QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, true},
+        {{QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")}, false},
+        {{QStringLiteral("rev-parse"), QStringLiteral("--short"), QStringLiteral("HEAD")}, false},
+        {{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("remote.origin.url")}, false},
+        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
+             QStringLiteral("--format=%an")},
+            false},
+        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
+             QStringLiteral("--format=%aI")},
+            false},
+    }};
+    // All six start at once; they are awaited in order.
+    std::vector<QCoro::Task<SVNCommandResult>> running;
+    running.reserve(queries.size());
+    for (const auto &[arguments, checkStatus] : queries)
+        running.push_back(git.run(arguments, project.path, checkStatus));
+
+    std::array<QString, 6> outputs;
+    std::exception_ptr failure;
+    for (size_t i = 0; i < running.size(); ++i) {
+        try {
+            const SVNCommandResult result = co_await std::move(running[i]);
+            if (!failure)
+                outputs[i] = result.stdout.trimmed();
+        } catch (...) {
+            // The remaining queries still run to their end before the first error is passed on.
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+
+    const QString &root = outputs[0];
+    const QString &branch = outputs[1];
+    const QString &hash = outputs[2];
+    const QString &remote = outputs[3];
+    QStringList revisionParts;
+    if (!branch.isEmpty())
+        revisionParts << branch;
+    if (!hash.isEmpty())
+        revisionParts << hash;
+
+    RepositoryInfo info;
+    info.workingCopyRoot = root.isEmpty() ? project.path : root;
+    info.url = remote.isEmpty() ? root : remote;
+    info.repositoryRoot = root;
+    info.revision = revisionParts.join(u' ');
+    info.lastChangedAuthor = outputs[4];
+    info.lastChangedDate = TextUtil::parseInternetDateTime(outputs[5]);
+    co_return info;
+}
+
 } // namespace
 
 QCoro::Task<> AppState::loadStatus()
@@ -105,7 +163,7 @@ QCoro::Task<> AppState::loadStatus()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = beginLoad(LoadGroup::status, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::status, project->id);
     setBusyMessage(loadingStatus);
     const QStringList arguments = project->kind == RepositoryKind::git
         ? QStringList{QStringLiteral("status"), QStringLiteral("--porcelain=v1"),
@@ -189,11 +247,11 @@ QCoro::Task<> AppState::loadInfo()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = beginLoad(LoadGroup::info, *project);
+    const LoadTicket ticket = m_loads.begin(LoadGroup::info, project->id);
     RepositoryInfo info;
     try {
         if (project->kind == RepositoryKind::git) {
-            info = co_await loadGitInfo(*project);
+            info = co_await loadGitInfo(gitClient(), *project);
         } else {
             const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
             const SVNCommandResult result = co_await client().run(arguments, project->path);
@@ -207,60 +265,4 @@ QCoro::Task<> AppState::loadInfo()
     if (!isCurrent(ticket))
         co_return;
     setRepositoryInfo(std::move(info));
-}
-
-QCoro::Task<RepositoryInfo> AppState::loadGitInfo(Project project)
-{
-    const std::array<std::pair<QStringList, bool>, 6> queries = {{
-        {{QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel")}, true},
-        {{QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")}, false},
-        {{QStringLiteral("rev-parse"), QStringLiteral("--short"), QStringLiteral("HEAD")}, false},
-        {{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("remote.origin.url")}, false},
-        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
-             QStringLiteral("--format=%an")},
-            false},
-        {{QStringLiteral("log"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), QStringLiteral("-1"),
-             QStringLiteral("--format=%aI")},
-            false},
-    }};
-    // All six start at once; they are awaited in order.
-    std::vector<QCoro::Task<SVNCommandResult>> running;
-    running.reserve(queries.size());
-    for (const auto &[arguments, checkStatus] : queries)
-        running.push_back(gitClient().run(arguments, project.path, checkStatus));
-
-    std::array<QString, 6> outputs;
-    std::exception_ptr failure;
-    for (size_t i = 0; i < running.size(); ++i) {
-        try {
-            const SVNCommandResult result = co_await std::move(running[i]);
-            if (!failure)
-                outputs[i] = result.stdout.trimmed();
-        } catch (...) {
-            // The remaining queries still run to their end before the first error is passed on.
-            if (!failure)
-                failure = std::current_exception();
-        }
-    }
-    if (failure)
-        std::rethrow_exception(failure);
-
-    const QString &root = outputs[0];
-    const QString &branch = outputs[1];
-    const QString &hash = outputs[2];
-    const QString &remote = outputs[3];
-    QStringList revisionParts;
-    if (!branch.isEmpty())
-        revisionParts << branch;
-    if (!hash.isEmpty())
-        revisionParts << hash;
-
-    RepositoryInfo info;
-    info.workingCopyRoot = root.isEmpty() ? project.path : root;
-    info.url = remote.isEmpty() ? root : remote;
-    info.repositoryRoot = root;
-    info.revision = revisionParts.join(u' ');
-    info.lastChangedAuthor = outputs[4];
-    info.lastChangedDate = TextUtil::parseInternetDateTime(outputs[5]);
-    co_return info;
 }
