@@ -20,3 +20,37 @@ bool acceptURL(AppState &state, const QString &url)
         QStringLiteral("A URL cannot begin with \"-\", because it would be read as an option."));
     return false;
 }
+
+std::optional<PathAtRevision> promptPathAtRevision(AppState &state, const QString &title, const PromptField &pathField)
+{
+    const QString revisionKey = QStringLiteral("revision");
+    const auto values
+        = state.prompt(title, {pathField, {revisionKey, QStringLiteral("Revision"), state.selectedRevisionToken()}});
+    if (!values)
+        return std::nullopt;
+    return PathAtRevision{values->value(pathField.key), values->value(revisionKey)};
+}
+
+std::optional<PathAtRevision> promptFileAtRevision(AppState &state, const QString &title)
+{
+    const auto form = promptPathAtRevision(
+        state, title, {QStringLiteral("path"), QStringLiteral("Path"), state.selectedActionPath()});
+    if (!form || form->path.isEmpty() || form->revision.isEmpty())
+        return std::nullopt;
+    if (state.selectedProjectKind() == RepositoryKind::git && !acceptGitRevision(state, form->revision))
+        return std::nullopt;
+    return form;
+}
+
+std::optional<URLAndMessage> promptURLAndMessage(AppState &state, const QString &title, const QString &defaultMessage)
+{
+    const auto values = state.prompt(title,
+        {{QStringLiteral("url"), QStringLiteral("Repository URL"), QString()},
+            {QStringLiteral("message"), QStringLiteral("Message"), defaultMessage}});
+    if (!values)
+        return std::nullopt;
+    URLAndMessage form{values->value(QStringLiteral("url")), values->value(QStringLiteral("message"))};
+    if (form.url.isEmpty() || form.message.isEmpty())
+        return std::nullopt;
+    return form;
+}

@@ -1,9 +1,33 @@
 #pragma once
 
+#include "state/AppDialogs.h"
+
 #include <QString>
+
+#include <optional>
 
 class AppState;
 
 // Alert and give false for a typed Git revision or URL that the tool would read as an option.
 bool acceptGitRevision(AppState &state, const QString &revision);
 bool acceptURL(AppState &state, const QString &url);
+
+// Two-field forms that several actions ask the same way. Values are trimmed.
+
+struct PathAtRevision {
+    QString path;
+    QString revision;
+};
+// The path (or URL) field, then "Revision" filled with the selected revision; nothing when cancelled.
+std::optional<PathAtRevision> promptPathAtRevision(AppState &state, const QString &title, const PromptField &pathField);
+
+// "Path" filled with the selected path, then "Revision": nothing when cancelled, when either is empty,
+// or when a Git project's revision would read as an option (alerted).
+std::optional<PathAtRevision> promptFileAtRevision(AppState &state, const QString &title);
+
+struct URLAndMessage {
+    QString url;
+    QString message;
+};
+// "Repository URL", then "Message" filled with the default; nothing when cancelled or either is empty.
+std::optional<URLAndMessage> promptURLAndMessage(AppState &state, const QString &title, const QString &defaultMessage);

@@ -174,18 +174,12 @@ void AppState::importDirectory()
     const std::optional<QString> source = m_dialogs->openPanel(options);
     if (!source || source->isEmpty())
         return;
-    const auto values = prompt(QStringLiteral("Import"),
-        {{QStringLiteral("url"), QStringLiteral("Repository URL"), {}},
-            {QStringLiteral("message"), QStringLiteral("Message"), QStringLiteral("Initial import")}});
-    if (!values)
-        return;
-    const QString url = values->value(QStringLiteral("url"));
-    const QString message = values->value(QStringLiteral("message"));
-    if (url.isEmpty() || message.isEmpty())
+    const auto form = promptURLAndMessage(*this, QStringLiteral("Import"), QStringLiteral("Initial import"));
+    if (!form)
         return;
     // svn takes both operands of import verbatim, "@" included.
-    const QStringList arguments
-        = ToolOperands::svnArguments({QStringLiteral("import")}, {*source, url}, {QStringLiteral("-m"), message});
+    const QStringList arguments = ToolOperands::svnArguments(
+        {QStringLiteral("import")}, {*source, form->url}, {QStringLiteral("-m"), form->message});
     startTask([this, arguments] {
         return runRequest({QStringLiteral("Import"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, QString());
     });

@@ -75,15 +75,12 @@ void AppState::listTarget()
 void AppState::catTarget()
 {
     const QString selection = selectedActionPath();
-    const auto values = prompt(QStringLiteral("Cat"),
-        {{QStringLiteral("target"), QStringLiteral("URL Or Path"), selection},
-            {QStringLiteral("revision"), QStringLiteral("Revision"), selectedRevisionToken()}});
-    if (!values)
+    const auto form = promptPathAtRevision(
+        *this, QStringLiteral("Cat"), {QStringLiteral("target"), QStringLiteral("URL Or Path"), selection});
+    if (!form || form->path.isEmpty())
         return;
-    const QString target = values->value(QStringLiteral("target"));
-    const QString revision = values->value(QStringLiteral("revision"));
-    if (target.isEmpty())
-        return;
+    const QString &target = form->path;
+    const QString &revision = form->revision;
     if (selectedProjectKind() == RepositoryKind::git) {
         if (!acceptGitRevision(*this, revision))
             return;
@@ -101,19 +98,14 @@ void AppState::catTarget()
 
 void AppState::makeRemoteDirectory()
 {
-    const auto values = prompt(QStringLiteral("Remote Directory"),
-        {{QStringLiteral("url"), QStringLiteral("Repository URL"), QString()},
-            {QStringLiteral("message"), QStringLiteral("Message"), QStringLiteral("Create directory")}});
-    if (!values)
-        return;
-    const QString url = values->value(QStringLiteral("url"));
-    const QString message = values->value(QStringLiteral("message"));
-    if (url.isEmpty() || message.isEmpty())
+    const auto form
+        = promptURLAndMessage(*this, QStringLiteral("Remote Directory"), QStringLiteral("Create directory"));
+    if (!form)
         return;
     // The new directory's URL cannot take a peg revision.
     runInSelectedProject({QStringLiteral("Remote Directory"), RepositoryKind::svn,
         {ToolOperands::svnArguments(
-            {QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(url)}, {QStringLiteral("-m"), message})},
+            {QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(form->url)}, {QStringLiteral("-m"), form->message})},
         AfterRun::nothing});
 }
 
@@ -173,18 +165,12 @@ void AppState::showDiffAgainstRevision()
 void AppState::pullFileAtRevision()
 {
     const QString selection = selectedActionPath();
-    const auto values = prompt(QStringLiteral("Pull File"),
-        {{QStringLiteral("path"), QStringLiteral("Path"), selection},
-            {QStringLiteral("revision"), QStringLiteral("Revision"), selectedRevisionToken()}});
-    if (!values)
+    const auto form = promptFileAtRevision(*this, QStringLiteral("Pull File"));
+    if (!form)
         return;
-    const QString path = values->value(QStringLiteral("path"));
-    const QString revision = values->value(QStringLiteral("revision"));
-    if (path.isEmpty() || revision.isEmpty())
-        return;
+    const QString &path = form->path;
+    const QString &revision = form->revision;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(*this, revision))
-            return;
         // git checkout overwrites local changes without asking, unlike svn update which merges them.
         const QString target = IgnoreRules::normalizePath(path);
         const bool overwritesChanges
@@ -212,17 +198,11 @@ void AppState::exportFileAtRevision()
     if (!project)
         return;
     const QString selection = selectedActionPath();
-    const auto values = prompt(QStringLiteral("Export File"),
-        {{QStringLiteral("path"), QStringLiteral("Path"), selection},
-            {QStringLiteral("revision"), QStringLiteral("Revision"), selectedRevisionToken()}});
-    if (!values)
+    const auto form = promptFileAtRevision(*this, QStringLiteral("Export File"));
+    if (!form)
         return;
-    const QString path = values->value(QStringLiteral("path"));
-    const QString revision = values->value(QStringLiteral("revision"));
-    if (path.isEmpty() || revision.isEmpty())
-        return;
-    if (project->kind == RepositoryKind::git && !acceptGitRevision(*this, revision))
-        return;
+    const QString &path = form->path;
+    const QString &revision = form->revision;
     if (!m_dialogs)
         return;
     SavePanelOptions options;
