@@ -40,18 +40,9 @@ struct LogEntry {
     bool operator==(const LogEntry &) const = default;
 };
 
-struct FileHistoryRevision {
-    qint64 revision = 0;
-    std::optional<QString> commitHash;
+// A revision of one file: the whole log entry, and what it did to the file.
+struct FileHistoryRevision : LogEntry {
     QString action;
-    QString author;
-    std::optional<QDateTime> date;
-    QString message;
-    QList<SVNPathChange> paths;
-
-    qint64 id() const { return revision; }
-    QString summary() const { return LogText::summary(message); }
-    QString displayRevision() const { return LogText::displayRevision(revision, commitHash); }
 
     bool operator==(const FileHistoryRevision &) const = default;
 };

@@ -16,8 +16,7 @@ QList<FileHistoryItem> buildFileHistory(
             const QString path = workingCopyPath(change.path);
             if (path.isEmpty() || path == u".")
                 continue;
-            FileHistoryRevision revision{
-                entry.revision, entry.commitHash, change.action, entry.author, entry.date, entry.message, entry.paths};
+            FileHistoryRevision revision{entry, change.action};
             auto found = indexByPath.constFind(path);
             if (found == indexByPath.constEnd()) {
                 indexByPath.insert(path, items.size());

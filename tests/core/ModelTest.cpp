@@ -168,8 +168,8 @@ TEST(HistoryRecords, LatestRevisionAndInfoEquality)
 {
     FileHistoryItem item{"a", {}};
     EXPECT_FALSE(item.latestRevision());
-    item.revisions.push_back(FileHistoryRevision{5, {}, "M", "me", {}, "m", {}});
-    item.revisions.push_back(FileHistoryRevision{3, {}, "A", "me", {}, "m", {}});
+    item.revisions.push_back(FileHistoryRevision{{5, {}, "me", {}, "m", {}}, "M"});
+    item.revisions.push_back(FileHistoryRevision{{3, {}, "me", {}, "m", {}}, "A"});
     ASSERT_TRUE(item.latestRevision());
     EXPECT_EQ(item.latestRevision()->revision, 5);
 
