@@ -17,6 +17,13 @@
 
 namespace {
 
+// svn and svnadmin come from the same installs.
+QStringList svnFolders()
+{
+    return {QStringLiteral("/opt/local/bin"), QStringLiteral("/opt/homebrew/bin"), QStringLiteral("/usr/local/bin"),
+        QStringLiteral("/usr/bin")};
+}
+
 std::optional<QString> storedExplicitPath(QSettings *settings)
 {
     if (!settings)
@@ -30,6 +37,26 @@ std::optional<QString> storedExplicitPath(QSettings *settings)
 
 } // namespace
 
+ToolClient::ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage)
+    : m_name(std::move(name)), m_fallbackFolders(std::move(fallbackFolders)),
+      m_notFoundMessage(std::move(notFoundMessage))
+{ }
+
+std::optional<QString> ToolClient::resolvedExecutablePath() const
+{
+    if (auto found = ToolRunner::findExecutable(m_name))
+        return found;
+    QStringList paths;
+    for (const QString &folder : m_fallbackFolders)
+        paths.push_back(folder + u'/' + m_name);
+    return ToolRunner::firstExecutable(paths);
+}
+
+QString ToolClient::displayExecutable() const
+{
+    return resolvedExecutablePath().value_or(m_name + QStringLiteral(" from PATH"));
+}
+
 QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString workingDirectory, bool checkStatus)
 {
     return run(ToolRun{std::move(arguments), std::move(workingDirectory), checkStatus, {}});
@@ -39,7 +66,7 @@ QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
-        throw SVNClientError::launchFailed(notFoundMessage());
+        throw SVNClientError::launchFailed(m_notFoundMessage);
     // Taken before the first suspension: the client may be gone when the run ends.
     const QString display = displayExecutable();
     const std::shared_ptr<ToolRunScope> scope = m_runScope;
@@ -97,7 +124,11 @@ bool namesSSHTunnel(const QString &configPath)
 
 // svn
 
-SVNClient::SVNClient(QSettings *settings) : m_settings(settings)
+SVNClient::SVNClient(QSettings *settings)
+    : ToolClient(QStringLiteral("svn"), svnFolders(),
+        QStringLiteral("Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn "
+                       "available in PATH.")),
+      m_settings(settings)
 { }
 
 std::optional<QString> SVNClient::explicitExecutablePath() const
@@ -123,23 +154,14 @@ std::optional<QString> SVNClient::resolvedExecutablePath() const
     const std::optional<QString> chosen = explicitExecutablePath();
     if (chosen && !chosen->isEmpty())
         return chosen;
-    if (auto found = ToolRunner::findExecutable(QStringLiteral("svn")))
-        return found;
-    return ToolRunner::firstExecutable({QStringLiteral("/opt/local/bin/svn"), QStringLiteral("/opt/homebrew/bin/svn"),
-        QStringLiteral("/usr/local/bin/svn"), QStringLiteral("/usr/bin/svn")});
+    return ToolClient::resolvedExecutablePath();
 }
 
 QString SVNClient::displayExecutable() const
 {
     if (const std::optional<QString> chosen = explicitExecutablePath())
         return *chosen;
-    return resolvedExecutablePath().value_or(QStringLiteral("svn from PATH"));
-}
-
-QString SVNClient::notFoundMessage() const
-{
-    return QStringLiteral(
-        "Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn available in PATH.");
+    return ToolClient::displayExecutable();
 }
 
 QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment additions) const
@@ -154,7 +176,11 @@ QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QS
 
 // svnadmin
 
-SVNAdminClient::SVNAdminClient(QSettings *settings) : m_settings(settings)
+SVNAdminClient::SVNAdminClient(QSettings *settings)
+    : ToolClient(QStringLiteral("svnadmin"), svnFolders(),
+        QStringLiteral("Could not find svnadmin. Choose an svn executable from SVN > Set svn Executable..., or make "
+                       "svnadmin available in PATH.")),
+      m_settings(settings)
 { }
 
 std::optional<QString> SVNAdminClient::resolvedExecutablePath() const
@@ -166,43 +192,23 @@ std::optional<QString> SVNAdminClient::resolvedExecutablePath() const
         if (ToolRunner::isExecutableFile(beside))
             return beside;
     }
-    if (auto found = ToolRunner::findExecutable(QStringLiteral("svnadmin")))
-        return found;
-    return ToolRunner::firstExecutable(
-        {QStringLiteral("/opt/local/bin/svnadmin"), QStringLiteral("/opt/homebrew/bin/svnadmin"),
-            QStringLiteral("/usr/local/bin/svnadmin"), QStringLiteral("/usr/bin/svnadmin")});
-}
-
-QString SVNAdminClient::displayExecutable() const
-{
-    return resolvedExecutablePath().value_or(QStringLiteral("svnadmin from PATH"));
-}
-
-QString SVNAdminClient::notFoundMessage() const
-{
-    return QStringLiteral("Could not find svnadmin. Choose an svn executable from SVN > Set svn Executable..., or make "
-                          "svnadmin available in PATH.");
+    return ToolClient::resolvedExecutablePath();
 }
 
 // git
+
+GitClient::GitClient()
+    : ToolClient(QStringLiteral("git"),
+        {QStringLiteral("/usr/bin"), QStringLiteral("/opt/homebrew/bin"), QStringLiteral("/opt/local/bin"),
+            QStringLiteral("/usr/local/bin")},
+        QStringLiteral("Could not find git. Install git with your system's package manager, or choose a Git "
+                       "repository only after git is available in PATH."))
+{ }
 
 QCoro::Task<SVNCommandResult> GitClient::run(ToolRun run)
 {
     run.environment = ToolOperands::gitEnvironment() + run.environment;
     return ToolClient::run(std::move(run));
-}
-
-std::optional<QString> GitClient::resolvedExecutablePath() const
-{
-    if (auto found = ToolRunner::findExecutable(QStringLiteral("git")))
-        return found;
-    return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/git"), QStringLiteral("/opt/homebrew/bin/git"),
-        QStringLiteral("/opt/local/bin/git"), QStringLiteral("/usr/local/bin/git")});
-}
-
-QString GitClient::displayExecutable() const
-{
-    return resolvedExecutablePath().value_or(QStringLiteral("git from PATH"));
 }
 
 QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
@@ -230,12 +236,6 @@ QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
     }
     co_return ToolEnvironment{
         {QStringLiteral("GIT_SSH_COMMAND"), QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions)}};
-}
-
-QString GitClient::notFoundMessage() const
-{
-    return QStringLiteral("Could not find git. Install git with your system's package manager, or choose a Git "
-                          "repository only after git is available in PATH.");
 }
 
 // zip

@@ -42,21 +42,30 @@ public:
     QCoro::Task<SVNCommandResult> run(
         QStringList arguments, QString workingDirectory = QString(), bool checkStatus = true);
 
-    virtual std::optional<QString> resolvedExecutablePath() const = 0;
-    // How the executable is named in a launch failure.
-    virtual QString displayExecutable() const = 0;
+    // The first executable of the tool's name on PATH, else in the tool's fixed folders.
+    virtual std::optional<QString> resolvedExecutablePath() const;
+    // How the executable is named in a launch failure: its path, else "<name> from PATH".
+    virtual QString displayExecutable() const;
 
     // The scope the client's children run in; ending it ends them. Without one nothing ends them.
     void setRunScope(std::shared_ptr<ToolRunScope> scope) { m_runScope = std::move(scope); }
 
 protected:
-    virtual QString notFoundMessage() const = 0;
+    // The executable's file name, the folders searched when PATH holds none, and the launch failure
+    // when it is in neither.
+    ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage);
+
     // Variables this tool's children get on top of the runner's own, given the environment the run
     // would otherwise have (this process's, plus the caller's additions).
     virtual QCoro::Task<ToolEnvironment> toolEnvironment(
         QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const;
 
     std::shared_ptr<ToolRunScope> m_runScope;
+
+private:
+    QString m_name;
+    QStringList m_fallbackFolders;
+    QString m_notFoundMessage;
 };
 
 // What ssh gets when a tool starts it and the user has not configured how: no questions (a password
@@ -71,11 +80,11 @@ public:
     std::optional<QString> explicitExecutablePath() const;
     void setExplicitExecutablePath(const std::optional<QString> &path);
 
+    // The chosen path as it is, else svn found as any tool is.
     std::optional<QString> resolvedExecutablePath() const override;
     QString displayExecutable() const override;
 
 protected:
-    QString notFoundMessage() const override;
     // SVN_SSH in batch mode, unless SVN_SSH is set or a Subversion config names the ssh tunnel.
     QCoro::Task<ToolEnvironment> toolEnvironment(
         QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const override;
@@ -88,11 +97,8 @@ class SVNAdminClient : public ToolClient {
 public:
     explicit SVNAdminClient(QSettings *settings = nullptr);
 
+    // svnadmin beside the chosen svn, else found as any tool is.
     std::optional<QString> resolvedExecutablePath() const override;
-    QString displayExecutable() const override;
-
-protected:
-    QString notFoundMessage() const override;
 
 private:
     QSettings *m_settings;
@@ -101,13 +107,12 @@ private:
 // Every git run takes its pathspecs literally (ToolOperands::gitEnvironment).
 class GitClient : public ToolClient {
 public:
+    GitClient();
+
     using ToolClient::run;
     QCoro::Task<SVNCommandResult> run(ToolRun run) override;
-    std::optional<QString> resolvedExecutablePath() const override;
-    QString displayExecutable() const override;
 
 protected:
-    QString notFoundMessage() const override;
     // GIT_SSH_COMMAND in batch mode for a run that may reach a remote, unless GIT_SSH_COMMAND, GIT_SSH or
     // core.sshCommand is set.
     QCoro::Task<ToolEnvironment> toolEnvironment(

@@ -239,6 +239,8 @@ TEST(ToolClients, UnsetPathFallsBackToFixedFolders)
     EXPECT_EQ(git.resolvedExecutablePath(), "/usr/bin/git");
     SVNClient svn;
     EXPECT_EQ(svn.resolvedExecutablePath(), "/usr/bin/svn");
+    SVNAdminClient svnadmin;
+    EXPECT_EQ(svnadmin.resolvedExecutablePath(), "/usr/bin/svnadmin");
 }
 
 namespace {
@@ -276,6 +278,10 @@ TEST(ToolClients, NotFoundMessages)
     if (!git.resolvedExecutablePath()) {
         EXPECT_EQ(git.displayExecutable(), "git from PATH");
     }
+    // A tool found nowhere is named by what was looked for.
+    EXPECT_EQ(Unfindable<GitClient>().displayExecutable(), "git from PATH");
+    EXPECT_EQ(Unfindable<SVNAdminClient>().displayExecutable(), "svnadmin from PATH");
+    EXPECT_EQ(Unfindable<SVNClient>().displayExecutable(), "svn from PATH");
 }
 
 TEST(ToolClients, RealSvnStatusOfNonAsciiNamesUnderNonAsciiFolder)
