@@ -21,6 +21,16 @@ bool acceptURL(AppState &state, const QString &url)
     return false;
 }
 
+std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options)
+{
+    if (!state.dialogs())
+        return std::nullopt;
+    std::optional<QString> chosen = state.dialogs()->openPanel(options);
+    if (!chosen || chosen->isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 std::optional<PathAtRevision> promptPathAtRevision(AppState &state, const QString &title, const PromptField &pathField)
 {
     const QString revisionKey = QStringLiteral("revision");

@@ -8,9 +8,14 @@
 
 class AppState;
 
+// What several actions ask the user, asked one way.
+
 // Alert and give false for a typed Git revision or URL that the tool would read as an option.
 bool acceptGitRevision(AppState &state, const QString &revision);
 bool acceptURL(AppState &state, const QString &url);
+
+// The path chosen in an open panel; nothing without dialogs, when cancelled, or when empty.
+std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options);
 
 // Two-field forms that several actions ask the same way. Values are trimmed.
 

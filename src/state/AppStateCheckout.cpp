@@ -60,13 +60,9 @@ QCoro::Task<> createRepositoryTask(AppState &state, QString path)
 std::optional<QString> chooseNewFolder(
     AppState &state, const QString &panelTitle, const QString &formTitle, const QString &defaultName)
 {
-    OpenPanelOptions options;
-    options.title = panelTitle;
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    options.canCreateDirectories = true;
-    const std::optional<QString> parent = state.dialogs() ? state.dialogs()->openPanel(options) : std::nullopt;
-    if (!parent || parent->isEmpty())
+    const std::optional<QString> parent = choosePath(state,
+        {.title = panelTitle, .canChooseFiles = false, .canChooseDirectories = true, .canCreateDirectories = true});
+    if (!parent)
         return std::nullopt;
 
     const auto folder = state.prompt(formTitle, {{QStringLiteral("name"), QStringLiteral("Folder Name"), defaultName}});
@@ -165,14 +161,9 @@ void AppState::createSVNRepository()
 
 void AppState::importDirectory()
 {
-    if (!m_dialogs)
-        return;
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Choose Directory To Import");
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    const std::optional<QString> source = m_dialogs->openPanel(options);
-    if (!source || source->isEmpty())
+    const std::optional<QString> source = choosePath(*this,
+        {.title = QStringLiteral("Choose Directory To Import"), .canChooseFiles = false, .canChooseDirectories = true});
+    if (!source)
         return;
     const auto form = promptURLAndMessage(*this, QStringLiteral("Import"), QStringLiteral("Initial import"));
     if (!form)

@@ -241,14 +241,9 @@ void AppState::removeFromChangelist()
 
 void AppState::applyPatch()
 {
-    if (!m_dialogs)
-        return;
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Choose Patch File");
-    options.canChooseFiles = true;
-    options.canChooseDirectories = false;
-    const std::optional<QString> patchFile = m_dialogs->openPanel(options);
-    if (!patchFile || patchFile->isEmpty())
+    const std::optional<QString> patchFile = choosePath(
+        *this, {.title = QStringLiteral("Choose Patch File"), .canChooseFiles = true, .canChooseDirectories = false});
+    if (!patchFile)
         return;
     // The chosen file is a path operand like any other: "p@2x.diff" would read as a peg revision.
     runInSelectedProject({QStringLiteral("Patch"), RepositoryKind::svn,

@@ -1,20 +1,16 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "state/ActionForms.h"
 #include "state/RepositoryDetection.h"
 
 #include <algorithm>
 
 void AppState::addExistingWorkingCopy()
 {
-    if (!m_dialogs)
-        return;
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Add Working Copy");
-    options.canChooseFiles = false;
-    options.canChooseDirectories = true;
-    const std::optional<QString> folder = m_dialogs->openPanel(options);
-    if (!folder || folder->isEmpty())
+    const std::optional<QString> folder = choosePath(
+        *this, {.title = QStringLiteral("Add Working Copy"), .canChooseFiles = false, .canChooseDirectories = true});
+    if (!folder)
         return;
     startTask([this, folder = *folder] { return addWorkingCopyTask(folder); });
 }

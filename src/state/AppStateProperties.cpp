@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "state/ActionForms.h"
 #include "tools/ToolOperands.h"
 
 namespace {
@@ -76,14 +77,9 @@ void AppState::deleteProperty()
 
 void AppState::setSVNExecutable()
 {
-    if (!m_dialogs)
-        return;
-    OpenPanelOptions options;
-    options.title = QStringLiteral("Choose svn Executable");
-    options.canChooseFiles = true;
-    options.canChooseDirectories = false;
-    const std::optional<QString> chosen = m_dialogs->openPanel(options);
-    if (!chosen || chosen->isEmpty())
+    const std::optional<QString> chosen = choosePath(*this,
+        {.title = QStringLiteral("Choose svn Executable"), .canChooseFiles = true, .canChooseDirectories = false});
+    if (!chosen)
         return;
     // Not tested here: a broken choice shows as the next run's launch failure.
     client().setExplicitExecutablePath(*chosen);
