@@ -172,10 +172,11 @@ QCoro::Task<> AppState::loadStatus()
     ToolClient &tool = toolFor(project->kind);
     const bool git = project->kind == RepositoryKind::git;
     // svn's XML is read while svn still walks the working copy; Git's lines are read once it is done.
+    // Either way the output is decoded on the worker that reads it.
     std::optional<StreamedReading<SVNXMLParsers::StatusReading>> streamed;
     ToolRun run{arguments, project->path};
+    run.decodeOutput = false;
     if (!git) {
-        run.decodeOutput = false;
         streamed.emplace();
         run.onOutput = [&streamed](const QByteArray &piece) { streamed->add(piece); };
     }
@@ -202,10 +203,10 @@ QCoro::Task<> AppState::loadStatus()
     ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
-        = QtConcurrent::run([git, items = std::move(items), output = std::move(result.stdout),
-                                stdoutData = std::move(result.stdoutData), root = project->path, shown]() mutable {
+        = QtConcurrent::run([git, items = std::move(items), stdoutData = std::move(result.stdoutData),
+                                root = project->path, shown]() mutable {
               if (git)
-                  items = GitParsers::parseStatus(output);
+                  items = GitParsers::parseStatus(TextUtil::decodeUtf8Strict(stdoutData));
               // Output that is not UTF-8 lists nothing, read whole or in pieces.
               else if (!TextUtil::isValidUtf8(stdoutData))
                   items.clear();
