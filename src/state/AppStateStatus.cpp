@@ -192,10 +192,6 @@ QCoro::Task<> AppState::loadStatus()
 
     QList<WorkingCopyItem> items;
     if (!git) {
-        // What a run did not hand over piece by piece (a client that gives its output only at the end)
-        // is handed over now.
-        if (streamed->received() < result.stdoutData.size())
-            streamed->add(result.stdoutData.sliced(streamed->received()));
         items = co_await awaitInScope(m_runScope, streamed->end());
         if (!keepLoad(ticket, loadingStatus))
             co_return;

@@ -24,14 +24,11 @@ public:
 
     void add(QByteArray piece)
     {
-        m_received += piece.size();
         // Tools write in small pieces; handed over in batches, the worker is woken a few times, not thousands.
         m_batch += piece;
         if (m_batch.size() >= batchSize)
             handOver();
     }
-    // How many bytes have been handed over.
-    qsizetype received() const { return m_received; }
     // No more pieces: the result, once what came is read.
     QFuture<Result> end()
     {
@@ -91,5 +88,4 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     QByteArray m_batch;
-    qsizetype m_received = 0;
 };

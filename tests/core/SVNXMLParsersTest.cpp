@@ -300,7 +300,6 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
         streamed.add(bytes.mid(at, 1000));
     QFuture<QList<WorkingCopyItem>> rows = streamed.end();
     rows.waitForFinished();
-    EXPECT_EQ(streamed.received(), bytes.size());
     const QList<WorkingCopyItem> expected = SVNXMLParsers::parseStatus(large);
     ASSERT_EQ(expected.size(), 4000);
     EXPECT_EQ(rows.result(), expected);

@@ -32,8 +32,9 @@ public:
     using Base::run;
     QCoro::Task<SVNCommandResult> run(ToolRun run) override
     {
-        return answer(FakeCall{
-            std::move(run.arguments), std::move(run.workingDirectory), run.checkStatus, std::move(run.environment)});
+        return answer(FakeCall{std::move(run.arguments), std::move(run.workingDirectory), run.checkStatus,
+                          std::move(run.environment)},
+            std::move(run.onOutput));
     }
 
     // Runs waiting to be released, in the order they started.
@@ -56,7 +57,7 @@ public:
     }
 
 private:
-    QCoro::Task<SVNCommandResult> answer(FakeCall call)
+    QCoro::Task<SVNCommandResult> answer(FakeCall call, std::function<void(const QByteArray &)> onOutput)
     {
         calls.push_back(call);
         if (holdRuns)
@@ -64,6 +65,9 @@ private:
         SVNCommandResult result = responder ? responder(call) : SVNCommandResult{};
         if (result.commandLine.isEmpty())
             result.commandLine = shellEscaped(QStringList{QStringLiteral("/usr/bin/fake")} + call.arguments);
+        // Like the runner, the whole output goes to the caller's piece handler before the status is checked.
+        if (onOutput && !result.stdoutData.isEmpty())
+            onOutput(result.stdoutData);
         if (call.checkStatus && !result.succeeded())
             throw SVNClientError::commandFailed(result);
         co_return result;
