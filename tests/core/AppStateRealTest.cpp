@@ -36,6 +36,15 @@ struct RealFixture : ::testing::Test {
         ASSERT_TRUE(waitUntilIdle(*state));
     }
 
+    // The preview's diff once the change at the path is selected and its load has ended.
+    QByteArray diffOf(const QString &path)
+    {
+        state->setSelectedChangeID(path);
+        state->selectedChangeChanged();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        return state->diffText();
+    }
+
     QMap<QString, SVNStatusKind> listed() const
     {
         QMap<QString, SVNStatusKind> kinds;
@@ -130,12 +139,6 @@ TEST_F(RealFixture, SvnDiffTextsForEachKindOfChange)
 
     open(svn.workingCopy, RepositoryKind::svn);
     refresh();
-    auto diffOf = [&](const QString &path) {
-        state->setSelectedChangeID(path);
-        state->selectedChangeChanged();
-        EXPECT_TRUE(waitUntilIdle(*state));
-        return state->diffText();
-    };
     EXPECT_TRUE(diffOf("-r").contains("+two")) << diffOf("-r").toStdString();
     EXPECT_TRUE(diffOf("a@2x.png").contains("+two"));
     EXPECT_EQ(diffOf("binary.bin"), "(binary or unreadable file)");
@@ -279,12 +282,6 @@ TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
 
     open(git.path, RepositoryKind::git);
     refresh();
-    const auto diffOf = [&](const QString &path) {
-        state->setSelectedChangeID(path);
-        state->selectedChangeChanged();
-        EXPECT_TRUE(waitUntilIdle(*state));
-        return state->diffText();
-    };
     const QByteArray printed = git.git({"diff", "--no-ext-diff", "--no-color", "HEAD", "--", "big.txt"});
     ASSERT_GT(printed.size(), 300 * 1024) << "large enough to be checked on a worker";
     EXPECT_EQ(diffOf("big.txt"), printed);
