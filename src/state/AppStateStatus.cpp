@@ -165,12 +165,13 @@ QCoro::Task<> AppState::loadStatus()
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::status, project->id);
     setBusyMessage(loadingStatus);
-    const QStringList arguments = project->kind == RepositoryKind::git
+    const RepositoryKind kind = project->kind;
+    const bool git = kind == RepositoryKind::git;
+    const QStringList arguments = git
         ? QStringList{QStringLiteral("status"), QStringLiteral("--porcelain=v1"),
             QStringLiteral("--untracked-files=all"), QStringLiteral("--ignored")}
         : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
-    ToolClient &tool = toolFor(project->kind);
-    const bool git = project->kind == RepositoryKind::git;
+    ToolClient &tool = toolFor(kind);
     // svn's XML is read while svn still walks the working copy; Git's lines are read once it is done.
     // Either way the output is decoded on the worker that reads it.
     std::optional<StreamedReading<SVNXMLParsers::StatusReading>> streamed;
@@ -199,14 +200,14 @@ QCoro::Task<> AppState::loadStatus()
     ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
-        = QtConcurrent::run([git, items = std::move(items), stdoutData = std::move(result.stdoutData),
+        = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
                                 root = project->path, shown]() mutable {
               if (git)
                   items = GitParsers::parseStatus(TextUtil::decodeUtf8Strict(stdoutData));
               // Output that is not UTF-8 lists nothing, read whole or in pieces.
               else if (!TextUtil::isValidUtf8(stdoutData))
                   items.clear();
-              return filterStatus(git ? RepositoryKind::git : RepositoryKind::svn, items, root, shown);
+              return filterStatus(kind, items, root, shown);
           });
     StatusOutcome outcome = co_await awaitInScope(m_runScope, std::move(filtering));
     if (!keepLoad(ticket, loadingStatus))
