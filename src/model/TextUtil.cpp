@@ -155,6 +155,112 @@ bool isValidUtf8(QByteArrayView bytes)
 }
 
 namespace {
+
+constexpr char16_t firstEscapedByte = 0xDC80;
+constexpr char16_t lastEscapedByte = 0xDCFF;
+
+bool isEscapedByte(QStringView text, qsizetype at)
+{
+    const char16_t c = text[at].unicode();
+    return c >= firstEscapedByte && c <= lastEscapedByte && (at == 0 || !text[at - 1].isHighSurrogate());
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0 (RFC 3629: no overlong forms, no
+// surrogates, nothing past U+10FFFF).
+qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype at)
+{
+    const auto byte = [&](qsizetype i) { return i < bytes.size() ? uchar(bytes[i]) : 0; };
+    const auto continuation = [&](qsizetype i, uchar low = 0x80, uchar high = 0xBF) {
+        const uchar b = byte(i);
+        return i < bytes.size() && b >= low && b <= high;
+    };
+    const uchar lead = byte(at);
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continuation(at + 1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const uchar low = lead == 0xE0 ? 0xA0 : 0x80;
+        const uchar high = lead == 0xED ? 0x9F : 0xBF;
+        return continuation(at + 1, low, high) && continuation(at + 2) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const uchar low = lead == 0xF0 ? 0x90 : 0x80;
+        const uchar high = lead == 0xF4 ? 0x8F : 0xBF;
+        return continuation(at + 1, low, high) && continuation(at + 2) && continuation(at + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString decodeFileName(QByteArrayView bytes)
+{
+    // QString::fromUtf8 drops a leading byte order mark, which is part of a name.
+    const auto utf8 = [](QByteArrayView run) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return QString(decoder.decode(run));
+    };
+    if (isValidUtf8(bytes))
+        return utf8(bytes);
+    QString name;
+    name.reserve(bytes.size());
+    qsizetype runStart = 0;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qsizetype length = utf8SequenceLength(bytes, at);
+        if (length > 0) {
+            at += length;
+            continue;
+        }
+        name += utf8(bytes.sliced(runStart, at - runStart));
+        name += QChar(char16_t(0xDC00 + uchar(bytes[at])));
+        runStart = ++at;
+    }
+    name += utf8(bytes.sliced(runStart));
+    return name;
+}
+
+QByteArray encodeFileName(QStringView name)
+{
+    QByteArray bytes;
+    qsizetype runStart = 0;
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        if (!isEscapedByte(name, at))
+            continue;
+        bytes += name.sliced(runStart, at - runStart).toUtf8();
+        bytes += char(name[at].unicode() - 0xDC00);
+        runStart = at + 1;
+    }
+    if (runStart == 0)
+        return name.toUtf8();
+    bytes += name.sliced(runStart).toUtf8();
+    return bytes;
+}
+
+bool holdsUndecodableBytes(QStringView name)
+{
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        if (isEscapedByte(name, at))
+            return true;
+    }
+    return false;
+}
+
+QString displayFileName(const QString &name)
+{
+    if (!holdsUndecodableBytes(name))
+        return name;
+    QString shown = name;
+    for (qsizetype at = 0; at < shown.size(); ++at) {
+        if (isEscapedByte(name, at))
+            shown[at] = QChar::ReplacementCharacter;
+    }
+    return shown;
+}
+
+
+namespace {
 bool isNewline(QChar c)
 {
     const char16_t u = c.unicode();

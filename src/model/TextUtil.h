@@ -26,6 +26,16 @@ QString decodeUtf8Strict(const QByteArray &bytes);
 // Whether the bytes are valid UTF-8. Reads them in pieces, so a large text costs no copy.
 bool isValidUtf8(QByteArrayView bytes);
 
+// A file name's bytes as text: UTF-8 where they are UTF-8, and each byte that is not (a name from an
+// old Latin-1 system) as the lone surrogate U+DC80..U+DCFF, so that no two names read alike and
+// encodeFileName gives the exact bytes back. Valid UTF-8 never decodes to a lone surrogate.
+QString decodeFileName(QByteArrayView bytes);
+QByteArray encodeFileName(QStringView name);
+// Whether the name holds a byte that is not UTF-8: no command-line argument can carry it.
+bool holdsUndecodableBytes(QStringView name);
+// The name as shown: each byte that is not UTF-8 as U+FFFD.
+QString displayFileName(const QString &name);
+
 // White space and newlines removed from both ends (Unicode separators, U+0009..U+000D, U+0085).
 inline QString trimmed(const QString &text)
 {

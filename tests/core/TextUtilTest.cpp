@@ -102,3 +102,24 @@ TEST(TextUtil, PathComponents)
     EXPECT_EQ(splitLines("a\n\nb"), QStringList({"a", "", "b"}));
     EXPECT_EQ(splitLines(""), QStringList({""}));
 }
+
+TEST(TextUtil, FileNameBytesComeBackExactlyAndNeverReadAlike)
+{
+    const QList<QByteArray> names{"plain.txt", "caf\xc3\xa9.txt", "caf\xe9.txt", "caf\xe8.txt", "\xff\xfe",
+        "emoji \xf0\x9f\x98\x80", "cut \xf0\x9f\x98", "overlong \xc0\xaf", "surrogate \xed\xa0\x80", "\xf4\x90\x80\x80",
+        "lone \x80 continuation", "\xef\xbb\xbf" "bom"};
+    QSet<QString> seen;
+    for (const QByteArray &bytes : names) {
+        const QString name = decodeFileName(bytes);
+        EXPECT_EQ(encodeFileName(name), bytes) << bytes.toHex().toStdString();
+        EXPECT_EQ(holdsUndecodableBytes(name), !isValidUtf8(bytes)) << bytes.toHex().toStdString();
+        EXPECT_FALSE(seen.contains(name)) << bytes.toHex().toStdString();
+        seen.insert(name);
+        const QString shown = displayFileName(name);
+        EXPECT_FALSE(holdsUndecodableBytes(shown));
+    }
+    EXPECT_EQ(decodeFileName("caf\xc3\xa9"), QStringLiteral("café"));
+    EXPECT_EQ(displayFileName(decodeFileName("caf\xe9.txt")), QStringLiteral("caf\uFFFD.txt"));
+    // A surrogate pair written in the text stays a character, never a byte.
+    EXPECT_EQ(encodeFileName(u"\U0001F600"), QByteArray("\xf0\x9f\x98\x80"));
+}
