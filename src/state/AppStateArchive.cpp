@@ -12,6 +12,7 @@
 #include <QTextBoundaryFinder>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,24 +57,33 @@ QString createPrivateTemporaryFolder()
     return folder;
 }
 
-QCoro::Task<QString> svnArchiveSource(
-    SVNClient &svn, Project project, qint64 revision, std::optional<QString> repositoryURL)
+// The revision through the URL at the working copy's own revision: Archives lists the log of the working
+// copy, which follows copies, so a revision from before a branch was made is reached through the
+// branch's history; the URL at that revision alone may not exist yet.
+QString archiveSource(const RepositoryInfo &info, qint64 revision)
 {
-    if (repositoryURL && !repositoryURL->isEmpty())
-        co_return ToolOperands::svnPegged(*repositoryURL, revision);
+    const std::optional<qint64> workingRevision
+        = info.workingRevision ? TextUtil::parseInt64(*info.workingRevision) : std::nullopt;
+    return ToolOperands::svnPegged(*info.url, std::max(revision, workingRevision.value_or(revision)));
+}
+
+QCoro::Task<QString> svnArchiveSource(SVNClient &svn, Project project, qint64 revision, RepositoryInfo known)
+{
+    if (known.url && !known.url->isEmpty())
+        co_return archiveSource(known, revision);
     const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml")};
     const SVNCommandResult run = co_await svn.run(arguments, project.path);
     const RepositoryInfo info = SVNXMLParsers::parseInfo(run.stdout);
     if (info.url && !info.url->isEmpty())
-        co_return ToolOperands::svnPegged(*info.url, revision);
+        co_return archiveSource(info, revision);
     throw SVNClientError::launchFailed(
         QStringLiteral("Could not determine the SVN repository URL for ") + project.path + u'.');
 }
 
-// The job: never throws, reports every failure itself. The repository URL is the one known when
-// the user asked, so a later change of selection cannot swap it.
+// The job: never throws, reports every failure itself. The repository information is the one known
+// when the user asked, so a later change of selection cannot swap it.
 QCoro::Task<> writeArchiveZip(
-    AppState &state, Project project, LogEntry entry, QString destination, std::optional<QString> repositoryURL)
+    AppState &state, Project project, LogEntry entry, QString destination, RepositoryInfo repository)
 {
     state.setBusyMessage(QStringLiteral("Creating archive"));
     const QString root = archiveRootName(project, entry);
@@ -100,7 +110,7 @@ QCoro::Task<> writeArchiveZip(
             co_return;
         }
 
-        const QString source = co_await svnArchiveSource(state.client(), project, entry.revision, repositoryURL);
+        const QString source = co_await svnArchiveSource(state.client(), project, entry.revision, repository);
         const QString folder = createPrivateTemporaryFolder();
         const QString exportFolder = TextUtil::appendingPathComponent(folder, root);
         SVNCommandResult exported;
@@ -160,8 +170,7 @@ void AppState::createArchiveZip()
                 QStringLiteral("Replace ") + TextUtil::lastPathComponent(destination) + u'?'))
             return;
     }
-    const std::optional<QString> repositoryURL = repositoryInfo().url;
-    startTask([this, project = *project, entry = *entry, destination, repositoryURL] {
-        return writeArchiveZip(*this, project, entry, destination, repositoryURL);
+    startTask([this, project = *project, entry = *entry, destination, repository = repositoryInfo()] {
+        return writeArchiveZip(*this, project, entry, destination, repository);
     });
 }

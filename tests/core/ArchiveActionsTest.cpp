@@ -327,6 +327,36 @@ TEST_F(ArchiveFixture, RealSvnRevisionZipsToOneTopFolderWithLinksKept)
     EXPECT_EQ(runTool("unzip", {"-p", destination, "My-Project-r1/a.txt"}), "alpha\n");
 }
 
+TEST_F(ArchiveFixture, RealSvnRevisionFromBeforeTheBranchWasMadeZipsWhatTheBranchCameFrom)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
+    svn.svn({"mkdir", "-q", "trunk", "branches"});
+    svn.svn({"commit", "-q", "-m", "layout"});
+    writeFile(svn.workingCopy + "/trunk/a.txt", "trunk at r2\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/trunk/a.txt", "trunk at r3\n");
+    svn.commitAll();
+    svn.svn({"copy", "-q", "-m", "branch", svn.repositoryUrl + "/trunk", svn.repositoryUrl + "/branches/feature"});
+    const QString feature = sandbox.filePath("feature");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/branches/feature", feature});
+    ASSERT_TRUE(runTool("svn", {"log", "-q"}, feature).contains("r2 |")) << "the branch's log lists r2";
+    makeState({QUuid::createUuid(), "Feature", feature, RepositoryKind::svn}, svnEntry(2), true);
+
+    // The working copy's URL as loaded, and again as the job asks svn for it.
+    state->refreshAll();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->repositoryInfo().url);
+    for (const bool known : {true, false}) {
+        if (!known)
+            state->setRepositoryInfo(RepositoryInfo());
+        const QString destination = sandbox.filePath(known ? "known.zip" : "asked.zip");
+        archiveTo(destination);
+        ASSERT_FALSE(state->alert()) << alertText().toStdString();
+        EXPECT_EQ(runTool("unzip", {"-p", destination, "Feature-r2/a.txt"}), "trunk at r2\n");
+    }
+    EXPECT_TRUE(temporaryFolders().isEmpty());
+}
+
 TEST_F(ArchiveFixture, RealGitCommitZipsToOneTopFolderWithLinksKept)
 {
     const GitFixture git = GitFixture::create(sandbox.path());
