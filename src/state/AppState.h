@@ -260,6 +260,9 @@ private:
     QCoro::Task<> loadDiffForSelectedHistoryRevision();
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
+    // The operand svn reads a file at a revision through (cat): a path that has left the working copy
+    // goes by its URL at that revision.
+    QString svnFileAtRevision(const QString &path, const QString &revision, const QString &selectedPath) const;
     QCoro::Task<> refreshAllTask();
     QCoro::Task<> refreshTabTask(WorkflowTab tab);
     QCoro::Task<> refreshStatusTask();

@@ -6,6 +6,7 @@
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -29,6 +30,28 @@ bool hasLocalContent(SVNStatusKind kind)
 bool isAtOrUnder(const QString &path, const QString &folder)
 {
     return folder.isEmpty() || path == folder || path.startsWith(folder + u'/');
+}
+
+// Whether svn knows the path in the working copy: listed as a versioned change, or on disk and not
+// inside anything listed as unversioned.
+bool isInWorkingCopy(const QList<WorkingCopyItem> &changes, const QString &root, const QString &path)
+{
+    const QString normalized = IgnoreRules::normalizePath(path);
+    for (const WorkingCopyItem &item : changes) {
+        if (!isAtOrUnder(normalized, item.path) || item.path == u".")
+            continue;
+        if (item.kind == SVNStatusKind::unversioned || item.kind == SVNStatusKind::ignored)
+            return false;
+        if (item.path == normalized)
+            return true;
+    }
+    const QFileInfo onDisk(TextUtil::appendingPathComponent(root, normalized));
+    return onDisk.exists() || onDisk.isSymLink();
+}
+
+bool looksLikeURL(const QString &target)
+{
+    return target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("^/"));
 }
 
 QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path, QString revision, QString destination)
@@ -60,6 +83,20 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
 }
 
 } // namespace
+
+QString AppState::svnFileAtRevision(const QString &path, const QString &revision, const QString &selectedPath) const
+{
+    const QString operand = ToolOperands::svnFormPath(path, selectedPath);
+    const std::optional<Project> project = selectedProject();
+    const std::optional<qint64> number = TextUtil::parseInt64(revision);
+    // A typed "@" may be a peg revision given on purpose.
+    if (!project || !number || *number < 0 || path.startsWith(u'/') || looksLikeURL(path)
+        || (path != selectedPath && path.contains(u'@')) || isInWorkingCopy(m_changes, project->path, path))
+        return operand;
+    // svn looks a working-copy path up in the working copy first, and fails for a file that has since
+    // been deleted or renamed there; the URL at the revision names what History listed.
+    return repositoryURL(IgnoreRules::normalizePath(path), *number).value_or(operand);
+}
 
 void AppState::listTarget()
 {
@@ -93,7 +130,7 @@ void AppState::catTarget()
     if (!revision.isEmpty())
         arguments << QStringLiteral("-r") << revision;
     runInSelectedProject({QStringLiteral("Cat"), RepositoryKind::svn,
-        {ToolOperands::svnArguments(arguments, {ToolOperands::svnFormPath(target, selection)})}, AfterRun::nothing});
+        {ToolOperands::svnArguments(arguments, {svnFileAtRevision(target, revision, selection)})}, AfterRun::nothing});
 }
 
 void AppState::makeRemoteDirectory()
@@ -211,7 +248,7 @@ void AppState::exportFileAtRevision()
     const std::optional<QString> destination = m_dialogs->savePanel(options);
     if (!destination || destination->isEmpty())
         return;
-    const QString operand = project->kind == RepositoryKind::git ? path : ToolOperands::svnFormPath(path, selection);
+    const QString operand = project->kind == RepositoryKind::git ? path : svnFileAtRevision(path, revision, selection);
     startTask([this, project = *project, operand, revision, destination = *destination] {
         return writeFileAtRevision(*this, project, operand, revision, destination);
     });

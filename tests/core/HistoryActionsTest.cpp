@@ -44,6 +44,7 @@ struct HistoryFixture : FakeStateFixture {
     void makeSvnState(const QString &change = QStringLiteral("src/a.c"))
     {
         makeState({svnProject});
+        state->setChanges({WorkingCopyItem{change, SVNStatusKind::modified, SVNStatusKind::none, {}, {}, false}});
         state->setSelectedChangeID(change);
         state->setSelectedRevision(7);
         RepositoryInfo info;
@@ -616,6 +617,51 @@ TEST_F(RealHistoryFixture, SvnBlameCatDiffExportPullAndRollback)
     for (const WorkingCopyItem &item : state->changes())
         listed = listed || (item.path == "notes.txt" && item.kind == SVNStatusKind::modified);
     EXPECT_TRUE(listed);
+}
+
+TEST_F(RealHistoryFixture, SvnFilesThatLeftTheWorkingCopyAreReadAtTheRevisionHistoryLists)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    svn.svn({"mkdir", "-q", "trunk"});
+    svn.svn({"commit", "-q", "-m", "layout"});
+    const QString trunk = sandbox.filePath("trunk");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/trunk", trunk});
+    writeFile(trunk + "/gone.txt", "gone at r2\n");
+    writeFile(trunk + "/old.txt", "old at r2\n");
+    runTool("svn", {"add", "-q", "gone.txt", "old.txt"}, trunk);
+    runTool("svn", {"commit", "-q", "-m", "two files"}, trunk);
+    runTool("svn", {"delete", "-q", "gone.txt"}, trunk);
+    runTool("svn", {"move", "-q", "old.txt", "new.txt"}, trunk);
+    runTool("svn", {"commit", "-q", "-m", "one deleted, one renamed"}, trunk);
+    runTool("svn", {"update", "-q"}, trunk);
+    open(trunk, RepositoryKind::svn);
+    state->refreshAll();
+    settle();
+    state->refreshHistory();
+    settle();
+
+    const QList<std::pair<QString, QByteArray>> files{{"gone.txt", "gone at r2\n"}, {"old.txt", "old at r2\n"}};
+    for (const auto &[path, content] : files) {
+        SCOPED_TRACE(path.toStdString());
+        state->setSelectedHistoryPath(path);
+        state->selectedHistoryPathChanged();
+        settle();
+        ASSERT_TRUE(state->selectedFileHistoryItem()) << "History lists it";
+        state->setSelectedRevision(2);
+        EXPECT_EQ(state->selectedActionPath(), path);
+        EXPECT_EQ(outputOf(&AppState::catTarget, {path, "2"}).toUtf8(), content);
+
+        const QString destination = sandbox.filePath("export-" + path);
+        dialogs.promptAnswers.push_back(QStringList{path, "2"});
+        dialogs.savePanelAnswers.push_back(destination);
+        state->exportFileAtRevision();
+        settle();
+        EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        EXPECT_EQ(readFile(destination), content);
+    }
+    // A file still in the working copy keeps its own name: svn follows it back through the rename.
+    state->setSelectedHistoryPath(QStringLiteral("new.txt"));
+    EXPECT_EQ(outputOf(&AppState::catTarget, {"new.txt", "2"}), "old at r2\n");
 }
 
 TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
