@@ -89,3 +89,10 @@ size_t qHash(const WorkingCopyItem &item, size_t seed)
         item.author.has_value(), item.treeConflict, item.renamedFrom.value_or(QString()),
         item.copiedFrom.value_or(QString()));
 }
+
+QString displayPath(const QString &path, const QString &projectFolder)
+{
+    if (path != workingCopyRootPath)
+        return path;
+    return path + QStringLiteral(" (") + TextUtil::lastPathComponent(projectFolder) + u')';
+}

@@ -73,6 +73,11 @@ struct WorkingCopyItem {
 
 size_t qHash(const WorkingCopyItem &item, size_t seed = 0);
 
+// The path of the working copy's own folder as svn names it, so that it reaches svn unchanged.
+inline constexpr QStringView workingCopyRootPath = u".";
+// A row's path as shown: the root is "." with the folder's name, which a user recognises.
+QString displayPath(const QString &path, const QString &projectFolder);
+
 struct SVNRemoteStatus {
     std::optional<qint64> repositoryRevision;
     QList<WorkingCopyItem> outdatedItems;

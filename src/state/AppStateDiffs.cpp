@@ -123,10 +123,13 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
     } else {
         const bool git = project->kind == RepositoryKind::git;
-        const QStringList arguments = git
+        QStringList arguments = git
             ? QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
                 QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
             : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
+        // The root's row stands for its own properties, not for everything below it.
+        if (!git && change->path == workingCopyRootPath)
+            arguments.insert(1, QStringLiteral("--depth=empty"));
         ToolClient &tool = toolFor(project->kind);
         try {
             SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));

@@ -38,9 +38,19 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
         result.push_back(std::move(item));
     };
 
+    // The working copy's own folder (a property set on it, an update that never finished) is one row
+    // under svn's name for it, ahead of the rest, and no ignore rule hides it.
+    std::optional<WorkingCopyItem> rootItem;
     const bool noRules = rules.isEmpty();
     for (qsizetype index = 0; index < items.size(); ++index) {
         const WorkingCopyItem &item = items[index];
+        if (IgnoreRules::normalizePath(item.path).isEmpty()) {
+            if (!rootItem && item.kind != SVNStatusKind::ignored) {
+                rootItem = item;
+                rootItem->path = workingCopyRootPath.toString();
+            }
+            continue;
+        }
         if (noRules) {
             if (item.kind != SVNStatusKind::ignored)
                 appendIfNeeded(item);
@@ -71,6 +81,8 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
     }
     if (!inOrder)
         TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
+    if (rootItem)
+        result.prepend(std::move(*rootItem));
     return result;
 }
 

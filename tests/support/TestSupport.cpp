@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace TestSupport {
 
 QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory, int *status)
@@ -103,6 +105,29 @@ void SvnFixture::commitAll(const QString &message) const
 QByteArray SvnFixture::svn(const QStringList &arguments, int *status) const
 {
     return runTool(QStringLiteral("svn"), arguments, workingCopy, status);
+}
+
+void SvnFixture::interruptUpdate() const
+{
+    QProcess update;
+    update.setProgram(QStringLiteral("svn"));
+    update.setArguments({QStringLiteral("update")});
+    update.setWorkingDirectory(workingCopy);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    update.setProcessEnvironment(environment);
+    update.setStandardInputFile(QProcess::nullDevice());
+    update.start();
+    ASSERT_TRUE(update.waitForStarted(-1));
+    QByteArray printed;
+    while (!printed.contains("\nA ") && update.state() == QProcess::Running) {
+        update.waitForReadyRead(100);
+        printed += update.readAllStandardOutput();
+    }
+    ::kill(pid_t(update.processId()), SIGKILL);
+    update.waitForFinished(-1);
+    ASSERT_EQ(update.exitStatus(), QProcess::CrashExit) << "the update ended before it was killed";
+    svn({QStringLiteral("cleanup")});
 }
 
 GitFixture GitFixture::create(const QString &base, const QString &name)

@@ -3,8 +3,12 @@
 // script. Each step is checked in the window and with svn or git themselves.
 #include "RealWindow.h"
 
+#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/EmptyStateView.h"
+#include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/SegmentedPicker.h"
 #include "ui/window/SidebarProjectRow.h"
+#include "ui/workflow/IncomingView.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -300,6 +304,43 @@ TEST_F(WholeProgram, SubversionFromNewRepositoryToIgnoredFile)
     EXPECT_EQ(app->choose("Working Copy", "Include Ignored Path..."), "ok") << app->details();
     EXPECT_EQ(readFile(wc + "/.korvelignore"), "/build.log\n!/build.log\n");
     EXPECT_EQ(sorted(changes()), sorted({".korvelignore", "build.log"}));
+}
+
+TEST_F(WholeProgram, SubversionUpdateKilledHalfWayShowsUntilUpdateCompletesIt)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"), "wc");
+    const SvnFixture other = SvnFixture::create(sandbox.filePath("svn"), "other");
+    const int fileCount = 600;
+    for (int i = 0; i < fileCount; ++i)
+        writeFile(other.workingCopy + QStringLiteral("/files/file-with-a-longer-name-%1.txt").arg(i), "content\n");
+    other.commitAll("Many files");
+    svn.interruptUpdate();
+    const QString rootStatus = text(svn.svn({"status", "--depth", "empty"}));
+    ASSERT_TRUE(rootStatus.startsWith("!")) << rootStatus.toStdString();
+    const auto filesOnDisk = [&] { return QDir(svn.workingCopy + "/files").entryList(QDir::Files).size(); };
+    ASSERT_LT(filesOnDisk(), fileCount);
+
+    dialogs().openPanelAnswers = {svn.workingCopy};
+    clickNamed("sidebarAddButton");
+    ASSERT_EQ(state().selectedProjectPath(), svn.workingCopy);
+    // The folder itself comes first, named so the user knows it.
+    EXPECT_EQ(changes().value(0), ". (wc)");
+    EXPECT_EQ(state().changes().value(0).kind, SVNStatusKind::incomplete);
+    showTab(WorkflowTab::incoming);
+    auto *incoming = app->window().findChild<IncomingRevisionListView *>();
+    ASSERT_TRUE(incoming);
+    EXPECT_EQ(incoming->emptyState()->textLabel()->text(), "Working Copy Incomplete");
+    EXPECT_EQ(incoming->emptyState()->symbolName(), "arrow.down.circle");
+    EXPECT_TRUE(incoming->subtitleLabel()->fullText().contains("update did not finish"))
+        << incoming->subtitleLabel()->fullText().toStdString();
+
+    clickNamed("updateButton");
+    closeSheet("Update");
+    EXPECT_EQ(text(svn.svn({"status"})), "");
+    EXPECT_EQ(filesOnDisk(), fileCount);
+    EXPECT_EQ(incoming->emptyState()->textLabel()->text(), "No Incoming Changes");
+    showTab(WorkflowTab::changes);
+    EXPECT_EQ(changes(), QStringList());
 }
 
 TEST_F(WholeProgram, GitFromCloneToBranchSwitch)

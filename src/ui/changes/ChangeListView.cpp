@@ -119,7 +119,7 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
         [this](const WorkingCopyItem &item, int role) -> QVariant {
             switch (role) {
             case Qt::DisplayRole:
-                return item.path;
+                return displayPath(item.path, m_state.selectedProjectPath());
             case Qt::CheckStateRole:
                 return int(m_commitPaths.contains(item.path) ? Qt::Checked : Qt::Unchecked);
             case ChangeRowDelegate::KindRole:

@@ -34,6 +34,7 @@ DiffPreviewView::DiffPreviewView(AppState &state, QWidget *parent) : QWidget(par
 
 void DiffPreviewView::render()
 {
-    m_title->setText(m_state.selectedChangeID().value_or(QStringLiteral("Preview")));
+    const std::optional<QString> &change = m_state.selectedChangeID();
+    m_title->setText(change ? displayPath(*change, m_state.selectedProjectPath()) : QStringLiteral("Preview"));
     m_diff->setContent(m_state.diffText(), QStringLiteral("(select a changed file)"));
 }

@@ -17,6 +17,14 @@ public:
         setFixedSize(int(Theme::titleSize), int(Theme::titleSize));
     }
 
+    void setName(const QString &name)
+    {
+        if (name == m_name)
+            return;
+        m_name = name;
+        update();
+    }
+
 protected:
     void paintEvent(QPaintEvent *) override
     {
@@ -42,7 +50,16 @@ EmptyStateView::EmptyStateView(const QString &symbol, const QString &text, QWidg
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(8);
     layout->addStretch(1);
-    layout->addWidget(new SymbolImage(symbol), 0, Qt::AlignHCenter);
+    m_image = new SymbolImage(symbol);
+    layout->addWidget(m_image, 0, Qt::AlignHCenter);
     layout->addWidget(m_text, 0, Qt::AlignHCenter);
     layout->addStretch(1);
+}
+
+void EmptyStateView::setContent(const QString &symbol, const QString &text)
+{
+    m_symbol = symbol;
+    static_cast<SymbolImage *>(m_image)->setName(symbol);
+    if (m_text->text() != text)
+        m_text->setText(text);
 }

@@ -11,10 +11,14 @@ class EmptyStateView : public QWidget {
 public:
     EmptyStateView(const QString &symbol, const QString &text, QWidget *parent = nullptr);
 
+    // Another symbol and text, for a list whose emptiness can mean more than one thing.
+    void setContent(const QString &symbol, const QString &text);
+
     QString symbolName() const { return m_symbol; }
     ElidedLabel *textLabel() const { return m_text; }
 
 private:
     QString m_symbol;
+    QWidget *m_image;
     ElidedLabel *m_text;
 };
