@@ -82,12 +82,22 @@ QString WorkingCopyItem::statusLabel() const
     return displayName(kind);
 }
 
+SVNStatusKind WorkingCopyItem::shownKind() const
+{
+    return propertiesKind == SVNStatusKind::conflicted ? SVNStatusKind::conflicted : kind;
+}
+
+bool WorkingCopyItem::isTickedByDefault() const
+{
+    return !conflictFile && isCommittableByDefault(shownKind());
+}
+
 size_t qHash(const WorkingCopyItem &item, size_t seed)
 {
     return qHashMulti(seed, item.path, static_cast<int>(item.kind), static_cast<int>(item.propertiesKind),
         item.revision.value_or(QString()), item.revision.has_value(), item.author.value_or(QString()),
         item.author.has_value(), item.treeConflict, item.renamedFrom.value_or(QString()),
-        item.copiedFrom.value_or(QString()));
+        item.copiedFrom.value_or(QString()), item.conflictFile);
 }
 
 QString displayPath(const QString &path, const QString &projectFolder)

@@ -64,9 +64,16 @@ struct WorkingCopyItem {
     // undo or record the whole rename.
     std::optional<QString> renamedFrom;
     std::optional<QString> copiedFrom;
+    // svn only: a file svn wrote beside a conflicted path (its .mine, .rN, .prej), which belongs to
+    // the conflict and never to the repository.
+    bool conflictFile = false;
 
     const QString &id() const { return path; }
     QString statusLabel() const;
+    // The kind the row shows: a conflict on the properties is a conflict whatever the content's kind.
+    SVNStatusKind shownKind() const;
+    // Ticked for commit when first listed.
+    bool isTickedByDefault() const;
 
     bool operator==(const WorkingCopyItem &) const = default;
 };

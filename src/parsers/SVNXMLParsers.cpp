@@ -429,6 +429,36 @@ private:
     bool m_inCommit = false;
 };
 
+// The files svn wrote beside conflicted paths, as `conflict` elements name them.
+class ConflictFilesParser {
+public:
+    static bool usesText(QStringView name)
+    {
+        return is(name, u"prev-base-file") || is(name, u"prev-wc-file") || is(name, u"cur-base-file")
+            || is(name, u"prop-file");
+    }
+
+    void start(QStringView name, const QXmlStreamAttributes &)
+    {
+        if (is(name, u"conflict"))
+            m_inConflict = true;
+    }
+
+    void end(QStringView name, const QString &text)
+    {
+        if (is(name, u"conflict"))
+            m_inConflict = false;
+        else if (m_inConflict && usesText(name) && !text.isEmpty())
+            m_files.append(text);
+    }
+
+    QStringList result() { return std::move(m_files); }
+
+private:
+    QStringList m_files;
+    bool m_inConflict = false;
+};
+
 template <typename Reader> auto parseWith(const QString &text)
 {
     // The text goes in as UTF-8 a slice at a time: the XML reader then never holds a converted copy of
@@ -484,6 +514,11 @@ QList<LogEntry> parseLog(const QString &text)
 RepositoryInfo parseInfo(const QString &text)
 {
     return parseWith<InfoParser>(text);
+}
+
+QStringList parseConflictFiles(const QString &text)
+{
+    return parseWith<ConflictFilesParser>(text);
 }
 
 } // namespace SVNXMLParsers

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -37,5 +38,8 @@ SVNRemoteStatus parseRemoteStatus(const QString &text);
 QList<LogEntry> parseLog(const QString &text);
 // `svn info --xml`: with several entries, each field as the last entry that sets it left it.
 RepositoryInfo parseInfo(const QString &text);
+// `svn info --xml` of conflicted paths: the files svn wrote for their conflicts (the .mine, .rN and
+// .prej files), as the absolute paths it gives.
+QStringList parseConflictFiles(const QString &text);
 
 } // namespace SVNXMLParsers

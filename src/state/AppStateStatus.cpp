@@ -8,6 +8,7 @@
 #include "parsers/IgnoreRules.h"
 #include "parsers/SVNXMLParsers.h"
 #include "tools/StreamedReading.h"
+#include "tools/ToolOperands.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -94,10 +95,45 @@ StatusOutcome filterStatus(
         const WorkingCopyItem &item = outcome.changes[i];
         outcome.changeIndex.insert(item.path, i);
         const bool wasListed = shown.sameProject && shown.changeIndex.contains(item.path);
-        if (wasListed ? shown.ticked.contains(item.path) : isCommittableByDefault(item.kind))
+        if (wasListed ? shown.ticked.contains(item.path) : item.isTickedByDefault())
             outcome.ticked.insert(item.path);
     }
     return outcome;
+}
+
+// The files svn wrote for the listed conflicts, relative to the project folder. svn status lists them as
+// unversioned files like any other; svn info of the conflicted paths names them exactly, whatever
+// suffix svn had to choose.
+QCoro::Task<QSet<QString>> conflictFiles(SVNClient &svn, QStringList conflicted, QString root)
+{
+    QSet<QString> files;
+    if (conflicted.isEmpty())
+        co_return files;
+    const QStringList arguments
+        = QStringList{QStringLiteral("info"), QStringLiteral("--xml")} + ToolOperands::svnPaths(conflicted);
+    // A path svn cannot report on (gone since the status) still leaves the others' answers.
+    const SVNCommandResult result = co_await svn.run(arguments, root, false);
+    // svn gives absolute paths from the folder as the system resolves it.
+    const QStringList prefixes{root + u'/', QFileInfo(root).canonicalFilePath() + u'/'};
+    for (const QString &file : SVNXMLParsers::parseConflictFiles(result.stdout)) {
+        for (const QString &prefix : prefixes) {
+            if (file.startsWith(prefix)) {
+                files.insert(IgnoreRules::normalizePath(file.mid(prefix.size())));
+                break;
+            }
+        }
+    }
+    co_return files;
+}
+
+QStringList conflictedPaths(const QList<WorkingCopyItem> &items)
+{
+    QStringList paths;
+    for (const WorkingCopyItem &item : items) {
+        if (item.kind == SVNStatusKind::conflicted || item.propertiesKind == SVNStatusKind::conflicted)
+            paths.push_back(item.path);
+    }
+    return paths;
 }
 
 QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
@@ -192,8 +228,18 @@ QCoro::Task<> AppState::loadStatus()
         co_return;
 
     QList<WorkingCopyItem> items;
+    QSet<QString> conflictArtefacts;
     if (!git) {
         items = co_await awaitInScope(m_runScope, streamed->end());
+        if (!keepLoad(ticket, loadingStatus))
+            co_return;
+        try {
+            conflictArtefacts = co_await conflictFiles(client(), conflictedPaths(items), project->path);
+        } catch (const ToolRunAbandoned &) {
+            throw;
+        } catch (...) {
+            // The status stands without them.
+        }
         if (!keepLoad(ticket, loadingStatus))
             co_return;
     }
@@ -201,12 +247,16 @@ QCoro::Task<> AppState::loadStatus()
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
-                                root = project->path, shown]() mutable {
+                                root = project->path, shown, conflictArtefacts]() mutable {
               if (git)
                   items = GitParsers::parseStatus(TextUtil::decodeUtf8Strict(stdoutData));
               // Output that is not UTF-8 lists nothing, read whole or in pieces.
               else if (!TextUtil::isValidUtf8(stdoutData))
                   items.clear();
+              if (!conflictArtefacts.isEmpty()) {
+                  for (WorkingCopyItem &item : items)
+                      item.conflictFile = conflictArtefacts.contains(IgnoreRules::normalizePath(item.path));
+              }
               return filterStatus(kind, items, root, shown);
           });
     StatusOutcome outcome = co_await awaitInScope(m_runScope, std::move(filtering));
@@ -226,7 +276,7 @@ QCoro::Task<> AppState::loadStatus()
         QSet<QString> ticked;
         for (const WorkingCopyItem &item : outcome.changes) {
             const bool wasListed = sameProject && m_changeIndex.contains(item.path);
-            const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : isCommittableByDefault(item.kind);
+            const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : item.isTickedByDefault();
             if (tick)
                 ticked.insert(item.path);
         }

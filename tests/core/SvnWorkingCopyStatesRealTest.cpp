@@ -1,5 +1,5 @@
-// Subversion working copies in the states users meet after an ordinary update: the working copy's
-// own folder changed. Each is made with svn itself, driven through the program, and
+// Subversion working copies in the states users meet after an ordinary update: conflicts, the
+// working copy's own folder changed. Each is made with svn itself, driven through the program, and
 // checked with svn afterwards.
 #include "support/RealActions.h"
 
@@ -26,6 +26,35 @@ QString lastLog(const SvnFixture &svn)
 }
 
 } // namespace
+
+TEST_F(RealActionsFixture, SvnConflictFilesAreListedButNeverTicked)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/f.txt", "base\n");
+    writeFile(svn.workingCopy + "/a.txt", "base\n");
+    svn.commitAll();
+    svn.updateIntoConflicts({"f.txt"}, {"a.txt", "."});
+    writeFile(svn.workingCopy + "/new.txt", "new\n");
+    const QMap<QString, QString> before = svnStatus(svn);
+    ASSERT_EQ(before.value("f.txt"), "C      ");
+    ASSERT_EQ(before.value("a.txt"), " C     ");
+    open(svn.workingCopy, RepositoryKind::svn);
+
+    // Listed as svn lists them, unticked; the conflicted paths themselves show as conflicts and are ticked.
+    for (const QString &file : QStringList{"f.txt.mine", "f.txt.r1", "f.txt.r2", "a.txt.prej", "dir_conflicts.prej"}) {
+        ASSERT_EQ(before.value(file), "?      ") << file.toStdString();
+        ASSERT_TRUE(listed(*state, file)) << file.toStdString();
+        EXPECT_TRUE(listed(*state, file)->conflictFile) << file.toStdString();
+        EXPECT_FALSE(state->selectedCommitPaths().contains(file)) << file.toStdString();
+    }
+    for (const QString &path : QStringList{"f.txt", "a.txt", "."}) {
+        ASSERT_TRUE(listed(*state, path)) << path.toStdString();
+        EXPECT_EQ(listed(*state, path)->shownKind(), SVNStatusKind::conflicted) << path.toStdString();
+        EXPECT_TRUE(state->selectedCommitPaths().contains(path)) << path.toStdString();
+    }
+    EXPECT_TRUE(state->selectedCommitPaths().contains("new.txt"));
+    EXPECT_FALSE(listed(*state, "new.txt")->conflictFile);
+}
 
 TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
 {

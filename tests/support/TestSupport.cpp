@@ -107,6 +107,28 @@ QByteArray SvnFixture::svn(const QStringList &arguments, int *status) const
     return runTool(QStringLiteral("svn"), arguments, workingCopy, status);
 }
 
+void SvnFixture::updateIntoConflicts(const QStringList &textConflicts, const QStringList &propertyConflicts) const
+{
+    const QString url
+        = QString::fromUtf8(svn({QStringLiteral("info"), QStringLiteral("--show-item"), QStringLiteral("url")}))
+              .trimmed();
+    const QString other = workingCopy + QStringLiteral("-theirs");
+    runTool(QStringLiteral("svn"), {QStringLiteral("checkout"), QStringLiteral("-q"), url, other});
+    for (const QString &path : textConflicts) {
+        writeFile(other + u'/' + path, "theirs\n");
+        writeFile(workingCopy + u'/' + path, "mine\n");
+    }
+    for (const QString &path : propertyConflicts) {
+        runTool(QStringLiteral("svn"),
+            {QStringLiteral("propset"), QStringLiteral("-q"), QStringLiteral("note"), QStringLiteral("theirs"), path},
+            other);
+        svn({QStringLiteral("propset"), QStringLiteral("-q"), QStringLiteral("note"), QStringLiteral("mine"), path});
+    }
+    runTool(QStringLiteral("svn"),
+        {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("theirs")}, other);
+    svn({QStringLiteral("update"), QStringLiteral("-q"), QStringLiteral("--accept"), QStringLiteral("postpone")});
+}
+
 void SvnFixture::interruptUpdate() const
 {
     QProcess update;

@@ -108,6 +108,9 @@ struct SvnFixture {
     // Adds and commits everything under the working copy.
     void commitAll(const QString &message = QStringLiteral("commit")) const;
     QByteArray svn(const QStringList &arguments, int *status = nullptr) const;
+    // `svn update` that another working copy's commit, made meanwhile, makes conflict: the content of
+    // each of `textConflicts` and the property "note" of each of `propertyConflicts` differ on both sides.
+    void updateIntoConflicts(const QStringList &textConflicts, const QStringList &propertyConflicts) const;
     // `svn update` killed by its process id once it has begun adding files, then `svn cleanup`: the
     // working copy stays at its new revision with most of the files absent.
     void interruptUpdate() const;

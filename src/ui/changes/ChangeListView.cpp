@@ -123,7 +123,7 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
             case Qt::CheckStateRole:
                 return int(m_commitPaths.contains(item.path) ? Qt::Checked : Qt::Unchecked);
             case ChangeRowDelegate::KindRole:
-                return int(item.kind);
+                return int(item.shownKind());
             case ChangeRowDelegate::StatusLabelRole:
                 return item.statusLabel();
             default:
