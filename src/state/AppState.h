@@ -208,7 +208,7 @@ public:
     struct RunRequest {
         QString title;
         RepositoryKind tool = RepositoryKind::svn;
-        QList<QStringList> runs;
+        QList<ToolCommand> runs;
         AfterRun after = AfterRun::nothing;
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
