@@ -56,9 +56,14 @@ void writeScript(const QString &path, const QByteArray &body)
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// Running, and not a zombie left for its parent (or init) to reap.
 bool isRunning(pid_t pid)
 {
-    return ::kill(pid, 0) == 0 || errno != ESRCH;
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    const QByteArray stat = readFile("/proc/" + QString::number(pid) + "/stat");
+    const qsizetype nameEnd = stat.lastIndexOf(')');
+    return nameEnd < 0 || stat.mid(nameEnd + 2, 1) != "Z";
 }
 
 struct TerminalRun {
@@ -303,6 +308,30 @@ TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
     const SVNCommandResult exited
         = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "exit 9"}, QString(), "sh", false));
     EXPECT_EQ(SVNClientError::commandFailed(exited).description(), "Command exited with status 9.");
+}
+
+// A helper that ignores SIGTERM (a hook, a credential helper, an ssh started by git) in the group of a
+// tool that obeys it: once the scope has ended and its grace has passed, the helper is gone as well.
+TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHasGone)
+{
+    Sandbox sandbox;
+    const QString pidFile = sandbox.filePath("helper.pid");
+    writeScript(sandbox.filePath("helper"), "trap '' TERM\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30\n");
+    writeScript(sandbox.filePath("tool"), "'" + QFile::encodeName(sandbox.filePath("helper")) + "' &\nwait\n");
+    const auto scope = std::make_shared<ToolRunScope>();
+    QCoro::Task<SVNCommandResult> run
+        = ToolRunner::runProcess(sandbox.filePath("tool"), {}, QString(), "tool", false, {}, scope);
+    ASSERT_TRUE(waitFor([&] { return !readFile(pidFile).trimmed().isEmpty(); }));
+    const pid_t helper = readFile(pidFile).trimmed().toInt();
+    ASSERT_GT(helper, 0);
+    ASSERT_TRUE(isRunning(helper));
+
+    scope->endAll(std::chrono::milliseconds(500));
+    // A kill is delivered when the helper is next scheduled.
+    EXPECT_TRUE(waitFor([&] { return !isRunning(helper); }, 2000));
+    EXPECT_THROW(runTask(std::move(run)), ToolRunAbandoned);
+    if (isRunning(helper))
+        ::kill(helper, SIGKILL);
 }
 
 // Started from a Git hook, from `git rebase -x` or from a shell that exports GIT_DIR and its kin, the
