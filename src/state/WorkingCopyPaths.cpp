@@ -5,9 +5,12 @@
 #include "tools/SVNCommandResult.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,6 +25,13 @@ bool isNewline(QChar c)
 bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
 {
     return QFileInfo(TextUtil::appendingPathComponent(folder, path)).isDir();
+}
+
+bool workingCopyPathExists(const QString &path, const QString &folder)
+{
+    const QByteArray bytes = QFile::encodeName(folder) + '/' + TextUtil::encodeFileName(path);
+    struct stat status;
+    return ::lstat(bytes.constData(), &status) == 0;
 }
 
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root)

@@ -37,9 +37,10 @@ std::optional<QString> storedExplicitPath(QSettings *settings)
 
 } // namespace
 
-ToolClient::ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage)
+ToolClient::ToolClient(
+    QString name, QStringList fallbackFolders, QString notFoundMessage, OperandFiles::Style operandStyle)
     : m_name(std::move(name)), m_fallbackFolders(std::move(fallbackFolders)),
-      m_notFoundMessage(std::move(notFoundMessage))
+      m_notFoundMessage(std::move(notFoundMessage)), m_operandStyle(operandStyle)
 { }
 
 std::optional<QString> ToolClient::resolvedExecutablePath() const
@@ -64,6 +65,18 @@ QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString wor
 
 QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
+    if (run.paths.isEmpty() && !run.message)
+        co_return co_await launch(std::move(run));
+    // The files stay until the tool is done with them.
+    const OperandFiles::Prepared prepared = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    run.arguments = prepared.arguments;
+    run.paths.clear();
+    run.message.reset();
+    co_return co_await launch(std::move(run));
+}
+
+QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
+{
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
         throw SVNClientError::launchFailed(m_notFoundMessage);
@@ -85,15 +98,34 @@ QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, Q
 
 namespace {
 
-// Whether the variable is set for the child: by the caller, or in this process's environment.
+// Whether the variable is set for the child: by the caller (the last word on it counts), or in this
+// process's environment.
 bool variableIsSet(const char *name, const ToolEnvironment &additions)
 {
     const QString key = QString::fromLatin1(name);
-    for (const auto &[variable, value] : additions) {
-        if (variable == key)
-            return true;
+    for (auto entry = additions.crbegin(); entry != additions.crend(); ++entry) {
+        if (entry->first == key)
+            return entry->second.has_value();
     }
     return qEnvironmentVariableIsSet(name);
+}
+
+// What `git rev-parse --local-env-vars` prints (git 2.39): the variables that point git at another
+// repository, index or object store than the one of its working folder. Exported by a hook, by
+// `git rebase -x` or by the user's shell, they would make every run act on that repository. A fixed
+// list rather than asking git: it must hold for every run from the first, the probes included, and
+// asking would cost a run of its own. GIT_CONFIG_PARAMETERS and GIT_CONFIG_COUNT carry the `-c`
+// options of a calling git; the user's own settings (GIT_CONFIG_GLOBAL, GIT_SSH_COMMAND, ...) stay.
+ToolEnvironment withoutCallingRepository()
+{
+    static const char *const variables[] = {"GIT_ALTERNATE_OBJECT_DIRECTORIES", "GIT_CONFIG", "GIT_CONFIG_PARAMETERS",
+        "GIT_CONFIG_COUNT", "GIT_OBJECT_DIRECTORY", "GIT_DIR", "GIT_WORK_TREE", "GIT_IMPLICIT_WORK_TREE",
+        "GIT_GRAFT_FILE", "GIT_INDEX_FILE", "GIT_NO_REPLACE_OBJECTS", "GIT_REPLACE_REF_BASE", "GIT_PREFIX",
+        "GIT_INTERNAL_SUPER_PREFIX", "GIT_SHALLOW_FILE", "GIT_COMMON_DIR"};
+    ToolEnvironment removed;
+    for (const char *variable : variables)
+        removed.push_back({QString::fromLatin1(variable), std::nullopt});
+    return removed;
 }
 
 // Whether a Subversion config file gives the ssh tunnel a command of its own ("ssh = ..." in
@@ -127,7 +159,8 @@ bool namesSSHTunnel(const QString &configPath)
 SVNClient::SVNClient(QSettings *settings)
     : ToolClient(QStringLiteral("svn"), svnFolders(),
         QStringLiteral("Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn "
-                       "available in PATH.")),
+                       "available in PATH."),
+        OperandFiles::Style::svn),
       m_settings(settings)
 { }
 
@@ -202,13 +235,14 @@ GitClient::GitClient()
         {QStringLiteral("/usr/bin"), QStringLiteral("/opt/homebrew/bin"), QStringLiteral("/opt/local/bin"),
             QStringLiteral("/usr/local/bin")},
         QStringLiteral("Could not find git. Install git with your system's package manager, or choose a Git "
-                       "repository only after git is available in PATH."))
+                       "repository only after git is available in PATH."),
+        OperandFiles::Style::git)
 { }
 
-QCoro::Task<SVNCommandResult> GitClient::run(ToolRun run)
+QCoro::Task<SVNCommandResult> GitClient::launch(ToolRun run)
 {
-    run.environment = ToolOperands::gitEnvironment() + run.environment;
-    return ToolClient::run(std::move(run));
+    run.environment = ToolOperands::gitEnvironment() + withoutCallingRepository() + run.environment;
+    return ToolClient::launch(std::move(run));
 }
 
 QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
