@@ -7,6 +7,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 const QString noPathsSelected = QStringLiteral("No Paths Selected");
@@ -30,6 +33,47 @@ void runOnActionPaths(AppState &state, const QString &title, RepositoryKind tool
     const QStringList operands = tool == RepositoryKind::git ? paths : ToolOperands::svnPaths(paths);
     state.runInSelectedProject(
         {title, tool, {ToolCommand::withPaths(arguments, operands)}, AppState::AfterRun::reload});
+}
+
+// svn reverts a folder scheduled for addition, deletion or replacement only with its whole tree ("Can't
+// revert ... without reverting children"; a deleted folder would come back empty), while a folder
+// changed in place must keep its children's changes: the two go in runs of their own, the scheduled
+// ones last, so that a changed child inside them is reverted first. svn also refuses a list that names
+// a new folder before its children.
+QList<ToolCommand> svnRevertRuns(const QStringList &paths, const std::function<SVNStatusKind(const QString &)> &kindOf)
+{
+    QStringList inPlace;
+    QStringList trees;
+    for (const QString &path : paths) {
+        const SVNStatusKind kind = kindOf(path);
+        const bool scheduled
+            = kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::replaced;
+        (scheduled ? trees : inPlace).push_back(path);
+    }
+    // Plain text order of the paths' components, a folder after everything inside it.
+    const auto childrenFirst = [](QStringList list) {
+        std::sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
+            const qsizetype common = std::min(a.size(), b.size());
+            qsizetype i = 0;
+            while (i < common && a[i] == b[i])
+                ++i;
+            if (i == a.size())
+                return i < b.size() && b[i] != u'/';
+            if (i == b.size())
+                return a[i] == u'/';
+            if (a[i] == u'/' || b[i] == u'/')
+                return a[i] == u'/';
+            return a[i] < b[i];
+        });
+        return ToolOperands::svnPaths(list);
+    };
+    QList<ToolCommand> runs;
+    if (!inPlace.isEmpty())
+        runs.push_back(ToolCommand::withPaths({QStringLiteral("revert")}, childrenFirst(inPlace)));
+    if (!trees.isEmpty())
+        runs.push_back(ToolCommand::withPaths(
+            {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")}, childrenFirst(trees)));
+    return runs;
 }
 
 void copyOrMoveItem(AppState &state, const QString &title, const QString &command)
@@ -148,8 +192,12 @@ void AppState::revertSelectedPaths()
                 + QStringLiteral(" selected path(s)? Local changes will be discarded.")))
         return;
     if (!isGitProject(selectedProjectKind())) {
-        runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::svn,
-            {ToolCommand::withPaths({QStringLiteral("revert")}, ToolOperands::svnPaths(paths))}, AfterRun::reload});
+        const auto kindOf = [this](const QString &path) {
+            const auto found = m_changeIndex.constFind(path);
+            return found != m_changeIndex.constEnd() ? m_changes.at(*found).kind : SVNStatusKind::none;
+        };
+        runInSelectedProject(
+            {QStringLiteral("Revert"), RepositoryKind::svn, svnRevertRuns(paths, kindOf), AfterRun::reload});
         return;
     }
     // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging

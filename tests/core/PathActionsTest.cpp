@@ -165,6 +165,24 @@ TEST_F(PathActionsFixture, RevertAsksFirstAndRunsNothingWhenDeclined)
     expectNothingRan();
 }
 
+TEST_F(PathActionsFixture, SvnRevertTakesScheduledFoldersWholeAndChildrenBeforeTheirFolders)
+{
+    makeState({svnProject});
+    tick({item("a-b"), item("a"), item("a/z"), item("new", SVNStatusKind::added), item("new/sub", SVNStatusKind::added),
+             item("new/sub/y", SVNStatusKind::added), item("new-x", SVNStatusKind::added),
+             item("old", SVNStatusKind::deleted), item("twin", SVNStatusKind::replaced), item("twin/edited")},
+        {"a-b", "a", "a/z", "new", "new/sub", "new/sub/y", "new-x", "old", "twin", "twin/edited"});
+    dialogs.confirmAnswers.push_back(true);
+    state->revertSelectedPaths();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    const QList<QStringList> lists = fakes.svn->argumentLists();
+    ASSERT_GE(lists.size(), 2);
+    EXPECT_EQ(lists[0], QStringList({"revert", "a/z", "a", "a-b", "twin/edited"}));
+    EXPECT_EQ(lists[1],
+        QStringList({"revert", "--depth", "infinity", "new/sub/y", "new/sub", "new", "new-x", "old", "twin"}));
+    EXPECT_EQ(lists.value(2).value(0), "status") << "then the reload";
+}
+
 TEST_F(PathActionsFixture, PathsThatLookLikeOptionsOrPegRevisionsBecomeSafeOperands)
 {
     EXPECT_EQ(ToolOperands::svnPath("-R"), "./-R");

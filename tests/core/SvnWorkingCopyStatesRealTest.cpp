@@ -1,8 +1,10 @@
-// Subversion working copies in the states users meet after an ordinary update: conflicts, the
-// working copy's own folder changed. Each is made with svn itself, driven through the program, and
+// Subversion working copies in the states users meet after an ordinary update: conflicts, folders
+// added or deleted, the working copy's own folder changed. Each is made with svn itself, driven through the program, and
 // checked with svn afterwards.
 #include "support/RealActions.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -55,6 +57,57 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedButNeverTicked)
     EXPECT_TRUE(state->selectedCommitPaths().contains("new.txt"));
     EXPECT_FALSE(listed(*state, "new.txt")->conflictFile);
 }
+
+TEST_F(RealActionsFixture, SvnRevertUndoesAddAndDeleteOfFoldersWhole)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/old/a.txt", "a\n");
+    writeFile(svn.workingCopy + "/old/sub/b.txt", "b\n");
+    writeFile(svn.workingCopy + "/kept/c.txt", "c\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/new/x.txt", "x\n");
+    writeFile(svn.workingCopy + "/new/sub/y.txt", "y\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+    const QStringList newTree{"new", "new/sub", "new/sub/y.txt", "new/x.txt"};
+
+    // Added, then reverted from the folder's highlighted row, then from all of its rows ticked.
+    for (const bool allTicked : {false, true}) {
+        SCOPED_TRACE(allTicked ? "all rows ticked" : "folder highlighted");
+        tick({"new"});
+        run([](AppState &s) { s.addSelectedPaths(); });
+        for (const QString &path : newTree)
+            ASSERT_EQ(svnStatus(svn).value(path), "A      ") << path.toStdString();
+        if (allTicked)
+            tick(newTree);
+        else
+            state->setSelectedChangeID(QStringLiteral("new"));
+        dialogs.confirmAnswers.push_back(true);
+        run([](AppState &s) { s.revertSelectedPaths(); });
+        EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"new", "?      "}}));
+        EXPECT_EQ(readFile(svn.workingCopy + "/new/sub/y.txt"), "y\n");
+    }
+
+    // Deleted, then reverted from the folder's row: its files come back too.
+    QDir(svn.workingCopy + "/new").removeRecursively();
+    tick({"old"});
+    run([](AppState &s) { s.deleteSelectedPaths(); });
+    ASSERT_FALSE(QFileInfo::exists(svn.workingCopy + "/old/sub/b.txt"));
+    state->setSelectedChangeID(QStringLiteral("old"));
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    EXPECT_EQ(readFile(svn.workingCopy + "/old/sub/b.txt"), "b\n");
+
+    // A folder changed in place goes back alone: its file keeps its change.
+    svn.svn({"propset", "-q", "note", "x", "kept"});
+    writeFile(svn.workingCopy + "/kept/c.txt", "changed\n");
+    refresh();
+    state->setSelectedChangeID(QStringLiteral("kept"));
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.revertSelectedPaths(); });
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"kept/c.txt", "M      "}}));
+}
+
 
 TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
 {
