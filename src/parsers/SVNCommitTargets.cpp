@@ -63,4 +63,19 @@ QStringList childrenGoingWith(const QString &statusXml, const QStringList &folde
     return children;
 }
 
+QStringList scheduledForDeletion(const QString &statusXml, const QStringList &paths)
+{
+    QSet<QString> deleted;
+    for (const Entry &entry : readEntries(statusXml)) {
+        if (entry.item == u"deleted" || entry.item == u"replaced")
+            deleted.insert(entry.path);
+    }
+    QStringList scheduled;
+    for (const QString &path : paths) {
+        if (deleted.contains(path))
+            scheduled.push_back(path);
+    }
+    return scheduled;
+}
+
 } // namespace SVNCommitTargets

@@ -14,4 +14,8 @@ namespace SVNCommitTargets {
 // itself added. Gives the descendants to commit with them, in the order of the output.
 QStringList childrenGoingWith(const QString &statusXml, const QStringList &folders, const QStringList &newFolders);
 
+// Those of `paths` that `statusXml` lists as scheduled for deletion. svn delete of a path that was only
+// ever added unschedules it, and svn then no longer knows it.
+QStringList scheduledForDeletion(const QString &statusXml, const QStringList &paths);
+
 } // namespace SVNCommitTargets

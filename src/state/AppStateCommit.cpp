@@ -51,6 +51,7 @@ QCoro::Task<> AppState::commitTask(
 {
     setBusyMessage(QStringLiteral("Committing"));
     std::optional<SVNCommandResult> commitRun;
+    bool failed = false;
     try {
         if (project.kind == RepositoryKind::git)
             commitRun = co_await commitGit(project, items, listed, message);
@@ -59,6 +60,16 @@ QCoro::Task<> AppState::commitTask(
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Commit Failed"), error);
+        failed = true;
+    }
+    // The runs before the failure may have scheduled paths: the list shows what they left. The
+    // commit's failure stays what the user reads, whatever the reload says.
+    if (failed) {
+        const std::optional<AppAlert> commitAlert = m_alert;
+        const std::optional<CommandOutput> commitOutput = m_commandOutput;
+        co_await loadStatus();
+        setAlert(commitAlert);
+        setCommandOutput(commitOutput);
         co_return;
     }
     setBusyMessage(std::nullopt);
@@ -97,9 +108,17 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
         co_await client().run(run.in(project.path));
     const SVNCommit::Folders folders = SVNCommit::folders(
         items, [&project](const QString &path) { return workingCopyPathIsDirectory(path, project.path); });
+    const QStringList deletions = SVNCommit::deletions(items);
     QString status;
-    if (!folders.all.isEmpty())
-        status = (co_await client().run(SVNCommit::childrenQuery(folders).in(project.path))).stdout;
-    const QStringList committed = SVNCommit::committedPaths(items, status, folders);
+    if (const std::optional<ToolCommand> query = SVNCommit::statusQuery(folders, deletions))
+        status = (co_await client().run(query->in(project.path))).stdout;
+    const QStringList committed = SVNCommit::committedPaths(items, status, folders, deletions);
+    // Everything ticked was an addition svn has now forgotten: nothing is left to commit.
+    if (committed.isEmpty()) {
+        showAlert(QStringLiteral("Nothing To Commit"),
+            QStringLiteral("The selected paths were added, then removed from disk; nothing is left to commit."));
+        co_await loadStatus();
+        co_return std::nullopt;
+    }
     co_return co_await client().run(SVNCommit::commit(committed, message).in(project.path));
 }

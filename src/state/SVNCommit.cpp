@@ -7,14 +7,22 @@
 
 namespace SVNCommit {
 
-QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items)
+QStringList deletions(const QList<WorkingCopyItem> &items)
 {
     QStringList missing;
-    QStringList unversioned;
     for (const WorkingCopyItem &item : items) {
         if (item.kind == SVNStatusKind::missing)
             missing.push_back(item.path);
-        else if (item.kind == SVNStatusKind::unversioned)
+    }
+    return missing;
+}
+
+QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items)
+{
+    const QStringList missing = deletions(items);
+    QStringList unversioned;
+    for (const WorkingCopyItem &item : items) {
+        if (item.kind == SVNStatusKind::unversioned)
             unversioned.push_back(item.path);
     }
     QList<ToolCommand> runs;
@@ -42,21 +50,29 @@ Folders folders(const QList<WorkingCopyItem> &items, const std::function<bool(co
     return folders;
 }
 
-ToolCommand childrenQuery(const Folders &folders)
+std::optional<ToolCommand> statusQuery(const Folders &folders, const QStringList &deletions)
 {
+    if (folders.all.isEmpty() && deletions.isEmpty())
+        return std::nullopt;
     const QStringList arguments{QStringLiteral("status"), QStringLiteral("--xml")};
-    QStringList line = arguments + ToolOperands::svnPaths(folders.all);
+    QStringList line = arguments + ToolOperands::svnPaths(folders.all + deletions);
     if (OperandFiles::fits(line))
         return line;
     return arguments;
 }
 
-QStringList committedPaths(const QList<WorkingCopyItem> &items, const QString &statusXml, const Folders &folders)
+QStringList committedPaths(
+    const QList<WorkingCopyItem> &items, const QString &statusXml, const Folders &folders, const QStringList &deletions)
 {
+    const QStringList stillDeleted = SVNCommitTargets::scheduledForDeletion(statusXml, deletions);
+    const QSet<QString> gone
+        = QSet<QString>(deletions.begin(), deletions.end()) - QSet<QString>(stillDeleted.begin(), stillDeleted.end());
     QStringList paths;
     paths.reserve(items.size());
-    for (const WorkingCopyItem &item : items)
-        paths.push_back(item.path);
+    for (const WorkingCopyItem &item : items) {
+        if (!gone.contains(item.path))
+            paths.push_back(item.path);
+    }
     if (folders.all.isEmpty())
         return paths;
     // Only the ticked paths: a ticked folder leaves its unticked children behind.

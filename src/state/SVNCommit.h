@@ -8,11 +8,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // The runs of a Subversion commit, worked out from the ticked items: first the runs that schedule
-// them, then a status of the ticked folders that tells which of their children go with them, then
-// the commit of exactly those paths.
+// them, then a status of the ticked folders and deletions that tells which of the folders' children go
+// with them and which paths svn still has to commit, then the commit of exactly those paths.
 namespace SVNCommit {
+
 
 // svn delete of the missing items, then svn add of the unversioned ones; none when there is nothing
 // to schedule.
@@ -25,12 +27,19 @@ struct Folders {
 };
 Folders folders(const QList<WorkingCopyItem> &items, const std::function<bool(const QString &)> &isDirectory);
 
-// The status that names the folders' children (of the whole working copy when the folders do not fit
-// on one command line: svn status reads no list of targets).
-ToolCommand childrenQuery(const Folders &folders);
+// The missing items the scheduling deletes.
+QStringList deletions(const QList<WorkingCopyItem> &items);
 
-// The ticked paths and, after them, the children the status names that go with their folders.
-QStringList committedPaths(const QList<WorkingCopyItem> &items, const QString &statusXml, const Folders &folders);
+// The status that names the folders' children and tells whether each deletion is still to commit (of
+// the whole working copy when they do not fit on one command line: svn status reads no list of
+// targets); none when there are neither folders nor deletions.
+std::optional<ToolCommand> statusQuery(const Folders &folders, const QStringList &deletions);
+
+// The ticked paths and, after them, the children the status names that go with their folders. A
+// deletion the status no longer lists was never in the repository: svn would refuse the whole commit
+// over it ("is not under version control").
+QStringList committedPaths(const QList<WorkingCopyItem> &items, const QString &statusXml, const Folders &folders,
+    const QStringList &deletions);
 
 ToolCommand commit(const QStringList &paths, const QString &message);
 

@@ -76,11 +76,15 @@ TEST_F(CommitFixture, SvnSchedulesMissingAndUnversionedThenCommitsInListOrder)
 {
     makeState({svnProject});
     fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments == QStringList{"status", "--xml", "./-added-then-removed", "./-gone"})
+            return okResult(R"(<status><target path="-gone"><entry path="-gone"><wc-status item="deleted" )"
+                            R"(props="none"/></entry></target><target path="-added-then-removed"/></status>)");
         return call.arguments.value(0) == "commit" ? okResult("Committed revision 7.\n", "") : okResult("prep\n");
     };
-    list({item("-gone", SVNStatusKind::missing), item("new@2x.png", SVNStatusKind::unversioned), item("c.txt"),
-             item("d.txt", SVNStatusKind::conflicted), item("skipped.txt")},
-        {"c.txt", "new@2x.png", "-gone", "d.txt", "elsewhere.txt"});
+    list({item("-added-then-removed", SVNStatusKind::missing), item("-gone", SVNStatusKind::missing),
+             item("new@2x.png", SVNStatusKind::unversioned), item("c.txt"), item("d.txt", SVNStatusKind::conflicted),
+             item("skipped.txt")},
+        {"c.txt", "new@2x.png", "-gone", "-added-then-removed", "d.txt", "elsewhere.txt"});
     state->setCommitMessage("\n  Fix it\n\nwith details  \n");
     state->commitSelected();
     // The batch is fixed at the call.
@@ -88,13 +92,15 @@ TEST_F(CommitFixture, SvnSchedulesMissingAndUnversionedThenCommitsInListOrder)
     ASSERT_TRUE(waitUntilIdle(*state));
 
     const QList<QStringList> lists = fakes.svn->argumentLists();
-    ASSERT_GE(lists.size(), 3);
-    EXPECT_EQ(lists[0], QStringList({"delete", "--force", "./-gone"}));
+    // The deletion that unscheduled an addition leaves that path out of the commit.
+    ASSERT_GE(lists.size(), 4);
+    EXPECT_EQ(lists[0], QStringList({"delete", "--force", "./-added-then-removed", "./-gone"}));
     EXPECT_EQ(lists[1], QStringList({"add", "new@2x.png@"}));
-    EXPECT_EQ(lists[2],
+    EXPECT_EQ(lists[2], QStringList({"status", "--xml", "./-added-then-removed", "./-gone"}));
+    EXPECT_EQ(lists[3],
         QStringList({"commit", "--depth=empty", "--force-log", "./-gone", "new@2x.png@", "c.txt", "d.txt", "-m",
             "Fix it\n\nwith details"}));
-    EXPECT_EQ(lists.mid(3), QList<QStringList>({{"status", "--xml", "--no-ignore"}, {"info", "--xml"}}));
+    EXPECT_EQ(lists.mid(4), QList<QStringList>({{"status", "--xml", "--no-ignore"}, {"info", "--xml"}}));
     for (const FakeCall &call : fakes.svn->calls)
         EXPECT_EQ(call.workingDirectory, "/work/alpha");
     ASSERT_TRUE(state->commandOutput());
@@ -139,7 +145,7 @@ TEST_F(CommitFixture, GitCommitsLiteralPathsAfterTheSeparator)
     EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake commit -m Message -- -R '*.txt' gone");
 }
 
-TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitAndKeepsEverything)
+TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitKeepsTheMessageAndReloadsTheStatus)
 {
     makeState({svnProject});
     fakes.svn->responder = [](const FakeCall &call) {
@@ -150,14 +156,14 @@ TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitAndKeepsEverything)
     state->setCommitMessage("Message");
     state->commitSelected();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(fakes.svn->argumentLists(), QList<QStringList>({{"delete", "--force", "gone"}, {"add", "new"}}));
+    EXPECT_EQ(fakes.svn->argumentLists(),
+        QList<QStringList>({{"delete", "--force", "gone"}, {"add", "new"}, {"status", "--xml", "--no-ignore"}}))
+        << "the status is reloaded, since the deletion that succeeded changed it";
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Commit Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155010: not found\n");
     EXPECT_EQ(state->commandOutput()->title, "Commit Failed");
     EXPECT_EQ(state->commitMessage(), "Message");
-    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"gone", "new", "c.txt"}));
-    EXPECT_EQ(state->changes().size(), 3) << "nothing reloaded";
     EXPECT_FALSE(state->busyMessage());
 
     // A git add that fails: no commit run either.
@@ -167,8 +173,11 @@ TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitAndKeepsEverything)
     state->setCommitMessage("Message");
     state->commitSelected();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(fakes.git->calls.size(), 2) << "the merge question, whose failure counts as no merge, and the commit";
-    EXPECT_EQ(state->alert()->title, "Commit Failed");
+    EXPECT_EQ(fakes.git->argumentLists().value(1).value(0), "commit")
+        << "the merge question, whose failure counts as no merge, then the commit";
+    EXPECT_EQ(fakes.git->argumentLists().value(2).value(0), "status");
+    EXPECT_EQ(state->alert()->title, "Commit Failed") << "a reload that fails as well does not hide it";
+    EXPECT_EQ(state->alert()->message, "fatal: pathspec\n");
     EXPECT_EQ(state->commitMessage(), "Message");
 }
 
@@ -183,6 +192,7 @@ TEST_F(CommitFixture, ALaunchFailureAlertsWithoutOutput)
     ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
     fakes.svn->responder
         = [](const FakeCall &) -> SVNCommandResult { throw SVNClientError::launchFailed("Could not find svn."); };
+    fakes.svn->holdRuns = false;
     fakes.svn->release(0);
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(state->alert()->title, "Commit Failed");

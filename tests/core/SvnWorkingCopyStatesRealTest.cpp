@@ -1,5 +1,5 @@
-// Subversion working copies in the states users meet after an ordinary update: conflicts, folders
-// added or deleted, the working copy's own folder changed. Each is made with svn itself, driven through the program, and
+// Subversion working copies in the states users meet after an ordinary update: conflicts, an added
+// file gone from disk, folders added or deleted, the working copy's own folder changed. Each is made with svn itself, driven through the program, and
 // checked with svn afterwards.
 #include "support/RealActions.h"
 
@@ -57,6 +57,42 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedButNeverTicked)
     EXPECT_TRUE(state->selectedCommitPaths().contains("new.txt"));
     EXPECT_FALSE(listed(*state, "new.txt")->conflictFile);
 }
+
+TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "base\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/a.txt", "changed\n");
+    writeFile(svn.workingCopy + "/new.txt", "new\n");
+    svn.svn({"add", "-q", "new.txt"});
+    QFile::remove(svn.workingCopy + "/new.txt");
+    ASSERT_EQ(svnStatus(svn).value("new.txt"), "!      ");
+    open(svn.workingCopy, RepositoryKind::svn);
+    ASSERT_EQ(state->selectedCommitPaths(), QSet<QString>({"a.txt", "new.txt"}));
+
+    commit({"a.txt", "new.txt"}, "Change a");
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    EXPECT_TRUE(lastLog(svn).contains("   M /a.txt\n")) << lastLog(svn).toStdString();
+    EXPECT_FALSE(lastLog(svn).contains("new.txt")) << lastLog(svn).toStdString();
+    EXPECT_TRUE(state->changes().isEmpty());
+
+    // Ticked alone, it leaves nothing to commit, and the list shows that svn forgot it.
+    writeFile(svn.workingCopy + "/new.txt", "new\n");
+    svn.svn({"add", "-q", "new.txt"});
+    QFile::remove(svn.workingCopy + "/new.txt");
+    refresh();
+    tick({"new.txt"});
+    state->setCommitMessage("Nothing");
+    state->commitSelected();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Nothing To Commit");
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    EXPECT_TRUE(state->changes().isEmpty());
+    EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision"})).trimmed(), "1");
+}
+
 
 TEST_F(RealActionsFixture, SvnRevertUndoesAddAndDeleteOfFoldersWhole)
 {
