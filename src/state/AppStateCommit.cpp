@@ -102,8 +102,15 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
 }
 
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
-    Project project, QList<WorkingCopyItem> items, QString message)
+    Project project, QList<WorkingCopyItem> ticked, QString message)
 {
+    const QList<WorkingCopyItem> items = SVNCommit::committable(ticked);
+    if (items.isEmpty()) {
+        showAlert(QStringLiteral("Nothing To Commit"),
+            QStringLiteral("svn wrote the selected files for a conflict; they are never committed. Resolve the "
+                           "conflict instead."));
+        co_return std::nullopt;
+    }
     for (const ToolCommand &run : SVNCommit::scheduling(items))
         co_await client().run(run.in(project.path));
     const SVNCommit::Folders folders = SVNCommit::folders(

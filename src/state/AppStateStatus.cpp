@@ -109,10 +109,10 @@ QCoro::Task<QSet<QString>> conflictFiles(SVNClient &svn, QStringList conflicted,
     QSet<QString> files;
     if (conflicted.isEmpty())
         co_return files;
-    const QStringList arguments
-        = QStringList{QStringLiteral("info"), QStringLiteral("--xml")} + ToolOperands::svnPaths(conflicted);
+    const ToolCommand query
+        = ToolCommand::withPaths({QStringLiteral("info"), QStringLiteral("--xml")}, ToolOperands::svnPaths(conflicted));
     // A path svn cannot report on (gone since the status) still leaves the others' answers.
-    const SVNCommandResult result = co_await svn.run(arguments, root, false);
+    const SVNCommandResult result = co_await svn.run(query.in(root, false));
     // svn gives absolute paths from the folder as the system resolves it.
     const QStringList prefixes{root + u'/', QFileInfo(root).canonicalFilePath() + u'/'};
     for (const QString &file : SVNXMLParsers::parseConflictFiles(result.stdout)) {

@@ -7,6 +7,17 @@
 
 namespace SVNCommit {
 
+QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items)
+{
+    QList<WorkingCopyItem> kept;
+    kept.reserve(items.size());
+    for (const WorkingCopyItem &item : items) {
+        if (!item.conflictFile)
+            kept.push_back(item);
+    }
+    return kept;
+}
+
 QStringList deletions(const QList<WorkingCopyItem> &items)
 {
     QStringList missing;

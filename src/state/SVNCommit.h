@@ -15,6 +15,8 @@
 // with them and which paths svn still has to commit, then the commit of exactly those paths.
 namespace SVNCommit {
 
+// The ticked items without svn's own conflict files, which never go into the repository.
+QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items);
 
 // svn delete of the missing items, then svn add of the unversioned ones; none when there is nothing
 // to schedule.

@@ -83,8 +83,13 @@ TEST_F(CommitFixture, SvnSchedulesMissingAndUnversionedThenCommitsInListOrder)
     };
     list({item("-added-then-removed", SVNStatusKind::missing), item("-gone", SVNStatusKind::missing),
              item("new@2x.png", SVNStatusKind::unversioned), item("c.txt"), item("d.txt", SVNStatusKind::conflicted),
-             item("skipped.txt")},
-        {"c.txt", "new@2x.png", "-gone", "-added-then-removed", "d.txt", "elsewhere.txt"});
+             item("d.txt.mine", SVNStatusKind::unversioned), item("skipped.txt")},
+        {"c.txt", "new@2x.png", "-gone", "-added-then-removed", "d.txt", "d.txt.mine", "elsewhere.txt"});
+    state->setChanges([&] {
+        QList<WorkingCopyItem> changes = state->changes();
+        changes[5].conflictFile = true;
+        return changes;
+    }());
     state->setCommitMessage("\n  Fix it\n\nwith details  \n");
     state->commitSelected();
     // The batch is fixed at the call.
@@ -92,7 +97,8 @@ TEST_F(CommitFixture, SvnSchedulesMissingAndUnversionedThenCommitsInListOrder)
     ASSERT_TRUE(waitUntilIdle(*state));
 
     const QList<QStringList> lists = fakes.svn->argumentLists();
-    // The deletion that unscheduled an addition leaves that path out of the commit.
+    // svn's conflict file is neither added nor committed; the deletion that unscheduled an addition
+    // leaves that path out of the commit.
     ASSERT_GE(lists.size(), 4);
     EXPECT_EQ(lists[0], QStringList({"delete", "--force", "./-added-then-removed", "./-gone"}));
     EXPECT_EQ(lists[1], QStringList({"add", "new@2x.png@"}));

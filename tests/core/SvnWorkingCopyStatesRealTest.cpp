@@ -1,6 +1,6 @@
 // Subversion working copies in the states users meet after an ordinary update: conflicts, an added
-// file gone from disk, folders added or deleted, the working copy's own folder changed. Each is made with svn itself, driven through the program, and
-// checked with svn afterwards.
+// file gone from disk, folders added or deleted, the working copy's own folder changed. Each is made with svn itself,
+// driven through the program, and checked with svn afterwards.
 #include "support/RealActions.h"
 
 #include <QDir>
@@ -29,14 +29,16 @@ QString lastLog(const SvnFixture &svn)
 
 } // namespace
 
-TEST_F(RealActionsFixture, SvnConflictFilesAreListedButNeverTicked)
+TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
     writeFile(svn.workingCopy + "/f.txt", "base\n");
     writeFile(svn.workingCopy + "/a.txt", "base\n");
+    writeFile(svn.workingCopy + "/gone.txt", "base\n");
     svn.commitAll();
     svn.updateIntoConflicts({"f.txt"}, {"a.txt", "."});
     writeFile(svn.workingCopy + "/new.txt", "new\n");
+    QFile::remove(svn.workingCopy + "/gone.txt");
     const QMap<QString, QString> before = svnStatus(svn);
     ASSERT_EQ(before.value("f.txt"), "C      ");
     ASSERT_EQ(before.value("a.txt"), " C     ");
@@ -56,6 +58,38 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedButNeverTicked)
     }
     EXPECT_TRUE(state->selectedCommitPaths().contains("new.txt"));
     EXPECT_FALSE(listed(*state, "new.txt")->conflictFile);
+
+    // Commit with the default ticks and one conflict file ticked by hand: svn refuses it in its own
+    // words, after the missing file was scheduled for deletion, which the reloaded list shows. No
+    // conflict file was added.
+    const QSet<QString> defaultTicks = state->selectedCommitPaths();
+    state->setCommitSelection(*listed(*state, "a.txt.prej"), true);
+    const QSet<QString> ticks = state->selectedCommitPaths();
+    state->setCommitMessage("Mine");
+    state->commitSelected();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Commit Failed");
+    EXPECT_TRUE(state->alert()->message.contains("remains in conflict")) << state->alert()->message.toStdString();
+    QMap<QString, QString> status = svnStatus(svn);
+    for (const QString &file : QStringList{"f.txt.mine", "f.txt.r1", "f.txt.r2", "a.txt.prej", "dir_conflicts.prej"})
+        EXPECT_EQ(status.value(file), "?      ") << file.toStdString();
+    EXPECT_EQ(status.value("gone.txt"), "D      ");
+    EXPECT_EQ(listedKind("gone.txt"), SVNStatusKind::deleted);
+    EXPECT_EQ(state->selectedCommitPaths(), ticks);
+    EXPECT_EQ(state->commitMessage(), "Mine");
+
+    // Resolved, the conflicts commit with the same ticks, and only what the user changed goes in.
+    tick({".", "a.txt", "f.txt"});
+    run([](AppState &s) { s.resolveSelectedPaths("working"); });
+    state->setSelectedCommitPaths(defaultTicks);
+    run([](AppState &s) { s.commitSelected(); });
+    EXPECT_TRUE(svnStatus(svn).isEmpty());
+    const QString log = lastLog(svn);
+    for (const char *line : {"   M /\n", "   M /a.txt\n", "   M /f.txt\n", "   A /new.txt\n", "   D /gone.txt\n"})
+        EXPECT_TRUE(log.contains(line)) << line << " in " << log.toStdString();
+    EXPECT_FALSE(log.contains(".mine")) << log.toStdString();
+    EXPECT_FALSE(log.contains(".prej")) << log.toStdString();
 }
 
 TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
@@ -92,7 +126,6 @@ TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
     EXPECT_TRUE(state->changes().isEmpty());
     EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision"})).trimmed(), "1");
 }
-
 
 TEST_F(RealActionsFixture, SvnRevertUndoesAddAndDeleteOfFoldersWhole)
 {
@@ -143,7 +176,6 @@ TEST_F(RealActionsFixture, SvnRevertUndoesAddAndDeleteOfFoldersWhole)
     run([](AppState &s) { s.revertSelectedPaths(); });
     EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"kept/c.txt", "M      "}}));
 }
-
 
 TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
 {
