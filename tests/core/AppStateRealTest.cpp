@@ -404,10 +404,7 @@ TEST_F(RealFixture, HistoryOfAFolderNamedWithACaretMapsToItsFiles)
 {
     // svn info writes the folder "^top" as "^/%5Etop"; the log names it "/^top".
     const SvnFixture svn = SvnFixture::create(sandbox.path());
-    svn.svn({"mkdir", "-q", "^top"});
-    svn.svn({"commit", "-q", "-m", "folder"});
-    const QString checkout = sandbox.filePath("top");
-    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/%5Etop", checkout});
+    const QString checkout = svn.checkoutNewFolder("%5Etop", sandbox.filePath("top"));
     writeFile(checkout + "/a.c", "1\n");
     runTool("svn", {"add", "-q", "a.c"}, checkout);
     runTool("svn", {"commit", "-q", "-m", "file"}, checkout);

@@ -622,10 +622,7 @@ TEST_F(RealHistoryFixture, SvnBlameCatDiffExportPullAndRollback)
 TEST_F(RealHistoryFixture, SvnFilesThatLeftTheWorkingCopyAreReadAtTheRevisionHistoryLists)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
-    svn.svn({"mkdir", "-q", "trunk"});
-    svn.svn({"commit", "-q", "-m", "layout"});
-    const QString trunk = sandbox.filePath("trunk");
-    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/trunk", trunk});
+    const QString trunk = svn.checkoutNewFolder("trunk", sandbox.filePath("trunk"));
     writeFile(trunk + "/gone.txt", "gone at r2\n");
     writeFile(trunk + "/old.txt", "old at r2\n");
     runTool("svn", {"add", "-q", "gone.txt", "old.txt"}, trunk);

@@ -16,11 +16,6 @@ namespace {
 
 const QStringList awkwardNames = {"-R", "--force", "a@2x.png", "*.txt", "sp ace", "é.txt"};
 
-QString svnLastChangedPaths(const SvnFixture &svn)
-{
-    return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
-}
-
 // Lines that name their file, so that git pairs each new name with the old one meant.
 QByteArray ownLines(const char *name)
 {

@@ -11,24 +11,6 @@
 
 using namespace TestSupport;
 
-namespace {
-
-const WorkingCopyItem *listed(const AppState &state, const QString &path)
-{
-    for (const WorkingCopyItem &item : state.changes()) {
-        if (item.path == path)
-            return &item;
-    }
-    return nullptr;
-}
-
-QString lastLog(const SvnFixture &svn)
-{
-    return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
-}
-
-} // namespace
-
 TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
@@ -47,23 +29,23 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
     // Listed as svn lists them, unticked; the conflicted paths themselves show as conflicts and are ticked.
     for (const QString &file : QStringList{"f.txt.mine", "f.txt.r1", "f.txt.r2", "a.txt.prej", "dir_conflicts.prej"}) {
         ASSERT_EQ(before.value(file), "?      ") << file.toStdString();
-        ASSERT_TRUE(listed(*state, file)) << file.toStdString();
-        EXPECT_TRUE(listed(*state, file)->conflictFile) << file.toStdString();
+        ASSERT_TRUE(listedItem(file)) << file.toStdString();
+        EXPECT_TRUE(listedItem(file)->conflictFile) << file.toStdString();
         EXPECT_FALSE(state->selectedCommitPaths().contains(file)) << file.toStdString();
     }
     for (const QString &path : QStringList{"f.txt", "a.txt", "."}) {
-        ASSERT_TRUE(listed(*state, path)) << path.toStdString();
-        EXPECT_EQ(listed(*state, path)->shownKind(), SVNStatusKind::conflicted) << path.toStdString();
+        ASSERT_TRUE(listedItem(path)) << path.toStdString();
+        EXPECT_EQ(listedItem(path)->shownKind(), SVNStatusKind::conflicted) << path.toStdString();
         EXPECT_TRUE(state->selectedCommitPaths().contains(path)) << path.toStdString();
     }
     EXPECT_TRUE(state->selectedCommitPaths().contains("new.txt"));
-    EXPECT_FALSE(listed(*state, "new.txt")->conflictFile);
+    EXPECT_FALSE(listedItem("new.txt")->conflictFile);
 
     // Commit with the default ticks and one conflict file ticked by hand: svn refuses it in its own
     // words, after the missing file was scheduled for deletion, which the reloaded list shows. No
     // conflict file was added.
     const QSet<QString> defaultTicks = state->selectedCommitPaths();
-    state->setCommitSelection(*listed(*state, "a.txt.prej"), true);
+    state->setCommitSelection(*listedItem("a.txt.prej"), true);
     const QSet<QString> ticks = state->selectedCommitPaths();
     state->setCommitMessage("Mine");
     state->commitSelected();
@@ -85,7 +67,7 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
     state->setSelectedCommitPaths(defaultTicks);
     run([](AppState &s) { s.commitSelected(); });
     EXPECT_TRUE(svnStatus(svn).isEmpty());
-    const QString log = lastLog(svn);
+    const QString log = svnLastChangedPaths(svn);
     for (const char *line : {"   M /\n", "   M /a.txt\n", "   M /f.txt\n", "   A /new.txt\n", "   D /gone.txt\n"})
         EXPECT_TRUE(log.contains(line)) << line << " in " << log.toStdString();
     EXPECT_FALSE(log.contains(".mine")) << log.toStdString();
@@ -107,8 +89,8 @@ TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
 
     commit({"a.txt", "new.txt"}, "Change a");
     EXPECT_TRUE(svnStatus(svn).isEmpty());
-    EXPECT_TRUE(lastLog(svn).contains("   M /a.txt\n")) << lastLog(svn).toStdString();
-    EXPECT_FALSE(lastLog(svn).contains("new.txt")) << lastLog(svn).toStdString();
+    EXPECT_TRUE(svnLastChangedPaths(svn).contains("   M /a.txt\n")) << svnLastChangedPaths(svn).toStdString();
+    EXPECT_FALSE(svnLastChangedPaths(svn).contains("new.txt")) << svnLastChangedPaths(svn).toStdString();
     EXPECT_TRUE(state->changes().isEmpty());
 
     // Ticked alone, it leaves nothing to commit, and the list shows that svn forgot it.
@@ -197,7 +179,7 @@ TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
 
     commit({"."}, "Ignore object files");
     EXPECT_TRUE(svnStatus(svn).isEmpty());
-    EXPECT_TRUE(lastLog(svn).contains("   M /\n")) << lastLog(svn).toStdString();
+    EXPECT_TRUE(svnLastChangedPaths(svn).contains("   M /\n")) << svnLastChangedPaths(svn).toStdString();
     EXPECT_TRUE(state->changes().isEmpty());
 
     // Changed again, then reverted from its highlighted row: the folder's own property alone goes back.

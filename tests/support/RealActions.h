@@ -60,13 +60,19 @@ struct RealActionsFixture : ::testing::Test {
         EXPECT_EQ(state->commitMessage(), "");
     }
 
-    SVNStatusKind listedKind(const QString &path) const
+    const WorkingCopyItem *listedItem(const QString &path) const
     {
         for (const WorkingCopyItem &item : state->changes()) {
             if (item.path == path)
-                return item.kind;
+                return &item;
         }
-        return SVNStatusKind::none;
+        return nullptr;
+    }
+
+    SVNStatusKind listedKind(const QString &path) const
+    {
+        const WorkingCopyItem *item = listedItem(path);
+        return item ? item->kind : SVNStatusKind::none;
     }
 
     void TearDown() override
@@ -86,6 +92,12 @@ inline QMap<QString, QString> svnStatus(const TestSupport::SvnFixture &svn)
             columns.insert(line.mid(8), line.left(7));
     }
     return columns;
+}
+
+// `svn log -v` of the repository's newest revision.
+inline QString svnLastChangedPaths(const TestSupport::SvnFixture &svn)
+{
+    return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
 }
 
 // `git status` by path: the two status letters.

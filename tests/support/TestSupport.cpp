@@ -12,9 +12,10 @@
 
 namespace TestSupport {
 
-QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory, int *status)
+namespace {
+
+void startTool(QProcess &process, const QString &program, const QStringList &arguments, const QString &workingDirectory)
 {
-    QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     if (!workingDirectory.isEmpty())
@@ -24,6 +25,14 @@ QByteArray runTool(const QString &program, const QStringList &arguments, const Q
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
+}
+
+} // namespace
+
+QByteArray runTool(const QString &program, const QStringList &arguments, const QString &workingDirectory, int *status)
+{
+    QProcess process;
+    startTool(process, program, arguments, workingDirectory);
     process.waitForFinished(-1);
     const QByteArray output = process.readAllStandardOutput();
     const QByteArray error = process.readAllStandardError();
@@ -129,17 +138,19 @@ void SvnFixture::updateIntoConflicts(const QStringList &textConflicts, const QSt
     svn({QStringLiteral("update"), QStringLiteral("-q"), QStringLiteral("--accept"), QStringLiteral("postpone")});
 }
 
+QString SvnFixture::checkoutNewFolder(const QString &folder, const QString &destination) const
+{
+    svn({QStringLiteral("mkdir"), QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("folder"),
+        repositoryUrl + u'/' + folder});
+    runTool(QStringLiteral("svn"),
+        {QStringLiteral("checkout"), QStringLiteral("-q"), repositoryUrl + u'/' + folder, destination});
+    return destination;
+}
+
 void SvnFixture::interruptUpdate() const
 {
     QProcess update;
-    update.setProgram(QStringLiteral("svn"));
-    update.setArguments({QStringLiteral("update")});
-    update.setWorkingDirectory(workingCopy);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    update.setProcessEnvironment(environment);
-    update.setStandardInputFile(QProcess::nullDevice());
-    update.start();
+    startTool(update, QStringLiteral("svn"), {QStringLiteral("update")}, workingCopy);
     ASSERT_TRUE(update.waitForStarted(-1));
     QByteArray printed;
     while (!printed.contains("\nA ") && update.state() == QProcess::Running) {

@@ -111,6 +111,9 @@ struct SvnFixture {
     // `svn update` that another working copy's commit, made meanwhile, makes conflict: the content of
     // each of `textConflicts` and the property "note" of each of `propertyConflicts` differ on both sides.
     void updateIntoConflicts(const QStringList &textConflicts, const QStringList &propertyConflicts) const;
+    // Makes the folder (a path of the repository, made URL-safe by the caller) with a commit of its own,
+    // and checks it out at `destination`, which it gives.
+    QString checkoutNewFolder(const QString &folder, const QString &destination) const;
     // `svn update` killed by its process id once it has begun adding files, then `svn cleanup`: the
     // working copy stays at its new revision with most of the files absent.
     void interruptUpdate() const;
