@@ -331,7 +331,7 @@ TEST_F(WholeProgram, SubversionUpdateKilledHalfWayShowsUntilUpdateCompletesIt)
     ASSERT_TRUE(incoming);
     EXPECT_EQ(incoming->emptyState()->textLabel()->text(), "Working Copy Incomplete");
     EXPECT_EQ(incoming->emptyState()->symbolName(), "arrow.down.circle");
-    EXPECT_TRUE(incoming->subtitleLabel()->fullText().contains("update did not finish"))
+    EXPECT_TRUE(incoming->subtitleLabel()->fullText().startsWith("Update did not finish, "))
         << incoming->subtitleLabel()->fullText().toStdString();
 
     clickNamed("updateButton");

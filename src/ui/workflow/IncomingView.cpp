@@ -125,14 +125,20 @@ void IncomingRevisionListView::render(bool onScreen)
 {
     const QList<LogEntry> &entries = m_state.incomingEntries();
     m_title->setFullText(tr("%1 Incoming").arg(entries.size()));
-    QString text = subtitle(m_state.incomingRangeDescription(), m_state.incomingOutdatedItems().size());
     // An update that never finished leaves the working copy at its new revision with files absent: no
     // revision is incoming, yet the folder is not what the repository holds.
     const QList<WorkingCopyItem> &changes = m_state.changes();
     const bool incomplete = !changes.isEmpty() && changes.first().path == workingCopyRootPath
         && changes.first().kind == SVNStatusKind::incomplete;
-    if (incomplete)
-        text += (text.isEmpty() ? QString() : QStringLiteral(", ")) + tr("update did not finish: Update completes it");
+    const qsizetype outdated = m_state.incomingOutdatedItems().size();
+    QString text = subtitle(m_state.incomingRangeDescription(), outdated);
+    if (incomplete) {
+        text = tr("Update did not finish");
+        if (outdated > 0)
+            text += QStringLiteral(", ")
+                + WorkflowText::counted(outdated, QStringLiteral("path"), QStringLiteral("paths"))
+                + QStringLiteral(" to update");
+    }
     if (incomplete)
         emptyState()->setContent(QStringLiteral("arrow.down.circle"), tr("Working Copy Incomplete"));
     else
