@@ -2,36 +2,48 @@
 
 #include "model/TextUtil.h"
 #include "parsers/UnifiedDiffParser.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
 #include <QCoroFuture>
 #include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
+// No argument can carry such a name to git diff or git show, and neither reads names from a file.
+const QByteArray undecodableNameDiff = QByteArrayLiteral("(no diff: the file name is not valid UTF-8)");
 
 // The diff of a file that is not under version control: every line added. Only regular files are
-// read, and nothing over 16 MiB.
+// read, and nothing over 16 MiB. The file is reached by its exact bytes: its name may not be UTF-8.
 QByteArray localUnifiedDiff(const QString &path, const QString &root)
 {
-    const QFileInfo info(TextUtil::appendingPathComponent(root, path));
-    if (!info.exists())
+    const QByteArray native = workingCopyNativePath(path, root);
+    struct stat info;
+    if (::stat(native.constData(), &info) != 0)
         return QByteArrayLiteral("(file not found)");
-    if (info.isDir())
+    if (S_ISDIR(info.st_mode))
         return QByteArrayLiteral("(unversioned directory)");
-    if (!info.isFile() || info.size() > largestUnversionedDiff)
+    if (!S_ISREG(info.st_mode) || info.st_size > largestUnversionedDiff)
         return QByteArrayLiteral("(binary or unreadable file)");
-    QFile file(info.filePath());
-    if (!file.open(QIODevice::ReadOnly))
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    QFile file;
+    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (descriptor >= 0)
+            ::close(descriptor);
         return QByteArrayLiteral("(binary or unreadable file)");
+    }
     const QByteArray bytes = file.read(largestUnversionedDiff + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > largestUnversionedDiff || !TextUtil::isValidUtf8(bytes))
         return QByteArrayLiteral("(binary or unreadable file)");
-    return UnifiedDiffParser::unversionedFileDiff(path, TextUtil::decodeUtf8Strict(bytes)).toUtf8();
+    return UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), TextUtil::decodeUtf8Strict(bytes))
+        .toUtf8();
 }
 
 // The diff a tool printed, kept as the UTF-8 it is; output that is not UTF-8 counts as none.
@@ -121,6 +133,8 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     QByteArray text;
     if (change->kind == SVNStatusKind::unversioned) {
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
+    } else if (TextUtil::holdsUndecodableBytes(change->path)) {
+        text = undecodableNameDiff;
     } else {
         const bool git = project->kind == RepositoryKind::git;
         const QStringList arguments = git
@@ -158,6 +172,11 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
         if (!selected || !selected->commitHash) {
             m_loads.supersede(LoadGroup::historyDiff);
             setHistoryDiffText(QByteArray());
+            co_return;
+        }
+        if (TextUtil::holdsUndecodableBytes(path)) {
+            m_loads.supersede(LoadGroup::historyDiff);
+            setHistoryDiffText(undecodableNameDiff);
             co_return;
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),

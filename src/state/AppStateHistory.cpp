@@ -41,8 +41,10 @@ QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Proj
             QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
             QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
             QStringLiteral("--max-count=") + QString::number(limit)};
-        const SVNCommandResult result = co_await git.run(arguments, project.path);
-        co_return GitParsers::parseLog(result.stdout);
+        ToolRun run{arguments, project.path};
+        run.decodeOutput = false;
+        const SVNCommandResult result = co_await git.run(std::move(run));
+        co_return GitParsers::parseLog(QByteArrayView(result.stdoutData));
     }
     const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
         QStringLiteral("-l"), QString::number(limit)};

@@ -125,8 +125,9 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
     for (size_t i = 0; i < running.size(); ++i) {
         try {
             const SVNCommandResult result = co_await std::move(running[i]);
+            // An author imported from a Latin-1 system shows with replacement characters, not as nothing.
             if (!failure)
-                outputs[i] = result.stdout.trimmed();
+                outputs[i] = QString::fromUtf8(result.stdoutData).trimmed();
         } catch (...) {
             // The remaining queries still run to their end before the first error is passed on.
             if (!failure)
@@ -203,7 +204,7 @@ QCoro::Task<> AppState::loadStatus()
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
                                 root = project->path, shown]() mutable {
               if (git)
-                  items = GitParsers::parseStatus(TextUtil::decodeUtf8Strict(stdoutData));
+                  items = GitParsers::parseStatus(QByteArrayView(stdoutData));
               // Output that is not UTF-8 lists nothing, read whole or in pieces.
               else if (!TextUtil::isValidUtf8(stdoutData))
                   items.clear();

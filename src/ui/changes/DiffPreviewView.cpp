@@ -1,5 +1,6 @@
 #include "ui/changes/DiffPreviewView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/diff/DiffView.h"
 #include "ui/kit/Divider.h"
@@ -34,6 +35,7 @@ DiffPreviewView::DiffPreviewView(AppState &state, QWidget *parent) : QWidget(par
 
 void DiffPreviewView::render()
 {
-    m_title->setText(m_state.selectedChangeID().value_or(QStringLiteral("Preview")));
+    const std::optional<QString> &path = m_state.selectedChangeID();
+    m_title->setText(path ? TextUtil::displayFileName(*path) : QStringLiteral("Preview"));
     m_diff->setContent(m_state.diffText(), QStringLiteral("(select a changed file)"));
 }
