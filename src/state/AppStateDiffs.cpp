@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 #include "parsers/UnifiedDiffParser.h"
+#include "state/RepositoryDetection.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
@@ -137,16 +138,30 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         text = undecodableNameDiff;
     } else {
         const bool git = project->kind == RepositoryKind::git;
+        const auto gitDiff = [&change](const QString &base) {
+            return QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+                base, QStringLiteral("--"), change->path};
+        };
         const QStringList arguments = git
-            ? QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-                QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
+            ? gitDiff(QStringLiteral("HEAD"))
             : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
         ToolClient &tool = toolFor(project->kind);
         try {
             SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
+            // Before the first commit there is no HEAD: a staged new file is compared with the empty tree.
+            if (git && !result.succeeded() && co_await gitUnbornBranch(gitClient(), project->path)) {
+                const QStringList emptyTreeArguments{QStringLiteral("hash-object"), QStringLiteral("-t"),
+                    QStringLiteral("tree"), QStringLiteral("/dev/null")};
+                const SVNCommandResult emptyTree = co_await gitClient().run(emptyTreeArguments, project->path);
+                result = co_await tool.run(diffRun(gitDiff(emptyTree.stdout.trimmed()), project->path));
+            }
             text = co_await diffOutput(m_runScope, std::move(result.stdoutData));
-            if (TextUtil::holdsOnlyNewlines(QByteArrayView(text)))
-                text = QByteArrayLiteral("(no text diff)");
+            if (TextUtil::holdsOnlyNewlines(QByteArrayView(text))) {
+                if (!result.succeeded() && !result.stderr.isEmpty())
+                    text = result.stderr.toUtf8();
+                else
+                    text = QByteArrayLiteral("(no text diff)");
+            }
         } catch (const std::exception &error) {
             text = errorDescription(error).toUtf8();
         }

@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
+#include "state/RepositoryDetection.h"
 
 namespace {
 
@@ -43,7 +44,21 @@ QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Proj
             QStringLiteral("--max-count=") + QString::number(limit)};
         ToolRun run{arguments, project.path};
         run.decodeOutput = false;
-        const SVNCommandResult result = co_await git.run(std::move(run));
+        std::optional<SVNClientError> failure;
+        SVNCommandResult result;
+        try {
+            result = co_await git.run(std::move(run));
+        } catch (const SVNClientError &error) {
+            if (!error.isCommandFailed())
+                throw;
+            failure = error;
+        }
+        if (failure) {
+            // A branch without commits has no history, though git log fails on it.
+            if (co_await gitUnbornBranch(git, project.path))
+                co_return {};
+            throw *failure;
+        }
         co_return GitParsers::parseLog(QByteArrayView(result.stdoutData));
     }
     const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),

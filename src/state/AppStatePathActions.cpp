@@ -176,9 +176,9 @@ void AppState::revertSelectedPaths()
         (onDisk.exists() || onDisk.isSymLink() ? added : others).push_back(source);
     }
     QList<QStringList> runs;
+    // git reset unstages on a branch without commits too, where git restore finds no HEAD.
     if (!added.isEmpty())
-        runs.push_back(
-            QStringList{QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--")} + added);
+        runs.push_back(QStringList{QStringLiteral("reset"), QStringLiteral("-q"), QStringLiteral("--")} + added);
     if (!others.isEmpty())
         runs.push_back(QStringList{QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--worktree"),
                            QStringLiteral("--")}

@@ -1,5 +1,6 @@
 #include "AppState.h"
 #include "IgnoreFiles.h"
+#include "RepositoryDetection.h"
 #include "StatusFilter.h"
 #include "WorkingCopyPaths.h"
 
@@ -138,8 +139,13 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
         std::rethrow_exception(failure);
 
     const QString &root = outputs[0];
-    const QString &branch = outputs[1];
+    QString &branch = outputs[1];
     const QString &hash = outputs[2];
+    // Before the first commit git names no branch for HEAD ("HEAD"), though HEAD already names one.
+    if (hash.isEmpty()) {
+        if (const std::optional<QString> unborn = co_await gitUnbornBranch(git, project.path))
+            branch = *unborn;
+    }
     const QString &remote = outputs[3];
     QStringList revisionParts;
     if (!branch.isEmpty())

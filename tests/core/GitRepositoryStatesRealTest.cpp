@@ -2,6 +2,7 @@
 // from an old Latin-1 system, a user's diff settings, a rollback taken back, a submodule moved, a file
 // renamed on disk. Every outcome is read back with git itself.
 #include "model/TextUtil.h"
+#include "parsers/UnifiedDiffParser.h"
 #include "support/RealActions.h"
 
 using namespace TestSupport;
@@ -9,6 +10,22 @@ using namespace TestSupport;
 namespace {
 
 struct GitRepositoryStates : RealActionsFixture {
+    // Asks for a Revert of the ticked paths (no row highlighted) and says yes to it.
+    void revertTicked(const QStringList &paths)
+    {
+        tick(paths);
+        dialogs.confirmAnswers.push_back(true);
+        run([](AppState &s) { s.revertSelectedPaths(); });
+    }
+
+    static QStringList cardTitles(const QByteArray &diff)
+    {
+        QStringList titles;
+        for (const DiffFile &file : UnifiedDiffParser::parse(QString::fromUtf8(diff)).files)
+            titles.push_back(file.displayPath());
+        return titles;
+    }
+
     // The listed path whose exact bytes are these.
     std::optional<WorkingCopyItem> listedByBytes(const QByteArray &bytes) const
     {
@@ -21,6 +38,37 @@ struct GitRepositoryStates : RealActionsFixture {
 };
 
 } // namespace
+
+TEST_F(GitRepositoryStates, ABranchWithoutCommitsShowsItsNameItsStagedFilesAndNoHistory)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    git.git({"symbolic-ref", "HEAD", "refs/heads/trunk"});
+    writeFile(git.path + "/new.txt", "one\ntwo\n");
+    writeFile(git.path + "/kept.txt", "kept\n");
+    git.git({"add", "new.txt", "kept.txt"});
+    open(git.path, RepositoryKind::git);
+    EXPECT_FALSE(state->alert());
+    EXPECT_EQ(state->repositoryInfo().revision, "trunk");
+
+    const QByteArray diff = changeDiff("new.txt");
+    EXPECT_TRUE(diff.contains("+one\n+two\n")) << diff.toStdString();
+    EXPECT_EQ(cardTitles(diff), QStringList{"new.txt"});
+
+    // Shown, and shown again on the refresh a return to the window makes.
+    for (const WorkflowTab tab : {WorkflowTab::history, WorkflowTab::archives}) {
+        showTab(tab);
+        EXPECT_FALSE(state->alert()) << state->alert()->title.toStdString();
+        refresh();
+        EXPECT_FALSE(state->alert()) << state->alert()->title.toStdString();
+    }
+    EXPECT_TRUE(state->logEntries().isEmpty());
+    EXPECT_TRUE(state->archiveEntries().isEmpty());
+    state->setSelectedTab(WorkflowTab::changes);
+
+    revertTicked({"new.txt"});
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"kept.txt", "A."}, {"new.txt", "??"}}));
+    EXPECT_EQ(readFile(git.path + "/new.txt"), "one\ntwo\n");
+}
 
 TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedAndShownWhateverTheQuoting)
 {
