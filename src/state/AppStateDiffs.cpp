@@ -140,7 +140,8 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         const bool git = project->kind == RepositoryKind::git;
         const auto gitDiff = [&change](const QString &base) {
             return QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-                base, QStringLiteral("--"), change->path};
+                QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), base, QStringLiteral("--"),
+                change->path};
         };
         const QStringList arguments = git
             ? gitDiff(QStringLiteral("HEAD"))
@@ -196,7 +197,8 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-            *selected->commitHash, QStringLiteral("--"), path};
+            QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), *selected->commitHash,
+            QStringLiteral("--"), path};
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),

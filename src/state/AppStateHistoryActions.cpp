@@ -145,7 +145,8 @@ void AppState::showDiffAgainstRevision()
         if (!acceptGitRevision(*this, revision))
             return;
         QStringList arguments{QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), revision};
+            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+            QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), revision};
         if (!path.isEmpty())
             arguments << QStringLiteral("--") << path;
         runInSelectedProject({QStringLiteral("Diff"), RepositoryKind::git, {arguments}, AfterRun::nothing});

@@ -120,3 +120,30 @@ TEST_F(GitRepositoryStates, ACommitWhoseAuthorAndMessageAreNotUTF8IsListedWithTh
     showTab(WorkflowTab::archives);
     EXPECT_EQ(state->archiveEntries().size(), 2);
 }
+
+// A real folder named "b" under both settings that change git's a/ and b/ prefixes.
+TEST_F(GitRepositoryStates, TheUsersDiffPrefixesNeverRenameTheCards)
+{
+    for (const QString setting : {"diff.noprefix", "diff.mnemonicPrefix"}) {
+        SCOPED_TRACE(setting.toStdString());
+        const GitFixture git = GitFixture::create(sandbox.path(), setting);
+        writeFile(git.path + "/b/y.c", "one\n");
+        git.commitAll("first");
+        writeFile(git.path + "/b/y.c", "two\n");
+        git.commitAll("second");
+        writeFile(git.path + "/b/y.c", "three\n");
+        git.git({"config", setting, "true"});
+        open(git.path, RepositoryKind::git);
+
+        EXPECT_EQ(cardTitles(changeDiff("b/y.c")), QStringList{"b/y.c"}) << state->diffText().toStdString();
+        showTab(WorkflowTab::history);
+        ASSERT_EQ(state->selectedHistoryPath(), "b/y.c");
+        EXPECT_EQ(cardTitles(state->historyDiffText()), QStringList{"b/y.c"});
+        state->setSelectedTab(WorkflowTab::changes);
+        state->setSelectedChangeID("b/y.c");
+        dialogs.promptAnswers.push_back(QStringList{"HEAD", "b/y.c"});
+        run([](AppState &s) { s.showDiffAgainstRevision(); });
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(cardTitles(state->commandOutput()->stdout.toUtf8()), QStringList{"b/y.c"});
+    }
+}
