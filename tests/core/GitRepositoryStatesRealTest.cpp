@@ -147,3 +147,28 @@ TEST_F(GitRepositoryStates, TheUsersDiffPrefixesNeverRenameTheCards)
         EXPECT_EQ(cardTitles(state->commandOutput()->stdout.toUtf8()), QStringList{"b/y.c"});
     }
 }
+
+TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwitch)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    git.commitAll("first");
+    writeFile(git.path + "/a.txt", "two\n");
+    git.commitAll("second");
+    git.git({"branch", "other"});
+    open(git.path, RepositoryKind::git);
+    showTab(WorkflowTab::history);
+    ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
+
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.rollbackSelectedRevision(); });
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "M."}}));
+    state->setSelectedTab(WorkflowTab::changes);
+
+    revertTicked({"a.txt"});
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "two\n");
+    dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "other"});
+    run([](AppState &s) { s.switchGitBranch(); });
+    EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
+}
