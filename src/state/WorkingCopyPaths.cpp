@@ -31,6 +31,12 @@ bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
     return ::stat(workingCopyNativePath(path, folder).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool workingCopyPathIsPresent(const QString &path, const QString &folder)
+{
+    struct stat info;
+    return ::lstat(workingCopyNativePath(path, folder).constData(), &info) == 0;
+}
+
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root)
 {
     const QString rootPath = QDir::cleanPath(root);

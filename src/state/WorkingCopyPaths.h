@@ -12,6 +12,8 @@
 QByteArray workingCopyNativePath(const QString &path, const QString &folder);
 // A folder there, following a symbolic link.
 bool workingCopyPathIsDirectory(const QString &path, const QString &folder);
+// Anything there, a symbolic link that leads nowhere included.
+bool workingCopyPathIsPresent(const QString &path, const QString &folder);
 // The path relative to the root ("" for the root itself), or nothing when it lies outside.
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
 // The normalized relative path of a path typed or listed for the project folder. Throws

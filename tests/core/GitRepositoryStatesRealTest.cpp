@@ -172,3 +172,49 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
     run([](AppState &s) { s.switchGitBranch(); });
     EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
 }
+
+// A case-only rename made on disk lists the old name as deleted and the new one as untracked.
+TEST_F(GitRepositoryStates, ARevertRestoresTheTrackedRowsAndLeavesUntrackedOnesAlone)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/A.txt", "a\n");
+    writeFile(git.path + "/x.txt", "x\n");
+    git.commitAll("first");
+    ASSERT_TRUE(QFile::rename(git.path + "/A.txt", git.path + "/a.txt"));
+    writeFile(git.path + "/x.txt", "changed\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("A.txt"), SVNStatusKind::deleted);
+    ASSERT_EQ(listedKind("a.txt"), SVNStatusKind::unversioned);
+    const QSet<QString> ticked = state->selectedCommitPaths();
+
+    revertTicked(QStringList(ticked.begin(), ticked.end()));
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "??"}}));
+    EXPECT_EQ(readFile(git.path + "/A.txt"), "a\n");
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "a\n");
+    EXPECT_EQ(readFile(git.path + "/x.txt"), "x\n");
+}
+
+TEST_F(GitRepositoryStates, ARevertPutsASubmoduleBackToItsRecordedCommit)
+{
+    const GitFixture library = GitFixture::create(sandbox.path(), "library");
+    writeFile(library.path + "/lib.c", "one\n");
+    library.commitAll("one");
+    writeFile(library.path + "/lib.c", "two\n");
+    library.commitAll("two");
+    const GitFixture git = GitFixture::create(sandbox.path());
+    git.git({"-c", "protocol.file.allow=always", "submodule", "add", "-q", library.path, "sub"});
+    git.commitAll("with a submodule");
+    const GitFixture submodule{git.path + "/sub"};
+    const QByteArray recorded = submodule.git({"rev-parse", "HEAD"});
+    // Checked out at another commit, with an edit inside.
+    submodule.git({"checkout", "-q", "HEAD~1"});
+    writeFile(submodule.path + "/lib.c", "edited\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("sub"), SVNStatusKind::modified);
+
+    revertTicked({"sub"});
+    EXPECT_TRUE(dialogs.confirmations.last().second.contains("files untracked inside them stay"));
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{}));
+    EXPECT_EQ(submodule.git({"rev-parse", "HEAD"}), recorded);
+    EXPECT_EQ(readFile(submodule.path + "/lib.c"), "two\n");
+}

@@ -214,7 +214,7 @@ TEST_F(PathActionsFixture, GitRoutesPullInfoAddDeleteAndRevert)
         {[](AppState &s) { s.addSelectedPaths(); }, "Add", {"add", "--", "*.txt", "-R"}},
         {[](AppState &s) { s.deleteSelectedPaths(); }, "Delete", {"rm", "--", "*.txt", "-R"}},
         {[](AppState &s) { s.revertSelectedPaths(); }, "Revert",
-            {"restore", "--staged", "--worktree", "--", "*.txt", "-R"}},
+            {"restore", "--staged", "--worktree", "--recurse-submodules", "--", "*.txt", "-R"}},
     };
     for (const auto &[call, title, arguments] : cases) {
         SCOPED_TRACE(title.toStdString());
@@ -254,10 +254,11 @@ TEST_F(PathActionsFixture, GitRevertOnlyUnstagesNewlyAddedFiles)
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_GE(fakes.git->calls.size(), 2);
     EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"reset", "-q", "--", "new.txt"}));
-    EXPECT_EQ(
-        fakes.git->calls[1].arguments, QStringList({"restore", "--staged", "--worktree", "--", "gone.txt", "old.txt"}));
+    EXPECT_EQ(fakes.git->calls[1].arguments,
+        QStringList({"restore", "--staged", "--worktree", "--recurse-submodules", "--", "gone.txt", "old.txt"}));
     EXPECT_EQ(state->commandOutput()->commandLine,
-        "/usr/bin/fake reset -q -- new.txt\n/usr/bin/fake restore --staged --worktree -- gone.txt old.txt");
+        "/usr/bin/fake reset -q -- new.txt\n/usr/bin/fake restore --staged --worktree --recurse-submodules -- gone.txt "
+        "old.txt");
     EXPECT_EQ(state->commandOutput()->stdout, "done\ndone\n");
 
     // The first run failing stops the second and reloads nothing.
