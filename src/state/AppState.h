@@ -208,7 +208,7 @@ public:
     struct RunRequest {
         QString title;
         RepositoryKind tool = RepositoryKind::svn;
-        QList<QStringList> runs;
+        QList<ToolCommand> runs;
         AfterRun after = AfterRun::nothing;
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
@@ -234,7 +234,14 @@ private:
     void addProject(const QString &folder, RepositoryKind kind);
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
-    QCoro::Task<> commitTask(Project project, QList<WorkingCopyItem> items, QString message);
+    // `items` are the ticked changes, `listed` the whole list they were ticked in.
+    QCoro::Task<> commitTask(
+        Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
+    // Each tool's commit: the commit run's result, or nothing when the commit was refused with an alert.
+    QCoro::Task<std::optional<SVNCommandResult>> commitGit(
+        Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
+    QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
+        Project project, QList<WorkingCopyItem> items, QString message);
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 

@@ -28,7 +28,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     try {
         ToolClient &tool = toolFor(request.tool);
         for (qsizetype i = 0; i < request.runs.size(); ++i) {
-            const SVNCommandResult result = co_await tool.run(request.runs[i], workingDirectory);
+            const SVNCommandResult result = co_await tool.run(request.runs[i].in(workingDirectory));
             if (i == 0) {
                 shown = result;
                 continue;

@@ -1,12 +1,9 @@
 #include "AppState.h"
 
-#include "model/TextUtil.h"
-#include "parsers/SVNCommitTargets.h"
+#include "state/GitCommit.h"
 #include "state/RunOutputs.h"
+#include "state/SVNCommit.h"
 #include "state/WorkingCopyPaths.h"
-#include "tools/ToolOperands.h"
-
-#include <QFileInfo>
 
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
@@ -44,90 +41,65 @@ void AppState::commitSelected()
             QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
         return;
     }
-    startTask([this, project = *project, items, message] { return commitTask(project, items, message); });
+    startTask([this, project = *project, items, listed = m_changes, message] {
+        return commitTask(project, items, listed, message);
+    });
 }
 
-QCoro::Task<> AppState::commitTask(Project project, QList<WorkingCopyItem> items, QString message)
+QCoro::Task<> AppState::commitTask(
+    Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
     setBusyMessage(QStringLiteral("Committing"));
-    QStringList paths;
-    paths.reserve(items.size());
-    for (const WorkingCopyItem &item : items)
-        paths.push_back(item.path);
-
-    SVNCommandResult commitRun;
+    std::optional<SVNCommandResult> commitRun;
     try {
-        if (project.kind == RepositoryKind::git) {
-            // git add stops at a path that is neither on disk nor in the index (a removal already staged);
-            // the commit itself takes such a path from HEAD, as it takes a rename's old name.
-            QStringList present;
-            for (const QString &path : paths) {
-                const QFileInfo onDisk(TextUtil::appendingPathComponent(project.path, path));
-                if (onDisk.exists() || onDisk.isSymLink())
-                    present.push_back(path);
-            }
-            if (!present.isEmpty()) {
-                const QStringList addArguments
-                    = QStringList{QStringLiteral("add"), QStringLiteral("--all"), QStringLiteral("--")} + present;
-                co_await gitClient().run(addArguments, project.path);
-            }
-            // A rename is recorded only when its old name, whose removal is staged, goes into the same commit.
-            QStringList recorded = paths;
-            for (const WorkingCopyItem &item : items) {
-                if (item.renamedFrom && !recorded.contains(*item.renamedFrom))
-                    recorded.push_back(*item.renamedFrom);
-            }
-            const QStringList commitArguments
-                = QStringList{QStringLiteral("commit"), QStringLiteral("-m"), message, QStringLiteral("--")} + recorded;
-            commitRun = co_await gitClient().run(commitArguments, project.path);
-        } else {
-            QStringList folders;
-            QStringList newFolders;
-            for (const WorkingCopyItem &item : items) {
-                const bool unversioned = item.kind == SVNStatusKind::unversioned;
-                if ((unversioned || item.kind == SVNStatusKind::added || item.kind == SVNStatusKind::replaced)
-                    && workingCopyPathIsDirectory(item.path, project.path)) {
-                    folders.push_back(item.path);
-                    if (unversioned)
-                        newFolders.push_back(item.path);
-                }
-                QStringList arguments;
-                if (item.kind == SVNStatusKind::missing)
-                    arguments = {QStringLiteral("delete"), QStringLiteral("--force"), ToolOperands::svnPath(item.path)};
-                else if (unversioned)
-                    arguments = {QStringLiteral("add"), ToolOperands::svnPath(item.path)};
-                else
-                    continue;
-                co_await client().run(arguments, project.path);
-            }
-            // Only the ticked paths: a ticked folder leaves its unticked children behind.
-            QStringList committed = paths;
-            if (!folders.isEmpty()) {
-                const QStringList statusArguments
-                    = QStringList{QStringLiteral("status"), QStringLiteral("--xml")} + ToolOperands::svnPaths(folders);
-                const SVNCommandResult status = co_await client().run(statusArguments, project.path);
-                const QSet<QString> ticked(paths.begin(), paths.end());
-                for (const QString &child : SVNCommitTargets::childrenGoingWith(status.stdout, folders, newFolders)) {
-                    if (!ticked.contains(child))
-                        committed.push_back(child);
-                }
-            }
-            // No "--": the message follows the paths, so svnPaths keeps a leading "-" from reading as an option.
-            // svn refuses a message that names a file unless told it is meant.
-            const QStringList commitArguments
-                = QStringList{QStringLiteral("commit"), QStringLiteral("--depth=empty"), QStringLiteral("--force-log")}
-                + ToolOperands::svnPaths(committed) + QStringList{QStringLiteral("-m"), message};
-            commitRun = co_await client().run(commitArguments, project.path);
-        }
+        if (project.kind == RepositoryKind::git)
+            commitRun = co_await commitGit(project, items, listed, message);
+        else
+            commitRun = co_await commitSVN(project, items, message);
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Commit Failed"), error);
         co_return;
     }
     setBusyMessage(std::nullopt);
+    // Refused before anything ran: the alert is out already.
+    if (!commitRun)
+        co_return;
     // The message belongs to the project that committed; another one selected meanwhile keeps its text.
     if (m_selectedProjectID == project.id)
         setCommitMessage(QString());
-    setCommandOutput(runOutput(QStringLiteral("Commit"), commitRun));
+    setCommandOutput(runOutput(QStringLiteral("Commit"), *commitRun));
     co_await reloadAfterCommand();
+}
+
+QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
+    Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
+{
+    const SVNCommandResult query = co_await gitClient().run(GitCommit::operationQuery(), project.path, false);
+    const GitCommit::Operation operation = query.succeeded()
+        ? GitCommit::operationFromQuery(query.stdout, project.path)
+        : GitCommit::Operation::none;
+    const GitCommit::Plan plan = GitCommit::plan(items, listed, operation, message,
+        [&project](const QString &path) { return workingCopyPathExists(path, project.path); });
+    if (plan.refusal) {
+        setAlert(*plan.refusal);
+        co_return std::nullopt;
+    }
+    if (plan.stage)
+        co_await gitClient().run(plan.stage->in(project.path));
+    co_return co_await gitClient().run(plan.commit.in(project.path));
+}
+
+QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
+    Project project, QList<WorkingCopyItem> items, QString message)
+{
+    for (const ToolCommand &run : SVNCommit::scheduling(items))
+        co_await client().run(run.in(project.path));
+    const SVNCommit::Folders folders = SVNCommit::folders(
+        items, [&project](const QString &path) { return workingCopyPathIsDirectory(path, project.path); });
+    QString status;
+    if (!folders.all.isEmpty())
+        status = (co_await client().run(SVNCommit::childrenQuery(folders).in(project.path))).stdout;
+    const QStringList committed = SVNCommit::committedPaths(items, status, folders);
+    co_return co_await client().run(SVNCommit::commit(committed, message).in(project.path));
 }

@@ -27,9 +27,10 @@ void runOnActionPaths(AppState &state, const QString &title, RepositoryKind tool
         state.showAlert(noPathsSelected, selectChangedPath);
         return;
     }
-    // git's arguments end in "--" and its pathspecs are literal; svn needs each path made safe.
+    // git's pathspecs are literal; svn needs each path made safe.
     const QStringList operands = tool == RepositoryKind::git ? paths : ToolOperands::svnPaths(paths);
-    state.runInSelectedProject({title, tool, {arguments + operands}, AppState::AfterRun::reload});
+    state.runInSelectedProject(
+        {title, tool, {ToolCommand::withPaths(arguments, operands)}, AppState::AfterRun::reload});
 }
 
 void copyOrMoveItem(AppState &state, const QString &title, const QString &command)
@@ -123,8 +124,7 @@ void AppState::relocateWorkingCopyURL()
 void AppState::addSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnActionPaths(
-            *this, QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add"), QStringLiteral("--")});
+        runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add")});
     else
         runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
 }
@@ -132,8 +132,7 @@ void AppState::addSelectedPaths()
 void AppState::deleteSelectedPaths()
 {
     if (isGitProject(selectedProjectKind()))
-        runOnActionPaths(
-            *this, QStringLiteral("Delete"), RepositoryKind::git, {QStringLiteral("rm"), QStringLiteral("--")});
+        runOnActionPaths(*this, QStringLiteral("Delete"), RepositoryKind::git, {QStringLiteral("rm")});
     else
         runOnActionPaths(*this, QStringLiteral("Delete"), RepositoryKind::svn, {QStringLiteral("delete")});
 }
@@ -176,7 +175,7 @@ void AppState::revertSelectedPaths()
         return;
     if (!git) {
         runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::svn,
-            {QStringList{QStringLiteral("revert")} + ToolOperands::svnPaths(paths)}, AfterRun::reload});
+            {ToolCommand::withPaths({QStringLiteral("revert")}, ToolOperands::svnPaths(paths))}, AfterRun::reload});
         return;
     }
     // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
@@ -196,17 +195,17 @@ void AppState::revertSelectedPaths()
     for (const QString &source : renameSources) {
         if (added.contains(source) || others.contains(source))
             continue;
-        (workingCopyPathIsPresent(source, root) ? added : others).push_back(source);
+        (workingCopyPathExists(source, root) ? added : others).push_back(source);
     }
-    QList<QStringList> runs;
+    QList<ToolCommand> runs;
     // git reset unstages on a branch without commits too, where git restore finds no HEAD.
     if (!added.isEmpty())
-        runs.push_back(QStringList{QStringLiteral("reset"), QStringLiteral("-q"), QStringLiteral("--")} + added);
+        runs.push_back(ToolCommand::withPaths({QStringLiteral("reset"), QStringLiteral("-q")}, added));
     // A submodule is put back to the commit HEAD records, its work tree included.
     if (!others.isEmpty())
-        runs.push_back(QStringList{QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--worktree"),
-                           QStringLiteral("--recurse-submodules"), QStringLiteral("--")}
-            + others);
+        runs.push_back(ToolCommand::withPaths({QStringLiteral("restore"), QStringLiteral("--staged"),
+                                                  QStringLiteral("--worktree"), QStringLiteral("--recurse-submodules")},
+            others));
     runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::git, runs, AfterRun::reload});
 }
 
@@ -218,7 +217,8 @@ void AppState::resolveSelectedPaths(const QString &accept)
         return;
     }
     runInSelectedProject({QStringLiteral("Resolve"), RepositoryKind::svn,
-        {QStringList{QStringLiteral("resolve"), QStringLiteral("--accept"), accept} + ToolOperands::svnPaths(paths)},
+        {ToolCommand::withPaths(
+            {QStringLiteral("resolve"), QStringLiteral("--accept"), accept}, ToolOperands::svnPaths(paths))},
         AfterRun::reload});
 }
 
@@ -246,8 +246,10 @@ void AppState::createChangelist()
     const QString name = values->value(QStringLiteral("name"));
     if (name.isEmpty())
         return;
+    // The paths never read as options; the name may, and then goes after a "--".
     runInSelectedProject({QStringLiteral("Changelist"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("changelist")}, QStringList{name} + ToolOperands::svnPaths(paths))},
+        {ToolCommand::withPaths(
+            ToolOperands::svnArguments({QStringLiteral("changelist")}, {name}), ToolOperands::svnPaths(paths))},
         AfterRun::reload});
 }
 
@@ -259,7 +261,7 @@ void AppState::removeFromChangelist()
         return;
     }
     runInSelectedProject({QStringLiteral("Remove Changelist"), RepositoryKind::svn,
-        {QStringList{QStringLiteral("changelist"), QStringLiteral("--remove")} + ToolOperands::svnPaths(paths)},
+        {ToolCommand::withPaths({QStringLiteral("changelist"), QStringLiteral("--remove")}, ToolOperands::svnPaths(paths))},
         AfterRun::reload});
 }
 

@@ -31,7 +31,7 @@ bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
     return ::stat(workingCopyNativePath(path, folder).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool workingCopyPathIsPresent(const QString &path, const QString &folder)
+bool workingCopyPathExists(const QString &path, const QString &folder)
 {
     struct stat info;
     return ::lstat(workingCopyNativePath(path, folder).constData(), &info) == 0;

@@ -12,8 +12,9 @@
 QByteArray workingCopyNativePath(const QString &path, const QString &folder);
 // A folder there, following a symbolic link.
 bool workingCopyPathIsDirectory(const QString &path, const QString &folder);
-// Anything there, a symbolic link that leads nowhere included.
-bool workingCopyPathIsPresent(const QString &path, const QString &folder);
+// Whether the path is on disk; a symbolic link counts as itself, wherever it points. Exact for a name
+// whose bytes are not UTF-8.
+bool workingCopyPathExists(const QString &path, const QString &folder);
 // The path relative to the root ("" for the root itself), or nothing when it lies outside.
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
 // The normalized relative path of a path typed or listed for the project folder. Throws

@@ -37,9 +37,10 @@ std::optional<QString> storedExplicitPath(QSettings *settings)
 
 } // namespace
 
-ToolClient::ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage)
+ToolClient::ToolClient(
+    QString name, QStringList fallbackFolders, QString notFoundMessage, OperandFiles::Style operandStyle)
     : m_name(std::move(name)), m_fallbackFolders(std::move(fallbackFolders)),
-      m_notFoundMessage(std::move(notFoundMessage))
+      m_notFoundMessage(std::move(notFoundMessage)), m_operandStyle(operandStyle)
 { }
 
 std::optional<QString> ToolClient::resolvedExecutablePath() const
@@ -63,6 +64,18 @@ QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString wor
 }
 
 QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
+{
+    if (run.paths.isEmpty() && !run.message)
+        co_return co_await launch(std::move(run));
+    // The files stay until the tool is done with them.
+    const OperandFiles::Prepared prepared = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    run.arguments = prepared.arguments;
+    run.paths.clear();
+    run.message.reset();
+    co_return co_await launch(std::move(run));
+}
+
+QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
 {
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
@@ -127,7 +140,8 @@ bool namesSSHTunnel(const QString &configPath)
 SVNClient::SVNClient(QSettings *settings)
     : ToolClient(QStringLiteral("svn"), svnFolders(),
         QStringLiteral("Could not find svn. Choose an executable from SVN > Set svn Executable..., or make svn "
-                       "available in PATH.")),
+                       "available in PATH."),
+        OperandFiles::Style::svn),
       m_settings(settings)
 { }
 
@@ -202,13 +216,14 @@ GitClient::GitClient()
         {QStringLiteral("/usr/bin"), QStringLiteral("/opt/homebrew/bin"), QStringLiteral("/opt/local/bin"),
             QStringLiteral("/usr/local/bin")},
         QStringLiteral("Could not find git. Install git with your system's package manager, or choose a Git "
-                       "repository only after git is available in PATH."))
+                       "repository only after git is available in PATH."),
+        OperandFiles::Style::git)
 { }
 
-QCoro::Task<SVNCommandResult> GitClient::run(ToolRun run)
+QCoro::Task<SVNCommandResult> GitClient::launch(ToolRun run)
 {
     run.environment = ToolOperands::gitEnvironment() + run.environment;
-    return ToolClient::run(std::move(run));
+    return ToolClient::launch(std::move(run));
 }
 
 QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(

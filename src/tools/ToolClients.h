@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OperandFiles.h"
 #include "SVNCommandResult.h"
 #include "ToolRunScope.h"
 #include "ToolRunner.h"
@@ -29,16 +30,49 @@ struct ToolRun {
     // Given each piece of the output as it arrives, while the tool still runs; the result holds it all
     // the same.
     std::function<void(const QByteArray &)> onOutput;
+    // Path operands and a message after the arguments, each tool's way; through files when the command
+    // line cannot carry them (OperandFiles).
+    QStringList paths;
+    std::optional<QString> message;
+};
+
+// The command line of one run in parts: the arguments, then the paths and the message.
+struct ToolCommand {
+    QStringList arguments;
+    QStringList paths;
+    std::optional<QString> message;
+
+    ToolCommand() = default;
+    ToolCommand(QStringList arguments) : arguments(std::move(arguments)) { }
+    ToolCommand(std::initializer_list<QString> arguments) : arguments(arguments) { }
+    static ToolCommand withPaths(QStringList arguments, QStringList paths, std::optional<QString> message = {})
+    {
+        ToolCommand command(std::move(arguments));
+        command.paths = std::move(paths);
+        command.message = std::move(message);
+        return command;
+    }
+
+    bool operator==(const ToolCommand &) const = default;
+
+    // The run of this command in the folder.
+    ToolRun in(QString workingDirectory, bool checkStatus = true) const
+    {
+        ToolRun run{arguments, std::move(workingDirectory), checkStatus};
+        run.paths = paths;
+        run.message = message;
+        return run;
+    }
 };
 
 // A client of one command-line tool. The callers build the argument lists; the client finds the tool
-// anew for every run and runs it. Tests replace `run` to check the argument lists.
+// anew for every run and runs it. Tests replace `launch` to check the argument lists.
 class ToolClient {
 public:
     virtual ~ToolClient() = default;
 
     // Throws SVNClientError; for a non-zero status only when the run checks it.
-    virtual QCoro::Task<SVNCommandResult> run(ToolRun run);
+    QCoro::Task<SVNCommandResult> run(ToolRun run);
     QCoro::Task<SVNCommandResult> run(
         QStringList arguments, QString workingDirectory = QString(), bool checkStatus = true);
 
@@ -53,7 +87,11 @@ public:
 protected:
     // The executable's file name, the folders searched when PATH holds none, and the launch failure
     // when it is in neither.
-    ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage);
+    ToolClient(QString name, QStringList fallbackFolders, QString notFoundMessage,
+        OperandFiles::Style operandStyle = OperandFiles::Style::commandLine);
+
+    // Starts the run with its final arguments (the paths and the message already among them).
+    virtual QCoro::Task<SVNCommandResult> launch(ToolRun run);
 
     // Variables this tool's children get on top of the runner's own, given the environment the run
     // would otherwise have (this process's, plus the caller's additions).
@@ -66,6 +104,7 @@ private:
     QString m_name;
     QStringList m_fallbackFolders;
     QString m_notFoundMessage;
+    OperandFiles::Style m_operandStyle;
 };
 
 // What ssh gets when a tool starts it and the user has not configured how: no questions (a password
@@ -109,10 +148,9 @@ class GitClient : public ToolClient {
 public:
     GitClient();
 
-    using ToolClient::run;
-    QCoro::Task<SVNCommandResult> run(ToolRun run) override;
-
 protected:
+    QCoro::Task<SVNCommandResult> launch(ToolRun run) override;
+
     // GIT_SSH_COMMAND in batch mode for a run that may reach a remote, unless GIT_SSH_COMMAND, GIT_SSH or
     // core.sshCommand is set.
     QCoro::Task<ToolEnvironment> toolEnvironment(

@@ -31,12 +31,12 @@ struct BranchDialogs : ScriptedDialogs {
 
 // git without the switch subcommand, as older versions are.
 struct GitWithoutSwitch : GitClient {
-    using GitClient::run;
-    QCoro::Task<SVNCommandResult> run(ToolRun run) override
+protected:
+    QCoro::Task<SVNCommandResult> launch(ToolRun run) override
     {
         if (run.arguments.value(0) == "switch")
             run.arguments[0] = "no-such-switch";
-        return GitClient::run(std::move(run));
+        return GitClient::launch(std::move(run));
     }
 };
 

@@ -119,15 +119,17 @@ TEST_F(CommitFixture, GitCommitsLiteralPathsAfterTheSeparator)
     EXPECT_EQ(state->busyMessage(), "Committing");
     fakes.git->holdRuns = false;
     fakes.git->release(0);
-    ASSERT_TRUE(waitFor([&] { return fakes.git->calls.size() >= 2 && fakes.git->heldCount() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return fakes.git->calls.size() >= 3 && fakes.git->heldCount() == 0; }));
     // None of the paths is on disk in this made-up project, so there is nothing for git add: the removals
     // go straight into the commit (the real repositories show the add run).
     ASSERT_TRUE(waitUntilIdle(*state));
 
-    ASSERT_GE(fakes.git->calls.size(), 2);
-    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"commit", "-m", "Message", "--", "-R", "*.txt", "gone"}));
-    EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/beta");
-    EXPECT_EQ(fakes.git->calls.value(1).arguments.value(0), "status") << "then the reload";
+    ASSERT_GE(fakes.git->calls.size(), 3);
+    EXPECT_EQ(fakes.git->calls[0].arguments.mid(0, 2), QStringList({"rev-parse", "--git-path"}))
+        << "first: is a merge being concluded";
+    EXPECT_EQ(fakes.git->calls[1].arguments, QStringList({"commit", "-m", "Message", "--", "-R", "*.txt", "gone"}));
+    EXPECT_EQ(fakes.git->calls[1].workingDirectory, "/work/beta");
+    EXPECT_EQ(fakes.git->calls.value(2).arguments.value(0), "status") << "then the reload";
     // With History visible the reload loads it too.
     bool loadedHistory = false;
     for (const FakeCall &call : fakes.git->calls)
@@ -165,7 +167,7 @@ TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitAndKeepsEverything)
     state->setCommitMessage("Message");
     state->commitSelected();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(fakes.git->calls.size(), 1);
+    EXPECT_EQ(fakes.git->calls.size(), 2) << "the merge question, whose failure counts as no merge, and the commit";
     EXPECT_EQ(state->alert()->title, "Commit Failed");
     EXPECT_EQ(state->commitMessage(), "Message");
 }

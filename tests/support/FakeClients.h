@@ -30,13 +30,16 @@ public:
     bool holdRuns = false;
 
     using Base::run;
-    QCoro::Task<SVNCommandResult> run(ToolRun run) override
+
+protected:
+    QCoro::Task<SVNCommandResult> launch(ToolRun run) override
     {
         return answer(FakeCall{std::move(run.arguments), std::move(run.workingDirectory), run.checkStatus,
                           std::move(run.environment)},
             std::move(run.onOutput));
     }
 
+public:
     // Runs waiting to be released, in the order they started.
     size_t heldCount() const { return m_held.size(); }
     // Lets the held run at that position go on (on the next event-loop turn).

@@ -1,0 +1,211 @@
+// A Git commit worked out before anything runs, and committed on repositories in the states git leaves
+// them in: conflicts from a stash, a merge, a cherry-pick or a rebase, and operations that end in a commit.
+#include "state/GitCommit.h"
+#include "support/RealActions.h"
+
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+WorkingCopyItem change(const QString &path, SVNStatusKind kind = SVNStatusKind::modified)
+{
+    WorkingCopyItem item;
+    item.path = path;
+    item.kind = kind;
+    return item;
+}
+
+bool everythingOnDisk(const QString &)
+{
+    return true;
+}
+
+} // namespace
+
+TEST(GitCommitPlan, StagesOnlyWhatItCommitsAndOnlyWhenNothingRefuses)
+{
+    using GitCommit::Operation;
+    const WorkingCopyItem modified = change("a.txt");
+    const WorkingCopyItem untracked = change("new.txt", SVNStatusKind::unversioned);
+    const WorkingCopyItem conflicted = change("c.txt", SVNStatusKind::conflicted);
+    WorkingCopyItem renamed = change("to.txt", SVNStatusKind::added);
+    renamed.renamedFrom = "from.txt";
+
+    // A conflict anywhere in the list refuses, ticked or not, and names the paths.
+    GitCommit::Plan plan = GitCommit::plan({modified}, {modified, conflicted}, Operation::none, "m", everythingOnDisk);
+    ASSERT_TRUE(plan.refusal);
+    EXPECT_EQ(plan.refusal->title, "Unresolved Conflicts");
+    EXPECT_EQ(plan.refusal->message, "Resolve the conflicts in c.txt first, then commit.");
+    EXPECT_FALSE(plan.stage);
+
+    // A merge is committed whole; an unticked change refuses, an unticked untracked file does not.
+    plan = GitCommit::plan({modified}, {modified, change("b.txt"), untracked}, Operation::merge, "m", everythingOnDisk);
+    ASSERT_TRUE(plan.refusal);
+    EXPECT_EQ(plan.refusal->title, "Merge In Progress");
+    EXPECT_FALSE(plan.stage);
+    plan = GitCommit::plan({modified}, {modified, untracked}, Operation::cherryPick, "m", everythingOnDisk);
+    EXPECT_FALSE(plan.refusal);
+    EXPECT_EQ(plan.stage, ToolCommand::withPaths({"add", "--all"}, {"a.txt"}));
+    EXPECT_EQ(plan.commit, ToolCommand::withPaths({"commit"}, {}, "m")) << "the whole index, no paths";
+
+    // Otherwise the ticked paths, a rename's old name with its new one; only what is on disk is staged.
+    plan = GitCommit::plan({modified, untracked, renamed}, {modified, untracked, renamed}, Operation::none, "m",
+        [](const QString &path) { return path != "a.txt"; });
+    EXPECT_FALSE(plan.refusal);
+    EXPECT_EQ(plan.stage, ToolCommand::withPaths({"add", "--all"}, {"new.txt", "to.txt"}));
+    EXPECT_EQ(plan.commit, ToolCommand::withPaths({"commit"}, {"a.txt", "new.txt", "to.txt", "from.txt"}, "m"));
+}
+
+namespace {
+
+struct ConflictState {
+    const char *name;
+    // Brings the repository, with "f.txt" committed on main and changed on "side", into the state.
+    std::function<void(const GitFixture &)> reach;
+};
+
+void changeOnBothSides(const GitFixture &git)
+{
+    writeFile(git.path + "/f.txt", "base\n");
+    writeFile(git.path + "/other.txt", "other\n");
+    git.commitAll("base");
+    git.git({"checkout", "-q", "-b", "side"});
+    writeFile(git.path + "/f.txt", "side\n");
+    git.commitAll("side");
+    git.git({"checkout", "-q", "main"});
+    writeFile(git.path + "/f.txt", "main\n");
+    git.commitAll("main");
+}
+
+struct GitStateFixture : RealActionsFixture {
+    GitFixture git;
+
+    void SetUp() override { git = GitFixture::create(sandbox.path()); }
+
+    QByteArray head() const { return git.git({"rev-parse", "HEAD"}); }
+    QByteArray index() const { return git.git({"ls-files", "--stage", "-z"}); }
+    QByteArray unmerged() const { return git.git({"ls-files", "-u", "-z"}); }
+    QByteArray status() const { return git.git({"status", "--porcelain=v2", "-z"}); }
+};
+
+} // namespace
+
+TEST_F(GitStateFixture, ConflictsAreNeverStagedNorCommittedWhateverLeftThem)
+{
+    int status = 0;
+    const QList<ConflictState> states = {
+        {"stash pop",
+            [&](const GitFixture &g) {
+                writeFile(g.path + "/f.txt", "base\n");
+                g.commitAll("base");
+                writeFile(g.path + "/f.txt", "stashed\n");
+                g.git({"stash", "-q"});
+                writeFile(g.path + "/f.txt", "committed\n");
+                g.commitAll("meanwhile");
+                g.git({"stash", "pop"}, &status);
+            }},
+        {"merge",
+            [&](const GitFixture &g) {
+                changeOnBothSides(g);
+                g.git({"merge", "side"}, &status);
+            }},
+        {"cherry-pick",
+            [&](const GitFixture &g) {
+                changeOnBothSides(g);
+                g.git({"cherry-pick", "side"}, &status);
+            }},
+        {"rebase",
+            [&](const GitFixture &g) {
+                changeOnBothSides(g);
+                g.git({"checkout", "-q", "side"});
+                g.git({"rebase", "main"}, &status);
+            }},
+    };
+    for (const ConflictState &conflict : states) {
+        SCOPED_TRACE(conflict.name);
+        git = GitFixture::create(sandbox.path(), QStringLiteral("repo-") + conflict.name);
+        conflict.reach(git);
+        ASSERT_NE(status, 0) << "git reports the conflict";
+        writeFile(git.path + "/other.txt", "changed beside the conflict\n");
+        const QByteArray headBefore = head();
+        const QByteArray indexBefore = index();
+        ASSERT_FALSE(unmerged().isEmpty());
+        open(git.path, RepositoryKind::git);
+        ASSERT_EQ(listedKind("f.txt"), SVNStatusKind::conflicted);
+
+        // The default ticks, and the conflicted file ticked by hand.
+        tick({"f.txt", "other.txt"});
+        state->setCommitMessage("Commit the markers?");
+        state->commitSelected();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Unresolved Conflicts");
+        EXPECT_TRUE(state->alert()->message.contains("f.txt"));
+        EXPECT_EQ(head(), headBefore) << "nothing committed";
+        EXPECT_EQ(index(), indexBefore) << "nothing staged, the conflict not marked resolved";
+        EXPECT_EQ(state->commitMessage(), "Commit the markers?");
+    }
+}
+
+TEST_F(GitStateFixture, AMergeOrCherryPickResolvedByTheUserIsConcludedByOneCommitOfTheWholeIndex)
+{
+    for (const char *operation : {"merge", "cherry-pick"}) {
+        SCOPED_TRACE(operation);
+        git = GitFixture::create(sandbox.path(), QStringLiteral("repo-") + operation);
+        changeOnBothSides(git);
+        int exitStatus = 0;
+        git.git({operation, "side"}, &exitStatus);
+        ASSERT_NE(exitStatus, 0);
+        // The user resolves the conflict in an editor and marks it resolved, then changes one more file.
+        writeFile(git.path + "/f.txt", "resolved\n");
+        git.git({"add", "f.txt"});
+        writeFile(git.path + "/other.txt", "also part of it\n");
+        open(git.path, RepositoryKind::git);
+
+        // Part of it only: refused, and the index stays as the user left it.
+        const QByteArray indexBefore = index();
+        tick({"f.txt"});
+        state->setCommitMessage("Conclude");
+        state->commitSelected();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(state->alert());
+        EXPECT_TRUE(state->alert()->message.contains("as a whole")) << state->alert()->message.toStdString();
+        EXPECT_EQ(index(), indexBefore);
+
+        commit({"f.txt", "other.txt"}, "Conclude");
+        EXPECT_EQ(status(), QByteArray()) << "nothing left over";
+        EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), "Conclude\n");
+        const QByteArray parents = git.git({"log", "-1", "--format=%P"}).trimmed();
+        EXPECT_EQ(parents.count(' '), QByteArray(operation) == "merge" ? 1 : 0) << "a merge keeps both parents";
+        EXPECT_EQ(git.git({"show", "HEAD:other.txt"}), "also part of it\n");
+        int missing = 0;
+        git.git({"rev-parse", "-q", "--verify", "MERGE_HEAD"}, &missing);
+        EXPECT_NE(missing, 0);
+        git.git({"rev-parse", "-q", "--verify", "CHERRY_PICK_HEAD"}, &missing);
+        EXPECT_NE(missing, 0);
+    }
+}
+
+TEST_F(GitStateFixture, AStagingThatFailsIsReportedWithGitsWordsAndCommitsNothing)
+{
+    writeFile(git.path + "/a.txt", "a\n");
+    git.commitAll("base");
+    writeFile(git.path + "/a.txt", "changed\n");
+    writeFile(git.path + "/new.txt", "new\n");
+    open(git.path, RepositoryKind::git);
+    const QByteArray headBefore = head();
+    // Another git holds the index.
+    writeFile(git.path + "/.git/index.lock", "");
+    tick({"a.txt", "new.txt"});
+    state->setCommitMessage("Blocked");
+    state->commitSelected();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Commit Failed");
+    EXPECT_TRUE(state->alert()->message.contains("index.lock")) << state->alert()->message.toStdString();
+    EXPECT_EQ(head(), headBefore);
+    QFile::remove(git.path + "/.git/index.lock");
+    EXPECT_EQ(git.git({"status", "--porcelain=v1"}), " M a.txt\n?? new.txt\n");
+}
