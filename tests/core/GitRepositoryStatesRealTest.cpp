@@ -70,8 +70,9 @@ TEST_F(GitRepositoryStates, ABranchWithoutCommitsShowsItsNameItsStagedFilesAndNo
     EXPECT_EQ(readFile(git.path + "/new.txt"), "one\ntwo\n");
 }
 
-TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedAndShownWhateverTheQuoting)
+TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedShownAndActedOnByItsBytesWhateverTheQuoting)
 {
+    const QByteArray name = "caf\351.txt";
     for (const QString quoting : {"true", "false"}) {
         SCOPED_TRACE(quoting.toStdString());
         const GitFixture git = GitFixture::create(sandbox.path(), "quotepath-" + quoting);
@@ -85,10 +86,30 @@ TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedAndShownWhateverTheQuoting
 
         ASSERT_EQ(state->changes().size(), 2);
         EXPECT_EQ(listedKind("plain.txt"), SVNStatusKind::modified);
-        const std::optional<WorkingCopyItem> latin1 = listedByBytes("caf\351.txt");
+        const std::optional<WorkingCopyItem> latin1 = listedByBytes(name);
         ASSERT_TRUE(latin1);
+        const QString path = latin1->path;
         EXPECT_EQ(latin1->kind, SVNStatusKind::unversioned);
-        EXPECT_TRUE(changeDiff(latin1->path).contains("+new")) << state->diffText().toStdString();
+        EXPECT_TRUE(changeDiff(path).contains("+new")) << state->diffText().toStdString();
+
+        tick({path});
+        run([](AppState &s) { s.addSelectedPaths(); });
+        EXPECT_EQ(gitStatusCodes(git).value(name), "A.");
+        revertTicked({path});
+        EXPECT_EQ(gitStatusCodes(git).value(name), "??");
+        commit({path}, "Add a Latin-1 name");
+        EXPECT_EQ(git.git({"ls-files", "-z"}), "caf\351.txt" + QByteArray(1, '\0') + "plain.txt" + QByteArray(1, '\0'));
+        EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"plain.txt", ".M"}}));
+
+        printfFile(git.path, "caf\\351.txt", "changed\n");
+        refresh();
+        EXPECT_EQ(listedKind(path), SVNStatusKind::modified);
+        EXPECT_EQ(changeDiff(path), "(no diff: the file name is not valid UTF-8)");
+        revertTicked({path});
+        EXPECT_FALSE(gitStatusCodes(git).contains(name));
+        tick({path});
+        run([](AppState &s) { s.deleteSelectedPaths(); });
+        EXPECT_EQ(gitStatusCodes(git).value(name), "D.");
     }
 }
 
