@@ -98,15 +98,34 @@ QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, Q
 
 namespace {
 
-// Whether the variable is set for the child: by the caller, or in this process's environment.
+// Whether the variable is set for the child: by the caller (the last word on it counts), or in this
+// process's environment.
 bool variableIsSet(const char *name, const ToolEnvironment &additions)
 {
     const QString key = QString::fromLatin1(name);
-    for (const auto &[variable, value] : additions) {
-        if (variable == key)
-            return true;
+    for (auto entry = additions.crbegin(); entry != additions.crend(); ++entry) {
+        if (entry->first == key)
+            return entry->second.has_value();
     }
     return qEnvironmentVariableIsSet(name);
+}
+
+// What `git rev-parse --local-env-vars` prints (git 2.39): the variables that point git at another
+// repository, index or object store than the one of its working folder. Exported by a hook, by
+// `git rebase -x` or by the user's shell, they would make every run act on that repository. A fixed
+// list rather than asking git: it must hold for every run from the first, the probes included, and
+// asking would cost a run of its own. GIT_CONFIG_PARAMETERS and GIT_CONFIG_COUNT carry the `-c`
+// options of a calling git; the user's own settings (GIT_CONFIG_GLOBAL, GIT_SSH_COMMAND, ...) stay.
+ToolEnvironment withoutCallingRepository()
+{
+    static const char *const variables[] = {"GIT_ALTERNATE_OBJECT_DIRECTORIES", "GIT_CONFIG", "GIT_CONFIG_PARAMETERS",
+        "GIT_CONFIG_COUNT", "GIT_OBJECT_DIRECTORY", "GIT_DIR", "GIT_WORK_TREE", "GIT_IMPLICIT_WORK_TREE",
+        "GIT_GRAFT_FILE", "GIT_INDEX_FILE", "GIT_NO_REPLACE_OBJECTS", "GIT_REPLACE_REF_BASE", "GIT_PREFIX",
+        "GIT_INTERNAL_SUPER_PREFIX", "GIT_SHALLOW_FILE", "GIT_COMMON_DIR"};
+    ToolEnvironment removed;
+    for (const char *variable : variables)
+        removed.push_back({QString::fromLatin1(variable), std::nullopt});
+    return removed;
 }
 
 // Whether a Subversion config file gives the ssh tunnel a command of its own ("ssh = ..." in
@@ -222,7 +241,7 @@ GitClient::GitClient()
 
 QCoro::Task<SVNCommandResult> GitClient::launch(ToolRun run)
 {
-    run.environment = ToolOperands::gitEnvironment() + run.environment;
+    run.environment = ToolOperands::gitEnvironment() + withoutCallingRepository() + run.environment;
     return ToolClient::launch(std::move(run));
 }
 

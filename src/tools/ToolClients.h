@@ -143,7 +143,8 @@ private:
     QSettings *m_settings;
 };
 
-// Every git run takes its pathspecs literally (ToolOperands::gitEnvironment).
+// Every git run takes its pathspecs literally (ToolOperands::gitEnvironment) and works on the repository
+// of its working folder, whatever repository this process's environment names.
 class GitClient : public ToolClient {
 public:
     GitClient();

@@ -4,20 +4,19 @@
 #include <QProcess>
 
 #include <csignal>
-#include <sys/types.h>
 
 namespace {
 
 // Each child leads a session of its own, so its process group also holds the helpers it started
-// (ssh under git or svn). Before the child has called setsid the group does not exist yet; the
-// child itself is signalled as well.
-void signalChild(QProcess *process, int signal)
+// (ssh under git or svn, hooks, credential helpers). Before the child has called setsid the group
+// does not exist yet; the child itself is signalled as well.
+void signalChild(QProcess *process, pid_t group, int signal)
 {
+    if (group > 0)
+        ::kill(-group, signal);
     const pid_t pid = static_cast<pid_t>(process->processId());
-    if (pid <= 0)
-        return;
-    ::kill(-pid, signal);
-    ::kill(pid, signal);
+    if (pid > 0)
+        ::kill(pid, signal);
 }
 
 } // namespace
@@ -25,28 +24,38 @@ void signalChild(QProcess *process, int signal)
 void ToolRunScope::endAll(std::chrono::milliseconds grace)
 {
     m_ended = true;
-    const QList<QProcess *> running = m_running;
-    for (QProcess *process : running)
-        signalChild(process, SIGTERM);
-    const QDeadlineTimer deadline(grace);
-    for (QProcess *process : running) {
-        if (process->state() != QProcess::NotRunning)
-            process->waitForFinished(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
+    QList<Child> running = m_running;
+    for (Child &child : running) {
+        if (child.group <= 0)
+            child.group = static_cast<pid_t>(child.process->processId());
+        signalChild(child.process, child.group, SIGTERM);
     }
-    for (QProcess *process : running) {
-        if (process->state() == QProcess::NotRunning)
-            continue;
-        signalChild(process, SIGKILL);
-        process->waitForFinished(1000);
+    const QDeadlineTimer deadline(grace);
+    for (const Child &child : std::as_const(running)) {
+        if (child.process->state() != QProcess::NotRunning)
+            child.process->waitForFinished(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
+    }
+    // The helpers got SIGTERM with their child; one that ignores it outlives a child that obeyed, so
+    // what is left of every group goes now, whether or not its child is still there.
+    for (const Child &child : std::as_const(running)) {
+        signalChild(child.process, child.group, SIGKILL);
+        if (child.process->state() != QProcess::NotRunning)
+            child.process->waitForFinished(1000);
     }
 }
 
 void ToolRunScope::add(QProcess *process)
 {
-    m_running.push_back(process);
+    m_running.push_back({process});
+    QObject::connect(process, &QProcess::started, process, [this, process] {
+        for (Child &child : m_running) {
+            if (child.process == process)
+                child.group = static_cast<pid_t>(process->processId());
+        }
+    });
 }
 
 void ToolRunScope::remove(QProcess *process)
 {
-    m_running.removeOne(process);
+    m_running.removeIf([process](const Child &child) { return child.process == process; });
 }

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <memory>
 
+#include <sys/types.h>
+
 class QProcess;
 
 // Thrown in place of a result when the run's scope has been ended: its owner is gone, so the
@@ -18,8 +20,8 @@ struct ToolRunAbandoned { };
 // makes every run of the scope, and every later one, throw ToolRunAbandoned instead of returning.
 class ToolRunScope {
 public:
-    // Sends SIGTERM to every running child and its process group, waits up to `grace` for them to
-    // go, then kills what is left.
+    // Sends SIGTERM to every running child and its process group, waits up to `grace` for the children
+    // to go, then kills what is left of each group, also where the child itself has gone.
     void endAll(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
     bool ended() const { return m_ended; }
 
@@ -28,7 +30,13 @@ public:
     void remove(QProcess *process);
 
 private:
-    QList<QProcess *> m_running;
+    struct Child {
+        QProcess *process;
+        // The group the child leads from its start on: once the child has exited its process id is
+        // gone, while the helpers it started may still run in the group.
+        pid_t group = 0;
+    };
+    QList<Child> m_running;
     bool m_ended = false;
 };
 

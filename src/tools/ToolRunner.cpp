@@ -94,8 +94,12 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     // git asks for credentials on the terminal, and without one it still waits unless told not to.
     environment.insert(QStringLiteral("GIT_TERMINAL_PROMPT"), QStringLiteral("0"));
-    for (const auto &[name, value] : environmentAdditions)
-        environment.insert(name, value);
+    for (const auto &[name, value] : environmentAdditions) {
+        if (value)
+            environment.insert(name, *value);
+        else
+            environment.remove(name);
+    }
     process.setProcessEnvironment(environment);
     // A tool asking for a password must fail at once, not wait on a pipe nobody writes to.
     process.setStandardInputFile(QProcess::nullDevice());

@@ -11,8 +11,9 @@
 #include <optional>
 #include <utility>
 
-// Variables set in one run's child environment on top of the runner's own.
-using ToolEnvironment = QList<std::pair<QString, QString>>;
+// Variables set in one run's child environment on top of the runner's own; one without a value is
+// removed from it.
+using ToolEnvironment = QList<std::pair<QString, std::optional<QString>>>;
 
 // The one place where child processes are started: environment, standard input, both output
 // pipes and the exit status are handled here for every tool.
@@ -30,9 +31,9 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // Runs the program with the arguments, unchanged and without a shell, in the working folder when one
 // is given. The child runs in a session of its own, without a controlling terminal, and gets this
 // process's environment with LC_ALL=C.UTF-8 and GIT_TERMINAL_PROMPT=0 and the null device as standard
-// input, plus the given variables. Throws launchFailed ("Could not launch <display>: <reason>") when
-// the child does not start, commandFailed when checkStatus is set and the run did not succeed, and
-// ToolRunAbandoned when the scope has been ended.
+// input, then the given variables set or removed. Throws launchFailed ("Could not launch <display>:
+// <reason>") when the child does not start, commandFailed when checkStatus is set and the run did not
+// succeed, and ToolRunAbandoned when the scope has been ended.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
     std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true,

@@ -1,6 +1,7 @@
 // The children the tools run as: no controlling terminal, no hidden prompts, ssh in batch mode unless
 // the user configured it, ended with the state, and a kill by a signal reported as such.
 #include "support/FakeClients.h"
+#include "support/RealActions.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -55,9 +56,14 @@ void writeScript(const QString &path, const QByteArray &body)
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// Running, and not a zombie left for its parent (or init) to reap.
 bool isRunning(pid_t pid)
 {
-    return ::kill(pid, 0) == 0 || errno != ESRCH;
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    const QByteArray stat = readFile("/proc/" + QString::number(pid) + "/stat");
+    const qsizetype nameEnd = stat.lastIndexOf(')');
+    return nameEnd < 0 || stat.mid(nameEnd + 2, 1) != "Z";
 }
 
 struct TerminalRun {
@@ -302,6 +308,66 @@ TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
     const SVNCommandResult exited
         = runTask(ToolRunner::runProcess("/bin/sh", {"-c", "exit 9"}, QString(), "sh", false));
     EXPECT_EQ(SVNClientError::commandFailed(exited).description(), "Command exited with status 9.");
+}
+
+// A helper that ignores SIGTERM (a hook, a credential helper, an ssh started by git) in the group of a
+// tool that obeys it: once the scope has ended and its grace has passed, the helper is gone as well.
+TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHasGone)
+{
+    Sandbox sandbox;
+    const QString pidFile = sandbox.filePath("helper.pid");
+    writeScript(sandbox.filePath("helper"), "trap '' TERM\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30\n");
+    writeScript(sandbox.filePath("tool"), "'" + QFile::encodeName(sandbox.filePath("helper")) + "' &\nwait\n");
+    const auto scope = std::make_shared<ToolRunScope>();
+    QCoro::Task<SVNCommandResult> run
+        = ToolRunner::runProcess(sandbox.filePath("tool"), {}, QString(), "tool", false, {}, scope);
+    ASSERT_TRUE(waitFor([&] { return !readFile(pidFile).trimmed().isEmpty(); }));
+    const pid_t helper = readFile(pidFile).trimmed().toInt();
+    ASSERT_GT(helper, 0);
+    ASSERT_TRUE(isRunning(helper));
+
+    scope->endAll(std::chrono::milliseconds(500));
+    // A kill is delivered when the helper is next scheduled.
+    EXPECT_TRUE(waitFor([&] { return !isRunning(helper); }, 2000));
+    EXPECT_THROW(runTask(std::move(run)), ToolRunAbandoned);
+    if (isRunning(helper))
+        ::kill(helper, SIGKILL);
+}
+
+// Started from a Git hook, from `git rebase -x` or from a shell that exports GIT_DIR and its kin, the
+// program inherits another repository's variables: status and commit still act on the project.
+TEST_F(RealActionsFixture, GitWorksOnTheProjectWhateverRepositoryTheEnvironmentNames)
+{
+    const GitFixture project = GitFixture::create(sandbox.path(), "project");
+    writeFile(project.path + "/a.txt", "a\n");
+    project.commitAll("first");
+    writeFile(project.path + "/a.txt", "changed\n");
+    writeFile(project.path + "/mine.log", "x\n");
+    const GitFixture other = GitFixture::create(sandbox.path(), "other");
+    writeFile(other.path + "/o.txt", "o\n");
+    other.commitAll("theirs");
+    writeFile(other.path + "/o.txt", "changed\n");
+    const QByteArray otherHead = other.git({"rev-parse", "HEAD"});
+    // The user's own configuration still counts: the global excludes file that leaves out "*.log".
+    writeFile(sandbox.filePath("user.gitconfig"),
+        "[core]\n\texcludesFile = " + QFile::encodeName(sandbox.filePath("user.ignore")) + "\n");
+    writeFile(sandbox.filePath("user.ignore"), "*.log\n");
+    {
+        const ScopedVariable directory("GIT_DIR", QFile::encodeName(other.path + "/.git"));
+        const ScopedVariable workTree("GIT_WORK_TREE", QFile::encodeName(other.path));
+        const ScopedVariable index("GIT_INDEX_FILE", QFile::encodeName(other.path + "/.git/index"));
+        const ScopedVariable global("GIT_CONFIG_GLOBAL", QFile::encodeName(sandbox.filePath("user.gitconfig")));
+        open(project.path, RepositoryKind::git);
+        QStringList listed;
+        for (const WorkingCopyItem &item : state->changes())
+            listed << item.path;
+        EXPECT_EQ(listed, QStringList({"a.txt"}));
+        commit({"a.txt"}, "second");
+    }
+    EXPECT_EQ(project.git({"log", "-1", "--format=%s"}), "second\n");
+    EXPECT_EQ(project.git({"status", "--porcelain=v2", "-z", "--untracked-files=no"}), "");
+    EXPECT_EQ(other.git({"rev-parse", "HEAD"}), otherHead);
+    EXPECT_EQ(other.git({"status", "--porcelain=v1", "-z"}), QByteArray(" M o.txt\0", 9));
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The Qt dialogs, opened offscreen and answered by a timer while their modal loop runs.
 #include "ui/window/QtDialogs.h"
+#include "ModalAnswers.h"
 #include "support/FakeClients.h"
 #include "ui/kit/ElidedLabel.h"
 
@@ -21,31 +22,6 @@
 #include <functional>
 
 namespace {
-
-// Runs `answer` on the modal dialog as soon as it shows.
-void whenModal(std::function<void(QWidget *)> answer)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        answer(dialog);
-    });
-    timer->start();
-}
-
-QPushButton *button(QWidget *dialog, const QString &text)
-{
-    for (QPushButton *candidate : dialog->findChildren<QPushButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
 
 QStringList buttonTexts(QWidget *dialog)
 {

@@ -1,6 +1,7 @@
 #include "ui/window/QtDialogs.h"
 
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/PlainText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -88,6 +89,7 @@ void buildAlert(QDialog &dialog, const QString &heading, QWidget *form, const QS
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    showLabelsAsPlainText(dialog);
 }
 
 } // namespace
@@ -127,6 +129,7 @@ bool QtDialogs::confirm(const QString &title, const QString &message)
     QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(proceed);
     box.setEscapeButton(cancel);
+    showLabelsAsPlainText(box);
     box.exec();
     return box.clickedButton() == proceed;
 }
@@ -141,6 +144,7 @@ std::optional<QString> QtDialogs::openPanel(const OpenPanelOptions &options)
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     dialog.setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
+    showLabelsAsPlainText(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
@@ -176,6 +180,7 @@ std::optional<QString> QtDialogs::savePanel(const SavePanelOptions &options)
         files->selectFile(options.nameFieldValue);
     layout->addWidget(files);
     QObject::connect(files, &QDialog::finished, &dialog, &QDialog::done);
+    showLabelsAsPlainText(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList chosen = files->selectedFiles();
