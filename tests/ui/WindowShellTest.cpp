@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -71,6 +72,60 @@ TEST(WindowFocusRefreshObserver, CallsOncePerActivationOfItsCurrentWindowOnly)
     EXPECT_EQ(newCalls, 2);
 }
 
+TEST(ActivationHistory, OnlyAReturnFromAnotherApplicationIsNotHandedOver)
+{
+    QWindow window;
+    QWindow alert;
+    QWindow sheet;
+    for (QWindow *shown : {&window, &alert, &sheet})
+        shown->show();
+    // The focus windows Qt reports in turn (null: none of the program's); on each report of the main
+    // window, whether its activation counts as handed over by the program, asked both before and after
+    // the report because Qt delivers the activation on either side of it.
+    struct Step {
+        const char *what;
+        QWindow *focus;
+        QWindow *closedFirst;
+        bool handedOver;
+    };
+    const Step steps[] = {
+        {"first showing", &window, nullptr, false},
+        {"an alert over the window", &alert, nullptr, true},
+        {"the alert closed, the window manager hands back at once", &window, nullptr, true},
+        {"the user turns to another application", nullptr, nullptr, false},
+        {"the user comes back", &window, nullptr, false},
+        {"a sheet", &sheet, nullptr, true},
+        {"an alert on the sheet", &alert, nullptr, true},
+        {"the alert closed", &sheet, &alert, true},
+        {"the sheet closed, nothing focused for a moment", nullptr, &sheet, true},
+        {"the window manager hands back late", &window, nullptr, true},
+    };
+    ActivationHistory history;
+    for (const Step &step : steps) {
+        if (step.closedFirst)
+            step.closedFirst->hide();
+        if (step.focus == &window) {
+            EXPECT_EQ(history.handedOver(&window), step.handedOver) << step.what << ", asked before the report";
+        }
+        history.focusWindowChanged(step.focus);
+        if (step.focus == &window) {
+            EXPECT_EQ(history.handedOver(&window), step.handedOver) << step.what;
+        }
+    }
+
+    // An alert closed and deleted before the window gets the activation back.
+    auto *gone = new QWindow;
+    gone->show();
+    history.focusWindowChanged(gone);
+    delete gone;
+    history.focusWindowChanged(nullptr);
+    history.focusWindowChanged(&window);
+    EXPECT_TRUE(history.handedOver(&window));
+    history.focusWindowChanged(nullptr);
+    history.focusWindowChanged(&window);
+    EXPECT_FALSE(history.handedOver(&window));
+}
+
 struct ShellFixture : UiFixture {
     std::unique_ptr<MainWindow> window;
 
@@ -93,20 +148,39 @@ struct ShellFixture : UiFixture {
     }
 };
 
-TEST_F(ShellFixture, FirstShowingRefreshesAndEachActivationRefreshesExactlyOnceMore)
+TEST_F(ShellFixture, EachReturnFromAnotherApplicationRefreshesOnceButAClosedAlertHandsBackWithout)
 {
     open({svnProject});
     // start() on the first showing (the platform may add an activation of its own).
     const int afterShow = svnRuns("status");
     EXPECT_GE(afterShow, 1);
+    ASSERT_EQ(QGuiApplication::focusWindow(), window->windowHandle());
 
-    activate(window.get());
-    settle(*state);
+    // The platform reports that the user went to another application and came back.
+    const auto comeBack = [this] {
+        content()->focusObserver()->focusWindowChanged(nullptr);
+        activate(window.get());
+        content()->focusObserver()->focusWindowChanged(window->windowHandle());
+        settle(*state);
+    };
+    comeBack();
     EXPECT_EQ(svnRuns("status"), afterShow + 1);
-    activate(window.get());
-    activate(window.get());
+    comeBack();
+    comeBack();
+    EXPECT_EQ(svnRuns("status"), afterShow + 3);
+
+    // An alert over the window, closed with OK: the window takes the activation back from it.
+    state->setAlert(AppAlert{QUuid::createUuid(), "History Failed", "svn: E170013"});
+    settle(*state);
+    ASSERT_TRUE(content()->alertBox());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(content()->alertBox()));
+    QTest::mouseClick(content()->alertBox()->buttons()[0], Qt::LeftButton);
+    settle(*state);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     settle(*state);
     EXPECT_EQ(svnRuns("status"), afterShow + 3);
+    EXPECT_FALSE(state->alert());
 }
 
 TEST_F(ShellFixture, WithoutProjectsTheWindowOpensOnTheEmptyViewAndActivationRunsNothing)
