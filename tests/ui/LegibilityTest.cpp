@@ -1,6 +1,7 @@
 // What the real window paints over real repositories, measured in pixels in the light and the dark
 // palette: the sidebar's selection and tiles, the status and action badges, one selection look for
 // every list, and the commit check boxes.
+#include "Contrast.h"
 #include "RealWindow.h"
 #include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
@@ -20,22 +21,6 @@
 using TestSupport::writeFile;
 
 namespace {
-
-// WCAG 2 relative luminance and contrast ratio, written out here so the test does not lean on the
-// program's own.
-double luminance(QColor color)
-{
-    const auto channel
-        = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
-}
-
-double contrast(QColor a, QColor b)
-{
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 int luma(QColor color)
 {

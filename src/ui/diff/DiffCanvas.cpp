@@ -1,6 +1,7 @@
 #include "ui/diff/DiffCanvas.h"
 
 #include "ui/diff/DiffRows.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/ScrollBarStyle.h"
 #include "ui/kit/Theme.h"
 
@@ -231,6 +232,7 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
+    FocusRing::attach(this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBarStyle::apply(this);

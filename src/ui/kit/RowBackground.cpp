@@ -1,5 +1,6 @@
 #include "ui/kit/RowBackground.h"
 
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/Theme.h"
 
 #include <QPainter>
@@ -25,6 +26,9 @@ RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &opti
         painter.fillPath(shape, fill);
         painter.restore();
         colors.background = Theme::composite(fill, colors.background);
+    } else if (option.state.testFlag(QStyle::State_HasFocus) && widget && widget->isActiveWindow()) {
+        // The focused list's current row when nothing is selected (a list reached with Tab).
+        FocusRing::paint(painter, QRectF(option.rect).adjusted(5, 0, -5, 0), 5, palette, colors.background);
     }
     if (colors.emphasized) {
         colors.primary = palette.color(QPalette::Active, QPalette::HighlightedText);

@@ -2,6 +2,7 @@
 
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
@@ -46,6 +47,7 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     m_doneButton->setObjectName(QStringLiteral("doneButton"));
     m_doneButton->setDefault(true);
     m_doneButton->setAutoDefault(true);
+    FocusRing::attachToButton(m_doneButton);
     connect(m_doneButton, &QPushButton::clicked, this, [dismiss = std::move(dismiss)] {
         if (dismiss)
             dismiss();
@@ -65,6 +67,7 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     m_outputArea->document()->setDocumentMargin(12);
     m_outputArea->setBackgroundRole(QPalette::Base);
     m_outputArea->setPlainText(renderedOutput(output));
+    FocusRing::attach(m_outputArea);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

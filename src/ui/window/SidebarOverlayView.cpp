@@ -63,6 +63,8 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of the keyboard: its rows are chosen with the mouse.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->setWidget(content);
     content->setAutoFillBackground(false);
     // The panel's glass shows through the list.
