@@ -1,5 +1,6 @@
 // The real window over real repositories driven by the keyboard and the wheel: every stop of the focus
-// chain shows its focus and none traps it, and the tab picker follows the arrow keys.
+// chain shows its focus and none traps it, the tab picker follows the arrow keys, and Shift with the
+// wheel scrolls a diff sideways.
 #include "Contrast.h"
 #include "RealWindow.h"
 #include "WorkflowRepositories.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 
 using TestSupport::writeFile;
@@ -199,4 +202,54 @@ TEST_F(Keyboard, TabMovesOnFromTheCommitMessageAndCtrlReturnStillCommits)
     const QByteArray log = repositories.svn.svn({"log", "-l", "1", repositories.svn.repositoryUrl});
     EXPECT_TRUE(log.contains("Widen util")) << log.toStdString();
     EXPECT_TRUE(repositories.svn.svn({"status", "-q", repositories.svn.workingCopy}).isEmpty());
+}
+
+TEST_F(Keyboard, ShiftWithTheWheelScrollsTheDiffSideways)
+{
+    const auto wheel = [](DiffCanvas *canvas, int angle, Qt::KeyboardModifiers modifiers) {
+        const QPointF at(canvas->viewport()->width() / 2.0, canvas->viewport()->height() / 2.0);
+        QWheelEvent event(at, canvas->viewport()->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+            modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas->viewport(), &event);
+    };
+    const auto check = [&](DiffCanvas *canvas, const std::string &where) {
+        ASSERT_TRUE(canvas->isVisible()) << where;
+        QScrollBar *across = canvas->horizontalScrollBar();
+        QScrollBar *down = canvas->verticalScrollBar();
+        ASSERT_GT(across->maximum(), 0) << where << ": nothing to scroll sideways";
+        across->setValue(0);
+        down->setValue(0);
+        wheel(canvas, -120, Qt::ShiftModifier);
+        EXPECT_GT(across->value(), 0) << where << ": Shift and the wheel turned down";
+        EXPECT_EQ(down->value(), 0) << where;
+        const int moved = across->value();
+        wheel(canvas, 120, Qt::ShiftModifier);
+        EXPECT_LT(across->value(), moved) << where << ": Shift and the wheel turned up";
+        // Without Shift the wheel still scrolls down, when there is room.
+        if (down->maximum() > 0) {
+            wheel(canvas, -120, Qt::NoModifier);
+            EXPECT_GT(down->value(), 0) << where;
+        }
+    };
+
+    real->state().setSelectedChangeID(QStringLiteral("src/util.c"));
+    real->state().selectedChangeChanged();
+    real->settle();
+    DiffView *preview = changes()->previewView()->diffView();
+    ASSERT_TRUE(preview->showsCards());
+    check(preview->canvas(), "the preview");
+
+    // The Incoming tab's diff of the revision that brings the banner, the newest one.
+    showTab(WorkflowTab::incoming);
+    ASSERT_FALSE(real->state().incomingEntries().isEmpty());
+    real->state().setSelectedIncomingRevision(real->state().incomingEntries().first().revision);
+    real->state().selectedIncomingRevisionChanged();
+    real->settle();
+    DiffCanvas *incoming = nullptr;
+    for (DiffCanvas *canvas : detail()->tabView(WorkflowTab::incoming)->findChildren<DiffCanvas *>()) {
+        if (canvas->isVisible())
+            incoming = canvas;
+    }
+    ASSERT_TRUE(incoming);
+    check(incoming, "the Incoming diff");
 }

@@ -3,6 +3,7 @@
 #include "ui/diff/DiffRows.h"
 #include "ui/kit/FocusRing.h"
 #include "ui/kit/ScrollBarStyle.h"
+#include "ui/kit/ShiftWheel.h"
 #include "ui/kit/Theme.h"
 
 #include <QClipboard>
@@ -233,6 +234,7 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     FocusRing::attach(this);
+    scrollSidewaysWithShift(this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBarStyle::apply(this);

@@ -3,6 +3,7 @@
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/FocusRing.h"
+#include "ui/kit/ShiftWheel.h"
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
@@ -68,6 +69,7 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     m_outputArea->setBackgroundRole(QPalette::Base);
     m_outputArea->setPlainText(renderedOutput(output));
     FocusRing::attach(m_outputArea);
+    scrollSidewaysWithShift(m_outputArea);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
