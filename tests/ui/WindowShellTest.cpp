@@ -11,6 +11,7 @@
 #include "ui/window/WindowFocusRefreshObserver.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -277,10 +278,19 @@ TEST_F(ShellFixture, AlertShowsItsTextsVerbatimWithOneOKButton)
     EXPECT_FALSE(content()->alertBox());
 }
 
-TEST_F(ShellFixture, SheetClosesWithDoneReturnOrEscapeAndClearsTheOutput)
+TEST_F(ShellFixture, SheetClosesWithDoneReturnEnterOrEscapeFromAnywhereInItAndClearsTheOutput)
 {
     open({svnProject});
-    for (const int key : {0, int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // How the sheet is closed, and whether the output text has the focus first (as it has once the
+    // user scrolls or selects in it from the keyboard).
+    const struct {
+        int key;
+        bool inText;
+    } closings[] = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true},
+        {Qt::Key_Escape, true}};
+    for (const auto &closing : closings) {
         CommandOutput output{QUuid::createUuid(), "Update", "svn update", 0, "At revision 3.\n", QString()};
         state->setCommandOutput(output);
         settle(*state);
@@ -289,15 +299,42 @@ TEST_F(ShellFixture, SheetClosesWithDoneReturnOrEscapeAndClearsTheOutput)
         EXPECT_TRUE(sheet->isVisible());
         EXPECT_EQ(sheet->outputID(), output.id);
         EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-        if (key == 0)
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        const std::string where = std::to_string(closing.key) + (closing.inText ? " in the text" : "");
+        if (closing.inText) {
+            QTest::mouseClick(sheet->view()->outputArea()->viewport(), Qt::LeftButton);
+            ASSERT_EQ(QApplication::focusWidget(), sheet->view()->outputArea()) << where;
+        }
+        if (closing.key == 0)
             QTest::mouseClick(sheet->view()->doneButton(), Qt::LeftButton);
         else
-            // Return must reach the default button even from the read-only output text.
-            QTest::keyClick(sheet->view()->outputArea(), Qt::Key(key));
-        EXPECT_FALSE(state->commandOutput()) << key;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(closing.key));
+        EXPECT_FALSE(state->commandOutput()) << where;
         settle(*state);
-        EXPECT_FALSE(content()->outputSheet());
+        EXPECT_FALSE(content()->outputSheet()) << where;
+        state->setCommandOutput(std::nullopt);
+        settle(*state);
     }
+}
+
+TEST_F(ShellFixture, ALongCommandLineIsCutWithoutWideningTheSheet)
+{
+    open({svnProject});
+    const auto sheetWidth = [this](const QString &commandLine) {
+        state->setCommandOutput(CommandOutput{QUuid::createUuid(), "Run svn Command", commandLine, 0, "", ""});
+        settle(*state);
+        CommandOutputSheet *sheet = content()->outputSheet();
+        EXPECT_TRUE(sheet);
+        const int width = sheet ? sheet->sizeHint().width() : 0;
+        state->setCommandOutput(std::nullopt);
+        settle(*state);
+        return width;
+    };
+    const int ordinary = sheetWidth("svn info");
+    EXPECT_GE(ordinary, 720);
+    for (const QString &commandLine : {"svn " + QString(1500, u'x'),
+             "svn changelist " + QString(300, u'c') + " src/main.c"})
+        EXPECT_EQ(sheetWidth(commandLine), ordinary) << commandLine.size() << " characters";
 }
 
 TEST_F(ShellFixture, FailedCommandShowsTheSheetWithTheAlertOnTopOfIt)

@@ -7,6 +7,7 @@
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -38,6 +39,8 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     commandLine->setObjectName(QStringLiteral("commandLine"));
     commandLine->setFont(Theme::caption());
     commandLine->setColor(&Theme::secondary);
+    // Cut to the sheet's width, never widening it: a command line can be thousands of characters long.
+    commandLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
@@ -88,4 +91,16 @@ CommandOutputSheet::CommandOutputSheet(const CommandOutput &output, QWidget *par
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
+}
+
+void CommandOutputSheet::keyPressEvent(QKeyEvent *event)
+{
+    // Return closes the sheet from anywhere in it, the output text included (which passes it on, while
+    // QDialog only finds a default button it was told of after the button was in the dialog).
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        m_view->doneButton()->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
