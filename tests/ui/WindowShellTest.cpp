@@ -278,6 +278,45 @@ TEST_F(ShellFixture, AlertShowsItsTextsVerbatimWithOneOKButton)
     EXPECT_FALSE(content()->alertBox());
 }
 
+TEST_F(ShellFixture, AnAlertIsWideEnoughForAPathWithItsTitleInBoldAndWrapsOnlyLongTexts)
+{
+    open({svnProject});
+    const QString path = "/tmp/korvel-1a2b3c/projects/orbit-service/trunk/.korvelignore";
+    const QString sentence = "svn: E155010: The node '" + path + "' was not found. ";
+    const struct {
+        QString message;
+        bool oneLine;
+    } cases[] = {
+        {QString(), true},
+        {"Could not write '" + path + "'.", true},
+        {sentence + sentence + sentence, false},
+    };
+    for (const auto &alert : cases) {
+        state->setAlert(AppAlert{QUuid::createUuid(), "Could Not Ignore", alert.message});
+        settle(*state);
+        QMessageBox *box = content()->alertBox();
+        ASSERT_TRUE(box);
+        const std::string where = std::to_string(alert.message.size()) + " characters";
+        EXPECT_GE(box->width(), 420) << where;
+        EXPECT_LE(box->width(), 720) << where;
+        EXPECT_EQ(box->windowTitle(), QApplication::applicationDisplayName());
+        auto *title = box->findChild<QLabel *>("qt_msgbox_label");
+        ASSERT_TRUE(title);
+        EXPECT_GE(title->font().weight(), QFont::Bold) << where;
+        auto *message = box->findChild<QLabel *>("qt_msgbox_informativelabel");
+        if (!alert.message.isEmpty()) {
+            ASSERT_TRUE(message);
+            // Unwrapped, the text is as high as it is given all the width in the world.
+            const bool wrapped = message->heightForWidth(message->width()) > message->heightForWidth(100000);
+            EXPECT_EQ(wrapped, !alert.oneLine) << where;
+            // Every line of the text is in the box: nothing is cut at its edge.
+            EXPECT_GE(message->height(), message->heightForWidth(message->width())) << where;
+        }
+        QTest::mouseClick(box->buttons()[0], Qt::LeftButton);
+        settle(*state);
+    }
+}
+
 TEST_F(ShellFixture, SheetClosesWithDoneReturnEnterOrEscapeFromAnywhereInItAndClearsTheOutput)
 {
     open({svnProject});

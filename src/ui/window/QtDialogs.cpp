@@ -1,6 +1,7 @@
 #include "ui/window/QtDialogs.h"
 
 #include "ui/kit/ElidedLabel.h"
+#include "ui/window/AlertStyle.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -123,6 +124,7 @@ bool QtDialogs::confirm(const QString &title, const QString &message)
     box.setIcon(QMessageBox::Warning);
     box.setText(title);
     box.setInformativeText(message);
+    AlertStyle::apply(box);
     QPushButton *proceed = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
     QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(proceed);
