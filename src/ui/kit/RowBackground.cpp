@@ -17,8 +17,8 @@ RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &opti
     colors.selected = option.state.testFlag(QStyle::State_Selected);
     colors.emphasized = colors.selected && widget && widget->hasFocus() && widget->isActiveWindow();
     if (colors.selected) {
-        const QColor fill = colors.emphasized ? palette.color(QPalette::Active, QPalette::Highlight)
-                                              : Theme::withOpacity(palette.color(QPalette::Text), 0.1);
+        const QColor fill
+            = colors.emphasized ? Theme::selectionFill(palette) : Theme::withOpacity(palette.color(QPalette::Text), 0.1);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(option.rect).adjusted(5, 0, -5, 0), 5, 5);
         painter.save();
@@ -31,8 +31,9 @@ RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &opti
         FocusRing::paint(painter, QRectF(option.rect).adjusted(5, 0, -5, 0), 5, palette, colors.background);
     }
     if (colors.emphasized) {
+        // On the accent, secondary text is told apart by its size alone: faded, it would not be legible.
         colors.primary = palette.color(QPalette::Active, QPalette::HighlightedText);
-        colors.secondary = Theme::withOpacity(colors.primary, 0.75);
+        colors.secondary = colors.primary;
     } else {
         colors.primary = Theme::primary(palette);
         colors.secondary = Theme::secondary(palette);
