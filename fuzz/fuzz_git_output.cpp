@@ -1,5 +1,7 @@
 #include "parsers/GitParsers.h"
 
+#include "model/TextUtil.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -18,5 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
     (void)GitParsers::unquotePath(text);
+
+    // Read as bytes, nothing is lost to a byte that is not UTF-8, and UTF-8 reads as it does as text.
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    (void)GitParsers::parseStatus(bytes);
+    const QList<LogEntry> fromBytes = GitParsers::parseLog(bytes);
+    if (TextUtil::isValidUtf8(bytes) && fromBytes.size() != entries.size())
+        __builtin_trap();
     return 0;
 }

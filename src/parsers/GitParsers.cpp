@@ -11,19 +11,20 @@ namespace GitParsers {
 namespace {
 
 const QString commitMarker = QStringLiteral("--KORVEL-GIT-COMMIT--");
+constexpr QByteArrayView commitMarkerBytes = "--KORVEL-GIT-COMMIT--";
 
-// Calls `fn` with each line of the text, cut at line feeds, without a carriage return that ends it.
-// git ends its lines with bare line feeds and quotes a carriage return inside a name, so a trailing
-// one can only come from a conversion on the way.
-template <typename Fn> void forEachLine(QStringView text, Fn fn)
+// Calls `fn` with each line of the text (or bytes), cut at line feeds, without a carriage return that
+// ends it. git ends its lines with bare line feeds and quotes a carriage return inside a name, so a
+// trailing one can only come from a conversion on the way.
+template <typename View, typename Fn> void forEachLine(View text, Fn fn)
 {
     qsizetype start = 0;
     while (start <= text.size()) {
-        qsizetype end = text.indexOf(u'\n', start);
+        qsizetype end = text.indexOf('\n', start);
         if (end < 0)
             end = text.size();
-        QStringView line = text.mid(start, end - start);
-        if (line.endsWith(u'\r'))
+        View line = text.sliced(start, end - start);
+        if (line.endsWith('\r'))
             line.chop(1);
         fn(line);
         start = end + 1;
@@ -127,6 +128,48 @@ struct PartialGitLogEntry {
     QList<SVNPathChange> paths;
 };
 
+// The log read a line at a time.
+class LogReader {
+public:
+    void read(QStringView line)
+    {
+        if (line.startsWith(commitMarker)) {
+            finishCurrent();
+            const QList<QStringView> fields = splitTabs(line.mid(commitMarker.size()), 4);
+            if (fields.size() < 4)
+                return;
+            m_current = PartialGitLogEntry{fields[0].toString(), fields[1].toString(),
+                TextUtil::parseInternetDateTime(fields[2]), fields[3].toString(), {}};
+        } else if (line.isEmpty()) {
+            return;
+        } else if (m_current) {
+            if (std::optional<SVNPathChange> change = parseNameStatusLine(line))
+                m_current->paths.append(std::move(*change));
+        }
+    }
+
+    QList<LogEntry> finish()
+    {
+        finishCurrent();
+        return std::move(m_entries);
+    }
+
+private:
+    void finishCurrent()
+    {
+        if (!m_current)
+            return;
+        m_entries.append(LogEntry{m_nextRevision, std::move(m_current->hash), std::move(m_current->author),
+            m_current->date, std::move(m_current->subject), std::move(m_current->paths)});
+        --m_nextRevision;
+        m_current.reset();
+    }
+
+    QList<LogEntry> m_entries;
+    std::optional<PartialGitLogEntry> m_current;
+    qint64 m_nextRevision = 1000000;
+};
+
 // The byte of a C letter escape such as "\\t", or 0.
 char letterEscape(QChar c)
 {
@@ -149,12 +192,13 @@ QString unquotePath(const QString &path)
     const QStringView inner = QStringView(path).mid(1, std::max<qsizetype>(path.size() - 2, 0));
     if (!inner.contains(u'\\'))
         return inner.toString();
-    // Octal escapes are single bytes of the name's UTF-8, so the name is built as bytes.
+    // Octal escapes are single bytes of the name, so the name is built as bytes.
     QByteArray bytes;
     bytes.reserve(inner.size());
     qsizetype runStart = 0;
     qsizetype i = 0;
-    auto flushRun = [&](qsizetype runEnd) { bytes += inner.mid(runStart, runEnd - runStart).toUtf8(); };
+    auto flushRun
+        = [&](qsizetype runEnd) { bytes += TextUtil::encodeFileName(inner.mid(runStart, runEnd - runStart)); };
     while (i < inner.size()) {
         if (inner[i] != u'\\') {
             ++i;
@@ -181,20 +225,20 @@ QString unquotePath(const QString &path)
             // Any other escaped character, the quote and the backslash among them, stands for itself.
             if (escaped.isHighSurrogate() && i + 2 < inner.size())
                 consumed = 3;
-            bytes += inner.mid(i + 1, consumed - 1).toUtf8();
+            bytes += TextUtil::encodeFileName(inner.mid(i + 1, consumed - 1));
         }
         i += consumed;
         runStart = i;
     }
     flushRun(inner.size());
-    return QString::fromUtf8(bytes);
+    return TextUtil::decodeFileName(bytes);
 }
 
 QList<WorkingCopyItem> parseStatus(const QString &text)
 {
     QList<WorkingCopyItem> items;
     items.reserve(text.count(u'\n') + 1);
-    forEachLine(text, [&](QStringView line) {
+    forEachLine(QStringView(text), [&](QStringView line) {
         if (line.isEmpty())
             return;
         if (std::optional<WorkingCopyItem> item = parseStatusLine(line))
@@ -204,43 +248,40 @@ QList<WorkingCopyItem> parseStatus(const QString &text)
     return items;
 }
 
+QList<WorkingCopyItem> parseStatus(QByteArrayView output)
+{
+    // decodeFileName reads each UTF-8 sequence on its own, and none spans a line feed: reading the
+    // whole output this way reads every entry as its own bytes, and one name that is not UTF-8 costs
+    // nothing but its own bytes.
+    return parseStatus(TextUtil::decodeFileName(output));
+}
+
 QList<LogEntry> parseLog(const QString &text)
 {
-    QList<LogEntry> entries;
-    std::optional<PartialGitLogEntry> current;
-    qint64 nextRevision = 1000000;
-    auto finishCurrent = [&] {
-        if (!current)
-            return;
-        entries.append(LogEntry{nextRevision, std::move(current->hash), std::move(current->author), current->date,
-            std::move(current->subject), std::move(current->paths)});
-        --nextRevision;
-        current.reset();
-    };
-    forEachLine(text, [&](QStringView line) {
-        if (line.startsWith(commitMarker)) {
-            finishCurrent();
-            const QList<QStringView> fields = splitTabs(line.mid(commitMarker.size()), 4);
-            if (fields.size() < 4)
-                return;
-            current = PartialGitLogEntry{fields[0].toString(), fields[1].toString(),
-                TextUtil::parseInternetDateTime(fields[2]), fields[3].toString(), {}};
-        } else if (line.isEmpty()) {
-            return;
-        } else if (current) {
-            if (std::optional<SVNPathChange> change = parseNameStatusLine(line))
-                current->paths.append(std::move(*change));
-        }
+    LogReader reader;
+    forEachLine(QStringView(text), [&](QStringView line) { reader.read(line); });
+    return reader.finish();
+}
+
+QList<LogEntry> parseLog(QByteArrayView output)
+{
+    LogReader reader;
+    forEachLine(output, [&](QByteArrayView line) {
+        // A header holds an author and a message, which replacement characters show well enough; the
+        // other lines hold paths, which must keep their exact bytes.
+        if (line.startsWith(commitMarkerBytes))
+            reader.read(QString::fromUtf8(line));
+        else
+            reader.read(TextUtil::decodeFileName(line));
     });
-    finishCurrent();
-    return entries;
+    return reader.finish();
 }
 
 QList<GitBranch> parseBranches(const QString &text)
 {
     QList<GitBranch> branches;
     QSet<QString> seen;
-    forEachLine(text, [&](QStringView line) {
+    forEachLine(QStringView(text), [&](QStringView line) {
         if (line.isEmpty())
             return;
         const QList<QStringView> fields = splitTabs(line, 3);

@@ -3,6 +3,7 @@
 #include "model/LogEntry.h"
 #include "model/WorkingCopyItem.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -11,13 +12,20 @@ namespace GitParsers {
 
 // `git status --porcelain=v1 --untracked-files=all --ignored`: sorted by path.
 QList<WorkingCopyItem> parseStatus(const QString &text);
+// The same read from the bytes git printed: each name is read as its exact bytes (TextUtil::decodeFileName),
+// whether git quoted it or printed it raw, so a name that is not UTF-8 is listed as itself.
+QList<WorkingCopyItem> parseStatus(QByteArrayView output);
 // The marker-format `git log --name-status`: in the order of the text, with made-up revision
 // numbers counting down from 1000000.
 QList<LogEntry> parseLog(const QString &text);
+// The same read from the bytes git printed, a line at a time: an author or message that is not UTF-8
+// reads with replacement characters, a path as its exact bytes, and no commit is lost to either.
+QList<LogEntry> parseLog(QByteArrayView output);
 // `git for-each-ref` branch lines: current first, then local, then remote, each group by name.
 QList<GitBranch> parseBranches(const QString &text);
 
-// The C-style quoting git applies to unusual path names, undone (octal escapes are UTF-8 bytes).
+// The C-style quoting git applies to unusual path names, undone: octal escapes are the name's bytes,
+// read as TextUtil::decodeFileName reads them.
 QString unquotePath(const QString &path);
 
 } // namespace GitParsers

@@ -2,36 +2,49 @@
 
 #include "model/TextUtil.h"
 #include "parsers/UnifiedDiffParser.h"
+#include "state/RepositoryDetection.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
 #include <QCoroFuture>
 #include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
+// No argument can carry such a name to git diff or git show, and neither reads names from a file.
+const QByteArray undecodableNameDiff = QByteArrayLiteral("(no diff: the file name is not valid UTF-8)");
 
 // The diff of a file that is not under version control: every line added. Only regular files are
-// read, and nothing over 16 MiB.
+// read, and nothing over 16 MiB. The file is reached by its exact bytes: its name may not be UTF-8.
 QByteArray localUnifiedDiff(const QString &path, const QString &root)
 {
-    const QFileInfo info(TextUtil::appendingPathComponent(root, path));
-    if (!info.exists())
+    const QByteArray native = workingCopyNativePath(path, root);
+    struct stat info;
+    if (::stat(native.constData(), &info) != 0)
         return QByteArrayLiteral("(file not found)");
-    if (info.isDir())
+    if (S_ISDIR(info.st_mode))
         return QByteArrayLiteral("(unversioned directory)");
-    if (!info.isFile() || info.size() > largestUnversionedDiff)
+    if (!S_ISREG(info.st_mode) || info.st_size > largestUnversionedDiff)
         return QByteArrayLiteral("(binary or unreadable file)");
-    QFile file(info.filePath());
-    if (!file.open(QIODevice::ReadOnly))
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    QFile file;
+    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (descriptor >= 0)
+            ::close(descriptor);
         return QByteArrayLiteral("(binary or unreadable file)");
+    }
     const QByteArray bytes = file.read(largestUnversionedDiff + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() > largestUnversionedDiff || !TextUtil::isValidUtf8(bytes))
         return QByteArrayLiteral("(binary or unreadable file)");
-    return UnifiedDiffParser::unversionedFileDiff(path, TextUtil::decodeUtf8Strict(bytes)).toUtf8();
+    return UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), TextUtil::decodeUtf8Strict(bytes))
+        .toUtf8();
 }
 
 // The diff a tool printed, kept as the UTF-8 it is; output that is not UTF-8 counts as none.
@@ -121,21 +134,37 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
     QByteArray text;
     if (change->kind == SVNStatusKind::unversioned) {
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
+    } else if (TextUtil::holdsUndecodableBytes(change->path)) {
+        text = undecodableNameDiff;
     } else {
         const bool git = project->kind == RepositoryKind::git;
-        QStringList arguments = git
-            ? QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-                QStringLiteral("HEAD"), QStringLiteral("--"), change->path}
-            : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
+        const auto gitDiff = [&change](const QString &base) {
+            return QStringList{QStringLiteral("diff"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+                QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), base, QStringLiteral("--"),
+                change->path};
+        };
+        QStringList arguments = git ? gitDiff(QStringLiteral("HEAD"))
+                                    : QStringList{QStringLiteral("diff"), ToolOperands::svnDiffPath(change->path)};
         // The root's row stands for its own properties, not for everything below it.
         if (!git && change->path == workingCopyRootPath)
             arguments.insert(1, QStringLiteral("--depth=empty"));
         ToolClient &tool = toolFor(project->kind);
         try {
             SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
+            // Before the first commit there is no HEAD: a staged new file is compared with the empty tree.
+            if (git && !result.succeeded() && co_await gitUnbornBranch(gitClient(), project->path)) {
+                const QStringList emptyTreeArguments{QStringLiteral("hash-object"), QStringLiteral("-t"),
+                    QStringLiteral("tree"), QStringLiteral("/dev/null")};
+                const SVNCommandResult emptyTree = co_await gitClient().run(emptyTreeArguments, project->path);
+                result = co_await tool.run(diffRun(gitDiff(emptyTree.stdout.trimmed()), project->path));
+            }
             text = co_await diffOutput(m_runScope, std::move(result.stdoutData));
-            if (TextUtil::holdsOnlyNewlines(QByteArrayView(text)))
-                text = QByteArrayLiteral("(no text diff)");
+            if (TextUtil::holdsOnlyNewlines(QByteArrayView(text))) {
+                if (!result.succeeded() && !result.stderr.isEmpty())
+                    text = result.stderr.toUtf8();
+                else
+                    text = QByteArrayLiteral("(no text diff)");
+            }
         } catch (const std::exception &error) {
             text = errorDescription(error).toUtf8();
         }
@@ -163,9 +192,15 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             setHistoryDiffText(QByteArray());
             co_return;
         }
+        if (TextUtil::holdsUndecodableBytes(path)) {
+            m_loads.supersede(LoadGroup::historyDiff);
+            setHistoryDiffText(undecodableNameDiff);
+            co_return;
+        }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-            *selected->commitHash, QStringLiteral("--"), path};
+            QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), *selected->commitHash,
+            QStringLiteral("--"), path};
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),

@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
+#include "state/RepositoryDetection.h"
 
 namespace {
 
@@ -41,8 +42,24 @@ QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Proj
             QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
             QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
             QStringLiteral("--max-count=") + QString::number(limit)};
-        const SVNCommandResult result = co_await git.run(arguments, project.path);
-        co_return GitParsers::parseLog(result.stdout);
+        ToolRun run{arguments, project.path};
+        run.decodeOutput = false;
+        std::optional<SVNClientError> failure;
+        SVNCommandResult result;
+        try {
+            result = co_await git.run(std::move(run));
+        } catch (const SVNClientError &error) {
+            if (!error.isCommandFailed())
+                throw;
+            failure = error;
+        }
+        if (failure) {
+            // A branch without commits has no history, though git log fails on it.
+            if (co_await gitUnbornBranch(git, project.path))
+                co_return {};
+            throw *failure;
+        }
+        co_return GitParsers::parseLog(QByteArrayView(result.stdoutData));
     }
     const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
         QStringLiteral("-l"), QString::number(limit)};

@@ -182,7 +182,8 @@ void AppState::showDiffAgainstRevision()
         if (!acceptGitRevision(*this, revision))
             return;
         QStringList arguments{QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"), revision};
+            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
+            QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), revision};
         if (!path.isEmpty())
             arguments << QStringLiteral("--") << path;
         runInSelectedProject({QStringLiteral("Diff"), RepositoryKind::git, {arguments}, AfterRun::nothing});
@@ -271,8 +272,12 @@ void AppState::rollbackSelectedRevision()
                 QStringLiteral("Revert ") + hash.left(7)
                     + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
             return;
+        // Once the changes are in the work tree git is left "reverting", which blocks a branch switch even
+        // after the changes are taken back; --quit ends that and keeps them as ordinary local changes.
         runInSelectedProject({QStringLiteral("Rollback"), RepositoryKind::git,
-            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash}}, AfterRun::reload});
+            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash},
+                {QStringLiteral("revert"), QStringLiteral("--quit")}},
+            AfterRun::reload});
         return;
     }
     const QString revision = QString::number(*m_selectedRevision);

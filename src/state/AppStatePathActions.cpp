@@ -3,9 +3,8 @@
 #include "model/TextUtil.h"
 #include "state/ActionForms.h"
 #include "state/RunOutputs.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -182,19 +181,44 @@ void AppState::deleteSelectedPaths()
 
 void AppState::revertSelectedPaths()
 {
-    const QStringList paths = actionPaths();
+    QStringList paths = actionPaths();
     if (paths.isEmpty()) {
         showAlert(noPathsSelected, selectChangedPath);
         return;
     }
-    if (!confirm(QStringLiteral("Revert"),
-            QStringLiteral("Revert ") + QString::number(paths.size())
-                + QStringLiteral(" selected path(s)? Local changes will be discarded.")))
+    const bool git = isGitProject(selectedProjectKind());
+    const auto listedItem = [this](const QString &path) -> const WorkingCopyItem * {
+        const auto found = m_changeIndex.constFind(path);
+        return found != m_changeIndex.constEnd() ? &m_changes.at(*found) : nullptr;
+    };
+    if (git) {
+        // Untracked files are left alone, as svn revert leaves unversioned ones; git would refuse the
+        // whole run over one of them.
+        paths.removeIf([&listedItem](const QString &path) {
+            const WorkingCopyItem *item = listedItem(path);
+            return item && (item->kind == SVNStatusKind::unversioned || item->kind == SVNStatusKind::ignored);
+        });
+        if (paths.isEmpty()) {
+            showAlert(QStringLiteral("Nothing To Revert"),
+                QStringLiteral("The selected files are untracked: Revert leaves untracked files alone."));
+            return;
+        }
+    }
+    const QString root = selectedProject() ? selectedProject()->path : QString();
+    QString question = QStringLiteral("Revert ") + QString::number(paths.size())
+        + QStringLiteral(" selected path(s)? Local changes will be discarded.");
+    // git lists tracked files one by one: a tracked row that is a folder on disk is a submodule.
+    if (git && std::any_of(paths.begin(), paths.end(), [&root](const QString &path) {
+            return workingCopyPathIsDirectory(path, root);
+        }))
+        question += QStringLiteral(" Submodules go back to the commits the project records; files untracked inside "
+                                   "them stay.");
+    if (!confirm(QStringLiteral("Revert"), question))
         return;
-    if (!isGitProject(selectedProjectKind())) {
-        const auto kindOf = [this](const QString &path) {
-            const auto found = m_changeIndex.constFind(path);
-            return found != m_changeIndex.constEnd() ? m_changes.at(*found).kind : SVNStatusKind::none;
+    if (!git) {
+        const auto kindOf = [&listedItem](const QString &path) {
+            const WorkingCopyItem *item = listedItem(path);
+            return item ? item->kind : SVNStatusKind::none;
         };
         runInSelectedProject(
             {QStringLiteral("Revert"), RepositoryKind::svn, svnRevertRuns(paths, kindOf), AfterRun::reload});
@@ -207,27 +231,27 @@ void AppState::revertSelectedPaths()
     QStringList others;
     QStringList renameSources;
     for (const QString &path : paths) {
-        const auto found = m_changeIndex.constFind(path);
-        const WorkingCopyItem *item = found != m_changeIndex.constEnd() ? &m_changes.at(*found) : nullptr;
+        const WorkingCopyItem *item = listedItem(path);
         const bool isAdded = item && (item->kind == SVNStatusKind::added || item->renamedFrom || item->copiedFrom);
         (isAdded ? added : others).push_back(path);
         if (item && item->renamedFrom)
             renameSources.push_back(*item->renamedFrom);
     }
     // A rename's old name comes back as in HEAD; when something new lies there it is only unstaged.
-    const QString root = selectedProject() ? selectedProject()->path : QString();
     for (const QString &source : renameSources) {
         if (added.contains(source) || others.contains(source))
             continue;
-        const QFileInfo onDisk(TextUtil::appendingPathComponent(root, source));
-        (onDisk.exists() || onDisk.isSymLink() ? added : others).push_back(source);
+        (workingCopyPathExists(source, root) ? added : others).push_back(source);
     }
     QList<ToolCommand> runs;
+    // git reset unstages on a branch without commits too, where git restore finds no HEAD.
     if (!added.isEmpty())
-        runs.push_back(ToolCommand::withPaths({QStringLiteral("restore"), QStringLiteral("--staged")}, added));
+        runs.push_back(ToolCommand::withPaths({QStringLiteral("reset"), QStringLiteral("-q")}, added));
+    // A submodule is put back to the commit HEAD records, its work tree included.
     if (!others.isEmpty())
-        runs.push_back(ToolCommand::withPaths(
-            {QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--worktree")}, others));
+        runs.push_back(ToolCommand::withPaths({QStringLiteral("restore"), QStringLiteral("--staged"),
+                                                  QStringLiteral("--worktree"), QStringLiteral("--recurse-submodules")},
+            others));
     runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::git, runs, AfterRun::reload});
 }
 

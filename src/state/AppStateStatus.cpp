@@ -1,5 +1,6 @@
 #include "AppState.h"
 #include "IgnoreFiles.h"
+#include "RepositoryDetection.h"
 #include "StatusFilter.h"
 #include "WorkingCopyPaths.h"
 
@@ -161,8 +162,9 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
     for (size_t i = 0; i < running.size(); ++i) {
         try {
             const SVNCommandResult result = co_await std::move(running[i]);
+            // An author imported from a Latin-1 system shows with replacement characters, not as nothing.
             if (!failure)
-                outputs[i] = result.stdout.trimmed();
+                outputs[i] = QString::fromUtf8(result.stdoutData).trimmed();
         } catch (...) {
             // The remaining queries still run to their end before the first error is passed on.
             if (!failure)
@@ -173,8 +175,13 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
         std::rethrow_exception(failure);
 
     const QString &root = outputs[0];
-    const QString &branch = outputs[1];
+    QString &branch = outputs[1];
     const QString &hash = outputs[2];
+    // Before the first commit git names no branch for HEAD ("HEAD"), though HEAD already names one.
+    if (hash.isEmpty()) {
+        if (const std::optional<QString> unborn = co_await gitUnbornBranch(git, project.path))
+            branch = *unborn;
+    }
     const QString &remote = outputs[3];
     QStringList revisionParts;
     if (!branch.isEmpty())
@@ -249,7 +256,7 @@ QCoro::Task<> AppState::loadStatus()
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
                                 root = project->path, shown, conflictArtefacts]() mutable {
               if (git)
-                  items = GitParsers::parseStatus(TextUtil::decodeUtf8Strict(stdoutData));
+                  items = GitParsers::parseStatus(QByteArrayView(stdoutData));
               // Output that is not UTF-8 lists nothing, read whole or in pieces.
               else if (!TextUtil::isValidUtf8(stdoutData))
                   items.clear();

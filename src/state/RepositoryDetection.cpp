@@ -39,3 +39,19 @@ QCoro::Task<std::pair<QString, RepositoryKind>> detectRepository(SVNClient &svn,
     throw SVNClientError::launchFailed(
         QStringLiteral("No SVN working copy or Git repository was found at ") + folder + u'.');
 }
+
+QCoro::Task<std::optional<QString>> gitUnbornBranch(GitClient &git, QString folder)
+{
+    const QStringList verifyHead{
+        QStringLiteral("rev-parse"), QStringLiteral("-q"), QStringLiteral("--verify"), QStringLiteral("HEAD")};
+    if ((co_await git.run(verifyHead, folder, false)).succeeded())
+        co_return std::nullopt;
+    // A detached HEAD that names no commit, or a folder that is no repository, has no branch.
+    const QStringList headBranch{
+        QStringLiteral("symbolic-ref"), QStringLiteral("-q"), QStringLiteral("--short"), QStringLiteral("HEAD")};
+    const SVNCommandResult branch = co_await git.run(headBranch, folder, false);
+    const QString name = branch.stdout.trimmed();
+    if (!branch.succeeded() || name.isEmpty())
+        co_return std::nullopt;
+    co_return name;
+}

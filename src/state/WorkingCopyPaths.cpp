@@ -5,8 +5,6 @@
 #include "tools/SVNCommandResult.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -22,16 +20,21 @@ bool isNewline(QChar c)
 
 } // namespace
 
+QByteArray workingCopyNativePath(const QString &path, const QString &folder)
+{
+    return TextUtil::encodeFileName(TextUtil::appendingPathComponent(folder, path));
+}
+
 bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
 {
-    return QFileInfo(TextUtil::appendingPathComponent(folder, path)).isDir();
+    struct stat info;
+    return ::stat(workingCopyNativePath(path, folder).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool workingCopyPathExists(const QString &path, const QString &folder)
 {
-    const QByteArray bytes = QFile::encodeName(folder) + '/' + TextUtil::encodeFileName(path);
-    struct stat status;
-    return ::lstat(bytes.constData(), &status) == 0;
+    struct stat info;
+    return ::lstat(workingCopyNativePath(path, folder).constData(), &info) == 0;
 }
 
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root)
@@ -52,6 +55,10 @@ QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool
     // one holding a break would write a second rule of its own.
     if (std::any_of(text.begin(), text.end(), isNewline))
         throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain newlines."));
+    // An ignore file is read as UTF-8, by git and by this program alike.
+    if (TextUtil::holdsUndecodableBytes(text))
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Ignore paths must be valid UTF-8: ") + TextUtil::displayFileName(text) + u'.');
     const QString path = trimText ? TextUtil::trimmed(text) : text;
     if (path.isEmpty())
         throw SVNClientError::launchFailed(QStringLiteral("Enter a path inside the selected working copy."));

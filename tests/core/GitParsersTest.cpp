@@ -1,5 +1,6 @@
 #include "parsers/GitParsers.h"
 
+#include "model/TextUtil.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -234,8 +235,33 @@ TEST(GitStatusReader, UnquotesCStyleNames)
     EXPECT_EQ(unquotePath(s("\"\"")), QString());
     EXPECT_EQ(unquotePath(s("\"open")), s("\"open"));
     EXPECT_EQ(unquotePath(s("close\"")), s("close\""));
-    // Bytes that are no UTF-8 do not vanish.
-    EXPECT_EQ(unquotePath(s("\"caf\\351\"")), QString::fromUtf16(u"caf\uFFFD"));
+    // Bytes that are no UTF-8 keep their value.
+    EXPECT_EQ(unquotePath(s("\"caf\\351\"")), TextUtil::decodeFileName("caf\351"));
+}
+
+// Names from an old Latin-1 system, untracked and tracked, next to a plain one: each is read as its own
+// bytes whether git quotes it (the default) or prints it raw.
+TEST(GitStatusReader, ReadsNamesThatAreNotUTF8AsTheirBytes)
+{
+    Sandbox box;
+    GitFixture repo = GitFixture::create(box.path());
+    printfFile(repo.path, s("tracked \\351.txt"), s("base\n"));
+    repo.commitAll();
+    printfFile(repo.path, s("tracked \\351.txt"), s("changed\n"));
+    printfFile(repo.path, s("caf\\351.txt"), s("new\n"));
+    printfFile(repo.path, s("new \\303\\251.txt"), s("new\n"));
+    for (const char *quoting : {"true", "false"}) {
+        SCOPED_TRACE(quoting);
+        const QByteArray output = repo.git(QStringList{s("-c"), s("core.quotepath=") + s(quoting)} + statusArguments);
+        const QList<WorkingCopyItem> items = GitParsers::parseStatus(QByteArrayView(output));
+        ASSERT_EQ(items.size(), 3) << output.toStdString();
+        QMap<QByteArray, SVNStatusKind> kinds;
+        for (const WorkingCopyItem &item : items)
+            kinds.insert(TextUtil::encodeFileName(item.path), item.kind);
+        EXPECT_EQ(kinds.value("caf\351.txt", SVNStatusKind::none), SVNStatusKind::unversioned);
+        EXPECT_EQ(kinds.value("tracked \351.txt", SVNStatusKind::none), SVNStatusKind::modified);
+        EXPECT_EQ(kinds.value("new \303\251.txt", SVNStatusKind::none), SVNStatusKind::unversioned);
+    }
 }
 
 // ---- Log ----

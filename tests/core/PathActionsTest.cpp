@@ -232,7 +232,7 @@ TEST_F(PathActionsFixture, GitRoutesPullInfoAddDeleteAndRevert)
         {[](AppState &s) { s.addSelectedPaths(); }, "Add", {"add", "--", "*.txt", "-R"}},
         {[](AppState &s) { s.deleteSelectedPaths(); }, "Delete", {"rm", "--", "*.txt", "-R"}},
         {[](AppState &s) { s.revertSelectedPaths(); }, "Revert",
-            {"restore", "--staged", "--worktree", "--", "*.txt", "-R"}},
+            {"restore", "--staged", "--worktree", "--recurse-submodules", "--", "*.txt", "-R"}},
     };
     for (const auto &[call, title, arguments] : cases) {
         SCOPED_TRACE(title.toStdString());
@@ -257,12 +257,13 @@ TEST_F(PathActionsFixture, GitRevertOnlyUnstagesNewlyAddedFiles)
     dialogs.confirmAnswers.push_back(true);
     state->revertSelectedPaths();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"restore", "--staged", "--", "new.txt"}));
+    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"reset", "-q", "--", "new.txt"}));
 
     // A mix runs both, one after the other, and shows both.
     fakes.git->calls.clear();
     fakes.git->responder = [](const FakeCall &call) {
-        return call.arguments.value(0) == "restore" ? okResult("done\n") : okResult(QString());
+        const bool reverting = call.arguments.value(0) == "reset" || call.arguments.value(0) == "restore";
+        return okResult(reverting ? QStringLiteral("done\n") : QString());
     };
     tick({item("new.txt", SVNStatusKind::added), item("old.txt"), item("gone.txt", SVNStatusKind::deleted)},
         {"new.txt", "old.txt", "gone.txt"});
@@ -270,11 +271,12 @@ TEST_F(PathActionsFixture, GitRevertOnlyUnstagesNewlyAddedFiles)
     state->revertSelectedPaths();
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_GE(fakes.git->calls.size(), 2);
-    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"restore", "--staged", "--", "new.txt"}));
-    EXPECT_EQ(
-        fakes.git->calls[1].arguments, QStringList({"restore", "--staged", "--worktree", "--", "gone.txt", "old.txt"}));
+    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"reset", "-q", "--", "new.txt"}));
+    EXPECT_EQ(fakes.git->calls[1].arguments,
+        QStringList({"restore", "--staged", "--worktree", "--recurse-submodules", "--", "gone.txt", "old.txt"}));
     EXPECT_EQ(state->commandOutput()->commandLine,
-        "/usr/bin/fake restore --staged -- new.txt\n/usr/bin/fake restore --staged --worktree -- gone.txt old.txt");
+        "/usr/bin/fake reset -q -- new.txt\n/usr/bin/fake restore --staged --worktree --recurse-submodules -- gone.txt "
+        "old.txt");
     EXPECT_EQ(state->commandOutput()->stdout, "done\ndone\n");
 
     // The first run failing stops the second and reloads nothing.

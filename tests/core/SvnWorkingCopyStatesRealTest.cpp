@@ -172,10 +172,8 @@ TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
     EXPECT_EQ(root.propertiesKind, SVNStatusKind::modified);
     EXPECT_EQ(displayPath(root.path, svn.workingCopy), ". (wc)");
 
-    state->setSelectedChangeID(".");
-    state->selectedChangeChanged();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_TRUE(state->diffText().contains("svn:ignore")) << state->diffText().toStdString();
+    const QByteArray diff = changeDiff(".");
+    EXPECT_TRUE(diff.contains("svn:ignore")) << diff.toStdString();
 
     commit({"."}, "Ignore object files");
     EXPECT_TRUE(svnStatus(svn).isEmpty());

@@ -60,6 +60,23 @@ struct RealActionsFixture : ::testing::Test {
         EXPECT_EQ(state->commitMessage(), "");
     }
 
+    // The preview's diff once the change at the path is selected and its load has ended.
+    QByteArray changeDiff(const QString &path)
+    {
+        state->setSelectedChangeID(path);
+        state->selectedChangeChanged();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        return state->diffText();
+    }
+
+    // Shows a tab as the user does, and waits for its load.
+    void showTab(WorkflowTab tab)
+    {
+        state->setSelectedTab(tab);
+        state->tabChanged();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    }
+
     const WorkingCopyItem *listedItem(const QString &path) const
     {
         for (const WorkingCopyItem &item : state->changes()) {
@@ -98,6 +115,31 @@ inline QMap<QString, QString> svnStatus(const TestSupport::SvnFixture &svn)
 inline QString svnLastChangedPaths(const TestSupport::SvnFixture &svn)
 {
     return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
+}
+
+// `git status --porcelain=v2 -z` by the exact bytes of each path: the two status letters ("??" untracked).
+inline QMap<QByteArray, QByteArray> gitStatusCodes(const TestSupport::GitFixture &git)
+{
+    QMap<QByteArray, QByteArray> codes;
+    const QList<QByteArray> entries = git.git({"status", "--porcelain=v2", "-z", "--untracked-files=all"}).split('\0');
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QByteArray &entry = entries[i];
+        if (entry.startsWith("? ")) {
+            codes.insert(entry.mid(2), "??");
+            continue;
+        }
+        // Ordinary, renamed and unmerged entries hold 8, 9 and 10 fields before the path.
+        const int fields = entry.startsWith("1 ") ? 8 : entry.startsWith("2 ") ? 9 : entry.startsWith("u ") ? 10 : 0;
+        if (fields == 0)
+            continue;
+        qsizetype at = 0;
+        for (int field = 0; field < fields; ++field)
+            at = entry.indexOf(' ', at) + 1;
+        codes.insert(entry.mid(at), entry.mid(2, 2));
+        if (entry.startsWith("2 "))
+            ++i;
+    }
+    return codes;
 }
 
 // `git status` by path: the two status letters.

@@ -62,6 +62,14 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
+void printfFile(const QString &folder, const QString &printfName, const QString &contents)
+{
+    runTool(QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("printf '%s' \"$2\" > \"$(printf \"$1\")\""), QStringLiteral("sh"),
+            printfName, contents},
+        folder);
+}
+
 void forgetCallingRepository()
 {
     for (const char *name :
@@ -81,6 +89,11 @@ Sandbox::Sandbox()
 Sandbox::~Sandbox()
 {
     qputenv("HOME", m_oldHome);
+    // Qt cannot reach a name that is not UTF-8 to remove it.
+    if (!m_dir.remove()) {
+        int status = 0;
+        runTool(QStringLiteral("rm"), {QStringLiteral("-rf"), QStringLiteral("--"), m_dir.path()}, QString(), &status);
+    }
 }
 
 QString Sandbox::filePath(const QString &relative) const

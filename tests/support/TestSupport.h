@@ -83,6 +83,9 @@ void forgetCallingRepository();
 // Writes bytes to a file, creating its folders.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Writes a file whose name is what printf makes of `printfName` ("caf\\351.txt" is a Latin-1 name no
+// QString path reaches), in the folder, with a shell as a user would.
+void printfFile(const QString &folder, const QString &printfName, const QString &contents);
 
 // A temporary folder with HOME pointed into it, so svn and git see no user configuration.
 class Sandbox {

@@ -1,11 +1,13 @@
 // The main road over the real window and real tools: select the project in the sidebar, tick two of
 // three changed files, write a message of two lines, press Commit, and see the list shrink to the one left over.
+#include "RealWindow.h"
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
 #include "ui/changes/ChangeListView.h"
 #include "ui/changes/ChangesView.h"
 #include "ui/changes/CommitPanelView.h"
+#include "ui/changes/DiffPreviewView.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
@@ -132,5 +134,36 @@ TEST(ChangesEndToEnd, TickTwoFilesAndCommitOverSvnAndGit)
 
         state.setCommandOutput(std::nullopt);
         ASSERT_TRUE(QTest::qWaitFor([&] { return settled(state); }, 5000));
+    }
+}
+
+// A name from an old Latin-1 system is listed and titled with a replacement character where its byte
+// stands, beside a plain name, under both of git's ways of printing it.
+TEST(ChangesEndToEnd, ANameThatIsNotUTF8IsShownReadably)
+{
+    Sandbox sandbox;
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/plain.txt", "plain\n");
+    git.commitAll("first");
+    writeFile(git.path + "/plain.txt", "changed\n");
+    printfFile(git.path, "caf\\351.txt", "new\n");
+    for (const QString quoting : {"true", "false"}) {
+        SCOPED_TRACE(quoting.toStdString());
+        git.git({"config", "core.quotepath", quoting});
+        const Project project{QUuid::createUuid(), "latin1", git.path, RepositoryKind::git};
+        RealWindow real(sandbox.filePath("settings-" + quoting + ".ini"), {project});
+        real.selectProject(project.id);
+        auto *changes = qobject_cast<ChangesView *>(real.window().contentView()->detailView()->currentTabView());
+        ASSERT_TRUE(changes);
+        ChangeRowsView *rows = changes->listView()->list();
+        ASSERT_EQ(rows->model()->rowCount(), 2);
+        const QString shown = QString::fromUtf16(u"caf\uFFFD.txt");
+        EXPECT_EQ(rows->model()->index(0, 0).data().toString(), shown);
+        EXPECT_EQ(rows->model()->index(1, 0).data().toString(), "plain.txt");
+
+        rows->setCurrentIndex(rows->model()->index(0, 0));
+        ASSERT_TRUE(real.settle());
+        EXPECT_EQ(changes->previewView()->titleLabel()->text(), shown);
+        EXPECT_TRUE(real.state().diffText().contains("+new")) << real.state().diffText().toStdString();
     }
 }

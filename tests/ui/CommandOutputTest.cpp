@@ -3,11 +3,13 @@
 #include "ui/kit/Theme.h"
 #include "ui/window/CommandOutputView.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,12 @@ TEST(CommandOutputView, HeaderTextsDoneButtonAndAScrollingMonospacedOutput)
     EXPECT_EQ(area->document()->documentMargin(), 12);
     EXPECT_TRUE(area->textInteractionFlags() & Qt::TextSelectableByMouse);
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    // Shift with the wheel runs along the long line.
+    const QPointF middle(area->viewport()->width() / 2.0, area->viewport()->height() / 2.0);
+    QWheelEvent turn(middle, area->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
+        Qt::ShiftModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area->viewport(), &turn);
+    EXPECT_GT(area->horizontalScrollBar()->value(), 0);
 
     EXPECT_EQ(view.doneButton()->text(), "Done");
     EXPECT_TRUE(view.doneButton()->isDefault());

@@ -1,12 +1,16 @@
 // What the real window paints over real repositories, measured in pixels in the light and the dark
 // palette: the sidebar's selection and tiles, the status and action badges, one selection look for
-// every list, and the commit check boxes.
+// every list, the commit check boxes, and the texts on selected rows and in the header.
+#include "Contrast.h"
 #include "RealWindow.h"
 #include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
 
 #include "ui/changes/ChangeRowDelegate.h"
+#include "ui/kit/ElidedLabel.h"
 #include "ui/window/ContentView.h"
+#include "ui/window/DetailView.h"
+#include "ui/window/ProjectHeaderView.h"
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
@@ -20,22 +24,6 @@
 using TestSupport::writeFile;
 
 namespace {
-
-// WCAG 2 relative luminance and contrast ratio, written out here so the test does not lean on the
-// program's own.
-double luminance(QColor color)
-{
-    const auto channel
-        = [](double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
-}
-
-double contrast(QColor a, QColor b)
-{
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 int luma(QColor color)
 {
@@ -56,6 +44,94 @@ double strongestContrast(const QImage &image, QRect area, QColor against)
             best = std::max(best, contrast(image.pixelColor(x, y), against));
     }
     return best;
+}
+
+// A run of text painted on a plain fill: neighbouring glyphs on one line, with the strongest contrast
+// any of its pixels has against the fill (the colour the text was drawn in, where a stroke covers a
+// whole pixel).
+struct TextRun {
+    QRect bounds;
+    double contrast = 1;
+};
+
+// The texts in an area on a plain fill. Ink is what stands out from the fill at all; a connected
+// blot of ink 12 pixels or more both ways is a mark (badge, check box, symbol), not a glyph, and one
+// less than 4 pixels high is a fleck.
+QList<TextRun> textRuns(const QImage &image, QRect area, QColor fill)
+{
+    area &= image.rect();
+    const auto at = [&](QPoint point) { return (point.y() - area.top()) * area.width() + point.x() - area.left(); };
+    QList<double> contrasts(qsizetype(area.width()) * area.height(), 1);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            contrasts[at({x, y})] = contrast(image.pixelColor(x, y), fill);
+    }
+    QList<bool> seen(contrasts.size(), false);
+    QList<TextRun> glyphs;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (seen[at({x, y})] || contrasts[at({x, y})] < 1.2)
+                continue;
+            TextRun glyph{QRect(x, y, 1, 1), 1};
+            QList<QPoint> stack{{x, y}};
+            seen[at({x, y})] = true;
+            while (!stack.isEmpty()) {
+                const QPoint point = stack.takeLast();
+                glyph.bounds |= QRect(point, QSize(1, 1));
+                glyph.contrast = std::max(glyph.contrast, contrasts[at(point)]);
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QPoint next = point + QPoint(dx, dy);
+                        if (area.contains(next) && !seen[at(next)] && contrasts[at(next)] >= 1.2) {
+                            seen[at(next)] = true;
+                            stack.append(next);
+                        }
+                    }
+                }
+            }
+            if (glyph.bounds.width() < 12 || glyph.bounds.height() < 12)
+                glyphs.append(glyph);
+        }
+    }
+    std::sort(
+        glyphs.begin(), glyphs.end(), [](const TextRun &a, const TextRun &b) { return a.bounds.x() < b.bounds.x(); });
+    QList<TextRun> runs;
+    for (const TextRun &glyph : std::as_const(glyphs)) {
+        auto joined = std::find_if(runs.begin(), runs.end(), [&](const TextRun &run) {
+            const bool sameLine
+                = glyph.bounds.top() <= run.bounds.bottom() && run.bounds.top() <= glyph.bounds.bottom();
+            return sameLine && glyph.bounds.left() - run.bounds.right() <= 6;
+        });
+        if (joined == runs.end()) {
+            runs.append(glyph);
+        } else {
+            joined->bounds |= glyph.bounds;
+            joined->contrast = std::max(joined->contrast, glyph.contrast);
+        }
+    }
+    // Flecks along the edge of a rounded fill or a badge's box are not text.
+    runs.removeIf([](const TextRun &run) { return run.bounds.height() < 4; });
+    return runs;
+}
+
+// The weakest text of an area, for the failure message: "none" when there is no text.
+std::string weakest(const QList<TextRun> &runs, double *least)
+{
+    *least = 21;
+    std::string where = "none";
+    for (const TextRun &run : runs) {
+        if (run.contrast < *least) {
+            *least = run.contrast;
+            where = QStringLiteral("%1:1 at %2,%3 %4x%5")
+                        .arg(run.contrast, 0, 'f', 2)
+                        .arg(run.bounds.x())
+                        .arg(run.bounds.y())
+                        .arg(run.bounds.width())
+                        .arg(run.bounds.height())
+                        .toStdString();
+        }
+    }
+    return where;
 }
 
 struct Appearance {
@@ -275,7 +351,12 @@ TEST_F(Legibility, EveryListSelectsInTheAccentOnlyWhileFocusedAndMutedOtherwise)
                 const std::string where
                     = std::string(appearance.name) + " " + list->objectName().toStdString() + " " + name(fill);
                 if (list == focusedList) {
-                    EXPECT_EQ(fill, accent) << where;
+                    // The accent, darkened no further than its white text needs.
+                    EXPECT_NEAR(fill.hslHueF(), accent.hslHueF(), 0.02) << where;
+                    EXPECT_GE(fill.hslSaturationF(), accent.hslSaturationF() * 0.9) << where;
+                    EXPECT_LE(fill.lightness(), accent.lightness()) << where;
+                    EXPECT_GE(contrast(fill, Qt::white), 4.5) << where;
+                    EXPECT_LT(contrast(fill, Qt::white), 5.5) << where;
                     EXPECT_GE(contrast(fill, base), 3.0) << where;
                 } else {
                     // Muted: grey, one visible step from the other rows, never the accent.
@@ -323,5 +404,89 @@ TEST_F(Legibility, EveryListSelectsInTheAccentOnlyWhileFocusedAndMutedOtherwise)
         ASSERT_FALSE(muted.isEmpty());
         for (const QColor &fill : std::as_const(muted))
             EXPECT_EQ(fill, muted.first()) << appearance.name << ": one muted look for every list";
+    }
+}
+
+TEST_F(Legibility, EveryTextOnASelectedRowReadsAtFourAndAHalfToOneFocusedOrNot)
+{
+    const Project other{QUuid::createUuid(), "lantern", repositories.git.path, RepositoryKind::git};
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {other, svnProject});
+        real.selectProject(svnProject.id);
+        activate(real);
+
+        // Every text of a row in an image, against the row's fill at a blank point.
+        const auto expectLegible = [&](const QImage &image, QRect row, QColor fill, const std::string &where) {
+            const QList<TextRun> runs = textRuns(image, row, fill);
+            double least = 0;
+            const std::string weakestRun = weakest(runs, &least);
+            EXPECT_FALSE(runs.isEmpty()) << where << ": no text to be seen";
+            EXPECT_GE(least, 4.5) << where << " on " << name(fill) << ": weakest text " << weakestRun;
+        };
+        const auto checkList = [&](QListView *list, int row) {
+            ASSERT_TRUE(list);
+            ASSERT_GT(list->model()->rowCount(), row) << list->objectName().toStdString();
+            list->setCurrentIndex(list->model()->index(row, 0));
+            for (const bool focused : {true, false}) {
+                if (focused)
+                    focusList(real, list);
+                else
+                    real.window().contentView()->setFocus(Qt::OtherFocusReason);
+                real.settle();
+                const QImage image = viewportImage(list);
+                const int selected = selectedRow(list);
+                ASSERT_GE(selected, 0) << list->objectName().toStdString();
+                // Inside the rounded fill, which leaves 5 pixels of the list at each end.
+                const QRect rect = list->visualRect(list->model()->index(selected, 0)).adjusted(7, 1, -7, -1);
+                expectLegible(image, rect, rowFill(image, list, selected),
+                    std::string(appearance.name) + (focused ? " focused " : " unfocused ")
+                        + list->objectName().toStdString());
+            }
+        };
+
+        checkList(real.find<QListView>("changeList"), 0);
+        real.state().setSelectedTab(WorkflowTab::history);
+        real.settle();
+        checkList(real.find<QListView>("historyFileList"), 0);
+        checkList(real.find<QListView>("historyRevisionList"), 0);
+        for (const auto &[tab, objectName] :
+            {std::pair{WorkflowTab::incoming, "incomingList"}, std::pair{WorkflowTab::archives, "archiveList"}}) {
+            real.state().setSelectedTab(tab);
+            real.settle();
+            checkList(real.find<QListView>(objectName), 0);
+        }
+
+        // The sidebar's selected project: its name, badge and path over the panel's glass.
+        const QImage window = real.window().grab().toImage();
+        for (SidebarProjectRow *row : real.window().findChildren<SidebarProjectRow *>()) {
+            if (!row->isSelected())
+                continue;
+            const QRect rect(row->mapTo(&real.window(), QPoint()), row->size());
+            const QColor fill = window.pixelColor(rect.right() - 5, rect.center().y());
+            expectLegible(window, rect.adjusted(4, 2, -4, -2), fill, std::string(appearance.name) + " sidebar row");
+        }
+    }
+}
+
+TEST_F(Legibility, TheBusyMessageReadsAtFourAndAHalfToOne)
+{
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {svnProject});
+        real.selectProject(svnProject.id);
+        real.state().setBusyMessage(QStringLiteral("Loading status"));
+        QCoreApplication::processEvents();
+        ElidedLabel *busy = real.window().contentView()->detailView()->header()->busyLabel();
+        ASSERT_TRUE(busy->isVisible());
+        const QImage window = real.window().grab().toImage();
+        const QRect rect(busy->mapTo(&real.window(), QPoint()), busy->size());
+        const QColor fill = window.pixelColor(rect.topLeft() - QPoint(0, 2));
+        const QList<TextRun> runs = textRuns(window, rect, fill);
+        double least = 0;
+        const std::string weakestRun = weakest(runs, &least);
+        EXPECT_FALSE(runs.isEmpty()) << appearance.name;
+        EXPECT_GE(least, 4.5) << appearance.name << " on " << name(fill) << ": weakest text " << weakestRun;
+        real.state().setBusyMessage(std::nullopt);
     }
 }

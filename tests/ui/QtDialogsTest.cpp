@@ -114,6 +114,11 @@ TEST(QtDialogs, ConfirmationIsAWarningAndOnlyContinueCounts)
         EXPECT_EQ(box->informativeText(), "Remove A from the list?");
         EXPECT_EQ(box->defaultButton()->text(), "Continue");
         EXPECT_EQ(box->escapeButton()->text(), "Cancel");
+        // An alert: wide enough for a path on one line, its title in bold.
+        EXPECT_GE(box->width(), 420);
+        auto *title = box->findChild<QLabel *>("qt_msgbox_label");
+        ASSERT_TRUE(title);
+        EXPECT_GE(title->font().weight(), QFont::Bold);
         button(box, "Continue")->click();
     });
     EXPECT_TRUE(dialogs.confirm("Remove Project", "Remove A from the list?"));

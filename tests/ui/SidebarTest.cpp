@@ -145,3 +145,33 @@ TEST_F(SidebarFixture, ToggleFlipsTheBindingAndActionsCarryTheirTooltips)
     EXPECT_EQ(view->checkoutButton()->text(), "Checkout");
     EXPECT_EQ(view->checkoutButton()->toolTip(), "Checkout");
 }
+
+TEST_F(SidebarFixture, TheSelectedRowIsScrolledIntoViewWheneverTheSelectionChanges)
+{
+    QList<Project> projects;
+    for (int i = 1; i <= 40; ++i)
+        projects << Project{QUuid::createUuid(), QStringLiteral("Project %1").arg(i, 2, 10, QLatin1Char('0')),
+            QStringLiteral("/work/project%1").arg(i), RepositoryKind::svn};
+    open(projects);
+    const auto inView = [this](SidebarProjectRow *row) {
+        QWidget *viewport = row->parentWidget()->parentWidget();
+        const QRect shown(row->mapTo(viewport, QPoint()), row->size());
+        return viewport->rect().contains(shown);
+    };
+    ASSERT_TRUE(view->rows().first()->isSelected());
+    ASSERT_FALSE(inView(view->rows()[35]));
+
+    // The 36th project chosen, as adding it chooses it.
+    state->setSelectedProjectID(projects[35].id);
+    state->projectSelectionChanged();
+    settle(*state);
+    EXPECT_TRUE(inView(view->rows()[35]));
+
+    // Removed: the first project, now out of view, is chosen and shown.
+    dialogs.confirmAnswers = {true};
+    state->removeSelectedProject();
+    settle(*state);
+    ASSERT_EQ(view->rows().size(), 39);
+    ASSERT_TRUE(view->rows().first()->isSelected());
+    EXPECT_TRUE(inView(view->rows().first()));
+}

@@ -11,12 +11,14 @@
 #include "ui/window/WindowFocusRefreshObserver.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -71,6 +73,60 @@ TEST(WindowFocusRefreshObserver, CallsOncePerActivationOfItsCurrentWindowOnly)
     EXPECT_EQ(newCalls, 2);
 }
 
+TEST(ActivationHistory, OnlyAReturnFromAnotherApplicationIsNotHandedOver)
+{
+    QWindow window;
+    QWindow alert;
+    QWindow sheet;
+    for (QWindow *shown : {&window, &alert, &sheet})
+        shown->show();
+    // The focus windows Qt reports in turn (null: none of the program's); on each report of the main
+    // window, whether its activation counts as handed over by the program, asked both before and after
+    // the report because Qt delivers the activation on either side of it.
+    struct Step {
+        const char *what;
+        QWindow *focus;
+        QWindow *closedFirst;
+        bool handedOver;
+    };
+    const Step steps[] = {
+        {"first showing", &window, nullptr, false},
+        {"an alert over the window", &alert, nullptr, true},
+        {"the alert closed, the window manager hands back at once", &window, nullptr, true},
+        {"the user turns to another application", nullptr, nullptr, false},
+        {"the user comes back", &window, nullptr, false},
+        {"a sheet", &sheet, nullptr, true},
+        {"an alert on the sheet", &alert, nullptr, true},
+        {"the alert closed", &sheet, &alert, true},
+        {"the sheet closed, nothing focused for a moment", nullptr, &sheet, true},
+        {"the window manager hands back late", &window, nullptr, true},
+    };
+    ActivationHistory history;
+    for (const Step &step : steps) {
+        if (step.closedFirst)
+            step.closedFirst->hide();
+        if (step.focus == &window) {
+            EXPECT_EQ(history.handedOver(&window), step.handedOver) << step.what << ", asked before the report";
+        }
+        history.focusWindowChanged(step.focus);
+        if (step.focus == &window) {
+            EXPECT_EQ(history.handedOver(&window), step.handedOver) << step.what;
+        }
+    }
+
+    // An alert closed and deleted before the window gets the activation back.
+    auto *gone = new QWindow;
+    gone->show();
+    history.focusWindowChanged(gone);
+    delete gone;
+    history.focusWindowChanged(nullptr);
+    history.focusWindowChanged(&window);
+    EXPECT_TRUE(history.handedOver(&window));
+    history.focusWindowChanged(nullptr);
+    history.focusWindowChanged(&window);
+    EXPECT_FALSE(history.handedOver(&window));
+}
+
 struct ShellFixture : UiFixture {
     std::unique_ptr<MainWindow> window;
 
@@ -93,20 +149,39 @@ struct ShellFixture : UiFixture {
     }
 };
 
-TEST_F(ShellFixture, FirstShowingRefreshesAndEachActivationRefreshesExactlyOnceMore)
+TEST_F(ShellFixture, EachReturnFromAnotherApplicationRefreshesOnceButAClosedAlertHandsBackWithout)
 {
     open({svnProject});
     // start() on the first showing (the platform may add an activation of its own).
     const int afterShow = svnRuns("status");
     EXPECT_GE(afterShow, 1);
+    ASSERT_EQ(QGuiApplication::focusWindow(), window->windowHandle());
 
-    activate(window.get());
-    settle(*state);
+    // The platform reports that the user went to another application and came back.
+    const auto comeBack = [this] {
+        content()->focusObserver()->focusWindowChanged(nullptr);
+        activate(window.get());
+        content()->focusObserver()->focusWindowChanged(window->windowHandle());
+        settle(*state);
+    };
+    comeBack();
     EXPECT_EQ(svnRuns("status"), afterShow + 1);
-    activate(window.get());
-    activate(window.get());
+    comeBack();
+    comeBack();
+    EXPECT_EQ(svnRuns("status"), afterShow + 3);
+
+    // An alert over the window, closed with OK: the window takes the activation back from it.
+    state->setAlert(AppAlert{QUuid::createUuid(), "History Failed", "svn: E170013"});
+    settle(*state);
+    ASSERT_TRUE(content()->alertBox());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(content()->alertBox()));
+    QTest::mouseClick(content()->alertBox()->buttons()[0], Qt::LeftButton);
+    settle(*state);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     settle(*state);
     EXPECT_EQ(svnRuns("status"), afterShow + 3);
+    EXPECT_FALSE(state->alert());
 }
 
 TEST_F(ShellFixture, WithoutProjectsTheWindowOpensOnTheEmptyViewAndActivationRunsNothing)
@@ -203,10 +278,58 @@ TEST_F(ShellFixture, AlertShowsItsTextsVerbatimWithOneOKButton)
     EXPECT_FALSE(content()->alertBox());
 }
 
-TEST_F(ShellFixture, SheetClosesWithDoneReturnOrEscapeAndClearsTheOutput)
+TEST_F(ShellFixture, AnAlertIsWideEnoughForAPathWithItsTitleInBoldAndWrapsOnlyLongTexts)
 {
     open({svnProject});
-    for (const int key : {0, int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+    const QString path = "/tmp/korvel-1a2b3c/projects/orbit-service/trunk/.korvelignore";
+    const QString sentence = "svn: E155010: The node '" + path + "' was not found. ";
+    const struct {
+        QString message;
+        bool oneLine;
+    } cases[] = {
+        {QString(), true},
+        {"Could not write '" + path + "'.", true},
+        {sentence + sentence + sentence, false},
+    };
+    for (const auto &alert : cases) {
+        state->setAlert(AppAlert{QUuid::createUuid(), "Could Not Ignore", alert.message});
+        settle(*state);
+        QMessageBox *box = content()->alertBox();
+        ASSERT_TRUE(box);
+        const std::string where = std::to_string(alert.message.size()) + " characters";
+        EXPECT_GE(box->width(), 420) << where;
+        EXPECT_LE(box->width(), 720) << where;
+        EXPECT_EQ(box->windowTitle(), QApplication::applicationDisplayName());
+        auto *title = box->findChild<QLabel *>("qt_msgbox_label");
+        ASSERT_TRUE(title);
+        EXPECT_GE(title->font().weight(), QFont::Bold) << where;
+        auto *message = box->findChild<QLabel *>("qt_msgbox_informativelabel");
+        if (!alert.message.isEmpty()) {
+            ASSERT_TRUE(message);
+            // Unwrapped, the text is as high as it is given all the width in the world.
+            const bool wrapped = message->heightForWidth(message->width()) > message->heightForWidth(100000);
+            EXPECT_EQ(wrapped, !alert.oneLine) << where;
+            // Every line of the text is in the box: nothing is cut at its edge.
+            EXPECT_GE(message->height(), message->heightForWidth(message->width())) << where;
+        }
+        QTest::mouseClick(box->buttons()[0], Qt::LeftButton);
+        settle(*state);
+    }
+}
+
+TEST_F(ShellFixture, SheetClosesWithDoneReturnEnterOrEscapeFromAnywhereInItAndClearsTheOutput)
+{
+    open({svnProject});
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // How the sheet is closed, and whether the output text has the focus first (as it has once the
+    // user scrolls or selects in it from the keyboard).
+    const struct {
+        int key;
+        bool inText;
+    } closings[]
+        = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true}, {Qt::Key_Escape, true}};
+    for (const auto &closing : closings) {
         CommandOutput output{QUuid::createUuid(), "Update", "svn update", 0, "At revision 3.\n", QString()};
         state->setCommandOutput(output);
         settle(*state);
@@ -215,15 +338,42 @@ TEST_F(ShellFixture, SheetClosesWithDoneReturnOrEscapeAndClearsTheOutput)
         EXPECT_TRUE(sheet->isVisible());
         EXPECT_EQ(sheet->outputID(), output.id);
         EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-        if (key == 0)
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        const std::string where = std::to_string(closing.key) + (closing.inText ? " in the text" : "");
+        if (closing.inText) {
+            QTest::mouseClick(sheet->view()->outputArea()->viewport(), Qt::LeftButton);
+            ASSERT_EQ(QApplication::focusWidget(), sheet->view()->outputArea()) << where;
+        }
+        if (closing.key == 0)
             QTest::mouseClick(sheet->view()->doneButton(), Qt::LeftButton);
         else
-            // Return must reach the default button even from the read-only output text.
-            QTest::keyClick(sheet->view()->outputArea(), Qt::Key(key));
-        EXPECT_FALSE(state->commandOutput()) << key;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(closing.key));
+        EXPECT_FALSE(state->commandOutput()) << where;
         settle(*state);
-        EXPECT_FALSE(content()->outputSheet());
+        EXPECT_FALSE(content()->outputSheet()) << where;
+        state->setCommandOutput(std::nullopt);
+        settle(*state);
     }
+}
+
+TEST_F(ShellFixture, ALongCommandLineIsCutWithoutWideningTheSheet)
+{
+    open({svnProject});
+    const auto sheetWidth = [this](const QString &commandLine) {
+        state->setCommandOutput(CommandOutput{QUuid::createUuid(), "Run svn Command", commandLine, 0, "", ""});
+        settle(*state);
+        CommandOutputSheet *sheet = content()->outputSheet();
+        EXPECT_TRUE(sheet);
+        const int width = sheet ? sheet->sizeHint().width() : 0;
+        state->setCommandOutput(std::nullopt);
+        settle(*state);
+        return width;
+    };
+    const int ordinary = sheetWidth("svn info");
+    EXPECT_GE(ordinary, 720);
+    for (const QString &commandLine :
+        {"svn " + QString(1500, u'x'), "svn changelist " + QString(300, u'c') + " src/main.c"})
+        EXPECT_EQ(sheetWidth(commandLine), ordinary) << commandLine.size() << " characters";
 }
 
 TEST_F(ShellFixture, FailedCommandShowsTheSheetWithTheAlertOnTopOfIt)

@@ -1,5 +1,6 @@
 #include "ui/changes/ChangeListView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/changes/ChangeRowDelegate.h"
 #include "ui/kit/Divider.h"
@@ -119,7 +120,7 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
         [this](const WorkingCopyItem &item, int role) -> QVariant {
             switch (role) {
             case Qt::DisplayRole:
-                return displayPath(item.path, m_state.selectedProjectPath());
+                return TextUtil::displayFileName(displayPath(item.path, m_state.selectedProjectPath()));
             case Qt::CheckStateRole:
                 return int(m_commitPaths.contains(item.path) ? Qt::Checked : Qt::Unchecked);
             case ChangeRowDelegate::KindRole:

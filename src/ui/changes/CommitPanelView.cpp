@@ -3,10 +3,12 @@
 #include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/RenderScheduler.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/kit/Theme.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,31 +29,48 @@ constexpr int fieldPadding = 6;
 constexpr int editorMinimumHeight = 76;
 constexpr int editorMaximumHeight = 96;
 
-// The editor's frame: a rounded field in the text background colour with a hairline border. It asks
-// for no more than the editor's largest height, so the tab's split takes the rest.
+// The editor's frame: a rounded field in the text background colour with a hairline border, ringed
+// while the editor has the focus. It asks for no more than the editor's largest height, so the tab's
+// split takes the rest.
 class CommitMessageField : public QWidget {
 public:
-    explicit CommitMessageField(QPlainTextEdit *editor)
+    explicit CommitMessageField(QPlainTextEdit *editor) : m_editor(editor)
     {
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(fieldPadding, fieldPadding, fieldPadding, fieldPadding);
         layout->addWidget(editor);
+        editor->installEventFilter(this);
     }
 
     QSize sizeHint() const override { return {QWidget::sizeHint().width(), editorMaximumHeight + 2 * fieldPadding}; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_editor && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            update();
+        return false;
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-        painter.fillPath(shape, Theme::textBackground(palette()));
+        const QColor background = Theme::textBackground(palette());
+        painter.fillPath(shape, background);
+        if (m_editor->hasFocus()) {
+            FocusRing::paint(painter, QRectF(rect()), 6, palette(), background);
+            return;
+        }
         painter.setPen(QPen(Theme::separator(palette()), 1));
         painter.drawPath(shape);
     }
+
+private:
+    QPlainTextEdit *m_editor;
 };
 
 // The editor's text as typed, with no-break spaces kept (QPlainTextEdit::toPlainText would turn them
@@ -78,6 +97,8 @@ CommitPanelView::CommitPanelView(AppState &state, QWidget *parent) : QWidget(par
     m_editor->setMinimumHeight(editorMinimumHeight);
     m_editor->setMaximumHeight(editorMaximumHeight);
     m_editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Tab moves on to the Commit button, as in a form: a keyboard user must be able to leave the editor.
+    m_editor->setTabChangesFocus(true);
     // The field behind the editor shows through.
     QPalette palette = m_editor->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
@@ -92,6 +113,7 @@ CommitPanelView::CommitPanelView(AppState &state, QWidget *parent) : QWidget(par
     m_commit->setObjectName(QStringLiteral("commitButton"));
     m_commit->setIconSize(QSize(15, 15));
     m_commit->setAutoDefault(false);
+    FocusRing::attachToButton(m_commit);
     connect(m_commit, &QPushButton::clicked, this, [this] { m_state.commitSelected(); });
 
     auto *row = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "ui/changes/DiffPreviewView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/diff/DiffView.h"
 #include "ui/kit/Divider.h"
@@ -34,7 +35,8 @@ DiffPreviewView::DiffPreviewView(AppState &state, QWidget *parent) : QWidget(par
 
 void DiffPreviewView::render()
 {
-    const std::optional<QString> &change = m_state.selectedChangeID();
-    m_title->setText(change ? displayPath(*change, m_state.selectedProjectPath()) : QStringLiteral("Preview"));
+    const std::optional<QString> &path = m_state.selectedChangeID();
+    m_title->setText(path ? TextUtil::displayFileName(displayPath(*path, m_state.selectedProjectPath()))
+                          : QStringLiteral("Preview"));
     m_diff->setContent(m_state.diffText(), QStringLiteral("(select a changed file)"));
 }

@@ -1,7 +1,9 @@
 #include "ui/diff/DiffCanvas.h"
 
 #include "ui/diff/DiffRows.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/ScrollBarStyle.h"
+#include "ui/kit/ShiftWheel.h"
 #include "ui/kit/Theme.h"
 
 #include <QClipboard>
@@ -231,6 +233,8 @@ DiffCanvas::DiffCanvas(QWidget *parent) : QAbstractScrollArea(parent), m_metrics
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
+    FocusRing::attach(this);
+    scrollSidewaysWithShift(this);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBarStyle::apply(this);

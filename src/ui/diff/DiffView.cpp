@@ -1,6 +1,7 @@
 #include "ui/diff/DiffView.h"
 
 #include "ui/diff/DiffCanvas.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/Theme.h"
 
 #include <QEvent>
@@ -28,6 +29,7 @@ DiffView::DiffView(QWidget *parent)
     m_plainText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_plainText->setFont(Theme::monospaced(Theme::bodySize));
     m_plainText->document()->setDocumentMargin(12);
+    FocusRing::attach(m_plainText);
     m_stack->addWidget(m_plainText);
     m_stack->addWidget(m_canvas);
     m_showsPlaceholder = true;

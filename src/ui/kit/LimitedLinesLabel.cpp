@@ -1,5 +1,7 @@
 #include "ui/kit/LimitedLinesLabel.h"
 
+#include "ui/kit/FocusRing.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -102,6 +104,8 @@ LimitedLinesLabel::LimitedLinesLabel(int maxLines, QWidget *parent) : QLabel(par
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
+    // Only a selectable label takes the focus.
+    FocusRing::attach(this, 4);
 }
 
 void LimitedLinesLabel::setFullText(const QString &text)

@@ -1,5 +1,6 @@
 #include "ui/kit/PaneHeader.h"
 
+#include "ui/kit/FocusRing.h"
 #include "ui/workflow/WorkflowSymbols.h"
 
 #include <QHBoxLayout>
@@ -32,6 +33,7 @@ QPushButton *PaneHeader::addButton(const QString &title, const QString &symbol, 
     button->setIconSize(QSize(15, 15));
     button->setToolTip(help);
     button->setAutoDefault(false);
+    FocusRing::attachToButton(button);
     m_row->addWidget(button, 0, Qt::AlignVCenter);
     return button;
 }

@@ -1,7 +1,9 @@
 #include "ui/kit/SegmentedPicker.h"
 
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/Theme.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -20,6 +22,7 @@ SegmentedPicker::SegmentedPicker(QStringList titles, QWidget *parent) : QWidget(
     setFixedHeight(controlHeight);
     // Given more room than its ideal width, the picker grows to its maximum (as a flexible frame does).
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void SegmentedPicker::setCurrentIndex(int index)
@@ -75,6 +78,36 @@ void SegmentedPicker::mouseReleaseEvent(QMouseEvent *event)
         m_onChoose(pressed);
 }
 
+void SegmentedPicker::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier)
+        return QWidget::keyPressEvent(event);
+    const int last = int(m_titles.size()) - 1;
+    // Left is the previous segment, except in a right-to-left layout.
+    const int forward = layoutDirection() == Qt::RightToLeft ? -1 : 1;
+    int chosen = -1;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        chosen = m_current - forward;
+        break;
+    case Qt::Key_Right:
+        chosen = m_current + forward;
+        break;
+    case Qt::Key_Home:
+        chosen = 0;
+        break;
+    case Qt::Key_End:
+        chosen = last;
+        break;
+    default:
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+    if (chosen < 0 || chosen > last || chosen == m_current || !m_onChoose)
+        return;
+    m_onChoose(chosen);
+}
+
 void SegmentedPicker::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -105,4 +138,6 @@ void SegmentedPicker::paintEvent(QPaintEvent *)
         painter.setPen(i == m_pressed ? Theme::withOpacity(text, 0.6) : text);
         painter.drawText(segment, Qt::AlignCenter | Qt::TextSingleLine, m_titles[i]);
     }
+    if (hasFocus())
+        FocusRing::paint(painter, QRectF(rect()), 6, pal, pal.color(QPalette::Window));
 }

@@ -6,7 +6,8 @@
 #include <functional>
 
 // A segmented control: one segment per title, exactly one chosen. A click on a segment reports its
-// index, also for the chosen one (the receiver decides whether anything changed).
+// index, also for the chosen one (the receiver decides whether anything changed). It is reached with
+// Tab and moved along with the arrow keys, Home and End, as a tab bar is.
 class SegmentedPicker : public QWidget {
     Q_OBJECT
 
@@ -26,6 +27,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int segmentAt(const QPoint &point) const;

@@ -38,6 +38,10 @@ QColor separator(const QPalette &palette);
 QColor primary(const QPalette &palette);
 QColor secondary(const QPalette &palette);
 
+// The fill of a selected row in a focused list: the accent, darkened (or lightened) only as far as it
+// takes for the highlighted text on it to read at 4.5:1 with room to spare.
+QColor selectionFill(const QPalette &palette);
+
 // The colour with its opacity multiplied by the factor.
 QColor withOpacity(QColor color, qreal opacity);
 // The opaque colour seen when a translucent colour lies over an opaque one.

@@ -2,9 +2,12 @@
 
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
+#include "ui/kit/ShiftWheel.h"
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -36,6 +39,8 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     commandLine->setObjectName(QStringLiteral("commandLine"));
     commandLine->setFont(Theme::caption());
     commandLine->setColor(&Theme::secondary);
+    // Cut to the sheet's width, never widening it: a command line can be thousands of characters long.
+    commandLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
@@ -46,6 +51,7 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     m_doneButton->setObjectName(QStringLiteral("doneButton"));
     m_doneButton->setDefault(true);
     m_doneButton->setAutoDefault(true);
+    FocusRing::attachToButton(m_doneButton);
     connect(m_doneButton, &QPushButton::clicked, this, [dismiss = std::move(dismiss)] {
         if (dismiss)
             dismiss();
@@ -65,6 +71,8 @@ CommandOutputView::CommandOutputView(const CommandOutput &output, std::function<
     m_outputArea->document()->setDocumentMargin(12);
     m_outputArea->setBackgroundRole(QPalette::Base);
     m_outputArea->setPlainText(renderedOutput(output));
+    FocusRing::attach(m_outputArea);
+    scrollSidewaysWithShift(m_outputArea);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -83,4 +91,16 @@ CommandOutputSheet::CommandOutputSheet(const CommandOutput &output, QWidget *par
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
+}
+
+void CommandOutputSheet::keyPressEvent(QKeyEvent *event)
+{
+    // Return closes the sheet from anywhere in it, the output text included (which passes it on, while
+    // QDialog only finds a default button it was told of after the button was in the dialog).
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        m_view->doneButton()->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -38,6 +38,9 @@ public:
     const QUuid &outputID() const { return m_outputID; }
     CommandOutputView *view() const { return m_view; }
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QUuid m_outputID;
     CommandOutputView *m_view;

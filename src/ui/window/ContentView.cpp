@@ -2,6 +2,7 @@
 
 #include "state/AppState.h"
 #include "ui/kit/RenderScheduler.h"
+#include "ui/window/AlertStyle.h"
 #include "ui/window/CommandOutputView.h"
 #include "ui/window/DetailView.h"
 #include "ui/window/ProjectHeaderView.h"
@@ -184,6 +185,7 @@ void ContentView::syncAlert()
     // Tool output must not be read as markup.
     if (auto *informative = m_alertBox->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
         informative->setTextFormat(Qt::PlainText);
+    AlertStyle::apply(*m_alertBox);
     QPushButton *ok = m_alertBox->addButton(tr("OK"), QMessageBox::AcceptRole);
     m_alertBox->setDefaultButton(ok);
     m_alertBox->setEscapeButton(ok);

@@ -2,6 +2,7 @@
 
 #include "state/AppState.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/RenderScheduler.h"
 #include "ui/kit/Spinner.h"
 #include "ui/kit/SymbolIcon.h"
@@ -37,6 +38,7 @@ QPushButton *symbolButton(const QString &title, const QString &symbol, const QSt
     button->setIconSize(QSize(15, 15));
     button->setToolTip(tip);
     button->setAutoDefault(false);
+    FocusRing::attachToButton(button);
     return button;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/PlainText.h"
+#include "ui/window/AlertStyle.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -125,6 +126,7 @@ bool QtDialogs::confirm(const QString &title, const QString &message)
     box.setIcon(QMessageBox::Warning);
     box.setText(title);
     box.setInformativeText(message);
+    AlertStyle::apply(box);
     QPushButton *proceed = box.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
     QPushButton *cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(proceed);

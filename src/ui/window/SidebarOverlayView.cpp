@@ -63,6 +63,8 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of the keyboard: its rows are chosen with the mouse.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->setWidget(content);
     content->setAutoFillBackground(false);
     // The panel's glass shows through the list.
@@ -142,6 +144,21 @@ void SidebarOverlayView::render()
     for (SidebarProjectRow *row : std::as_const(m_rows))
         row->update();
     m_toggle->render();
+    if (m_state.selectedProjectID() != m_scrolledTo) {
+        m_scrolledTo = m_state.selectedProjectID();
+        // Once the new rows are laid out.
+        QMetaObject::invokeMethod(this, &SidebarOverlayView::scrollToSelection, Qt::QueuedConnection);
+    }
+}
+
+void SidebarOverlayView::scrollToSelection()
+{
+    for (SidebarProjectRow *row : std::as_const(m_rows)) {
+        if (row->isSelected()) {
+            m_scrollArea->ensureWidgetVisible(row, 0, 8);
+            return;
+        }
+    }
 }
 
 void SidebarOverlayView::paintEvent(QPaintEvent *)

@@ -4,6 +4,7 @@
 #include "ui/kit/Binding.h"
 
 #include <QList>
+#include <QUuid>
 #include <QWidget>
 
 class AppState;
@@ -37,6 +38,7 @@ protected:
 
 private:
     QToolButton *makeActionButton(const QString &title, const QString &symbol, const QString &tip);
+    void scrollToSelection();
 
     AppState &m_state;
     RenderScheduler *m_scheduler;
@@ -48,4 +50,6 @@ private:
     QToolButton *m_new;
     QToolButton *m_checkout;
     QList<SidebarProjectRow *> m_rows;
+    // The selection the list was last scrolled to.
+    std::optional<QUuid> m_scrolledTo;
 };

@@ -1,5 +1,6 @@
 #include "ui/workflow/ArchivesView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/kit/ActionBadge.h"
 #include "ui/kit/BadgePainter.h"
@@ -64,7 +65,7 @@ void ChangedPathDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->setPen(colors.primary);
     painter->drawText(QRect(left, area.top(), width, area.height()),
         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-        QFontMetrics(pathFont()).elidedText(change.path, Qt::ElideMiddle, width));
+        QFontMetrics(pathFont()).elidedText(TextUtil::displayFileName(change.path), Qt::ElideMiddle, width));
     painter->restore();
 }
 
@@ -78,7 +79,7 @@ ChangedPathList::ChangedPathList(QWidget *parent) : WorkflowListView(parent)
             if (role == Qt::UserRole)
                 return QVariant::fromValue(row);
             if (role == Qt::DisplayRole)
-                return QVariant(row.change.path);
+                return QVariant(TextUtil::displayFileName(row.change.path));
             return QVariant();
         },
         this);
@@ -100,7 +101,7 @@ void ChangedPathList::copyPath(int row) const
 {
     if (row < 0 || row >= m_model->rowCount())
         return;
-    QApplication::clipboard()->setText(m_model->at(row).change.path);
+    QApplication::clipboard()->setText(TextUtil::displayFileName(m_model->at(row).change.path));
 }
 
 void ChangedPathList::keyPressEvent(QKeyEvent *event)

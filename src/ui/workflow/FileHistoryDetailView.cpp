@@ -1,5 +1,6 @@
 #include "ui/workflow/FileHistoryDetailView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/diff/DiffView.h"
 #include "ui/kit/ActionBadge.h"
@@ -73,7 +74,7 @@ void HistoryRevisionDetailView::render(const QList<FileHistoryRevision> &revisio
     const std::optional<QString> &path = m_state.selectedHistoryPath();
     m_pathRow->setVisible(path.has_value());
     m_badge->setAction(revision->action);
-    m_path->setFullText(path.value_or(QString()));
+    m_path->setFullText(TextUtil::displayFileName(path.value_or(QString())));
     m_diff->setContent(m_state.historyDiffText(), QStringLiteral("(no text diff)"));
     showRevision(revision->displayRevision(), WorkflowText::author(revision->author), revision->summary());
 }

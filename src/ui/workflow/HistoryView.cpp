@@ -1,5 +1,6 @@
 #include "ui/workflow/HistoryView.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/kit/ActionBadge.h"
 #include "ui/kit/BadgePainter.h"
@@ -44,7 +45,7 @@ int revisionLineHeight()
 HistoryFileRow HistoryFileRow::fromItem(const FileHistoryItem &item)
 {
     HistoryFileRow row;
-    row.path = item.path;
+    row.path = TextUtil::displayFileName(item.path);
     if (const std::optional<FileHistoryRevision> latest = item.latestRevision()) {
         row.action = latest->action;
         row.revision = latest->displayRevision();
@@ -132,7 +133,7 @@ HistoryFileListView::HistoryFileListView(AppState &state, QWidget *parent)
             if (role == HistoryFileRow::role)
                 return QVariant::fromValue(HistoryFileRow::fromItem(item));
             if (role == Qt::DisplayRole)
-                return QVariant(item.path);
+                return QVariant(TextUtil::displayFileName(item.path));
             return QVariant();
         },
         this);

@@ -6,6 +6,7 @@
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/PaneHeader.h"
 #include "ui/kit/Placeholder.h"
@@ -36,6 +37,7 @@ PathStrip::PathStrip(QWidget *parent) : QScrollArea(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     viewport()->setAutoFillBackground(false);
+    FocusRing::attach(this, 4);
     setPaths({});
 }
 

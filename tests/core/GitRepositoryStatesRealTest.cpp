@@ -1,0 +1,241 @@
+// Git repositories in states git itself leaves them in: a branch without commits, names and authors
+// from an old Latin-1 system, a user's diff settings, a rollback taken back, a submodule moved, a file
+// renamed on disk. Every outcome is read back with git itself.
+#include "model/TextUtil.h"
+#include "parsers/UnifiedDiffParser.h"
+#include "support/RealActions.h"
+
+using namespace TestSupport;
+
+namespace {
+
+struct GitRepositoryStates : RealActionsFixture {
+    // Asks for a Revert of the ticked paths (no row highlighted) and says yes to it.
+    void revertTicked(const QStringList &paths)
+    {
+        tick(paths);
+        dialogs.confirmAnswers.push_back(true);
+        run([](AppState &s) { s.revertSelectedPaths(); });
+    }
+
+    static QStringList cardTitles(const QByteArray &diff)
+    {
+        QStringList titles;
+        for (const DiffFile &file : UnifiedDiffParser::parse(QString::fromUtf8(diff)).files)
+            titles.push_back(file.displayPath());
+        return titles;
+    }
+
+    // The listed path whose exact bytes are these.
+    std::optional<WorkingCopyItem> listedByBytes(const QByteArray &bytes) const
+    {
+        for (const WorkingCopyItem &item : state->changes()) {
+            if (TextUtil::encodeFileName(item.path) == bytes)
+                return item;
+        }
+        return std::nullopt;
+    }
+};
+
+} // namespace
+
+TEST_F(GitRepositoryStates, ABranchWithoutCommitsShowsItsNameItsStagedFilesAndNoHistory)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    git.git({"symbolic-ref", "HEAD", "refs/heads/trunk"});
+    writeFile(git.path + "/new.txt", "one\ntwo\n");
+    writeFile(git.path + "/kept.txt", "kept\n");
+    git.git({"add", "new.txt", "kept.txt"});
+    open(git.path, RepositoryKind::git);
+    EXPECT_FALSE(state->alert());
+    EXPECT_EQ(state->repositoryInfo().revision, "trunk");
+
+    const QByteArray diff = changeDiff("new.txt");
+    EXPECT_TRUE(diff.contains("+one\n+two\n")) << diff.toStdString();
+    EXPECT_EQ(cardTitles(diff), QStringList{"new.txt"});
+
+    // Shown, and shown again on the refresh a return to the window makes.
+    for (const WorkflowTab tab : {WorkflowTab::history, WorkflowTab::archives}) {
+        showTab(tab);
+        EXPECT_FALSE(state->alert()) << state->alert()->title.toStdString();
+        refresh();
+        EXPECT_FALSE(state->alert()) << state->alert()->title.toStdString();
+    }
+    EXPECT_TRUE(state->logEntries().isEmpty());
+    EXPECT_TRUE(state->archiveEntries().isEmpty());
+    state->setSelectedTab(WorkflowTab::changes);
+
+    revertTicked({"new.txt"});
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"kept.txt", "A."}, {"new.txt", "??"}}));
+    EXPECT_EQ(readFile(git.path + "/new.txt"), "one\ntwo\n");
+}
+
+TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedShownAndActedOnByItsBytesWhateverTheQuoting)
+{
+    const QByteArray name = "caf\351.txt";
+    for (const QString quoting : {"true", "false"}) {
+        SCOPED_TRACE(quoting.toStdString());
+        const GitFixture git = GitFixture::create(sandbox.path(), "quotepath-" + quoting);
+        git.git({"config", "core.quotepath", quoting});
+        writeFile(git.path + "/plain.txt", "plain\n");
+        git.commitAll("first");
+        writeFile(git.path + "/plain.txt", "changed\n");
+        printfFile(git.path, "caf\\351.txt", "new\n");
+        open(git.path, RepositoryKind::git);
+        EXPECT_FALSE(state->alert());
+
+        ASSERT_EQ(state->changes().size(), 2);
+        EXPECT_EQ(listedKind("plain.txt"), SVNStatusKind::modified);
+        const std::optional<WorkingCopyItem> latin1 = listedByBytes(name);
+        ASSERT_TRUE(latin1);
+        const QString path = latin1->path;
+        EXPECT_EQ(latin1->kind, SVNStatusKind::unversioned);
+        EXPECT_TRUE(changeDiff(path).contains("+new")) << state->diffText().toStdString();
+
+        tick({path});
+        run([](AppState &s) { s.addSelectedPaths(); });
+        EXPECT_EQ(gitStatusCodes(git).value(name), "A.");
+        revertTicked({path});
+        EXPECT_EQ(gitStatusCodes(git).value(name), "??");
+        commit({path}, "Add a Latin-1 name");
+        EXPECT_EQ(git.git({"ls-files", "-z"}), "caf\351.txt" + QByteArray(1, '\0') + "plain.txt" + QByteArray(1, '\0'));
+        EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"plain.txt", ".M"}}));
+
+        printfFile(git.path, "caf\\351.txt", "changed\n");
+        refresh();
+        EXPECT_EQ(listedKind(path), SVNStatusKind::modified);
+        EXPECT_EQ(changeDiff(path), "(no diff: the file name is not valid UTF-8)");
+        revertTicked({path});
+        EXPECT_FALSE(gitStatusCodes(git).contains(name));
+        tick({path});
+        run([](AppState &s) { s.deleteSelectedPaths(); });
+        EXPECT_EQ(gitStatusCodes(git).value(name), "D.");
+    }
+}
+
+TEST_F(GitRepositoryStates, ACommitWhoseAuthorAndMessageAreNotUTF8IsListedWithTheOthers)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    git.commitAll("first");
+    // An imported commit, written as git stores it, with Latin-1 bytes where git expects UTF-8.
+    writeFile(git.path + "/a.txt", "two\n");
+    git.git({"add", "a.txt"});
+    const QByteArray tree = git.git({"write-tree"}).trimmed();
+    const QByteArray parent = git.git({"rev-parse", "HEAD"}).trimmed();
+    writeFile(sandbox.filePath("commit-object"),
+        "tree " + tree + "\nparent " + parent + "\nauthor Jos\xe9 <jose@example.com> 1700000000 +0100\n"
+            + "committer Jos\xe9 <jose@example.com> 1700000000 +0100\n\nCaf\xe9 import\n");
+    const QByteArray imported = git.git({"hash-object", "-t", "commit", "-w", sandbox.filePath("commit-object")});
+    git.git({"update-ref", "refs/heads/main", QString::fromLatin1(imported.trimmed())});
+
+    open(git.path, RepositoryKind::git);
+    EXPECT_EQ(state->repositoryInfo().lastChangedAuthor, QString::fromUtf16(u"Jos\uFFFD"));
+    showTab(WorkflowTab::history);
+    EXPECT_FALSE(state->alert());
+    ASSERT_EQ(state->logEntries().size(), 2);
+    EXPECT_EQ(state->logEntries()[0].author, QString::fromUtf16(u"Jos\uFFFD"));
+    EXPECT_EQ(state->logEntries()[0].message, QString::fromUtf16(u"Caf\uFFFD import"));
+    EXPECT_EQ(state->logEntries()[0].commitHash, QString::fromLatin1(imported.trimmed()));
+    EXPECT_EQ(state->logEntries()[1].message, "first");
+    showTab(WorkflowTab::archives);
+    EXPECT_EQ(state->archiveEntries().size(), 2);
+}
+
+// A real folder named "b" under both settings that change git's a/ and b/ prefixes.
+TEST_F(GitRepositoryStates, TheUsersDiffPrefixesNeverRenameTheCards)
+{
+    for (const QString setting : {"diff.noprefix", "diff.mnemonicPrefix"}) {
+        SCOPED_TRACE(setting.toStdString());
+        const GitFixture git = GitFixture::create(sandbox.path(), setting);
+        writeFile(git.path + "/b/y.c", "one\n");
+        git.commitAll("first");
+        writeFile(git.path + "/b/y.c", "two\n");
+        git.commitAll("second");
+        writeFile(git.path + "/b/y.c", "three\n");
+        git.git({"config", setting, "true"});
+        open(git.path, RepositoryKind::git);
+
+        EXPECT_EQ(cardTitles(changeDiff("b/y.c")), QStringList{"b/y.c"}) << state->diffText().toStdString();
+        showTab(WorkflowTab::history);
+        ASSERT_EQ(state->selectedHistoryPath(), "b/y.c");
+        EXPECT_EQ(cardTitles(state->historyDiffText()), QStringList{"b/y.c"});
+        state->setSelectedTab(WorkflowTab::changes);
+        state->setSelectedChangeID("b/y.c");
+        dialogs.promptAnswers.push_back(QStringList{"HEAD", "b/y.c"});
+        run([](AppState &s) { s.showDiffAgainstRevision(); });
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(cardTitles(state->commandOutput()->stdout.toUtf8()), QStringList{"b/y.c"});
+    }
+}
+
+TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwitch)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    git.commitAll("first");
+    writeFile(git.path + "/a.txt", "two\n");
+    git.commitAll("second");
+    git.git({"branch", "other"});
+    open(git.path, RepositoryKind::git);
+    showTab(WorkflowTab::history);
+    ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
+
+    dialogs.confirmAnswers.push_back(true);
+    run([](AppState &s) { s.rollbackSelectedRevision(); });
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "M."}}));
+    state->setSelectedTab(WorkflowTab::changes);
+
+    revertTicked({"a.txt"});
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "two\n");
+    dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "other"});
+    run([](AppState &s) { s.switchGitBranch(); });
+    EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
+}
+
+// A case-only rename made on disk lists the old name as deleted and the new one as untracked.
+TEST_F(GitRepositoryStates, ARevertRestoresTheTrackedRowsAndLeavesUntrackedOnesAlone)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/A.txt", "a\n");
+    writeFile(git.path + "/x.txt", "x\n");
+    git.commitAll("first");
+    ASSERT_TRUE(QFile::rename(git.path + "/A.txt", git.path + "/a.txt"));
+    writeFile(git.path + "/x.txt", "changed\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("A.txt"), SVNStatusKind::deleted);
+    ASSERT_EQ(listedKind("a.txt"), SVNStatusKind::unversioned);
+    const QSet<QString> ticked = state->selectedCommitPaths();
+
+    revertTicked(QStringList(ticked.begin(), ticked.end()));
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "??"}}));
+    EXPECT_EQ(readFile(git.path + "/A.txt"), "a\n");
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "a\n");
+    EXPECT_EQ(readFile(git.path + "/x.txt"), "x\n");
+}
+
+TEST_F(GitRepositoryStates, ARevertPutsASubmoduleBackToItsRecordedCommit)
+{
+    const GitFixture library = GitFixture::create(sandbox.path(), "library");
+    writeFile(library.path + "/lib.c", "one\n");
+    library.commitAll("one");
+    writeFile(library.path + "/lib.c", "two\n");
+    library.commitAll("two");
+    const GitFixture git = GitFixture::create(sandbox.path());
+    git.git({"-c", "protocol.file.allow=always", "submodule", "add", "-q", library.path, "sub"});
+    git.commitAll("with a submodule");
+    const GitFixture submodule{git.path + "/sub"};
+    const QByteArray recorded = submodule.git({"rev-parse", "HEAD"});
+    // Checked out at another commit, with an edit inside.
+    submodule.git({"checkout", "-q", "HEAD~1"});
+    writeFile(submodule.path + "/lib.c", "edited\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("sub"), SVNStatusKind::modified);
+
+    revertTicked({"sub"});
+    EXPECT_TRUE(dialogs.confirmations.last().second.contains("files untracked inside them stay"));
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{}));
+    EXPECT_EQ(submodule.git({"rev-parse", "HEAD"}), recorded);
+    EXPECT_EQ(readFile(submodule.path + "/lib.c"), "two\n");
+}
