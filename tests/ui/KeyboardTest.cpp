@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+
 using TestSupport::writeFile;
 
 namespace {
@@ -171,8 +172,8 @@ TEST_F(Keyboard, TheTabPickerFollowsTheArrowsHomeAndEnd)
     };
     for (const auto &step : steps) {
         press(step.key);
-        const std::string where
-            = QKeySequence(step.key).toString().toStdString() + " to " + rawValue(step.shown).toStdString();
+        const std::string where = QKeySequence(step.key).toString().toStdString() + " to "
+            + rawValue(step.shown).toStdString();
         EXPECT_EQ(real->state().selectedTab(), step.shown) << where;
         EXPECT_EQ(picker->currentIndex(), int(step.shown)) << where;
         EXPECT_EQ(detail()->currentTabView(), detail()->tabView(step.shown)) << where;
@@ -207,8 +208,8 @@ TEST_F(Keyboard, ShiftWithTheWheelScrollsTheDiffSideways)
 {
     const auto wheel = [](DiffCanvas *canvas, int angle, Qt::KeyboardModifiers modifiers) {
         const QPointF at(canvas->viewport()->width() / 2.0, canvas->viewport()->height() / 2.0);
-        QWheelEvent event(at, canvas->viewport()->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, modifiers,
-            Qt::NoScrollPhase, false);
+        QWheelEvent event(at, canvas->viewport()->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+            modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(canvas->viewport(), &event);
     };
     const auto check = [&](DiffCanvas *canvas, const std::string &where) {

@@ -93,13 +93,11 @@ QList<TextRun> textRuns(const QImage &image, QRect area, QColor fill)
                 glyphs.append(glyph);
         }
     }
-    std::sort(
-        glyphs.begin(), glyphs.end(), [](const TextRun &a, const TextRun &b) { return a.bounds.x() < b.bounds.x(); });
+    std::sort(glyphs.begin(), glyphs.end(), [](const TextRun &a, const TextRun &b) { return a.bounds.x() < b.bounds.x(); });
     QList<TextRun> runs;
     for (const TextRun &glyph : std::as_const(glyphs)) {
         auto joined = std::find_if(runs.begin(), runs.end(), [&](const TextRun &run) {
-            const bool sameLine
-                = glyph.bounds.top() <= run.bounds.bottom() && run.bounds.top() <= glyph.bounds.bottom();
+            const bool sameLine = glyph.bounds.top() <= run.bounds.bottom() && run.bounds.top() <= glyph.bounds.bottom();
             return sameLine && glyph.bounds.left() - run.bounds.right() <= 6;
         });
         if (joined == runs.end()) {

@@ -75,7 +75,8 @@ TEST(RealDesktop, ClosingAFailedLoadsAlertGivesTheWindowBackAndOnlyAReturnFromEl
     desktop.key(QStringLiteral("Return"));
     ASSERT_TRUE(shows(1));
     EXPECT_TRUE(X11Desktop::waitFor([&] { return desktop.activeWindow() == mainWindow; }));
-    EXPECT_FALSE(X11Desktop::waitFor([&] { return windows().size() > 1; }, 2500)) << "the alert came back by itself";
+    EXPECT_FALSE(X11Desktop::waitFor([&] { return windows().size() > 1; }, 2500))
+        << "the alert came back by itself";
 
     // Another application, then back to the window: that is a return, and it reloads (and fails again).
     QProcess other;

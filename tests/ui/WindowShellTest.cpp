@@ -327,8 +327,8 @@ TEST_F(ShellFixture, SheetClosesWithDoneReturnEnterOrEscapeFromAnywhereInItAndCl
     const struct {
         int key;
         bool inText;
-    } closings[]
-        = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true}, {Qt::Key_Escape, true}};
+    } closings[] = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true},
+        {Qt::Key_Escape, true}};
     for (const auto &closing : closings) {
         CommandOutput output{QUuid::createUuid(), "Update", "svn update", 0, "At revision 3.\n", QString()};
         state->setCommandOutput(output);
@@ -371,8 +371,8 @@ TEST_F(ShellFixture, ALongCommandLineIsCutWithoutWideningTheSheet)
     };
     const int ordinary = sheetWidth("svn info");
     EXPECT_GE(ordinary, 720);
-    for (const QString &commandLine :
-        {"svn " + QString(1500, u'x'), "svn changelist " + QString(300, u'c') + " src/main.c"})
+    for (const QString &commandLine : {"svn " + QString(1500, u'x'),
+             "svn changelist " + QString(300, u'c') + " src/main.c"})
         EXPECT_EQ(sheetWidth(commandLine), ordinary) << commandLine.size() << " characters";
 }
 

@@ -102,8 +102,8 @@ public:
     // The mapped top-level windows of a process, by X window id.
     QStringList windowsOf(qint64 pid) const
     {
-        const QByteArray ids = xdotool(
-            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(pid)});
+        const QByteArray ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+            QStringLiteral("--pid"), QString::number(pid)});
         return QString::fromLatin1(ids).split(u'\n', Qt::SkipEmptyParts);
     }
 

@@ -17,8 +17,8 @@ RowColors paintRowBackground(QPainter &painter, const QStyleOptionViewItem &opti
     colors.selected = option.state.testFlag(QStyle::State_Selected);
     colors.emphasized = colors.selected && widget && widget->hasFocus() && widget->isActiveWindow();
     if (colors.selected) {
-        const QColor fill = colors.emphasized ? Theme::selectionFill(palette)
-                                              : Theme::withOpacity(palette.color(QPalette::Text), 0.1);
+        const QColor fill
+            = colors.emphasized ? Theme::selectionFill(palette) : Theme::withOpacity(palette.color(QPalette::Text), 0.1);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(option.rect).adjusted(5, 0, -5, 0), 5, 5);
         painter.save();
