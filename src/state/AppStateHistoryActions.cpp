@@ -38,7 +38,7 @@ bool isInWorkingCopy(const QList<WorkingCopyItem> &changes, const QString &root,
 {
     const QString normalized = IgnoreRules::normalizePath(path);
     for (const WorkingCopyItem &item : changes) {
-        if (!isAtOrUnder(normalized, item.path) || item.path == u".")
+        if (!isAtOrUnder(normalized, item.path) || item.path == workingCopyRootPath)
             continue;
         if (item.kind == SVNStatusKind::unversioned || item.kind == SVNStatusKind::ignored)
             return false;
