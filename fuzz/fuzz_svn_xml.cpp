@@ -30,5 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
     (void)SVNXMLParsers::parseInfo(text);
+    for (const QString &file : SVNXMLParsers::parseConflictFiles(text)) {
+        if (file.isEmpty())
+            __builtin_trap();
+    }
     return 0;
 }
