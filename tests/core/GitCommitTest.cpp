@@ -137,12 +137,9 @@ TEST_F(GitStateFixture, ConflictsAreNeverStagedNorCommittedWhateverLeftThem)
 
         // The default ticks, and the conflicted file ticked by hand.
         tick({"f.txt", "other.txt"});
-        state->setCommitMessage("Commit the markers?");
-        state->commitSelected();
-        ASSERT_TRUE(waitUntilIdle(*state));
-        ASSERT_TRUE(state->alert());
-        EXPECT_EQ(state->alert()->title, "Unresolved Conflicts");
-        EXPECT_TRUE(state->alert()->message.contains("f.txt"));
+        const AppAlert alert = refusedCommit("Commit the markers?");
+        EXPECT_EQ(alert.title, "Unresolved Conflicts");
+        EXPECT_TRUE(alert.message.contains("f.txt"));
         EXPECT_EQ(head(), headBefore) << "nothing committed";
         EXPECT_EQ(index(), indexBefore) << "nothing staged, the conflict not marked resolved";
         EXPECT_EQ(state->commitMessage(), "Commit the markers?");
@@ -167,11 +164,8 @@ TEST_F(GitStateFixture, AMergeOrCherryPickResolvedByTheUserIsConcludedByOneCommi
         // Part of it only: refused, and the index stays as the user left it.
         const QByteArray indexBefore = index();
         tick({"f.txt"});
-        state->setCommitMessage("Conclude");
-        state->commitSelected();
-        ASSERT_TRUE(waitUntilIdle(*state));
-        ASSERT_TRUE(state->alert());
-        EXPECT_TRUE(state->alert()->message.contains("as a whole")) << state->alert()->message.toStdString();
+        const QString refusal = refusedCommit("Conclude").message;
+        EXPECT_TRUE(refusal.contains("as a whole")) << refusal.toStdString();
         EXPECT_EQ(index(), indexBefore);
 
         commit({"f.txt", "other.txt"}, "Conclude");
@@ -199,12 +193,9 @@ TEST_F(GitStateFixture, AStagingThatFailsIsReportedWithGitsWordsAndCommitsNothin
     // Another git holds the index.
     writeFile(git.path + "/.git/index.lock", "");
     tick({"a.txt", "new.txt"});
-    state->setCommitMessage("Blocked");
-    state->commitSelected();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    ASSERT_TRUE(state->alert());
-    EXPECT_EQ(state->alert()->title, "Commit Failed");
-    EXPECT_TRUE(state->alert()->message.contains("index.lock")) << state->alert()->message.toStdString();
+    const AppAlert alert = refusedCommit("Blocked");
+    EXPECT_EQ(alert.title, "Commit Failed");
+    EXPECT_TRUE(alert.message.contains("index.lock")) << alert.message.toStdString();
     EXPECT_EQ(head(), headBefore);
     QFile::remove(git.path + "/.git/index.lock");
     EXPECT_EQ(git.git({"status", "--porcelain=v1"}), " M a.txt\n?? new.txt\n");

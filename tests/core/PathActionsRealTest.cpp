@@ -100,12 +100,9 @@ TEST_F(RealActionsFixture, SvnCommitSchedulesMissingAndUnversionedItems)
     writeFile(svn.workingCopy + "/sp ace", "mine\n");
     refresh();
     tick({"sp ace"});
-    state->setCommitMessage("mine");
-    state->commitSelected();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    ASSERT_TRUE(state->alert());
-    EXPECT_EQ(state->alert()->title, "Commit Failed");
-    EXPECT_TRUE(state->alert()->message.contains("out of date")) << state->alert()->message.toStdString();
+    const AppAlert alert = refusedCommit("mine");
+    EXPECT_EQ(alert.title, "Commit Failed");
+    EXPECT_TRUE(alert.message.contains("out of date")) << alert.message.toStdString();
     EXPECT_EQ(state->commitMessage(), "mine");
     EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"sp ace"}));
 }

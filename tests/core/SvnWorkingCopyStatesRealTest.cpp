@@ -47,12 +47,9 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
     const QSet<QString> defaultTicks = state->selectedCommitPaths();
     state->setCommitSelection(*listedItem("a.txt.prej"), true);
     const QSet<QString> ticks = state->selectedCommitPaths();
-    state->setCommitMessage("Mine");
-    state->commitSelected();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    ASSERT_TRUE(state->alert());
-    EXPECT_EQ(state->alert()->title, "Commit Failed");
-    EXPECT_TRUE(state->alert()->message.contains("remains in conflict")) << state->alert()->message.toStdString();
+    const AppAlert alert = refusedCommit("Mine");
+    EXPECT_EQ(alert.title, "Commit Failed");
+    EXPECT_TRUE(alert.message.contains("remains in conflict")) << alert.message.toStdString();
     QMap<QString, QString> status = svnStatus(svn);
     for (const QString &file : QStringList{"f.txt.mine", "f.txt.r1", "f.txt.r2", "a.txt.prej", "dir_conflicts.prej"})
         EXPECT_EQ(status.value(file), "?      ") << file.toStdString();
@@ -99,11 +96,7 @@ TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
     QFile::remove(svn.workingCopy + "/new.txt");
     refresh();
     tick({"new.txt"});
-    state->setCommitMessage("Nothing");
-    state->commitSelected();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    ASSERT_TRUE(state->alert());
-    EXPECT_EQ(state->alert()->title, "Nothing To Commit");
+    EXPECT_EQ(refusedCommit("Nothing").title, "Nothing To Commit");
     EXPECT_TRUE(svnStatus(svn).isEmpty());
     EXPECT_TRUE(state->changes().isEmpty());
     EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision"})).trimmed(), "1");

@@ -86,6 +86,17 @@ struct RealActionsFixture : ::testing::Test {
         return nullptr;
     }
 
+    // Commits what is ticked with the message; the commit must end in an alert, which is given back.
+    AppAlert refusedCommit(const QString &message)
+    {
+        state->setAlert(std::nullopt);
+        state->setCommitMessage(message);
+        state->commitSelected();
+        EXPECT_TRUE(waitUntilIdle(*state));
+        EXPECT_TRUE(state->alert()) << "the commit was not refused";
+        return state->alert().value_or(AppAlert());
+    }
+
     SVNStatusKind listedKind(const QString &path) const
     {
         const WorkingCopyItem *item = listedItem(path);
