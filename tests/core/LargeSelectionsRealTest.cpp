@@ -69,6 +69,7 @@ QString longMessage()
 TEST_F(RealActionsFixture, GitAddRevertAndCommitMoreTickedFilesThanACommandLineHolds)
 {
     const SmallerCommandLines limit;
+    idleTimeoutMs = 180000;
     const GitFixture git = GitFixture::create(sandbox.path());
     writeFile(git.path + "/README", "base\n");
     git.commitAll();
@@ -118,6 +119,7 @@ TEST_F(RealActionsFixture, LongMessagesGoThroughAFileForBothTools)
 TEST_F(RealActionsFixture, SvnCommitsANewFolderOfMoreFilesThanACommandLineHoldsTickedAsOneRow)
 {
     const SmallerCommandLines limit;
+    idleTimeoutMs = 180000;
     const SvnFixture svn = SvnFixture::create(sandbox.path());
     writeFiles(svn.workingCopy, "vendor", manyFiles);
     open(svn.workingCopy, RepositoryKind::svn);

@@ -19,6 +19,8 @@ struct RealActionsFixture : ::testing::Test {
     QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
     std::unique_ptr<AppState> state;
     ScriptedDialogs dialogs;
+    // How long a load or an action may take; tests that hand the tools thousands of paths allow more.
+    int idleTimeoutMs = 30000;
 
     void open(const QString &path, RepositoryKind kind)
     {
@@ -31,7 +33,7 @@ struct RealActionsFixture : ::testing::Test {
     void refresh()
     {
         state->refreshAll();
-        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
     }
 
     void tick(const QStringList &paths)
@@ -45,7 +47,7 @@ struct RealActionsFixture : ::testing::Test {
     {
         state->setAlert(std::nullopt);
         action(*state);
-        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
         ASSERT_FALSE(state->alert()) << state->alert()->title.toStdString() << ": "
                                      << state->alert()->message.toStdString();
     }
@@ -65,7 +67,7 @@ struct RealActionsFixture : ::testing::Test {
     {
         state->setSelectedChangeID(path);
         state->selectedChangeChanged();
-        EXPECT_TRUE(waitUntilIdle(*state));
+        EXPECT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
         return state->diffText();
     }
 
@@ -74,7 +76,7 @@ struct RealActionsFixture : ::testing::Test {
     {
         state->setSelectedTab(tab);
         state->tabChanged();
-        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
     }
 
     const WorkingCopyItem *listedItem(const QString &path) const
@@ -92,7 +94,7 @@ struct RealActionsFixture : ::testing::Test {
         state->setAlert(std::nullopt);
         state->setCommitMessage(message);
         state->commitSelected();
-        EXPECT_TRUE(waitUntilIdle(*state));
+        EXPECT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
         EXPECT_TRUE(state->alert()) << "the commit was not refused";
         return state->alert().value_or(AppAlert());
     }
@@ -106,7 +108,7 @@ struct RealActionsFixture : ::testing::Test {
     void TearDown() override
     {
         if (state) {
-            EXPECT_TRUE(waitUntilIdle(*state));
+            EXPECT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
         }
     }
 };
