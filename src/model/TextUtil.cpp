@@ -259,7 +259,6 @@ QString displayFileName(const QString &name)
     return shown;
 }
 
-
 namespace {
 bool isNewline(QChar c)
 {

@@ -4,9 +4,9 @@
 #include "parsers/IgnoreRules.h"
 #include "state/ActionForms.h"
 #include "state/RunOutputs.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -45,8 +45,7 @@ bool isInWorkingCopy(const QList<WorkingCopyItem> &changes, const QString &root,
         if (item.path == normalized)
             return true;
     }
-    const QFileInfo onDisk(TextUtil::appendingPathComponent(root, normalized));
-    return onDisk.exists() || onDisk.isSymLink();
+    return workingCopyPathExists(normalized, root);
 }
 
 bool looksLikeURL(const QString &target)
