@@ -222,19 +222,55 @@ void AppState::failLoad(
 void AppState::startTask(std::function<QCoro::Task<>()> body)
 {
     ++m_runningTasks;
+    auto action = std::make_shared<ToolRunMark>();
+    m_runningActions.push_back(action);
+    emit changed();
     QMetaObject::invokeMethod(
-        this, [this, body = std::move(body)]() mutable { runTask(std::move(body)); }, Qt::QueuedConnection);
+        this,
+        [this, body = std::move(body), action = std::move(action)]() mutable {
+            runTask(std::move(body), std::move(action));
+        },
+        Qt::QueuedConnection);
 }
 
-QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body)
+void AppState::startLoadTask(std::function<QCoro::Task<>()> body)
 {
+    ++m_runningTasks;
+    QMetaObject::invokeMethod(
+        this, [this, body = std::move(body)]() mutable { runTask(std::move(body), nullptr); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> action)
+{
+    const std::optional<QUuid> alertBefore = m_alert ? std::optional<QUuid>(m_alert->id) : std::nullopt;
     // Nobody awaits these tasks, so an error escaping here would vanish silently.
     try {
-        co_await body();
+        // The body runs up to its first wait here: the runs it starts on the way carry the action's mark.
+        QCoro::Task<> started = [&] {
+            const ToolRunScope::Marked marked(*m_runScope, action);
+            return body();
+        }();
+        co_await std::move(started);
+        if (action && action->stoppedRuns() > 0) {
+            const ToolRunScope::Marked unmarked(*m_runScope, nullptr);
+            co_await reportStoppedAction(alertBefore);
+        }
     } catch (const ToolRunAbandoned &) {
         // The state is gone.
         co_return;
     } catch (...) { }
+    if (action && m_runningActions.removeOne(action))
+        emit changed();
     if (--m_runningTasks == 0)
         emit idle();
+}
+
+void AppState::stopRunningAction()
+{
+    if (m_runningActions.isEmpty())
+        return;
+    // What is left of each action (its alert, the reload) is no longer for Stop to end.
+    for (const std::shared_ptr<ToolRunMark> &action : std::exchange(m_runningActions, {}))
+        m_runScope->endMarked(action);
+    emit changed();
 }

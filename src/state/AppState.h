@@ -134,6 +134,13 @@ public:
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
 
+    // An action the user started is still running (loads do not count); the busy indicator offers Stop.
+    bool actionRunning() const { return !m_runningActions.isEmpty(); }
+    // Ends the tool runs of the running actions as quitting does. Each action fails with its usual
+    // alert, which then says it was stopped (and, for svn, when the working copy was left locked),
+    // and the project reloads. Loads go on.
+    void stopRunningAction();
+
     // The modal dialogs the actions ask through; the window sets them. Without any, every question
     // reads as cancelled.
     void setDialogs(AppDialogs *dialogs) { m_dialogs = dialogs; }
@@ -201,8 +208,9 @@ public:
 
     // The tool a project of the kind runs.
     ToolClient &toolFor(RepositoryKind kind) const;
-    // What follows a run that succeeded.
-    enum class AfterRun { nothing, reload };
+    // What follows a run that succeeded. `reloadAlways` also reloads after a failure, for a command
+    // that may have changed files before it failed (an update that put some files in place).
+    enum class AfterRun { nothing, reload, reloadAlways };
     // One request of the command frame: busy text, the runs one after another with the tool of
     // `tool`, the output of them all, then what follows; a failure alerts and stops.
     struct RunRequest {
@@ -252,9 +260,17 @@ private:
     // A failed load that is still current clears its busy text and shows the error under `title`.
     void failLoad(const LoadTicket &ticket, const QString &busyText, const QString &title, const std::exception &error);
 
-    // Runs the body on the next event-loop turn, counted in runningTasks(); errors are swallowed.
+    // Runs an action's body on the next event-loop turn, counted in runningTasks() and stoppable by
+    // stopRunningAction(); errors are swallowed.
     void startTask(std::function<QCoro::Task<>()> body);
-    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body);
+    // The same for a refresh or a selection's load, which Stop leaves alone.
+    void startLoadTask(std::function<QCoro::Task<>()> body);
+    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> action);
+    // After an action whose runs were stopped: its alert says so, and the project reloads.
+    QCoro::Task<> reportStoppedAction(std::optional<QUuid> alertBefore);
+    // A failed run may have changed files before it failed: the list shows what it left, while the
+    // failure stays what the user reads. `everything` reloads the tabs too, as after a command.
+    QCoro::Task<> reloadKeepingFailure(bool everything);
 
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
@@ -263,6 +279,10 @@ private:
     void clearIncoming();
     QCoro::Task<> loadHistory();
     QCoro::Task<> loadArchives();
+    // The newest log entries as a ticketed load of the group: nothing when the load failed (alerted under
+    // `failureTitle`) or a newer one took its place. The busy text stays set for the caller to clear.
+    QCoro::Task<std::optional<QList<LogEntry>>> loadLog(
+        LoadGroup group, QString busyText, QString failureTitle, Project project);
     QCoro::Task<> loadDiffForSelectedChange();
     QCoro::Task<> loadDiffForSelectedHistoryRevision();
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
@@ -289,8 +309,10 @@ private:
     // Every child the clients start. Destroying the state ends them, and every task still waiting on
     // one (or on work off the UI thread) then unwinds without touching the state.
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
-    LoadTickets m_loads;
+    LoadTickets m_loads{m_runScope};
     int m_runningTasks = 0;
+    // The marks of the actions' runs, oldest first.
+    QList<std::shared_ptr<ToolRunMark>> m_runningActions;
 
     QList<Project> m_projects;
     std::optional<QUuid> m_selectedProjectID;

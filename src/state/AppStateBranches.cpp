@@ -144,4 +144,6 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
         co_return;
     if (co_await switchToBranch(*this, *target, project))
         co_await reloadAfterCommand();
+    else
+        co_await reloadKeepingFailure(false);
 }

@@ -25,6 +25,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
 {
     setBusyMessage(request.title);
     SVNCommandResult shown;
+    bool failed = false;
     try {
         ToolClient &tool = toolFor(request.tool);
         for (qsizetype i = 0; i < request.runs.size(); ++i) {
@@ -42,12 +43,60 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(request.title + QStringLiteral(" Failed"), error);
+        failed = true;
+    }
+    if (failed) {
+        if (request.after == AfterRun::reloadAlways)
+            co_await reloadKeepingFailure(true);
         co_return;
     }
     setBusyMessage(std::nullopt);
     setCommandOutput(runOutput(request.title, shown));
-    if (request.after == AfterRun::reload)
+    if (request.after != AfterRun::nothing)
         co_await reloadAfterCommand();
+}
+
+QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
+{
+    const std::optional<AppAlert> failure = m_alert;
+    const std::optional<CommandOutput> output = m_commandOutput;
+    if (everything)
+        co_await reloadAfterCommand();
+    else
+        co_await loadStatus();
+    setAlert(failure);
+    setCommandOutput(output);
+}
+
+namespace {
+
+// svn records its working-copy locks in the root's status: an update ended midway leaves them.
+QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
+{
+    try {
+        const QStringList arguments{
+            QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--depth"), QStringLiteral("empty")};
+        const SVNCommandResult status = co_await svn.run(arguments, root, false);
+        co_return status.stdout.contains(QStringLiteral("wc-locked=\"true\""));
+    } catch (const SVNClientError &) {
+        co_return false;
+    }
+}
+
+} // namespace
+
+QCoro::Task<> AppState::reportStoppedAction(std::optional<QUuid> alertBefore)
+{
+    // The action's own failure alert names it; only its message changes.
+    const bool alerted = m_alert && m_alert->id != alertBefore;
+    const QString title = alerted ? m_alert->title : QStringLiteral("Stopped");
+    QString message = (title.endsWith(QStringLiteral(" Failed")) ? title.chopped(7) : QStringLiteral("The action"))
+        + QStringLiteral(" was stopped before it finished.");
+    const std::optional<Project> project = selectedProject();
+    if (project && project->kind == RepositoryKind::svn && co_await svnWorkingCopyLocked(client(), project->path))
+        message += QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else.");
+    showAlert(title, message);
+    co_await reloadKeepingFailure(true);
 }
 
 QCoro::Task<> AppState::reloadAfterCommand()

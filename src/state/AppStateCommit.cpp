@@ -65,11 +65,7 @@ QCoro::Task<> AppState::commitTask(
     // The runs before the failure may have scheduled paths: the list shows what they left. The
     // commit's failure stays what the user reads, whatever the reload says.
     if (failed) {
-        const std::optional<AppAlert> commitAlert = m_alert;
-        const std::optional<CommandOutput> commitOutput = m_commandOutput;
-        co_await loadStatus();
-        setAlert(commitAlert);
-        setCommandOutput(commitOutput);
+        co_await reloadKeepingFailure(false);
         co_return;
     }
     setBusyMessage(std::nullopt);
@@ -87,9 +83,8 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
     const SVNCommandResult query = co_await gitClient().run(GitCommit::operationQuery(), project.path, false);
-    const GitCommit::Operation operation = query.succeeded()
-        ? GitCommit::operationFromQuery(query.stdout, project.path)
-        : GitCommit::Operation::none;
+    const GitCommit::Operation operation
+        = query.succeeded() ? GitCommit::operationFromQuery(query.stdout, project.path) : GitCommit::Operation::none;
     const GitCommit::Plan plan = GitCommit::plan(items, listed, operation, message,
         [&project](const QString &path) { return workingCopyPathExists(path, project.path); });
     if (plan.refusal) {

@@ -85,7 +85,7 @@ void AppState::selectedChangeChanged()
 {
     m_loads.supersede(LoadGroup::changeDiff);
     setDiffText(QByteArray());
-    startTask([this] { return loadDiffForSelectedChange(); });
+    startLoadTask([this] { return loadDiffForSelectedChange(); });
 }
 
 void AppState::selectedHistoryPathChanged()
@@ -104,21 +104,21 @@ void AppState::selectedHistoryPathChanged()
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
     m_loads.supersede(LoadGroup::incomingDiff);
     setIncomingDiffText(QByteArray());
-    startTask([this] { return loadDiffForSelectedIncomingRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedIncomingRevision(); });
 }
 
 QCoro::Task<> AppState::loadDiffForSelectedChange()
@@ -131,6 +131,7 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         co_return;
     }
     const LoadTicket ticket = m_loads.begin(LoadGroup::changeDiff, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     QByteArray text;
     if (change->kind == SVNStatusKind::unversioned) {
         text = co_await awaitInScope(m_runScope, QtConcurrent::run(localUnifiedDiff, change->path, project->path));
@@ -207,6 +208,7 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             url ? *url : ToolOperands::svnPath(path)};
     }
     const LoadTicket ticket = m_loads.begin(LoadGroup::historyDiff, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     QByteArray text;
     try {
         ToolClient &tool = toolFor(project->kind);
@@ -229,6 +231,7 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
         co_return;
     }
     const LoadTicket ticket = m_loads.begin(LoadGroup::incomingDiff, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));
     const QStringList arguments{
         QStringLiteral("diff"), QStringLiteral("-c"), QString::number(*m_selectedIncomingRevision), url};

@@ -92,6 +92,7 @@ QCoro::Task<> AppState::loadIncoming()
         co_return;
     }
     const LoadTicket ticket = m_loads.begin(LoadGroup::incoming, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     setBusyMessage(loadingIncoming);
 
     // Both queries may reach the repository: run them at the same time.
@@ -183,26 +184,37 @@ QCoro::Task<> AppState::loadIncoming()
     co_await loadDiffForSelectedIncomingRevision();
 }
 
+QCoro::Task<std::optional<QList<LogEntry>>> AppState::loadLog(
+    LoadGroup group, QString busyText, QString failureTitle, Project project)
+{
+    const LoadTicket ticket = m_loads.begin(group, project.id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
+    setBusyMessage(busyText);
+    QList<LogEntry> entries;
+    try {
+        entries = co_await loadLogEntries(client(), gitClient(), project);
+    } catch (const std::exception &error) {
+        failLoad(ticket, busyText, failureTitle, error);
+        co_return std::nullopt;
+    }
+    if (!keepLoad(ticket, busyText))
+        co_return std::nullopt;
+    co_return entries;
+}
+
 QCoro::Task<> AppState::loadHistory()
 {
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
-    setBusyMessage(loadingHistory);
-    QList<LogEntry> entries;
-    try {
-        entries = co_await loadLogEntries(client(), gitClient(), *project);
-    } catch (const std::exception &error) {
-        failLoad(ticket, loadingHistory, QStringLiteral("History Failed"), error);
-        co_return;
-    }
-    if (!keepLoad(ticket, loadingHistory))
+    std::optional<QList<LogEntry>> entries
+        = co_await loadLog(LoadGroup::history, loadingHistory, QStringLiteral("History Failed"), *project);
+    if (!entries)
         co_return;
 
     const std::optional<QString> selectedHash
         = project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
-    setLogEntries(std::move(entries));
+    setLogEntries(std::move(*entries));
     m_staleTabs.remove(WorkflowTab::history);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_logEntries, selectedHash))
@@ -230,21 +242,14 @@ QCoro::Task<> AppState::loadArchives()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
-    setBusyMessage(loadingArchives);
-    QList<LogEntry> entries;
-    try {
-        entries = co_await loadLogEntries(client(), gitClient(), *project);
-    } catch (const std::exception &error) {
-        failLoad(ticket, loadingArchives, QStringLiteral("Archives Failed"), error);
-        co_return;
-    }
-    if (!keepLoad(ticket, loadingArchives))
+    std::optional<QList<LogEntry>> entries
+        = co_await loadLog(LoadGroup::archives, loadingArchives, QStringLiteral("Archives Failed"), *project);
+    if (!entries)
         co_return;
     const std::optional<QString> selectedHash = project->kind == RepositoryKind::git
         ? hashOfRevision(m_archiveEntries, m_selectedArchiveEntryID)
         : std::nullopt;
-    setArchiveEntries(std::move(entries));
+    setArchiveEntries(std::move(*entries));
     m_staleTabs.remove(WorkflowTab::archives);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_archiveEntries, selectedHash))

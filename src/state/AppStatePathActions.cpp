@@ -103,10 +103,10 @@ void AppState::updateWorkingCopy()
 {
     if (isGitProject(selectedProjectKind()))
         runInSelectedProject({QStringLiteral("Pull"), RepositoryKind::git,
-            {{QStringLiteral("pull"), QStringLiteral("--ff-only")}}, AfterRun::reload});
+            {{QStringLiteral("pull"), QStringLiteral("--ff-only")}}, AfterRun::reloadAlways});
     else
         runInSelectedProject(
-            {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reload});
+            {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reloadAlways});
 }
 
 void AppState::showRepositoryInfo()

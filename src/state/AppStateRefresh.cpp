@@ -15,7 +15,7 @@ void AppState::refreshAll()
 {
     if (!selectedProject())
         return;
-    startTask([this] { return refreshAllTask(); });
+    startLoadTask([this] { return refreshAllTask(); });
 }
 
 QCoro::Task<> AppState::refreshAllTask()
@@ -81,19 +81,19 @@ void AppState::tabChanged()
 void AppState::refreshHistory()
 {
     setSelectedTab(WorkflowTab::history);
-    startTask([this] { return refreshTabTask(WorkflowTab::history); });
+    startLoadTask([this] { return refreshTabTask(WorkflowTab::history); });
 }
 
 void AppState::refreshIncoming()
 {
     setSelectedTab(WorkflowTab::incoming);
-    startTask([this] { return refreshTabTask(WorkflowTab::incoming); });
+    startLoadTask([this] { return refreshTabTask(WorkflowTab::incoming); });
 }
 
 void AppState::refreshArchives()
 {
     setSelectedTab(WorkflowTab::archives);
-    startTask([this] { return refreshTabTask(WorkflowTab::archives); });
+    startLoadTask([this] { return refreshTabTask(WorkflowTab::archives); });
 }
 
 QCoro::Task<> AppState::refreshTabTask(WorkflowTab tab)
@@ -110,7 +110,7 @@ QCoro::Task<> AppState::refreshTabTask(WorkflowTab tab)
 
 void AppState::refreshStatus()
 {
-    startTask([this] { return refreshStatusTask(); });
+    startLoadTask([this] { return refreshStatusTask(); });
 }
 
 QCoro::Task<> AppState::refreshStatusTask()

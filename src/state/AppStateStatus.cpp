@@ -207,6 +207,7 @@ QCoro::Task<> AppState::loadStatus()
     if (!project)
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::status, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     setBusyMessage(loadingStatus);
     const RepositoryKind kind = project->kind;
     const bool git = kind == RepositoryKind::git;
@@ -303,6 +304,7 @@ QCoro::Task<> AppState::loadInfo()
     if (!project)
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::info, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     RepositoryInfo info;
     try {
         if (project->kind == RepositoryKind::git) {

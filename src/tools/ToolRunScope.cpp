@@ -1,7 +1,9 @@
 #include "ToolRunScope.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QTimer>
 
 #include <csignal>
 
@@ -44,8 +46,50 @@ void ToolRunScope::endAll(std::chrono::milliseconds grace)
     }
 }
 
+void ToolRunScope::endMarked(const std::shared_ptr<ToolRunMark> &mark, std::chrono::milliseconds grace)
+{
+    if (!mark)
+        return;
+    mark->m_ended = true;
+    for (Child &child : m_running) {
+        if (m_marks.value(child.process) != mark)
+            continue;
+        if (child.group <= 0)
+            child.group = static_cast<pid_t>(child.process->processId());
+        signalChild(child.process, child.group, SIGTERM);
+        // Only while the child is unreaped does its group id surely still belong to it.
+        QTimer::singleShot(grace, child.process, [process = child.process, group = child.group] {
+            if (process->state() != QProcess::NotRunning)
+                signalChild(process, group, SIGKILL);
+        });
+    }
+}
+
+QObject *toolRunContext()
+{
+    return QCoreApplication::instance();
+}
+
+void resumeMarked(std::coroutine_handle<> awaiting, QObject *context, std::shared_ptr<const ToolRunScope> scope,
+    std::shared_ptr<ToolRunMark> mark)
+{
+    QMetaObject::invokeMethod(
+        context,
+        [awaiting, scope = std::move(scope), mark = std::move(mark)] {
+            if (!scope) {
+                awaiting.resume();
+                return;
+            }
+            const ToolRunScope::Marked marked(*scope, mark);
+            awaiting.resume();
+        },
+        Qt::QueuedConnection);
+}
+
 void ToolRunScope::add(QProcess *process)
 {
+    if (m_currentMark)
+        m_marks.insert(process, m_currentMark);
     m_running.push_back({process});
     QObject::connect(process, &QProcess::started, process, [this, process] {
         for (Child &child : m_running) {
@@ -58,4 +102,5 @@ void ToolRunScope::add(QProcess *process)
 void ToolRunScope::remove(QProcess *process)
 {
     m_running.removeIf([process](const Child &child) { return child.process == process; });
+    m_marks.remove(process);
 }

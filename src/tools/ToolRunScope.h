@@ -2,10 +2,15 @@
 
 #include <QCoroFuture>
 #include <QFuture>
+#include <QHash>
 #include <QList>
+#include <QMetaObject>
+#include <QObject>
 
 #include <chrono>
+#include <coroutine>
 #include <memory>
+#include <utility>
 
 #include <sys/types.h>
 
@@ -16,6 +21,21 @@ class QProcess;
 // that turn failures into alerts let it pass.
 struct ToolRunAbandoned { };
 
+// The runs made for one purpose among a scope's children: one action of the user, one load. Ending
+// the mark ends those runs alone, while the scope goes on; each of them then fails.
+class ToolRunMark {
+public:
+    bool ended() const { return m_ended; }
+    // Runs that failed because the mark was ended while they ran or before they started.
+    int stoppedRuns() const { return m_stoppedRuns; }
+    void countStoppedRun() { ++m_stoppedRuns; }
+
+private:
+    friend class ToolRunScope;
+    bool m_ended = false;
+    int m_stoppedRuns = 0;
+};
+
 // The children started on behalf of one owner. Ending the scope stops every child still running and
 // makes every run of the scope, and every later one, throw ToolRunAbandoned instead of returning.
 class ToolRunScope {
@@ -25,9 +45,34 @@ public:
     void endAll(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
     bool ended() const { return m_ended; }
 
-    // Kept by the runner for as long as the child may be running.
+    // Kept by the runner for as long as the child may be running. A child carries the current mark.
     void add(QProcess *process);
     void remove(QProcess *process);
+
+    // Sends SIGTERM to the children carrying the mark and their groups at once, and SIGKILL to those
+    // still running after `grace`, without waiting: svn blocked on a silent server ignores SIGTERM.
+    // Later runs under the mark fail at once.
+    void endMarked(
+        const std::shared_ptr<ToolRunMark> &mark, std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
+
+    // The mark of the work running now on the UI thread; a run started meanwhile carries it. Work that
+    // resumes after waiting (a run, a future) runs under the mark it was started with again, so one task's
+    // mark never leaks into another's at an await.
+    const std::shared_ptr<ToolRunMark> &currentMark() const { return m_currentMark; }
+    // Sets the current mark until destroyed, then puts the one before it back.
+    class Marked {
+    public:
+        Marked(const ToolRunScope &scope, std::shared_ptr<ToolRunMark> mark)
+            : m_scope(scope), m_previous(std::exchange(scope.m_currentMark, std::move(mark)))
+        { }
+        ~Marked() { m_scope.m_currentMark = std::move(m_previous); }
+        Marked(const Marked &) = delete;
+        Marked &operator=(const Marked &) = delete;
+
+    private:
+        const ToolRunScope &m_scope;
+        std::shared_ptr<ToolRunMark> m_previous;
+    };
 
 private:
     struct Child {
@@ -38,12 +83,42 @@ private:
     };
     QList<Child> m_running;
     bool m_ended = false;
+    QHash<const QProcess *, std::shared_ptr<ToolRunMark>> m_marks;
+    mutable std::shared_ptr<ToolRunMark> m_currentMark;
 };
 
+// Resumes the coroutine on a later turn of the event loop, delivered through `context` (dropped when
+// the context is gone), under the mark.
+void resumeMarked(std::coroutine_handle<> awaiting, QObject *context, std::shared_ptr<const ToolRunScope> scope,
+    std::shared_ptr<ToolRunMark> mark);
+
+// Awaits a later turn of the event loop, going on under the mark it gives.
+class ResumeMarked {
+public:
+    ResumeMarked(std::shared_ptr<const ToolRunScope> scope, std::shared_ptr<ToolRunMark> mark, QObject *context)
+        : m_scope(std::move(scope)), m_mark(std::move(mark)), m_context(context)
+    { }
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> awaiting) { resumeMarked(awaiting, m_context, m_scope, m_mark); }
+    void await_resume() const noexcept { }
+
+private:
+    std::shared_ptr<const ToolRunScope> m_scope;
+    std::shared_ptr<ToolRunMark> m_mark;
+    QObject *m_context;
+};
+
+// The object queued resumptions are delivered through on the UI thread.
+QObject *toolRunContext();
+
 // Awaits work done on another thread; gives up like a tool run when the scope ended meanwhile.
+// The caller goes on under the mark it had when it began to wait.
 template <typename T> QCoro::Task<T> awaitInScope(std::shared_ptr<const ToolRunScope> scope, QFuture<T> future)
 {
+    std::shared_ptr<ToolRunMark> mark = scope ? scope->currentMark() : nullptr;
     T value = co_await std::move(future);
+    if (scope)
+        co_await ResumeMarked(scope, std::move(mark), toolRunContext());
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
     co_return value;

@@ -18,27 +18,32 @@ namespace {
 
 constexpr qsizetype largeOutput = 1024 * 1024;
 
-// Resumes the awaiting coroutine on the event-loop turn after the process's next state change.
+// Resumes the awaiting coroutine on the event-loop turn after the process's next state change, under
+// the mark the run was started with.
 // QCoro's own waitForStarted only listens for started(), so a program that fails to start would leave
 // it waiting for ever; and its signal awaiter binds stateChanged's private tag argument, which is
 // undefined behaviour. The resumption is queued so the process is never destroyed inside its own signal.
 class NextStateChange {
 public:
-    explicit NextStateChange(QProcess &process) : m_process(process) { }
+    NextStateChange(
+        QProcess &process, const std::shared_ptr<ToolRunScope> &scope, const std::shared_ptr<ToolRunMark> &mark)
+        : m_process(process), m_scope(scope), m_mark(mark)
+    { }
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> awaiting)
     {
         auto connection = std::make_shared<QMetaObject::Connection>();
         *connection = QObject::connect(&m_process, &QProcess::stateChanged, &m_process, [this, connection, awaiting] {
             QObject::disconnect(*connection);
-            QMetaObject::invokeMethod(
-                &m_process, [awaiting] { awaiting.resume(); }, Qt::QueuedConnection);
+            resumeMarked(awaiting, &m_process, m_scope, m_mark);
         });
     }
     void await_resume() const noexcept { }
 
 private:
     QProcess &m_process;
+    std::shared_ptr<ToolRunScope> m_scope;
+    std::shared_ptr<ToolRunMark> m_mark;
 };
 
 } // namespace
@@ -81,6 +86,13 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
+    // The purpose the run is made for, taken before the first suspension.
+    const std::shared_ptr<ToolRunMark> mark = scope ? scope->currentMark() : nullptr;
+    if (mark && mark->ended()) {
+        mark->countStoppedRun();
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Stopped before ") + displayExecutable + QStringLiteral(" started."));
+    }
     // Declared before the process, so it outlives the connection that fills it.
     QByteArray output;
     QProcess process;
@@ -137,14 +149,14 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, take);
     process.start();
     while (process.state() == QProcess::Starting)
-        co_await NextStateChange(process);
+        co_await NextStateChange(process, scope, mark);
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
     if (process.state() == QProcess::NotRunning && process.error() == QProcess::FailedToStart)
         throw SVNClientError::launchFailed(
             QStringLiteral("Could not launch ") + displayExecutable + QStringLiteral(": ") + process.errorString());
     while (process.state() != QProcess::NotRunning) {
-        co_await NextStateChange(process);
+        co_await NextStateChange(process, scope, mark);
         if (scope && scope->ended())
             throw ToolRunAbandoned{};
     }
@@ -170,6 +182,11 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     else if (decode)
         result.stdout = TextUtil::decodeUtf8Strict(result.stdoutData);
     result.stderr = TextUtil::decodeUtf8Strict(result.stderrData);
+    // Ended on purpose: whatever it printed, the caller must not take it for a finished run.
+    if (mark && mark->ended()) {
+        mark->countStoppedRun();
+        throw SVNClientError::commandFailed(std::move(result));
+    }
     if (checkStatus && !result.succeeded())
         throw SVNClientError::commandFailed(std::move(result));
     co_return result;

@@ -1,6 +1,7 @@
 // The children the tools run as: no controlling terminal, no hidden prompts, ssh in batch mode unless
 // the user configured it, ended with the state, and a kill by a signal reported as such.
 #include "support/FakeClients.h"
+#include "support/LinkServers.h"
 #include "support/RealActions.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -106,45 +107,6 @@ bool hasControllingTerminal()
     ::close(descriptor);
     return true;
 }
-
-// svnserve on 127.0.0.1 for as long as the object lives.
-class LocalSvnServe {
-public:
-    explicit LocalSvnServe(const QString &root)
-    {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0))
-            return;
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.start(QStringLiteral("svnserve"),
-            {"-d", "--foreground", "--listen-host", "127.0.0.1", "--listen-port", QString::number(m_port), "-r", root});
-        m_process.waitForStarted(10000);
-    }
-    ~LocalSvnServe()
-    {
-        m_process.kill();
-        m_process.waitForFinished(10000);
-    }
-    bool waitUntilListening() const
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 20000 && m_process.state() == QProcess::Running) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(500))
-                return true;
-            QThread::msleep(50);
-        }
-        return false;
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 } // namespace
 

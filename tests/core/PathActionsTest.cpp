@@ -293,19 +293,40 @@ TEST_F(PathActionsFixture, GitRevertOnlyUnstagesNewlyAddedFiles)
     EXPECT_FALSE(state->busyMessage());
 }
 
-TEST_F(PathActionsFixture, PullFailureIsTitledPull)
+TEST_F(PathActionsFixture, FailedUpdateOrPullReloadsTheListAndKeepsItsFailure)
 {
-    makeState({gitProject});
-    fakes.git->holdRuns = true;
-    state->updateWorkingCopy();
-    ASSERT_TRUE(waitFor([&] { return fakes.git->heldCount() == 1; }));
-    EXPECT_EQ(state->busyMessage(), "Pull");
-    fakes.git->responder = [](const FakeCall &) { return failedResult(1, "fatal: Not possible to fast-forward\n"); };
-    fakes.git->release(0);
-    ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(state->alert()->title, "Pull Failed");
-    EXPECT_EQ(state->commandOutput()->title, "Pull Failed");
-    EXPECT_EQ(fakes.git->calls.size(), 1) << "a failure reloads nothing";
+    // Either may have put some files in place before it failed.
+    const struct {
+        Project project;
+        QString title;
+        QString refusal;
+    } cases[] = {
+        {svnProject, "Update", "svn: E000028: Can't write file\n"},
+        {gitProject, "Pull", "fatal: Not possible to fast-forward\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title.toStdString());
+        makeState({c.project});
+        auto &calls = c.project.kind == RepositoryKind::git ? fakes.git->calls : fakes.svn->calls;
+        const auto refuse = [&c](const FakeCall &call) {
+            return call.arguments.value(0) == "update" || call.arguments.value(0) == "pull" ? failedResult(1, c.refusal)
+                                                                                            : okResult(QString());
+        };
+        fakes.svn->responder = refuse;
+        fakes.git->responder = refuse;
+        calls.clear();
+        state->updateWorkingCopy();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, c.title + " Failed");
+        EXPECT_EQ(state->alert()->message, c.refusal);
+        EXPECT_EQ(state->commandOutput()->title, c.title + " Failed");
+        QStringList subcommands;
+        for (const FakeCall &call : calls)
+            subcommands.push_back(call.arguments.value(0));
+        EXPECT_EQ(subcommands.value(0), c.project.kind == RepositoryKind::git ? "pull" : "update");
+        EXPECT_TRUE(subcommands.contains("status")) << "the list was not reloaded";
+    }
 }
 
 TEST_F(PathActionsFixture, FormsProposeTheSelectionAndStopWhenCancelledOrEmpty)

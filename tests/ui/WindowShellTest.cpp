@@ -1,6 +1,7 @@
 // The window shell: first-show and focus refreshes, the sliding sidebar, the alert and the sheet.
 #include "UiFixture.h"
 
+#include "ui/kit/ElidedLabel.h"
 #include "ui/window/CommandOutputView.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
@@ -327,8 +328,8 @@ TEST_F(ShellFixture, SheetClosesWithDoneReturnEnterOrEscapeFromAnywhereInItAndCl
     const struct {
         int key;
         bool inText;
-    } closings[] = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true},
-        {Qt::Key_Escape, true}};
+    } closings[]
+        = {{0, false}, {Qt::Key_Return, false}, {Qt::Key_Return, true}, {Qt::Key_Enter, true}, {Qt::Key_Escape, true}};
     for (const auto &closing : closings) {
         CommandOutput output{QUuid::createUuid(), "Update", "svn update", 0, "At revision 3.\n", QString()};
         state->setCommandOutput(output);
@@ -371,8 +372,8 @@ TEST_F(ShellFixture, ALongCommandLineIsCutWithoutWideningTheSheet)
     };
     const int ordinary = sheetWidth("svn info");
     EXPECT_GE(ordinary, 720);
-    for (const QString &commandLine : {"svn " + QString(1500, u'x'),
-             "svn changelist " + QString(300, u'c') + " src/main.c"})
+    for (const QString &commandLine :
+        {"svn " + QString(1500, u'x'), "svn changelist " + QString(300, u'c') + " src/main.c"})
         EXPECT_EQ(sheetWidth(commandLine), ordinary) << commandLine.size() << " characters";
 }
 
@@ -420,4 +421,48 @@ TEST_F(ShellFixture, MenuBarHoldsFileThenTheSixMenus)
     ASSERT_EQ(file->actions().size(), 1);
     EXPECT_EQ(file->actions()[0]->text(), "Quit");
     EXPECT_EQ(file->actions()[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+TEST_F(ShellFixture, WhileAnActionRunsStopStandsBesideTheBusyTextAndEscapeStopsItUnlessADialogIsOpen)
+{
+    open({svnProject});
+    ProjectHeaderView *header = content()->detailView()->header();
+    EXPECT_FALSE(header->stopButton()->isVisible());
+    fakes.svn->holdRuns = true;
+    // Each way to stop, and an open alert that takes Escape for itself.
+    const struct {
+        const char *name;
+        bool alertOpen;
+        std::function<void()> press;
+    } cases[] = {
+        {"button", false, [&] { QTest::mouseClick(header->stopButton(), Qt::LeftButton); }},
+        {"escape", false, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }},
+        {"escape over an alert", true, [&] { QTest::keyClick(content()->alertBox(), Qt::Key_Escape); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        state->updateWorkingCopy();
+        ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+        EXPECT_TRUE(waitFor([&] { return header->stopButton()->isVisible(); }, 5000));
+        EXPECT_EQ(header->busyLabel()->text(), "Update");
+        if (c.alertOpen) {
+            state->setAlert(AppAlert{QUuid::createUuid(), "Status Failed", "svn: E155007"});
+            ASSERT_TRUE(waitFor([&] { return content()->alertBox() != nullptr; }, 5000));
+            ASSERT_TRUE(QTest::qWaitForWindowActive(content()->alertBox()));
+        } else {
+            QApplication::setActiveWindow(window.get());
+            ASSERT_EQ(QApplication::activeWindow(), window.get());
+        }
+        c.press();
+        EXPECT_EQ(state->actionRunning(), c.alertOpen);
+        EXPECT_TRUE(waitFor([&] { return header->stopButton()->isVisible() == c.alertOpen; }, 5000));
+        fakes.svn->holdRuns = false;
+        fakes.svn->release(0);
+        settle(*state);
+        // The finished update's sheet, and the alert, go before the next round.
+        state->setCommandOutput(std::nullopt);
+        state->setAlert(std::nullopt);
+        settle(*state);
+        fakes.svn->holdRuns = true;
+    }
 }

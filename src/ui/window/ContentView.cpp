@@ -10,12 +10,14 @@
 #include "ui/window/SidebarToggleButton.h"
 #include "ui/window/WindowFocusRefreshObserver.h"
 
+#include <QApplication>
 #include <QEasingCurve>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -33,6 +35,15 @@ ContentView::ContentView(AppState &state, QWidget *parent) : QWidget(parent), m_
     setMinimumSize(820, 540);
     setAutoFillBackground(true);
     new RenderScheduler(state, this, [this] { render(); });
+
+    // Escape stops the running action, unless a dialog is open: the dialog takes its own Escape.
+    m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopShortcut->setContext(Qt::WindowShortcut);
+    m_stopShortcut->setEnabled(false);
+    connect(m_stopShortcut, &QShortcut::activated, this, [&state] {
+        if (!QApplication::activeModalWidget())
+            state.stopRunningAction();
+    });
 
     m_focusObserver = new WindowFocusRefreshObserver(this);
     m_focusObserver->setOnFocus([&state] { state.refreshAll(); });
@@ -134,6 +145,7 @@ void ContentView::showEvent(QShowEvent *event)
 
 void ContentView::render()
 {
+    m_stopShortcut->setEnabled(m_state.actionRunning());
     // A failed command sets both at once: the sheet opens first and the alert on top of it.
     syncSheet();
     syncAlert();

@@ -11,6 +11,7 @@ class AppState;
 class DetailView;
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
+class QShortcut;
 class SidebarOverlayView;
 class SidebarToggleButton;
 class WindowFocusRefreshObserver;
@@ -41,6 +42,7 @@ public:
     SidebarOverlayView *sidebar() const { return m_sidebar; }
     SidebarToggleButton *showSidebarButton() const { return m_showButton; }
     WindowFocusRefreshObserver *focusObserver() const { return m_focusObserver; }
+    QShortcut *stopShortcut() const { return m_stopShortcut; }
     QMessageBox *alertBox() const { return m_alertBox; }
     CommandOutputSheet *outputSheet() const { return m_sheet; }
 
@@ -57,6 +59,7 @@ private:
     void closeAlert();
 
     AppState &m_state;
+    QShortcut *m_stopShortcut;
     bool m_sidebarVisible = true;
     bool m_started = false;
     DetailView *m_detail;

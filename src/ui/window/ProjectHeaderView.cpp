@@ -88,6 +88,13 @@ ProjectHeaderView::ProjectHeaderView(AppState &state, QWidget *parent) : QWidget
     m_busy->setColor(&Theme::secondary);
     m_busy->setFont(Theme::caption());
 
+    m_stop = new QPushButton(tr("Stop"));
+    m_stop->setObjectName(QStringLiteral("stopButton"));
+    m_stop->setToolTip(tr("Stop the running action (Esc)"));
+    m_stop->setAutoDefault(false);
+    FocusRing::attachToButton(m_stop);
+    connect(m_stop, &QPushButton::clicked, this, [this] { m_state.stopRunningAction(); });
+
     m_refresh = symbolButton(tr("Refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh Status"));
     m_branch = symbolButton(tr("Branch"), QStringLiteral("arrow.triangle.branch"), tr("Switch Branch"));
     m_update = symbolButton(tr("Update"), QStringLiteral("arrow.down.circle"), tr("Update"));
@@ -106,6 +113,7 @@ ProjectHeaderView::ProjectHeaderView(AppState &state, QWidget *parent) : QWidget
     row->addStretch(1);
     row->addWidget(m_spinner, 0, Qt::AlignVCenter);
     row->addWidget(m_busy, 0, Qt::AlignVCenter);
+    row->addWidget(m_stop, 0, Qt::AlignVCenter);
     row->addWidget(m_refresh, 0, Qt::AlignVCenter);
     row->addWidget(m_branch, 0, Qt::AlignVCenter);
     row->addWidget(m_update, 0, Qt::AlignVCenter);
@@ -129,6 +137,7 @@ void ProjectHeaderView::render()
     m_busy->setText(busy.value_or(QString()));
     m_spinner->setVisible(busy.has_value());
     m_busy->setVisible(busy.has_value());
+    m_stop->setVisible(m_state.actionRunning());
     m_branch->setVisible(m_state.selectedProjectKind() == RepositoryKind::git);
 }
 

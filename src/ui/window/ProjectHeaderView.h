@@ -33,6 +33,8 @@ public:
     ElidedLabel *pathLabel() const { return m_path; }
     Spinner *spinner() const { return m_spinner; }
     ElidedLabel *busyLabel() const { return m_busy; }
+    // Beside the busy text while an action the user started runs.
+    QPushButton *stopButton() const { return m_stop; }
     QPushButton *refreshButton() const { return m_refresh; }
     QPushButton *branchButton() const { return m_branch; }
     QPushButton *updateButton() const { return m_update; }
@@ -45,6 +47,7 @@ private:
     ElidedLabel *m_path;
     Spinner *m_spinner;
     ElidedLabel *m_busy;
+    QPushButton *m_stop;
     QPushButton *m_refresh;
     QPushButton *m_branch;
     QPushButton *m_update;

@@ -1,0 +1,232 @@
+// Actions and loads against real servers whose link stalls: Stop ends an action with nothing lost,
+// and refreshes never leave more than one run of a kind waiting.
+#include "support/FakeClients.h"
+#include "support/LinkServers.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QMap>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// The argument lists of this process's children that are still running (not zombies).
+QList<QStringList> childCommands()
+{
+    QList<QStringList> commands;
+    const QString parent = QString::number(::getpid());
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (entry.toInt() <= 0)
+            continue;
+        const QByteArray stat = readFile("/proc/" + entry + "/stat");
+        const qsizetype nameEnd = stat.lastIndexOf(')');
+        if (nameEnd < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(nameEnd + 2).split(' ');
+        if (fields.size() < 2 || fields[0] == "Z" || fields[1] != parent.toUtf8())
+            continue;
+        QStringList arguments;
+        for (const QByteArray &argument : readFile("/proc/" + entry + "/cmdline").split('\0'))
+            arguments.push_back(QString::fromUtf8(argument));
+        commands.push_back(arguments);
+    }
+    return commands;
+}
+
+// Children running the tool (by its file name) with the argument among their arguments.
+int runningTools(const QString &tool, const QString &argument)
+{
+    int count = 0;
+    for (const QStringList &command : childCommands()) {
+        if (!command.isEmpty() && QFileInfo(command.first()).fileName() == tool && command.contains(argument))
+            ++count;
+    }
+    return count;
+}
+
+// Processes of anyone's working in the folder: a tool and every helper it started there.
+int processesIn(const QString &folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    int count = 0;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (entry.toInt() > 0 && QFileInfo("/proc/" + entry + "/cwd").canonicalFilePath() == canonical)
+            ++count;
+    }
+    return count;
+}
+
+// Every file under the folder but the tool's own, with its bytes.
+QMap<QString, QByteArray> filesUnder(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(folder).relativeFilePath(it.next());
+        if (!path.startsWith(".svn/") && !path.startsWith(".git/"))
+            files.insert(path, readFile(it.filePath()));
+    }
+    return files;
+}
+
+struct StalledLinkFixture : ::testing::Test {
+    Sandbox sandbox;
+    QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    ScriptedDialogs dialogs;
+    // Declared last: destroyed first, ending whatever still waits on the link.
+    std::unique_ptr<AppState> state;
+
+    void open(const QString &path, RepositoryKind kind, WorkflowTab tab = WorkflowTab::changes)
+    {
+        ProjectStore(&settings).save({Project{QUuid::createUuid(), "project", path, kind}});
+        state = std::make_unique<AppState>(&settings);
+        state->setDialogs(&dialogs);
+        state->setSelectedTab(tab);
+    }
+
+    // Runs the action until its tool waits on the stalled link, then stops it, which must end it soon.
+    void stopWhileWaiting(const std::function<void(AppState &)> &action, const LinkProxy &link, const QString &folder)
+    {
+        const int accepted = link.accepted();
+        action(*state);
+        ASSERT_TRUE(waitFor([&] { return link.accepted() > accepted && processesIn(folder) > 0; }, 20000));
+        ASSERT_TRUE(state->actionRunning());
+        state->stopRunningAction();
+        ASSERT_TRUE(waitUntilIdle(*state, 15000)) << "the stopped action is still running";
+        EXPECT_EQ(processesIn(folder), 0);
+        EXPECT_FALSE(state->actionRunning());
+    }
+};
+
+// A working copy checked out through a link to svnserve, one revision behind the repository, with a
+// local change and a file of the user's own.
+struct SvnLinkFixture : StalledLinkFixture {
+    SvnFixture svn = SvnFixture::create(sandbox.path());
+    LocalSvnServe serve{svn.repositoryPath};
+    std::unique_ptr<LinkProxy> link;
+    QString workingCopy = sandbox.filePath("linked");
+
+    void SetUp() override
+    {
+        for (int i = 0; i < 20; ++i)
+            writeFile(svn.workingCopy + QStringLiteral("/f%1.txt").arg(i), "one\n");
+        svn.commitAll();
+        ASSERT_TRUE(serve.waitUntilListening());
+        link = std::make_unique<LinkProxy>(serve.port());
+        runTool("svn", {"checkout", "-q", "svn://127.0.0.1:" + QString::number(link->port()), workingCopy});
+        writeFile(svn.workingCopy + "/f1.txt", "two\n");
+        writeFile(svn.workingCopy + "/new.txt", "new\n");
+        svn.commitAll();
+        writeFile(workingCopy + "/f0.txt", "mine\n");
+        writeFile(workingCopy + "/notes.txt", "notes\n");
+        link->setMode(LinkProxy::Mode::stall);
+    }
+
+    QByteArray linkedSvn(const QStringList &arguments, int *status = nullptr)
+    {
+        return runTool("svn", arguments, workingCopy, status);
+    }
+};
+
+} // namespace
+
+TEST_F(SvnLinkFixture, StoppedUpdateLosesNothingAndSaysToRunCleanup)
+{
+    open(workingCopy, RepositoryKind::svn);
+    const QMap<QString, QByteArray> before = filesUnder(workingCopy);
+    stopWhileWaiting([](AppState &s) { s.updateWorkingCopy(); }, *link, workingCopy);
+
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Update Failed");
+    EXPECT_TRUE(state->alert()->message.startsWith("Update was stopped")) << state->alert()->message.toStdString();
+    EXPECT_TRUE(state->alert()->message.contains("Run Cleanup")) << state->alert()->message.toStdString();
+    // The project reloaded: the list still shows the user's change.
+    EXPECT_TRUE(std::any_of(state->changes().cbegin(), state->changes().cend(),
+        [](const WorkingCopyItem &item) { return item.path == "f0.txt" && item.kind == SVNStatusKind::modified; }));
+
+    EXPECT_EQ(filesUnder(workingCopy), before);
+    EXPECT_TRUE(linkedSvn({"status"}).contains("  L "));
+    int status = -1;
+    linkedSvn({"cleanup"}, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(linkedSvn({"status"}), "M       f0.txt\n?       notes.txt\n");
+    EXPECT_EQ(linkedSvn({"info", "--show-item", "revision"}).trimmed(), "1");
+
+    // Once the link answers again, the update goes through as if nothing had happened.
+    link->setMode(LinkProxy::Mode::forward);
+    linkedSvn({"update", "-q"});
+    EXPECT_EQ(readFile(workingCopy + "/f1.txt"), "two\n");
+    EXPECT_EQ(readFile(workingCopy + "/new.txt"), "new\n");
+    EXPECT_EQ(readFile(workingCopy + "/f0.txt"), "mine\n");
+}
+
+TEST_F(SvnLinkFixture, RefreshesLeaveOneWaitingRunPerKind)
+{
+    // A return to the window refreshes the visible tab; against a silent server each load waits.
+    const struct {
+        WorkflowTab tab;
+        QString waitingArgument;
+    } cases[] = {{WorkflowTab::history, "log"}, {WorkflowTab::incoming, "-u"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.waitingArgument.toStdString());
+        open(workingCopy, RepositoryKind::svn, c.tab);
+        for (int refresh = 1; refresh <= 5; ++refresh) {
+            const int accepted = link->accepted();
+            state->refreshAll();
+            // This refresh's load has reached the server.
+            ASSERT_TRUE(waitFor([&] { return link->accepted() > accepted; }, 20000));
+        }
+        // A superseded run gets the grace period that quitting gives, then it is killed.
+        waitFor([&] { return runningTools("svn", c.waitingArgument) <= 1; }, 8000);
+        EXPECT_EQ(runningTools("svn", c.waitingArgument), 1);
+        EXPECT_EQ(state->busyMessage(), c.tab == WorkflowTab::history ? "Loading history" : "Loading incoming");
+        EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        state.reset();
+        EXPECT_EQ(runningTools("svn", c.waitingArgument), 0);
+    }
+}
+
+TEST_F(StalledLinkFixture, StoppedPullLosesNothing)
+{
+    const GitFixture origin = GitFixture::create(sandbox.filePath("served"), "origin");
+    writeFile(origin.path + "/a.txt", "one\n");
+    writeFile(origin.path + "/b.txt", "one\n");
+    origin.commitAll();
+    const LocalGitDaemon daemon(sandbox.filePath("served"));
+    ASSERT_TRUE(daemon.waitUntilListening());
+    LinkProxy link(daemon.port());
+    const QString clone = sandbox.filePath("clone");
+    runTool("git", {"clone", "-q", "git://127.0.0.1:" + QString::number(link.port()) + "/origin", clone});
+    const GitFixture local{clone};
+    writeFile(origin.path + "/b.txt", "two\n");
+    origin.commitAll("second");
+    writeFile(clone + "/a.txt", "mine\n");
+    writeFile(clone + "/notes.txt", "notes\n");
+    const QByteArray head = local.git({"rev-parse", "HEAD"});
+    link.setMode(LinkProxy::Mode::stall);
+
+    open(clone, RepositoryKind::git);
+    const QMap<QString, QByteArray> before = filesUnder(clone);
+    stopWhileWaiting([](AppState &s) { s.updateWorkingCopy(); }, link, clone);
+
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Pull Failed");
+    EXPECT_EQ(state->alert()->message, "Pull was stopped before it finished.");
+    EXPECT_EQ(filesUnder(clone), before);
+    EXPECT_EQ(local.git({"rev-parse", "HEAD"}), head);
+    EXPECT_EQ(local.git({"status", "--porcelain=v1"}), " M a.txt\n?? notes.txt\n");
+    EXPECT_FALSE(QFileInfo::exists(clone + "/.git/index.lock"));
+
+    link.setMode(LinkProxy::Mode::forward);
+    local.git({"pull", "-q", "--ff-only"});
+    EXPECT_EQ(readFile(clone + "/b.txt"), "two\n");
+    EXPECT_EQ(readFile(clone + "/a.txt"), "mine\n");
+}

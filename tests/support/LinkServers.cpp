@@ -1,0 +1,121 @@
+#include "LinkServers.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <csignal>
+
+namespace TestSupport {
+
+quint16 freeLocalPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+LocalServer::~LocalServer()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+        m_process.waitForFinished(10000);
+    }
+}
+
+void LocalServer::start(const QString &program, const QStringList &arguments, quint16 port)
+{
+    m_port = port;
+    m_process.setStandardInputFile(QProcess::nullDevice());
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(program, arguments);
+    m_process.waitForStarted(10000);
+}
+
+bool LocalServer::waitUntilListening() const
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000 && m_process.state() == QProcess::Running) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        if (socket.waitForConnected(500))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+LocalSvnServe::LocalSvnServe(const QString &root)
+{
+    const quint16 port = freeLocalPort();
+    start(QStringLiteral("svnserve"),
+        {"-d", "--foreground", "--listen-host", "127.0.0.1", "--listen-port", QString::number(port), "-r", root}, port);
+}
+
+LocalGitDaemon::LocalGitDaemon(const QString &base)
+{
+    const quint16 port = freeLocalPort();
+    // The daemon itself, not `git daemon`: git would leave it behind when ended by its process id.
+    QProcess execPath;
+    execPath.start(QStringLiteral("git"), {QStringLiteral("--exec-path")});
+    execPath.waitForFinished(10000);
+    const QString daemon
+        = QString::fromLocal8Bit(execPath.readAllStandardOutput().trimmed()) + QStringLiteral("/git-daemon");
+    start(daemon,
+        {"--reuseaddr", "--export-all", "--listen=127.0.0.1", "--port=" + QString::number(port), "--base-path=" + base,
+            base},
+        port);
+}
+
+LinkProxy::LinkProxy(quint16 target) : m_target(target)
+{
+    start();
+    while (!m_listening)
+        QThread::msleep(5);
+}
+
+LinkProxy::~LinkProxy()
+{
+    quit();
+    wait();
+}
+
+void LinkProxy::run()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    m_port = server.serverPort();
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [this, &server] {
+        while (QTcpSocket *client = server.nextPendingConnection()) {
+            ++m_accepted;
+            QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            const Mode mode = m_mode;
+            if (mode == Mode::drop) {
+                client->abort();
+                continue;
+            }
+            if (mode == Mode::stall) {
+                // Kept open and silent; what the tool sends is read and thrown away.
+                QObject::connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
+                continue;
+            }
+            auto *upstream = new QTcpSocket(client);
+            QObject::connect(
+                client, &QTcpSocket::readyRead, upstream, [client, upstream] { upstream->write(client->readAll()); });
+            QObject::connect(
+                upstream, &QTcpSocket::readyRead, client, [client, upstream] { client->write(upstream->readAll()); });
+            QObject::connect(
+                upstream, &QTcpSocket::connected, client, [client, upstream] { upstream->write(client->readAll()); });
+            QObject::connect(upstream, &QTcpSocket::disconnected, client, [client] { client->disconnectFromHost(); });
+            QObject::connect(
+                client, &QTcpSocket::disconnected, upstream, [upstream] { upstream->disconnectFromHost(); });
+            upstream->connectToHost(QHostAddress::LocalHost, m_target);
+        }
+    });
+    m_listening = true;
+    exec();
+}
+
+} // namespace TestSupport
