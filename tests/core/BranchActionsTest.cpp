@@ -181,6 +181,21 @@ TEST_F(BranchFixture, SuccessAlwaysShowsTheOutputAndReloadsTheVisibleTab)
     EXPECT_FALSE(state->busyMessage());
 }
 
+TEST_F(BranchFixture, FailedSwitchReloadsTheListAndKeepsItsFailure)
+{
+    // git may have checked out some files before it failed.
+    switchAnswer = failedResult(128, "error: unable to unlink old 'a.txt': Permission denied\n");
+    makeGitState();
+    choose(1, "");
+    EXPECT_EQ(alertText(), "Switch Branch Failed / error: unable to unlink old 'a.txt': Permission denied\n");
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Switch Branch Failed");
+    QStringList subcommands;
+    for (const QStringList &arguments : fakes.git->argumentLists())
+        subcommands << arguments.value(0);
+    EXPECT_EQ(subcommands.mid(0, 3), QStringList({"for-each-ref", "switch", "status"}));
+}
+
 TEST_F(BranchFixture, CheckoutStandsInOnlyWhenGitLacksSwitch)
 {
     makeGitState();
