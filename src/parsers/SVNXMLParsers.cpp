@@ -204,6 +204,8 @@ public:
             m_currentRevision.reset();
             m_currentAuthor.reset();
             m_currentTreeConflict = false;
+            m_currentMovedFrom.reset();
+            m_currentMovedTo.reset();
         } else if (is(name, u"wc-status")) {
             m_currentKind = SVNStatusKind::unknown;
             m_currentPropsKind = SVNStatusKind::none;
@@ -219,6 +221,10 @@ public:
                 // svn 1.14 marks a tree conflict with this attribute rather than an element.
                 else if (is(attrName, u"tree-conflicted") && is(attr.value(), u"true"))
                     m_currentTreeConflict = true;
+                else if (is(attrName, u"moved-from"))
+                    m_currentMovedFrom = attr.value().toString();
+                else if (is(attrName, u"moved-to"))
+                    m_currentMovedTo = attr.value().toString();
             }
         } else if (is(name, u"tree-conflict")) {
             m_currentTreeConflict = true;
@@ -233,6 +239,8 @@ public:
             if (isListed(m_currentKind) || isListed(m_currentPropsKind) || m_currentTreeConflict) {
                 m_items.append(WorkingCopyItem{std::move(*m_currentPath), m_currentKind, m_currentPropsKind,
                     std::move(m_currentRevision), std::move(m_currentAuthor), m_currentTreeConflict});
+                m_items.back().movedFrom = std::move(m_currentMovedFrom);
+                m_items.back().movedTo = std::move(m_currentMovedTo);
             }
             m_currentPath.reset();
         }
@@ -252,6 +260,8 @@ private:
     std::optional<QString> m_currentRevision;
     std::optional<QString> m_currentAuthor;
     bool m_currentTreeConflict = false;
+    std::optional<QString> m_currentMovedFrom;
+    std::optional<QString> m_currentMovedTo;
 };
 
 class RemoteStatusParser {

@@ -5,6 +5,9 @@
 #include "state/SVNCommit.h"
 #include "state/WorkingCopyPaths.h"
 
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
     QSet<QString> paths = m_selectedCommitPaths;
@@ -56,7 +59,7 @@ QCoro::Task<> AppState::commitTask(
         if (project.kind == RepositoryKind::git)
             commitRun = co_await commitGit(project, items, listed, message);
         else
-            commitRun = co_await commitSVN(project, items, message);
+            commitRun = co_await commitSVN(project, items, listed, message);
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Commit Failed"), error);
@@ -102,19 +105,22 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
 }
 
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
-    Project project, QList<WorkingCopyItem> ticked, QString message)
+    Project project, QList<WorkingCopyItem> ticked, QList<WorkingCopyItem> listed, QString message)
 {
-    const QList<WorkingCopyItem> items = SVNCommit::committable(ticked);
+    const QList<WorkingCopyItem> items = SVNCommit::withMoveHalves(SVNCommit::committable(ticked), listed);
     if (items.isEmpty()) {
         showAlert(QStringLiteral("Nothing To Commit"),
             QStringLiteral("svn wrote the selected files for a conflict; they are never committed. Resolve the "
                            "conflict instead."));
         co_return std::nullopt;
     }
-    for (const ToolCommand &run : SVNCommit::scheduling(items))
-        co_await client().run(run.in(project.path));
     const SVNCommit::Folders folders = SVNCommit::folders(
         items, [&project](const QString &path) { return workingCopyPathIsDirectory(path, project.path); });
+    QStringList nestedGit;
+    if (!folders.added.isEmpty())
+        nestedGit = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders.added, project.path));
+    for (const ToolCommand &run : SVNCommit::scheduling(items, nestedGit))
+        co_await client().run(run.in(project.path));
     const QStringList deletions = SVNCommit::deletions(items);
     QString status;
     if (const std::optional<ToolCommand> query = SVNCommit::statusQuery(folders, deletions))

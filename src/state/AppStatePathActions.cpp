@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "state/ActionForms.h"
 #include "state/RunOutputs.h"
+#include "state/SVNCommit.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
@@ -165,10 +166,29 @@ void AppState::relocateWorkingCopyURL()
 
 void AppState::addSelectedPaths()
 {
-    if (isGitProject(selectedProjectKind()))
+    if (isGitProject(selectedProjectKind())) {
         runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add")});
-    else
-        runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
+        return;
+    }
+    const QStringList paths = actionPaths();
+    if (paths.isEmpty()) {
+        showAlert(noPathsSelected, selectChangedPath);
+        return;
+    }
+    // An unversioned folder may hold a Git repository, whose .git stays out of svn.
+    QStringList nestedGit;
+    if (const std::optional<Project> project = selectedProject()) {
+        QStringList folders;
+        for (const QString &path : paths) {
+            const auto found = m_changeIndex.constFind(path);
+            if (found != m_changeIndex.constEnd() && m_changes.at(*found).kind == SVNStatusKind::unversioned
+                && workingCopyPathIsDirectory(path, project->path))
+                folders.push_back(path);
+        }
+        nestedGit = nestedGitEntries(folders, project->path);
+    }
+    runInSelectedProject(
+        {QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, nestedGit), AfterRun::reload});
 }
 
 void AppState::deleteSelectedPaths()

@@ -1,6 +1,7 @@
 #include "GitCommit.h"
 
 #include "model/TextUtil.h"
+#include "state/WorkingCopyPaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -109,7 +110,8 @@ Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &li
     // commit itself takes such a path from HEAD, as it takes a rename's old name.
     QStringList present;
     for (const QString &path : paths) {
-        if (isOnDisk(path))
+        // A nested svn working copy's .svn is that tool's own, never the project's.
+        if (isOnDisk(path) && !isRepositoryAdministrativePath(path))
             present.push_back(path);
     }
     if (!present.isEmpty())

@@ -1,14 +1,16 @@
 // What goes with ticked folders into a depth-empty commit, read from crafted `svn status --xml`.
 #include "parsers/SVNCommitTargets.h"
+#include "parsers/SVNXMLParsers.h"
+#include "state/SVNCommit.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-QString entry(const QString &path, const QString &item, bool copied = false)
+QString entry(const QString &path, const QString &item, bool copied = false, const QString &more = {})
 {
-    return QStringLiteral("<entry path=\"%1\"><wc-status item=\"%2\" props=\"none\"%3/></entry>")
-        .arg(path, item, copied ? QStringLiteral(" copied=\"true\"") : QString());
+    return QStringLiteral("<entry path=\"%1\"><wc-status item=\"%2\" props=\"none\"%3%4/></entry>")
+        .arg(path, item, copied ? QStringLiteral(" copied=\"true\"") : QString(), more);
 }
 
 QString status(const QStringList &entries)
@@ -33,4 +35,47 @@ TEST(SVNCommitTargets, NewFoldersBringWhatWasAddedAndCopiesTheirOwnCopies)
     // Nested ticked folders: a child that is itself ticked is not listed twice.
     EXPECT_EQ(SVNCommitTargets::childrenGoingWith(xml, {"new", "new/a"}, {"new", "new/a"}), QStringList{"new/sub/b"});
     EXPECT_TRUE(SVNCommitTargets::childrenGoingWith(QStringLiteral("<status><entry"), {"x"}, {"x"}).isEmpty());
+}
+
+TEST(SVNCommit, ATickedHalfOfAMoveBringsTheOther)
+{
+    // As svn 1.14 reports `svn move a.txt b.txt` and `svn move d e`; "gone" was moved to a path that
+    // is not listed.
+    const QList<WorkingCopyItem> listed = SVNXMLParsers::parseStatus(status({
+        entry("a.txt", "deleted", false, " moved-to=\"b.txt\""),
+        entry("b.txt", "added", true, " moved-from=\"a.txt\""),
+        entry("d", "deleted", false, " moved-to=\"e\""),
+        entry("e", "added", true, " moved-from=\"d\""),
+        entry("gone", "deleted", false, " moved-to=\"hidden\""),
+        entry("m.txt", "modified"),
+    }));
+    ASSERT_EQ(listed.size(), 6);
+    const auto pick = [&listed](const QStringList &paths) {
+        QList<WorkingCopyItem> picked;
+        for (const WorkingCopyItem &item : listed) {
+            if (paths.contains(item.path))
+                picked.push_back(item);
+        }
+        return picked;
+    };
+    const auto pathsOf = [](const QList<WorkingCopyItem> &items) {
+        QStringList paths;
+        for (const WorkingCopyItem &item : items)
+            paths.push_back(item.path + ':' + rawValue(item.kind));
+        return paths;
+    };
+    const struct {
+        QStringList ticked;
+        QStringList committed;
+    } cases[] = {
+        {{"b.txt"}, {"b.txt:added", "a.txt:deleted"}},
+        {{"a.txt", "m.txt"}, {"a.txt:deleted", "m.txt:modified", "b.txt:added"}},
+        {{"a.txt", "b.txt"}, {"a.txt:deleted", "b.txt:added"}},
+        {{"d"}, {"d:deleted", "e:added"}},
+        {{"e", "m.txt"}, {"e:added", "m.txt:modified", "d:deleted"}},
+        {{"gone"}, {"gone:deleted", "hidden:added"}},
+        {{"m.txt"}, {"m.txt:modified"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(pathsOf(SVNCommit::withMoveHalves(pick(c.ticked), listed)), c.committed) << c.ticked.join(' ').toStdString();
 }
