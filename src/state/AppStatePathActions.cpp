@@ -7,6 +7,9 @@
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <algorithm>
 #include <functional>
 
@@ -175,20 +178,35 @@ void AppState::addSelectedPaths()
         showAlert(noPathsSelected, selectChangedPath);
         return;
     }
+    const std::optional<Project> project = selectedProject();
     // An unversioned folder may hold a Git repository, whose .git stays out of svn.
-    QStringList nestedGit;
-    if (const std::optional<Project> project = selectedProject()) {
-        QStringList folders;
+    QStringList folders;
+    if (project) {
         for (const QString &path : paths) {
             const auto found = m_changeIndex.constFind(path);
             if (found != m_changeIndex.constEnd() && m_changes.at(*found).kind == SVNStatusKind::unversioned
                 && workingCopyPathIsDirectory(path, project->path))
                 folders.push_back(path);
         }
-        nestedGit = nestedGitEntries(folders, project->path);
     }
-    runInSelectedProject(
-        {QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, nestedGit), AfterRun::reload});
+    if (folders.isEmpty() || project->kind != RepositoryKind::svn) {
+        runInSelectedProject(
+            {QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, {}), AfterRun::reload});
+        return;
+    }
+    startTask([this, paths, folders, root = project->path] { return addSVNFolders(paths, folders, root); });
+}
+
+QCoro::Task<> AppState::addSVNFolders(QStringList paths, QStringList folders, QString root)
+{
+    // A new folder may be a large tree: it is searched for nested repositories off the window's thread.
+    setBusyMessage(QStringLiteral("Add"));
+    const QStringList nestedGit
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders, root));
+    // Named, not a temporary in the co_await: g++ 12 destroys such temporaries twice.
+    RunRequest request{
+        QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, nestedGit), AfterRun::reload};
+    co_await runRequest(std::move(request), root);
 }
 
 void AppState::deleteSelectedPaths()
