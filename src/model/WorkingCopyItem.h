@@ -67,6 +67,10 @@ struct WorkingCopyItem {
     // svn only: a file svn wrote beside a conflicted path (its .mine, .rN, .prej), which belongs to
     // the conflict and never to the repository.
     bool conflictFile = false;
+    // svn only: the row belongs to a copy ("+" in svn status), and the other end of a move.
+    bool copied = false;
+    std::optional<QString> movedFrom;
+    std::optional<QString> movedTo;
 
     const QString &id() const { return path; }
     QString statusLabel() const;
