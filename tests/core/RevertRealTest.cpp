@@ -176,6 +176,13 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
         {"moved folder, both names with the edit ticked", moveFolder, {"A", "M", "M/f.txt"}, {"A"}, {"M"}},
         {"moved folder, its old name", moveFolder, {"A"}, {"A"}, {}},
         {"moved file, its new name", moveFile, {"m.txt"}, {"a.txt"}, {"m.txt"}},
+        {"moved folder into an added folder, the added folder",
+            [](const SvnFixture &svn) {
+                svn.svn({"mkdir", "-q", "X"});
+                svn.svn({"move", "-q", "A", "X/M"});
+                writeFile(svn.workingCopy + "/X/M/todo.txt", "todo\n");
+            },
+            {"X"}, {"A"}, {"X"}},
         {"missing folder", [](const SvnFixture &svn) { QDir(svn.workingCopy + "/A").removeRecursively(); }, {"A"},
             {"A"}, {}},
         {"folder in the way of a file", folderInTheWay, {"a.txt", "t.txt"}, {"a.txt"}, {}, {"t.txt"}},
