@@ -105,16 +105,19 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
         const WorkingCopyItem *item = rows.value(path);
         const SVNStatusKind kind = item ? item->kind : SVNStatusKind::none;
         // svn revert deletes a copy from disk, the user's files in it included; unscheduling it keeps
-        // them, as the revert of anything else added does.
-        if (kind == SVNStatusKind::added && item->copied)
+        // them, as the revert of anything else added does. What a copy replaced then comes back over
+        // it, and the copy's files the repository does not have there stay.
+        const bool copy = item && item->copied && (kind == SVNStatusKind::added || kind == SVNStatusKind::replaced);
+        if (copy)
             copies.push_back(path);
         // svn reverts a folder scheduled for addition, deletion or replacement only with its whole tree
         // ("Can't revert ... without reverting children"; a deleted or missing folder would come back
         // empty), while a folder changed in place keeps its children's changes.
-        else if (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::replaced
-            || kind == SVNStatusKind::missing)
+        if (kind == SVNStatusKind::replaced
+            || (!copy
+                && (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing)))
             trees.push_back(path);
-        else
+        else if (!copy)
             inPlace.push_back(path);
     }
     // Taking back the new half of a move takes back its old half, which would otherwise stay deleted.

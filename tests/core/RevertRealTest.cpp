@@ -13,8 +13,8 @@ using namespace TestSupport;
 namespace {
 
 // What the repository has after the first commit of every case.
-const QMap<QString, QByteArray> committed{
-    {"A/f.txt", "f\n"}, {"A/g.txt", "g\n"}, {"A/sub/h.txt", "h\n"}, {"a.txt", "a\n"}, {"t.txt", "t\n"}};
+const QMap<QString, QByteArray> committed{{"A/f.txt", "f\n"}, {"A/g.txt", "g\n"}, {"A/sub/h.txt", "h\n"},
+    {"C/c.txt", "c\n"}, {"a.txt", "a\n"}, {"t.txt", "t\n"}};
 
 bool isWithin(const QString &path, const QStringList &roots)
 {
@@ -207,6 +207,14 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
                 writeFile(svn.workingCopy + "/A/f.txt", "other\n");
                 writeFile(svn.workingCopy + "/A/new.txt", "new\n");
                 svn.svn({"add", "-q", "A"});
+            },
+            {"A"}, {"A"}, {}},
+        {"folder replaced by a copy",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                svn.svn({"copy", "-q", "C", "A"});
+                append(svn.workingCopy + "/A/c.txt", "edit\n");
+                writeFile(svn.workingCopy + "/A/notes.txt", "notes\n");
             },
             {"A"}, {"A"}, {}},
         {"deleted folder",
