@@ -31,12 +31,14 @@ void AppState::commitSelected()
         if (item.renamedFrom && m_changeIndex.contains(*item.renamedFrom))
             items.back().renamedFrom.reset();
     }
-    if (items.isEmpty()) {
+    // With nothing ticked git may still have a merge to conclude; its commit plan asks.
+    const bool planLater = items.isEmpty() && project->kind == RepositoryKind::git;
+    if (items.isEmpty() && !planLater) {
         showAlert(QStringLiteral("Nothing To Commit"), QStringLiteral("Select at least one changed path."));
         return;
     }
     const QString message = m_commitMessage.trimmed();
-    if (message.isEmpty()) {
+    if (message.isEmpty() && !planLater) {
         showAlert(
             QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
         return;
@@ -87,10 +89,9 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
     const SVNCommandResult query = co_await gitClient().run(GitCommit::operationQuery(), project.path, false);
-    const GitCommit::Operation operation = query.succeeded()
-        ? GitCommit::operationFromQuery(query.stdout, project.path)
-        : GitCommit::Operation::none;
-    const GitCommit::Plan plan = GitCommit::plan(items, listed, operation, message,
+    const GitCommit::InProgress inProgress
+        = query.succeeded() ? GitCommit::operationFromQuery(query.stdout, project.path) : GitCommit::InProgress();
+    const GitCommit::Plan plan = GitCommit::plan(items, listed, inProgress, message,
         [&project](const QString &path) { return workingCopyPathExists(path, project.path); });
     if (plan.refusal) {
         setAlert(*plan.refusal);
@@ -98,6 +99,8 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     }
     if (plan.stage)
         co_await gitClient().run(plan.stage->in(project.path));
+    if (plan.removal)
+        co_await gitClient().run(plan.removal->in(project.path));
     co_return co_await gitClient().run(plan.commit.in(project.path));
 }
 
