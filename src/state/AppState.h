@@ -241,7 +241,8 @@ private:
     QCoro::Task<std::optional<SVNCommandResult>> commitGit(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
     QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
-        Project project, QList<WorkingCopyItem> items, QString message);
+        Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
+    QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 
