@@ -297,8 +297,9 @@ TEST_F(Keyboard, SpaceTicksTheCurrentChangeInPlaceAndTheCommitTakesOnlyTheTicked
         EXPECT_EQ(real->state().selectedChangeID(), step.selected) << where;
         EXPECT_EQ(list->currentIndex().data().toString(), step.selected) << where;
         EXPECT_EQ(QApplication::focusWidget(), list) << where;
-        if (step.selected == "docs/guide.md")
+        if (step.selected == "docs/guide.md") {
             EXPECT_EQ(real->state().diffText(), guideDiff) << where;
+        }
     }
 
     // The commit takes the ticked guide and leaves the unticked file modified.

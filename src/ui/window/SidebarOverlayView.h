@@ -23,6 +23,7 @@ class SidebarOverlayView : public QWidget {
 
 public:
     SidebarOverlayView(AppState &state, Binding<bool> isVisible, QWidget *parent = nullptr);
+    ~SidebarOverlayView() override;
 
     void render();
 
@@ -56,6 +57,7 @@ private:
     QList<SidebarProjectRow *> m_rows;
     // The selection the list was last scrolled to.
     std::optional<QUuid> m_scrolledTo;
+    QMetaObject::Connection m_focusWatch;
     bool m_following = false;
     bool m_scrollQueued = false;
 };
