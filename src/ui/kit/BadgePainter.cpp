@@ -21,8 +21,8 @@ void paint(QPainter &painter, const QRectF &rect, const QColor &fill, const QCol
     const QColor onRow = Theme::standingOut(fill, background);
     QColor shown = onRow;
     QColor ink = Qt::black;
-    // A light fill (green, orange) darkened far enough for a white letter turns olive or brown, and a thin
-    // white stroke on it still reads faintly: it takes a black letter. Other fills darken a little for white.
+    // A light fill (green, orange) darkened far enough for a white letter turns olive or brown: it takes a
+    // black letter. Other fills darken a little for a white one.
     const bool lightFill = Theme::contrastRatio(Theme::composite(fill, background), Qt::black) >= 8;
     if (!lightFill || Theme::contrastRatio(onRow, Qt::black) < Theme::smallTextContrast) {
         shown = Theme::standingOut(onRow, Qt::white, Theme::smallTextContrast);
