@@ -91,6 +91,8 @@ public:
     SVNAdminClient &adminClient() const { return *m_clients.svnAdmin; }
     GitClient &gitClient() const { return *m_clients.git; }
     ArchiveZipClient &archiveZipClient() const { return *m_clients.archiveZip; }
+    // The scope of every child and temporary file the state makes; it ends with the state.
+    const std::shared_ptr<ToolRunScope> &runScope() const { return m_runScope; }
 
     // Derived selections.
     std::optional<Project> selectedProject() const;
