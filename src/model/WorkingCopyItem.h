@@ -67,6 +67,12 @@ struct WorkingCopyItem {
     // svn only: a file svn wrote beside a conflicted path (its .mine, .rN, .prej), which belongs to
     // the conflict and never to the repository.
     bool conflictFile = false;
+    // svn only: the row belongs to a copy ("+" in svn status).
+    bool copied = false;
+    // svn only: the other half of a move this path is part of (svn commits both halves together or
+    // neither), as svn names it.
+    std::optional<QString> movedFrom;
+    std::optional<QString> movedTo;
 
     const QString &id() const { return path; }
     QString statusLabel() const;

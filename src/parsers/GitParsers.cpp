@@ -287,11 +287,19 @@ QList<GitBranch> parseBranches(const QString &text)
         const QList<QStringView> fields = splitTabs(line, 3);
         if (fields.size() < 3)
             return;
-        const QString name = fields[2].trimmed().toString();
-        if (name.isEmpty() || fields[1].endsWith(u"/HEAD") || seen.contains(name))
+        // git's short name turns "v1.0" into "heads/v1.0" when a tag shares it, and neither git switch
+        // nor a user knows the branch by that: the name is the full one less its kind's prefix.
+        const QStringView ref = fields[1].trimmed();
+        const bool isRemote = ref.startsWith(u"refs/remotes/");
+        if (!isRemote && !ref.startsWith(u"refs/heads/"))
             return;
-        seen.insert(name);
-        branches.append(GitBranch{name, fields[0] == u"*", fields[1].startsWith(u"refs/remotes/")});
+        const QString name = ref.mid(isRemote ? 13 : 11).toString();
+        // A local branch may share its name with a remote-tracking one; both stay reachable.
+        const QString key = (isRemote ? QStringLiteral("r ") : QStringLiteral("h ")) + name;
+        if (name.isEmpty() || ref.endsWith(u"/HEAD") || seen.contains(key))
+            return;
+        seen.insert(key);
+        branches.append(GitBranch{name, fields[0] == u"*", isRemote});
     });
     // Current first, then local, then remote; each group by name.
     auto group = [](const GitBranch &branch) { return branch.isCurrent ? 0 : (branch.isRemote ? 2 : 1); };

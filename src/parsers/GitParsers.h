@@ -21,7 +21,8 @@ QList<LogEntry> parseLog(const QString &text);
 // The same read from the bytes git printed, a line at a time: an author or message that is not UTF-8
 // reads with replacement characters, a path as its exact bytes, and no commit is lost to either.
 QList<LogEntry> parseLog(QByteArrayView output);
-// `git for-each-ref` branch lines: current first, then local, then remote, each group by name.
+// `git for-each-ref` branch lines: current first, then local, then remote, each group by name. A branch
+// is named by its full ref name less "refs/heads/" or "refs/remotes/", never by git's short name.
 QList<GitBranch> parseBranches(const QString &text);
 
 // The C-style quoting git applies to unusual path names, undone: octal escapes are the name's bytes,

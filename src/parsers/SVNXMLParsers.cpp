@@ -204,6 +204,9 @@ public:
             m_currentRevision.reset();
             m_currentAuthor.reset();
             m_currentTreeConflict = false;
+            m_currentCopied = false;
+            m_currentMovedFrom.reset();
+            m_currentMovedTo.reset();
         } else if (is(name, u"wc-status")) {
             m_currentKind = SVNStatusKind::unknown;
             m_currentPropsKind = SVNStatusKind::none;
@@ -219,6 +222,12 @@ public:
                 // svn 1.14 marks a tree conflict with this attribute rather than an element.
                 else if (is(attrName, u"tree-conflicted") && is(attr.value(), u"true"))
                     m_currentTreeConflict = true;
+                else if (is(attrName, u"copied") && is(attr.value(), u"true"))
+                    m_currentCopied = true;
+                else if (is(attrName, u"moved-from"))
+                    m_currentMovedFrom = attr.value().toString();
+                else if (is(attrName, u"moved-to"))
+                    m_currentMovedTo = attr.value().toString();
             }
         } else if (is(name, u"tree-conflict")) {
             m_currentTreeConflict = true;
@@ -231,8 +240,12 @@ public:
             m_currentAuthor = TextUtil::trimmed(text);
         } else if (is(name, u"entry") && m_currentPath) {
             if (isListed(m_currentKind) || isListed(m_currentPropsKind) || m_currentTreeConflict) {
-                m_items.append(WorkingCopyItem{std::move(*m_currentPath), m_currentKind, m_currentPropsKind,
-                    std::move(m_currentRevision), std::move(m_currentAuthor), m_currentTreeConflict});
+                WorkingCopyItem item{std::move(*m_currentPath), m_currentKind, m_currentPropsKind,
+                    std::move(m_currentRevision), std::move(m_currentAuthor), m_currentTreeConflict};
+                item.copied = m_currentCopied;
+                item.movedFrom = std::move(m_currentMovedFrom);
+                item.movedTo = std::move(m_currentMovedTo);
+                m_items.append(std::move(item));
             }
             m_currentPath.reset();
         }
@@ -252,6 +265,9 @@ private:
     std::optional<QString> m_currentRevision;
     std::optional<QString> m_currentAuthor;
     bool m_currentTreeConflict = false;
+    bool m_currentCopied = false;
+    std::optional<QString> m_currentMovedFrom;
+    std::optional<QString> m_currentMovedTo;
 };
 
 class RemoteStatusParser {

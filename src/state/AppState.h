@@ -91,6 +91,8 @@ public:
     SVNAdminClient &adminClient() const { return *m_clients.svnAdmin; }
     GitClient &gitClient() const { return *m_clients.git; }
     ArchiveZipClient &archiveZipClient() const { return *m_clients.archiveZip; }
+    // The scope of every child and temporary file the state makes; it ends with the state.
+    const std::shared_ptr<ToolRunScope> &runScope() const { return m_runScope; }
 
     // Derived selections.
     std::optional<Project> selectedProject() const;
@@ -249,7 +251,8 @@ private:
     QCoro::Task<std::optional<SVNCommandResult>> commitGit(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
     QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
-        Project project, QList<WorkingCopyItem> items, QString message);
+        Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
+    QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 

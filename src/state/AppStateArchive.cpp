@@ -26,26 +26,17 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// A fresh hidden name beside the destination, so the finished archive replaces it in one rename.
-QString temporarySibling(const QString &destination)
+void replaceDestination(ScopedTemporary &temporary, const QString &destination)
 {
-    return TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
-        u'.' + TextUtil::lastPathComponent(destination) + u'.' + QUuid::createUuid().toString(QUuid::Id128)
-            + QStringLiteral(".zip"));
-}
-
-void replaceDestination(const QString &temporary, const QString &destination)
-{
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
-        const QString reason = systemError();
-        QFile::remove(temporary);
+    if (::rename(QFile::encodeName(temporary.path()).constData(), QFile::encodeName(destination).constData()) != 0)
         throw SVNClientError::launchFailed(
-            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + reason);
-    }
+            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + systemError());
+    temporary.release();
 }
 
-// The shared temporary folder is readable by everyone: the export must not be.
-QString createPrivateTemporaryFolder()
+// The shared temporary folder is readable by everyone: the export must not be. Removed with the job,
+// or with the state when the program quits first.
+ScopedTemporary createPrivateTemporaryFolder(std::shared_ptr<ToolRunScope> scope)
 {
     const QString base = QDir::tempPath();
     QDir().mkpath(base);
@@ -54,7 +45,7 @@ QString createPrivateTemporaryFolder()
     if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
         throw SVNClientError::launchFailed(
             QStringLiteral("Could not create the temporary folder ") + folder + QStringLiteral(": ") + systemError());
-    return folder;
+    return ScopedTemporary(std::move(scope), folder);
 }
 
 // The revision through the URL at the working copy's own revision: Archives lists the log of the working
@@ -93,16 +84,10 @@ QCoro::Task<> writeArchiveZip(
             const QString hash = archiveRevisionToken(entry, project);
             // git archive writes straight into its output: a failure must not leave a broken file
             // where the user's was.
-            const QString temporary = temporarySibling(destination);
+            ScopedTemporary temporary = ScopedTemporary::besideZip(state.runScope(), destination);
             const QStringList arguments{QStringLiteral("archive"), QStringLiteral("--format=zip"),
-                QStringLiteral("--output"), temporary, QStringLiteral("--prefix=") + root + u'/', hash};
-            SVNCommandResult run;
-            try {
-                run = co_await state.gitClient().run(arguments, project.path);
-            } catch (...) {
-                QFile::remove(temporary);
-                throw;
-            }
+                QStringLiteral("--output"), temporary.path(), QStringLiteral("--prefix=") + root + u'/', hash};
+            const SVNCommandResult run = co_await state.gitClient().run(arguments, project.path);
             replaceDestination(temporary, destination);
             state.setBusyMessage(std::nullopt);
             state.setCommandOutput(archiveOutput(QStringLiteral("Create Archive Zip"), run.commandLine, run.status,
@@ -111,25 +96,18 @@ QCoro::Task<> writeArchiveZip(
         }
 
         const QString source = co_await svnArchiveSource(state.client(), project, entry.revision, repository);
-        const QString folder = createPrivateTemporaryFolder();
-        const QString exportFolder = TextUtil::appendingPathComponent(folder, root);
-        SVNCommandResult exported;
-        SVNCommandResult zipped;
-        try {
-            const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
-                QString::number(entry.revision), source, ToolOperands::svnNewTarget(exportFolder)};
-            exported = co_await state.client().run(arguments, project.path);
-            zipped = co_await state.archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
-        } catch (...) {
-            QDir(folder).removeRecursively();
-            throw;
-        }
+        // Removing never follows the links the export holds; on a failure it happens before the alert.
+        const ScopedTemporary folder = createPrivateTemporaryFolder(state.runScope());
+        const QString exportFolder = TextUtil::appendingPathComponent(folder.path(), root);
+        const QStringList arguments{QStringLiteral("export"), QStringLiteral("--force"), QStringLiteral("-r"),
+            QString::number(entry.revision), source, ToolOperands::svnNewTarget(exportFolder)};
+        const SVNCommandResult exported = co_await state.client().run(arguments, project.path);
+        const SVNCommandResult zipped
+            = co_await state.archiveZipClient().zipDirectoryKeepingParent(exportFolder, destination);
         state.setBusyMessage(std::nullopt);
         state.setCommandOutput(
             archiveOutput(QStringLiteral("Create Archive Zip"), exported.commandLine + u'\n' + zipped.commandLine,
                 zipped.status, {exported.stdout, zipped.stdout, created}, {exported.stderr, zipped.stderr}));
-        // Removing never follows the links the export holds.
-        QDir(folder).removeRecursively();
     } catch (const std::exception &error) {
         state.setBusyMessage(std::nullopt);
         state.showError(QStringLiteral("Create Archive Zip Failed"), error);

@@ -90,9 +90,12 @@ QCoro::Task<bool> switchToBranch(AppState &state, GitBranchSwitchTarget target, 
             arguments.push_back(QStringLiteral("--track"));
             fallback.push_back(QStringLiteral("--track"));
         }
-        arguments.push_back(target.name);
+        // A remote-tracking branch goes by its full name, which no tag or local branch can shadow; git
+        // names the new local branch after the part behind the remote's name all the same.
+        const QString name = target.isRemote ? QStringLiteral("refs/remotes/") + target.name : target.name;
+        arguments.push_back(name);
         // Without "--", checkout reads a name that is no branch as a file and discards its changes.
-        fallback.push_back(target.name);
+        fallback.push_back(name);
         fallback.push_back(QStringLiteral("--"));
         result = co_await runGitSwitch(state.gitClient(), arguments, fallback, project.path);
     } catch (const std::exception &error) {

@@ -106,6 +106,12 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         try {
             result = co_await client().run(checkoutArguments, QString());
         } catch (const std::exception &error) {
+            // git has no transport for svn's own schemes: its failure would only bury svn's reason.
+            if (looksLikeSVNOnlyURL(url)) {
+                setBusyMessage(std::nullopt);
+                showError(QStringLiteral("Checkout Failed"), error);
+                co_return;
+            }
             svnMessage = errorDescription(error);
         } catch (const ToolRunAbandoned &) {
             throw;

@@ -5,6 +5,9 @@
 #include "state/SVNCommit.h"
 #include "state/WorkingCopyPaths.h"
 
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
     QSet<QString> paths = m_selectedCommitPaths;
@@ -31,12 +34,14 @@ void AppState::commitSelected()
         if (item.renamedFrom && m_changeIndex.contains(*item.renamedFrom))
             items.back().renamedFrom.reset();
     }
-    if (items.isEmpty()) {
+    // With nothing ticked git may still have a merge to conclude; its commit plan asks.
+    const bool planLater = items.isEmpty() && project->kind == RepositoryKind::git;
+    if (items.isEmpty() && !planLater) {
         showAlert(QStringLiteral("Nothing To Commit"), QStringLiteral("Select at least one changed path."));
         return;
     }
     const QString message = m_commitMessage.trimmed();
-    if (message.isEmpty()) {
+    if (message.isEmpty() && !planLater) {
         showAlert(
             QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
         return;
@@ -56,7 +61,7 @@ QCoro::Task<> AppState::commitTask(
         if (project.kind == RepositoryKind::git)
             commitRun = co_await commitGit(project, items, listed, message);
         else
-            commitRun = co_await commitSVN(project, items, message);
+            commitRun = co_await commitSVN(project, items, listed, message);
     } catch (const std::exception &error) {
         setBusyMessage(std::nullopt);
         showError(QStringLiteral("Commit Failed"), error);
@@ -83,9 +88,9 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
     const SVNCommandResult query = co_await gitClient().run(GitCommit::operationQuery(), project.path, false);
-    const GitCommit::Operation operation
-        = query.succeeded() ? GitCommit::operationFromQuery(query.stdout, project.path) : GitCommit::Operation::none;
-    const GitCommit::Plan plan = GitCommit::plan(items, listed, operation, message,
+    const GitCommit::InProgress inProgress
+        = query.succeeded() ? GitCommit::operationFromQuery(query.stdout, project.path) : GitCommit::InProgress();
+    const GitCommit::Plan plan = GitCommit::plan(items, listed, inProgress, message,
         [&project](const QString &path) { return workingCopyPathExists(path, project.path); });
     if (plan.refusal) {
         setAlert(*plan.refusal);
@@ -93,23 +98,28 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     }
     if (plan.stage)
         co_await gitClient().run(plan.stage->in(project.path));
+    if (plan.removal)
+        co_await gitClient().run(plan.removal->in(project.path));
     co_return co_await gitClient().run(plan.commit.in(project.path));
 }
 
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
-    Project project, QList<WorkingCopyItem> ticked, QString message)
+    Project project, QList<WorkingCopyItem> ticked, QList<WorkingCopyItem> listed, QString message)
 {
-    const QList<WorkingCopyItem> items = SVNCommit::committable(ticked);
+    const QList<WorkingCopyItem> items = SVNCommit::withMoveHalves(SVNCommit::committable(ticked), listed);
     if (items.isEmpty()) {
         showAlert(QStringLiteral("Nothing To Commit"),
             QStringLiteral("svn wrote the selected files for a conflict; they are never committed. Resolve the "
                            "conflict instead."));
         co_return std::nullopt;
     }
-    for (const ToolCommand &run : SVNCommit::scheduling(items))
-        co_await client().run(run.in(project.path));
     const SVNCommit::Folders folders = SVNCommit::folders(
         items, [&project](const QString &path) { return workingCopyPathIsDirectory(path, project.path); });
+    QStringList nestedGit;
+    if (!folders.added.isEmpty())
+        nestedGit = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders.added, project.path));
+    for (const ToolCommand &run : SVNCommit::scheduling(items, nestedGit))
+        co_await client().run(run.in(project.path));
     const QStringList deletions = SVNCommit::deletions(items);
     QString status;
     if (const std::optional<ToolCommand> query = SVNCommit::statusQuery(folders, deletions))

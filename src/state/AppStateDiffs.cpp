@@ -47,10 +47,14 @@ QByteArray localUnifiedDiff(const QString &path, const QString &root)
         .toUtf8();
 }
 
-// The diff a tool printed, kept as the UTF-8 it is; output that is not UTF-8 counts as none.
+// The diff a tool printed, kept as the UTF-8 it is. A file in a legacy encoding (Latin-1 and the
+// like) makes the output not UTF-8: its undecodable bytes become U+FFFD, so the change still shows
+// line for line rather than not at all.
 QByteArray printedDiff(QByteArray output)
 {
-    return TextUtil::isValidUtf8(output) ? std::move(output) : QByteArray();
+    if (TextUtil::isValidUtf8(output))
+        return output;
+    return QString::fromUtf8(output).toUtf8();
 }
 
 // Output left undecoded by the run, checked on a worker when it is large.

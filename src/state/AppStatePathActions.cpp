@@ -2,12 +2,14 @@
 
 #include "model/TextUtil.h"
 #include "state/ActionForms.h"
+#include "state/RevertPlan.h"
 #include "state/RunOutputs.h"
+#include "state/SVNCommit.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
-#include <algorithm>
-#include <functional>
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -32,47 +34,6 @@ void runOnActionPaths(AppState &state, const QString &title, RepositoryKind tool
     const QStringList operands = tool == RepositoryKind::git ? paths : ToolOperands::svnPaths(paths);
     state.runInSelectedProject(
         {title, tool, {ToolCommand::withPaths(arguments, operands)}, AppState::AfterRun::reload});
-}
-
-// svn reverts a folder scheduled for addition, deletion or replacement only with its whole tree ("Can't
-// revert ... without reverting children"; a deleted folder would come back empty), while a folder
-// changed in place must keep its children's changes: the two go in runs of their own, the scheduled
-// ones last, so that a changed child inside them is reverted first. svn also refuses a list that names
-// a new folder before its children.
-QList<ToolCommand> svnRevertRuns(const QStringList &paths, const std::function<SVNStatusKind(const QString &)> &kindOf)
-{
-    QStringList inPlace;
-    QStringList trees;
-    for (const QString &path : paths) {
-        const SVNStatusKind kind = kindOf(path);
-        const bool scheduled
-            = kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::replaced;
-        (scheduled ? trees : inPlace).push_back(path);
-    }
-    // Plain text order of the paths' components, a folder after everything inside it.
-    const auto childrenFirst = [](QStringList list) {
-        std::sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
-            const qsizetype common = std::min(a.size(), b.size());
-            qsizetype i = 0;
-            while (i < common && a[i] == b[i])
-                ++i;
-            if (i == a.size())
-                return i < b.size() && b[i] != u'/';
-            if (i == b.size())
-                return a[i] == u'/';
-            if (a[i] == u'/' || b[i] == u'/')
-                return a[i] == u'/';
-            return a[i] < b[i];
-        });
-        return ToolOperands::svnPaths(list);
-    };
-    QList<ToolCommand> runs;
-    if (!inPlace.isEmpty())
-        runs.push_back(ToolCommand::withPaths({QStringLiteral("revert")}, childrenFirst(inPlace)));
-    if (!trees.isEmpty())
-        runs.push_back(ToolCommand::withPaths(
-            {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")}, childrenFirst(trees)));
-    return runs;
 }
 
 void copyOrMoveItem(AppState &state, const QString &title, const QString &command)
@@ -165,10 +126,44 @@ void AppState::relocateWorkingCopyURL()
 
 void AppState::addSelectedPaths()
 {
-    if (isGitProject(selectedProjectKind()))
+    if (isGitProject(selectedProjectKind())) {
         runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::git, {QStringLiteral("add")});
-    else
-        runOnActionPaths(*this, QStringLiteral("Add"), RepositoryKind::svn, {QStringLiteral("add")});
+        return;
+    }
+    const QStringList paths = actionPaths();
+    if (paths.isEmpty()) {
+        showAlert(noPathsSelected, selectChangedPath);
+        return;
+    }
+    const std::optional<Project> project = selectedProject();
+    // An unversioned folder may hold a Git repository, whose .git stays out of svn.
+    QStringList folders;
+    if (project) {
+        for (const QString &path : paths) {
+            const auto found = m_changeIndex.constFind(path);
+            if (found != m_changeIndex.constEnd() && m_changes.at(*found).kind == SVNStatusKind::unversioned
+                && workingCopyPathIsDirectory(path, project->path))
+                folders.push_back(path);
+        }
+    }
+    if (folders.isEmpty() || project->kind != RepositoryKind::svn) {
+        runInSelectedProject(
+            {QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, {}), AfterRun::reload});
+        return;
+    }
+    startTask([this, paths, folders, root = project->path] { return addSVNFolders(paths, folders, root); });
+}
+
+QCoro::Task<> AppState::addSVNFolders(QStringList paths, QStringList folders, QString root)
+{
+    // A new folder may be a large tree: it is searched for nested repositories off the window's thread.
+    setBusyMessage(QStringLiteral("Add"));
+    const QStringList nestedGit
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders, root));
+    // Named, not a temporary in the co_await: g++ 12 destroys such temporaries twice.
+    RunRequest request{
+        QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, nestedGit), AfterRun::reload};
+    co_await runRequest(std::move(request), root);
 }
 
 void AppState::deleteSelectedPaths()
@@ -181,78 +176,33 @@ void AppState::deleteSelectedPaths()
 
 void AppState::revertSelectedPaths()
 {
-    QStringList paths = actionPaths();
+    const QStringList paths = actionPaths();
     if (paths.isEmpty()) {
         showAlert(noPathsSelected, selectChangedPath);
         return;
     }
     const bool git = isGitProject(selectedProjectKind());
-    const auto listedItem = [this](const QString &path) -> const WorkingCopyItem * {
-        const auto found = m_changeIndex.constFind(path);
-        return found != m_changeIndex.constEnd() ? &m_changes.at(*found) : nullptr;
-    };
-    if (git) {
-        // Untracked files are left alone, as svn revert leaves unversioned ones; git would refuse the
-        // whole run over one of them.
-        paths.removeIf([&listedItem](const QString &path) {
-            const WorkingCopyItem *item = listedItem(path);
-            return item && (item->kind == SVNStatusKind::unversioned || item->kind == SVNStatusKind::ignored);
-        });
-        if (paths.isEmpty()) {
-            showAlert(QStringLiteral("Nothing To Revert"),
-                QStringLiteral("The selected files are untracked: Revert leaves untracked files alone."));
-            return;
-        }
-    }
     const QString root = selectedProject() ? selectedProject()->path : QString();
-    QString question = QStringLiteral("Revert ") + QString::number(paths.size())
+    const auto isDirectory = [&root](const QString &path) { return workingCopyPathIsDirectory(path, root); };
+    const auto isOnDisk = [&root](const QString &path) { return workingCopyPathExists(path, root); };
+    const RevertPlan::Plan plan
+        = git ? RevertPlan::git(paths, m_changes, isDirectory, isOnDisk) : RevertPlan::svn(paths, m_changes, isDirectory);
+    if (plan.runs.isEmpty()) {
+        if (plan.alert)
+            setAlert(plan.alert);
+        return;
+    }
+    QString question = QStringLiteral("Revert ") + QString::number(plan.reverted.size())
         + QStringLiteral(" selected path(s)? Local changes will be discarded.");
-    // git lists tracked files one by one: a tracked row that is a folder on disk is a submodule.
-    if (git && std::any_of(paths.begin(), paths.end(), [&root](const QString &path) {
-            return workingCopyPathIsDirectory(path, root);
-        }))
+    if (plan.submodules)
         question += QStringLiteral(" Submodules go back to the commits the project records; files untracked inside "
                                    "them stay.");
     if (!confirm(QStringLiteral("Revert"), question))
         return;
-    if (!git) {
-        const auto kindOf = [&listedItem](const QString &path) {
-            const WorkingCopyItem *item = listedItem(path);
-            return item ? item->kind : SVNStatusKind::none;
-        };
-        runInSelectedProject(
-            {QStringLiteral("Revert"), RepositoryKind::svn, svnRevertRuns(paths, kindOf), AfterRun::reload});
-        return;
-    }
-    // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
-    // alone leaves it as an untracked file, as svn revert does. The new name of a rename or copy is
-    // such a file.
-    QStringList added;
-    QStringList others;
-    QStringList renameSources;
-    for (const QString &path : paths) {
-        const WorkingCopyItem *item = listedItem(path);
-        const bool isAdded = item && (item->kind == SVNStatusKind::added || item->renamedFrom || item->copiedFrom);
-        (isAdded ? added : others).push_back(path);
-        if (item && item->renamedFrom)
-            renameSources.push_back(*item->renamedFrom);
-    }
-    // A rename's old name comes back as in HEAD; when something new lies there it is only unstaged.
-    for (const QString &source : renameSources) {
-        if (added.contains(source) || others.contains(source))
-            continue;
-        (workingCopyPathExists(source, root) ? added : others).push_back(source);
-    }
-    QList<ToolCommand> runs;
-    // git reset unstages on a branch without commits too, where git restore finds no HEAD.
-    if (!added.isEmpty())
-        runs.push_back(ToolCommand::withPaths({QStringLiteral("reset"), QStringLiteral("-q")}, added));
-    // A submodule is put back to the commit HEAD records, its work tree included.
-    if (!others.isEmpty())
-        runs.push_back(ToolCommand::withPaths({QStringLiteral("restore"), QStringLiteral("--staged"),
-                                                  QStringLiteral("--worktree"), QStringLiteral("--recurse-submodules")},
-            others));
-    runInSelectedProject({QStringLiteral("Revert"), RepositoryKind::git, runs, AfterRun::reload});
+    if (plan.alert)
+        setAlert(plan.alert);
+    runInSelectedProject(
+        {QStringLiteral("Revert"), git ? RepositoryKind::git : RepositoryKind::svn, plan.runs, AfterRun::reload});
 }
 
 void AppState::resolveSelectedPaths(const QString &accept)

@@ -1,11 +1,20 @@
 #include "CheckoutNames.h"
 
+#include <algorithm>
+
 #include <QStringList>
 
 bool looksLikeGitRepositoryURL(const QString &url)
 {
     return url.endsWith(QStringLiteral(".git")) || url.startsWith(QStringLiteral("git@"))
         || url.startsWith(QStringLiteral("ssh://git@"));
+}
+
+bool looksLikeSVNOnlyURL(const QString &url)
+{
+    const qsizetype schemeEnd = url.indexOf(QStringLiteral("://"));
+    const QString scheme = url.left(std::max<qsizetype>(schemeEnd, 0)).toLower();
+    return scheme == u"svn" || scheme.startsWith(QStringLiteral("svn+"));
 }
 
 QString defaultCheckoutFolderName(const QString &url)

@@ -15,13 +15,24 @@
 // that is refused leaves the index as it was.
 namespace GitCommit {
 
-// What git is in the middle of concluding with a commit.
-enum class Operation { none, merge, cherryPick, revert };
+// What git is in the middle of: a merge, cherry-pick or revert that a commit concludes, or an am that
+// only git itself may conclude (a commit would take its patch over).
+enum class Operation { none, merge, cherryPick, revert, am };
+
+struct InProgress {
+    Operation operation = Operation::none;
+    // For an am: the patch it stopped at, as git names it ("0002 Fix the parser").
+    QString patch;
+
+    InProgress(Operation operation = Operation::none, QString patch = {})
+        : operation(operation), patch(std::move(patch))
+    { }
+};
 
 // Asks git where the files that mark each operation lie ("git rev-parse" prints one path a line).
 QStringList operationQuery();
 // The operation whose file exists, given git's answer to the query, read in the project folder.
-Operation operationFromQuery(const QString &answer, const QString &folder);
+InProgress operationFromQuery(const QString &answer, const QString &folder);
 
 struct Plan {
     // Set when the commit must not run at all.
@@ -29,12 +40,16 @@ struct Plan {
     // Stages the ticked paths on disk (git's way of adding new files and recording removals); absent
     // when there is none.
     std::optional<ToolCommand> stage;
+    // Records in the index the removal of ticked tracked paths gone from disk, for a commit of the whole
+    // index; absent when there is none.
+    std::optional<ToolCommand> removal;
     ToolCommand commit;
 };
 
 // `ticked` are the items to commit, `listed` the whole list they come from; `isOnDisk` tells whether a
-// path is on disk (a symbolic link counts as itself).
-Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed, Operation operation,
+// path is on disk (a symbolic link counts as itself). Nothing ticked concludes a merge, cherry-pick or
+// revert in progress, and is refused otherwise.
+Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed, const InProgress &inProgress,
     const QString &message, const std::function<bool(const QString &)> &isOnDisk);
 
 } // namespace GitCommit

@@ -1,9 +1,13 @@
 #include "SVNCommit.h"
 
+#include "parsers/IgnoreRules.h"
 #include "parsers/SVNCommitTargets.h"
 #include "tools/ToolOperands.h"
 
+#include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 namespace SVNCommit {
 
@@ -18,6 +22,41 @@ QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items)
     return kept;
 }
 
+QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed)
+{
+    QList<WorkingCopyItem> items = ticked;
+    const bool anyMove = std::any_of(ticked.begin(), ticked.end(),
+        [](const WorkingCopyItem &item) { return item.movedFrom || item.movedTo; });
+    if (!anyMove)
+        return items;
+    QSet<QString> included;
+    for (const WorkingCopyItem &item : ticked)
+        included.insert(item.path);
+    QHash<QString, qsizetype> listedIndex;
+    for (qsizetype i = 0; i < listed.size(); ++i)
+        listedIndex.insert(listed[i].path, i);
+    const auto addHalf = [&](const std::optional<QString> &name, SVNStatusKind kind) {
+        const QString path = name ? IgnoreRules::normalizePath(*name) : QString();
+        if (path.isEmpty() || included.contains(path))
+            return;
+        included.insert(path);
+        if (const auto found = listedIndex.constFind(path); found != listedIndex.constEnd()) {
+            items.push_back(listed[*found]);
+            return;
+        }
+        // A half the list does not show (hidden by an ignore rule) is committed all the same.
+        WorkingCopyItem half;
+        half.path = path;
+        half.kind = kind;
+        items.push_back(half);
+    };
+    for (const WorkingCopyItem &item : ticked) {
+        addHalf(item.movedFrom, SVNStatusKind::deleted);
+        addHalf(item.movedTo, SVNStatusKind::added);
+    }
+    return items;
+}
+
 QStringList deletions(const QList<WorkingCopyItem> &items)
 {
     QStringList missing;
@@ -28,7 +67,17 @@ QStringList deletions(const QList<WorkingCopyItem> &items)
     return missing;
 }
 
-QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items)
+QList<ToolCommand> addition(const QStringList &paths, const QStringList &nestedGit)
+{
+    QList<ToolCommand> runs{ToolCommand::withPaths({QStringLiteral("add")}, ToolOperands::svnPaths(paths))};
+    if (!nestedGit.isEmpty())
+        runs.push_back(ToolCommand::withPaths(
+            {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")},
+            ToolOperands::svnPaths(nestedGit)));
+    return runs;
+}
+
+QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items, const QStringList &nestedGit)
 {
     const QStringList missing = deletions(items);
     QStringList unversioned;
@@ -41,7 +90,7 @@ QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items)
         runs.push_back(ToolCommand::withPaths(
             {QStringLiteral("delete"), QStringLiteral("--force")}, ToolOperands::svnPaths(missing)));
     if (!unversioned.isEmpty())
-        runs.push_back(ToolCommand::withPaths({QStringLiteral("add")}, ToolOperands::svnPaths(unversioned)));
+        runs += addition(unversioned, nestedGit);
     return runs;
 }
 

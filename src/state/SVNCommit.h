@@ -18,9 +18,17 @@ namespace SVNCommit {
 // The ticked items without svn's own conflict files, which never go into the repository.
 QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items);
 
-// svn delete of the missing items, then svn add of the unversioned ones; none when there is nothing
-// to schedule.
-QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items);
+// The ticked items and, after them, the other half of every ticked move (its source or its
+// destination), taken from `listed` or made from svn's name for it: svn commits a move as a whole.
+QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed);
+
+// svn add of the paths. svn add takes a nested Git repository's .git along with its folder: a second
+// run unschedules `nestedGit`, the .git entries below the added folders, and leaves them on disk.
+QList<ToolCommand> addition(const QStringList &paths, const QStringList &nestedGit);
+
+// svn delete of the missing items, then the addition of the unversioned ones; none when there is
+// nothing to schedule.
+QList<ToolCommand> scheduling(const QList<WorkingCopyItem> &items, const QStringList &nestedGit = {});
 
 // The ticked folders whose children may have to go with them, and those of them the commit adds.
 struct Folders {

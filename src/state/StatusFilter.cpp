@@ -3,7 +3,6 @@
 #include "WorkingCopyPaths.h"
 #include "model/TextUtil.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
@@ -51,6 +50,9 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
             }
             continue;
         }
+        // A nested repository's own folder: git lists an svn working copy's .svn files one by one.
+        if (isRepositoryAdministrativePath(item.path))
+            continue;
         if (noRules) {
             if (item.kind != SVNStatusKind::ignored)
                 appendIfNeeded(item);
@@ -98,9 +100,7 @@ QList<WorkingCopyItem> includedUnversionedDescendants(
     while (!pending.empty()) {
         const QString current = pending.back();
         pending.pop_back();
-        const QFileInfoList entries
-            = QDir(TextUtil::appendingPathComponent(root, current))
-                  .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        const QFileInfoList entries = workingCopyFolderEntries(current, root);
         std::vector<QString> subfolders;
         for (const QFileInfo &entry : entries) {
             const QString name = entry.fileName();

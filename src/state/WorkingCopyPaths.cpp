@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -77,4 +78,41 @@ QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool
     if (normalized.split(u'/').contains(QStringLiteral("..")))
         throw SVNClientError::launchFailed(QStringLiteral("Ignore paths cannot contain '..'."));
     return normalized;
+}
+
+QFileInfoList workingCopyFolderEntries(const QString &path, const QString &folder)
+{
+    return QDir(TextUtil::appendingPathComponent(folder, path))
+        .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool isRepositoryAdministrativePath(QStringView path)
+{
+    if (!path.contains(u".git") && !path.contains(u".svn"))
+        return false;
+    for (const QStringView component : path.tokenize(u'/')) {
+        if (component == u".git" || component == u".svn")
+            return true;
+    }
+    return false;
+}
+
+QStringList nestedGitEntries(const QStringList &folders, const QString &root)
+{
+    QStringList found;
+    std::vector<QString> pending(folders.rbegin(), folders.rend());
+    while (!pending.empty()) {
+        const QString current = pending.back();
+        pending.pop_back();
+        const QFileInfoList entries = workingCopyFolderEntries(current, root);
+        for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+            const QString name = entry->fileName();
+            const QString relative = current + u'/' + name;
+            if (name == u".git")
+                found.push_back(relative);
+            else if (name != u".svn" && entry->isDir() && !entry->isSymLink())
+                pending.push_back(relative);
+        }
+    }
+    return found;
 }

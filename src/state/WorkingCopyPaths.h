@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,3 +23,12 @@ std::optional<QString> repositoryRelativePath(const QString &path, const QString
 // launchFailed with the reason. `trimText` is off for paths taken from the change list, which
 // are exact names.
 QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText = true);
+
+// Everything in the folder at the path, hidden entries included, by name.
+QFileInfoList workingCopyFolderEntries(const QString &path, const QString &folder);
+// Whether the path is, or lies in, a repository's own folder (".git" or ".svn" as any of its
+// components): a nested repository's private files, which the project never lists or commits.
+bool isRepositoryAdministrativePath(QStringView path);
+// The ".git" entries (folders, or the files of linked work trees) below the folders, relative like
+// them; symbolic links are not followed and nothing below a ".git" or ".svn" is looked at.
+QStringList nestedGitEntries(const QStringList &folders, const QString &root);

@@ -7,8 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
-#include <QUuid>
+#include <QTemporaryDir>
 #include <algorithm>
 
 #include <cerrno>
@@ -67,8 +68,9 @@ QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
     if (run.paths.isEmpty() && !run.message)
         co_return co_await launch(std::move(run));
-    // The files stay until the tool is done with them.
+    // The files stay until the tool is done with them, and no longer than the scope.
     const OperandFiles::Prepared prepared = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    const ScopedTemporary files(m_runScope, prepared.folder ? prepared.folder->path() : QString());
     run.arguments = prepared.arguments;
     run.paths.clear();
     run.message.reset();
@@ -98,16 +100,22 @@ QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, Q
 
 namespace {
 
-// Whether the variable is set for the child: by the caller (the last word on it counts), or in this
-// process's environment.
-bool variableIsSet(const char *name, const ToolEnvironment &additions)
+// The variable's value for the child: the caller's (the last word on it counts), else this process's.
+std::optional<QString> variableValue(const char *name, const ToolEnvironment &additions)
 {
     const QString key = QString::fromLatin1(name);
     for (auto entry = additions.crbegin(); entry != additions.crend(); ++entry) {
         if (entry->first == key)
-            return entry->second.has_value();
+            return entry->second;
     }
-    return qEnvironmentVariableIsSet(name);
+    if (!qEnvironmentVariableIsSet(name))
+        return std::nullopt;
+    return qEnvironmentVariable(name);
+}
+
+bool variableIsSet(const char *name, const ToolEnvironment &additions)
+{
+    return variableValue(name, additions).has_value();
 }
 
 // What `git rev-parse --local-env-vars` prints (git 2.39): the variables that point git at another
@@ -202,9 +210,10 @@ QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QS
     if (variableIsSet("SVN_SSH", additions) || namesSSHTunnel(QDir::homePath() + QStringLiteral("/.subversion/config"))
         || namesSSHTunnel(QStringLiteral("/etc/subversion/config")))
         co_return ToolEnvironment{};
-    // svn's own default tunnel is "ssh -q --"; SVN_SSH replaces it whole.
+    // svn's own default tunnel is "ssh -q --"; SVN_SSH replaces it whole. Without -q, ssh's own reason
+    // for a failure ("Host key verification failed.") reaches svn's error output.
     co_return ToolEnvironment{{QStringLiteral("SVN_SSH"),
-        QStringLiteral("ssh -q ") + QString::fromUtf16(batchSSHOptions) + QStringLiteral(" --")}};
+        QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions) + QStringLiteral(" --")}};
 }
 
 // svnadmin
@@ -245,20 +254,66 @@ QCoro::Task<SVNCommandResult> GitClient::launch(ToolRun run)
     return ToolClient::launch(std::move(run));
 }
 
-QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
-    QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const
+namespace {
+
+// The system configuration file this git reads when GIT_CONFIG_SYSTEM does not name one: git's build
+// puts it in the "etc" folder of its prefix, "/etc" for the prefix "/usr".
+QString builtInSystemConfig(const QString &executable)
 {
-    // Only these start ssh; asking git for its configuration costs a process, which the status and
-    // log loads should not pay on every run. A path that merely bears one of these names costs one probe.
-    static const QStringList remoteCommands{QStringLiteral("clone"), QStringLiteral("fetch"), QStringLiteral("pull"),
-        QStringLiteral("push"), QStringLiteral("ls-remote"), QStringLiteral("submodule"), QStringLiteral("remote"),
-        QStringLiteral("archive")};
-    const bool mayReachRemote = std::any_of(arguments.cbegin(), arguments.cend(),
-        [](const QString &argument) { return remoteCommands.contains(argument); });
-    if (!mayReachRemote || variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
+    const QString prefix = TextUtil::deletingLastPathComponent(TextUtil::deletingLastPathComponent(executable));
+    if (prefix == u"/usr")
+        return QStringLiteral("/etc/gitconfig");
+    return TextUtil::appendingPathComponent(prefix, QStringLiteral("etc/gitconfig"));
+}
+
+QByteArray quotedConfigValue(const QString &value)
+{
+    QByteArray quoted = QFile::encodeName(value);
+    quoted.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + quoted + '"';
+}
+
+} // namespace
+
+std::optional<QString> GitClient::sshDefaultsFile(const QString &systemConfig) const
+{
+    // The program's ssh command, then the system configuration itself: every later word on
+    // core.sshCommand wins over it, the system's own, the user's and the repository's alike.
+    const QByteArray contents
+        = "[core]\n\tsshCommand = " + quotedConfigValue(QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions))
+        + "\n[include]\n\tpath = " + quotedConfigValue(systemConfig) + '\n';
+    if (!m_sshDefaults) {
+        m_sshDefaults = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/KorvelSVN-git-XXXXXX"));
+        if (!m_sshDefaults->isValid())
+            return std::nullopt;
+    }
+    const QString path = m_sshDefaults->filePath(QStringLiteral("gitconfig"));
+    if (contents != m_sshDefaultsContents) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
+            return std::nullopt;
+        m_sshDefaultsContents = contents;
+    }
+    return path;
+}
+
+QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
+    QString executable, QStringList, QString workingDirectory, ToolEnvironment additions) const
+{
+    // git prefers GIT_SSH_COMMAND, then core.sshCommand from any of its config files, then GIT_SSH.
+    if (variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
         co_return ToolEnvironment{};
-    // core.sshCommand may come from any of git's config files, the repository's included: git itself
-    // answers. GIT_SSH_COMMAND would override it.
+    // Any git run may start ssh: in a partial clone a show or a diff fetches the contents it lacks. So
+    // every run gets the program's command as the first word on core.sshCommand, in front of the system
+    // configuration, which costs no process; the user's own setting anywhere still wins.
+    if (!variableIsSet("GIT_CONFIG_NOSYSTEM", additions)) {
+        const QString systemConfig
+            = variableValue("GIT_CONFIG_SYSTEM", additions).value_or(builtInSystemConfig(executable));
+        if (const std::optional<QString> file = sshDefaultsFile(systemConfig))
+            co_return ToolEnvironment{{QStringLiteral("GIT_CONFIG_SYSTEM"), *file}};
+    }
+    // Without a system configuration to stand in front of, git itself says whether core.sshCommand is
+    // set; GIT_SSH_COMMAND would override it.
     const QStringList query{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("core.sshCommand")};
     try {
         const SVNCommandResult configured = co_await ToolRunner::runProcess(
@@ -296,27 +351,16 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
     const QString destination = QDir::cleanPath(QFileInfo(destinationPath).absoluteFilePath());
     // zip adds to an archive that exists: write a fresh file beside the destination and move it over
     // the destination only when zip succeeded, so a failure leaves the old file as it was.
-    // The name must end in ".zip" or zip appends that itself.
-    const QString temporary = TextUtil::appendingPathComponent(TextUtil::deletingLastPathComponent(destination),
-        QStringLiteral(".") + TextUtil::lastPathComponent(destination) + u'.'
-            + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip"));
+    ScopedTemporary temporary = ScopedTemporary::besideZip(m_runScope, destination);
     // Run in the parent folder with the folder's own name, so that folder is the top-level entry;
     // -y stores symbolic links as links instead of following them.
-    const QStringList arguments = {QStringLiteral("-r"), QStringLiteral("-y"), QStringLiteral("-q"), temporary,
+    const QStringList arguments = {QStringLiteral("-r"), QStringLiteral("-y"), QStringLiteral("-q"), temporary.path(),
         QStringLiteral("--"), TextUtil::lastPathComponent(source)};
-    SVNCommandResult result;
-    try {
-        result = co_await ToolRunner::runProcess(*executable, arguments, TextUtil::deletingLastPathComponent(source),
-            displayExecutable(), true, {}, m_runScope);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
-    }
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(temporary);
-        throw SVNClientError::launchFailed(
-            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + reason);
-    }
+    const SVNCommandResult result = co_await ToolRunner::runProcess(
+        *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true, {}, m_runScope);
+    if (::rename(QFile::encodeName(temporary.path()).constData(), QFile::encodeName(destination).constData()) != 0)
+        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
+            + QString::fromLocal8Bit(std::strerror(errno)));
+    temporary.release();
     co_return result;
 }

@@ -8,6 +8,7 @@
 #include <QCoroTask>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <optional>
@@ -152,10 +153,17 @@ public:
 protected:
     QCoro::Task<SVNCommandResult> launch(ToolRun run) override;
 
-    // GIT_SSH_COMMAND in batch mode for a run that may reach a remote, unless GIT_SSH_COMMAND, GIT_SSH or
-    // core.sshCommand is set.
+    // ssh in batch mode for every run, unless GIT_SSH_COMMAND, GIT_SSH or core.sshCommand is set.
     QCoro::Task<ToolEnvironment> toolEnvironment(
         QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const override;
+
+private:
+    // A system configuration that sets core.sshCommand and then includes the given one; written once
+    // into a private folder that goes with the client.
+    std::optional<QString> sshDefaultsFile(const QString &systemConfig) const;
+
+    mutable std::unique_ptr<QTemporaryDir> m_sshDefaults;
+    mutable QByteArray m_sshDefaultsContents;
 };
 
 // Zips a folder so that the folder itself is the archive's top-level entry.

@@ -63,7 +63,10 @@ QStringList svnArguments(const QStringList &leading, const QStringList &operands
 
 ToolEnvironment gitEnvironment()
 {
-    return {{QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1")}};
+    // git refuses any other global pathspec setting beside the literal one, so one inherited from the
+    // user's shell would fail every run that takes paths.
+    return {{QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1")}, {QStringLiteral("GIT_GLOB_PATHSPECS"), {}},
+        {QStringLiteral("GIT_NOGLOB_PATHSPECS"), {}}, {QStringLiteral("GIT_ICASE_PATHSPECS"), {}}};
 }
 
 } // namespace ToolOperands

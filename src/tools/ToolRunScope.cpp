@@ -2,48 +2,89 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <QTimer>
+#include <QUuid>
 
 #include <csignal>
 
+#include <sys/wait.h>
+
 namespace {
 
-// Each child leads a session of its own, so its process group also holds the helpers it started
-// (ssh under git or svn, hooks, credential helpers). Before the child has called setsid the group
-// does not exist yet; the child itself is signalled as well.
-void signalChild(QProcess *process, pid_t group, int signal)
+// Only an unreaped child of this process is signalled, and with it its process group. The kernel hands
+// a process id out again only once nothing uses it any more: not while the process, even exited, is
+// still waiting to be reaped, and not while it names a group that still has a member. So while our
+// child is unreaped its id, and the group of the same id it leads from its setsid on, can be no one
+// else's. Once it has been reaped, the id of its group may already belong to a stranger that called
+// setsid (a shell job, a daemon, another instance of this program), so what was left in the group is
+// not signalled then. Only this thread reaps these children (QProcess, when it handles a state change
+// or waits for the end), and waitid with WNOWAIT asks without reaping.
+bool isUnreapedChild(pid_t pid)
 {
-    if (group > 0)
-        ::kill(-group, signal);
-    const pid_t pid = static_cast<pid_t>(process->processId());
-    if (pid > 0)
-        ::kill(pid, signal);
+    siginfo_t info{};
+    return pid > 0 && ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT | __WALL) == 0;
+}
+
+bool hasExited(pid_t pid)
+{
+    siginfo_t info{};
+    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT | __WALL) != 0 || info.si_pid == pid;
+}
+
+// Each child leads a session of its own, so its group also holds the helpers it started (ssh under
+// git or svn, hooks, credential helpers). Before the child has called setsid the group does not exist
+// yet; the child itself is signalled as well.
+void signalChild(pid_t pid, int signal)
+{
+    if (!isUnreapedChild(pid))
+        return;
+    ::kill(-pid, signal);
+    ::kill(pid, signal);
 }
 
 } // namespace
 
+void ToolRunScope::terminate(const QList<QProcess *> &processes, std::chrono::milliseconds grace)
+{
+    // Known before any of them is reaped.
+    QList<std::pair<QProcess *, pid_t>> children;
+    for (QProcess *process : processes) {
+        if (process->state() != QProcess::NotRunning)
+            children.push_back({process, pid_t(process->processId())});
+    }
+    for (const auto &[process, pid] : std::as_const(children))
+        signalChild(pid, SIGTERM);
+    // The exits are watched without reaping, so each group stays ours until its KILL below.
+    const QDeadlineTimer deadline(grace);
+    const auto allExited = [&children] {
+        return std::all_of(
+            children.cbegin(), children.cend(), [](const auto &child) { return hasExited(child.second); });
+    };
+    while (!allExited() && !deadline.hasExpired())
+        QThread::msleep(10);
+    // The helpers got SIGTERM with their child; one that ignores it outlives a child that obeyed, so
+    // what is left of every group goes now, whether its child has exited or not: unreaped, it still
+    // holds the group's id. Only then is each child reaped.
+    for (const auto &[process, pid] : std::as_const(children)) {
+        signalChild(pid, SIGKILL);
+        if (process->state() != QProcess::NotRunning)
+            process->waitForFinished(1000);
+    }
+}
+
 void ToolRunScope::endAll(std::chrono::milliseconds grace)
 {
     m_ended = true;
-    QList<Child> running = m_running;
-    for (Child &child : running) {
-        if (child.group <= 0)
-            child.group = static_cast<pid_t>(child.process->processId());
-        signalChild(child.process, child.group, SIGTERM);
-    }
-    const QDeadlineTimer deadline(grace);
-    for (const Child &child : std::as_const(running)) {
-        if (child.process->state() != QProcess::NotRunning)
-            child.process->waitForFinished(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
-    }
-    // The helpers got SIGTERM with their child; one that ignores it outlives a child that obeyed, so
-    // what is left of every group goes now, whether or not its child is still there.
-    for (const Child &child : std::as_const(running)) {
-        signalChild(child.process, child.group, SIGKILL);
-        if (child.process->state() != QProcess::NotRunning)
-            child.process->waitForFinished(1000);
-    }
+    terminate(m_running, grace);
+    // Whatever the children were writing into is theirs no more.
+    const QStringList temporaries = std::exchange(m_temporaries, {});
+    for (const QString &path : temporaries)
+        ScopedTemporary::removePath(path);
 }
 
 void ToolRunScope::endMarked(const std::shared_ptr<ToolRunMark> &mark, std::chrono::milliseconds grace)
@@ -51,18 +92,27 @@ void ToolRunScope::endMarked(const std::shared_ptr<ToolRunMark> &mark, std::chro
     if (!mark)
         return;
     mark->m_ended = true;
-    for (Child &child : m_running) {
-        if (m_marks.value(child.process) != mark)
+    for (QProcess *process : std::as_const(m_running)) {
+        if (m_marks.value(process) != mark || process->state() == QProcess::NotRunning)
             continue;
-        if (child.group <= 0)
-            child.group = static_cast<pid_t>(child.process->processId());
-        signalChild(child.process, child.group, SIGTERM);
-        // Only while the child is unreaped does its group id surely still belong to it.
-        QTimer::singleShot(grace, child.process, [process = child.process, group = child.group] {
-            if (process->state() != QProcess::NotRunning)
-                signalChild(process, group, SIGKILL);
-        });
+        const auto pid = pid_t(process->processId());
+        signalChild(pid, SIGTERM);
+        // Cancelled with the process; skipped by signalChild once the child has been reaped.
+        QTimer::singleShot(grace, process, [pid] { signalChild(pid, SIGKILL); });
     }
+}
+
+void ToolRunScope::add(QProcess *process)
+{
+    if (m_currentMark)
+        m_marks.insert(process, m_currentMark);
+    m_running.push_back(process);
+}
+
+void ToolRunScope::remove(QProcess *process)
+{
+    m_running.removeAll(process);
+    m_marks.remove(process);
 }
 
 QObject *toolRunContext()
@@ -86,21 +136,65 @@ void resumeMarked(std::coroutine_handle<> awaiting, QObject *context, std::share
         Qt::QueuedConnection);
 }
 
-void ToolRunScope::add(QProcess *process)
+void ToolRunScope::addTemporary(const QString &path)
 {
-    if (m_currentMark)
-        m_marks.insert(process, m_currentMark);
-    m_running.push_back({process});
-    QObject::connect(process, &QProcess::started, process, [this, process] {
-        for (Child &child : m_running) {
-            if (child.process == process)
-                child.group = static_cast<pid_t>(process->processId());
-        }
-    });
+    m_temporaries.push_back(path);
 }
 
-void ToolRunScope::remove(QProcess *process)
+void ToolRunScope::removeTemporary(const QString &path)
 {
-    m_running.removeIf([process](const Child &child) { return child.process == process; });
-    m_marks.remove(process);
+    m_temporaries.removeOne(path);
+}
+
+ScopedTemporary::ScopedTemporary(std::shared_ptr<ToolRunScope> scope, QString path)
+    : m_scope(std::move(scope)), m_path(std::move(path))
+{
+    if (m_scope && !m_path.isEmpty())
+        m_scope->addTemporary(m_path);
+}
+
+ScopedTemporary::ScopedTemporary(ScopedTemporary &&other) noexcept
+    : m_scope(std::move(other.m_scope)), m_path(std::exchange(other.m_path, {}))
+{ }
+
+ScopedTemporary &ScopedTemporary::operator=(ScopedTemporary &&other) noexcept
+{
+    if (this != &other) {
+        reset();
+        m_scope = std::move(other.m_scope);
+        m_path = std::exchange(other.m_path, {});
+    }
+    return *this;
+}
+
+void ScopedTemporary::reset()
+{
+    if (m_path.isEmpty())
+        return;
+    removePath(m_path);
+    release();
+}
+
+void ScopedTemporary::release()
+{
+    if (m_scope && !m_path.isEmpty())
+        m_scope->removeTemporary(m_path);
+    m_path.clear();
+}
+
+ScopedTemporary ScopedTemporary::besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination)
+{
+    const QFileInfo info(destination);
+    return ScopedTemporary(std::move(scope),
+        info.dir().filePath(
+            u'.' + info.fileName() + u'.' + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip")));
+}
+
+void ScopedTemporary::removePath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
 }

@@ -6,13 +6,13 @@
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <coroutine>
 #include <memory>
 #include <utility>
-
-#include <sys/types.h>
 
 class QProcess;
 
@@ -36,18 +36,23 @@ private:
     int m_stoppedRuns = 0;
 };
 
-// The children started on behalf of one owner. Ending the scope stops every child still running and
-// makes every run of the scope, and every later one, throw ToolRunAbandoned instead of returning.
+// The children started on behalf of one owner, and the temporary files and folders made for them.
+// Ending the scope stops every child still running, removes those files and makes every run of the
+// scope, and every later one, throw ToolRunAbandoned instead of returning.
 class ToolRunScope {
 public:
     // Sends SIGTERM to every running child and its process group, waits up to `grace` for the children
-    // to go, then kills what is left of each group, also where the child itself has gone.
+    // to go, then kills what is left of each group; then removes every temporary still held.
     void endAll(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
     bool ended() const { return m_ended; }
 
-    // Kept by the runner for as long as the child may be running. A child carries the current mark.
+    // Kept by the runner for as long as the child may be running.
     void add(QProcess *process);
     void remove(QProcess *process);
+
+    // Kept by a ScopedTemporary for as long as the path is the program's.
+    void addTemporary(const QString &path);
+    void removeTemporary(const QString &path);
 
     // Sends SIGTERM to the children carrying the mark and their groups at once, and SIGKILL to those
     // still running after `grace`, without waiting: svn blocked on a silent server ignores SIGTERM.
@@ -75,16 +80,45 @@ public:
     };
 
 private:
-    struct Child {
-        QProcess *process;
-        // The group the child leads from its start on: once the child has exited its process id is
-        // gone, while the helpers it started may still run in the group.
-        pid_t group = 0;
-    };
-    QList<Child> m_running;
+    // The termination routine: TERM, the grace, then KILL, to children that are still this process's.
+    static void terminate(const QList<QProcess *> &processes, std::chrono::milliseconds grace);
+
+    QList<QProcess *> m_running;
+    QStringList m_temporaries;
     bool m_ended = false;
     QHash<const QProcess *, std::shared_ptr<ToolRunMark>> m_marks;
     mutable std::shared_ptr<ToolRunMark> m_currentMark;
+};
+
+// A temporary file or folder of the program's: removed when the holder lets it go or when the scope
+// ends, whichever comes first. A task suspended on a run when the program quits is never resumed, so
+// what it holds must not depend on its own clean-up.
+class ScopedTemporary {
+public:
+    ScopedTemporary() = default;
+    ScopedTemporary(std::shared_ptr<ToolRunScope> scope, QString path);
+    ~ScopedTemporary() { reset(); }
+    ScopedTemporary(ScopedTemporary &&other) noexcept;
+    ScopedTemporary &operator=(ScopedTemporary &&other) noexcept;
+    ScopedTemporary(const ScopedTemporary &) = delete;
+    ScopedTemporary &operator=(const ScopedTemporary &) = delete;
+
+    const QString &path() const { return m_path; }
+    // Removes the path now.
+    void reset();
+    // The path is no longer temporary (it was renamed into place): forgets it without removing anything.
+    void release();
+
+    // A fresh hidden name beside the zip archive that is to be written, ending in ".zip" (or zip appends
+    // that itself), so the finished archive replaces the destination in one rename.
+    static ScopedTemporary besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination);
+
+    // Removes a file, a link, or a folder with everything in it, following no link.
+    static void removePath(const QString &path);
+
+private:
+    std::shared_ptr<ToolRunScope> m_scope;
+    QString m_path;
 };
 
 // Resumes the coroutine on a later turn of the event loop, delivered through `context` (dropped when

@@ -1,5 +1,7 @@
 // The state against real svn and git repositories made in a temporary folder.
+#include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
+#include "parsers/UnifiedDiffParser.h"
 #include "parsers/SVNXMLParsers.h"
 #include "state/IgnoreFiles.h"
 #include "state/StatusFilter.h"
@@ -43,6 +45,19 @@ struct RealFixture : ::testing::Test {
         state->selectedChangeChanged();
         EXPECT_TRUE(waitUntilIdle(*state));
         return state->diffText();
+    }
+
+    // The diff of one line of a Latin-1 file changed: shown as any diff, UTF-8 throughout, holding the
+    // removed and the added line.
+    static void expectLegacyDiff(const QByteArray &text, const QList<QByteArray> &lines)
+    {
+        EXPECT_TRUE(TextUtil::isValidUtf8(text)) << text.toStdString();
+        const ParsedDiff diff = UnifiedDiffParser::parse(QString::fromUtf8(text));
+        ASSERT_EQ(diff.files.size(), 1) << text.toStdString();
+        EXPECT_EQ(diff.files[0].additions(), 1) << text.toStdString();
+        EXPECT_EQ(diff.files[0].deletions(), 1) << text.toStdString();
+        for (const QByteArray &line : lines)
+            EXPECT_TRUE(text.contains(line)) << line.toStdString() << " in " << text.toStdString();
     }
 
     QMap<QString, SVNStatusKind> listed() const
@@ -187,6 +202,37 @@ TEST_F(RealFixture, SvnIncomingFromASecondWorkingCopy)
     EXPECT_EQ(state->incomingDiffText(), "");
 }
 
+// A file in Latin-1, changed by another working copy and locally: the incoming, history and change
+// diffs all show it, undecodable bytes as U+FFFD.
+TEST_F(RealFixture, SvnDiffsOfALegacyEncodingShowTheChange)
+{
+    const SvnFixture first = SvnFixture::create(sandbox.path(), "first");
+    writeFile(first.workingCopy + "/latin1.txt", "caf\xe9\n");
+    first.commitAll("r1");
+    const SvnFixture second = SvnFixture::create(sandbox.path(), "second");
+    writeFile(second.workingCopy + "/latin1.txt", "caf\xe9 cr\xe8me\n");
+    second.svn({"commit", "-q", "-m", "r2"});
+    writeFile(first.workingCopy + "/latin1.txt", "th\xe9\n");
+    const QList<QByteArray> localLines{"-caf\xef\xbf\xbd\n", "+th\xef\xbf\xbd\n"};
+    const QList<QByteArray> committedLines{"-caf\xef\xbf\xbd\n", "+caf\xef\xbf\xbd cr\xef\xbf\xbdme\n"};
+
+    open(first.workingCopy, RepositoryKind::svn);
+    refresh();
+    expectLegacyDiff(diffOf("latin1.txt"), localLines);
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedIncomingRevision(), 2);
+    expectLegacyDiff(state->incomingDiffText(), committedLines);
+
+    first.svn({"revert", "-q", "latin1.txt"});
+    first.svn({"update", "-q"});
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedHistoryPath(), "latin1.txt");
+    ASSERT_EQ(state->selectedRevision(), 2);
+    expectLegacyDiff(state->historyDiffText(), committedLines);
+}
+
 TEST_F(RealFixture, SvnHistoryMapsRepositoryPathsWithSpacesAndAccents)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
@@ -263,7 +309,8 @@ TEST_F(RealFixture, GitStatusInfoHistoryAndArchives)
     EXPECT_EQ(state->selectedArchiveEntry()->commitHash, chosenHash);
 }
 
-// The preview shows the diff exactly as git printed it, a large one too; a diff that is not UTF-8 shows none.
+// The preview shows the diff exactly as git printed it, a large one too; in a diff that is not UTF-8
+// the undecodable bytes show as U+FFFD.
 TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
 {
     const GitFixture git = GitFixture::create(sandbox.path());
@@ -285,7 +332,7 @@ TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
     const QByteArray printed = git.git({"diff", "--no-ext-diff", "--no-color", "HEAD", "--", "big.txt"});
     ASSERT_GT(printed.size(), 300 * 1024) << "large enough to be checked on a worker";
     EXPECT_EQ(diffOf("big.txt"), printed);
-    EXPECT_EQ(diffOf("latin1.txt"), "(no text diff)");
+    expectLegacyDiff(diffOf("latin1.txt"), {"-caf\xef\xbf\xbd\n", "+th\xef\xbf\xbd\n"});
 
     git.commitAll("second");
     state->refreshHistory();
@@ -293,7 +340,7 @@ TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
     state->setSelectedHistoryPath(QStringLiteral("latin1.txt"));
     state->selectedHistoryPathChanged();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(state->historyDiffText(), "(no text diff)");
+    expectLegacyDiff(state->historyDiffText(), {"-caf\xef\xbf\xbd\n", "+th\xef\xbf\xbd\n"});
     state->setSelectedHistoryPath(QStringLiteral("big.txt"));
     state->selectedHistoryPathChanged();
     ASSERT_TRUE(waitUntilIdle(*state));

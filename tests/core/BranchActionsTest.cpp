@@ -22,10 +22,16 @@ struct BranchDialogs : ScriptedDialogs {
     const AppState *state = nullptr;
     std::optional<QString> busyAtChoice = QString("not asked");
 
+    // When set, the item of this title is chosen.
+    QString pick;
+
     std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override
     {
         busyAtChoice = state->busyMessage();
-        return ScriptedDialogs::chooseBranch(request);
+        const std::optional<BranchChoiceAnswer> scripted = ScriptedDialogs::chooseBranch(request);
+        if (pick.isEmpty())
+            return scripted;
+        return BranchChoiceAnswer{int(request.itemTitles.indexOf(pick)), QString()};
     }
 };
 
@@ -144,9 +150,9 @@ TEST_F(BranchFixture, TypedTextWinsAndOnlyAnExactRemoteNameTracks)
 {
     makeGitState();
     const QList<std::tuple<std::optional<int>, QString, QStringList>> cases = {
-        {2, "", {"switch", "--track", "origin/dev"}},
+        {2, "", {"switch", "--track", "refs/remotes/origin/dev"}},
         {2, "  feature \n", {"switch", "feature"}},
-        {0, "origin/dev", {"switch", "--track", "origin/dev"}},
+        {0, "origin/dev", {"switch", "--track", "refs/remotes/origin/dev"}},
         {0, "Origin/Dev", {"switch", "Origin/Dev"}},
         {0, "-", {"switch", "-"}},
         {7, " ", {}},
@@ -206,8 +212,9 @@ TEST_F(BranchFixture, CheckoutStandsInOnlyWhenGitLacksSwitch)
     switchAnswer.stdout = "error: UNKNOWN SUBCOMMAND: switch";
     choose(std::nullopt, "feature");
     EXPECT_EQ(switchRuns(),
-        QList<QStringList>({{"switch", "feature"}, {"checkout", "feature", "--"}, {"switch", "--track", "origin/dev"},
-            {"checkout", "--track", "origin/dev", "--"}, {"switch", "feature"}, {"checkout", "feature", "--"}}));
+        QList<QStringList>({{"switch", "feature"}, {"checkout", "feature", "--"},
+            {"switch", "--track", "refs/remotes/origin/dev"}, {"checkout", "--track", "refs/remotes/origin/dev", "--"},
+            {"switch", "feature"}, {"checkout", "feature", "--"}}));
     EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake checkout feature --");
     EXPECT_FALSE(state->alert());
 
@@ -308,4 +315,41 @@ TEST_F(BranchFixture, RealCheckoutFallbackNeverReadsANameAsAFile)
     EXPECT_EQ(git.git({"branch", "--show-current"}), "feature\n");
     EXPECT_EQ(state->commandOutput()->title, "Switch Branch");
     EXPECT_EQ(readFile(git.path + "/nosuch"), "local change\n");
+}
+
+TEST_F(BranchFixture, RealBranchesNamedLikeATagOrAnotherBranchAreListedAndSwitchedToByTheirOwnNames)
+{
+    const GitFixture upstream = GitFixture::create(sandbox.path(), "upstream");
+    writeFile(upstream.path + "/a.txt", "a\n");
+    upstream.commitAll();
+    for (const char *branch : {"v1.0", "rel", "hotfix"})
+        upstream.git({"branch", branch});
+    upstream.git({"tag", "v1.0"});
+    const GitFixture clone{sandbox.filePath("clone")};
+    runTool("git", {"clone", "-q", upstream.path, clone.path});
+    clone.git({"branch", "v1.0", "origin/v1.0"});
+    clone.git({"tag", "origin/rel"});
+    clone.git({"branch", "origin/hotfix"});
+    makeState({QUuid::createUuid(), "clone", clone.path, RepositoryKind::git}, AppClients::real(&settings));
+
+    // The title chosen, then the branch checked out and what it tracks.
+    const QList<std::tuple<QString, QByteArray, QByteArray>> switches = {
+        {"v1.0", "v1.0\n", "refs/remotes/origin/v1.0\n"},
+        {"origin/rel (remote)", "rel\n", "refs/remotes/origin/rel\n"},
+        {"origin/hotfix", "origin/hotfix\n", ""},
+        {"origin/hotfix (remote)", "hotfix\n", "refs/remotes/origin/hotfix\n"},
+    };
+    for (const auto &[title, branch, upstreamRef] : switches) {
+        SCOPED_TRACE(title.toStdString());
+        dialogs.pick = title;
+        state->switchGitBranch();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_FALSE(state->alert()) << alertText().toStdString();
+        EXPECT_EQ(clone.git({"branch", "--show-current"}), branch);
+        int status = 0;
+        EXPECT_EQ(clone.git({"rev-parse", "--symbolic-full-name", "@{upstream}"}, &status), upstreamRef);
+    }
+    EXPECT_EQ(dialogs.branchRequests.value(0).itemTitles,
+        QStringList({"main (current)", "origin/hotfix", "v1.0", "origin/hotfix (remote)", "origin/main (remote)",
+            "origin/rel (remote)", "origin/v1.0 (remote)"}));
 }

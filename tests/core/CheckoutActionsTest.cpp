@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -549,4 +550,37 @@ TEST_F(RealActions, AnAddressNeitherToolReadsReportsBothReasons)
     EXPECT_TRUE(parts.mid(1).join("\n\n").contains("fatal:")) << parts[1].toStdString();
     EXPECT_EQ(state->commandOutput()->title, "Checkout Failed");
     EXPECT_TRUE(state->projects().isEmpty());
+}
+
+// Addresses only svn reads are never handed to git, whose "remote-svn" complaint would bury svn's
+// reason; and an ssh tunnel that fails says why in ssh's own words.
+TEST_F(RealActions, SvnOnlyURLsTryNoGitAndKeepSshsOwnReason)
+{
+    QDir().mkpath(sandbox.filePath("checkouts"));
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QString refusing = "svn://127.0.0.1:" + QString::number(closed.serverPort()) + "/repo";
+    closed.close();
+    const struct {
+        QString url;
+        QString reason;
+    } cases[] = {
+        {refusing, "Connection refused"},
+        // A name that never resolves (RFC 6761): ssh fails before any network is reached.
+        {"svn+ssh://korvel.invalid/repo", "ssh: Could not resolve hostname korvel.invalid"},
+    };
+    for (const auto &[url, reason] : cases) {
+        SCOPED_TRACE(url.toStdString());
+        checkout(url, "wc");
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Checkout Failed");
+        EXPECT_TRUE(state->alert()->message.contains("svn: E170013")) << state->alert()->message.toStdString();
+        EXPECT_TRUE(state->alert()->message.contains(reason)) << state->alert()->message.toStdString();
+        EXPECT_FALSE(state->alert()->message.contains("git")) << state->alert()->message.toStdString();
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_TRUE(state->commandOutput()->commandLine.contains(" checkout "))
+            << state->commandOutput()->commandLine.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("checkouts/wc")));
+        state->setAlert(std::nullopt);
+    }
 }

@@ -16,6 +16,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,8 @@ TEST(ToolSessions, SshStartedByGitOrSvnRunsInBatchModeUnlessTheUserConfiguredIt)
     EXPECT_TRUE(arguments.contains("BatchMode=yes")) << arguments.join(u' ').toStdString();
     EXPECT_TRUE(arguments.contains("ConnectTimeout=30")) << arguments.join(u' ').toStdString();
     EXPECT_TRUE(arguments.contains("127.0.0.1"));
+    // A quiet ssh would hide its own reason for failing.
+    EXPECT_FALSE(arguments.contains("-q"));
     {
         const ScopedVariable own("SVN_SSH", "ssh -x");
         arguments = svnCheckout();
@@ -233,9 +236,32 @@ TEST(ToolSessions, SshStartedByGitOrSvnRunsInBatchModeUnlessTheUserConfiguredIt)
     arguments = gitListRemote();
     EXPECT_TRUE(arguments.contains("-6")) << arguments.join(u' ').toStdString();
     EXPECT_FALSE(arguments.contains("BatchMode=yes"));
+
+    // A partial clone whose promisor is reached over ssh: a plain `git show` fetches the contents it
+    // lacks, and that ssh is in batch mode too; the user's global setting still wins.
+    writeFile(repo.path + "/big.txt", "contents\n");
+    repo.commitAll();
+    repo.git({"config", "--unset", "core.sshCommand"});
+    repo.git({"config", "uploadpack.allowFilter", "true"});
+    const QString partial = sandbox.filePath("partial");
+    runTool("git",
+        {"clone", "-q", "--filter=blob:none", "--no-checkout", QUrl::fromLocalFile(repo.path).toString(), partial});
+    runTool("git", {"-C", partial, "remote", "set-url", "origin", "ssh://127.0.0.1/repo.git"});
+    const auto gitShow = [&] {
+        const SVNCommandResult result = runTask(git.run({"show", "HEAD:big.txt"}, partial, false));
+        EXPECT_NE(result.status, 0);
+        return sshArguments();
+    };
+    arguments = gitShow();
+    EXPECT_TRUE(arguments.contains("BatchMode=yes")) << arguments.join(u' ').toStdString();
+    EXPECT_TRUE(arguments.contains("ConnectTimeout=30"));
+    runTool("git", {"config", "--global", "core.sshCommand", "ssh -4"});
+    arguments = gitShow();
+    EXPECT_TRUE(arguments.contains("-4")) << arguments.join(u' ').toStdString();
+    EXPECT_FALSE(arguments.contains("BatchMode=yes"));
 }
 
-TEST(ToolSessions, GitRunsThatReachNoRemoteStartNoConfigurationProbe)
+TEST(ToolSessions, GitRunsStartNoConfigurationProbe)
 {
     Sandbox sandbox;
     const GitFixture repo = GitFixture::create(sandbox.path());
@@ -253,7 +279,7 @@ TEST(ToolSessions, GitRunsThatReachNoRemoteStartNoConfigurationProbe)
     EXPECT_EQ(QString::fromUtf8(readFile(starts)), "status\n");
     QFile::remove(starts);
     runTask(git.run({"ls-remote", "ssh://127.0.0.1/repo.git"}, repo.path, false));
-    EXPECT_EQ(QString::fromUtf8(readFile(starts)), "config\nls-remote\n");
+    EXPECT_EQ(QString::fromUtf8(readFile(starts)), "ls-remote\n");
 }
 
 TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
@@ -294,6 +320,67 @@ TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHa
     EXPECT_THROW(runTask(std::move(run)), ToolRunAbandoned);
     if (isRunning(helper))
         ::kill(helper, SIGKILL);
+}
+
+// Run as process 1 of a PID namespace of its own, where the test hands out process ids itself: a
+// stranger that calls setsid with the id of a tool that has already ended survives the end of the scope.
+TEST(PidNamespaceProbe, DISABLED_EndingTheScopeSparesAStrangerHoldingAnEndedToolsGroupId)
+{
+    ASSERT_EQ(::getpid(), 1) << "run only in a PID namespace of its own";
+    Sandbox sandbox;
+    const auto scope = std::make_shared<ToolRunScope>();
+    const QString obeyingPid = sandbox.filePath("obeying.pid");
+    QCoro::Task<SVNCommandResult> obeying = ToolRunner::runProcess(
+        "/bin/sh", {"-c", "echo $$ > '" + obeyingPid + "'; exec sleep 30"}, QString(), "sh", false, {}, scope);
+    // Holds the grace open: it ignores SIGTERM.
+    QCoro::Task<SVNCommandResult> stubborn = ToolRunner::runProcess("/bin/sh",
+        {"-c", "trap '' TERM; touch '" + sandbox.filePath("stubborn") + "'; exec sleep 30"}, QString(), "sh", false, {},
+        scope);
+    ASSERT_TRUE(waitFor(
+        [&] { return !readFile(obeyingPid).trimmed().isEmpty() && QFile::exists(sandbox.filePath("stubborn")); }));
+    const QByteArray ended = readFile(obeyingPid).trimmed();
+
+    // Once the ended tool's id is free again, a stranger starts with that id and leads a session of its own.
+    const QString strangerPid = sandbox.filePath("stranger.pid");
+    QProcess stranger;
+    stranger.start("/bin/sh",
+        {"-c",
+            "while [ -e /proc/" + ended + " ]; do sleep 0.01; done\necho $((" + ended
+                + " - 1)) > /proc/sys/kernel/ns_last_pid\nsetsid sleep 30 &\necho $! > '" + strangerPid + "'\nwait\n"});
+    ASSERT_TRUE(stranger.waitForStarted(5000));
+
+    scope->endAll(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(waitFor([&] { return !readFile(strangerPid).trimmed().isEmpty(); }, 5000));
+    const QByteArray took = readFile(strangerPid).trimmed();
+    if (took != ended)
+        GTEST_SKIP() << "process ids cannot be handed out here (ns_last_pid)";
+    QThread::msleep(300);
+    EXPECT_TRUE(isRunning(took.toInt())) << "the stranger was killed";
+    ::kill(took.toInt(), SIGKILL);
+    EXPECT_TRUE(stranger.waitForFinished(5000));
+    EXPECT_THROW(runTask(std::move(obeying)), ToolRunAbandoned);
+    EXPECT_THROW(runTask(std::move(stubborn)), ToolRunAbandoned);
+}
+
+TEST(ToolSessions, EndingTheScopeSignalsNoProcessThatReusedAnEndedToolsGroupId)
+{
+    const auto unshared = [](const QStringList &command) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start("unshare", QStringList{"--pid", "--fork", "--mount-proc"} + command);
+        if (!process.waitForStarted(10000) || !process.waitForFinished(60000))
+            return std::pair(-1, QByteArray("did not run"));
+        return std::pair(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAll());
+    };
+    if (unshared({"/bin/true"}).first != 0)
+        GTEST_SKIP() << "no PID namespace can be made here (unshare --pid is not permitted)";
+    const auto [status, transcript]
+        = unshared({QCoreApplication::applicationFilePath(), "--gtest_also_run_disabled_tests",
+            "--gtest_filter=PidNamespaceProbe.DISABLED_EndingTheScopeSparesAStrangerHoldingAnEndedToolsGroupId"});
+    if (transcript.contains("[  SKIPPED ] 1 test"))
+        GTEST_SKIP() << "process ids cannot be handed out in a PID namespace here";
+    EXPECT_EQ(status, 0) << transcript.toStdString();
+    EXPECT_TRUE(transcript.contains("[  PASSED  ] 1 test")) << transcript.toStdString();
 }
 
 // Started from a Git hook, from `git rebase -x` or from a shell that exports GIT_DIR and its kin, the
@@ -427,4 +514,94 @@ TEST_F(StateChildrenFixture, KilledCommitLeadsItsAlertWithTheSignal)
     EXPECT_TRUE(state->alert()->message.startsWith("Command was terminated by signal 9.\n"))
         << state->alert()->message.toStdString();
     EXPECT_TRUE(state->alert()->message.contains("Sending"));
+}
+
+// With GIT_ICASE_PATHSPECS, GIT_GLOB_PATHSPECS or GIT_NOGLOB_PATHSPECS in the user's shell, git refuses
+// the literal pathspecs of every run that takes paths: the program's runs go on as without them.
+TEST_F(RealActionsFixture, GitActionsTakingPathsWorkWhateverPathspecSettingTheShellExports)
+{
+    const GitFixture project = GitFixture::create(sandbox.path(), "project");
+    writeFile(project.path + "/a.txt", "a\n");
+    project.commitAll("first");
+    for (const char *variable : {"GIT_ICASE_PATHSPECS", "GIT_GLOB_PATHSPECS", "GIT_NOGLOB_PATHSPECS"}) {
+        SCOPED_TRACE(variable);
+        const ScopedVariable inherited(variable, "1");
+        writeFile(project.path + "/a.txt", QByteArray(variable) + '\n');
+        open(project.path, RepositoryKind::git);
+        EXPECT_EQ(changeDiff("a.txt").contains(QByteArray("+") + variable), true);
+        commit({"a.txt"}, variable);
+        EXPECT_EQ(project.git({"log", "-1", "--format=%s"}), QByteArray(variable) + '\n');
+        EXPECT_EQ(project.git({"status", "--porcelain=v1"}), "");
+    }
+}
+
+// Quitting in the middle of a run: the state goes as src/main.cpp lets it go, with the run suspended,
+// and nothing of the program's is left in the temporary folder or beside the chosen destination.
+TEST_F(RealActionsFixture, QuittingMidRunLeavesNoTemporaryFileBehind)
+{
+    const QString temporary = sandbox.filePath("tmp");
+    QDir().mkpath(temporary);
+    const ScopedVariable privateTemporary("TMPDIR", QFile::encodeName(temporary));
+    const QString started = sandbox.filePath("started");
+    const QByteArray blockingHook = "touch '" + QFile::encodeName(started) + "'\nexec sleep 30\n";
+    // Too long for one argument: the message goes through a private file.
+    const QString longMessage = QString(200 * 1024, u'm');
+    const auto leftIn = [](const QString &folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    const auto quitOnceStarted = [&](const QStringList &watched) {
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(started); }, idleTimeoutMs));
+        QStringList during;
+        for (const QString &folder : watched)
+            during += leftIn(folder);
+        EXPECT_FALSE(during.isEmpty()) << "the run made no temporary file to leave behind";
+        state.reset();
+        for (const QString &folder : watched)
+            EXPECT_EQ(leftIn(folder), QStringList()) << folder.toStdString();
+        QFile::remove(started);
+        // The abandoned runs unwind, as they would in a program that went on.
+        waitFor([] { return false; }, 300);
+    };
+
+    {
+        SCOPED_TRACE("svn commit");
+        const SvnFixture svn = SvnFixture::create(sandbox.path());
+        writeScript(svn.repositoryPath + "/hooks/pre-commit", blockingHook);
+        writeFile(svn.workingCopy + "/a.txt", "a\n");
+        svn.svn({"add", svn.workingCopy + "/a.txt"});
+        open(svn.workingCopy, RepositoryKind::svn);
+        tick({"a.txt"});
+        state->setCommitMessage(longMessage);
+        state->commitSelected();
+        quitOnceStarted({temporary});
+    }
+    {
+        SCOPED_TRACE("git commit");
+        const GitFixture git = GitFixture::create(sandbox.path());
+        writeScript(git.path + "/.git/hooks/pre-commit", blockingHook);
+        writeFile(git.path + "/a.txt", "a\n");
+        open(git.path, RepositoryKind::git);
+        tick({"a.txt"});
+        state->setCommitMessage(longMessage);
+        state->commitSelected();
+        quitOnceStarted({temporary});
+    }
+    {
+        SCOPED_TRACE("svn archive");
+        const SvnFixture svn = SvnFixture::create(sandbox.filePath("archived"));
+        writeFile(svn.workingCopy + "/a.txt", "a\n");
+        svn.commitAll();
+        // zip that has begun writing its archive when the program quits.
+        writeScript(sandbox.filePath("bin/zip"), "echo partial > \"$4\"\n" + blockingHook);
+        const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
+        open(svn.workingCopy, RepositoryKind::svn);
+        LogEntry entry;
+        entry.revision = 1;
+        state->setArchiveEntries({entry});
+        state->setSelectedArchiveEntryID(1);
+        QDir().mkpath(sandbox.filePath("archives"));
+        dialogs.savePanelAnswers.push_back(sandbox.filePath("archives/out.zip"));
+        state->createArchiveZip();
+        quitOnceStarted({temporary, sandbox.filePath("archives")});
+    }
 }

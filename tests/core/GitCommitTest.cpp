@@ -1,5 +1,6 @@
 // A Git commit worked out before anything runs, and committed on repositories in the states git leaves
-// them in: conflicts from a stash, a merge, a cherry-pick or a rebase, and operations that end in a commit.
+// them in: conflicts from a stash, a merge, a cherry-pick or a rebase, operations that end in a commit,
+// and a stopped am, which only git may conclude.
 #include "state/GitCommit.h"
 #include "support/RealActions.h"
 
@@ -50,6 +51,12 @@ TEST(GitCommitPlan, StagesOnlyWhatItCommitsAndOnlyWhenNothingRefuses)
     EXPECT_EQ(plan.stage, ToolCommand::withPaths({"add", "--all"}, {"a.txt"}));
     EXPECT_EQ(plan.commit, ToolCommand::withPaths({"commit"}, {}, "m")) << "the whole index, no paths";
 
+    // Nothing ticked is refused before the message is looked at, unless it concludes an operation.
+    plan = GitCommit::plan({}, {untracked}, Operation::none, "", everythingOnDisk);
+    EXPECT_EQ(plan.refusal.value_or(AppAlert()).title, "Nothing To Commit");
+    plan = GitCommit::plan({}, {untracked}, Operation::revert, "", everythingOnDisk);
+    EXPECT_EQ(plan.refusal.value_or(AppAlert()).title, "Commit Message Required");
+
     // Otherwise the ticked paths, a rename's old name with its new one; only what is on disk is staged.
     plan = GitCommit::plan({modified, untracked, renamed}, {modified, untracked, renamed}, Operation::none, "m",
         [](const QString &path) { return path != "a.txt"; });
@@ -66,7 +73,8 @@ struct ConflictState {
     std::function<void(const GitFixture &)> reach;
 };
 
-void changeOnBothSides(const GitFixture &git)
+// With `deleteOnMain`, main deletes "f.txt" instead, so that keeping the deletion leaves HEAD's tree.
+void changeOnBothSides(const GitFixture &git, bool deleteOnMain = false)
 {
     writeFile(git.path + "/f.txt", "base\n");
     writeFile(git.path + "/other.txt", "other\n");
@@ -75,7 +83,10 @@ void changeOnBothSides(const GitFixture &git)
     writeFile(git.path + "/f.txt", "side\n");
     git.commitAll("side");
     git.git({"checkout", "-q", "main"});
-    writeFile(git.path + "/f.txt", "main\n");
+    if (deleteOnMain)
+        QFile::remove(git.path + "/f.txt");
+    else
+        writeFile(git.path + "/f.txt", "main\n");
     git.commitAll("main");
 }
 
@@ -199,4 +210,75 @@ TEST_F(GitStateFixture, AStagingThatFailsIsReportedWithGitsWordsAndCommitsNothin
     EXPECT_EQ(head(), headBefore);
     QFile::remove(git.path + "/.git/index.lock");
     EXPECT_EQ(git.git({"status", "--porcelain=v1"}), " M a.txt\n?? new.txt\n");
+}
+
+TEST_F(GitStateFixture, WhateverTheUserLeftOfAMergeOrCherryPickIsConcludedWithItsRemovals)
+{
+    // Nothing in progress and nothing listed: nothing to commit, as ever.
+    writeFile(git.path + "/a.txt", "a\n");
+    git.commitAll("base");
+    open(git.path, RepositoryKind::git);
+    tick({});
+    EXPECT_EQ(refusedCommit("Nothing").title, "Nothing To Commit");
+
+    struct Case {
+        const char *name;
+        QStringList operation;
+        // How the user goes on after git stopped: "f.txt" removed with git, or "other.txt" from disk.
+        bool removesFromDisk;
+        int parents;
+        QByteArray tree;
+    };
+    const QList<Case> cases = {
+        {"merge keeping a deletion, nothing listed", {"merge", "side"}, false, 2, "other.txt\n"},
+        {"cherry-pick keeping a deletion, nothing listed", {"cherry-pick", "side"}, false, 1, "other.txt\n"},
+        {"merge with a tracked file deleted on disk", {"merge", "--no-commit", "-s", "ours", "side"}, true, 2, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        git = GitFixture::create(sandbox.path(), QStringLiteral("repo-") + c.name);
+        changeOnBothSides(git, true);
+        int stopped = 0;
+        git.git(c.operation, &stopped);
+        if (c.removesFromDisk)
+            QFile::remove(git.path + "/other.txt");
+        else
+            git.git({"rm", "-q", "f.txt"});
+        open(git.path, RepositoryKind::git);
+        QStringList listed;
+        for (const WorkingCopyItem &item : state->changes())
+            listed.push_back(item.path);
+
+        commit(listed, "Conclude");
+        EXPECT_EQ(status(), QByteArray()) << "nothing left over";
+        EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), "Conclude\n");
+        EXPECT_EQ(git.git({"rev-list", "--parents", "-1", "HEAD"}).count(' '), c.parents);
+        EXPECT_EQ(git.git({"ls-tree", "-r", "--name-only", "HEAD"}), c.tree);
+        for (const char *marker : {"MERGE_HEAD", "CHERRY_PICK_HEAD"})
+            EXPECT_FALSE(QFileInfo::exists(git.path + "/.git/" + marker)) << marker;
+    }
+}
+
+TEST_F(GitStateFixture, ACommitDuringAStoppedAmIsRefusedSoTheAmCanContinue)
+{
+    changeOnBothSides(git);
+    const QByteArray patch = git.git({"format-patch", "main..side", "-o", sandbox.filePath("patches")}).trimmed();
+    int exitStatus = 0;
+    git.git({"am", "-3", QString::fromUtf8(patch)}, &exitStatus);
+    ASSERT_NE(exitStatus, 0);
+    writeFile(git.path + "/f.txt", "resolved\n");
+    git.git({"add", "f.txt"});
+    const QByteArray headBefore = head();
+    open(git.path, RepositoryKind::git);
+
+    tick({"f.txt"});
+    const AppAlert alert = refusedCommit("my words");
+    EXPECT_EQ(alert.title, "Patch In Progress");
+    EXPECT_EQ(alert.message,
+        "git am is applying the patch \"0001 side\". Finish it with \"git am --continue\" or give it up with "
+        "\"git am --abort\".");
+    EXPECT_EQ(head(), headBefore);
+    git.git({"am", "--continue"}, &exitStatus);
+    EXPECT_EQ(exitStatus, 0);
+    EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), "side\n");
 }

@@ -381,8 +381,13 @@ TEST(GitBranchReader, CraftedLines)
                            " \trefs/heads/blank\t   \n"
                            " \trefs/heads/again\tfeature\n"
                            "two\tfields\n"
-                           " \trefs/heads/tabbed\t tabbed\textra \n");
+                           " \trefs/heads/tabbed\t tabbed\textra \n"
+                           " \trefs/heads/origin/dev\theads/origin/dev\n"
+                           " \trefs/tags/v1.0\tv1.0\n");
+    // The name comes from the full ref name, whatever git made of it; a local branch may share it with a
+    // remote-tracking one.
     EXPECT_EQ(GitParsers::parseBranches(text),
-        (QList<GitBranch>{{s("main"), true, false}, {s("feature"), false, false}, {s("tabbed\textra"), false, false},
+        (QList<GitBranch>{{s("main"), true, false}, {s("again"), false, false}, {s("blank"), false, false},
+            {s("feature"), false, false}, {s("origin/dev"), false, false}, {s("tabbed"), false, false},
             {s("origin/dev"), false, true}, {s("origin/main"), false, true}}));
 }

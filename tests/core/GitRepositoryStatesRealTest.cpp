@@ -239,3 +239,34 @@ TEST_F(GitRepositoryStates, ARevertPutsASubmoduleBackToItsRecordedCommit)
     EXPECT_EQ(submodule.git({"rev-parse", "HEAD"}), recorded);
     EXPECT_EQ(readFile(submodule.path + "/lib.c"), "two\n");
 }
+
+TEST_F(GitRepositoryStates, ANestedSvnWorkingCopyIsListedAndCommittedWithoutItsSvnFolder)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/root.txt", "r\n");
+    git.commitAll("first");
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svnside"));
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl, git.path + "/inner"});
+    writeFile(git.path + "/inner/new.txt", "n\n");
+    writeFile(git.path + "/root.txt", "changed\n");
+    ASSERT_EQ(gitStatusCodes(git).value("inner/.svn/wc.db"), "??");
+    open(git.path, RepositoryKind::git);
+
+    // svn's own files are neither listed nor ticked; the working copy's files are, as git reports them.
+    for (const WorkingCopyItem &item : state->changes())
+        EXPECT_FALSE(item.path.contains(".svn")) << item.path.toStdString();
+    EXPECT_EQ(listedKind("inner/a.txt"), SVNStatusKind::unversioned);
+    const QSet<QString> defaults = state->selectedCommitPaths();
+    EXPECT_EQ(defaults, QSet<QString>({"root.txt", "inner/a.txt", "inner/new.txt"}));
+
+    commit(defaults.values(), "Default");
+    EXPECT_EQ(git.git({"ls-tree", "-r", "--name-only", "HEAD"}), "inner/a.txt\ninner/new.txt\nroot.txt\n");
+    const QMap<QByteArray, QByteArray> left = gitStatusCodes(git);
+    EXPECT_FALSE(left.isEmpty());
+    for (auto entry = left.begin(); entry != left.end(); ++entry) {
+        EXPECT_TRUE(entry.key().startsWith("inner/.svn/")) << entry.key().toStdString();
+        EXPECT_EQ(entry.value(), "??") << entry.key().toStdString();
+    }
+}

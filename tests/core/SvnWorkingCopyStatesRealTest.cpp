@@ -183,3 +183,72 @@ TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
     EXPECT_EQ(svn.svn({"propget", "svn:ignore", "."}).trimmed(), "*.o");
     EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"a.txt", "M      "}}));
 }
+
+TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    for (const QString &file : QStringList{"a.txt", "c.txt", "dir1/x.txt", "dir3/y.txt"})
+        writeFile(svn.workingCopy + "/" + file, "base\n");
+    svn.commitAll();
+    svn.svn({"move", "-q", "a.txt", "b.txt"});
+    svn.svn({"move", "-q", "c.txt", "d.txt"});
+    svn.svn({"move", "-q", "dir1", "dir2"});
+    svn.svn({"move", "-q", "dir3", "dir4"});
+    writeFile(svn.workingCopy + "/dir2/x.txt", "changed\n");
+    open(svn.workingCopy, RepositoryKind::svn);
+
+    const struct {
+        QString ticked;
+        QStringList logged;
+    } moves[] = {
+        {"b.txt", {"A /b.txt from /a.txt", "D /a.txt"}},
+        {"c.txt", {"A /d.txt from /c.txt", "D /c.txt"}},
+        // The moved folder's changed child stays unticked, so it stays a local change.
+        {"dir2", {"A /dir2 from /dir1", "D /dir1"}},
+        {"dir3", {"A /dir4 from /dir3", "D /dir3"}},
+    };
+    for (const auto &move : moves) {
+        SCOPED_TRACE(move.ticked.toStdString());
+        commit({move.ticked}, "Move " + move.ticked);
+        EXPECT_EQ(svnLastRevisionPaths(svn), move.logged);
+    }
+    EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"dir2/x.txt", "M      "}}));
+}
+
+// Folders holding Git repositories, "sub" with a second one deeper down: one goes in by the Add
+// action, the other by the commit's own add; neither brings a .git along, nor is one listed.
+TEST_F(RealActionsFixture, SvnAddsFoldersHoldingAGitRepositoryWithoutTheirGitFolder)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    for (const QString &folder : QStringList{"other", "sub", "sub/deep"}) {
+        const GitFixture git = GitFixture::create(svn.workingCopy, folder);
+        writeFile(git.path + "/f.txt", "f\n");
+        git.git({"add", "f.txt"});
+        git.git({"commit", "-q", "-m", "inner"});
+    }
+    open(svn.workingCopy, RepositoryKind::svn);
+    const auto listsGit = [this] {
+        for (const WorkingCopyItem &item : state->changes()) {
+            if (item.path.contains(".git"))
+                return true;
+        }
+        return false;
+    };
+
+    tick({"other"});
+    run([](AppState &s) { s.addSelectedPaths(); });
+    EXPECT_EQ(svnStatus(svn),
+        (QMap<QString, QString>{{"other", "A      "}, {"other/f.txt", "A      "}, {"other/.git", "?      "},
+            {"sub", "?      "}}));
+    EXPECT_FALSE(listsGit());
+
+    ASSERT_EQ(listedKind("sub"), SVNStatusKind::unversioned);
+    commit({"other", "other/f.txt", "sub"}, "Nested");
+    EXPECT_EQ(svnLastRevisionPaths(svn),
+        (QStringList{"A /other", "A /other/f.txt", "A /sub", "A /sub/deep", "A /sub/deep/f.txt", "A /sub/f.txt"}));
+    EXPECT_EQ(svnStatus(svn),
+        (QMap<QString, QString>{{"other/.git", "?      "}, {"sub/.git", "?      "}, {"sub/deep/.git", "?      "}}));
+    EXPECT_FALSE(listsGit());
+}

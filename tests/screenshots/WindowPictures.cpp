@@ -1,5 +1,5 @@
 // The real window over a real svn working copy and a real Git repository, light and dark, with the
-// sidebar shown and hidden; the output sheet, an alert and the empty window.
+// sidebar shown, hidden and with a row reached by Tab; the output sheet, an alert and the empty window.
 #include "Pictures.h"
 #include "support/FakeClients.h"
 #include "support/TestSupport.h"
@@ -7,6 +7,7 @@
 #include "state/AppState.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/SidebarProjectRow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,16 @@ void takeWindowPictures(Pictures &pictures)
             window.contentView()->setSidebarVisible(true);
             settle(state);
             pictures.save(window.grab(), kind + "-" + mode + "-sidebar.png");
+            // The other project's row reached with Tab.
+            window.activateWindow();
+            QTest::qWaitForWindowActive(&window);
+            for (SidebarProjectRow *row : window.findChildren<SidebarProjectRow *>()) {
+                if (!row->isSelected())
+                    row->setFocus(Qt::TabFocusReason);
+            }
+            settle(state);
+            pictures.save(window.grab(), kind + "-" + mode + "-sidebar-focus.png");
+            window.contentView()->setFocus(Qt::OtherFocusReason);
             window.contentView()->setSidebarVisible(false);
             settle(state);
             pictures.save(window.grab(), kind + "-" + mode + "-hidden.png");

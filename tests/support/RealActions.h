@@ -8,6 +8,7 @@
 
 #include <QMap>
 #include <QSettings>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,24 @@ inline QMap<QString, QString> svnStatus(const TestSupport::SvnFixture &svn)
 inline QString svnLastChangedPaths(const TestSupport::SvnFixture &svn)
 {
     return QString::fromUtf8(svn.svn({"log", "-v", "-l", "1", svn.repositoryUrl}));
+}
+
+// `svn log -v --xml` of the repository's newest revision: each changed path as its action, the path
+// and, for a copy, " from " and its source ("A /b.txt from /a.txt"), sorted.
+inline QStringList svnLastRevisionPaths(const TestSupport::SvnFixture &svn)
+{
+    QStringList paths;
+    QXmlStreamReader xml(svn.svn({"log", "-v", "--xml", "-l", "1", svn.repositoryUrl}));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.qualifiedName() != u"path")
+            continue;
+        const QString action = xml.attributes().value("action").toString();
+        const QString from = xml.attributes().value("copyfrom-path").toString();
+        const QString path = xml.readElementText();
+        paths.push_back(action + ' ' + path + (from.isEmpty() ? QString() : " from " + from));
+    }
+    paths.sort();
+    return paths;
 }
 
 // `git status --porcelain=v2 -z` by the exact bytes of each path: the two status letters ("??" untracked).

@@ -1,23 +1,33 @@
 // The real window over real repositories driven by the keyboard and the wheel: every stop of the focus
-// chain shows its focus and none traps it, the tab picker follows the arrow keys, and Shift with the
-// wheel scrolls a diff sideways.
+// chain shows its focus and none traps it, the tab picker follows the arrow keys, Space ticks changes,
+// the sidebar's rows choose projects, Shift+F10 opens a row's menu, and Shift with the wheel scrolls a
+// diff sideways.
 #include "Contrast.h"
 #include "RealWindow.h"
 #include "WorkflowRepositories.h"
 
+#include "ui/changes/ChangeListView.h"
 #include "ui/changes/ChangesView.h"
 #include "ui/changes/CommitPanelView.h"
 #include "ui/changes/DiffPreviewView.h"
 #include "ui/diff/DiffCanvas.h"
 #include "ui/diff/DiffView.h"
+#include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/SegmentedPicker.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
+#include "ui/window/SidebarOverlayView.h"
+#include "ui/window/SidebarProjectRow.h"
+#include "ui/window/SidebarToggleButton.h"
+#include "ui/workflow/FileHistoryDetailView.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 
 
@@ -252,4 +262,186 @@ TEST_F(Keyboard, ShiftWithTheWheelScrollsTheDiffSideways)
     }
     ASSERT_TRUE(incoming);
     check(incoming, "the Incoming diff");
+}
+
+TEST_F(Keyboard, SpaceTicksTheCurrentChangeInPlaceAndTheCommitTakesOnlyTheTicked)
+{
+    writeFile(repositories.svn.workingCopy + "/docs/guide.md", "Start the service with make run.\n");
+    real->state().refreshAll();
+    real->settle();
+    auto *list = real->find<ChangeRowsView>("changeList");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    ASSERT_EQ(real->state().selectedCommitPaths(), (QSet<QString>{"docs/guide.md", "src/util.c"}));
+    list->setFocus(Qt::TabFocusReason);
+    list->setCurrentIndex(list->model()->index(0, 0));
+    real->settle();
+    ASSERT_EQ(real->state().selectedChangeID(), "docs/guide.md");
+    const QString guideDiff = real->state().diffText();
+
+    const struct {
+        Qt::Key key;
+        QSet<QString> ticked;
+        QString selected;
+    } steps[] = {
+        {Qt::Key_Space, {"src/util.c"}, "docs/guide.md"},
+        {Qt::Key_Space, {"docs/guide.md", "src/util.c"}, "docs/guide.md"},
+        {Qt::Key_Down, {"docs/guide.md", "src/util.c"}, "src/util.c"},
+        {Qt::Key_Space, {"docs/guide.md"}, "src/util.c"},
+    };
+    for (const auto &step : steps) {
+        press(step.key);
+        const std::string where = "after " + QKeySequence(step.key).toString().toStdString() + " on "
+            + step.selected.toStdString();
+        EXPECT_EQ(real->state().selectedCommitPaths(), step.ticked) << where;
+        EXPECT_EQ(real->state().selectedChangeID(), step.selected) << where;
+        EXPECT_EQ(list->currentIndex().data().toString(), step.selected) << where;
+        EXPECT_EQ(QApplication::focusWidget(), list) << where;
+        if (step.selected == "docs/guide.md") {
+            EXPECT_EQ(real->state().diffText(), guideDiff) << where;
+        }
+    }
+
+    // The commit takes the ticked guide and leaves the unticked file modified.
+    CommitPanelView *panel = changes()->commitPanel();
+    panel->editor()->setFocus(Qt::TabFocusReason);
+    panel->editor()->setPlainText("Say how to start");
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(real->outcome(), "output:Commit") << real->details();
+    const QString status = QString::fromUtf8(repositories.svn.svn({"status", "-q", repositories.svn.workingCopy}));
+    EXPECT_FALSE(status.contains("guide.md")) << status.toStdString();
+    EXPECT_TRUE(status.contains("util.c")) << status.toStdString();
+}
+
+TEST_F(Keyboard, TabReachesTheSidebarAndSpaceOrReturnOnARowChoosesItsProject)
+{
+    const Project lantern{QUuid::createUuid(), "lantern", repositories.git.path, RepositoryKind::git};
+    const Project other{QUuid::createUuid(), "orbit-other", repositories.other.workingCopy, RepositoryKind::svn};
+    real = std::make_unique<RealWindow>(
+        repositories.sandbox.filePath("three.ini"), QList<Project>{svnProject, lantern, other});
+    real->selectProject(svnProject.id);
+    real->window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&real->window()));
+
+    auto *sidebar = real->window().findChild<SidebarOverlayView *>();
+    ASSERT_TRUE(sidebar);
+    ASSERT_EQ(sidebar->rows().size(), 3);
+    // Every stop shows its ring: the walk checks it.
+    const QList<QWidget *> stops = walkTheChain("with the sidebar");
+    QList<QWidget *> expected{sidebar->toggleButton(), sidebar->addButton(), sidebar->newButton(),
+        sidebar->checkoutButton()};
+    for (SidebarProjectRow *row : sidebar->rows())
+        expected << row;
+    for (QWidget *widget : expected)
+        EXPECT_TRUE(stops.contains(widget)) << describe(widget) << " is not reached with Tab";
+    // Top to bottom: the toggle, the rows in order, then Add.
+    const auto at = [&](QWidget *widget) { return stops.indexOf(widget); };
+    EXPECT_LT(at(sidebar->toggleButton()), at(sidebar->rows()[0]));
+    EXPECT_LT(at(sidebar->rows()[0]), at(sidebar->rows()[1]));
+    EXPECT_LT(at(sidebar->rows()[2]), at(sidebar->addButton()));
+
+    const struct {
+        int focusedRow;
+        Qt::Key key;
+        int chosenRow;
+    } steps[] = {
+        {1, Qt::Key_Space, 1},
+        {1, Qt::Key_Down, 1},
+        {2, Qt::Key_Return, 2},
+        {2, Qt::Key_Up, 2},
+        {1, Qt::Key_Up, 2},
+        {0, Qt::Key_Enter, 0},
+    };
+    sidebar->rows()[1]->setFocus(Qt::TabFocusReason);
+    for (const auto &step : steps) {
+        const std::string where = QKeySequence(step.key).toString().toStdString() + " on row "
+            + std::to_string(step.focusedRow);
+        ASSERT_EQ(QApplication::focusWidget(), sidebar->rows()[step.focusedRow]) << where;
+        press(step.key);
+        const Project &chosen = sidebar->rows()[step.chosenRow]->project();
+        EXPECT_EQ(real->state().selectedProjectID(), chosen.id) << where;
+        EXPECT_EQ(real->state().selectedProjectKind(), chosen.kind) << where;
+    }
+    EXPECT_EQ(real->state().selectedProjectName(), "orbit-service");
+}
+
+TEST_F(Keyboard, ShiftF10OpensTheMenuOfTheCurrentRow)
+{
+    auto *list = real->find<ChangeRowsView>("changeList");
+    ASSERT_TRUE(list);
+    list->setFocus(Qt::TabFocusReason);
+    list->setCurrentIndex(list->model()->index(0, 0));
+    real->settle();
+    const QRect row(list->viewport()->mapToGlobal(list->visualRect(list->currentIndex()).topLeft()),
+        list->visualRect(list->currentIndex()).size());
+    QStringList items;
+    QPoint shownAt;
+    // The menu runs its own loop: looked at and closed from inside it.
+    QTimer::singleShot(300, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (QAction *action : menu->actions())
+                items << action->text();
+            shownAt = menu->pos();
+            menu->close();
+        }
+    });
+    // Through the window, as the key comes from the desktop.
+    QTest::keyClick(real->window().windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
+    QTest::qWait(400);
+    EXPECT_EQ(items, (QStringList{"Revert Path", "", "Ignore Path", "Include Path..."}));
+    EXPECT_TRUE(row.contains(shownAt)) << shownAt.x() << "," << shownAt.y();
+    EXPECT_FALSE(QApplication::activePopupWidget());
+}
+
+TEST_F(Keyboard, HistoryTextsAreStopsWhoseRingKeepsClearOfTheLetters)
+{
+    showTab(WorkflowTab::history);
+    auto *history = detail()->tabView(WorkflowTab::history);
+    auto *detailPane = history->findChild<HistoryRevisionDetailView *>();
+    ASSERT_TRUE(detailPane);
+    ASSERT_FALSE(detailPane->summaryLabel()->fullText().isEmpty());
+    const QList<QWidget *> stops = walkTheChain("History");
+    for (LimitedLinesLabel *text : {detailPane->summaryLabel(), detailPane->pathLabel()}) {
+        ASSERT_TRUE(text->isVisible());
+        EXPECT_TRUE(stops.contains(text)) << text->fullText().toStdString() << " is not reached with Tab";
+        // No pixel of a letter changes when the ring comes.
+        real->window().contentView()->setFocus(Qt::OtherFocusReason);
+        real->settle();
+        const QImage plain = text->grab().toImage();
+        text->setFocus(Qt::TabFocusReason);
+        real->settle();
+        const QImage ringed = real->window().grab(QRect(text->mapTo(&real->window(), QPoint()), text->size())).toImage();
+        const QColor ground = plain.pixelColor(plain.width() - 1, plain.height() / 2);
+        int covered = 0;
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                const bool ink = contrast(plain.pixelColor(x, y), ground) >= 1.5;
+                covered += ink && contrast(plain.pixelColor(x, y), ringed.pixelColor(x, y)) >= 1.5;
+            }
+        }
+        EXPECT_EQ(covered, 0) << text->fullText().toStdString();
+    }
+
+    // At the smallest window the tab picker's titles keep clear of their segments' edges.
+    real->window().resize(1, 1);
+    real->settle();
+    auto *picker = real->find<SegmentedPicker>("tabPicker");
+    const QImage image = picker->grab().toImage();
+    for (int segment = 0; segment < 4; ++segment) {
+        const QRect rect = picker->segmentRect(segment);
+        const QColor ground = image.pixelColor(rect.left() + 4, 4);
+        int left = rect.right();
+        int right = rect.left();
+        for (int y = 5; y < rect.height() - 5; ++y) {
+            for (int x = rect.left() + 3; x < rect.right() - 3; ++x) {
+                if (contrast(image.pixelColor(x, y), ground) >= 2) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        EXPECT_LE(left, right) << "segment " << segment << " shows no title";
+        EXPECT_GE(left - rect.left(), 8) << "segment " << segment;
+        EXPECT_GE(rect.right() - right, 8) << "segment " << segment;
+    }
 }

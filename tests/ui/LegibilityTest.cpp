@@ -1,12 +1,18 @@
 // What the real window paints over real repositories, measured in pixels in the light and the dark
-// palette: the sidebar's selection and tiles, the status and action badges, one selection look for
-// every list, the commit check boxes, and the texts on selected rows and in the header.
+// palette: the sidebar's selection and tiles, the status and action badges and their letters, one
+// selection look for every list, the commit check boxes, the texts on selected rows and in the header,
+// and the diff's markers and line numbers.
 #include "Contrast.h"
 #include "RealWindow.h"
 #include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
 
 #include "ui/changes/ChangeRowDelegate.h"
+#include "ui/changes/ChangesView.h"
+#include "ui/changes/DiffPreviewView.h"
+#include "ui/diff/DiffCanvas.h"
+#include "ui/diff/DiffView.h"
+#include "ui/kit/ActionBadge.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
@@ -14,11 +20,13 @@
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
+#include <QFile>
 #include <QListView>
 #include <QMap>
 #include <QStyle>
 
 #include <cmath>
+#include <iostream>
 #include <optional>
 
 using TestSupport::writeFile;
@@ -190,6 +198,43 @@ QImage viewportImage(QListView *list)
     return list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// A change row as one look of the list paints it, with its check box and status badge.
+struct PaintedRow {
+    const QImage &image;
+    QModelIndex index;
+    QRect rect;
+    QRect box;
+    QRect badge;
+    bool focused;
+    bool selected;
+};
+
+// Every row of the Changes list in every look: the list focused and not, with each row selected in turn.
+template <typename Visit> void everyPaintedRow(RealWindow &real, QListView *list, Visit visit)
+{
+    auto *delegate = qobject_cast<ChangeRowDelegate *>(list->itemDelegate());
+    ASSERT_TRUE(delegate);
+    for (const bool focused : {true, false}) {
+        if (focused)
+            focusList(real, list);
+        else
+            real.window().contentView()->setFocus(Qt::OtherFocusReason);
+        for (int chosen = 0; chosen < list->model()->rowCount(); ++chosen) {
+            list->setCurrentIndex(list->model()->index(chosen, 0));
+            real.settle();
+            ASSERT_EQ(list->hasFocus(), focused);
+            const QImage image = viewportImage(list);
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QModelIndex index = list->model()->index(row, 0);
+                const QRect rect = list->visualRect(index);
+                const QRect box = delegate->checkRect(rect, list);
+                const QRect badge(box.right() + 1 + ChangeRowDelegate::spacing, rect.center().y() - 10, 22, 20);
+                visit(PaintedRow{image, index, rect, box, badge, focused, row == chosen});
+            }
+        }
+    }
+}
+
 // The selection's colour of a row: in the middle of its top edge, above every text and mark.
 QColor rowFill(const QImage &image, const QListView *list, int row)
 {
@@ -290,36 +335,17 @@ TEST_F(Legibility, BadgesAndCheckBoxesKeepThreeToOneOnEveryChangeRow)
         // One box unticked, the others ticked.
         real.state().setCommitSelection(real.state().changes().first(), false);
         real.settle();
-        auto *delegate = qobject_cast<ChangeRowDelegate *>(list->itemDelegate());
-        ASSERT_TRUE(delegate);
-
-        for (const bool focused : {true, false}) {
-            if (focused)
-                focusList(real, list);
-            else
-                real.window().contentView()->setFocus(Qt::OtherFocusReason);
-            for (int chosen = 0; chosen < list->model()->rowCount(); ++chosen) {
-                list->setCurrentIndex(list->model()->index(chosen, 0));
-                real.settle();
-                ASSERT_EQ(list->hasFocus(), focused);
-                const QImage image = viewportImage(list);
-                for (int row = 0; row < list->model()->rowCount(); ++row) {
-                    const QModelIndex index = list->model()->index(row, 0);
-                    const QRect rect = list->visualRect(index);
-                    const QColor background = image.pixelColor(rect.right() - 12, rect.center().y());
-                    const QRect box = delegate->checkRect(rect, list);
-                    const QRect badge(box.right() + 1 + ChangeRowDelegate::spacing, rect.center().y() - 10, 22, 20);
-                    const QColor badgeFill = image.pixelColor(badge.left() + 3, badge.center().y());
-                    const std::string where = std::string(appearance.name) + (focused ? " focused" : " unfocused")
-                        + (row == chosen ? " selected row " : " row ") + index.data().toString().toStdString() + " on "
-                        + name(background);
-                    EXPECT_GE(contrast(badgeFill, background), 3.0) << where << ": badge " << name(badgeFill);
-                    const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-                    EXPECT_GE(strongestContrast(image, box, background), 3.0)
-                        << where << (ticked ? ": ticked box" : ": unticked box");
-                }
-            }
-        }
+        everyPaintedRow(real, list, [&](const PaintedRow &row) {
+            const QColor background = row.image.pixelColor(row.rect.right() - 12, row.rect.center().y());
+            const QColor badgeFill = row.image.pixelColor(row.badge.left() + 3, row.badge.center().y());
+            const std::string where = std::string(appearance.name) + (row.focused ? " focused" : " unfocused")
+                + (row.selected ? " selected row " : " row ") + row.index.data().toString().toStdString() + " on "
+                + name(background);
+            EXPECT_GE(contrast(badgeFill, background), 3.0) << where << ": badge " << name(badgeFill);
+            const bool ticked = row.index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            EXPECT_GE(strongestContrast(row.image, row.box, background), 3.0)
+                << where << (ticked ? ": ticked box" : ": unticked box");
+        });
     }
 }
 
@@ -486,5 +512,114 @@ TEST_F(Legibility, TheBusyMessageReadsAtFourAndAHalfToOne)
         EXPECT_FALSE(runs.isEmpty()) << appearance.name;
         EXPECT_GE(least, 4.5) << appearance.name << " on " << name(fill) << ": weakest text " << weakestRun;
         real.state().setBusyMessage(std::nullopt);
+    }
+}
+
+TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
+{
+    // Every badge letter of the Changes list: modified, added, unversioned, conflicted, deleted, missing.
+    repositories.svn.updateIntoConflicts({"src/util.c"}, {});
+    writeFile(repositories.svn.workingCopy + "/README.md", "# Orbit\n\nA tiny service.\n\nBuild with cmake.\n");
+    repositories.svn.svn({"rm", "-q", repositories.svn.workingCopy + "/docs/guide.md"});
+    ASSERT_TRUE(QFile::remove(repositories.svn.workingCopy + "/src/net.c"));
+    const Project other{QUuid::createUuid(), "lantern", repositories.git.path, RepositoryKind::git};
+
+    // The weakest letter of each kind of place in each palette, and where it stands.
+    struct Weakest {
+        double ratio = 21;
+        std::string where;
+    };
+    QMap<std::string, Weakest> weakestOf;
+    std::string palette;
+    const auto measure = [&](const std::string &kind, const QImage &image, QRect letters, QColor fill,
+                             const std::string &where) {
+        const double ratio = strongestContrast(image, letters, fill);
+        Weakest &weakest = weakestOf[kind + ", " + palette];
+        if (ratio < weakest.ratio)
+            weakest = {ratio, where + " on " + name(fill)};
+    };
+    // The letter of a badge against the fill just inside its rounded box.
+    const auto measureBadge = [&](const std::string &kind, const QImage &image, QRect box, const std::string &where) {
+        measure(kind, image, box.adjusted(3, 3, -3, -3), image.pixelColor(box.left() + 2, box.center().y()), where);
+    };
+
+    for (const Appearance &appearance : appearances()) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {other, svnProject});
+        real.selectProject(svnProject.id);
+        activate(real);
+        palette = appearance.name;
+
+        auto *list = real.find<QListView>("changeList");
+        ASSERT_TRUE(list);
+        QStringList letters;
+        for (const WorkingCopyItem &item : real.state().changes())
+            letters << shortName(item.shownKind());
+        for (const char *letter : {"M", "A", "?", "C", "D", "!"})
+            ASSERT_TRUE(letters.contains(letter)) << letter << " not among " << letters.join(' ').toStdString();
+        everyPaintedRow(real, list, [&](const PaintedRow &row) {
+            measureBadge("status badge", row.image, row.badge,
+                palette + (row.focused ? " focused" : " unfocused") + (row.selected ? " selected " : " ")
+                    + row.index.data().toString().toStdString());
+        });
+
+        // The preview of a change with removed and added lines: markers on their rows, numbers on the gutters.
+        real.state().setSelectedChangeID(QStringLiteral("README.md"));
+        real.state().selectedChangeChanged();
+        real.settle();
+        auto *changes = qobject_cast<ChangesView *>(
+            real.window().contentView()->detailView()->tabView(WorkflowTab::changes));
+        DiffCanvas *canvas = changes->previewView()->diffView()->canvas();
+        const QImage diff = canvas->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int tinted = 0;
+        for (int row = 0; row < canvas->diffLayout().rows().size(); ++row) {
+            const DiffLineKind kind = canvas->diffLayout().rows().at(row).lineKind;
+            if (kind != DiffLineKind::addition && kind != DiffLineKind::deletion)
+                continue;
+            ++tinted;
+            using namespace DiffGeometry;
+            const QRect rect = canvas->diffLayout().rowRect(row).translated(-canvas->contentOffset());
+            const std::string where = palette + (kind == DiffLineKind::addition ? " added" : " removed") + " line";
+            const QRect marker(rect.left() + 2 * gutterWidth, rect.top(), prefixWidth, rect.height());
+            measure("diff marker", diff, marker, diff.pixelColor(marker.left() + 1, rect.top() + 1), where);
+            const QRect gutter(
+                rect.left() + (kind == DiffLineKind::addition ? gutterWidth : 0), rect.top(), gutterWidth, rect.height());
+            measure("diff line number", diff, gutter, diff.pixelColor(gutter.left() + 1, rect.top() + 1), where);
+        }
+        EXPECT_GE(tinted, 2) << palette;
+
+        // The action badges of History's and Incoming's details.
+        for (const WorkflowTab tab : {WorkflowTab::history, WorkflowTab::incoming}) {
+            real.state().setSelectedTab(tab);
+            real.settle();
+            if (tab == WorkflowTab::incoming && !real.state().incomingEntries().isEmpty()) {
+                real.state().setSelectedIncomingRevision(real.state().incomingEntries().first().revision);
+                real.state().selectedIncomingRevisionChanged();
+                real.settle();
+            }
+            for (ActionBadge *badge : real.window().findChildren<ActionBadge *>()) {
+                if (badge->isVisible())
+                    measureBadge("action badge", badge->grab().toImage(), badge->rect(),
+                        palette + " " + rawValue(tab).toStdString());
+            }
+        }
+
+        // The kind badge of the sidebar's rows, selected and not.
+        const QImage window = real.window().grab().toImage();
+        for (SidebarProjectRow *row : real.window().findChildren<SidebarProjectRow *>()) {
+            const QRect box = row->badgeRect().toAlignedRect().translated(row->mapTo(&real.window(), QPoint()));
+            measure("sidebar kind badge", window, box.adjusted(2, 2, -2, -2),
+                window.pixelColor(box.left() + 2, box.center().y()), palette + (row->isSelected() ? " selected " : " ") + row->project().name.toStdString());
+        }
+    }
+
+    for (const char *kind : {"status badge", "action badge", "sidebar kind badge", "diff marker", "diff line number"}) {
+        for (const Appearance &appearance : appearances()) {
+            const std::string key = std::string(kind) + ", " + appearance.name;
+            ASSERT_TRUE(weakestOf.contains(key)) << key << ": nothing measured";
+            const Weakest &weakest = weakestOf[key];
+            EXPECT_GE(weakest.ratio, 4.5) << key << ": " << weakest.where;
+            std::cout << "weakest " << key << ": " << weakest.ratio << ":1 (" << weakest.where << ")\n";
+        }
     }
 }

@@ -24,8 +24,11 @@ struct Application {
 TEST(RealDesktop, ClosingAFailedLoadsAlertGivesTheWindowBackAndOnlyAReturnFromElsewhereReloads)
 {
     X11Desktop desktop;
-    if (!desktop.started())
-        GTEST_SKIP() << "Xvfb cannot start here";
+    if (const QString reason = desktop.unavailable(); !reason.isEmpty()) {
+        if (X11Desktop::required())
+            FAIL() << "no desktop for the real-desktop test: " << reason.toStdString();
+        GTEST_SKIP() << reason.toStdString();
+    }
     Sandbox sandbox;
     // A working copy whose repository is gone: its status reads, its log cannot.
     const SvnFixture svn = SvnFixture::create(sandbox.path());

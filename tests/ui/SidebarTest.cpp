@@ -6,6 +6,7 @@
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
+#include <QDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -32,6 +33,14 @@ struct SidebarFixture : UiFixture {
         for (SidebarProjectRow *row : view->rows())
             names << row->project().name;
         return names;
+    }
+
+    // The tasks, then the layout passes they set off.
+    void settleLayout()
+    {
+        settle(*state);
+        for (int turn = 0; turn < 5; ++turn)
+            QCoreApplication::processEvents();
     }
 
     int gitRuns(const QString &subcommand) const
@@ -146,18 +155,30 @@ TEST_F(SidebarFixture, ToggleFlipsTheBindingAndActionsCarryTheirTooltips)
     EXPECT_EQ(view->checkoutButton()->toolTip(), "Checkout");
 }
 
-TEST_F(SidebarFixture, TheSelectedRowIsScrolledIntoViewWheneverTheSelectionChanges)
+namespace {
+
+QList<Project> fortyProjects()
 {
     QList<Project> projects;
     for (int i = 1; i <= 40; ++i)
         projects << Project{QUuid::createUuid(), QStringLiteral("Project %1").arg(i, 2, 10, QLatin1Char('0')),
             QStringLiteral("/work/project%1").arg(i), RepositoryKind::svn};
+    return projects;
+}
+
+bool inView(SidebarProjectRow *row)
+{
+    QWidget *viewport = row->parentWidget()->parentWidget();
+    const QRect shown(row->mapTo(viewport, QPoint()), row->size());
+    return viewport->rect().contains(shown);
+}
+
+} // namespace
+
+TEST_F(SidebarFixture, TheSelectedRowIsScrolledIntoViewWheneverTheSelectionChanges)
+{
+    const QList<Project> projects = fortyProjects();
     open(projects);
-    const auto inView = [this](SidebarProjectRow *row) {
-        QWidget *viewport = row->parentWidget()->parentWidget();
-        const QRect shown(row->mapTo(viewport, QPoint()), row->size());
-        return viewport->rect().contains(shown);
-    };
     ASSERT_TRUE(view->rows().first()->isSelected());
     ASSERT_FALSE(inView(view->rows()[35]));
 
@@ -174,4 +195,26 @@ TEST_F(SidebarFixture, TheSelectedRowIsScrolledIntoViewWheneverTheSelectionChang
     ASSERT_EQ(view->rows().size(), 39);
     ASSERT_TRUE(view->rows().first()->isSelected());
     EXPECT_TRUE(inView(view->rows().first()));
+}
+
+TEST_F(SidebarFixture, AnAddedProjectIsWhollyShownOnceLaidOutAndAfterTheWindowShrinks)
+{
+    open(fortyProjects());
+    // Sorted in between the 36th and the 37th, far below the first rows.
+    const QString folder = dir.filePath("Project 36b");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    dialogs.openPanelAnswers = {folder};
+    state->addExistingWorkingCopy();
+    settleLayout();
+    ASSERT_EQ(view->rows().size(), 41);
+    SidebarProjectRow *added = view->rows()[36];
+    ASSERT_EQ(added->project().path, folder);
+    ASSERT_TRUE(added->isSelected());
+    EXPECT_TRUE(inView(added));
+
+    for (const int height : {420, 260}) {
+        view->resize(292, height);
+        settleLayout();
+        EXPECT_TRUE(inView(added)) << "at a height of " << height;
+    }
 }

@@ -67,6 +67,27 @@ public:
     // False only when Xvfb itself could not start.
     bool started() const { return m_server != nullptr; }
 
+    // Why no desktop can be driven here: the programs it needs that PATH lacks, or Xvfb not starting.
+    // Empty when it can.
+    QString unavailable() const
+    {
+        QStringList missing;
+        for (const char *program : {"Xvfb", "openbox", "xdotool", "xprop", "xev"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+                missing << QString::fromLatin1(program);
+        }
+        if (!missing.isEmpty())
+            return QStringLiteral("not on PATH: ") + missing.join(QStringLiteral(", "));
+        return started() ? QString() : QStringLiteral("Xvfb cannot start here");
+    }
+
+    // Under CI (CI=true, or KORVEL_REQUIRE_DESKTOP=1 as .ci/run sets) a desktop test that cannot run
+    // fails: a skip there would prove nothing.
+    static bool required()
+    {
+        return qEnvironmentVariable("CI") == u"true" || qEnvironmentVariable("KORVEL_REQUIRE_DESKTOP") == u"1";
+    }
+
     // The calling environment (HOME and all) on this display, for Qt programs through xcb.
     QProcessEnvironment environment() const
     {

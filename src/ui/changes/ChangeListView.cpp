@@ -10,6 +10,7 @@
 #include "ui/kit/Theme.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStackedWidget>
@@ -82,8 +83,24 @@ void ChangeRowsView::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     m_pressSwallowed = false;
     const QModelIndex check = std::exchange(m_pressedCheck, QPersistentModelIndex());
-    if (check.isValid() && hitsCheckBox(check, event->position().toPoint()) && m_onToggle)
-        m_onToggle(check);
+    if (check.isValid() && hitsCheckBox(check, event->position().toPoint()) && m_onTick)
+        m_onTick({check}, check);
+}
+
+void ChangeRowsView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    if (event->key() != Qt::Key_Space || (event->modifiers() & ~Qt::KeypadModifier) || !current.isValid()) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    // The list's own Space would select the current row and load its diff; a check box only ticks.
+    event->accept();
+    QModelIndexList rows = selectionModel()->selectedIndexes();
+    if (!rows.contains(current))
+        rows = {current};
+    if (m_onTick)
+        m_onTick(rows, current);
 }
 
 void ChangeRowsView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -134,9 +151,14 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
         this);
     m_binder = new SelectionBinder<QString>(
         m_list, m_model, m_model, [this](std::optional<QString> id) { m_state.setSelectedChangeID(std::move(id)); });
-    m_list->setOnToggle([this](const QModelIndex &index) {
-        const WorkingCopyItem item = m_model->at(index.row());
-        m_state.setCommitSelection(item, !m_state.selectedCommitPaths().contains(item.path));
+    m_list->setOnTick([this](const QModelIndexList &rows, const QModelIndex &lead) {
+        // Read from the state, not the rows: two clicks may come before the rows show the first.
+        const bool ticked = !m_state.selectedCommitPaths().contains(m_model->at(lead.row()).path);
+        QList<WorkingCopyItem> items;
+        for (const QModelIndex &row : rows)
+            items.push_back(m_model->at(row.row()));
+        for (const WorkingCopyItem &item : std::as_const(items))
+            m_state.setCommitSelection(item, ticked);
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, &ChangeListView::showContextMenu);
 

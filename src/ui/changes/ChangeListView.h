@@ -22,14 +22,17 @@ class QStackedWidget;
 
 // The list of changes as the desktop has it: a press on a row's check box only ticks or unticks it,
 // a right-button press leaves the selection alone (the context menu follows), a click on empty space
-// clears the selection, and Ctrl+click on the selected row clears it too.
+// clears the selection, and Ctrl+click on the selected row clears it too. Space ticks the current row as a
+// check box does, leaving the selection where it is.
 class ChangeRowsView : public QListView {
     Q_OBJECT
 
 public:
     explicit ChangeRowsView(QWidget *parent = nullptr);
 
-    void setOnToggle(std::function<void(const QModelIndex &)> onToggle) { m_onToggle = std::move(onToggle); }
+    // Called with the rows to tick or untick and the row whose tick they all take the opposite of.
+    using OnTick = std::function<void(const QModelIndexList &rows, const QModelIndex &lead)>;
+    void setOnTick(OnTick onTick) { m_onTick = std::move(onTick); }
     ChangeRowDelegate *rowDelegate() const { return m_delegate; }
     // The check box of the row, in viewport coordinates.
     QRect checkRect(const QModelIndex &index) const;
@@ -39,12 +42,13 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool hitsCheckBox(const QModelIndex &index, const QPoint &position) const;
 
     ChangeRowDelegate *m_delegate;
-    std::function<void(const QModelIndex &)> m_onToggle;
+    OnTick m_onTick;
     // A press the list's own handling never saw, and the check box it was on, if any.
     bool m_pressSwallowed = false;
     QPersistentModelIndex m_pressedCheck;

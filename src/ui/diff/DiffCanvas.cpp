@@ -39,9 +39,15 @@ public:
     {
         for (int kind = 0; kind < 5; ++kind) {
             const auto lineKind = DiffLineKind(kind);
-            m_prefixColor[kind] = DiffCodeLineView::prefixColor(lineKind, palette);
             m_rowBackground[kind] = DiffCodeLineView::rowBackground(lineKind, palette);
             m_gutterBackground[kind] = DiffCodeLineView::gutterBackground(lineKind, palette);
+            // The marker and the numbers take their hue from the table and their strength from the
+            // tinted row they stand on.
+            const QColor row = Theme::composite(m_rowBackground[kind], m_textBackground);
+            m_prefixColor[kind]
+                = Theme::standingOut(DiffCodeLineView::prefixColor(lineKind, palette), row, Theme::smallTextContrast);
+            m_numberColor[kind] = Theme::standingOut(
+                m_secondary, Theme::composite(m_gutterBackground[kind], row), Theme::smallTextContrast);
         }
     }
 
@@ -70,6 +76,7 @@ private:
     const QFontMetricsF m_codeMetrics;
     const QFontMetricsF m_hunkMetrics;
     std::array<QColor, 5> m_prefixColor;
+    std::array<QColor, 5> m_numberColor;
     std::array<QColor, 5> m_rowBackground;
     std::array<QColor, 5> m_gutterBackground;
 };
@@ -166,7 +173,7 @@ void CardPainter::paintCodeLine(int index, const Row &row, QRect rect)
     m_painter.fillRect(oldGutter, m_gutterBackground[kind]);
     m_painter.fillRect(newGutter, m_gutterBackground[kind]);
 
-    m_painter.setPen(m_secondary);
+    m_painter.setPen(m_numberColor[kind]);
     m_painter.setFont(m_metrics.captionFont);
     const auto drawNumber = [&](QRect gutter, qint64 number) {
         if (number == DiffLayout::noNumber || !gutter.intersects(m_area))

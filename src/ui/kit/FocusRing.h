@@ -12,6 +12,8 @@ class QWidget;
 namespace FocusRing {
 
 inline constexpr qreal width = 2;
+// What a ringed text keeps free inside the ring's edge, so the ring never covers a letter.
+inline constexpr int clearance = 4;
 
 QColor color(const QPalette &palette, const QColor &against);
 // Strokes the ring just inside `rect`.

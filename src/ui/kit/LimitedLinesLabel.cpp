@@ -127,6 +127,13 @@ void LimitedLinesLabel::setSelectable(bool selectable)
 {
     setTextInteractionFlags(
         selectable ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard : Qt::NoTextInteraction);
+    // A selectable text is a stop of Tab like the other texts that can be copied, and its ring keeps
+    // clear of the letters.
+    setFocusPolicy(selectable ? Qt::StrongFocus : Qt::NoFocus);
+    const int clear = selectable ? FocusRing::clearance : 0;
+    setContentsMargins(clear, clear, clear, clear);
+    relayout();
+    updateGeometry();
     if (selectable)
         setCursor(Qt::IBeamCursor);
     else

@@ -8,17 +8,23 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int controlHeight = 24;
+// Room between a title and its segment's edges.
+constexpr int titlePadding = 8;
+// The chosen segment's inset from the track.
+constexpr int segmentInset = 2;
 
 } // namespace
 
 SegmentedPicker::SegmentedPicker(QStringList titles, QWidget *parent) : QWidget(parent), m_titles(std::move(titles))
 {
     setFont(Theme::body());
-    setMinimumWidth(180);
-    setMaximumWidth(320);
+    setMinimumWidth(minimumSizeHint().width());
+    setMaximumWidth(std::max(320, minimumSizeHint().width()));
     setFixedHeight(controlHeight);
     // Given more room than its ideal width, the picker grows to its maximum (as a flexible frame does).
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -35,12 +41,17 @@ void SegmentedPicker::setCurrentIndex(int index)
 
 QSize SegmentedPicker::sizeHint() const
 {
-    return {240, controlHeight};
+    return {std::max(240, minimumSizeHint().width()), controlHeight};
 }
 
 QSize SegmentedPicker::minimumSizeHint() const
 {
-    return {180, controlHeight};
+    // Equal segments, each wide enough for the widest title with its padding.
+    int widest = 0;
+    for (const QString &title : m_titles)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(title));
+    const int segment = widest + 2 * (titlePadding + segmentInset);
+    return {std::max(180, segment * int(m_titles.size())), controlHeight};
 }
 
 QRect SegmentedPicker::segmentRect(int index) const
@@ -122,7 +133,8 @@ void SegmentedPicker::paintEvent(QPaintEvent *)
     painter.fillPath(trackPath, Theme::withOpacity(text, dark ? 0.10 : 0.06));
 
     for (int i = 0; i < m_titles.size(); ++i) {
-        const QRectF segment = QRectF(segmentRect(i)).adjusted(2, 2, -2, -2);
+        const QRectF segment
+            = QRectF(segmentRect(i)).adjusted(segmentInset, segmentInset, -segmentInset, -segmentInset);
         if (i == m_current) {
             QPainterPath chosen;
             chosen.addRoundedRect(segment, 5, 5);

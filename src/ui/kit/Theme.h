@@ -49,6 +49,10 @@ QColor composite(const QColor &top, const QColor &bottom);
 // A faint overlay that shows on the window colour: white in the dark appearance, black in the light one.
 QColor tint(const QPalette &palette, qreal opacity);
 
+// What small text is given against its ground: 4.5:1 and room, because antialiasing spreads a thin
+// stroke over two pixels, neither of which then takes the text's full colour.
+inline constexpr qreal smallTextContrast = 5.2;
+
 // The contrast ratio of two opaque colours as WCAG 2 defines it, from 1 (equal) to 21 (black on white).
 qreal contrastRatio(const QColor &a, const QColor &b);
 // The colour (composited over `against` when translucent), darkened or lightened only as far as it takes

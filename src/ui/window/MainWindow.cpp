@@ -5,8 +5,12 @@
 #include "ui/window/KorvelSVNCommands.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
+#include <QWindow>
 
 MainWindow::MainWindow(AppState &state, QWidget *parent) : QMainWindow(parent)
 {
@@ -20,6 +24,16 @@ MainWindow::MainWindow(AppState &state, QWidget *parent) : QMainWindow(parent)
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
     KorvelSVNCommands::install(menuBar(), state);
+
+    // Shift+F10 is the desktop's other key for the menu of what has the focus: handed to the window as
+    // the Menu key is, so both open the same menu at the same place.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        if (!windowHandle())
+            return;
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos());
+        QCoreApplication::sendEvent(windowHandle(), &event);
+    });
 
     m_content = new ContentView(state);
     m_content->setMinimumSize(1080, 680);

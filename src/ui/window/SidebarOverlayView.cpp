@@ -3,6 +3,7 @@
 #include "state/AppState.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LiquidGlass.h"
 #include "ui/kit/RenderScheduler.h"
 #include "ui/kit/SymbolIcon.h"
@@ -10,11 +11,13 @@
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
+#include <QApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -63,13 +66,21 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Not a stop of the keyboard: its rows are chosen with the mouse.
+    // Not a stop of its own: Tab stops at each of its rows.
     m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->setWidget(content);
     content->setAutoFillBackground(false);
     // The panel's glass shows through the list.
     m_scrollArea->setAutoFillBackground(false);
     m_scrollArea->viewport()->setAutoFillBackground(false);
+    // Rows are placed a few event-loop turns after they are made, and again on every resize.
+    content->installEventFilter(this);
+    m_scrollArea->viewport()->installEventFilter(this);
+    QScrollBar *bar = m_scrollArea->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, &SidebarOverlayView::followSelection);
+    connect(bar, &QScrollBar::actionTriggered, this, [this] { m_following = false; });
+    m_focusWatch = connect(
+        qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { showFocusedRow(now); });
 
     m_add = makeActionButton(tr("Add"), QStringLiteral("plus"), tr("Add Existing Working Copy"));
     m_new = makeActionButton(tr("New"), QStringLiteral("plus.square"), tr("Create SVN Repository"));
@@ -107,6 +118,14 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     render();
 }
 
+SidebarOverlayView::~SidebarOverlayView()
+{
+    // Closing the window hands the focus on, and lays out, while the panel is half destroyed.
+    disconnect(m_focusWatch);
+    m_scrollArea->widget()->removeEventFilter(this);
+    m_scrollArea->viewport()->removeEventFilter(this);
+}
+
 QToolButton *SidebarOverlayView::makeActionButton(const QString &title, const QString &symbol, const QString &tip)
 {
     auto *button = new QToolButton;
@@ -116,7 +135,7 @@ QToolButton *SidebarOverlayView::makeActionButton(const QString &title, const QS
     button->setToolTip(tip);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    FocusRing::attachToButton(button);
     return button;
 }
 
@@ -137,8 +156,11 @@ void SidebarOverlayView::render()
             auto *row = new SidebarProjectRow(m_state, project);
             // After "Projects", before "No Projects".
             m_rowsLayout->insertWidget(int(m_rows.size()) + 1, row);
+            // Tab goes from the toggle down the rows to Add, as they stand.
+            setTabOrder(m_rows.isEmpty() ? static_cast<QWidget *>(m_toggle) : m_rows.back(), row);
             m_rows.push_back(row);
         }
+        m_following = true;
     }
     m_noProjects->setVisible(projects.isEmpty());
     for (SidebarProjectRow *row : std::as_const(m_rows))
@@ -146,19 +168,58 @@ void SidebarOverlayView::render()
     m_toggle->render();
     if (m_state.selectedProjectID() != m_scrolledTo) {
         m_scrolledTo = m_state.selectedProjectID();
-        // Once the new rows are laid out.
-        QMetaObject::invokeMethod(this, &SidebarOverlayView::scrollToSelection, Qt::QueuedConnection);
+        m_following = true;
     }
+    followSelection();
+}
+
+void SidebarOverlayView::followSelection()
+{
+    if (!m_following || m_scrollQueued)
+        return;
+    // After the layout events already posted, which place the rows and size the list.
+    m_scrollQueued = true;
+    QMetaObject::invokeMethod(this, &SidebarOverlayView::scrollToSelection, Qt::QueuedConnection);
 }
 
 void SidebarOverlayView::scrollToSelection()
 {
+    m_scrollQueued = false;
+    if (!m_following)
+        return;
     for (SidebarProjectRow *row : std::as_const(m_rows)) {
         if (row->isSelected()) {
             m_scrollArea->ensureWidgetVisible(row, 0, 8);
             return;
         }
     }
+}
+
+void SidebarOverlayView::showFocusedRow(QWidget *focused)
+{
+    auto *row = qobject_cast<SidebarProjectRow *>(focused);
+    if (!row || !m_rows.contains(row))
+        return;
+    // The keyboard leads the list now; it follows the selection again once that is where the focus is.
+    m_following = row->isSelected();
+    m_scrollArea->ensureWidgetVisible(row, 0, 8);
+}
+
+bool SidebarOverlayView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Wheel:
+        if (watched == m_scrollArea->viewport())
+            m_following = false;
+        break;
+    case QEvent::Resize:
+    case QEvent::LayoutRequest:
+        followSelection();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarOverlayView::paintEvent(QPaintEvent *)

@@ -23,6 +23,7 @@ class SidebarOverlayView : public QWidget {
 
 public:
     SidebarOverlayView(AppState &state, Binding<bool> isVisible, QWidget *parent = nullptr);
+    ~SidebarOverlayView() override;
 
     void render();
 
@@ -35,10 +36,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QToolButton *makeActionButton(const QString &title, const QString &symbol, const QString &tip);
+    // Keeps the selected row in view as the list is laid out and resized, until the user scrolls.
+    void followSelection();
     void scrollToSelection();
+    void showFocusedRow(QWidget *focused);
 
     AppState &m_state;
     RenderScheduler *m_scheduler;
@@ -52,4 +57,7 @@ private:
     QList<SidebarProjectRow *> m_rows;
     // The selection the list was last scrolled to.
     std::optional<QUuid> m_scrolledTo;
+    QMetaObject::Connection m_focusWatch;
+    bool m_following = false;
+    bool m_scrollQueued = false;
 };

@@ -1,9 +1,12 @@
 #include "ui/window/SidebarProjectRow.h"
 
 #include "state/AppState.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/kit/Theme.h"
 
+#include <QKeyEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -35,16 +38,19 @@ QSize RepositoryBadge::size(RepositoryKind kind)
     return {metrics.horizontalAdvance(displayName(kind)) + 10, metrics.height() + 4};
 }
 
-void RepositoryBadge::paint(QPainter &painter, const QPointF &topLeft, RepositoryKind kind, const QPalette &palette)
+void RepositoryBadge::paint(
+    QPainter &painter, const QPointF &topLeft, RepositoryKind kind, const QPalette &palette, const QColor &row)
 {
     const QRectF box(topLeft, size(kind));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(box, 5, 5);
-    painter.fillPath(shape, Theme::tint(palette, 0.08));
+    const QColor fill = Theme::tint(palette, 0.08);
+    painter.fillPath(shape, fill);
     painter.setFont(font());
-    painter.setPen(Theme::secondary(palette));
+    // Its small letters on the faint box of a selected row need more than the secondary colour gives.
+    painter.setPen(Theme::standingOut(Theme::secondary(palette), Theme::composite(fill, row), Theme::smallTextContrast));
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, displayName(kind));
     painter.restore();
 }
@@ -53,7 +59,8 @@ SidebarProjectRow::SidebarProjectRow(AppState &state, const Project &project, QW
     : QAbstractButton(parent), m_state(state), m_project(project)
 {
     setObjectName(QStringLiteral("projectRow"));
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; a click leaves the focus where the user works.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setToolTip(QString());
     connect(this, &QAbstractButton::clicked, this, &SidebarProjectRow::choose);
@@ -85,6 +92,26 @@ int SidebarProjectRow::textLeft() const
     return horizontalInset + symbolWidth + symbolSpacing;
 }
 
+int SidebarProjectRow::contentTop() const
+{
+    const int contentHeight = firstLineHeight() + lineSpacing + QFontMetrics(Theme::caption()).height();
+    return (height() - contentHeight) / 2;
+}
+
+QString SidebarProjectRow::shownName() const
+{
+    const int available = width() - textLeft() - horizontalInset;
+    const int room = qMax(0, available - nameBadgeSpacing - RepositoryBadge::size(m_project.kind).width());
+    return QFontMetrics(Theme::body()).elidedText(m_project.name, Qt::ElideRight, room, Qt::TextSingleLine);
+}
+
+QRectF SidebarProjectRow::badgeRect() const
+{
+    const QSize badge = RepositoryBadge::size(m_project.kind);
+    const int left = textLeft() + QFontMetrics(Theme::body()).horizontalAdvance(shownName()) + nameBadgeSpacing;
+    return {QPointF(left, contentTop() + (firstLineHeight() - badge.height()) / 2.0), QSizeF(badge)};
+}
+
 QString SidebarProjectRow::displayedPath() const
 {
     const int available = width() - textLeft() - horizontalInset;
@@ -111,32 +138,59 @@ void SidebarProjectRow::paintEvent(QPaintEvent *)
 
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 8, 8);
-    painter.fillPath(shape, Theme::tint(pal, isSelected() ? 0.11 : 0.018));
+    const QColor fill = Theme::tint(pal, isSelected() ? 0.11 : 0.018);
+    painter.fillPath(shape, fill);
+    if (hasFocus())
+        FocusRing::paint(painter, QRectF(rect()), 8, pal, Theme::composite(fill, pal.color(QPalette::Window)));
 
-    const QFontMetrics bodyMetrics(Theme::body());
     const QFontMetrics captionMetrics(Theme::caption());
     const int lineOne = firstLineHeight();
-    const int contentHeight = lineOne + lineSpacing + captionMetrics.height();
-    const int top = (height() - contentHeight) / 2;
+    const int top = contentTop();
 
     const QPixmap folder = symbolPixmap(QStringLiteral("folder"), Theme::blue(pal), symbolWidth, devicePixelRatioF());
     painter.drawPixmap(horizontalInset, (height() - symbolWidth) / 2, folder);
 
     const int left = textLeft();
     const int available = width() - left - horizontalInset;
-    const QSize badge = RepositoryBadge::size(m_project.kind);
-    const int nameRoom = qMax(0, available - nameBadgeSpacing - badge.width());
-    const QString name = bodyMetrics.elidedText(m_project.name, Qt::ElideRight, nameRoom, Qt::TextSingleLine);
-    const int nameWidth = bodyMetrics.horizontalAdvance(name);
+    const QString name = shownName();
     painter.setFont(Theme::body());
     painter.setPen(pal.color(QPalette::WindowText));
-    painter.drawText(QRect(left, top, nameWidth + 1, lineOne),
+    painter.drawText(QRect(left, top, QFontMetrics(Theme::body()).horizontalAdvance(name) + 1, lineOne),
         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, name);
-    RepositoryBadge::paint(painter,
-        QPointF(left + nameWidth + nameBadgeSpacing, top + (lineOne - badge.height()) / 2.0), m_project.kind, pal);
+    RepositoryBadge::paint(
+        painter, badgeRect().topLeft(), m_project.kind, pal, Theme::composite(fill, pal.color(QPalette::Window)));
 
     painter.setFont(Theme::caption());
     painter.setPen(Theme::secondary(pal));
     painter.drawText(QRect(left, top + lineOne + lineSpacing, available, captionMetrics.height()),
         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, displayedPath());
+}
+
+void SidebarProjectRow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        choose();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        event->accept();
+        QLayout *rows = parentWidget() ? parentWidget()->layout() : nullptr;
+        if (!rows)
+            return;
+        const int next = rows->indexOf(this) + (event->key() == Qt::Key_Up ? -1 : 1);
+        QLayoutItem *item = next >= 0 ? rows->itemAt(next) : nullptr;
+        if (auto *row = qobject_cast<SidebarProjectRow *>(item ? item->widget() : nullptr))
+            row->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    default:
+        QAbstractButton::keyPressEvent(event);
+    }
 }

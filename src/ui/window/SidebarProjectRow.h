@@ -11,11 +11,14 @@ class RepositoryBadge {
 public:
     static QFont font();
     static QSize size(RepositoryKind kind);
-    static void paint(QPainter &painter, const QPointF &topLeft, RepositoryKind kind, const QPalette &palette);
+    // `row` is the opaque colour the badge stands on.
+    static void paint(
+        QPainter &painter, const QPointF &topLeft, RepositoryKind kind, const QPalette &palette, const QColor &row);
 };
 
 // One project in the sidebar: folder symbol, name with its kind badge, and the path cut in the middle.
-// A click selects the project; a click on the selected row does nothing.
+// A click selects the project; a click on the selected row does nothing. Reached with Tab, it is chosen
+// with Space or Return, and Up and Down move to the neighbouring rows.
 class SidebarProjectRow : public QAbstractButton {
     Q_OBJECT
 
@@ -27,16 +30,21 @@ public:
     bool isSelected() const;
     // The path as drawn at the current width.
     QString displayedPath() const;
+    // Where the kind badge stands beside the name.
+    QRectF badgeRect() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void choose();
     int textLeft() const;
+    int contentTop() const;
+    QString shownName() const;
 
     AppState &m_state;
     Project m_project;

@@ -1,5 +1,6 @@
 #include "ui/window/SidebarToggleButton.h"
 
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LiquidGlass.h"
 #include "ui/kit/SymbolIcon.h"
 
@@ -9,7 +10,8 @@ SidebarToggleButton::SidebarToggleButton(Binding<bool> isVisible, QWidget *paren
     : QAbstractButton(parent), m_isVisible(std::move(isVisible))
 {
     setFixedSize(30, 28);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+    FocusRing::attach(this, LiquidGlass::tileRadius);
     connect(this, &QAbstractButton::clicked, this, [this] { m_isVisible.set(!m_isVisible.get()); });
     render();
 }

@@ -6,6 +6,7 @@
 #include "ui/kit/ActionBadge.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/PaneHeader.h"
 #include "ui/kit/Placeholder.h"
@@ -40,7 +41,7 @@ HistoryRevisionDetailView::Parts HistoryRevisionDetailView::makeParts()
     parts.path->setFont(Theme::monospaced(Theme::bodySize));
     parts.path->setSelectable(true);
     auto *line = new QHBoxLayout(parts.pathRow);
-    line->setContentsMargins(0, 0, 0, 0);
+    line->setContentsMargins(FocusRing::clearance, 0, 0, 0);
     line->setSpacing(8);
     line->addWidget(parts.badge, 0, Qt::AlignVCenter);
     line->addWidget(parts.path, 1, Qt::AlignVCenter);

@@ -54,7 +54,8 @@ void PathStrip::setPaths(const QList<SVNPathChange> &paths)
     auto *content = new QWidget;
     content->setAutoFillBackground(false);
     auto *row = new QHBoxLayout(content);
-    row->setContentsMargins(0, 0, 0, 0);
+    // Clear of the strip's focus ring, in line with the summary above.
+    row->setContentsMargins(FocusRing::clearance, 0, FocusRing::clearance, 0);
     row->setSpacing(10);
     for (const SVNPathChange &change : m_shown) {
         auto *item = new QHBoxLayout;

@@ -1,6 +1,7 @@
 #include "ui/workflow/WorkflowPanes.h"
 
 #include "ui/kit/Divider.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/EmptyStateView.h"
 #include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/PaneHeader.h"
@@ -98,6 +99,8 @@ RevisionDetailPane::RevisionDetailPane(
     m_placeholder = new Placeholder(placeholderText);
 
     m_header = new RevisionHeaderRow;
+    // In line with the selectable summary's letters, which keep clear of its focus ring.
+    m_header->layout()->setContentsMargins(FocusRing::clearance, 0, FocusRing::clearance, 0);
     m_summary = new LimitedLinesLabel(summaryLines);
     m_summary->setFont(Theme::body());
     m_summary->setSelectable(true);

@@ -1,0 +1,276 @@
+// Revert over working copies in each state svn and git leave a change in. Afterwards every file on
+// disk at a path the repository does not have is still there with its bytes, what the repository has
+// under the paths taken back is back with its bytes, and the tool lists nothing there but untracked
+// files. Every outcome is read from the disk and from the tools themselves.
+#include "support/RealActions.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QXmlStreamReader>
+
+using namespace TestSupport;
+
+namespace {
+
+// What the repository has after the first commit of every case.
+const QMap<QString, QByteArray> committed{{"A/f.txt", "f\n"}, {"A/g.txt", "g\n"}, {"A/sub/h.txt", "h\n"},
+    {"C/c.txt", "c\n"}, {"a.txt", "a\n"}, {"t.txt", "t\n"}};
+
+bool isWithin(const QString &path, const QStringList &roots)
+{
+    return std::any_of(roots.begin(), roots.end(),
+        [&path](const QString &root) { return path == root || path.startsWith(root + '/'); });
+}
+
+// Every file under the folder, outside the tools' own, with its bytes.
+QMap<QString, QByteArray> filesOnDisk(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(root).relativeFilePath(it.next());
+        if (!path.startsWith(".svn/") && !path.startsWith(".git/"))
+            files.insert(path, readFile(root + '/' + path));
+    }
+    return files;
+}
+
+// `svn status --xml`: each listed path's item.
+QMap<QString, QString> svnItems(const SvnFixture &svn)
+{
+    QMap<QString, QString> items;
+    QXmlStreamReader xml(svn.svn({"status", "--xml"}));
+    QString path;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.qualifiedName() == u"entry")
+            path = xml.attributes().value("path").toString();
+        else if (xml.qualifiedName() == u"wc-status")
+            items.insert(path, xml.attributes().value("item").toString());
+    }
+    return items;
+}
+
+template <typename Fixture> struct RevertCase {
+    const char *name;
+    std::function<void(const Fixture &)> make;
+    QStringList selected;
+    // Taken back to what the repository has.
+    QStringList restored;
+    // No longer tracked, and kept on disk.
+    QStringList unscheduled;
+    // Left as they are and named in the alert.
+    QStringList inTheWay;
+};
+
+struct RevertStates : RealActionsFixture {
+    // Each case on a repository of its own holding the committed files: brought into its state,
+    // reverted through the program with the confirmation answered, then checked.
+    template <typename Fixture>
+    void revertEach(const QList<RevertCase<Fixture>> &cases, RepositoryKind kind, QString Fixture::*root,
+        const std::function<QMap<QString, QString>(const Fixture &)> &listing, const QString &untrackedCode)
+    {
+        for (const RevertCase<Fixture> &c : cases) {
+            const QString base = sandbox.filePath(QString::fromUtf8(c.name).replace(' ', '-').remove(','));
+            QDir().mkpath(base);
+            const Fixture fixture = Fixture::create(base);
+            for (auto file = committed.begin(); file != committed.end(); ++file)
+                writeFile(fixture.*root + '/' + file.key(), file.value());
+            fixture.commitAll();
+            c.make(fixture);
+            const QMap<QString, QByteArray> before = filesOnDisk(fixture.*root);
+            open(fixture.*root, kind);
+            tick(c.selected);
+            dialogs.confirmAnswers = {true};
+            state->setAlert(std::nullopt);
+            state->revertSelectedPaths();
+            ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+            expectReverted(c, before, filesOnDisk(fixture.*root), state->alert(), listing(fixture), untrackedCode);
+        }
+    }
+
+    // Untracked files kept, committed ones back, and the tool's listing (by path, its code for the
+    // path) showing nothing else under the paths taken back.
+    template <typename Fixture>
+    static void expectReverted(const RevertCase<Fixture> &c, const QMap<QString, QByteArray> &before,
+        const QMap<QString, QByteArray> &after, const std::optional<AppAlert> &alert,
+        const QMap<QString, QString> &listing, const QString &untrackedCode)
+    {
+        SCOPED_TRACE(c.name);
+        for (auto file = before.begin(); file != before.end(); ++file) {
+            if (!committed.contains(file.key())) {
+                EXPECT_EQ(after.value(file.key(), "(gone)"), file.value()) << file.key().toStdString();
+            }
+        }
+        for (auto file = committed.begin(); file != committed.end(); ++file) {
+            if (isWithin(file.key(), c.restored)) {
+                EXPECT_EQ(after.value(file.key(), "(gone)"), file.value()) << file.key().toStdString();
+            }
+        }
+        for (auto entry = listing.begin(); entry != listing.end(); ++entry) {
+            if (isWithin(entry.key(), c.restored + c.unscheduled)) {
+                EXPECT_EQ(entry.value(), untrackedCode)
+                    << entry.key().toStdString() << " " << entry.value().toStdString();
+            }
+        }
+        for (const QString &path : c.unscheduled) {
+            EXPECT_TRUE(std::any_of(after.keyBegin(), after.keyEnd(), [&](const QString &p) {
+                return isWithin(p, {path});
+            })) << path.toStdString();
+        }
+        if (c.inTheWay.isEmpty()) {
+            EXPECT_FALSE(alert) << alert->title.toStdString() << ": " << alert->message.toStdString();
+            return;
+        }
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->title, "Path In The Way");
+        for (const QString &path : c.inTheWay) {
+            EXPECT_TRUE(alert->message.contains(path + " stand")) << alert->message.toStdString();
+            EXPECT_NE(listing.value(path, untrackedCode), untrackedCode) << path.toStdString();
+        }
+    }
+};
+
+void append(const QString &path, const QByteArray &bytes)
+{
+    writeFile(path, readFile(path) + bytes);
+}
+
+} // namespace
+
+TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheRepositoryHas)
+{
+    using Case = RevertCase<SvnFixture>;
+    const auto folderInTheWay = [](const SvnFixture &svn) {
+        QFile::remove(svn.workingCopy + "/t.txt");
+        writeFile(svn.workingCopy + "/t.txt/precious.txt", "mine\n");
+        append(svn.workingCopy + "/a.txt", "edit\n");
+    };
+    const auto copyFolder = [](const SvnFixture &svn) {
+        svn.svn({"copy", "-q", "A", "B"});
+        append(svn.workingCopy + "/B/f.txt", "edit\n");
+        writeFile(svn.workingCopy + "/B/new.txt", "new\n");
+        svn.svn({"add", "-q", "B/new.txt"});
+        writeFile(svn.workingCopy + "/B/notes.txt", "notes\n");
+    };
+    const auto moveFolder = [](const SvnFixture &svn) {
+        svn.svn({"move", "-q", "A", "M"});
+        append(svn.workingCopy + "/M/f.txt", "edit\n");
+        writeFile(svn.workingCopy + "/M/todo.txt", "todo\n");
+    };
+    const auto moveFile = [](const SvnFixture &svn) {
+        svn.svn({"move", "-q", "a.txt", "m.txt"});
+        append(svn.workingCopy + "/m.txt", "edit\n");
+    };
+    const QList<Case> cases{
+        {"copied folder", copyFolder, {"B"}, {}, {"B"}},
+        {"copied folder ticked with its children", copyFolder, {"B", "B/f.txt", "B/new.txt"}, {}, {"B"}},
+        {"copied file",
+            [](const SvnFixture &svn) {
+                svn.svn({"copy", "-q", "a.txt", "c.txt"});
+                append(svn.workingCopy + "/c.txt", "edit\n");
+            },
+            {"c.txt"}, {}, {"c.txt"}},
+        {"moved folder, its new name", moveFolder, {"M"}, {"A"}, {"M"}},
+        {"moved folder, both names with the edit ticked", moveFolder, {"A", "M", "M/f.txt"}, {"A"}, {"M"}},
+        {"moved folder, its old name", moveFolder, {"A"}, {"A"}, {}},
+        {"moved file, its new name", moveFile, {"m.txt"}, {"a.txt"}, {"m.txt"}},
+        {"moved folder into an added folder, the added folder",
+            [](const SvnFixture &svn) {
+                svn.svn({"mkdir", "-q", "X"});
+                svn.svn({"move", "-q", "A", "X/M"});
+                writeFile(svn.workingCopy + "/X/M/todo.txt", "todo\n");
+            },
+            {"X"}, {"A"}, {"X"}},
+        {"missing folder", [](const SvnFixture &svn) { QDir(svn.workingCopy + "/A").removeRecursively(); }, {"A"},
+            {"A"}, {}},
+        {"folder in the way of a file", folderInTheWay, {"a.txt", "t.txt"}, {"a.txt"}, {}, {"t.txt"}},
+        {"folder in the way alone", folderInTheWay, {"t.txt"}, {}, {}, {"t.txt"}},
+        {"file in the way of a folder, with a child of that folder",
+            [](const SvnFixture &svn) {
+                QDir(svn.workingCopy + "/A").removeRecursively();
+                writeFile(svn.workingCopy + "/A", "mine\n");
+            },
+            {"A", "A/f.txt"}, {}, {}, {"A"}},
+        {"added folder ticked with its children",
+            [](const SvnFixture &svn) {
+                writeFile(svn.workingCopy + "/N/n.txt", "n\n");
+                writeFile(svn.workingCopy + "/N/sub/x.txt", "x\n");
+                svn.svn({"add", "-q", "N"});
+                writeFile(svn.workingCopy + "/N/later.txt", "later\n");
+            },
+            {"N", "N/n.txt", "N/sub", "N/sub/x.txt"}, {}, {"N"}},
+        {"replaced folder",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                writeFile(svn.workingCopy + "/A/f.txt", "other\n");
+                writeFile(svn.workingCopy + "/A/new.txt", "new\n");
+                svn.svn({"add", "-q", "A"});
+            },
+            {"A"}, {"A"}, {}},
+        {"folder replaced by a copy",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                svn.svn({"copy", "-q", "C", "A"});
+                append(svn.workingCopy + "/A/c.txt", "edit\n");
+                writeFile(svn.workingCopy + "/A/notes.txt", "notes\n");
+            },
+            {"A"}, {"A"}, {}},
+        {"deleted folder",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+            },
+            {"A"}, {"A"}, {}},
+    };
+    revertEach<SvnFixture>(cases, RepositoryKind::svn, &SvnFixture::workingCopy, svnItems, "unversioned");
+}
+
+TEST_F(RevertStates, GitRevertKeepsEveryUntrackedFileAndRestoresWhatHeadHas)
+{
+    using Case = RevertCase<GitFixture>;
+    const QStringList folderA{"A/f.txt", "A/g.txt", "A/sub/h.txt"};
+    const QList<Case> cases{
+        {"folder in the way of a file",
+            [](const GitFixture &git) {
+                QFile::remove(git.path + "/t.txt");
+                writeFile(git.path + "/t.txt/precious.txt", "mine\n");
+                append(git.path + "/a.txt", "edit\n");
+            },
+            {"a.txt", "t.txt"}, {"a.txt"}, {}, {"t.txt"}},
+        {"new folder staged",
+            [](const GitFixture &git) {
+                writeFile(git.path + "/N/n.txt", "n\n");
+                writeFile(git.path + "/N/sub/x.txt", "x\n");
+                git.git({"add", "N"});
+            },
+            {"N/n.txt", "N/sub/x.txt"}, {}, {"N"}},
+        {"renamed file with an edit, its new name",
+            [](const GitFixture &git) {
+                git.git({"mv", "a.txt", "m.txt"});
+                append(git.path + "/m.txt", "edit\n");
+            },
+            {"m.txt"}, {"a.txt"}, {"m.txt"}},
+        {"deleted folder",
+            [](const GitFixture &git) {
+                git.git({"rm", "-q", "-r", "A"});
+            },
+            folderA, {"A"}, {}},
+        {"missing folder", [](const GitFixture &git) { QDir(git.path + "/A").removeRecursively(); }, folderA, {"A"},
+            {}},
+        {"edited file beside an untracked one",
+            [](const GitFixture &git) {
+                append(git.path + "/a.txt", "edit\n");
+                writeFile(git.path + "/u.txt", "u\n");
+            },
+            {"a.txt", "u.txt"}, {"a.txt"}, {}},
+    };
+    const auto listing = [](const GitFixture &git) {
+        QMap<QString, QString> codes;
+        const QMap<QByteArray, QByteArray> raw = gitStatusCodes(git);
+        for (auto code = raw.begin(); code != raw.end(); ++code)
+            codes.insert(QString::fromUtf8(code.key()), QString::fromUtf8(code.value()));
+        return codes;
+    };
+    revertEach<GitFixture>(cases, RepositoryKind::git, &GitFixture::path, listing, "??");
+}
