@@ -159,7 +159,7 @@ TEST_F(PaneFixture, HeaderFollowsTheProjectKindBusyMessageAndInfo)
     EXPECT_TRUE(path.startsWith("/home")) << path.toStdString();
     EXPECT_TRUE(path.endsWith("checkout")) << path.toStdString();
 
-    // Busy items stand between the spacer and Refresh; every button stays usable.
+    // Busy items (spinner, text, Stop) stand between the spacer and Refresh; every button stays usable.
     state->setBusyMessage(QString("Loading status"));
     settle(*state);
     EXPECT_TRUE(header->spinner()->isVisible());
@@ -167,7 +167,10 @@ TEST_F(PaneFixture, HeaderFollowsTheProjectKindBusyMessageAndInfo)
     EXPECT_EQ(header->busyLabel()->text(), "Loading status");
     auto *row = static_cast<QHBoxLayout *>(header->layout());
     EXPECT_EQ(row->indexOf(header->spinner()) + 1, row->indexOf(header->busyLabel()));
-    EXPECT_EQ(row->indexOf(header->busyLabel()) + 1, row->indexOf(header->refreshButton()));
+    EXPECT_EQ(row->indexOf(header->busyLabel()) + 1, row->indexOf(header->stopButton()));
+    EXPECT_EQ(row->indexOf(header->stopButton()) + 1, row->indexOf(header->refreshButton()));
+    // Only an action the user started offers Stop; a load does not.
+    EXPECT_FALSE(header->stopButton()->isVisible());
     EXPECT_TRUE(header->refreshButton()->isEnabled());
     EXPECT_LT(header->busyLabel()->geometry().right(), header->refreshButton()->geometry().left());
     state->setBusyMessage(std::nullopt);
