@@ -46,7 +46,9 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         failed = true;
     }
     if (failed) {
-        if (request.after == AfterRun::reloadAlways)
+        // A stopped action reloads once its stop has been reported.
+        const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
+        if (request.after == AfterRun::reloadAlways && !(mark && mark->ended()))
             co_await reloadKeepingFailure(true);
         co_return;
     }
