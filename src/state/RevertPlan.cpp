@@ -83,9 +83,17 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
 {
     const QHash<QString, const WorkingCopyItem *> rows = rowsByPath(listed);
     // svn revert deletes whatever stands where it tracks something else, a folder with all it holds.
+    // Where svn has a file scheduled for deletion, it does not even report the folder standing there:
+    // a deleted row that is a folder on disk with nothing of svn's listed inside it.
+    QSet<QString> folders;
+    for (const WorkingCopyItem &item : listed) {
+        for (qsizetype slash = item.path.lastIndexOf(u'/'); slash > 0; slash = item.path.lastIndexOf(u'/', slash - 1))
+            folders.insert(item.path.left(slash));
+    }
     QStringList obstructions;
     for (const WorkingCopyItem &item : listed) {
-        if (item.kind == SVNStatusKind::obstructed)
+        if (item.kind == SVNStatusKind::obstructed
+            || (item.kind == SVNStatusKind::deleted && !folders.contains(item.path) && isDirectory(item.path)))
             obstructions.push_back(item.path);
     }
     Plan plan;
@@ -101,21 +109,32 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
                 refused.push_back(*obstruction);
             continue;
         }
-        plan.reverted.push_back(path);
         const WorkingCopyItem *item = rows.value(path);
         const SVNStatusKind kind = item ? item->kind : SVNStatusKind::none;
         // svn revert deletes a copy from disk, the user's files in it included; unscheduling it keeps
         // them, as the revert of anything else added does. What a copy replaced then comes back over
         // it, and the copy's files the repository does not have there stay.
         const bool copy = item && item->copied && (kind == SVNStatusKind::added || kind == SVNStatusKind::replaced);
-        if (copy)
-            copies.push_back(path);
         // svn reverts a folder scheduled for addition, deletion or replacement only with its whole tree
         // ("Can't revert ... without reverting children"; a deleted or missing folder would come back
         // empty), while a folder changed in place keeps its children's changes.
-        if (kind == SVNStatusKind::replaced
+        const bool tree = kind == SVNStatusKind::replaced
             || (!copy
-                && (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing)))
+                && (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing));
+        // The whole tree goes back, and with it whatever stands in the way inside it.
+        if (tree) {
+            const auto inside = std::find_if(obstructions.begin(), obstructions.end(),
+                [&path](const QString &in) { return isInside(in, path); });
+            if (inside != obstructions.end()) {
+                if (!refused.contains(*inside))
+                    refused.push_back(*inside);
+                continue;
+            }
+        }
+        plan.reverted.push_back(path);
+        if (copy)
+            copies.push_back(path);
+        if (tree)
             trees.push_back(path);
         else if (!copy)
             inPlace.push_back(path);

@@ -193,6 +193,19 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
                 writeFile(svn.workingCopy + "/A", "mine\n");
             },
             {"A", "A/f.txt"}, {}, {}, {"A"}},
+        {"folder in the place of a deleted file",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "t.txt"});
+                writeFile(svn.workingCopy + "/t.txt/precious.txt", "mine\n");
+            },
+            {"t.txt"}, {}, {}, {"t.txt"}},
+        // svn reports nothing below a deleted folder made anew on disk: the folder is what stands there.
+        {"folder in the place of a file inside a deleted folder",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                writeFile(svn.workingCopy + "/A/f.txt/precious.txt", "mine\n");
+            },
+            {"A"}, {}, {}, {"A"}},
         {"added folder ticked with its children",
             [](const SvnFixture &svn) {
                 writeFile(svn.workingCopy + "/N/n.txt", "n\n");
