@@ -22,19 +22,6 @@ bool isWithin(const QString &path, const QStringList &roots)
         [&path](const QString &root) { return path == root || path.startsWith(root + '/'); });
 }
 
-// Every file under the folder, outside the tools' own, with its bytes.
-QMap<QString, QByteArray> filesOnDisk(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = QDir(root).relativeFilePath(it.next());
-        if (!path.startsWith(".svn/") && !path.startsWith(".git/"))
-            files.insert(path, readFile(root + '/' + path));
-    }
-    return files;
-}
-
 // `svn status --xml`: each listed path's item.
 QMap<QString, QString> svnItems(const SvnFixture &svn)
 {
@@ -79,14 +66,14 @@ struct RevertStates : RealActionsFixture {
                 writeFile(fixture.*root + '/' + file.key(), file.value());
             fixture.commitAll();
             c.make(fixture);
-            const QMap<QString, QByteArray> before = filesOnDisk(fixture.*root);
+            const QMap<QString, QByteArray> before = filesUnder(fixture.*root);
             open(fixture.*root, kind);
             tick(c.selected);
             dialogs.confirmAnswers = {true};
             state->setAlert(std::nullopt);
             state->revertSelectedPaths();
             ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
-            expectReverted(c, before, filesOnDisk(fixture.*root), state->alert(), listing(fixture), untrackedCode);
+            expectReverted(c, before, filesUnder(fixture.*root), state->alert(), listing(fixture), untrackedCode);
         }
     }
 

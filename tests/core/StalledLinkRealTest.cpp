@@ -28,19 +28,6 @@ int processesIn(const QString &folder)
     return count;
 }
 
-// Every file under the folder but the tool's own, with its bytes.
-QMap<QString, QByteArray> filesUnder(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = QDir(folder).relativeFilePath(it.next());
-        if (!path.startsWith(".svn/") && !path.startsWith(".git/"))
-            files.insert(path, readFile(it.filePath()));
-    }
-    return files;
-}
-
 struct StalledLinkFixture : ::testing::Test {
     Sandbox sandbox;
     QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QCoroTask>
 #include <QEventLoop>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -83,6 +84,8 @@ void forgetCallingRepository();
 // Writes bytes to a file, creating its folders.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Every file under the folder, outside svn's and git's own, by its path inside the folder, with its bytes.
+QMap<QString, QByteArray> filesUnder(const QString &folder);
 // Writes a file whose name is what printf makes of `printfName` ("caf\\351.txt" is a Latin-1 name no
 // QString path reaches), in the folder, with a shell as a user would.
 void printfFile(const QString &folder, const QString &printfName, const QString &contents);
