@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QMap>
+#include <QRandomGenerator>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -16,13 +17,24 @@ using namespace TestSupport;
 
 namespace {
 
-// Processes of anyone's working in the folder: a tool and every helper it started there.
+// Processes of anyone's working in the folder or naming a path inside it: a tool and every helper it
+// started there, or a checkout writing into it.
 int processesIn(const QString &folder)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    const auto inside = [&](const QString &path) {
+        return path == canonical || path.startsWith(canonical + '/') || path == absolute
+            || path.startsWith(absolute + '/');
+    };
     int count = 0;
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (entry.toInt() > 0 && QFileInfo("/proc/" + entry + "/cwd").canonicalFilePath() == canonical)
+        if (entry.toInt() <= 0)
+            continue;
+        const QList<QByteArray> arguments = readFile("/proc/" + entry + "/cmdline").split('\0');
+        if (inside(QFileInfo("/proc/" + entry + "/cwd").canonicalFilePath())
+            || std::any_of(arguments.cbegin(), arguments.cend(),
+                [&](const QByteArray &argument) { return inside(QString::fromLocal8Bit(argument)); }))
             ++count;
     }
     return count;
@@ -44,11 +56,14 @@ struct StalledLinkFixture : ::testing::Test {
     }
 
     // Runs the action until its tool waits on the stalled link, then stops it, which must end it soon.
-    void stopWhileWaiting(const std::function<void(AppState &)> &action, const LinkProxy &link, const QString &folder)
+    // `reached`, when given, tells that the tool has got as far as the stall the test wants.
+    void stopWhileWaiting(const std::function<void(AppState &)> &action, const LinkProxy &link, const QString &folder,
+        const std::function<bool()> &reached = {})
     {
         const int accepted = link.accepted();
         action(*state);
-        ASSERT_TRUE(waitFor([&] { return link.accepted() > accepted && processesIn(folder) > 0; }, 20000));
+        ASSERT_TRUE(waitFor(
+            [&] { return link.accepted() > accepted && processesIn(folder) > 0 && (!reached || reached()); }, 20000));
         ASSERT_TRUE(state->actionRunning());
         state->stopRunningAction();
         ASSERT_TRUE(waitUntilIdle(*state, 15000)) << "the stopped action is still running";
@@ -177,4 +192,76 @@ TEST_F(StalledLinkFixture, StoppedPullLosesNothing)
     local.git({"pull", "-q", "--ff-only"});
     EXPECT_EQ(readFile(clone + "/b.txt"), "two\n");
     EXPECT_EQ(readFile(clone + "/a.txt"), "mine\n");
+}
+
+// A transfer that hangs midway has already made the destination and written into it.
+TEST_F(StalledLinkFixture, StoppedCheckoutLeavesNoFolderAndNoProject)
+{
+    // Random bytes do not compress: their transfer outlasts the bytes the link passes on.
+    QByteArray large(1 << 20, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(large.data()), large.size() / 4);
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
+    writeFile(svn.workingCopy + "/large.bin", large);
+    svn.commitAll();
+    const LocalSvnServe serve(svn.repositoryPath);
+    const GitFixture origin = GitFixture::create(sandbox.filePath("served"), "origin");
+    writeFile(origin.path + "/large.bin", large);
+    origin.commitAll();
+    const LocalGitDaemon daemon(sandbox.filePath("served"));
+    ASSERT_TRUE(serve.waitUntilListening());
+    ASSERT_TRUE(daemon.waitUntilListening());
+    LinkProxy svnLink(serve.port());
+    LinkProxy gitLink(daemon.port());
+
+    const QString parent = sandbox.filePath("parent");
+    const QString destination = parent + "/checkout";
+    writeFile(parent + "/keep.txt", "mine\n");
+    const auto svnMadeIt = [&] { return QFileInfo::exists(destination + "/.svn/wc.db"); };
+    const auto gitReceiving
+        = [&] { return !QDir(destination + "/.git/objects/pack").entryList(QDir::Files).isEmpty(); };
+    const QString svnURL = "svn://127.0.0.1:" + QString::number(svnLink.port());
+    // A git:// URL without ".git" is tried with svn first, which refuses the scheme, then cloned.
+    const QString gitURL = "git://127.0.0.1:" + QString::number(gitLink.port()) + "/origin";
+    const struct {
+        const char *name;
+        LinkProxy &link;
+        QString url;
+        qint64 stallAfter; // negative: silent from the start
+        std::function<bool()> reached;
+        // The user's files in a destination folder that stood there before; none: no folder.
+        std::optional<QStringList> usersFolder = std::nullopt;
+    } rows[] = {
+        {"svn, silent server", svnLink, svnURL, -1, {}},
+        {"svn, midway", svnLink, svnURL, 65536, svnMadeIt},
+        {"git, silent server", gitLink, gitURL, -1, {}},
+        {"git, midway", gitLink, gitURL, 65536, gitReceiving},
+        {"svn, midway, into the user's folder", svnLink, svnURL, 65536, svnMadeIt, QStringList{"mine.txt"}},
+        {"git, midway, into the user's empty folder", gitLink, gitURL, 65536, gitReceiving, QStringList{}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.link.setMode(row.stallAfter < 0 ? LinkProxy::Mode::stall : LinkProxy::Mode::forward);
+        row.link.setStallAfter(row.stallAfter);
+        QDir().mkpath(row.usersFolder ? destination : parent);
+        for (const QString &name : row.usersFolder.value_or(QStringList()))
+            writeFile(destination + "/" + name, "mine\n");
+        state = std::make_unique<AppState>(&settings);
+        state->setDialogs(&dialogs);
+        dialogs.promptAnswers = {QStringList{row.url}, QStringList{"checkout"}};
+        dialogs.openPanelAnswers = {parent};
+        stopWhileWaiting([](AppState &s) { s.checkoutRepository(); }, row.link, parent, row.reached);
+
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Checkout Failed");
+        EXPECT_EQ(state->alert()->message, "Checkout was stopped before it finished.");
+        EXPECT_TRUE(state->projects().isEmpty());
+        EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
+        EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            row.usersFolder ? QStringList({"checkout", "keep.txt"}) : QStringList({"keep.txt"}));
+        EXPECT_EQ(readFile(parent + "/keep.txt"), "mine\n");
+        for (const QString &name : row.usersFolder.value_or(QStringList()))
+            EXPECT_EQ(readFile(destination + "/" + name), "mine\n");
+        if (row.usersFolder)
+            QDir(destination).removeRecursively();
+    }
 }

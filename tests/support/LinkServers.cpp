@@ -105,7 +105,15 @@ void LinkProxy::run()
             QObject::connect(
                 client, &QTcpSocket::readyRead, upstream, [client, upstream] { upstream->write(client->readAll()); });
             QObject::connect(
-                upstream, &QTcpSocket::readyRead, client, [client, upstream] { client->write(upstream->readAll()); });
+                upstream, &QTcpSocket::readyRead, client, [client, upstream, left = qint64(m_stallAfter)]() mutable {
+                    if (left < 0) {
+                        client->write(upstream->readAll());
+                    } else if (left > 0) {
+                        const QByteArray bytes = upstream->read(left);
+                        left -= bytes.size();
+                        client->write(bytes);
+                    }
+                });
             QObject::connect(
                 upstream, &QTcpSocket::connected, client, [client, upstream] { upstream->write(client->readAll()); });
             QObject::connect(upstream, &QTcpSocket::disconnected, client, [client] { client->disconnectFromHost(); });

@@ -53,6 +53,9 @@ public:
 
     quint16 port() const { return m_port; }
     void setMode(Mode mode) { m_mode = mode; }
+    // From now on a forwarded connection passes on only this many of the server's bytes, then stalls
+    // (a transfer that hangs midway); negative passes everything.
+    void setStallAfter(qint64 bytes) { m_stallAfter = bytes; }
     // Connections accepted so far.
     int accepted() const { return m_accepted; }
 
@@ -64,6 +67,7 @@ private:
     quint16 m_port = 0;
     std::atomic<Mode> m_mode{Mode::forward};
     std::atomic<int> m_accepted{0};
+    std::atomic<qint64> m_stallAfter{-1};
     std::atomic<bool> m_listening{false};
 };
 
