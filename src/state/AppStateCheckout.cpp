@@ -7,7 +7,6 @@
 #include "state/RunOutputs.h"
 #include "tools/ToolOperands.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -38,15 +37,6 @@ void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage
     while (message.endsWith(u'\n') || message.endsWith(u'\r'))
         message.chop(1);
     state.showAlert(title, message + QStringLiteral("\n\n") + errorDescription(gitError));
-}
-
-// Removes what a failed or stopped checkout left of a destination folder it made itself: a half-made
-// working copy would only be in the way of the next try (git refuses a folder that is not empty). A
-// folder that stood there before the checkout began is the user's and stays.
-void removeMadeDestination(const QString &destination, bool existedBefore)
-{
-    if (!existedBefore)
-        QDir(destination).removeRecursively();
 }
 
 QCoro::Task<> createRepositoryTask(AppState &state, QString path)
@@ -106,9 +96,13 @@ void AppState::checkoutRepository()
 QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
 {
     setBusyMessage(QStringLiteral("Checkout"));
-    // A symbolic link counts as there: it is never replaced by a folder of ours.
+    // A folder the checkout makes is the program's until the checkout succeeds: a failed, stopped or
+    // quit one leaves nothing of it (a half-made working copy would only be in the way of the next try,
+    // and git refuses a folder that is not empty). What stood there before is the user's and stays; a
+    // symbolic link counts as there.
     const QFileInfo destinationInfo(destination);
-    const bool existedBefore = destinationInfo.exists() || destinationInfo.isSymLink();
+    const QString made = destinationInfo.exists() || destinationInfo.isSymLink() ? QString() : destination;
+    ScopedTemporary madeFolder(m_runScope, made);
     const QStringList cloneArguments{QStringLiteral("clone"), url, destination};
     std::optional<SVNCommandResult> result;
     // Kept for the alert when the git attempt fails as well: svn's reason (a certificate, a password)
@@ -119,7 +113,9 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         try {
             result = co_await client().run(checkoutArguments, QString());
         } catch (const std::exception &error) {
-            removeMadeDestination(destination, existedBefore);
+            // git would refuse what svn left of the folder.
+            madeFolder.reset();
+            madeFolder = ScopedTemporary(m_runScope, made);
             // git has no transport for svn's own schemes: its failure would only bury svn's reason.
             if (looksLikeSVNOnlyURL(url)) {
                 setBusyMessage(std::nullopt);
@@ -135,12 +131,13 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         try {
             result = co_await gitClient().run(cloneArguments, QString());
         } catch (const std::exception &error) {
-            removeMadeDestination(destination, existedBefore);
+            madeFolder.reset();
             setBusyMessage(std::nullopt);
             showCheckoutError(*this, svnMessage, error);
             co_return;
         }
     }
+    madeFolder.release();
     setBusyMessage(std::nullopt);
     setCommandOutput(runOutput(QStringLiteral("Checkout"), *result));
 

@@ -171,7 +171,10 @@ void ScopedTemporary::reset()
 {
     if (m_path.isEmpty())
         return;
-    removePath(m_path);
+    // An ended scope removed the path already; a task whose frame goes later must not remove what
+    // has stood at that path since (the user's own folder under the same name).
+    if (!m_scope || !m_scope->ended())
+        removePath(m_path);
     release();
 }
 

@@ -230,6 +230,8 @@ TEST_F(StalledLinkFixture, StoppedCheckoutLeavesNoFolderAndNoProject)
         std::function<bool()> reached;
         // The user's files in a destination folder that stood there before; none: no folder.
         std::optional<QStringList> usersFolder = std::nullopt;
+        // Quit as the program does instead of stopping.
+        bool quit = false;
     } rows[] = {
         {"svn, silent server", svnLink, svnURL, -1, {}},
         {"svn, midway", svnLink, svnURL, 65536, svnMadeIt},
@@ -237,6 +239,9 @@ TEST_F(StalledLinkFixture, StoppedCheckoutLeavesNoFolderAndNoProject)
         {"git, midway", gitLink, gitURL, 65536, gitReceiving},
         {"svn, midway, into the user's folder", svnLink, svnURL, 65536, svnMadeIt, QStringList{"mine.txt"}},
         {"git, midway, into the user's empty folder", gitLink, gitURL, 65536, gitReceiving, QStringList{}},
+        {"svn, midway, quit", svnLink, svnURL, 65536, svnMadeIt, std::nullopt, true},
+        {"git, midway, quit", gitLink, gitURL, 65536, gitReceiving, std::nullopt, true},
+        {"svn, midway into the user's folder, quit", svnLink, svnURL, 65536, svnMadeIt, QStringList{"mine.txt"}, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -249,12 +254,18 @@ TEST_F(StalledLinkFixture, StoppedCheckoutLeavesNoFolderAndNoProject)
         state->setDialogs(&dialogs);
         dialogs.promptAnswers = {QStringList{row.url}, QStringList{"checkout"}};
         dialogs.openPanelAnswers = {parent};
-        stopWhileWaiting([](AppState &s) { s.checkoutRepository(); }, row.link, parent, row.reached);
-
-        ASSERT_TRUE(state->alert());
-        EXPECT_EQ(state->alert()->title, "Checkout Failed");
-        EXPECT_EQ(state->alert()->message, "Checkout was stopped before it finished.");
-        EXPECT_TRUE(state->projects().isEmpty());
+        if (row.quit) {
+            state->checkoutRepository();
+            ASSERT_TRUE(waitFor([&] { return processesIn(parent) > 0 && row.reached(); }, 20000));
+            state.reset();
+            EXPECT_EQ(processesIn(parent), 0);
+        } else {
+            stopWhileWaiting([](AppState &s) { s.checkoutRepository(); }, row.link, parent, row.reached);
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, "Checkout Failed");
+            EXPECT_EQ(state->alert()->message, "Checkout was stopped before it finished.");
+            EXPECT_TRUE(state->projects().isEmpty());
+        }
         EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
         EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             row.usersFolder ? QStringList({"checkout", "keep.txt"}) : QStringList({"keep.txt"}));
