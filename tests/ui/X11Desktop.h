@@ -51,7 +51,7 @@ public:
         const bool managed = m_windowManager->waitForStarted(5000) && waitFor([this] {
             return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains("window id");
-        });
+        }, 30000);
         EXPECT_TRUE(managed) << "openbox did not start on " << m_display.toStdString();
     }
 
