@@ -48,10 +48,14 @@ public:
         m_windowManager->setStandardOutputFile(QProcess::nullDevice());
         m_windowManager->setStandardErrorFile(QProcess::nullDevice());
         m_windowManager->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        const bool managed = m_windowManager->waitForStarted(5000) && waitFor([this] {
-            return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains("window id");
-        }, 30000);
+        const bool managed = m_windowManager->waitForStarted(5000)
+            && waitFor(
+                [this] {
+                    return run(
+                        QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                        .contains("window id");
+                },
+                30000);
         EXPECT_TRUE(managed) << "openbox did not start on " << m_display.toStdString();
     }
 
@@ -123,8 +127,8 @@ public:
     // The mapped top-level windows of a process, by X window id.
     QStringList windowsOf(qint64 pid) const
     {
-        const QByteArray ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-            QStringLiteral("--pid"), QString::number(pid)});
+        const QByteArray ids = xdotool(
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(pid)});
         return QString::fromLatin1(ids).split(u'\n', Qt::SkipEmptyParts);
     }
 
