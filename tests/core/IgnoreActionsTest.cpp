@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include <fcntl.h>
@@ -228,6 +229,12 @@ TEST_F(IgnoreFixture, IgnoreFileLeavingTheProjectOrNotAPlainFileIsRefused)
     ASSERT_EQ(::mkfifo(QFile::encodeName(file(".gitignore")).constData(), 0600), 0);
     std::atomic<bool> stop = false;
     std::thread writer([&] {
+        // A reader (git, or the program) may close the FIFO before the write: the write then fails
+        // with EPIPE instead of raising SIGPIPE for the whole test program.
+        sigset_t brokenPipe;
+        sigemptyset(&brokenPipe);
+        sigaddset(&brokenPipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
         while (!stop) {
             const int descriptor = ::open(QFile::encodeName(file(".gitignore")).constData(), O_WRONLY | O_NONBLOCK);
             if (descriptor >= 0) {
