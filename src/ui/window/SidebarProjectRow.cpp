@@ -50,7 +50,8 @@ void RepositoryBadge::paint(
     painter.fillPath(shape, fill);
     painter.setFont(font());
     // Its small letters on the faint box of a selected row need more than the secondary colour gives.
-    painter.setPen(Theme::standingOut(Theme::secondary(palette), Theme::composite(fill, row), Theme::smallTextContrast));
+    painter.setPen(
+        Theme::standingOut(Theme::secondary(palette), Theme::composite(fill, row), Theme::smallTextContrast));
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, displayName(kind));
     painter.restore();
 }
@@ -107,8 +108,13 @@ QString SidebarProjectRow::shownName() const
 
 QRectF SidebarProjectRow::badgeRect() const
 {
+    return badgeRect(shownName());
+}
+
+QRectF SidebarProjectRow::badgeRect(const QString &name) const
+{
     const QSize badge = RepositoryBadge::size(m_project.kind);
-    const int left = textLeft() + QFontMetrics(Theme::body()).horizontalAdvance(shownName()) + nameBadgeSpacing;
+    const int left = textLeft() + QFontMetrics(Theme::body()).horizontalAdvance(name) + nameBadgeSpacing;
     return {QPointF(left, contentTop() + (firstLineHeight() - badge.height()) / 2.0), QSizeF(badge)};
 }
 
@@ -140,8 +146,9 @@ void SidebarProjectRow::paintEvent(QPaintEvent *)
     shape.addRoundedRect(QRectF(rect()), 8, 8);
     const QColor fill = Theme::tint(pal, isSelected() ? 0.11 : 0.018);
     painter.fillPath(shape, fill);
+    const QColor row = Theme::composite(fill, pal.color(QPalette::Window));
     if (hasFocus())
-        FocusRing::paint(painter, QRectF(rect()), 8, pal, Theme::composite(fill, pal.color(QPalette::Window)));
+        FocusRing::paint(painter, QRectF(rect()), 8, pal, row);
 
     const QFontMetrics captionMetrics(Theme::caption());
     const int lineOne = firstLineHeight();
@@ -157,8 +164,7 @@ void SidebarProjectRow::paintEvent(QPaintEvent *)
     painter.setPen(pal.color(QPalette::WindowText));
     painter.drawText(QRect(left, top, QFontMetrics(Theme::body()).horizontalAdvance(name) + 1, lineOne),
         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, name);
-    RepositoryBadge::paint(
-        painter, badgeRect().topLeft(), m_project.kind, pal, Theme::composite(fill, pal.color(QPalette::Window)));
+    RepositoryBadge::paint(painter, badgeRect(name).topLeft(), m_project.kind, pal, row);
 
     painter.setFont(Theme::caption());
     painter.setPen(Theme::secondary(pal));

@@ -45,6 +45,8 @@ private:
     int textLeft() const;
     int contentTop() const;
     QString shownName() const;
+    // Beside the name as shown.
+    QRectF badgeRect(const QString &name) const;
 
     AppState &m_state;
     Project m_project;
