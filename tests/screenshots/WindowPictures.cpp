@@ -77,7 +77,8 @@ void takeWindowPictures(Pictures &pictures)
             pictures.save(window.grab(), kind + "-" + mode + "-sidebar.png");
             // The other project's row reached with Tab.
             window.activateWindow();
-            QTest::qWaitForWindowActive(&window);
+            if (!QTest::qWaitForWindowActive(&window))
+                qWarning("The window did not become active: the sidebar focus picture may show no ring.");
             for (SidebarProjectRow *row : window.findChildren<SidebarProjectRow *>()) {
                 if (!row->isSelected())
                     row->setFocus(Qt::TabFocusReason);
