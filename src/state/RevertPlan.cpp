@@ -85,16 +85,25 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
     // svn revert deletes whatever stands where it tracks something else, a folder with all it holds.
     // Where svn has a file scheduled for deletion, it does not even report the folder standing there:
     // a deleted row that is a folder on disk with nothing of svn's listed inside it.
-    QSet<QString> folders;
-    for (const WorkingCopyItem &item : listed) {
-        for (qsizetype slash = item.path.lastIndexOf(u'/'); slash > 0; slash = item.path.lastIndexOf(u'/', slash - 1))
-            folders.insert(item.path.left(slash));
-    }
     QStringList obstructions;
+    QStringList deletedFolders;
     for (const WorkingCopyItem &item : listed) {
-        if (item.kind == SVNStatusKind::obstructed
-            || (item.kind == SVNStatusKind::deleted && !folders.contains(item.path) && isDirectory(item.path)))
+        if (item.kind == SVNStatusKind::obstructed)
             obstructions.push_back(item.path);
+        else if (item.kind == SVNStatusKind::deleted && isDirectory(item.path))
+            deletedFolders.push_back(item.path);
+    }
+    if (!deletedFolders.isEmpty()) {
+        QSet<QString> holdingRows;
+        for (const WorkingCopyItem &item : listed) {
+            const QString &path = item.path;
+            for (qsizetype slash = path.lastIndexOf(u'/'); slash > 0; slash = path.lastIndexOf(u'/', slash - 1))
+                holdingRows.insert(path.left(slash));
+        }
+        for (const QString &path : std::as_const(deletedFolders)) {
+            if (!holdingRows.contains(path))
+                obstructions.push_back(path);
+        }
     }
     Plan plan;
     QStringList refused;
@@ -123,8 +132,8 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
                 && (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing));
         // The whole tree goes back, and with it whatever stands in the way inside it.
         if (tree) {
-            const auto inside = std::find_if(obstructions.begin(), obstructions.end(),
-                [&path](const QString &in) { return isInside(in, path); });
+            const auto inside = std::find_if(
+                obstructions.begin(), obstructions.end(), [&path](const QString &in) { return isInside(in, path); });
             if (inside != obstructions.end()) {
                 if (!refused.contains(*inside))
                     refused.push_back(*inside);
