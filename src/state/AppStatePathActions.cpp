@@ -158,8 +158,7 @@ QCoro::Task<> AppState::addSVNFolders(QStringList paths, QStringList folders, QS
 {
     // A new folder may be a large tree: it is searched for nested repositories off the window's thread.
     setBusyMessage(QStringLiteral("Add"));
-    const QStringList nestedGit
-        = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders, root));
+    const QStringList nestedGit = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders, root));
     // Named, not a temporary in the co_await: g++ 12 destroys such temporaries twice.
     RunRequest request{
         QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, nestedGit), AfterRun::reload};
@@ -185,8 +184,8 @@ void AppState::revertSelectedPaths()
     const QString root = selectedProject() ? selectedProject()->path : QString();
     const auto isDirectory = [&root](const QString &path) { return workingCopyPathIsDirectory(path, root); };
     const auto isOnDisk = [&root](const QString &path) { return workingCopyPathExists(path, root); };
-    const RevertPlan::Plan plan
-        = git ? RevertPlan::git(paths, m_changes, isDirectory, isOnDisk) : RevertPlan::svn(paths, m_changes, isDirectory);
+    const RevertPlan::Plan plan = git ? RevertPlan::git(paths, m_changes, isDirectory, isOnDisk)
+                                      : RevertPlan::svn(paths, m_changes, isDirectory);
     if (plan.runs.isEmpty()) {
         if (plan.alert)
             setAlert(plan.alert);

@@ -25,8 +25,8 @@ QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items)
 QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed)
 {
     QList<WorkingCopyItem> items = ticked;
-    const bool anyMove = std::any_of(ticked.begin(), ticked.end(),
-        [](const WorkingCopyItem &item) { return item.movedFrom || item.movedTo; });
+    const bool anyMove = std::any_of(
+        ticked.begin(), ticked.end(), [](const WorkingCopyItem &item) { return item.movedFrom || item.movedTo; });
     if (!anyMove)
         return items;
     QSet<QString> included;
@@ -71,9 +71,9 @@ QList<ToolCommand> addition(const QStringList &paths, const QStringList &nestedG
 {
     QList<ToolCommand> runs{ToolCommand::withPaths({QStringLiteral("add")}, ToolOperands::svnPaths(paths))};
     if (!nestedGit.isEmpty())
-        runs.push_back(ToolCommand::withPaths(
-            {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")},
-            ToolOperands::svnPaths(nestedGit)));
+        runs.push_back(
+            ToolCommand::withPaths({QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")},
+                ToolOperands::svnPaths(nestedGit)));
     return runs;
 }
 

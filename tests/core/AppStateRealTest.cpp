@@ -1,8 +1,8 @@
 // The state against real svn and git repositories made in a temporary folder.
 #include "model/TextUtil.h"
 #include "parsers/GitParsers.h"
-#include "parsers/UnifiedDiffParser.h"
 #include "parsers/SVNXMLParsers.h"
+#include "parsers/UnifiedDiffParser.h"
 #include "state/IgnoreFiles.h"
 #include "state/StatusFilter.h"
 #include "support/FakeClients.h"
@@ -319,7 +319,9 @@ TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
     for (int line = 0; line < 12000; ++line) {
         before += "ligne " + QByteArray::number(line) + " caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\n";
         after += line % 3 ? before.sliced(before.lastIndexOf('\n', before.size() - 2) + 1)
-                          : "chang\xc3\xa9" "e " + QByteArray::number(line) + "\n";
+                          : "chang\xc3\xa9"
+                            "e "
+                + QByteArray::number(line) + "\n";
     }
     writeFile(git.path + "/big.txt", before);
     writeFile(git.path + "/latin1.txt", "caf\xe9\n");

@@ -240,8 +240,8 @@ TEST_F(RealActionsFixture, SvnAddsFoldersHoldingAGitRepositoryWithoutTheirGitFol
     tick({"other"});
     run([](AppState &s) { s.addSelectedPaths(); });
     EXPECT_EQ(svnStatus(svn),
-        (QMap<QString, QString>{{"other", "A      "}, {"other/f.txt", "A      "}, {"other/.git", "?      "},
-            {"sub", "?      "}}));
+        (QMap<QString, QString>{
+            {"other", "A      "}, {"other/f.txt", "A      "}, {"other/.git", "?      "}, {"sub", "?      "}}));
     EXPECT_FALSE(listsGit());
 
     ASSERT_EQ(listedKind("sub"), SVNStatusKind::unversioned);

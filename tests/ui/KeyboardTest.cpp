@@ -291,8 +291,8 @@ TEST_F(Keyboard, SpaceTicksTheCurrentChangeInPlaceAndTheCommitTakesOnlyTheTicked
     };
     for (const auto &step : steps) {
         press(step.key);
-        const std::string where = "after " + QKeySequence(step.key).toString().toStdString() + " on "
-            + step.selected.toStdString();
+        const std::string where
+            = "after " + QKeySequence(step.key).toString().toStdString() + " on " + step.selected.toStdString();
         EXPECT_EQ(real->state().selectedCommitPaths(), step.ticked) << where;
         EXPECT_EQ(real->state().selectedChangeID(), step.selected) << where;
         EXPECT_EQ(list->currentIndex().data().toString(), step.selected) << where;
@@ -328,8 +328,8 @@ TEST_F(Keyboard, TabReachesTheSidebarAndSpaceOrReturnOnARowChoosesItsProject)
     ASSERT_EQ(sidebar->rows().size(), 3);
     // Every stop shows its ring: the walk checks it.
     const QList<QWidget *> stops = walkTheChain("with the sidebar");
-    QList<QWidget *> expected{sidebar->toggleButton(), sidebar->addButton(), sidebar->newButton(),
-        sidebar->checkoutButton()};
+    QList<QWidget *> expected{
+        sidebar->toggleButton(), sidebar->addButton(), sidebar->newButton(), sidebar->checkoutButton()};
     for (SidebarProjectRow *row : sidebar->rows())
         expected << row;
     for (QWidget *widget : expected)
@@ -354,8 +354,8 @@ TEST_F(Keyboard, TabReachesTheSidebarAndSpaceOrReturnOnARowChoosesItsProject)
     };
     sidebar->rows()[1]->setFocus(Qt::TabFocusReason);
     for (const auto &step : steps) {
-        const std::string where = QKeySequence(step.key).toString().toStdString() + " on row "
-            + std::to_string(step.focusedRow);
+        const std::string where
+            = QKeySequence(step.key).toString().toStdString() + " on row " + std::to_string(step.focusedRow);
         ASSERT_EQ(QApplication::focusWidget(), sidebar->rows()[step.focusedRow]) << where;
         press(step.key);
         const Project &chosen = sidebar->rows()[step.chosenRow]->project();
@@ -410,7 +410,8 @@ TEST_F(Keyboard, HistoryTextsAreStopsWhoseRingKeepsClearOfTheLetters)
         const QImage plain = text->grab().toImage();
         text->setFocus(Qt::TabFocusReason);
         real->settle();
-        const QImage ringed = real->window().grab(QRect(text->mapTo(&real->window(), QPoint()), text->size())).toImage();
+        const QImage ringed
+            = real->window().grab(QRect(text->mapTo(&real->window(), QPoint()), text->size())).toImage();
         const QColor ground = plain.pixelColor(plain.width() - 1, plain.height() / 2);
         int covered = 0;
         for (int y = 0; y < plain.height(); ++y) {

@@ -531,13 +531,13 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
     };
     QMap<std::string, Weakest> weakestOf;
     std::string palette;
-    const auto measure = [&](const std::string &kind, const QImage &image, QRect letters, QColor fill,
-                             const std::string &where) {
-        const double ratio = strongestContrast(image, letters, fill);
-        Weakest &weakest = weakestOf[kind + ", " + palette];
-        if (ratio < weakest.ratio)
-            weakest = {ratio, where + " on " + name(fill)};
-    };
+    const auto measure
+        = [&](const std::string &kind, const QImage &image, QRect letters, QColor fill, const std::string &where) {
+              const double ratio = strongestContrast(image, letters, fill);
+              Weakest &weakest = weakestOf[kind + ", " + palette];
+              if (ratio < weakest.ratio)
+                  weakest = {ratio, where + " on " + name(fill)};
+          };
     // The letter of a badge against the fill just inside its rounded box.
     const auto measureBadge = [&](const std::string &kind, const QImage &image, QRect box, const std::string &where) {
         measure(kind, image, box.adjusted(3, 3, -3, -3), image.pixelColor(box.left() + 2, box.center().y()), where);
@@ -567,8 +567,8 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
         real.state().setSelectedChangeID(QStringLiteral("README.md"));
         real.state().selectedChangeChanged();
         real.settle();
-        auto *changes = qobject_cast<ChangesView *>(
-            real.window().contentView()->detailView()->tabView(WorkflowTab::changes));
+        auto *changes
+            = qobject_cast<ChangesView *>(real.window().contentView()->detailView()->tabView(WorkflowTab::changes));
         DiffCanvas *canvas = changes->previewView()->diffView()->canvas();
         const QImage diff = canvas->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         int tinted = 0;
@@ -582,8 +582,8 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
             const std::string where = palette + (kind == DiffLineKind::addition ? " added" : " removed") + " line";
             const QRect marker(rect.left() + 2 * gutterWidth, rect.top(), prefixWidth, rect.height());
             measure("diff marker", diff, marker, diff.pixelColor(marker.left() + 1, rect.top() + 1), where);
-            const QRect gutter(
-                rect.left() + (kind == DiffLineKind::addition ? gutterWidth : 0), rect.top(), gutterWidth, rect.height());
+            const QRect gutter(rect.left() + (kind == DiffLineKind::addition ? gutterWidth : 0), rect.top(),
+                gutterWidth, rect.height());
             measure("diff line number", diff, gutter, diff.pixelColor(gutter.left() + 1, rect.top() + 1), where);
         }
         EXPECT_GE(tinted, 2) << palette;
@@ -609,7 +609,8 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
         for (SidebarProjectRow *row : real.window().findChildren<SidebarProjectRow *>()) {
             const QRect box = row->badgeRect().toAlignedRect().translated(row->mapTo(&real.window(), QPoint()));
             measure("sidebar kind badge", window, box.adjusted(2, 2, -2, -2),
-                window.pixelColor(box.left() + 2, box.center().y()), palette + (row->isSelected() ? " selected " : " ") + row->project().name.toStdString());
+                window.pixelColor(box.left() + 2, box.center().y()),
+                palette + (row->isSelected() ? " selected " : " ") + row->project().name.toStdString());
         }
     }
 

@@ -79,8 +79,8 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     QScrollBar *bar = m_scrollArea->verticalScrollBar();
     connect(bar, &QScrollBar::rangeChanged, this, &SidebarOverlayView::followSelection);
     connect(bar, &QScrollBar::actionTriggered, this, [this] { m_following = false; });
-    m_focusWatch = connect(
-        qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { showFocusedRow(now); });
+    m_focusWatch
+        = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { showFocusedRow(now); });
 
     m_add = makeActionButton(tr("Add"), QStringLiteral("plus"), tr("Add Existing Working Copy"));
     m_new = makeActionButton(tr("New"), QStringLiteral("plus.square"), tr("Create SVN Repository"));

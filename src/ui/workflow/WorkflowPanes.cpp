@@ -1,8 +1,8 @@
 #include "ui/workflow/WorkflowPanes.h"
 
 #include "ui/kit/Divider.h"
-#include "ui/kit/FocusRing.h"
 #include "ui/kit/EmptyStateView.h"
+#include "ui/kit/FocusRing.h"
 #include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/PaneHeader.h"
 #include "ui/kit/Placeholder.h"
