@@ -64,9 +64,12 @@ QStringList svnArguments(const QStringList &leading, const QStringList &operands
 ToolEnvironment gitEnvironment()
 {
     // git refuses any other global pathspec setting beside the literal one, so one inherited from the
-    // user's shell would fail every run that takes paths.
+    // user's shell would fail every run that takes paths. A status or diff takes no optional lock on
+    // the index: one ended early (a refresh that a newer one replaced) or still running beside an
+    // action would otherwise leave the action's own git add or commit facing "index.lock: File exists".
     return {{QStringLiteral("GIT_LITERAL_PATHSPECS"), QStringLiteral("1")}, {QStringLiteral("GIT_GLOB_PATHSPECS"), {}},
-        {QStringLiteral("GIT_NOGLOB_PATHSPECS"), {}}, {QStringLiteral("GIT_ICASE_PATHSPECS"), {}}};
+        {QStringLiteral("GIT_NOGLOB_PATHSPECS"), {}}, {QStringLiteral("GIT_ICASE_PATHSPECS"), {}},
+        {QStringLiteral("GIT_OPTIONAL_LOCKS"), QStringLiteral("0")}};
 }
 
 } // namespace ToolOperands
