@@ -473,18 +473,6 @@ TEST_F(ShellFixture, WhileAnActionRunsStopStandsBesideTheBusyTextAndEscapeStopsI
 
 namespace {
 
-QAction *menuItem(QMainWindow &window, const QString &menu, const QString &item)
-{
-    for (QAction *title : window.menuBar()->actions()) {
-        for (QAction *action : title->menu() && title->text() == menu ? title->menu()->actions() : QList<QAction *>()) {
-            if (action->text() == item)
-                return action;
-        }
-    }
-    ADD_FAILURE() << "no menu item " << item.toStdString();
-    return new QAction(&window);
-}
-
 QString statusListing(const QString &path)
 {
     return QStringLiteral(R"(<?xml version="1.0"?><status><target path="."><entry path="%1">)"
@@ -529,7 +517,11 @@ TEST_F(ShellFixture, WhenTheFocusedControlGoesTheFocusLandsOnAControlThatTakesTa
         {"Repository > Add Existing Working Copy...",
             [&] {
                 dialogs.openPanelAnswers = {added};
-                menuItem(*window, "Repository", "Add Existing Working Copy...")->trigger();
+                const QList<QAction *> actions = window->findChildren<QAction *>();
+                const auto item = std::find_if(actions.begin(), actions.end(),
+                    [](QAction *action) { return action->text() == "Add Existing Working Copy..."; });
+                ASSERT_NE(item, actions.end());
+                (*item)->trigger();
             },
             picker},
         {"Ctrl+O",
