@@ -222,15 +222,18 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
         QStringList oldHalves;
         for (const QString &source : s.movedFrom) {
             const WorkingCopyItem *old = disk.row(source);
-            if (!old || takenWhole(source))
+            if (!old)
                 continue;
-            // Put back only while it is a plain deletion: anything else there is the user's.
-            if (old->kind != SVNStatusKind::deleted || disk.entry(source) != DiskEntry::nothing) {
+            // Put back only while it is a plain deletion: anything else there is the user's. Taken back
+            // itself, it must not be in the way either, or the move would be left half undone.
+            const bool putBack = !takenWhole(source);
+            if (putBack && (old->kind != SVNStatusKind::deleted || disk.entry(source) != DiskEntry::nothing)) {
                 blocked.push_back(source);
                 continue;
             }
             blocked += disk.inTheWayOf({source});
-            oldHalves.push_back(source);
+            if (putBack)
+                oldHalves.push_back(source);
         }
         if (!blocked.isEmpty()) {
             for (const QString &path : std::as_const(blocked)) {

@@ -270,6 +270,8 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
             },
             {"A"}, {}, {}, {"A"}},
         {"moved file with a new file at its old name, its new name", newFileAtMoveSource, {"m.txt"}, {}, {}, {"a.txt"}},
+        {"moved file with a new file at its old name, both names", newFileAtMoveSource, {"a.txt", "m.txt"}, {}, {},
+            {"a.txt"}},
         {"moved file with a new file added at its old name, its new name",
             [&newFileAtMoveSource](const SvnFixture &svn) {
                 newFileAtMoveSource(svn);
