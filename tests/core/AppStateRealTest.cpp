@@ -380,8 +380,8 @@ TEST_F(RealFixture, UnversionedLinksShowTheirTargetAndNeverReadThroughIt)
         ASSERT_TRUE(QFile::link("nowhere/at all", folder + "/dangling"));
         open(folder, kind);
         refresh();
-        for (const QString &name : {"link", "folder link", "dangling"})
-            EXPECT_EQ(listed().value(name), SVNStatusKind::unversioned) << where << " " << name.toStdString();
+        for (const char *name : {"link", "folder link", "dangling"})
+            EXPECT_EQ(listed().value(name), SVNStatusKind::unversioned) << where << " " << name;
 
         const QByteArray preview = diffOf("link");
         EXPECT_FALSE(preview.contains("TOPSECRET")) << where;
