@@ -1,7 +1,9 @@
 // The real window over a real svn working copy and a real Git repository, light and dark, with the
-// sidebar shown, hidden and with a row reached by Tab; the output sheet, an alert and the empty window.
+// sidebar shown, hidden and with a row reached by Tab; the output sheet, an alert, the keys on the tab
+// picker after adding a project without changes, and the empty window.
 #include "Pictures.h"
 #include "support/FakeClients.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
@@ -54,6 +56,10 @@ void takeWindowPictures(Pictures &pictures)
     writeFile(git.path + "/index.js", "console.log('hi')\n");
     git.commitAll("First commit");
     writeFile(git.path + "/index.js", "console.log('hello')\n");
+
+    const SvnFixture clean = SvnFixture::create(sandbox.filePath("projects/atlas"), "atlas");
+    writeFile(clean.workingCopy + "/README.md", "# Atlas\n");
+    clean.commitAll("Initial import");
 
     QSettings settings(sandbox.filePath("settings.ini"), QSettings::IniFormat);
     const Project svnProject{QUuid::createUuid(), "orbit-service", svn.workingCopy, RepositoryKind::svn};
@@ -140,6 +146,21 @@ void takeWindowPictures(Pictures &pictures)
         state.setAlert(std::nullopt);
         state.setCommandOutput(std::nullopt);
         settle(state);
+
+        // A project without changes added while the list of changes had the keys: they go to the picker.
+        ScriptedDialogs dialogs;
+        state.setDialogs(&dialogs);
+        dialogs.openPanelAnswers = {clean.workingCopy};
+        window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&window))
+            qWarning("The window did not become active: the picture after an add may show no ring.");
+        if (QWidget *list = window.findChild<QWidget *>(QStringLiteral("changeList")))
+            list->setFocus(Qt::TabFocusReason);
+        state.addExistingWorkingCopy();
+        settle(state);
+        pictures.save(window.grab(), "added-focus-" + mode + ".png");
+        state.setDialogs(nullptr);
+        ProjectStore(&settings).save({gitProject, svnProject});
     }
 
     // No project at all: the empty view.

@@ -313,32 +313,31 @@ TEST_F(Keyboard, SpaceTicksTheCurrentChangeInPlaceAndTheCommitTakesOnlyTheTicked
     EXPECT_TRUE(status.contains("util.c")) << status.toStdString();
 }
 
-TEST_F(Keyboard, TabReachesTheSidebarAndSpaceOrReturnOnARowChoosesItsProject)
+TEST_F(Keyboard, TabReachesTheSidebarsRowsAsOneStopAndSpaceOrReturnOnARowChoosesItsProject)
 {
     const Project lantern{QUuid::createUuid(), "lantern", repositories.git.path, RepositoryKind::git};
     const Project other{QUuid::createUuid(), "orbit-other", repositories.other.workingCopy, RepositoryKind::svn};
     real = std::make_unique<RealWindow>(
         repositories.sandbox.filePath("three.ini"), QList<Project>{svnProject, lantern, other});
-    real->selectProject(svnProject.id);
+    real->selectProject(lantern.id);
     real->window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&real->window()));
 
     auto *sidebar = real->window().findChild<SidebarOverlayView *>();
     ASSERT_TRUE(sidebar);
     ASSERT_EQ(sidebar->rows().size(), 3);
-    // Every stop shows its ring: the walk checks it.
+    // Every stop shows its ring: the walk checks it. Of the rows only the selected one is a stop.
     const QList<QWidget *> stops = walkTheChain("with the sidebar");
-    QList<QWidget *> expected{
-        sidebar->toggleButton(), sidebar->addButton(), sidebar->newButton(), sidebar->checkoutButton()};
-    for (SidebarProjectRow *row : sidebar->rows())
-        expected << row;
-    for (QWidget *widget : expected)
+    for (QWidget *widget : {static_cast<QWidget *>(sidebar->toggleButton()), static_cast<QWidget *>(sidebar->rows()[1]),
+             static_cast<QWidget *>(sidebar->addButton()), static_cast<QWidget *>(sidebar->newButton()),
+             static_cast<QWidget *>(sidebar->checkoutButton())})
         EXPECT_TRUE(stops.contains(widget)) << describe(widget) << " is not reached with Tab";
-    // Top to bottom: the toggle, the rows in order, then Add.
+    EXPECT_FALSE(stops.contains(sidebar->rows()[0]));
+    EXPECT_FALSE(stops.contains(sidebar->rows()[2]));
+    // Top to bottom: the toggle, the row, then Add.
     const auto at = [&](QWidget *widget) { return stops.indexOf(widget); };
-    EXPECT_LT(at(sidebar->toggleButton()), at(sidebar->rows()[0]));
-    EXPECT_LT(at(sidebar->rows()[0]), at(sidebar->rows()[1]));
-    EXPECT_LT(at(sidebar->rows()[2]), at(sidebar->addButton()));
+    EXPECT_EQ(at(sidebar->rows()[1]), at(sidebar->toggleButton()) + 1);
+    EXPECT_EQ(at(sidebar->addButton()), at(sidebar->rows()[1]) + 1);
 
     const struct {
         int focusedRow;
@@ -365,7 +364,7 @@ TEST_F(Keyboard, TabReachesTheSidebarAndSpaceOrReturnOnARowChoosesItsProject)
     EXPECT_EQ(real->state().selectedProjectName(), "orbit-service");
 }
 
-TEST_F(Keyboard, ShiftF10OpensTheMenuOfTheCurrentRow)
+TEST_F(Keyboard, ShiftF10OpensTheMenuOfTheCurrentRowOnItsFirstItemSoReturnRunsIt)
 {
     auto *list = real->find<ChangeRowsView>("changeList");
     ASSERT_TRUE(list);
@@ -375,22 +374,34 @@ TEST_F(Keyboard, ShiftF10OpensTheMenuOfTheCurrentRow)
     const QRect row(list->viewport()->mapToGlobal(list->visualRect(list->currentIndex()).topLeft()),
         list->visualRect(list->currentIndex()).size());
     QStringList items;
+    QString active;
     QPoint shownAt;
-    // The menu runs its own loop: looked at and closed from inside it.
+    // The menu runs its own loop: looked at and answered from inside it.
     QTimer::singleShot(300, [&] {
         if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
             for (QAction *action : menu->actions())
                 items << action->text();
+            active = menu->activeAction() ? menu->activeAction()->text() : QString();
             shownAt = menu->pos();
-            menu->close();
+            QTest::keyClick(menu, Qt::Key_Return);
         }
+    });
+    // A Return that only highlights leaves the menu open.
+    QTimer::singleShot(600, [] {
+        if (QWidget *menu = QApplication::activePopupWidget())
+            menu->close();
     });
     // Through the window, as the key comes from the desktop.
     QTest::keyClick(real->window().windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
-    QTest::qWait(400);
+    QTest::qWait(700);
+    real->settle();
     EXPECT_EQ(items, (QStringList{"Revert Path", "", "Ignore Path", "Include Path..."}));
     EXPECT_TRUE(row.contains(shownAt)) << shownAt.x() << "," << shownAt.y();
+    EXPECT_EQ(active, "Revert Path");
     EXPECT_FALSE(QApplication::activePopupWidget());
+    // Return ran Revert Path: it asked first, and the answer No left the change.
+    EXPECT_EQ(real->dialogs.confirmations.size(), 1);
+    EXPECT_TRUE(real->lists("src/util.c"));
 }
 
 TEST_F(Keyboard, HistoryTextsAreStopsWhoseRingKeepsClearOfTheLetters)

@@ -6,6 +6,7 @@
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTest>
 #include <QToolButton>
@@ -217,4 +218,68 @@ TEST_F(SidebarFixture, AnAddedProjectIsWhollyShownOnceLaidOutAndAfterTheWindowSh
         settleLayout();
         EXPECT_TRUE(inView(added)) << "at a height of " << height;
     }
+}
+
+TEST_F(SidebarFixture, FortyRowsAreOneTabStopAndTheListKeysMoveTheFocusKeepingItsRowInView)
+{
+    const QList<Project> projects = fortyProjects();
+    open(projects);
+    state->setSelectedProjectID(projects[5].id);
+    state->projectSelectionChanged();
+    settleLayout();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+
+    // From the toggle round the whole panel: the toggle, the selected row, Add, New and Checkout.
+    view->toggleButton()->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> stops{view->toggleButton()};
+    for (int press = 0; press < 50; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == view->toggleButton())
+            break;
+        stops << QApplication::focusWidget();
+    }
+    EXPECT_EQ(stops,
+        (QList<QWidget *>{
+            view->toggleButton(), view->rows()[5], view->addButton(), view->newButton(), view->checkoutButton()}));
+
+    // The keys move the focus, not the selection; the focused row is the one stop and is wholly shown.
+    const auto further = [](int from, int to) { return to > from + 1; };
+    const auto back = [](int from, int to) { return to < from - 1; };
+    const struct {
+        Qt::Key key;
+        std::function<bool(int from, int to)> lands;
+    } steps[] = {
+        {Qt::Key_End, [](int, int to) { return to == 39; }},
+        {Qt::Key_PageDown, [](int, int to) { return to == 39; }},
+        {Qt::Key_PageUp, back},
+        {Qt::Key_Home, [](int, int to) { return to == 0; }},
+        {Qt::Key_Up, [](int, int to) { return to == 0; }},
+        {Qt::Key_PageDown, further},
+        {Qt::Key_PageDown, further},
+        {Qt::Key_Down, [](int from, int to) { return to == from + 1; }},
+        {Qt::Key_Up, [](int from, int to) { return to == from - 1; }},
+    };
+    view->rows()[5]->setFocus(Qt::TabFocusReason);
+    int at = 5;
+    for (const auto &step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        settleLayout();
+        const auto *focused = qobject_cast<SidebarProjectRow *>(QApplication::focusWidget());
+        ASSERT_TRUE(focused) << QKeySequence(step.key).toString().toStdString();
+        const int to = int(view->rows().indexOf(focused));
+        const std::string where = QKeySequence(step.key).toString().toStdString() + " from row " + std::to_string(at)
+            + " to row " + std::to_string(to);
+        EXPECT_TRUE(step.lands(at, to)) << where;
+        EXPECT_TRUE(inView(view->rows()[to])) << where;
+        int tabStops = 0;
+        for (SidebarProjectRow *row : view->rows())
+            tabStops += (row->focusPolicy() & Qt::TabFocus) != 0;
+        EXPECT_EQ(tabStops, 1) << where;
+        EXPECT_EQ(state->selectedProjectID(), projects[5].id) << where;
+        at = to;
+    }
+    // Gone from the rows, the stop goes back to the selected one.
+    view->addButton()->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(view->focusStop(), view->rows()[5]);
 }

@@ -2,23 +2,27 @@
 #include "UiFixture.h"
 
 #include "ui/kit/ElidedLabel.h"
+#include "ui/kit/SegmentedPicker.h"
 #include "ui/window/CommandOutputView.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/ProjectHeaderView.h"
 #include "ui/window/SidebarOverlayView.h"
+#include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 #include "ui/window/WindowFocusRefreshObserver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QWindow>
 
 namespace {
@@ -465,4 +469,132 @@ TEST_F(ShellFixture, WhileAnActionRunsStopStandsBesideTheBusyTextAndEscapeStopsI
         settle(*state);
         fakes.svn->holdRuns = true;
     }
+}
+
+namespace {
+
+QString statusListing(const QString &path)
+{
+    return QStringLiteral(R"(<?xml version="1.0"?><status><target path="."><entry path="%1">)"
+                          R"(<wc-status item="modified" props="none" revision="1"/></entry></target></status>)")
+        .arg(path);
+}
+
+} // namespace
+
+TEST_F(ShellFixture, WhenTheFocusedControlGoesTheFocusLandsOnAControlThatTakesTabAndShowsIt)
+{
+    // The project with a change, whose list has the focus at the start of each route.
+    Project changed = svnProject;
+    changed.path = dir.filePath("alpha");
+    const QString added = dir.filePath("added");
+    ASSERT_TRUE(QDir().mkpath(changed.path) && QDir().mkpath(added));
+    bool clean = false;
+    const auto sidebar = [this] { return content()->sidebar(); };
+    const auto picker = [this]() -> QWidget * { return content()->detailView()->picker(); };
+    const auto selectedRow = [this]() -> QWidget * {
+        for (SidebarProjectRow *row : content()->sidebar()->rows()) {
+            if (row->isSelected())
+                return row;
+        }
+        return nullptr;
+    };
+    const auto hideSidebar = [this] {
+        content()->setSidebarVisible(false);
+        QTest::qWait(ContentView::animationMilliseconds + 150);
+    };
+    const struct {
+        const char *route;
+        std::function<void()> act;
+        std::function<QWidget *()> expected;
+    } routes[] = {
+        {"sidebar Add",
+            [&] {
+                dialogs.openPanelAnswers = {added};
+                QTest::mouseClick(sidebar()->addButton(), Qt::LeftButton);
+            },
+            selectedRow},
+        {"Repository > Add Existing Working Copy...",
+            [&] {
+                dialogs.openPanelAnswers = {added};
+                const QList<QAction *> actions = window->findChildren<QAction *>();
+                const auto item = std::find_if(actions.begin(), actions.end(),
+                    [](QAction *action) { return action->text() == "Add Existing Working Copy..."; });
+                ASSERT_NE(item, actions.end());
+                (*item)->trigger();
+            },
+            picker},
+        {"Ctrl+O",
+            [&] {
+                dialogs.openPanelAnswers = {added};
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+            },
+            picker},
+        {"a click on another project's row", [&] { QTest::mouseClick(sidebar()->rows().last(), Qt::LeftButton); },
+            selectedRow},
+        {"an Update stopped and its alert closed",
+            [&] {
+                fakes.svn->holdRuns = true;
+                QTest::mouseClick(content()->detailView()->header()->updateButton(), Qt::LeftButton);
+                ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
+                clean = true;
+                fakes.svn->holdRuns = false;
+                QTest::mouseClick(content()->detailView()->header()->stopButton(), Qt::LeftButton);
+                fakes.svn->release(0);
+                ASSERT_TRUE(waitFor([this] { return content()->alertBox() != nullptr; }, 5000));
+                settle(*state);
+                QTest::mouseClick(content()->alertBox()->buttons()[0], Qt::LeftButton);
+                settle(*state);
+                window->activateWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+            },
+            picker},
+        {"the sidebar shown from the floating button",
+            [&] {
+                hideSidebar();
+                content()->showSidebarButton()->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(content()->showSidebarButton(), Qt::Key_Space);
+            },
+            [&]() -> QWidget * { return sidebar()->toggleButton(); }},
+        {"the sidebar hidden from its toggle",
+            [&] {
+                sidebar()->toggleButton()->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(sidebar()->toggleButton(), Qt::Key_Space);
+                QTest::qWait(ContentView::animationMilliseconds + 150);
+            },
+            [&]() -> QWidget * { return content()->showSidebarButton(); }},
+    };
+    for (const auto &route : routes) {
+        SCOPED_TRACE(route.route);
+        window.reset();
+        clean = false;
+        open({changed, gitProject});
+        fakes.svn->responder = [&](const FakeCall &call) {
+            if (call.arguments.value(0) == "status" && call.workingDirectory == changed.path && !clean)
+                return okResult(statusListing("src/main.c"));
+            // Ended by Stop: the fake runs go on, so the update fails as a killed svn does.
+            if (call.arguments.value(0) == "update")
+                return failedResult(15, QString());
+            return okResult(QString());
+        };
+        state->refreshAll();
+        settle(*state);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        auto *list = window->findChild<QWidget *>("changeList");
+        ASSERT_TRUE(list && list->isVisible());
+        list->setFocus(Qt::TabFocusReason);
+
+        route.act();
+        settle(*state);
+        QCoreApplication::processEvents();
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus);
+        EXPECT_TRUE(focus->isVisible()) << focus->metaObject()->className();
+        EXPECT_TRUE(focus->focusPolicy() & Qt::TabFocus) << focus->metaObject()->className();
+        EXPECT_EQ(focus, route.expected()) << focus->metaObject()->className();
+    }
+    state->setAlert(std::nullopt);
+    state->setCommandOutput(std::nullopt);
+    settle(*state);
 }

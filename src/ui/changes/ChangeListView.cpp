@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "ui/changes/ChangeRowDelegate.h"
+#include "ui/kit/ContextMenu.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
@@ -36,6 +37,20 @@ QRect ChangeRowsView::checkRect(const QModelIndex &index) const
 bool ChangeRowsView::hitsCheckBox(const QModelIndex &index, const QPoint &position) const
 {
     return index.isValid() && checkRect(index).adjusted(-2, -2, 2, 2).contains(position);
+}
+
+bool ChangeRowsView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu)
+        m_menuReason = static_cast<QContextMenuEvent *>(event)->reason();
+    return QListView::event(event);
+}
+
+bool ChangeRowsView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu)
+        m_menuReason = static_cast<QContextMenuEvent *>(event)->reason();
+    return QListView::viewportEvent(event);
 }
 
 void ChangeRowsView::mousePressEvent(QMouseEvent *event)
@@ -241,6 +256,6 @@ void ChangeListView::showContextMenu(const QPoint &position)
     if (!index.isValid())
         return;
     QMenu *menu = makeContextMenu(m_model->at(index.row()), this);
-    menu->exec(m_list->viewport()->mapToGlobal(position));
+    ContextMenu::exec(*menu, m_list->viewport()->mapToGlobal(position), m_list->menuReason());
     delete menu;
 }

@@ -5,6 +5,7 @@
 #include "ui/kit/KeyedListModel.h"
 #include "ui/kit/SelectionBinder.h"
 
+#include <QContextMenuEvent>
 #include <QListView>
 #include <QPersistentModelIndex>
 #include <QSet>
@@ -36,8 +37,12 @@ public:
     ChangeRowDelegate *rowDelegate() const { return m_delegate; }
     // The check box of the row, in viewport coordinates.
     QRect checkRect(const QModelIndex &index) const;
+    // How the last context menu was asked for: the custom menu's signal does not say.
+    QContextMenuEvent::Reason menuReason() const { return m_menuReason; }
 
 protected:
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -52,6 +57,7 @@ private:
     // A press the list's own handling never saw, and the check box it was on, if any.
     bool m_pressSwallowed = false;
     QPersistentModelIndex m_pressedCheck;
+    QContextMenuEvent::Reason m_menuReason = QContextMenuEvent::Mouse;
 };
 
 // The left pane of the Changes tab: "N Changed" over the list of changes, or the empty state.

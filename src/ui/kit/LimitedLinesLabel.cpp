@@ -1,5 +1,6 @@
 #include "ui/kit/LimitedLinesLabel.h"
 
+#include "ui/kit/ContextMenu.h"
 #include "ui/kit/FocusRing.h"
 
 #include <QApplication>
@@ -253,5 +254,5 @@ void LimitedLinesLabel::contextMenuEvent(QContextMenuEvent *event)
     QAction *copy = menu.addAction(tr("Copy"), this, &LimitedLinesLabel::copySelection);
     copy->setEnabled(hasSelectedText());
     menu.addAction(tr("Select All"), this, [this] { setSelection(0, int(QLabel::text().size())); });
-    menu.exec(event->globalPos());
+    ContextMenu::exec(menu, event->globalPos(), event->reason());
 }

@@ -77,9 +77,65 @@ ContentView::ContentView(AppState &state, QWidget *parent) : QWidget(parent), m_
         if (m_sidebarVisible)
             m_showButton->hide();
     });
+
+    // A stacked layout hands the focus of the page that gives way to the incoming page itself, though that
+    // may take no focus and show none ("No Changes"); a control hidden or deleted while it has the focus
+    // leaves it on the next stop of the chain or nowhere.
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this] { queueFocusCheck(); });
+    qApp->installEventFilter(this);
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView()
+{
+    disconnect(m_focusWatch);
+    qApp->removeEventFilter(this);
+}
+
+bool ContentView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->window() == window())
+            m_lastInputInSidebar = widget == m_sidebar || m_sidebar->isAncestorOf(widget);
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::queueFocusCheck()
+{
+    if (m_focusCheckQueued)
+        return;
+    m_focusCheckQueued = true;
+    // Once the layouts switched in this turn have handed the focus on.
+    QMetaObject::invokeMethod(this, &ContentView::keepFocusOnAControl, Qt::QueuedConnection);
+}
+
+void ContentView::keepFocusOnAControl()
+{
+    m_focusCheckQueued = false;
+    if (!isActiveWindow() || QApplication::activePopupWidget())
+        return;
+    QWidget *focus = QApplication::focusWidget();
+    // The content itself has the focus only when put there on purpose, as no control in particular.
+    if (focus == this || (focus && !isAncestorOf(focus)))
+        return;
+    if (focus && focus->isVisible() && focus->focusPolicy() != Qt::NoFocus)
+        return;
+    if (QWidget *home = focusHome())
+        home->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget *ContentView::focusHome() const
+{
+    if (m_sidebarVisible && m_lastInputInSidebar)
+        return m_sidebar->focusStop();
+    return m_detail->focusHome();
+}
 
 QPoint ContentView::sidebarPosition(bool visible) const
 {
@@ -95,6 +151,10 @@ void ContentView::setSidebarVisible(bool visible)
     m_sidebar->setAttribute(Qt::WA_TransparentForMouseEvents, !visible);
     if (visible)
         m_sidebar->show();
+    // The keyboard follows the toggle from the button that goes to the one that comes.
+    QWidget *focus = QApplication::focusWidget();
+    if (visible && focus == m_showButton)
+        m_sidebar->toggleButton()->setFocus(Qt::OtherFocusReason);
     m_slide->stop();
     m_slide->setStartValue(m_sidebar->pos());
     m_slide->setEndValue(sidebarPosition(visible));
@@ -106,6 +166,8 @@ void ContentView::setSidebarVisible(bool visible)
     if (!visible) {
         m_showButton->show();
         m_showButton->raise();
+        if (focus && m_sidebar->isAncestorOf(focus))
+            m_showButton->setFocus(Qt::OtherFocusReason);
     }
     m_fade->start();
 
@@ -145,6 +207,7 @@ void ContentView::showEvent(QShowEvent *event)
 
 void ContentView::render()
 {
+    queueFocusCheck();
     m_stopShortcut->setEnabled(m_state.actionRunning());
     // A failed command sets both at once: the sheet opens first and the alert on top of it.
     syncSheet();

@@ -49,9 +49,15 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QPoint sidebarPosition(bool visible) const;
+    // Whenever the focused control is hidden or replaced, the focus goes to a control that takes Tab and
+    // shows it: the sidebar's row where the user last worked in the sidebar, else the detail pane's.
+    void queueFocusCheck();
+    void keepFocusOnAControl();
+    QWidget *focusHome() const;
     void placeDetailView();
     void syncSheet();
     void syncAlert();
@@ -72,4 +78,8 @@ private:
     QPointer<QMessageBox> m_alertBox;
     QUuid m_alertID;
     QPointer<CommandOutputSheet> m_sheet;
+    QMetaObject::Connection m_focusWatch;
+    bool m_focusCheckQueued = false;
+    // Whether the last press of a key or a mouse button in this window went to the sidebar.
+    bool m_lastInputInSidebar = false;
 };

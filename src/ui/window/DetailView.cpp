@@ -8,6 +8,7 @@
 #include "ui/workflow/WorkflowTabViews.h"
 
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -67,6 +68,11 @@ bool DetailView::showsProject() const
 QWidget *DetailView::currentTabView() const
 {
     return showsProject() ? m_tabs->currentWidget() : nullptr;
+}
+
+QWidget *DetailView::focusHome() const
+{
+    return showsProject() ? static_cast<QWidget *>(m_picker) : m_empty->addButton();
 }
 
 void DetailView::render()

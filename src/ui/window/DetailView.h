@@ -28,6 +28,9 @@ public:
     ProjectHeaderView *header() const { return m_header; }
     SegmentedPicker *picker() const { return m_picker; }
     QWidget *currentTabView() const;
+    // Where the keyboard focus goes when the control that had it is gone: the tab picker, or the first
+    // button of the empty view.
+    QWidget *focusHome() const;
     QWidget *tabView(WorkflowTab tab) const { return m_tabViews[static_cast<size_t>(tab)]; }
 
 private:

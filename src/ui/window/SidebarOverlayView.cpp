@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
@@ -66,7 +67,7 @@ SidebarOverlayView::SidebarOverlayView(AppState &state, Binding<bool> isVisible,
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Not a stop of its own: Tab stops at each of its rows.
+    // Not a stop of its own: Tab stops at one of its rows.
     m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->setWidget(content);
     content->setAutoFillBackground(false);
@@ -154,15 +155,17 @@ void SidebarOverlayView::render()
         m_rows.clear();
         for (const Project &project : projects) {
             auto *row = new SidebarProjectRow(m_state, project);
+            row->installEventFilter(this);
             // After "Projects", before "No Projects".
             m_rowsLayout->insertWidget(int(m_rows.size()) + 1, row);
-            // Tab goes from the toggle down the rows to Add, as they stand.
+            // Tab goes from the toggle to the rows' one stop, then to Add.
             setTabOrder(m_rows.isEmpty() ? static_cast<QWidget *>(m_toggle) : m_rows.back(), row);
             m_rows.push_back(row);
         }
         m_following = true;
     }
     m_noProjects->setVisible(projects.isEmpty());
+    updateTabStop();
     for (SidebarProjectRow *row : std::as_const(m_rows))
         row->update();
     m_toggle->render();
@@ -195,8 +198,68 @@ void SidebarOverlayView::scrollToSelection()
     }
 }
 
+QWidget *SidebarOverlayView::focusStop() const
+{
+    for (SidebarProjectRow *row : m_rows) {
+        if (row->focusPolicy() != Qt::NoFocus)
+            return row;
+    }
+    return m_toggle;
+}
+
+void SidebarOverlayView::updateTabStop()
+{
+    auto *focused = qobject_cast<SidebarProjectRow *>(QApplication::focusWidget());
+    SidebarProjectRow *stop = m_rows.contains(focused) ? focused : nullptr;
+    for (qsizetype i = 0; !stop && i < m_rows.size(); ++i) {
+        if (m_rows[i]->isSelected())
+            stop = m_rows[i];
+    }
+    if (!stop && !m_rows.isEmpty())
+        stop = m_rows.first();
+    for (SidebarProjectRow *row : std::as_const(m_rows))
+        row->setFocusPolicy(row == stop ? Qt::TabFocus : Qt::NoFocus);
+}
+
+bool SidebarOverlayView::moveFocus(SidebarProjectRow *from, int key)
+{
+    const qsizetype at = m_rows.indexOf(from);
+    if (at < 0)
+        return false;
+    const int rowStep = from->height() + m_rowsLayout->spacing();
+    const qsizetype page = qMax(1, m_scrollArea->viewport()->height() / qMax(1, rowStep));
+    qsizetype to = at;
+    switch (key) {
+    case Qt::Key_Up:
+        to = at - 1;
+        break;
+    case Qt::Key_Down:
+        to = at + 1;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = m_rows.size() - 1;
+        break;
+    case Qt::Key_PageUp:
+        to = at - page;
+        break;
+    case Qt::Key_PageDown:
+        to = at + page;
+        break;
+    default:
+        return false;
+    }
+    SidebarProjectRow *next = m_rows[qBound<qsizetype>(0, to, m_rows.size() - 1)];
+    next->setFocusPolicy(Qt::TabFocus);
+    next->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
 void SidebarOverlayView::showFocusedRow(QWidget *focused)
 {
+    updateTabStop();
     auto *row = qobject_cast<SidebarProjectRow *>(focused);
     if (!row || !m_rows.contains(row))
         return;
@@ -208,6 +271,14 @@ void SidebarOverlayView::showFocusedRow(QWidget *focused)
 bool SidebarOverlayView::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::KeyPress: {
+        // Ahead of the scroll area, which would page the list away from the focused row.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!(key->modifiers() & ~Qt::KeypadModifier)
+            && moveFocus(qobject_cast<SidebarProjectRow *>(watched), key->key()))
+            return true;
+        break;
+    }
     case QEvent::Wheel:
         if (watched == m_scrollArea->viewport())
             m_following = false;

@@ -33,6 +33,9 @@ public:
     QToolButton *addButton() const { return m_add; }
     QToolButton *newButton() const { return m_new; }
     QToolButton *checkoutButton() const { return m_checkout; }
+    // The rows are one stop of the Tab chain: the focused row, else the selected one, else the first.
+    // Without rows, the toggle.
+    QWidget *focusStop() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -44,6 +47,9 @@ private:
     void followSelection();
     void scrollToSelection();
     void showFocusedRow(QWidget *focused);
+    void updateTabStop();
+    // Up, Down, Home, End, Page Up and Page Down from a focused row, as in a list.
+    bool moveFocus(SidebarProjectRow *from, int key);
 
     AppState &m_state;
     RenderScheduler *m_scheduler;

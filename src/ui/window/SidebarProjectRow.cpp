@@ -6,7 +6,6 @@
 #include "ui/kit/Theme.h"
 
 #include <QKeyEvent>
-#include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -60,7 +59,8 @@ SidebarProjectRow::SidebarProjectRow(AppState &state, const Project &project, QW
     : QAbstractButton(parent), m_state(state), m_project(project)
 {
     setObjectName(QStringLiteral("projectRow"));
-    // Reached with Tab; a click leaves the focus where the user works.
+    // Reached with Tab when it is the list's stop (the sidebar decides); a click leaves the focus where
+    // the user works.
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setToolTip(QString());
@@ -184,18 +184,6 @@ void SidebarProjectRow::keyPressEvent(QKeyEvent *event)
         event->accept();
         choose();
         return;
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
-        event->accept();
-        QLayout *rows = parentWidget() ? parentWidget()->layout() : nullptr;
-        if (!rows)
-            return;
-        const int next = rows->indexOf(this) + (event->key() == Qt::Key_Up ? -1 : 1);
-        QLayoutItem *item = next >= 0 ? rows->itemAt(next) : nullptr;
-        if (auto *row = qobject_cast<SidebarProjectRow *>(item ? item->widget() : nullptr))
-            row->setFocus(Qt::TabFocusReason);
-        return;
-    }
     default:
         QAbstractButton::keyPressEvent(event);
     }

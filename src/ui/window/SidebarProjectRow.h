@@ -17,8 +17,8 @@ public:
 };
 
 // One project in the sidebar: folder symbol, name with its kind badge, and the path cut in the middle.
-// A click selects the project; a click on the selected row does nothing. Reached with Tab, it is chosen
-// with Space or Return, and Up and Down move to the neighbouring rows.
+// A click selects the project; a click on the selected row does nothing. Focused, it is chosen with
+// Space or Return.
 class SidebarProjectRow : public QAbstractButton {
     Q_OBJECT
 

@@ -4,6 +4,7 @@
 #include "state/AppState.h"
 #include "ui/kit/ActionBadge.h"
 #include "ui/kit/BadgePainter.h"
+#include "ui/kit/ContextMenu.h"
 #include "ui/kit/Divider.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
@@ -124,7 +125,7 @@ void ChangedPathList::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     const int row = index.row();
     menu.addAction(tr("Copy Path"), this, [this, row] { copyPath(row); });
-    menu.exec(event->globalPos());
+    ContextMenu::exec(menu, event->globalPos(), event->reason());
 }
 
 // ArchiveEntryListView
