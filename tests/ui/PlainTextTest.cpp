@@ -181,7 +181,11 @@ TEST(PlainText, RepositoryNamesShowAsTextInTheWindowAndInTheQuestionsOfItsAction
         auto *panel = dialog->findChild<QFileDialog *>();
         ASSERT_TRUE(panel);
         panel->setDirectory(folder);
-        panel->selectFile(name);
+        // selectFile leaves the name field alone once it has the focus, which it may get before this
+        // runs or after: the name is typed into the field instead.
+        auto *nameField = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(nameField);
+        nameField->setText(name);
         question(QStringLiteral("Create Archive Zip"), true);
         static_cast<QDialog *>(panel)->accept();
     });
