@@ -5,9 +5,12 @@
 #include "state/CheckoutNames.h"
 #include "state/RepositoryDetection.h"
 #include "state/RunOutputs.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
+#include <QCoroFuture>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -74,7 +77,32 @@ std::optional<QString> chooseNewFolder(
     return TextUtil::appendingPathComponent(*parent, name);
 }
 
+// The folder itself, for a search below it.
+QStringList wholeFolder()
+{
+    return {QStringLiteral(".")};
+}
+
 } // namespace
+
+AppState::RunRequest AppState::importRequest(
+    const QString &source, const QString &url, const QString &message, QStringList nestedGit)
+{
+    QStringList leading{QStringLiteral("import")};
+    RunRequest request{QStringLiteral("Import"), RepositoryKind::svn};
+    if (!nestedGit.isEmpty()) {
+        // svn import takes no paths to leave out, only its global ignores: ".git" joins the user's own.
+        leading += {QStringLiteral("--config-option"),
+            QStringLiteral("config:miscellany:global-ignores=") + SVNClient::globalIgnores() + QStringLiteral(" .git")};
+        for (QString &entry : nestedGit)
+            entry.remove(0, 2);
+        request.note
+            = QStringLiteral("\nLeft out, as a Git repository's own: ") + nestedGit.join(QStringLiteral(", ")) + u'\n';
+    }
+    // svn takes both operands of import verbatim, "@" included.
+    request.runs = {ToolOperands::svnArguments(leading, {source, url}, {QStringLiteral("-m"), message})};
+    return request;
+}
 
 void AppState::checkoutRepository()
 {
@@ -186,12 +214,19 @@ void AppState::importDirectory()
     const auto form = promptURLAndMessage(*this, QStringLiteral("Import"), QStringLiteral("Initial import"));
     if (!form)
         return;
-    // svn takes both operands of import verbatim, "@" included.
-    const QStringList arguments = ToolOperands::svnArguments(
-        {QStringLiteral("import")}, {*source, form->url}, {QStringLiteral("-m"), form->message});
-    startTask([this, arguments] {
-        return runRequest({QStringLiteral("Import"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, QString());
+    startTask([this, source = *source, url = form->url, message = form->message] {
+        return importTask(source, url, message);
     });
+}
+
+QCoro::Task<> AppState::importTask(QString source, QString url, QString message)
+{
+    // A folder may be a large tree: it is searched for nested repositories off the window's thread.
+    setBusyMessage(QStringLiteral("Import"));
+    const QStringList nestedGit
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, wholeFolder(), source));
+    RunRequest request = importRequest(source, url, message, nestedGit);
+    co_await runRequest(std::move(request), QString());
 }
 
 void AppState::exportRepository()

@@ -138,28 +138,46 @@ ToolEnvironment withoutCallingRepository()
     return removed;
 }
 
-// Whether a Subversion config file gives the ssh tunnel a command of its own ("ssh = ..." in
-// [tunnels]). Options start in the first column; indented lines continue the previous value.
-bool namesSSHTunnel(const QString &configPath)
+// An option's value in a Subversion config file, its continuation lines (indented) joined with spaces;
+// nothing when the file does not set it. Options start in the first column.
+std::optional<QByteArray> svnConfigValue(const QString &configPath, const QByteArray &section, const QByteArray &option)
 {
     QFile file(configPath);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    bool inTunnels = false;
+        return std::nullopt;
+    bool inSection = false;
+    std::optional<QByteArray> value;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
-        if (line.startsWith('[')) {
-            const qsizetype end = line.indexOf(']');
-            inTunnels = end > 0 && line.mid(1, end - 1).trimmed().toLower() == "tunnels";
+        if (value) {
+            if (!line.startsWith(' ') && !line.startsWith('\t'))
+                break;
+            *value += ' ' + line.trimmed();
             continue;
         }
-        if (!inTunnels || !line.toLower().startsWith("ssh"))
+        if (line.startsWith('[')) {
+            const qsizetype end = line.indexOf(']');
+            inSection = end > 0 && line.mid(1, end - 1).trimmed().toLower() == section;
             continue;
-        const QByteArray rest = line.mid(3).trimmed();
+        }
+        if (!inSection || !line.toLower().startsWith(option))
+            continue;
+        const QByteArray rest = line.mid(option.size()).trimmed();
         if (rest.startsWith('=') || rest.startsWith(':'))
-            return true;
+            value = rest.mid(1).trimmed();
     }
-    return false;
+    return value;
+}
+
+// svn reads the user's config over the system's.
+std::optional<QByteArray> svnConfigValue(const QByteArray &section, const QByteArray &option)
+{
+    for (const QString &path :
+        {QDir::homePath() + QStringLiteral("/.subversion/config"), QStringLiteral("/etc/subversion/config")}) {
+        if (std::optional<QByteArray> value = svnConfigValue(path, section, option))
+            return value;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -209,13 +227,20 @@ QString SVNClient::displayExecutable() const
 
 QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment additions) const
 {
-    if (variableIsSet("SVN_SSH", additions) || namesSSHTunnel(QDir::homePath() + QStringLiteral("/.subversion/config"))
-        || namesSSHTunnel(QStringLiteral("/etc/subversion/config")))
+    if (variableIsSet("SVN_SSH", additions) || svnConfigValue("tunnels", "ssh"))
         co_return ToolEnvironment{};
     // svn's own default tunnel is "ssh -q --"; SVN_SSH replaces it whole. Without -q, ssh's own reason
     // for a failure ("Host key verification failed.") reaches svn's error output.
     co_return ToolEnvironment{{QStringLiteral("SVN_SSH"),
         QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions) + QStringLiteral(" --")}};
+}
+
+QString SVNClient::globalIgnores()
+{
+    if (const std::optional<QByteArray> value = svnConfigValue("miscellany", "global-ignores"))
+        return QString::fromUtf8(*value);
+    return QStringLiteral("*.o *.lo *.la *.al .libs *.so *.so.[0-9]* *.a *.pyc *.pyo __pycache__ *.rej *~ #*# .#* "
+                          ".*.swp .DS_Store [Tt]humbs.db");
 }
 
 // svnadmin

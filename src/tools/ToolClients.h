@@ -124,6 +124,9 @@ public:
     std::optional<QString> resolvedExecutablePath() const override;
     QString displayExecutable() const override;
 
+    // The global-ignores svn takes: the user's config, else the system's, else svn's own default.
+    static QString globalIgnores();
+
 protected:
     // SVN_SSH in batch mode, unless SVN_SSH is set or a Subversion config names the ssh tunnel.
     QCoro::Task<ToolEnvironment> toolEnvironment(

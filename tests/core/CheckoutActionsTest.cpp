@@ -477,8 +477,14 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     EXPECT_TRUE(state->projects().isEmpty());
     const QString url = QUrl::fromLocalFile(sandbox.filePath("repos/Made Here")).toString(QUrl::FullyEncoded);
 
+    // A Git repository inside goes in without its .git; the user's own global ignores still hold.
     writeFile(sandbox.filePath("source/readme.txt"), "hello\n");
     writeFile(sandbox.filePath("source/lib/a.c"), "int a;\n");
+    writeFile(sandbox.filePath("source/lib/a.tmp"), "scratch\n");
+    const GitFixture inner = GitFixture::create(sandbox.filePath("source"), "lib/inner");
+    writeFile(inner.path + "/b.c", "int b;\n");
+    inner.commitAll();
+    writeFile(sandbox.filePath(".home/.subversion/config"), "[miscellany]\nglobal-ignores = *.tmp\n  *.bak\n");
     dialogs.openPanelAnswers.push_back(sandbox.filePath("source"));
     dialogs.promptAnswers.push_back(QStringList{url + "/trunk", "First"});
     state->importDirectory();
@@ -486,6 +492,11 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     ASSERT_FALSE(state->alert()) << state->alert()->message.toStdString();
     EXPECT_EQ(state->commandOutput()->title, "Import");
     EXPECT_TRUE(state->commandOutput()->stdout.contains("Committed revision 1."));
+    EXPECT_TRUE(state->commandOutput()->stdout.endsWith("\nLeft out, as a Git repository's own: lib/inner/.git\n"))
+        << state->commandOutput()->stdout.toStdString();
+    EXPECT_EQ(QString::fromUtf8(runTool("svn", {"list", "-R", url + "/trunk"})).split('\n', Qt::SkipEmptyParts),
+        (QStringList{"lib/", "lib/a.c", "lib/inner/", "lib/inner/b.c", "readme.txt"}));
+    EXPECT_TRUE(QFileInfo(inner.path + "/.git/config").isFile());
 
     QDir().mkpath(sandbox.filePath("checkouts"));
     checkout(url + "/trunk", "trunk");
