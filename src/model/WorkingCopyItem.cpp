@@ -97,8 +97,8 @@ size_t qHash(const WorkingCopyItem &item, size_t seed)
     return qHashMulti(seed, item.path, static_cast<int>(item.kind), static_cast<int>(item.propertiesKind),
         item.revision.value_or(QString()), item.revision.has_value(), item.author.value_or(QString()),
         item.author.has_value(), item.treeConflict, item.renamedFrom.value_or(QString()),
-        item.copiedFrom.value_or(QString()), item.conflictFile, item.copied, item.movedFrom.value_or(QString()),
-        item.movedTo.value_or(QString()));
+        item.copiedFrom.value_or(QString()), item.absentFromHead, item.conflictFile, item.copied,
+        item.movedFrom.value_or(QString()), item.movedTo.value_or(QString()));
 }
 
 QString displayPath(const QString &path, const QString &projectFolder)

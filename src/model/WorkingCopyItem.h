@@ -64,6 +64,9 @@ struct WorkingCopyItem {
     // undo or record the whole rename.
     std::optional<QString> renamedFrom;
     std::optional<QString> copiedFrom;
+    // Git only: an unmerged path the current commit does not have (deleted by us or by both, added by
+    // them), which a revert can only unstage.
+    bool absentFromHead = false;
     // svn only: a file svn wrote beside a conflicted path (its .mine, .rN, .prej), which belongs to
     // the conflict and never to the repository.
     bool conflictFile = false;

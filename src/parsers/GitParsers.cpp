@@ -98,6 +98,8 @@ std::optional<WorkingCopyItem> parseStatusLine(QStringView line)
     const qsizetype arrow = statusArrow(path);
     WorkingCopyItem item{unquotePath((arrow < 0 ? path : path.mid(arrow + 4)).toString()), kind, SVNStatusKind::none,
         std::nullopt, std::nullopt, kind == SVNStatusKind::conflicted};
+    const QStringView code = line.left(2);
+    item.absentFromHead = code == u"DU" || code == u"UA" || code == u"DD";
     if (arrow >= 0) {
         const QChar letter = line[0] == u'R' || line[0] == u'C' ? line[0] : line[1];
         if (letter == u'R')

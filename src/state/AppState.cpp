@@ -194,7 +194,7 @@ void AppState::setCommandOutput(std::optional<CommandOutput> value)
 
 void AppState::showError(const QString &title, const std::exception &error)
 {
-    // A failed run's description is already its stderr, else stdout, else the status sentence.
+    // A failed run's description is already the tool's reason, else the status sentence.
     const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
     if (clientError && clientError->isCommandFailed())
         setCommandOutput(runOutput(title, clientError->result()));

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,19 +22,37 @@ constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
 // No argument can carry such a name to git diff or git show, and neither reads names from a file.
 const QByteArray undecodableNameDiff = QByteArrayLiteral("(no diff: the file name is not valid UTF-8)");
 
+// A link is shown as git shows one: its target path as the content, with no line end. What it points
+// to may lie outside the project and is never read.
+QByteArray unversionedLinkDiff(const QString &path, const QByteArray &native)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(native.constData(), target.data(), target.size());
+    if (length <= 0 || length >= target.size())
+        return QByteArrayLiteral("(binary or unreadable file)");
+    target.truncate(length);
+    QString diff = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), QString::fromUtf8(target));
+    if (!target.endsWith('\n'))
+        diff += QStringLiteral("\n\\ No newline at end of file");
+    return diff.toUtf8();
+}
+
 // The diff of a file that is not under version control: every line added. Only regular files are
 // read, and nothing over 16 MiB. The file is reached by its exact bytes: its name may not be UTF-8.
 QByteArray localUnifiedDiff(const QString &path, const QString &root)
 {
     const QByteArray native = workingCopyNativePath(path, root);
     struct stat info;
-    if (::stat(native.constData(), &info) != 0)
+    if (::lstat(native.constData(), &info) != 0)
         return QByteArrayLiteral("(file not found)");
+    if (S_ISLNK(info.st_mode))
+        return unversionedLinkDiff(path, native);
     if (S_ISDIR(info.st_mode))
         return QByteArrayLiteral("(unversioned directory)");
     if (!S_ISREG(info.st_mode) || info.st_size > largestUnversionedDiff)
         return QByteArrayLiteral("(binary or unreadable file)");
-    const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // A link put in its place since the look above is not followed either.
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     QFile file;
     if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         if (descriptor >= 0)

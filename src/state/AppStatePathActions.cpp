@@ -182,10 +182,9 @@ void AppState::revertSelectedPaths()
     }
     const bool git = isGitProject(selectedProjectKind());
     const QString root = selectedProject() ? selectedProject()->path : QString();
-    const auto isDirectory = [&root](const QString &path) { return workingCopyPathIsDirectory(path, root); };
-    const auto isOnDisk = [&root](const QString &path) { return workingCopyPathExists(path, root); };
-    const RevertPlan::Plan plan = git ? RevertPlan::git(paths, m_changes, isDirectory, isOnDisk)
-                                      : RevertPlan::svn(paths, m_changes, isDirectory);
+    const auto standing = [&root](const QString &path) { return workingCopyPathEntry(path, root); };
+    const RevertPlan::Plan plan
+        = git ? RevertPlan::git(paths, m_changes, standing) : RevertPlan::svn(paths, m_changes, standing);
     if (plan.runs.isEmpty()) {
         if (plan.alert)
             setAlert(plan.alert);

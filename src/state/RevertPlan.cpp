@@ -11,8 +11,6 @@ namespace RevertPlan {
 
 namespace {
 
-using PathTest = std::function<bool(const QString &)>;
-
 bool isInside(const QString &path, const QString &folder)
 {
     if (folder == workingCopyRootPath)
@@ -46,21 +44,93 @@ QStringList childrenFirst(QStringList list)
     return ToolOperands::svnPaths(list);
 }
 
-QHash<QString, const WorkingCopyItem *> rowsByPath(const QList<WorkingCopyItem> &listed)
+// The folders above a path, nearest first, up to the working copy's own folder, which is never in the way.
+QStringList foldersAbove(const QString &path)
 {
-    QHash<QString, const WorkingCopyItem *> rows;
-    rows.reserve(listed.size());
-    for (const WorkingCopyItem &item : listed)
-        rows.insert(item.path, &item);
-    return rows;
+    QStringList folders;
+    for (qsizetype slash = path.lastIndexOf(u'/'); slash > 0; slash = path.lastIndexOf(u'/', slash - 1))
+        folders.push_back(path.left(slash));
+    return folders;
+}
+
+// The listed rows, which say what the tool tracks, and what stands on disk, each path read once.
+class Paths {
+public:
+    Paths(const QList<WorkingCopyItem> &listed, const Standing &standing) : m_standing(standing)
+    {
+        m_rows.reserve(listed.size());
+        for (const WorkingCopyItem &item : listed)
+            m_rows.insert(item.path, &item);
+    }
+
+    const WorkingCopyItem *row(const QString &path) const { return m_rows.value(path); }
+
+    DiskEntry entry(const QString &path)
+    {
+        auto found = m_entries.constFind(path);
+        if (found == m_entries.constEnd())
+            found = m_entries.insert(path, m_standing(path));
+        return *found;
+    }
+
+    // The one rule: a revert writes only where nothing stands that the tool does not track. The tool
+    // tracks nothing on disk at a deleted or missing path and something else at an obstructed one; a
+    // folder above a path it writes can only be a folder. Gives the paths in the way, each once.
+    QStringList inTheWayOf(const QStringList &writes)
+    {
+        QStringList found;
+        const auto look = [this, &found](const QString &path, bool above) {
+            if (!blocks(path, above))
+                return;
+            if (!found.contains(path))
+                found.push_back(path);
+        };
+        for (const QString &path : writes) {
+            look(path, false);
+            for (const QString &folder : foldersAbove(path))
+                look(folder, true);
+        }
+        return found;
+    }
+
+private:
+    bool blocks(const QString &path, bool above)
+    {
+        const WorkingCopyItem *item = row(path);
+        const SVNStatusKind kind = item ? item->kind : SVNStatusKind::none;
+        if (kind == SVNStatusKind::obstructed)
+            return true;
+        if (kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing)
+            return entry(path) != DiskEntry::nothing;
+        return above && (entry(path) == DiskEntry::file || entry(path) == DiskEntry::link);
+    }
+
+    QHash<QString, const WorkingCopyItem *> m_rows;
+    QHash<QString, DiskEntry> m_entries;
+    const Standing &m_standing;
+};
+
+QString entryName(DiskEntry entry)
+{
+    switch (entry) {
+    case DiskEntry::folder:
+        return QStringLiteral("the folder ");
+    case DiskEntry::link:
+        return QStringLiteral("the link ");
+    case DiskEntry::file:
+        return QStringLiteral("the file ");
+    case DiskEntry::nothing:
+        break;
+    }
+    return QStringLiteral("the path ");
 }
 
 // "The folder t.txt stands ...", "The folder t.txt and the file A stand ...".
-AppAlert inTheWay(const QStringList &paths, const PathTest &isDirectory, bool othersReverted)
+AppAlert inTheWay(const QStringList &paths, Paths &disk, bool othersReverted)
 {
     QStringList names;
     for (const QString &path : paths)
-        names.push_back((isDirectory(path) ? QStringLiteral("the folder ") : QStringLiteral("the file ")) + path);
+        names.push_back(entryName(disk.entry(path)) + path);
     const bool one = names.size() == 1;
     QString subject = names.takeLast();
     if (!names.isEmpty())
@@ -79,46 +149,23 @@ AppAlert inTheWay(const QStringList &paths, const PathTest &isDirectory, bool ot
 
 } // namespace
 
-Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const PathTest &isDirectory)
+Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)
 {
-    const QHash<QString, const WorkingCopyItem *> rows = rowsByPath(listed);
-    // svn revert deletes whatever stands where it tracks something else, a folder with all it holds.
-    // Where svn has a file scheduled for deletion, it does not even report the folder standing there:
-    // a deleted row that is a folder on disk with nothing of svn's listed inside it.
-    QStringList obstructions;
-    QStringList deletedFolders;
-    for (const WorkingCopyItem &item : listed) {
-        if (item.kind == SVNStatusKind::obstructed)
-            obstructions.push_back(item.path);
-        else if (item.kind == SVNStatusKind::deleted && isDirectory(item.path))
-            deletedFolders.push_back(item.path);
-    }
-    if (!deletedFolders.isEmpty()) {
-        QSet<QString> holdingRows;
-        for (const WorkingCopyItem &item : listed) {
-            const QString &path = item.path;
-            for (qsizetype slash = path.lastIndexOf(u'/'); slash > 0; slash = path.lastIndexOf(u'/', slash - 1))
-                holdingRows.insert(path.left(slash));
-        }
-        for (const QString &path : std::as_const(deletedFolders)) {
-            if (!holdingRows.contains(path))
-                obstructions.push_back(path);
-        }
-    }
-    Plan plan;
-    QStringList refused;
-    QStringList inPlace;
-    QStringList copies;
-    QStringList trees;
+    Paths disk(listed, standing);
+    struct Selected {
+        QString path;
+        bool copy = false;
+        bool tree = false;
+        // What svn writes back inside the path, and the old halves of the moves it holds.
+        QStringList inside;
+        QStringList movedFrom;
+    };
+    QList<Selected> selected;
+    selected.reserve(paths.size());
+    // The selected paths taken back with everything inside them.
+    QHash<QString, qsizetype> whole;
     for (const QString &path : paths) {
-        const auto obstruction = std::find_if(obstructions.begin(), obstructions.end(),
-            [&path](const QString &in) { return path == in || isInside(path, in); });
-        if (obstruction != obstructions.end()) {
-            if (!refused.contains(*obstruction))
-                refused.push_back(*obstruction);
-            continue;
-        }
-        const WorkingCopyItem *item = rows.value(path);
+        const WorkingCopyItem *item = disk.row(path);
         const SVNStatusKind kind = item ? item->kind : SVNStatusKind::none;
         // svn revert deletes a copy from disk, the user's files in it included; unscheduling it keeps
         // them, as the revert of anything else added does. What a copy replaced then comes back over
@@ -130,33 +177,82 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
         const bool tree = kind == SVNStatusKind::replaced
             || (!copy
                 && (kind == SVNStatusKind::added || kind == SVNStatusKind::deleted || kind == SVNStatusKind::missing));
-        // The whole tree goes back, and with it whatever stands in the way inside it.
-        if (tree) {
-            const auto inside = std::find_if(
-                obstructions.begin(), obstructions.end(), [&path](const QString &in) { return isInside(in, path); });
-            if (inside != obstructions.end()) {
-                if (!refused.contains(*inside))
-                    refused.push_back(*inside);
+        if (copy || tree)
+            whole.insert(path, selected.size());
+        selected.push_back({path, copy, tree, {}, {}});
+    }
+    const auto takenWhole = [&whole](const QString &path) {
+        if (whole.contains(path) || whole.contains(workingCopyRootPath.toString()))
+            return true;
+        const QStringList folders = foldersAbove(path);
+        return std::any_of(folders.begin(), folders.end(), [&whole](const QString &f) { return whole.contains(f); });
+    };
+    // A tree goes back with every deleted, missing or obstructed path in it, and taking back the new
+    // half of a move takes back its old half, which would otherwise stay deleted.
+    if (!whole.isEmpty()) {
+        for (const WorkingCopyItem &item : listed) {
+            const bool written = item.kind == SVNStatusKind::deleted || item.kind == SVNStatusKind::missing
+                || item.kind == SVNStatusKind::obstructed;
+            if (!written && !item.movedFrom)
                 continue;
+            QStringList holders = foldersAbove(item.path);
+            holders.push_front(item.path);
+            if (item.path != workingCopyRootPath)
+                holders.push_back(workingCopyRootPath.toString());
+            for (const QString &holder : std::as_const(holders)) {
+                const auto found = whole.constFind(holder);
+                if (found == whole.constEnd())
+                    continue;
+                Selected &s = selected[*found];
+                if (written && s.tree && holder != item.path)
+                    s.inside.push_back(item.path);
+                if (item.movedFrom)
+                    s.movedFrom.push_back(*item.movedFrom);
             }
         }
-        plan.reverted.push_back(path);
-        if (copy)
-            copies.push_back(path);
-        if (tree)
-            trees.push_back(path);
-        else if (!copy)
-            inPlace.push_back(path);
     }
-    // Taking back the new half of a move takes back its old half, which would otherwise stay deleted.
-    for (const WorkingCopyItem &item : listed) {
-        if (!item.movedFrom || !(isWithinAny(item.path, copies, true) || isWithinAny(item.path, trees, true)))
+
+    Plan plan;
+    QStringList refused;
+    QStringList inPlace;
+    QStringList copies;
+    QStringList trees;
+    for (const Selected &s : std::as_const(selected)) {
+        QStringList blocked = disk.inTheWayOf(s.copy && !s.tree ? s.inside : QStringList{s.path} + s.inside);
+        QStringList oldHalves;
+        for (const QString &source : s.movedFrom) {
+            const WorkingCopyItem *old = disk.row(source);
+            if (!old)
+                continue;
+            // Put back only while it is a plain deletion: anything else there is the user's. Taken back
+            // itself, it must not be in the way either, or the move would be left half undone.
+            const bool putBack = !takenWhole(source);
+            if (putBack && (old->kind != SVNStatusKind::deleted || disk.entry(source) != DiskEntry::nothing)) {
+                blocked.push_back(source);
+                continue;
+            }
+            blocked += disk.inTheWayOf({source});
+            if (putBack)
+                oldHalves.push_back(source);
+        }
+        if (!blocked.isEmpty()) {
+            for (const QString &path : std::as_const(blocked)) {
+                if (!refused.contains(path))
+                    refused.push_back(path);
+            }
             continue;
-        const QString &source = *item.movedFrom;
-        if (isWithinAny(source, copies, true) || isWithinAny(source, trees, true)
-            || isWithinAny(source, obstructions, true))
-            continue;
-        trees.push_back(source);
+        }
+        plan.reverted.push_back(s.path);
+        if (s.copy)
+            copies.push_back(s.path);
+        if (s.tree)
+            trees.push_back(s.path);
+        else if (!s.copy)
+            inPlace.push_back(s.path);
+        for (const QString &source : std::as_const(oldHalves)) {
+            if (!trees.contains(source))
+                trees.push_back(source);
+        }
     }
     // A copy inside a folder reverted whole goes with it, and svn keeps its files when it is not named
     // itself; whatever lies inside a copy is unscheduled with it and keeps the user's edits.
@@ -179,32 +275,62 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
         plan.runs.push_back(ToolCommand::withPaths(
             {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")}, childrenFirst(trees)));
     if (!refused.isEmpty())
-        plan.alert = inTheWay(refused, isDirectory, !plan.runs.isEmpty());
+        plan.alert = inTheWay(refused, disk, !plan.runs.isEmpty());
     return plan;
 }
 
-Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const PathTest &isDirectory,
-    const PathTest &isOnDisk)
+Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)
 {
-    const QHash<QString, const WorkingCopyItem *> rows = rowsByPath(listed);
+    Paths disk(listed, standing);
+    const auto untracked = [](const WorkingCopyItem *item) {
+        return item && (item->kind == SVNStatusKind::unversioned || item->kind == SVNStatusKind::ignored);
+    };
+    QSet<QString> tracked;
+    for (const QString &path : paths) {
+        if (!untracked(disk.row(path)))
+            tracked.insert(path);
+    }
     Plan plan;
     QStringList refused;
+    QStringList added;
+    QStringList others;
     for (const QString &path : paths) {
-        const WorkingCopyItem *item = rows.value(path);
         // Untracked files are left alone, as svn revert leaves unversioned ones; git would refuse the
         // whole run over one of them.
-        if (item && (item->kind == SVNStatusKind::unversioned || item->kind == SVNStatusKind::ignored))
+        if (!tracked.contains(path))
             continue;
-        // A folder where git tracks a file holds only untracked files, and git restore deletes it.
-        if (item && item->kind == SVNStatusKind::deleted && isDirectory(path)) {
-            refused.push_back(path);
+        const WorkingCopyItem *item = disk.row(path);
+        // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
+        // alone leaves it as an untracked file, as svn revert does. The new name of a rename or copy is
+        // such a file, and so is an unmerged path the current commit does not have.
+        const bool isAdded = item
+            && (item->kind == SVNStatusKind::added || item->renamedFrom || item->copiedFrom || item->absentFromHead);
+        QStringList writes;
+        if (!isAdded)
+            writes.push_back(path);
+        // A rename's old name comes back as in HEAD; when something new lies there it is only unstaged.
+        std::optional<QString> source = item ? item->renamedFrom : std::nullopt;
+        if (source && tracked.contains(*source))
+            source.reset();
+        const bool sourceKept = source && disk.entry(*source) != DiskEntry::nothing;
+        if (source && !sourceKept)
+            writes.push_back(*source);
+        const QStringList blocked = disk.inTheWayOf(writes);
+        if (!blocked.isEmpty()) {
+            for (const QString &in : blocked) {
+                if (!refused.contains(in))
+                    refused.push_back(in);
+            }
             continue;
         }
         plan.reverted.push_back(path);
+        (isAdded ? added : others).push_back(path);
+        if (source)
+            (sourceKept ? added : others).push_back(*source);
     }
     if (plan.reverted.isEmpty()) {
         if (!refused.isEmpty()) {
-            plan.alert = inTheWay(refused, isDirectory, false);
+            plan.alert = inTheWay(refused, disk, false);
         } else {
             plan.alert.emplace();
             plan.alert->title = QStringLiteral("Nothing To Revert");
@@ -214,27 +340,8 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
         return plan;
     }
     // git lists tracked files one by one: a tracked row that is a folder on disk is a submodule.
-    plan.submodules = std::any_of(plan.reverted.begin(), plan.reverted.end(), isDirectory);
-
-    // Restoring the work tree of a file that was only ever staged deletes it for good; unstaging
-    // alone leaves it as an untracked file, as svn revert does. The new name of a rename or copy is
-    // such a file.
-    QStringList added;
-    QStringList others;
-    QStringList renameSources;
-    for (const QString &path : plan.reverted) {
-        const WorkingCopyItem *item = rows.value(path);
-        const bool isAdded = item && (item->kind == SVNStatusKind::added || item->renamedFrom || item->copiedFrom);
-        (isAdded ? added : others).push_back(path);
-        if (item && item->renamedFrom)
-            renameSources.push_back(*item->renamedFrom);
-    }
-    // A rename's old name comes back as in HEAD; when something new lies there it is only unstaged.
-    for (const QString &source : renameSources) {
-        if (added.contains(source) || others.contains(source))
-            continue;
-        (isOnDisk(source) ? added : others).push_back(source);
-    }
+    plan.submodules = std::any_of(
+        others.begin(), others.end(), [&disk](const QString &path) { return disk.entry(path) == DiskEntry::folder; });
     // git reset unstages on a branch without commits too, where git restore finds no HEAD.
     if (!added.isEmpty())
         plan.runs.push_back(ToolCommand::withPaths({QStringLiteral("reset"), QStringLiteral("-q")}, added));
@@ -245,7 +352,7 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const P
                                        QStringLiteral("--recurse-submodules")},
                 others));
     if (!refused.isEmpty())
-        plan.alert = inTheWay(refused, isDirectory, true);
+        plan.alert = inTheWay(refused, disk, true);
     return plan;
 }
 

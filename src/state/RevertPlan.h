@@ -2,6 +2,7 @@
 
 #include "model/CommandOutput.h"
 #include "model/WorkingCopyItem.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolClients.h"
 
 #include <QList>
@@ -26,11 +27,11 @@ struct Plan {
     bool submodules = false;
 };
 
-// `paths` are the selected paths, `listed` the rows of the change list; `isDirectory` tells whether a
-// path is a folder on disk, `isOnDisk` whether anything is there.
-Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed,
-    const std::function<bool(const QString &)> &isDirectory);
-Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed,
-    const std::function<bool(const QString &)> &isDirectory, const std::function<bool(const QString &)> &isOnDisk);
+// What stands on disk at a path; asked only of the paths a revert would write and the folders above them.
+using Standing = std::function<DiskEntry(const QString &path)>;
+
+// `paths` are the selected paths, `listed` the rows of the change list, which say what the tool tracks.
+Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
+Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
 
 } // namespace RevertPlan

@@ -32,6 +32,16 @@ bool workingCopyPathIsDirectory(const QString &path, const QString &folder)
     return ::stat(workingCopyNativePath(path, folder).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+DiskEntry workingCopyPathEntry(const QString &path, const QString &folder)
+{
+    struct stat info;
+    if (::lstat(workingCopyNativePath(path, folder).constData(), &info) != 0)
+        return DiskEntry::nothing;
+    if (S_ISLNK(info.st_mode))
+        return DiskEntry::link;
+    return S_ISDIR(info.st_mode) ? DiskEntry::folder : DiskEntry::file;
+}
+
 bool workingCopyPathExists(const QString &path, const QString &folder)
 {
     struct stat info;

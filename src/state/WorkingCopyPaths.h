@@ -14,6 +14,9 @@
 QByteArray workingCopyNativePath(const QString &path, const QString &folder);
 // A folder there, following a symbolic link.
 bool workingCopyPathIsDirectory(const QString &path, const QString &folder);
+// What stands at the path, a symbolic link as itself.
+enum class DiskEntry { nothing, file, link, folder };
+DiskEntry workingCopyPathEntry(const QString &path, const QString &folder);
 // Whether the path is on disk; a symbolic link counts as itself, wherever it points. Exact for a name
 // whose bytes are not UTF-8.
 bool workingCopyPathExists(const QString &path, const QString &folder);

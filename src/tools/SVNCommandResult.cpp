@@ -15,12 +15,43 @@ SVNClientError SVNClientError::commandFailed(SVNCommandResult result)
     return SVNClientError(std::move(result));
 }
 
+namespace {
+
+// Standard error that gives no reason: every line that says something is a warning, git's
+// "warning: ..." or svn's "svn: warning: W...".
+bool holdsOnlyWarnings(const QString &stderrText)
+{
+    for (QStringView line : QStringView(stderrText).tokenize(u'\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        if (!line.startsWith(u"warning:") && !line.startsWith(u"svn: warning: W"))
+            return false;
+    }
+    return true;
+}
+
+// Why the tool failed: its standard error, else its standard output. Where standard error only warns,
+// the reason went to standard output: git warns there about line ends and then says "nothing to
+// commit, working tree clean" on standard output.
+QString failureReason(const SVNCommandResult &failed)
+{
+    if (failed.stderr.isEmpty())
+        return failed.stdout;
+    if (failed.stdout.trimmed().isEmpty() || !holdsOnlyWarnings(failed.stderr))
+        return failed.stderr;
+    if (failed.stderr.trimmed().isEmpty())
+        return failed.stdout;
+    return failed.stderr + (failed.stderr.endsWith(u'\n') ? QString() : QStringLiteral("\n")) + failed.stdout;
+}
+
+} // namespace
+
 QString SVNClientError::description() const
 {
     if (const QString *message = std::get_if<QString>(&m_payload))
         return *message;
     const SVNCommandResult &failed = std::get<SVNCommandResult>(m_payload);
-    const QString &printed = !failed.stderr.isEmpty() ? failed.stderr : failed.stdout;
+    const QString printed = failureReason(failed);
     if (failed.terminationSignal) {
         // An exit status of 9 and a kill by signal 9 must not read alike, and the tool's progress
         // lines say nothing about why it stopped.

@@ -33,8 +33,9 @@ public:
     // The result of a failed run; only for commandFailed.
     const SVNCommandResult &result() const { return std::get<SVNCommandResult>(m_payload); }
 
-    // The launch message; or the tool's standard error, else standard output, else the status sentence.
-    // A run ended by a signal is said so first, before whatever the tool printed.
+    // The launch message; or the tool's standard error (followed by its standard output where standard
+    // error holds only warnings), else standard output, else the status sentence. A run ended by a
+    // signal is said so first, before whatever the tool printed.
     QString description() const;
     const char *what() const noexcept override { return m_what.constData(); }
 

@@ -364,6 +364,41 @@ TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
     EXPECT_FALSE(state->repositoryInfo().lastChangedDate);
 }
 
+// An unversioned link is previewed as git shows a link: its target path, whatever lies there, never
+// the file it points to outside the project.
+TEST_F(RealFixture, UnversionedLinksShowTheirTargetAndNeverReadThroughIt)
+{
+    writeFile(sandbox.filePath("secret.txt"), "TOPSECRET outside the repository\n");
+    QDir().mkpath(sandbox.filePath("outside"));
+    const GitFixture git = GitFixture::create(sandbox.path());
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    for (const auto &[folder, kind] :
+        {std::pair{git.path, RepositoryKind::git}, {svn.workingCopy, RepositoryKind::svn}}) {
+        const std::string where = folder.toStdString();
+        ASSERT_TRUE(QFile::link("../secret.txt", folder + "/link"));
+        ASSERT_TRUE(QFile::link("../outside", folder + "/folder link"));
+        ASSERT_TRUE(QFile::link("nowhere/at all", folder + "/dangling"));
+        open(folder, kind);
+        refresh();
+        for (const char *name : {"link", "folder link", "dangling"})
+            EXPECT_EQ(listed().value(name), SVNStatusKind::unversioned) << where << " " << name;
+
+        const QByteArray preview = diffOf("link");
+        EXPECT_FALSE(preview.contains("TOPSECRET")) << where;
+        int status = 0;
+        const QByteArray printed = runTool("git", {"diff", "--no-index", "/dev/null", "link"}, folder, &status);
+        // The lines after the hunk header, as git prints them.
+        const auto lines
+            = [](const QByteArray &diff) { return diff.sliced(diff.indexOf("@@ -0,0 +1")).split('\n').mid(1); };
+        EXPECT_EQ(lines(preview + '\n'), lines(printed)) << where << "\n" << preview.toStdString();
+        EXPECT_TRUE(diffOf("folder link").contains("\n+../outside\n")) << where;
+        EXPECT_TRUE(diffOf("dangling").contains("\n+nowhere/at all\n")) << where;
+        const ParsedDiff parsed = UnifiedDiffParser::parse(QString::fromUtf8(diffOf("dangling")));
+        ASSERT_EQ(parsed.files.size(), 1) << where;
+        EXPECT_EQ(parsed.files[0].additions(), 1) << where;
+    }
+}
+
 TEST_F(RealFixture, FolderThatIsNeitherReportsStatusFailed)
 {
     QDir().mkpath(sandbox.filePath("plain"));

@@ -5,6 +5,9 @@
 #include "parsers/UnifiedDiffParser.h"
 #include "support/RealActions.h"
 
+#include <QDateTime>
+#include <QFile>
+
 using namespace TestSupport;
 
 namespace {
@@ -38,6 +41,34 @@ struct GitRepositoryStates : RealActionsFixture {
 };
 
 } // namespace
+
+// A file rewritten with CRLF under "* text=auto" is listed, but normalized it equals HEAD: git warns
+// about the line ends on standard error and gives its reason on standard output.
+TEST_F(GitRepositoryStates, ACommitGitRefusesAfterLineEndWarningsSaysWhy)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/.gitattributes", "* text=auto\n");
+    writeFile(git.path + "/f.txt", "one\ntwo\n");
+    git.commitAll("first");
+    writeFile(git.path + "/f.txt", "one\r\ntwo\r\n");
+    // As when the commit follows the edit within the clock's granularity: the file is never older than
+    // the index the commit's own git add writes, so git reads it again and warns again.
+    QFile file(git.path + "/f.txt");
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime));
+    file.close();
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("f.txt"), SVNStatusKind::modified);
+
+    tick({"f.txt"});
+    const AppAlert alert = refusedCommit("Line ends");
+    EXPECT_EQ(alert.title, "Commit Failed");
+    EXPECT_TRUE(alert.message.startsWith("warning: in the working copy of 'f.txt', CRLF will be replaced by LF"))
+        << alert.message.toStdString();
+    EXPECT_TRUE(alert.message.endsWith("nothing to commit, working tree clean\n")) << alert.message.toStdString();
+    EXPECT_EQ(git.git({"rev-list", "--count", "HEAD"}), "1\n");
+    EXPECT_EQ(state->commitMessage(), "Line ends");
+}
 
 TEST_F(GitRepositoryStates, ABranchWithoutCommitsShowsItsNameItsStagedFilesAndNoHistory)
 {

@@ -1,7 +1,8 @@
 // Revert over working copies in each state svn and git leave a change in. Afterwards every file on
-// disk at a path the repository does not have is still there with its bytes, what the repository has
-// under the paths taken back is back with its bytes, and the tool lists nothing there but untracked
-// files. Every outcome is read from the disk and from the tools themselves.
+// disk outside the paths taken back, and every file there the repository does not have, is still there
+// with its bytes, what the repository has under the paths taken back is back with its bytes, the tool
+// lists nothing there but untracked files, and the selected paths left alone keep their status. Every
+// outcome is read from the disk and from the tools themselves.
 #include "support/RealActions.h"
 
 #include <QDir>
@@ -67,27 +68,41 @@ struct RevertStates : RealActionsFixture {
             fixture.commitAll();
             c.make(fixture);
             const QMap<QString, QByteArray> before = filesUnder(fixture.*root);
+            const QMap<QString, QString> listedBefore = listing(fixture);
             open(fixture.*root, kind);
             tick(c.selected);
             dialogs.confirmAnswers = {true};
             state->setAlert(std::nullopt);
             state->revertSelectedPaths();
             ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
-            expectReverted(c, before, filesUnder(fixture.*root), state->alert(), listing(fixture), untrackedCode);
+            expectReverted(c, {before, filesUnder(fixture.*root)}, state->alert(), {listedBefore, listing(fixture)},
+                untrackedCode);
         }
     }
 
-    // Untracked files kept, committed ones back, and the tool's listing (by path, its code for the
+    template <typename T> struct BeforeAfter {
+        T before;
+        T after;
+    };
+
+    // The user's files kept, committed ones back, and the tool's listing (by path, its code for the
     // path) showing nothing else under the paths taken back.
     template <typename Fixture>
-    static void expectReverted(const RevertCase<Fixture> &c, const QMap<QString, QByteArray> &before,
-        const QMap<QString, QByteArray> &after, const std::optional<AppAlert> &alert,
-        const QMap<QString, QString> &listing, const QString &untrackedCode)
+    static void expectReverted(const RevertCase<Fixture> &c, const BeforeAfter<QMap<QString, QByteArray>> &files,
+        const std::optional<AppAlert> &alert, const BeforeAfter<QMap<QString, QString>> &listings,
+        const QString &untrackedCode)
     {
         SCOPED_TRACE(c.name);
-        for (auto file = before.begin(); file != before.end(); ++file) {
-            if (!committed.contains(file.key())) {
+        const QMap<QString, QByteArray> &after = files.after;
+        const QMap<QString, QString> &listing = listings.after;
+        for (auto file = files.before.begin(); file != files.before.end(); ++file) {
+            if (!committed.contains(file.key()) || !isWithin(file.key(), c.restored)) {
                 EXPECT_EQ(after.value(file.key(), "(gone)"), file.value()) << file.key().toStdString();
+            }
+        }
+        for (const QString &path : c.selected) {
+            if (!isWithin(path, c.restored + c.unscheduled)) {
+                EXPECT_EQ(listing.value(path), listings.before.value(path)) << path.toStdString();
             }
         }
         for (auto file = committed.begin(); file != committed.end(); ++file) {
@@ -114,7 +129,6 @@ struct RevertStates : RealActionsFixture {
         EXPECT_EQ(alert->title, "Path In The Way");
         for (const QString &path : c.inTheWay) {
             EXPECT_TRUE(alert->message.contains(path + " stand")) << alert->message.toStdString();
-            EXPECT_NE(listing.value(path, untrackedCode), untrackedCode) << path.toStdString();
         }
     }
 };
@@ -149,6 +163,14 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
     const auto moveFile = [](const SvnFixture &svn) {
         svn.svn({"move", "-q", "a.txt", "m.txt"});
         append(svn.workingCopy + "/m.txt", "edit\n");
+    };
+    const auto newFileAtMoveSource = [](const SvnFixture &svn) {
+        svn.svn({"move", "-q", "a.txt", "m.txt"});
+        writeFile(svn.workingCopy + "/a.txt", "new\n");
+    };
+    const auto deletedFolderMadeAnew = [](const SvnFixture &svn) {
+        svn.svn({"delete", "-q", "A"});
+        writeFile(svn.workingCopy + "/A", "mine\n");
     };
     const QList<Case> cases{
         {"copied folder", copyFolder, {"B"}, {}, {"B"}},
@@ -222,6 +244,47 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
                 svn.svn({"delete", "-q", "A"});
             },
             {"A"}, {"A"}, {}},
+        {"file in the place of a deleted file, beside an edit",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "t.txt"});
+                writeFile(svn.workingCopy + "/t.txt", "mine\n");
+                append(svn.workingCopy + "/a.txt", "edit\n");
+            },
+            {"a.txt", "t.txt"}, {"a.txt"}, {}, {"t.txt"}},
+        {"link in the place of a deleted link",
+            [](const SvnFixture &svn) {
+                QFile::link("a.txt", svn.workingCopy + "/l.lnk");
+                svn.svn({"add", "-q", "l.lnk"});
+                svn.commitAll();
+                svn.svn({"delete", "-q", "l.lnk"});
+                QFile::link("t.txt", svn.workingCopy + "/l.lnk");
+            },
+            {"l.lnk"}, {}, {}, {"l.lnk"}},
+        {"file in the place of a deleted folder", deletedFolderMadeAnew, {"A"}, {}, {}, {"A"}},
+        {"file in the place of a deleted folder, a file inside it", deletedFolderMadeAnew, {"A/f.txt"}, {}, {}, {"A"}},
+        {"deleted folder made anew holding an unversioned file",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                writeFile(svn.workingCopy + "/A/f.txt", "mine\n");
+                writeFile(svn.workingCopy + "/A/notes.txt", "notes\n");
+            },
+            {"A"}, {}, {}, {"A"}},
+        {"moved file with a new file at its old name, its new name", newFileAtMoveSource, {"m.txt"}, {}, {}, {"a.txt"}},
+        {"moved file with a new file at its old name, both names", newFileAtMoveSource, {"a.txt", "m.txt"}, {}, {},
+            {"a.txt"}},
+        {"moved file with a new file added at its old name, its new name",
+            [&newFileAtMoveSource](const SvnFixture &svn) {
+                newFileAtMoveSource(svn);
+                svn.svn({"add", "-q", "a.txt"});
+            },
+            {"m.txt"}, {}, {}, {"a.txt"}},
+        {"file moved onto a moved file's old name, the first move's new name",
+            [](const SvnFixture &svn) {
+                svn.svn({"move", "-q", "a.txt", "b.txt"});
+                svn.svn({"move", "-q", "t.txt", "a.txt"});
+                append(svn.workingCopy + "/a.txt", "edit\n");
+            },
+            {"b.txt"}, {}, {}, {"a.txt"}},
     };
     revertEach<SvnFixture>(cases, RepositoryKind::svn, &SvnFixture::workingCopy, svnItems, "unversioned");
 }
@@ -258,6 +321,43 @@ TEST_F(RevertStates, GitRevertKeepsEveryUntrackedFileAndRestoresWhatHeadHas)
             folderA, {"A"}, {}},
         {"missing folder", [](const GitFixture &git) { QDir(git.path + "/A").removeRecursively(); }, folderA, {"A"},
             {}},
+        {"untracked file at a staged deletion, beside an edit",
+            [](const GitFixture &git) {
+                git.git({"rm", "-q", "a.txt"});
+                writeFile(git.path + "/a.txt", "new content\n");
+                append(git.path + "/t.txt", "edit\n");
+            },
+            {"a.txt", "t.txt"}, {"t.txt"}, {}, {"a.txt"}},
+        {"file in the place of a deleted folder",
+            [](const GitFixture &git) {
+                git.git({"rm", "-q", "-r", "A"});
+                writeFile(git.path + "/A", "mine\n");
+            },
+            {"A/f.txt", "A/g.txt"}, {}, {}, {"A"}},
+        {"file in the place of a missing folder",
+            [](const GitFixture &git) {
+                QDir(git.path + "/A").removeRecursively();
+                writeFile(git.path + "/A", "mine\n");
+            },
+            {"A/f.txt", "A/g.txt"}, {}, {}, {"A"}},
+        // The merge base holds another a.txt, so that a.txt conflicts while HEAD keeps the committed one.
+        {"merge conflicts, one of them on a path deleted by us",
+            [](const GitFixture &git) {
+                writeFile(git.path + "/a.txt", "base\n");
+                git.commitAll();
+                git.git({"checkout", "-q", "-b", "theirs"});
+                writeFile(git.path + "/a.txt", "theirs\n");
+                append(git.path + "/t.txt", "theirs\n");
+                git.commitAll();
+                git.git({"checkout", "-q", "-"});
+                writeFile(git.path + "/a.txt", "a\n");
+                git.git({"rm", "-q", "t.txt"});
+                git.commitAll();
+                int status = 0;
+                git.git({"merge", "-q", "theirs"}, &status);
+                ASSERT_NE(status, 0);
+            },
+            {"a.txt", "t.txt"}, {"a.txt"}, {"t.txt"}},
         {"edited file beside an untracked one",
             [](const GitFixture &git) {
                 append(git.path + "/a.txt", "edit\n");

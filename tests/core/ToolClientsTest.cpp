@@ -73,6 +73,26 @@ TEST(SVNClientError, DescriptionRule)
     result.stderr = "svn: E155007: not a working copy\n";
     EXPECT_EQ(SVNClientError::commandFailed(result).description(), "svn: E155007: not a working copy\n");
     EXPECT_EQ(SVNClientError::launchFailed("").description(), "");
+
+    // Where standard error only warns, the reason on standard output follows it.
+    const struct {
+        const char *stderrText, *stdoutText, *description;
+    } rows[] = {
+        {"warning: CRLF will be replaced by LF\n", "nothing to commit\n",
+            "warning: CRLF will be replaced by LF\nnothing to commit\n"},
+        {"warning: a\n\nwarning: b", "why", "warning: a\n\nwarning: b\nwhy"},
+        {"svn: warning: W155010: gone\n", "At revision 3.\n", "svn: warning: W155010: gone\nAt revision 3.\n"},
+        {" \n", "why\n", "why\n"},
+        {"warning: a\n", " \n", "warning: a\n"},
+        {"warning: a\nerror: b\n", "why\n", "warning: a\nerror: b\n"},
+        {"svn: warning: W1: a\nsvn: E200009: b\n", "why\n", "svn: warning: W1: a\nsvn: E200009: b\n"},
+        {"hint: warning: a\n", "why\n", "hint: warning: a\n"},
+    };
+    for (const auto &row : rows) {
+        result.stderr = row.stderrText;
+        result.stdout = row.stdoutText;
+        EXPECT_EQ(SVNClientError::commandFailed(result).description(), row.description) << row.stderrText;
+    }
     EXPECT_TRUE(SVNClientError::launchFailed("x").isLaunchFailed());
     EXPECT_STREQ(SVNClientError::launchFailed("boom").what(), "boom");
 }

@@ -1,5 +1,6 @@
 // The Changes tab over fake tools: the list's selection, check boxes and context menu with exact call
 // counts, identical refreshes, the commit panel's button rule and editor, and Ctrl+Return.
+#include "ModalAnswers.h"
 #include "UiFixture.h"
 #include "support/TestSupport.h"
 
@@ -12,15 +13,21 @@
 #include "ui/diff/DiffView.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
+#include "ui/kit/PlainTextEditor.h"
 #include "ui/kit/Theme.h"
+#include "ui/window/CommandOutputView.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/QtDialogs.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -640,4 +647,76 @@ TEST_F(ChangesFixture, ARenamedRowShowsItsNewNameOnlyAndKeepsItsTickAndSelection
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, boxPoint(1));
     settle(*state);
     EXPECT_TRUE(state->selectedCommitPaths().isEmpty());
+}
+
+// The commit message takes only text from the clipboard: data without any (a fresh session's empty
+// clipboard) pastes nothing, and rich text or links paste their plain text.
+TEST_F(UiFixture, PastingIntoTheCommitMessageTakesTextOnly)
+{
+    makeState({svnProject});
+    MainWindow window(*state);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    settle(*state);
+    auto *changes = qobject_cast<ChangesView *>(window.contentView()->detailView()->currentTabView());
+    ASSERT_TRUE(changes);
+    QPlainTextEdit *editor = changes->commitPanel()->editor();
+    QTest::mouseClick(editor->viewport(), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), editor);
+    QTest::keyClicks(editor, "Fix ");
+    const auto paste = [&](QMimeData *data, const QKeySequence &keys) {
+        QApplication::clipboard()->setMimeData(data);
+        QTest::keySequence(editor, keys);
+        settle(*state);
+        return state->commitMessage();
+    };
+
+    EXPECT_EQ(paste(new QMimeData, QKeySequence::Paste), "Fix ");
+    EXPECT_EQ(paste(new QMimeData, QKeySequence(Qt::ShiftModifier | Qt::Key_Insert)), "Fix ");
+    auto *image = new QMimeData;
+    image->setImageData(QImage(4, 4, QImage::Format_RGB32));
+    EXPECT_EQ(paste(image, QKeySequence::Paste), "Fix ");
+
+    auto *text = new QMimeData;
+    text->setText("the\nlexer");
+    EXPECT_EQ(paste(text, QKeySequence::Paste), "Fix the\nlexer");
+    auto *html = new QMimeData;
+    html->setHtml("<b>bold</b>");
+    EXPECT_EQ(paste(html, QKeySequence::Paste), "Fix the\nlexer") << "rich text alone has no plain text";
+    auto *rich = new QMimeData;
+    rich->setHtml("<b>bold</b> move");
+    rich->setText("bold move");
+    EXPECT_EQ(paste(rich, QKeySequence(Qt::ShiftModifier | Qt::Key_Insert)), "Fix the\nlexerbold move");
+    auto *link = new QMimeData;
+    link->setUrls({QUrl("https://example.org/issue")});
+    EXPECT_EQ(paste(link, QKeySequence::Paste), "Fix the\nlexerbold movehttps://example.org/issue");
+
+    // Every other text field survives the empty clipboard too: the editable ones are the same editor,
+    // the read-only ones (diffs, the output sheet) and the forms' line edits never paste.
+    QApplication::clipboard()->setMimeData(new QMimeData);
+    CommandOutputView sheet(CommandOutput{QUuid::createUuid(), "Update", "svn update", 0, "At revision 1.\n", ""}, {});
+    sheet.show();
+    QList<QPlainTextEdit *> fields = window.findChildren<QPlainTextEdit *>();
+    fields.push_back(sheet.outputArea());
+    ASSERT_GE(fields.size(), 3);
+    EXPECT_TRUE(window.findChildren<QTextEdit *>().isEmpty());
+    for (QPlainTextEdit *field : std::as_const(fields)) {
+        EXPECT_TRUE(field->isReadOnly() || qobject_cast<PlainTextEditor *>(field)) << field->objectName().toStdString();
+        const QString before = field->toPlainText();
+        QTest::keySequence(field, QKeySequence::Paste);
+        QTest::keySequence(field, QKeySequence(Qt::ShiftModifier | Qt::Key_Insert));
+        EXPECT_EQ(field->toPlainText(), before);
+    }
+    QtDialogs dialogs;
+    whenModal([](QWidget *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>();
+        edit->end(false);
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QTest::keySequence(edit, QKeySequence(Qt::ShiftModifier | Qt::Key_Insert));
+        button(dialog, "OK")->click();
+    });
+    EXPECT_EQ(
+        dialogs.prompt("Checkout", {{"url", "Repository URL", "svn://host/repo"}}), QStringList{"svn://host/repo"});
+    QApplication::clipboard()->clear();
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -287,4 +288,53 @@ TEST(QtDialogs, RemovingAProjectThroughTheRealConfirmation)
     EXPECT_TRUE(state.projects().isEmpty());
     EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
     EXPECT_TRUE(waitUntilIdle(state));
+}
+
+// Started from another folder, every panel opens in the home folder, and then where the user last chose.
+TEST(QtDialogs, PanelsStartAtHomeThenInTheFolderLastChosen)
+{
+    QTemporaryDir sandbox;
+    const QString home = sandbox.filePath("home");
+    const QString started = sandbox.filePath("started");
+    const QString chosen = sandbox.filePath("projects");
+    const QString saved = sandbox.filePath("repositories");
+    for (const QString &folder : {home, started, chosen, saved})
+        ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray oldHome = qgetenv("HOME");
+    const QString oldFolder = QDir::currentPath();
+    qputenv("HOME", QFile::encodeName(home));
+    ASSERT_TRUE(QDir::setCurrent(started));
+
+    QtDialogs dialogs;
+    QStringList startedIn;
+    // Answers the next panel in the folder, with the name for a save panel.
+    const auto choose = [&](const QString &folder, const QString &name) {
+        whenModal([&startedIn, folder, name](QWidget *dialog) {
+            auto *panel = name.isEmpty() ? qobject_cast<QFileDialog *>(dialog) : dialog->findChild<QFileDialog *>();
+            ASSERT_TRUE(panel);
+            startedIn << panel->directory().absolutePath();
+            panel->setDirectory(folder);
+            if (!name.isEmpty())
+                panel->selectFile(name);
+            static_cast<QDialog *>(panel)->accept();
+        });
+    };
+    const auto open = [&](const QString &folder) {
+        choose(folder, {});
+        return dialogs.openPanel({.title = "Add Working Copy", .canChooseFiles = false, .canChooseDirectories = true});
+    };
+    const auto save = [&](const QString &folder) {
+        choose(folder, "NewRepository");
+        return dialogs.savePanel({.title = "Create SVN Repository", .nameFieldValue = "NewRepository"});
+    };
+    EXPECT_EQ(save(saved), saved + "/NewRepository");
+    EXPECT_EQ(open(chosen), chosen);
+    EXPECT_EQ(save(saved), saved + "/NewRepository");
+    EXPECT_EQ(open(chosen), chosen);
+    ASSERT_TRUE(QDir(chosen).removeRecursively());
+    EXPECT_EQ(save(saved), saved + "/NewRepository");
+    EXPECT_EQ(startedIn, QStringList({home, saved, chosen, saved, home}));
+
+    ASSERT_TRUE(QDir::setCurrent(oldFolder));
+    qputenv("HOME", oldHome);
 }

@@ -4,6 +4,7 @@
 #include "state/AppState.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/FocusRing.h"
+#include "ui/kit/PlainTextEditor.h"
 #include "ui/kit/RenderScheduler.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/kit/Theme.h"
@@ -90,7 +91,7 @@ CommitPanelView::CommitPanelView(AppState &state, QWidget *parent) : QWidget(par
 {
     new RenderScheduler(state, this, [this] { render(); });
 
-    m_editor = new QPlainTextEdit;
+    m_editor = new PlainTextEditor;
     m_editor->setObjectName(QStringLiteral("commitMessage"));
     m_editor->setFont(Theme::body());
     m_editor->setFrameShape(QFrame::NoFrame);

@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,7 +141,9 @@ bool QtDialogs::confirm(const QString &title, const QString &message)
 std::optional<QString> QtDialogs::openPanel(const OpenPanelOptions &options)
 {
     QFileDialog dialog(m_window, options.title);
-    if (options.canChooseDirectories && !options.canChooseFiles) {
+    dialog.setDirectory(startFolder());
+    const bool choosesFolder = options.canChooseDirectories && !options.canChooseFiles;
+    if (choosesFolder) {
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
     } else {
@@ -152,6 +156,7 @@ std::optional<QString> QtDialogs::openPanel(const OpenPanelOptions &options)
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
+    m_lastFolder = choosesFolder ? chosen.first() : QFileInfo(chosen.first()).absolutePath();
     return chosen.first();
 }
 
@@ -174,6 +179,7 @@ std::optional<QString> QtDialogs::savePanel(const SavePanelOptions &options)
     files->setAcceptMode(QFileDialog::AcceptSave);
     files->setFileMode(QFileDialog::AnyFile);
     files->setOption(QFileDialog::ReadOnly, !options.canCreateDirectories);
+    files->setDirectory(startFolder());
     if (!options.prompt.isEmpty())
         files->setLabelText(QFileDialog::Accept, options.prompt);
     if (!options.nameFieldLabel.isEmpty())
@@ -188,6 +194,7 @@ std::optional<QString> QtDialogs::savePanel(const SavePanelOptions &options)
     const QStringList chosen = files->selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
+    m_lastFolder = QFileInfo(chosen.first()).absolutePath();
     return chosen.first();
 }
 
@@ -224,6 +231,13 @@ std::optional<BranchChoiceAnswer> QtDialogs::chooseBranch(const BranchChoiceRequ
         answer.selectedIndex = popUp->currentIndex();
     answer.text = text->text();
     return answer;
+}
+
+QString QtDialogs::startFolder() const
+{
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    return QDir::homePath();
 }
 
 void QtDialogs::bringToFront()

@@ -21,5 +21,11 @@ public:
     void bringToFront() override;
 
 private:
+    // Where a panel opens: the folder last chosen in any panel while it still stands, else the home
+    // folder. Never Qt's default, the process's working directory, where a Return would create or
+    // save something the user did not look at.
+    QString startFolder() const;
+
     QPointer<QWidget> m_window;
+    QString m_lastFolder;
 };
