@@ -259,6 +259,20 @@ QString displayFileName(const QString &name)
     return shown;
 }
 
+QString namesInProse(const QStringList &paths)
+{
+    constexpr qsizetype shown = 10;
+    QStringList names;
+    for (qsizetype i = 0; i < paths.size() && i < shown; ++i)
+        names.push_back(displayFileName(paths[i]));
+    if (paths.size() > shown)
+        names.push_back(QString::number(paths.size() - shown) + QStringLiteral(" more"));
+    if (names.size() == 1)
+        return names.front();
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
 namespace {
 bool isNewline(QChar c)
 {

@@ -35,6 +35,8 @@ QByteArray encodeFileName(QStringView name);
 bool holdsUndecodableBytes(QStringView name);
 // The name as shown: each byte that is not UTF-8 as U+FFFD.
 QString displayFileName(const QString &name);
+// The names as shown, in prose: "a.txt", "a.txt and b.txt", "a.txt, b.txt and c.txt", at most ten.
+QString namesInProse(const QStringList &paths);
 
 // White space and newlines removed from both ends (Unicode separators, U+0009..U+000D, U+0085).
 inline QString trimmed(const QString &text)

@@ -28,9 +28,15 @@ AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     }
     if (m_clients.archiveZip)
         m_clients.archiveZip->setRunScope(m_runScope);
-    m_projects = m_projectStore.load();
+    qsizetype unreadableEntries = 0;
+    m_projects = m_projectStore.load(&unreadableEntries);
     if (!m_projects.isEmpty())
         m_selectedProjectID = m_projects.first().id;
+    if (unreadableEntries > 0)
+        showAlert(QStringLiteral("Projects Not Read"),
+            QString::number(unreadableEntries)
+                + QStringLiteral(" saved project(s) could not be read and are not listed. The whole saved list is "
+                                 "kept as a copy in the settings before the list is next saved."));
 }
 
 AppState::~AppState()

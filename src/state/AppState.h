@@ -220,6 +220,8 @@ public:
         RepositoryKind tool = RepositoryKind::svn;
         QList<ToolCommand> runs;
         AfterRun after = AfterRun::nothing;
+        // Added to the output of runs that succeeded.
+        QString note;
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);
@@ -244,6 +246,10 @@ private:
     void addProject(const QString &folder, RepositoryKind kind);
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
+    QCoro::Task<> importTask(QString source, QString url, QString message);
+    // svn import of the folder, leaving out the nested Git repositories' own folders found in it.
+    static RunRequest importRequest(
+        const QString &source, const QString &url, const QString &message, QStringList nestedGit);
     // `items` are the ticked changes, `listed` the whole list they were ticked in.
     QCoro::Task<> commitTask(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);

@@ -5,9 +5,12 @@
 #include "state/CheckoutNames.h"
 #include "state/RepositoryDetection.h"
 #include "state/RunOutputs.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
+#include <QCoroFuture>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -74,7 +77,52 @@ std::optional<QString> chooseNewFolder(
     return TextUtil::appendingPathComponent(*parent, name);
 }
 
+// svn checked everything out and only an svn:externals definition failed: it says "Checked out
+// revision N." and exits 1 with E205011 as its one error.
+bool onlyExternalsFailed(const SVNCommandResult &result)
+{
+    bool checkedOut = false;
+    for (const QStringView line : QStringView(result.stdout).split(u'\n')) {
+        if (line.startsWith(u"Checked out revision "))
+            checkedOut = true;
+    }
+    bool externalsError = false;
+    for (const QStringView line : QStringView(result.stderr).split(u'\n')) {
+        if (!line.startsWith(u"svn: E"))
+            continue;
+        if (!line.startsWith(u"svn: E205011:"))
+            return false;
+        externalsError = true;
+    }
+    return checkedOut && externalsError && !result.terminationSignal;
+}
+
+// The folder itself, for a search below it.
+QStringList wholeFolder()
+{
+    return {QStringLiteral(".")};
+}
+
 } // namespace
+
+AppState::RunRequest AppState::importRequest(
+    const QString &source, const QString &url, const QString &message, QStringList nestedGit)
+{
+    QStringList leading{QStringLiteral("import")};
+    RunRequest request{QStringLiteral("Import"), RepositoryKind::svn};
+    if (!nestedGit.isEmpty()) {
+        // svn import takes no paths to leave out, only its global ignores: ".git" joins the user's own.
+        leading += {QStringLiteral("--config-option"),
+            QStringLiteral("config:miscellany:global-ignores=") + SVNClient::globalIgnores() + QStringLiteral(" .git")};
+        for (QString &entry : nestedGit)
+            entry.remove(0, 2);
+        request.note
+            = QStringLiteral("\nLeft out, as a Git repository's own: ") + nestedGit.join(QStringLiteral(", ")) + u'\n';
+    }
+    // svn takes both operands of import verbatim, "@" included.
+    request.runs = {ToolOperands::svnArguments(leading, {source, url}, {QStringLiteral("-m"), message})};
+    return request;
+}
 
 void AppState::checkoutRepository()
 {
@@ -96,10 +144,10 @@ void AppState::checkoutRepository()
 QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
 {
     setBusyMessage(QStringLiteral("Checkout"));
-    // A folder the checkout makes is the program's until the checkout succeeds: a failed, stopped or
-    // quit one leaves nothing of it (a half-made working copy would only be in the way of the next try,
-    // and git refuses a folder that is not empty). What stood there before is the user's and stays; a
-    // symbolic link counts as there.
+    // A folder the checkout makes is the program's until svn or git has made a working copy in it: a
+    // stopped or quit checkout, or one that made none, leaves nothing of it (git refuses a folder
+    // that is not empty). What stood there before is the user's and stays; a symbolic link counts as
+    // there.
     const QFileInfo destinationInfo(destination);
     const QString made = destinationInfo.exists() || destinationInfo.isSymLink() ? QString() : destination;
     ScopedTemporary madeFolder(m_runScope, made);
@@ -110,19 +158,43 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
     std::optional<QString> svnMessage;
     if (!looksLikeGitRepositoryURL(url)) {
         const QStringList checkoutArguments{QStringLiteral("checkout"), url, destination};
+        const QString administrativeFolder = TextUtil::appendingPathComponent(destination, QStringLiteral(".svn"));
+        const bool workingCopyBefore = QFileInfo::exists(administrativeFolder);
         try {
             result = co_await client().run(checkoutArguments, QString());
         } catch (const std::exception &error) {
-            // git would refuse what svn left of the folder.
-            madeFolder.reset();
-            madeFolder = ScopedTemporary(m_runScope, made);
-            // git has no transport for svn's own schemes: its failure would only bury svn's reason.
-            if (looksLikeSVNOnlyURL(url)) {
+            const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
+            const bool stopped = mark && mark->ended();
+            const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
+            if (!stopped && clientError && clientError->isCommandFailed()
+                && onlyExternalsFailed(clientError->result())) {
+                result = clientError->result();
+            } else if (!stopped && clientError && clientError->isCommandFailed() && !workingCopyBefore
+                && QFileInfo::exists(administrativeFolder)) {
+                // Cut short midway (a dropped connection): what svn fetched stays for Cleanup and Update.
+                madeFolder.release();
                 setBusyMessage(std::nullopt);
-                showError(QStringLiteral("Checkout Failed"), error);
+                setCommandOutput(runOutput(QStringLiteral("Checkout Failed"), clientError->result()));
+                showAlert(QStringLiteral("Checkout Failed"),
+                    errorDescription(error)
+                        + QStringLiteral("\n\nsvn stopped before the checkout finished. What it "
+                                         "fetched is in ")
+                        + destination
+                        + QStringLiteral("; run Cleanup, then Update there to finish it (add the folder with Add "
+                                         "Existing Working Copy first)."));
                 co_return;
+            } else {
+                // git would refuse what svn left of the folder.
+                madeFolder.reset();
+                madeFolder = ScopedTemporary(m_runScope, made);
+                // git has no transport for svn's own schemes: its failure would only bury svn's reason.
+                if (looksLikeSVNOnlyURL(url)) {
+                    setBusyMessage(std::nullopt);
+                    showError(QStringLiteral("Checkout Failed"), error);
+                    co_return;
+                }
+                svnMessage = errorDescription(error);
             }
-            svnMessage = errorDescription(error);
         } catch (const ToolRunAbandoned &) {
             throw;
         } catch (...) { }
@@ -186,12 +258,19 @@ void AppState::importDirectory()
     const auto form = promptURLAndMessage(*this, QStringLiteral("Import"), QStringLiteral("Initial import"));
     if (!form)
         return;
-    // svn takes both operands of import verbatim, "@" included.
-    const QStringList arguments = ToolOperands::svnArguments(
-        {QStringLiteral("import")}, {*source, form->url}, {QStringLiteral("-m"), form->message});
-    startTask([this, arguments] {
-        return runRequest({QStringLiteral("Import"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, QString());
+    startTask([this, source = *source, url = form->url, message = form->message] {
+        return importTask(source, url, message);
     });
+}
+
+QCoro::Task<> AppState::importTask(QString source, QString url, QString message)
+{
+    // A folder may be a large tree: it is searched for nested repositories off the window's thread.
+    setBusyMessage(QStringLiteral("Import"));
+    const QStringList nestedGit
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, wholeFolder(), source));
+    RunRequest request = importRequest(source, url, message, nestedGit);
+    co_await runRequest(std::move(request), QString());
 }
 
 void AppState::exportRepository()

@@ -53,6 +53,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         co_return;
     }
     setBusyMessage(std::nullopt);
+    shown.stdout += request.note;
     setCommandOutput(runOutput(request.title, shown));
     if (request.after != AfterRun::nothing)
         co_await reloadAfterCommand();

@@ -106,6 +106,10 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
     Project project, QList<WorkingCopyItem> ticked, QList<WorkingCopyItem> listed, QString message)
 {
+    if (const std::optional<AppAlert> refusal = SVNCommit::moveRefusal(ticked, listed)) {
+        setAlert(*refusal);
+        co_return std::nullopt;
+    }
     const QList<WorkingCopyItem> items = SVNCommit::withMoveHalves(SVNCommit::committable(ticked), listed);
     if (items.isEmpty()) {
         showAlert(QStringLiteral("Nothing To Commit"),

@@ -22,21 +22,6 @@ bool isTracked(const WorkingCopyItem &item)
     return item.kind != SVNStatusKind::unversioned && item.kind != SVNStatusKind::ignored;
 }
 
-// "a.txt", "a.txt and b.txt", "a.txt, b.txt and c.txt", at most ten names.
-QString namesInProse(const QStringList &paths)
-{
-    constexpr qsizetype shown = 10;
-    QStringList names;
-    for (qsizetype i = 0; i < paths.size() && i < shown; ++i)
-        names.push_back(TextUtil::displayFileName(paths[i]));
-    if (paths.size() > shown)
-        names.push_back(QString::number(paths.size() - shown) + QStringLiteral(" more"));
-    if (names.size() == 1)
-        return names.front();
-    const QString last = names.takeLast();
-    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-}
-
 AppAlert alert(const QString &title, const QString &message)
 {
     AppAlert alert;
@@ -123,7 +108,7 @@ Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &li
     }
     if (!unmerged.isEmpty()) {
         plan.refusal = alert(QStringLiteral("Unresolved Conflicts"),
-            QStringLiteral("Resolve the conflicts in ") + namesInProse(unmerged)
+            QStringLiteral("Resolve the conflicts in ") + TextUtil::namesInProse(unmerged)
                 + QStringLiteral(" first, then commit."));
         return plan;
     }
@@ -142,8 +127,8 @@ Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &li
                 continue;
             static const QString titles[] = {QString(), QStringLiteral("Merge In Progress"),
                 QStringLiteral("Cherry-Pick In Progress"), QStringLiteral("Revert In Progress")};
-            static const QString names[] = {QString(), QStringLiteral("merge"), QStringLiteral("cherry-pick"),
-                QStringLiteral("revert")};
+            static const QString names[]
+                = {QString(), QStringLiteral("merge"), QStringLiteral("cherry-pick"), QStringLiteral("revert")};
             const int index = static_cast<int>(operation);
             plan.refusal = alert(titles[index],
                 QStringLiteral("The ") + names[index]

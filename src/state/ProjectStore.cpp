@@ -12,10 +12,12 @@ const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
 ProjectStore::ProjectStore(QSettings *settings) : m_settings(settings)
 { }
 
-QList<Project> ProjectStore::decode(const QByteArray &bytes, bool *ok)
+QList<Project> ProjectStore::decode(const QByteArray &bytes, bool *ok, qsizetype *unreadableEntries)
 {
     if (ok)
         *ok = false;
+    if (unreadableEntries)
+        *unreadableEntries = 0;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
@@ -25,9 +27,10 @@ QList<Project> ProjectStore::decode(const QByteArray &bytes, bool *ok)
     projects.reserve(array.size());
     for (const QJsonValue &element : array) {
         std::optional<Project> project = Project::fromJson(element);
-        if (!project)
-            return {};
-        projects.push_back(std::move(*project));
+        if (project)
+            projects.push_back(std::move(*project));
+        else if (unreadableEntries)
+            ++*unreadableEntries;
     }
     if (ok)
         *ok = true;
@@ -42,25 +45,32 @@ QByteArray ProjectStore::encode(const QList<Project> &projects)
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-QList<Project> ProjectStore::load() const
+QList<Project> ProjectStore::load(qsizetype *unreadableEntries) const
 {
+    if (unreadableEntries)
+        *unreadableEntries = 0;
     const QVariant value = m_settings->value(defaultsKey);
     if (value.typeId() != QMetaType::QByteArray)
         return {};
-    return decode(value.toByteArray());
+    return decode(value.toByteArray(), nullptr, unreadableEntries);
 }
 
 void ProjectStore::save(const QList<Project> &projects)
 {
-    // Whatever stands under the key and does not read as a list is kept, whatever its type: a settings
+    // Whatever stands under the key and does not read whole is kept, whatever its type: a settings
     // file cut short leaves "@ByteArray(..." without its closing parenthesis, which reads as text.
     const QVariant stored = m_settings->value(defaultsKey);
-    if (stored.isValid() && !m_settings->contains(unreadableKey)) {
+    if (stored.isValid()) {
         bool readable = false;
+        qsizetype unreadableEntries = 0;
         if (stored.typeId() == QMetaType::QByteArray)
-            decode(stored.toByteArray(), &readable);
-        if (!readable)
-            m_settings->setValue(unreadableKey, stored);
+            decode(stored.toByteArray(), &readable, &unreadableEntries);
+        if (!readable || unreadableEntries > 0) {
+            QString backupKey = unreadableKey;
+            for (int copy = 2; m_settings->contains(backupKey); ++copy)
+                backupKey = unreadableKey + u'.' + QString::number(copy);
+            m_settings->setValue(backupKey, stored);
+        }
     }
     m_settings->setValue(defaultsKey, encode(projects));
     m_settings->sync();

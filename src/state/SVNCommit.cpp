@@ -1,5 +1,6 @@
 #include "SVNCommit.h"
 
+#include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
 #include "parsers/SVNCommitTargets.h"
 #include "tools/ToolOperands.h"
@@ -55,6 +56,38 @@ QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, cons
         addHalf(item.movedTo, SVNStatusKind::added);
     }
     return items;
+}
+
+std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed)
+{
+    QSet<QString> tickedPaths;
+    for (const WorkingCopyItem &item : ticked)
+        tickedPaths.insert(item.path);
+    QHash<QString, SVNStatusKind> listedKinds;
+    QStringList moved;
+    QStringList oldNames;
+    for (const WorkingCopyItem &item : ticked) {
+        const QString oldName = item.movedFrom ? IgnoreRules::normalizePath(*item.movedFrom) : QString();
+        if (oldName.isEmpty() || tickedPaths.contains(oldName))
+            continue;
+        if (listedKinds.isEmpty()) {
+            for (const WorkingCopyItem &entry : listed)
+                listedKinds.insert(entry.path, entry.kind);
+        }
+        if (listedKinds.value(oldName, SVNStatusKind::deleted) == SVNStatusKind::deleted)
+            continue;
+        moved.push_back(item.path);
+        oldNames.push_back(oldName);
+    }
+    if (moved.isEmpty())
+        return std::nullopt;
+    AppAlert alert;
+    alert.title = QStringLiteral("Move Needs Its Old Name");
+    alert.message = TextUtil::namesInProse(moved) + QStringLiteral(" moved away from ")
+        + TextUtil::namesInProse(oldNames)
+        + QStringLiteral(", where something new is scheduled now; svn commits both together. Tick ")
+        + TextUtil::namesInProse(oldNames) + QStringLiteral(" too, or untick ") + TextUtil::namesInProse(moved) + u'.';
+    return alert;
 }
 
 QStringList deletions(const QList<WorkingCopyItem> &items)

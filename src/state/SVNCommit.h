@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CommandOutput.h"
 #include "model/WorkingCopyItem.h"
 #include "tools/ToolClients.h"
 
@@ -21,6 +22,10 @@ QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items);
 // The ticked items and, after them, the other half of every ticked move (its source or its
 // destination), taken from `listed` or made from svn's name for it: svn commits a move as a whole.
 QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed);
+
+// Refuses a ticked move whose old name is not ticked and is no plain deletion any more (something new
+// was added there): svn would commit that along with the move.
+std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed);
 
 // svn add of the paths. svn add takes a nested Git repository's .git along with its folder: a second
 // run unschedules `nestedGit`, the .git entries below the added folders, and leaves them on disk.

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -15,6 +14,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -69,7 +70,8 @@ QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
     if (run.paths.isEmpty() && !run.message)
         co_return co_await launch(std::move(run));
     // The files stay until the tool is done with them, and no longer than the scope.
-    const OperandFiles::Prepared prepared = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    const OperandFiles::Prepared prepared
+        = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
     const ScopedTemporary files(m_runScope, prepared.folder ? prepared.folder->path() : QString());
     run.arguments = prepared.arguments;
     run.paths.clear();
@@ -136,28 +138,46 @@ ToolEnvironment withoutCallingRepository()
     return removed;
 }
 
-// Whether a Subversion config file gives the ssh tunnel a command of its own ("ssh = ..." in
-// [tunnels]). Options start in the first column; indented lines continue the previous value.
-bool namesSSHTunnel(const QString &configPath)
+// An option's value in a Subversion config file, its continuation lines (indented) joined with spaces;
+// nothing when the file does not set it. Options start in the first column.
+std::optional<QByteArray> svnConfigValue(const QString &configPath, const QByteArray &section, const QByteArray &option)
 {
     QFile file(configPath);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    bool inTunnels = false;
+        return std::nullopt;
+    bool inSection = false;
+    std::optional<QByteArray> value;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &line : lines) {
-        if (line.startsWith('[')) {
-            const qsizetype end = line.indexOf(']');
-            inTunnels = end > 0 && line.mid(1, end - 1).trimmed().toLower() == "tunnels";
+        if (value) {
+            if (!line.startsWith(' ') && !line.startsWith('\t'))
+                break;
+            *value += ' ' + line.trimmed();
             continue;
         }
-        if (!inTunnels || !line.toLower().startsWith("ssh"))
+        if (line.startsWith('[')) {
+            const qsizetype end = line.indexOf(']');
+            inSection = end > 0 && line.mid(1, end - 1).trimmed().toLower() == section;
             continue;
-        const QByteArray rest = line.mid(3).trimmed();
+        }
+        if (!inSection || !line.toLower().startsWith(option))
+            continue;
+        const QByteArray rest = line.mid(option.size()).trimmed();
         if (rest.startsWith('=') || rest.startsWith(':'))
-            return true;
+            value = rest.mid(1).trimmed();
     }
-    return false;
+    return value;
+}
+
+// svn reads the user's config over the system's.
+std::optional<QByteArray> svnConfigValue(const QByteArray &section, const QByteArray &option)
+{
+    for (const QString &path :
+        {QDir::homePath() + QStringLiteral("/.subversion/config"), QStringLiteral("/etc/subversion/config")}) {
+        if (std::optional<QByteArray> value = svnConfigValue(path, section, option))
+            return value;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -207,13 +227,20 @@ QString SVNClient::displayExecutable() const
 
 QCoro::Task<ToolEnvironment> SVNClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment additions) const
 {
-    if (variableIsSet("SVN_SSH", additions) || namesSSHTunnel(QDir::homePath() + QStringLiteral("/.subversion/config"))
-        || namesSSHTunnel(QStringLiteral("/etc/subversion/config")))
+    if (variableIsSet("SVN_SSH", additions) || svnConfigValue("tunnels", "ssh"))
         co_return ToolEnvironment{};
     // svn's own default tunnel is "ssh -q --"; SVN_SSH replaces it whole. Without -q, ssh's own reason
     // for a failure ("Host key verification failed.") reaches svn's error output.
     co_return ToolEnvironment{{QStringLiteral("SVN_SSH"),
         QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions) + QStringLiteral(" --")}};
+}
+
+QString SVNClient::globalIgnores()
+{
+    if (const std::optional<QByteArray> value = svnConfigValue("miscellany", "global-ignores"))
+        return QString::fromUtf8(*value);
+    return QStringLiteral("*.o *.lo *.la *.al .libs *.so *.so.[0-9]* *.a *.pyc *.pyo __pycache__ *.rej *~ #*# .#* "
+                          ".*.swp .DS_Store [Tt]humbs.db");
 }
 
 // svnadmin
@@ -254,47 +281,25 @@ QCoro::Task<SVNCommandResult> GitClient::launch(ToolRun run)
     return ToolClient::launch(std::move(run));
 }
 
-namespace {
-
-// The system configuration file this git reads when GIT_CONFIG_SYSTEM does not name one: git's build
-// puts it in the "etc" folder of its prefix, "/etc" for the prefix "/usr".
-QString builtInSystemConfig(const QString &executable)
+std::optional<QString> GitClient::batchSSHProgram() const
 {
-    const QString prefix = TextUtil::deletingLastPathComponent(TextUtil::deletingLastPathComponent(executable));
-    if (prefix == u"/usr")
-        return QStringLiteral("/etc/gitconfig");
-    return TextUtil::appendingPathComponent(prefix, QStringLiteral("etc/gitconfig"));
-}
-
-QByteArray quotedConfigValue(const QString &value)
-{
-    QByteArray quoted = QFile::encodeName(value);
-    quoted.replace('\\', "\\\\").replace('"', "\\\"");
-    return '"' + quoted + '"';
-}
-
-} // namespace
-
-std::optional<QString> GitClient::sshDefaultsFile(const QString &systemConfig) const
-{
-    // The program's ssh command, then the system configuration itself: every later word on
-    // core.sshCommand wins over it, the system's own, the user's and the repository's alike.
-    const QByteArray contents
-        = "[core]\n\tsshCommand = " + quotedConfigValue(QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions))
-        + "\n[include]\n\tpath = " + quotedConfigValue(systemConfig) + '\n';
-    if (!m_sshDefaults) {
-        m_sshDefaults = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/KorvelSVN-git-XXXXXX"));
-        if (!m_sshDefaults->isValid())
+    if (!m_sshProgram) {
+        m_sshProgram = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/KorvelSVN-git-XXXXXX"));
+        if (!m_sshProgram->isValid())
             return std::nullopt;
+        // Named ssh, so git passes it the options it gives OpenSSH; it runs the ssh found on PATH.
+        const QString path = m_sshProgram->filePath(QStringLiteral("ssh"));
+        const QByteArray script = "#!/bin/sh\nexec ssh " + QString::fromUtf16(batchSSHOptions).toUtf8() + " \"$@\"\n";
+        QFile file(path);
+        struct statvfs folder { };
+        if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size()
+            || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+            || ::statvfs(QFile::encodeName(path).constData(), &folder) != 0 || (folder.f_flag & ST_NOEXEC))
+            m_sshProgram->remove();
     }
-    const QString path = m_sshDefaults->filePath(QStringLiteral("gitconfig"));
-    if (contents != m_sshDefaultsContents) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
-            return std::nullopt;
-        m_sshDefaultsContents = contents;
-    }
-    return path;
+    if (!QFileInfo(m_sshProgram->path()).isDir())
+        return std::nullopt;
+    return m_sshProgram->filePath(QStringLiteral("ssh"));
 }
 
 QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
@@ -304,16 +309,12 @@ QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
     if (variableIsSet("GIT_SSH_COMMAND", additions) || variableIsSet("GIT_SSH", additions))
         co_return ToolEnvironment{};
     // Any git run may start ssh: in a partial clone a show or a diff fetches the contents it lacks. So
-    // every run gets the program's command as the first word on core.sshCommand, in front of the system
-    // configuration, which costs no process; the user's own setting anywhere still wins.
-    if (!variableIsSet("GIT_CONFIG_NOSYSTEM", additions)) {
-        const QString systemConfig
-            = variableValue("GIT_CONFIG_SYSTEM", additions).value_or(builtInSystemConfig(executable));
-        if (const std::optional<QString> file = sshDefaultsFile(systemConfig))
-            co_return ToolEnvironment{{QStringLiteral("GIT_CONFIG_SYSTEM"), *file}};
-    }
-    // Without a system configuration to stand in front of, git itself says whether core.sshCommand is
-    // set; GIT_SSH_COMMAND would override it.
+    // every run gets the program's ssh as GIT_SSH, which costs no process and leaves git's own
+    // configuration as git reads it; a core.sshCommand of the user's anywhere wins over it.
+    if (const std::optional<QString> ssh = batchSSHProgram())
+        co_return ToolEnvironment{{QStringLiteral("GIT_SSH"), *ssh}};
+    // Where no program of the program's own can run (a temporary folder mounted noexec), git itself
+    // says whether core.sshCommand is set; GIT_SSH_COMMAND would override it.
     const QStringList query{QStringLiteral("config"), QStringLiteral("--get"), QStringLiteral("core.sshCommand")};
     try {
         const SVNCommandResult configured = co_await ToolRunner::runProcess(

@@ -124,6 +124,9 @@ public:
     std::optional<QString> resolvedExecutablePath() const override;
     QString displayExecutable() const override;
 
+    // The global-ignores svn takes: the user's config, else the system's, else svn's own default.
+    static QString globalIgnores();
+
 protected:
     // SVN_SSH in batch mode, unless SVN_SSH is set or a Subversion config names the ssh tunnel.
     QCoro::Task<ToolEnvironment> toolEnvironment(
@@ -158,12 +161,11 @@ protected:
         QString executable, QStringList arguments, QString workingDirectory, ToolEnvironment additions) const override;
 
 private:
-    // A system configuration that sets core.sshCommand and then includes the given one; written once
-    // into a private folder that goes with the client.
-    std::optional<QString> sshDefaultsFile(const QString &systemConfig) const;
+    // A program named ssh that runs ssh in batch mode, written once into a private folder that goes
+    // with the client; nothing where the folder's file system runs no programs.
+    std::optional<QString> batchSSHProgram() const;
 
-    mutable std::unique_ptr<QTemporaryDir> m_sshDefaults;
-    mutable QByteArray m_sshDefaultsContents;
+    mutable std::unique_ptr<QTemporaryDir> m_sshProgram;
 };
 
 // Zips a folder so that the folder itself is the archive's top-level entry.

@@ -2,6 +2,7 @@
 #include "state/CheckoutNames.h"
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
+#include "support/LinkServers.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -477,8 +478,14 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     EXPECT_TRUE(state->projects().isEmpty());
     const QString url = QUrl::fromLocalFile(sandbox.filePath("repos/Made Here")).toString(QUrl::FullyEncoded);
 
+    // A Git repository inside goes in without its .git; the user's own global ignores still hold.
     writeFile(sandbox.filePath("source/readme.txt"), "hello\n");
     writeFile(sandbox.filePath("source/lib/a.c"), "int a;\n");
+    writeFile(sandbox.filePath("source/lib/a.tmp"), "scratch\n");
+    const GitFixture inner = GitFixture::create(sandbox.filePath("source"), "lib/inner");
+    writeFile(inner.path + "/b.c", "int b;\n");
+    inner.commitAll();
+    writeFile(sandbox.filePath(".home/.subversion/config"), "[miscellany]\nglobal-ignores = *.tmp\n  *.bak\n");
     dialogs.openPanelAnswers.push_back(sandbox.filePath("source"));
     dialogs.promptAnswers.push_back(QStringList{url + "/trunk", "First"});
     state->importDirectory();
@@ -486,6 +493,11 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     ASSERT_FALSE(state->alert()) << state->alert()->message.toStdString();
     EXPECT_EQ(state->commandOutput()->title, "Import");
     EXPECT_TRUE(state->commandOutput()->stdout.contains("Committed revision 1."));
+    EXPECT_TRUE(state->commandOutput()->stdout.endsWith("\nLeft out, as a Git repository's own: lib/inner/.git\n"))
+        << state->commandOutput()->stdout.toStdString();
+    EXPECT_EQ(QString::fromUtf8(runTool("svn", {"list", "-R", url + "/trunk"})).split('\n', Qt::SkipEmptyParts),
+        (QStringList{"lib/", "lib/a.c", "lib/inner/", "lib/inner/b.c", "readme.txt"}));
+    EXPECT_TRUE(QFileInfo(inner.path + "/.git/config").isFile());
 
     QDir().mkpath(sandbox.filePath("checkouts"));
     checkout(url + "/trunk", "trunk");
@@ -511,6 +523,34 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     EXPECT_EQ(readFile(sandbox.filePath("exports/lib copy/a.c")), "int a;\n");
     EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("exports/lib copy/.svn")));
     EXPECT_EQ(state->commandOutput()->title, "Export");
+}
+
+// svn checks everything out, then fails on an external nobody can reach and exits 1: the checkout is
+// done and becomes the selected project; its output shows svn's warning.
+TEST_F(RealActions, ACheckoutWhoseOnlyFailureIsAnExternalSucceeds)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.svn({"add", "-q", "a.txt"});
+    svn.svn({"propset", "-q", "svn:externals", "ext svn://127.0.0.1:" + QString::number(freeLocalPort()) + "/nothing",
+        "."});
+    svn.svn({"commit", "-q", "-m", "With an external"});
+    QDir().mkpath(sandbox.filePath("checkouts"));
+    checkout(svn.repositoryUrl, "with-externals");
+
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    const QString wc = sandbox.filePath("checkouts/with-externals");
+    EXPECT_EQ(readFile(wc + "/a.txt"), "a\n");
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_EQ(state->commandOutput()->title, "Checkout");
+    EXPECT_EQ(state->commandOutput()->status, 1);
+    EXPECT_TRUE(state->commandOutput()->stdout.contains("Checked out revision 1."))
+        << state->commandOutput()->stdout.toStdString();
+    EXPECT_TRUE(state->commandOutput()->stderr.contains("E205011")) << state->commandOutput()->stderr.toStdString();
+    ASSERT_EQ(state->projects().size(), 1);
+    EXPECT_EQ(state->projects()[0].path, wc);
+    EXPECT_EQ(state->selectedProjectID(), state->projects()[0].id);
+    EXPECT_EQ(QString::fromUtf8(runTool("svn", {"info", "--show-item", "revision", wc})).trimmed(), "1");
 }
 
 TEST_F(RealActions, GitURLsAreClonedDirectlyOrAfterSvnFails)

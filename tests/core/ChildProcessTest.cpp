@@ -282,6 +282,30 @@ TEST(ToolSessions, GitRunsStartNoConfigurationProbe)
     EXPECT_EQ(QString::fromUtf8(readFile(starts)), "ls-remote\n");
 }
 
+// git reached through a link in a folder of its own, first on PATH, reads the system configuration that
+// git itself reads, as the same git started by hand does.
+TEST(ToolSessions, GitReachedThroughALinkElsewhereReadsItsOwnSystemConfiguration)
+{
+    Sandbox sandbox;
+    const QString realGit = QFileInfo(QStandardPaths::findExecutable("git")).canonicalFilePath();
+    ASSERT_FALSE(realGit.isEmpty());
+    ASSERT_TRUE(QDir().mkpath(sandbox.filePath("bin")));
+    ASSERT_TRUE(QFile::link(realGit, sandbox.filePath("bin/git")));
+    const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
+    const GitFixture repo = GitFixture::create(sandbox.path());
+    const QStringList system = QString::fromUtf8(
+        runTool(sandbox.filePath("bin/git"), {"config", "--system", "--list", "--show-origin"}, repo.path))
+                                   .split(u'\n', Qt::SkipEmptyParts);
+    if (system.isEmpty())
+        GTEST_SKIP() << "git's own system configuration holds no setting here";
+
+    GitClient git;
+    const SVNCommandResult listed = runTask(git.run({"config", "--list", "--show-origin"}, repo.path));
+    for (const QString &line : system)
+        EXPECT_TRUE(listed.stdout.contains(line + u'\n')) << line.toStdString() << " not in\n"
+                                                          << listed.stdout.toStdString();
+}
+
 TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
 {
     const SVNCommandResult killed = runTask(
@@ -304,7 +328,8 @@ TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHa
 {
     Sandbox sandbox;
     const QString pidFile = sandbox.filePath("helper.pid");
-    writeScript(sandbox.filePath("helper"), "trap '' TERM\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30\n");
+    writeScript(
+        sandbox.filePath("helper"), "trap '' TERM\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30\n");
     writeScript(sandbox.filePath("tool"), "'" + QFile::encodeName(sandbox.filePath("helper")) + "' &\nwait\n");
     const auto scope = std::make_shared<ToolRunScope>();
     QCoro::Task<SVNCommandResult> run

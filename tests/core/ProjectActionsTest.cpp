@@ -223,6 +223,36 @@ TEST_F(ProjectsFixture, RemovingAsksFirstThenSavesAndSelectsTheNewFirst)
     EXPECT_EQ(dialogs.confirmations.size(), 4);
 }
 
+// One entry that does not read among thousands: the rest are listed, one alert counts what is left
+// out, and the stored list is kept whole before the first save replaces it.
+TEST_F(ProjectsFixture, AnUnreadableEntryIsLeftOutAlertedAndKeptWithTheWholeList)
+{
+    QList<Project> projects;
+    for (int i = 0; i < 5000; ++i)
+        projects.push_back(Project{QUuid::createUuid(), QString::number(i), "/work/" + QString::number(i)});
+    QByteArray bytes = ProjectStore::encode(projects);
+    const QByteArray id = uuidText(projects[2500].id).toUtf8();
+    ASSERT_EQ(bytes.count(id), 1);
+    bytes.replace(id, "not-an-id");
+    settings.setValue("KorvelSVN.projects", bytes);
+    state = std::make_unique<AppState>(&settings, fakes.make());
+    state->setDialogs(&dialogs);
+
+    projects.removeAt(2500);
+    EXPECT_EQ(state->projects(), projects);
+    EXPECT_EQ(state->selectedProjectID(), projects[0].id);
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Projects Not Read");
+    EXPECT_TRUE(state->alert()->message.startsWith("1 saved project(s) could not be read"))
+        << state->alert()->message.toStdString();
+
+    dialogs.confirmAnswers.push_back(true);
+    state->removeSelectedProject();
+    projects.removeFirst();
+    EXPECT_EQ(stored(), projects);
+    EXPECT_EQ(settings.value("KorvelSVN.projects.unreadable").toByteArray(), bytes);
+}
+
 // With the real tools: a subfolder of a checkout, a folder inside a Git repository, a plain folder.
 TEST(ProjectActionsReal, AddsRootsOfRealRepositoriesKeepsTheListSortedAndRemovesWithoutTouchingDisk)
 {

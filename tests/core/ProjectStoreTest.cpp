@@ -44,18 +44,19 @@ TEST_F(StoreFixture, SaveThenLoadKeepsOrderAndIdentity)
     EXPECT_TRUE(store.load().isEmpty());
 }
 
-TEST_F(StoreFixture, OneBadElementLoadsEmptyButIsKeptOnSave)
+TEST_F(StoreFixture, OneBadElementLoadsTheRestAndIsKeptWholeOnSave)
 {
     settings.setValue("KorvelSVN.projects", threeWithBadKind);
-    EXPECT_TRUE(store.load().isEmpty());
+    qsizetype unreadable = 0;
+    const QList<Project> loaded = store.load(&unreadable);
+    ASSERT_EQ(loaded.size(), 2);
+    EXPECT_EQ(loaded[0].name, "A");
+    EXPECT_EQ(loaded[1].name, "C");
+    EXPECT_EQ(unreadable, 1);
 
-    store.save({Project{QUuid::createUuid(), "New", "/new", RepositoryKind::svn}});
-    EXPECT_EQ(store.load().size(), 1);
-    EXPECT_EQ(settings.value("KorvelSVN.projects.unreadable").toByteArray(), threeWithBadKind);
-
-    // A later unreadable value never overwrites the first copy.
-    settings.setValue("KorvelSVN.projects", QByteArray("not json"));
-    store.save({});
+    store.save(loaded);
+    EXPECT_EQ(store.load(&unreadable), loaded);
+    EXPECT_EQ(unreadable, 0);
     EXPECT_EQ(settings.value("KorvelSVN.projects.unreadable").toByteArray(), threeWithBadKind);
 }
 
@@ -81,40 +82,58 @@ TEST(ProjectStoreDecode, KindlessObjectsAreSvnAndNonArraysFail)
     EXPECT_FALSE(ok);
 }
 
-TEST_F(StoreFixture, ListInASettingsFileCutShortIsKeptBeforeTheNextSave)
+// The list in the file as QSettings wrote it, cut in the middle; twice, each time after a save of the
+// whole list. No copy of the list is ever written over.
+TEST_F(StoreFixture, EveryListInASettingsFileCutShortIsKeptUnderANameOfItsOwn)
 {
-    const QList<Project> projects = {Project{QUuid::createUuid(), "Alpha", "/a", RepositoryKind::svn},
-        Project{QUuid::createUuid(), "Beta", "/b", RepositoryKind::git}};
-    store.save(projects);
-    settings.sync();
-
-    // The file as QSettings wrote it, cut in the middle of the list, as a full disk or a crash leaves it.
+    QList<Project> projects;
+    for (int i = 0; i < 4000; ++i)
+        projects.push_back(Project{QUuid::createUuid(), QString::number(i), "/p" + QString::number(i),
+            i % 2 ? RepositoryKind::git : RepositoryKind::svn});
     const QString path = dir.filePath("settings.ini");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
-    file.close();
-    const qsizetype start = written.indexOf("@ByteArray(");
-    ASSERT_GE(start, 0) << written.toStdString();
-    const QByteArray cut = written.left(start + 60);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(cut);
-    file.close();
+    const QStringList keys{"KorvelSVN.projects.unreadable", "KorvelSVN.projects.unreadable.2"};
+    QStringList kept;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        {
+            QSettings writer(path, QSettings::IniFormat);
+            ProjectStore(&writer).save(projects);
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        file.close();
+        const qsizetype start = written.indexOf("KorvelSVN.projects=");
+        ASSERT_GE(start, 0) << written.left(200).toStdString();
+        const qsizetype end = written.indexOf('\n', start);
+        ASSERT_GT(end, start + 100000);
+        // The quoted value is closed again, so the lines after it still read.
+        qsizetype cut = start + 100000;
+        while (written[cut - 1] == '\\')
+            --cut;
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(written.left(cut) + '"' + written.mid(end));
+        file.close();
 
-    QSettings damaged(path, QSettings::IniFormat);
-    ProjectStore reopened(&damaged);
-    EXPECT_TRUE(reopened.load().isEmpty());
-    const QList<Project> replacement = {Project{QUuid::createUuid(), "New", "/new", RepositoryKind::svn}};
-    reopened.save(replacement);
-    EXPECT_EQ(reopened.load(), replacement);
-    const QString kept = damaged.value("KorvelSVN.projects.unreadable").toString();
-    EXPECT_TRUE(kept.contains(projects[0].id.toString(QUuid::WithoutBraces).toUpper().left(20))) << kept.toStdString();
-
-    // Read back from the file, the copy is still there, and a later save keeps it.
-    damaged.sync();
+        QSettings damaged(path, QSettings::IniFormat);
+        ProjectStore reopened(&damaged);
+        EXPECT_TRUE(reopened.load().isEmpty());
+        const QList<Project> replacement = {Project{QUuid::createUuid(), "New", "/new", RepositoryKind::svn}};
+        reopened.save(replacement);
+        EXPECT_EQ(reopened.load(), replacement);
+        kept.push_back(damaged.value(keys[round]).toString());
+        EXPECT_GT(kept.back().size(), 80000);
+        EXPECT_TRUE(kept.back().contains(uuidText(projects[0].id))) << kept.back().left(200).toStdString();
+        projects.removeFirst();
+    }
     QSettings reread(path, QSettings::IniFormat);
-    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable").toString(), kept);
-    reread.setValue("KorvelSVN.projects", QStringLiteral("garbage"));
+    EXPECT_EQ(reread.value(keys[0]).toString(), kept[0]);
+    EXPECT_EQ(reread.value(keys[1]).toString(), kept[1]);
+    EXPECT_NE(kept[0], kept[1]);
+    EXPECT_EQ(ProjectStore(&reread).load().size(), 1);
+
+    reread.setValue("KorvelSVN.projects", QByteArray("[{}]"));
     ProjectStore(&reread).save({});
-    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable").toString(), kept);
+    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable.3").toByteArray(), "[{}]");
+    EXPECT_EQ(reread.value(keys[0]).toString(), kept[0]);
 }

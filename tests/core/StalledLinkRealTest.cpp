@@ -276,3 +276,49 @@ TEST_F(StalledLinkFixture, StoppedCheckoutLeavesNoFolderAndNoProject)
             QDir(destination).removeRecursively();
     }
 }
+
+// A checkout whose connection drops midway: svn's working copy stays for Cleanup and Update to finish,
+// no project is added and git is not tried.
+TEST_F(StalledLinkFixture, CheckoutCutMidwayKeepsTheWorkingCopyForCleanupAndUpdate)
+{
+    QByteArray large(1 << 20, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(large.data()), large.size() / 4);
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    writeFile(svn.workingCopy + "/large.bin", large);
+    svn.commitAll();
+    const LocalSvnServe serve(svn.repositoryPath);
+    ASSERT_TRUE(serve.waitUntilListening());
+    LinkProxy link(serve.port());
+    link.setMode(LinkProxy::Mode::drop);
+    link.setStallAfter(65536);
+    const QString parent = sandbox.filePath("parent");
+    const QString destination = parent + "/checkout";
+    QDir().mkpath(parent);
+
+    state = std::make_unique<AppState>(&settings);
+    state->setDialogs(&dialogs);
+    dialogs.promptAnswers = {QStringList{"svn://127.0.0.1:" + QString::number(link.port())}, QStringList{"checkout"}};
+    dialogs.openPanelAnswers = {parent};
+    state->checkoutRepository();
+    ASSERT_TRUE(waitUntilIdle(*state, 30000));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Checkout Failed");
+    EXPECT_TRUE(state->alert()->message.startsWith("svn: E")) << state->alert()->message.toStdString();
+    EXPECT_TRUE(state->alert()->message.contains(destination + "; run Cleanup, then Update there"))
+        << state->alert()->message.toStdString();
+    ASSERT_TRUE(state->commandOutput());
+    EXPECT_FALSE(state->commandOutput()->commandLine.contains("clone"));
+    EXPECT_TRUE(state->projects().isEmpty());
+    EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
+    ASSERT_TRUE(QFileInfo::exists(destination + "/.svn/wc.db"));
+    EXPECT_NE(readFile(destination + "/large.bin"), large);
+
+    link.setMode(LinkProxy::Mode::forward);
+    link.setStallAfter(-1);
+    runTool("svn", {"cleanup", "-q", destination});
+    runTool("svn", {"update", "-q", destination});
+    EXPECT_EQ(readFile(destination + "/large.bin"), large);
+    EXPECT_EQ(readFile(destination + "/a.txt"), "a\n");
+    EXPECT_TRUE(runTool("svn", {"status", destination}).isEmpty());
+}

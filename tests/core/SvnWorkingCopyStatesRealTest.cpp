@@ -213,6 +213,24 @@ TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
         EXPECT_EQ(svnLastRevisionPaths(svn), move.logged);
     }
     EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"dir2/x.txt", "M      "}}));
+
+    // A new file added at the old name is no part of the move: the move alone is refused, naming it.
+    svn.svn({"move", "-q", "b.txt", "e.txt"});
+    writeFile(svn.workingCopy + "/b.txt", "draft\n");
+    svn.svn({"add", "-q", "b.txt"});
+    refresh();
+    ASSERT_EQ(listedKind("b.txt"), SVNStatusKind::replaced);
+    tick({"e.txt"});
+    const AppAlert refused = refusedCommit("Move b");
+    EXPECT_EQ(refused.title, "Move Needs Its Old Name");
+    EXPECT_EQ(refused.message,
+        "e.txt moved away from b.txt, where something new is scheduled now; svn commits both together. Tick b.txt "
+        "too, or untick e.txt.");
+    EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision", svn.repositoryUrl})).trimmed(), "5");
+    EXPECT_EQ(svnStatus(svn).value("b.txt"), "R      ");
+    EXPECT_EQ(svnStatus(svn).value("e.txt"), "A  +   ");
+    commit({"e.txt", "b.txt"}, "Move b, add a draft");
+    EXPECT_EQ(svnLastRevisionPaths(svn), (QStringList{"A /e.txt from /b.txt", "R /b.txt"}));
 }
 
 // Folders holding Git repositories, "sub" with a second one deeper down: one goes in by the Add

@@ -92,7 +92,8 @@ void LinkProxy::run()
             ++m_accepted;
             QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
             const Mode mode = m_mode;
-            if (mode == Mode::drop) {
+            const qint64 limit = m_stallAfter;
+            if (mode == Mode::drop && limit < 0) {
                 client->abort();
                 continue;
             }
@@ -105,13 +106,15 @@ void LinkProxy::run()
             QObject::connect(
                 client, &QTcpSocket::readyRead, upstream, [client, upstream] { upstream->write(client->readAll()); });
             QObject::connect(
-                upstream, &QTcpSocket::readyRead, client, [client, upstream, left = qint64(m_stallAfter)]() mutable {
+                upstream, &QTcpSocket::readyRead, client, [client, upstream, left = limit, mode]() mutable {
                     if (left < 0) {
                         client->write(upstream->readAll());
                     } else if (left > 0) {
                         const QByteArray bytes = upstream->read(left);
                         left -= bytes.size();
                         client->write(bytes);
+                        if (left == 0 && mode == Mode::drop)
+                            client->disconnectFromHost();
                     }
                 });
             QObject::connect(

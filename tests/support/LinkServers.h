@@ -42,8 +42,8 @@ public:
 };
 
 // Forwards each connection to the target port, or accepts it and sends nothing (stall), or closes it
-// at once (drop). Runs on a thread of its own, so fixtures may run tools through it synchronously.
-// A connection keeps the mode it was accepted in.
+// (drop): at once, or after passing on the bytes `setStallAfter` allows. Runs on a thread of its own, so fixtures may
+// run tools through it synchronously. A connection keeps the mode it was accepted in.
 class LinkProxy : public QThread {
 public:
     enum class Mode { forward, stall, drop };
@@ -54,7 +54,7 @@ public:
     quint16 port() const { return m_port; }
     void setMode(Mode mode) { m_mode = mode; }
     // From now on a forwarded connection passes on only this many of the server's bytes, then stalls
-    // (a transfer that hangs midway); negative passes everything.
+    // (a transfer that hangs midway), or closes it in drop mode; negative passes everything.
     void setStallAfter(qint64 bytes) { m_stallAfter = bytes; }
     // Connections accepted so far.
     int accepted() const { return m_accepted; }
