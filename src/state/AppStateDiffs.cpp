@@ -89,7 +89,7 @@ void AppState::selectedChangeChanged()
 {
     m_loads.supersede(LoadGroup::changeDiff);
     setDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedChange(); });
+    startLoadTask([this] { return loadDiffForSelectedChange(); }, false);
 }
 
 void AppState::selectedHistoryPathChanged()
@@ -108,21 +108,21 @@ void AppState::selectedHistoryPathChanged()
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); }, false);
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); }, false);
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
     m_loads.supersede(LoadGroup::incomingDiff);
     setIncomingDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedIncomingRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedIncomingRevision(); }, false);
 }
 
 QCoro::Task<> AppState::loadDiffForSelectedChange()
