@@ -69,7 +69,8 @@ QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
     if (run.paths.isEmpty() && !run.message)
         co_return co_await launch(std::move(run));
     // The files stay until the tool is done with them, and no longer than the scope.
-    const OperandFiles::Prepared prepared = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    const OperandFiles::Prepared prepared
+        = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
     const ScopedTemporary files(m_runScope, prepared.folder ? prepared.folder->path() : QString());
     run.arguments = prepared.arguments;
     run.paths.clear();
@@ -90,7 +91,8 @@ QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
     // The caller's own variables win.
     variables.append(run.environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
-        display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput));
+        display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput),
+        run.keepOutput, run.outputLimit);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const
