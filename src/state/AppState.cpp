@@ -203,7 +203,8 @@ void AppState::showError(const QString &title, const std::exception &error)
 
 bool AppState::isCurrent(const LoadTicket &ticket) const
 {
-    return m_loads.isNewest(ticket) && m_selectedProjectID == ticket.project;
+    // A stopped load is dropped as a superseded one is, but it still owns its busy text.
+    return m_loads.isNewest(ticket) && m_selectedProjectID == ticket.project && !(ticket.runs && ticket.runs->ended());
 }
 
 bool AppState::keepLoad(const LoadTicket &ticket, const QString &busyText)
@@ -234,49 +235,78 @@ void AppState::startTask(std::function<QCoro::Task<>()> body)
     QMetaObject::invokeMethod(
         this,
         [this, body = std::move(body), action = std::move(action)]() mutable {
-            runTask(std::move(body), std::move(action));
+            runTask(std::move(body), std::move(action), true);
         },
         Qt::QueuedConnection);
 }
 
-void AppState::startLoadTask(std::function<QCoro::Task<>()> body)
+void AppState::startLoadTask(std::function<QCoro::Task<>()> body, bool stoppable)
 {
     ++m_runningTasks;
+    // Every task has a mark, so the loads begun in it are its parts.
+    auto mark = std::make_shared<ToolRunMark>();
+    if (stoppable)
+        addRunningLoad(mark);
     QMetaObject::invokeMethod(
-        this, [this, body = std::move(body)]() mutable { runTask(std::move(body), nullptr); }, Qt::QueuedConnection);
+        this,
+        [this, body = std::move(body), mark = std::move(mark)]() mutable {
+            runTask(std::move(body), std::move(mark), false);
+        },
+        Qt::QueuedConnection);
 }
 
-QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> action)
+void AppState::addRunningLoad(const std::shared_ptr<ToolRunMark> &mark)
+{
+    m_runningLoads.push_back(mark);
+    if (m_busyMessage)
+        emit changed();
+}
+
+void AppState::removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark)
+{
+    if (m_runningLoads.removeOne(mark) && m_busyMessage)
+        emit changed();
+}
+
+QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> mark, bool action)
 {
     const std::optional<QUuid> alertBefore = m_alert ? std::optional<QUuid>(m_alert->id) : std::nullopt;
+    std::shared_ptr<ToolRunMark> reload;
     // Nobody awaits these tasks, so an error escaping here would vanish silently.
     try {
-        // The body runs up to its first wait here: the runs it starts on the way carry the action's mark.
+        // The body runs up to its first wait here: the runs it starts on the way carry the task's mark.
         QCoro::Task<> started = [&] {
-            const ToolRunScope::Marked marked(*m_runScope, action);
+            const ToolRunScope::Marked marked(*m_runScope, mark);
             return body();
         }();
         co_await std::move(started);
-        if (action && action->stoppedRuns() > 0) {
-            const ToolRunScope::Marked unmarked(*m_runScope, nullptr);
+        if (action && mark->stoppedRuns() > 0) {
+            // The reload that follows is one more load that may wait on the same silent server.
+            reload = std::make_shared<ToolRunMark>();
+            addRunningLoad(reload);
+            const ToolRunScope::Marked marked(*m_runScope, reload);
             co_await reportStoppedAction(alertBefore);
         }
     } catch (const ToolRunAbandoned &) {
         // The state is gone.
         co_return;
     } catch (...) { }
-    if (action && m_runningActions.removeOne(action))
+    if (action && m_runningActions.removeOne(mark))
         emit changed();
+    removeRunningLoad(mark);
+    removeRunningLoad(reload);
     if (--m_runningTasks == 0)
         emit idle();
 }
 
 void AppState::stopRunningAction()
 {
-    if (m_runningActions.isEmpty())
+    if (!canStop())
         return;
-    // What is left of each action (its alert, the reload) is no longer for Stop to end.
-    for (const std::shared_ptr<ToolRunMark> &action : std::exchange(m_runningActions, {}))
-        m_runScope->endMarked(action);
+    // What is left of each action (its alert, the reload) is no longer for this Stop to end.
+    for (const std::shared_ptr<ToolRunMark> &mark : std::exchange(m_runningActions, {}))
+        m_runScope->endMarked(mark);
+    for (const std::shared_ptr<ToolRunMark> &mark : std::exchange(m_runningLoads, {}))
+        m_runScope->endMarked(mark);
     emit changed();
 }

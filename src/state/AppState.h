@@ -136,12 +136,19 @@ public:
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
     int runningTasks() const { return m_runningTasks; }
 
-    // An action the user started is still running (loads do not count); the busy indicator offers Stop.
+    // An action the user started is still running (loads do not count).
     bool actionRunning() const { return !m_runningActions.isEmpty(); }
-    // Ends the tool runs of the running actions as quitting does. Each action fails with its usual
-    // alert, which then says it was stopped (and, for svn, when the working copy was left locked),
-    // and the project reloads. Loads go on.
+    // The busy indicator offers Stop: an action runs, or a refresh or reload waits behind the busy text.
+    bool canStop() const { return actionRunning() || (m_busyMessage && !m_runningLoads.isEmpty()); }
+    // Ends the tool runs of the running actions, refreshes and reloads as quitting does. Each action
+    // fails with its usual alert, which then says it was stopped (and, for svn, when the working copy
+    // was left locked), and the project reloads. A stopped load leaves its list as it was, without an
+    // alert. Loads of a selection's diff go on.
     void stopRunningAction();
+
+    // The most of a diff a preview reads; past it the preview shows the diff's start and says it was cut.
+    qsizetype largestDiffPreview() const { return m_largestDiffPreview; }
+    void setLargestDiffPreview(qsizetype bytes) { m_largestDiffPreview = bytes; }
 
     // The modal dialogs the actions ask through; the window sets them. Without any, every question
     // reads as cancelled.
@@ -272,9 +279,12 @@ private:
     // Runs an action's body on the next event-loop turn, counted in runningTasks() and stoppable by
     // stopRunningAction(); errors are swallowed.
     void startTask(std::function<QCoro::Task<>()> body);
-    // The same for a refresh or a selection's load, which Stop leaves alone.
-    void startLoadTask(std::function<QCoro::Task<>()> body);
-    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> action);
+    // The same for a refresh, or (not `stoppable`) a selection's load, which Stop leaves alone.
+    void startLoadTask(std::function<QCoro::Task<>()> body, bool stoppable = true);
+    QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> mark, bool action);
+    // Marks the running refresh or reload as one Stop ends, or no longer.
+    void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
+    void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     // After an action whose runs were stopped: its alert says so, and the project reloads.
     QCoro::Task<> reportStoppedAction(std::optional<QUuid> alertBefore);
     // A failed run may have changed files before it failed: the list shows what it left, while the
@@ -322,6 +332,10 @@ private:
     int m_runningTasks = 0;
     // The marks of the actions' runs, oldest first.
     QList<std::shared_ptr<ToolRunMark>> m_runningActions;
+    // The marks of the refreshes and reloads that Stop ends; their loads are parts of them.
+    QList<std::shared_ptr<ToolRunMark>> m_runningLoads;
+    // 64 MiB: a larger diff than the 50 MB one the previews are measured with.
+    qsizetype m_largestDiffPreview = 64 * 1024 * 1024;
 
     QList<Project> m_projects;
     std::optional<QUuid> m_selectedProjectID;

@@ -4,6 +4,7 @@
 #include "parsers/UnifiedDiffParser.h"
 #include "state/RepositoryDetection.h"
 #include "state/WorkingCopyPaths.h"
+#include "tools/StreamedReading.h"
 #include "tools/ToolOperands.h"
 
 #include <QCoroFuture>
@@ -11,7 +12,9 @@
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <climits>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,13 +79,73 @@ QByteArray printedDiff(QByteArray output)
     return QString::fromUtf8(output).toUtf8();
 }
 
-// Output left undecoded by the run, checked on a worker when it is large.
-QCoro::Task<QByteArray> diffOutput(std::shared_ptr<const ToolRunScope> scope, QByteArray output)
+QByteArray sizeText(qsizetype bytes)
 {
+    constexpr qsizetype kib = 1024;
+    if (bytes % (kib * kib) == 0)
+        return QByteArray::number(bytes / (kib * kib)) + " MiB";
+    if (bytes % kib == 0)
+        return QByteArray::number(bytes / kib) + " KiB";
+    return QByteArray::number(bytes) + " bytes";
+}
+
+// A diff longer than the limit keeps its whole lines before it, then a note (drawn as one in the hunk
+// it ends) that says the rest is not shown.
+QByteArray previewText(QByteArray output, qsizetype limit)
+{
+    if (output.size() <= limit)
+        return printedDiff(std::move(output));
+    output.truncate(output.lastIndexOf('\n', limit - 1) + 1);
+    QByteArray text = printedDiff(std::move(output));
+    text += "\\ The preview stops here: the diff is longer than " + sizeText(limit) + ".\n";
+    return text;
+}
+
+// A diff's output gathered on a worker as the tool prints it. Past half a MiB the buffer grows in steps of
+// at least 64 MiB: an allocation that large is a mapping of its own, which grows in place and takes memory
+// only as it is written, where a smaller one in the worker's heap is copied at each step and leaves the
+// old copies behind.
+struct DiffReading {
+    QByteArray output;
+    void add(QByteArray piece)
+    {
+        constexpr qsizetype mib = 1024 * 1024;
+        if (output.size() + piece.size() > output.capacity() && output.size() >= mib / 2)
+            output.reserve(std::max(2 * output.capacity(), 64 * mib));
+        output += piece;
+    }
+    QByteArray finish()
+    {
+        output.squeeze();
+        return std::move(output);
+    }
+};
+
+struct PreviewDiff {
+    QByteArray text;
+    // Its standard output is not kept.
+    SVNCommandResult result;
+};
+
+// A diff that no previewed length holds the window for: read on a worker as it comes, and no further than
+// the limit, past which the tool is ended.
+QCoro::Task<PreviewDiff> previewDiff(
+    ToolClient &tool, QStringList arguments, QString folder, qsizetype limit, std::shared_ptr<const ToolRunScope> scope)
+{
+    StreamedReading<DiffReading> reading;
+    ToolRun run{std::move(arguments), std::move(folder), false, {}, false};
+    run.onOutput = [&reading](const QByteArray &piece) { reading.add(piece); };
+    run.keepOutput = false;
+    run.outputLimit = limit + 1;
+    PreviewDiff diff;
+    diff.result = co_await tool.run(std::move(run));
+    QByteArray output = co_await awaitInScope(scope, reading.end());
     constexpr qsizetype checkedOnTheSpot = 256 * 1024;
     if (output.size() <= checkedOnTheSpot)
-        co_return printedDiff(std::move(output));
-    co_return co_await awaitInScope(std::move(scope), QtConcurrent::run(printedDiff, std::move(output)));
+        diff.text = previewText(std::move(output), limit);
+    else
+        diff.text = co_await awaitInScope(std::move(scope), QtConcurrent::run(previewText, std::move(output), limit));
+    co_return diff;
 }
 
 // Empty output (once line ends are trimmed) shows the tool's error text when there is one.
@@ -95,11 +158,6 @@ QByteArray revisionDiffText(const QByteArray &output, const SVNCommandResult &re
     return QByteArrayLiteral("(no text diff)");
 }
 
-ToolRun diffRun(QStringList arguments, const QString &folder)
-{
-    return ToolRun{std::move(arguments), folder, false, {}, false};
-}
-
 } // namespace
 
 // The diff on show belongs to the old selection: it goes at once, and a load still running for that
@@ -108,7 +166,7 @@ void AppState::selectedChangeChanged()
 {
     m_loads.supersede(LoadGroup::changeDiff);
     setDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedChange(); });
+    startLoadTask([this] { return loadDiffForSelectedChange(); }, false);
 }
 
 void AppState::selectedHistoryPathChanged()
@@ -127,21 +185,21 @@ void AppState::selectedHistoryPathChanged()
         setSelectedRevision(revisions.isEmpty() ? std::nullopt : std::optional<qint64>(revisions.first().revision));
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); }, false);
 }
 
 void AppState::selectedHistoryRevisionChanged()
 {
     m_loads.supersede(LoadGroup::historyDiff);
     setHistoryDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedHistoryRevision(); }, false);
 }
 
 void AppState::selectedIncomingRevisionChanged()
 {
     m_loads.supersede(LoadGroup::incomingDiff);
     setIncomingDiffText(QByteArray());
-    startLoadTask([this] { return loadDiffForSelectedIncomingRevision(); });
+    startLoadTask([this] { return loadDiffForSelectedIncomingRevision(); }, false);
 }
 
 QCoro::Task<> AppState::loadDiffForSelectedChange()
@@ -174,18 +232,20 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
             arguments.insert(1, QStringLiteral("--depth=empty"));
         ToolClient &tool = toolFor(project->kind);
         try {
-            SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
+            PreviewDiff diff = co_await previewDiff(tool, arguments, project->path, m_largestDiffPreview, m_runScope);
             // Before the first commit there is no HEAD: a staged new file is compared with the empty tree.
-            if (git && !result.succeeded() && co_await gitUnbornBranch(gitClient(), project->path)) {
+            if (git && !diff.result.succeeded() && !diff.result.outputCut
+                && co_await gitUnbornBranch(gitClient(), project->path)) {
                 const QStringList emptyTreeArguments{QStringLiteral("hash-object"), QStringLiteral("-t"),
                     QStringLiteral("tree"), QStringLiteral("/dev/null")};
                 const SVNCommandResult emptyTree = co_await gitClient().run(emptyTreeArguments, project->path);
-                result = co_await tool.run(diffRun(gitDiff(emptyTree.stdout.trimmed()), project->path));
+                diff = co_await previewDiff(
+                    tool, gitDiff(emptyTree.stdout.trimmed()), project->path, m_largestDiffPreview, m_runScope);
             }
-            text = co_await diffOutput(m_runScope, std::move(result.stdoutData));
+            text = std::move(diff.text);
             if (TextUtil::holdsOnlyNewlines(QByteArrayView(text))) {
-                if (!result.succeeded() && !result.stderr.isEmpty())
-                    text = result.stderr.toUtf8();
+                if (!diff.result.succeeded() && !diff.result.stderr.isEmpty())
+                    text = diff.result.stderr.toUtf8();
                 else
                     text = QByteArrayLiteral("(no text diff)");
             }
@@ -234,9 +294,9 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     QByteArray text;
     try {
-        ToolClient &tool = toolFor(project->kind);
-        SVNCommandResult result = co_await tool.run(diffRun(arguments, project->path));
-        text = revisionDiffText(co_await diffOutput(m_runScope, std::move(result.stdoutData)), result);
+        const PreviewDiff diff
+            = co_await previewDiff(toolFor(project->kind), arguments, project->path, m_largestDiffPreview, m_runScope);
+        text = revisionDiffText(diff.text, diff.result);
     } catch (const std::exception &error) {
         text = errorDescription(error).toUtf8();
     }
@@ -260,8 +320,9 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
         QStringLiteral("diff"), QStringLiteral("-c"), QString::number(*m_selectedIncomingRevision), url};
     QByteArray text;
     try {
-        SVNCommandResult result = co_await client().run(diffRun(arguments, project->path));
-        text = revisionDiffText(co_await diffOutput(m_runScope, std::move(result.stdoutData)), result);
+        const PreviewDiff diff
+            = co_await previewDiff(client(), arguments, project->path, m_largestDiffPreview, m_runScope);
+        text = revisionDiffText(diff.text, diff.result);
     } catch (const std::exception &error) {
         text = errorDescription(error).toUtf8();
     }

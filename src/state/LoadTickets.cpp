@@ -4,7 +4,11 @@ LoadTicket LoadTickets::begin(LoadGroup group, const QUuid &project)
 {
     supersede(group);
     const auto index = static_cast<std::size_t>(group);
-    m_runs[index] = std::make_shared<ToolRunMark>();
+    // A load is a part of the task it runs in (not of another load it follows), so ending the task ends it.
+    std::shared_ptr<ToolRunMark> task = m_scope ? m_scope->currentMark() : nullptr;
+    while (task && task->whole())
+        task = task->whole();
+    m_runs[index] = std::make_shared<ToolRunMark>(std::move(task));
     return LoadTicket{group, m_serials[index], project, m_runs[index]};
 }
 

@@ -15,7 +15,8 @@ struct LoadTicket {
     LoadGroup group;
     quint64 serial;
     QUuid project;
-    // The load's tool runs carry it (ToolRunScope::Marked), so a newer load can end them.
+    // The load's tool runs carry it (ToolRunScope::Marked), so a newer load can end them; so does
+    // ending the task the load was begun in.
     std::shared_ptr<ToolRunMark> runs;
 };
 

@@ -18,6 +18,8 @@ struct SVNCommandResult {
     QString stderr;
     // The signal that ended the child, when one did; `status` then holds its number too.
     std::optional<int> terminationSignal;
+    // The output went past the run's limit: only that much of it was read, and the tool was ended.
+    bool outputCut = false;
 
     bool succeeded() const { return status == 0 && !terminationSignal; }
 };

@@ -92,7 +92,8 @@ QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
     // The caller's own variables win.
     variables.append(run.environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
-        display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput));
+        display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput),
+        run.keepOutput, run.outputLimit);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const

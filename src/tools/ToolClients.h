@@ -29,8 +29,12 @@ struct ToolRun {
     // the caller keeps as UTF-8 and checks itself. A run that fails its status check is decoded still.
     bool decodeOutput = true;
     // Given each piece of the output as it arrives, while the tool still runs; the result holds it all
-    // the same.
+    // the same, unless `keepOutput` is off.
     std::function<void(const QByteArray &)> onOutput;
+    bool keepOutput = true;
+    // Past this many bytes of output (when not negative) the rest is not read and the tool is ended;
+    // the result says so (outputCut).
+    qint64 outputLimit = -1;
     // Path operands and a message after the arguments, each tool's way; through files when the command
     // line cannot carry them (OperandFiles).
     QStringList paths;

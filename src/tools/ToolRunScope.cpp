@@ -93,13 +93,20 @@ void ToolRunScope::endMarked(const std::shared_ptr<ToolRunMark> &mark, std::chro
         return;
     mark->m_ended = true;
     for (QProcess *process : std::as_const(m_running)) {
-        if (m_marks.value(process) != mark || process->state() == QProcess::NotRunning)
-            continue;
-        const auto pid = pid_t(process->processId());
-        signalChild(pid, SIGTERM);
-        // Cancelled with the process; skipped by signalChild once the child has been reaped.
-        QTimer::singleShot(grace, process, [pid] { signalChild(pid, SIGKILL); });
+        const std::shared_ptr<ToolRunMark> carried = m_marks.value(process);
+        if (carried && carried->within(mark.get()))
+            endProcess(process, grace);
     }
+}
+
+void ToolRunScope::endProcess(QProcess *process, std::chrono::milliseconds grace)
+{
+    if (process->state() == QProcess::NotRunning)
+        return;
+    const auto pid = pid_t(process->processId());
+    signalChild(pid, SIGTERM);
+    // Cancelled with the process; skipped by signalChild once the child has been reaped.
+    QTimer::singleShot(grace, process, [pid] { signalChild(pid, SIGKILL); });
 }
 
 void ToolRunScope::add(QProcess *process)

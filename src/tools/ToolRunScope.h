@@ -25,13 +25,21 @@ struct ToolRunAbandoned { };
 // the mark ends those runs alone, while the scope goes on; each of them then fails.
 class ToolRunMark {
 public:
-    bool ended() const { return m_ended; }
+    ToolRunMark() = default;
+    // Runs made for a part of `whole` (one load of a refresh): ending the whole ends them too.
+    explicit ToolRunMark(std::shared_ptr<ToolRunMark> whole) : m_whole(std::move(whole)) { }
+
+    bool ended() const { return m_ended || (m_whole && m_whole->ended()); }
+    const std::shared_ptr<ToolRunMark> &whole() const { return m_whole; }
+    // This mark is `mark` or a part of it.
+    bool within(const ToolRunMark *mark) const { return this == mark || (m_whole && m_whole->within(mark)); }
     // Runs that failed because the mark was ended while they ran or before they started.
     int stoppedRuns() const { return m_stoppedRuns; }
     void countStoppedRun() { ++m_stoppedRuns; }
 
 private:
     friend class ToolRunScope;
+    std::shared_ptr<ToolRunMark> m_whole;
     bool m_ended = false;
     int m_stoppedRuns = 0;
 };
@@ -54,11 +62,13 @@ public:
     void addTemporary(const QString &path);
     void removeTemporary(const QString &path);
 
-    // Sends SIGTERM to the children carrying the mark and their groups at once, and SIGKILL to those
-    // still running after `grace`, without waiting: svn blocked on a silent server ignores SIGTERM.
-    // Later runs under the mark fail at once.
+    // Sends SIGTERM to the children carrying the mark or a part of it and their groups at once, and
+    // SIGKILL to those still running after `grace`, without waiting: svn blocked on a silent server
+    // ignores SIGTERM. Later runs under the mark or its parts fail at once.
     void endMarked(
         const std::shared_ptr<ToolRunMark> &mark, std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
+    // The same for one child of the scope.
+    void endProcess(QProcess *process, std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
 
     // The mark of the work running now on the UI thread; a run started meanwhile carries it. Work that
     // resumes after waiting (a run, a future) runs under the mark it was started with again, so one task's

@@ -82,7 +82,8 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions,
-    std::shared_ptr<ToolRunScope> scope, bool decodeOutput, std::function<void(const QByteArray &)> onOutput)
+    std::shared_ptr<ToolRunScope> scope, bool decodeOutput, std::function<void(const QByteArray &)> onOutput,
+    bool keepOutput, qint64 outputLimit)
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
@@ -140,11 +141,27 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
         scope->add(&process);
 
     // Taken as it comes, so a large output is never held twice, once in the pipe's chunks and once whole.
-    const auto take = [&output, &process, &onOutput] {
-        const QByteArray piece = process.readAllStandardOutput();
+    qint64 taken = 0;
+    bool cut = false;
+    const auto take = [&] {
+        QByteArray piece = process.readAllStandardOutput();
+        if (piece.isEmpty() || cut)
+            return;
+        if (outputLimit >= 0 && taken + piece.size() > outputLimit) {
+            piece.truncate(outputLimit - taken);
+            cut = true;
+            // What the tool still writes is read and dropped until it has gone.
+            process.closeReadChannel(QProcess::StandardOutput);
+            if (scope)
+                scope->endProcess(&process);
+            else
+                process.terminate();
+        }
+        taken += piece.size();
         if (onOutput && !piece.isEmpty())
             onOutput(piece);
-        output.append(piece);
+        if (keepOutput)
+            output.append(piece);
     };
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, take);
     process.start();
@@ -171,12 +188,13 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
         result.status = process.exitCode();
     }
     take();
+    result.outputCut = cut;
     result.stdoutData = std::move(output);
     result.stderrData = process.readAllStandardError();
     // A large output (a status of a big working copy, a diff of a big file) is decoded on a worker so
     // the window keeps drawing meanwhile.
     // A failed run's error may have to quote its output, so that is decoded whatever the caller asked.
-    const bool decode = decodeOutput || (checkStatus && !result.succeeded());
+    const bool decode = decodeOutput || (checkStatus && !result.succeeded() && !result.outputCut);
     if (decode && result.stdoutData.size() > largeOutput)
         result.stdout = co_await awaitInScope(scope, QtConcurrent::run(TextUtil::decodeUtf8Strict, result.stdoutData));
     else if (decode)
@@ -187,7 +205,8 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
         mark->countStoppedRun();
         throw SVNClientError::commandFailed(std::move(result));
     }
-    if (checkStatus && !result.succeeded())
+    // Ended for its output's length: the status tells of that, not of the tool.
+    if (checkStatus && !result.succeeded() && !result.outputCut)
         throw SVNClientError::commandFailed(std::move(result));
     co_return result;
 }

@@ -33,10 +33,12 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // process's environment with LC_ALL=C.UTF-8 and GIT_TERMINAL_PROMPT=0 and the null device as standard
 // input, then the given variables set or removed. Throws launchFailed ("Could not launch <display>:
 // <reason>") when the child does not start, commandFailed when checkStatus is set and the run did not
-// succeed, and ToolRunAbandoned when the scope has been ended.
+// succeed, and ToolRunAbandoned when the scope has been ended. Standard output goes to `onOutput` as it
+// comes and, with `keepOutput`, into the result; past `outputLimit` bytes (when not negative) the rest is
+// dropped and the child ended, and its status is not checked.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
     std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true,
-    std::function<void(const QByteArray &)> onOutput = {});
+    std::function<void(const QByteArray &)> onOutput = {}, bool keepOutput = true, qint64 outputLimit = -1);
 
 } // namespace ToolRunner

@@ -351,6 +351,40 @@ TEST_F(RealFixture, GitDiffTextsAreTheBytesTheToolPrinted)
             "big.txt"}));
 }
 
+// Every line ending of a tracked file changed: a diff twice the file. Past the limit the preview shows
+// the diff's whole lines before it and says it was cut, in the change and in the history alike.
+TEST_F(RealFixture, DiffPastThePreviewLimitShowsItsStartAndSaysItWasCut)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    QByteArray text;
+    for (int line = 0; text.size() < 700 * 1024; ++line)
+        text += "line " + QByteArray::number(line) + " of a text file\n";
+    writeFile(git.path + "/big.txt", text);
+    git.commitAll("first");
+    writeFile(git.path + "/big.txt", QByteArray(text).replace("\n", "\r\n"));
+    open(git.path, RepositoryKind::git);
+    state->setLargestDiffPreview(1024 * 1024);
+    refresh();
+    const QByteArray note = "\\ The preview stops here: the diff is longer than 1 MiB.\n";
+    const auto expectCut = [&](const QByteArray &shown, const QByteArray &printed) {
+        ASSERT_GT(printed.size(), 1024 * 1024);
+        EXPECT_EQ(shown, printed.left(printed.lastIndexOf('\n', 1024 * 1024 - 1) + 1) + note);
+        const ParsedDiff parsed = UnifiedDiffParser::parse(QString::fromUtf8(shown));
+        ASSERT_EQ(parsed.files.size(), 1);
+        const DiffLine &last = parsed.files[0].hunks.last().lines.last();
+        EXPECT_EQ(last.kind, DiffLineKind::note);
+    };
+    expectCut(diffOf("big.txt"), git.git({"diff", "--no-ext-diff", "--no-color", "HEAD", "--", "big.txt"}));
+
+    git.commitAll("second");
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedHistoryPath(), "big.txt");
+    expectCut(state->historyDiffText(),
+        git.git({"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", "HEAD", "--",
+            "big.txt"}));
+}
+
 TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
 {
     const GitFixture git = GitFixture::create(sandbox.path());

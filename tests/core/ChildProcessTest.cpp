@@ -322,6 +322,24 @@ TEST(ToolSessions, RunEndedByASignalSaysSoFirst)
     EXPECT_EQ(SVNClientError::commandFailed(exited).description(), "Command exited with status 9.");
 }
 
+// A tool that would write for ever is ended once it has written past the limit, with or without a scope.
+TEST(ToolSessions, OutputPastTheLimitIsNotReadAndEndsTheTool)
+{
+    for (const auto &scope : {std::make_shared<ToolRunScope>(), std::shared_ptr<ToolRunScope>()}) {
+        QByteArray streamed;
+        const SVNCommandResult cut = runTask(ToolRunner::runProcess(
+            "/usr/bin/yes", {"line"}, QString(), "yes", true, {}, scope, false,
+            [&](const QByteArray &piece) { streamed += piece; }, false, 100000));
+        EXPECT_TRUE(cut.outputCut);
+        EXPECT_TRUE(cut.stdoutData.isEmpty());
+        EXPECT_EQ(streamed, QByteArray("line\n").repeated(20000));
+    }
+    const SVNCommandResult whole = runTask(
+        ToolRunner::runProcess("/bin/sh", {"-c", "printf 12345"}, QString(), "sh", true, {}, {}, true, {}, true, 5));
+    EXPECT_FALSE(whole.outputCut);
+    EXPECT_EQ(whole.stdout, "12345");
+}
+
 // A helper that ignores SIGTERM (a hook, a credential helper, an ssh started by git) in the group of a
 // tool that obeys it: once the scope has ended and its grace has passed, the helper is gone as well.
 TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHasGone)

@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QSettings>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 using namespace TestSupport;
@@ -154,6 +156,85 @@ TEST_F(SvnLinkFixture, RefreshesLeaveOneWaitingRunPerKind)
         EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
         state.reset();
         EXPECT_EQ(processesIn(workingCopy), 0);
+    }
+}
+
+// A load waiting on the silent server, whether a refresh's or the reload after a stopped action, is
+// stopped like an action: its list stays as it was, its busy text goes, and it alerts nothing.
+TEST_F(SvnLinkFixture, StopEndsALoadWaitingOnASilentServer)
+{
+    const struct {
+        const char *name;
+        WorkflowTab tab;
+        // What starts the waiting load once the link is silent; the action stopped first, if any.
+        std::function<void(AppState &)> start;
+        const char *stoppedAction = nullptr;
+    } rows[] = {
+        {"history refresh", WorkflowTab::history, [](AppState &s) { s.refreshAll(); }},
+        {"incoming refresh", WorkflowTab::incoming, [](AppState &s) { s.refreshAll(); }},
+        {"incoming refresh, then Changes shown", WorkflowTab::incoming,
+            [](AppState &s) {
+                s.refreshIncoming();
+                s.setSelectedTab(WorkflowTab::changes);
+                s.tabChanged();
+            }},
+        {"reload after a stopped update", WorkflowTab::incoming, [](AppState &s) { s.updateWorkingCopy(); }, "Update"},
+        {"reload after a stopped archive zip", WorkflowTab::archives, [](AppState &s) { s.createArchiveZip(); },
+            "Create Archive Zip"},
+    };
+    const std::map<WorkflowTab, QString> busyTexts{{WorkflowTab::history, "Loading history"},
+        {WorkflowTab::archives, "Loading archives"}, {WorkflowTab::incoming, "Loading incoming"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        link->setMode(LinkProxy::Mode::forward);
+        open(workingCopy, RepositoryKind::svn, row.tab);
+        state->refreshAll();
+        state->refreshHistory();
+        state->refreshArchives();
+        state->refreshIncoming();
+        ASSERT_TRUE(waitUntilIdle(*state, 20000));
+        state->setSelectedTab(row.tab);
+        state->setSelectedArchiveEntryID(state->archiveEntries().value(0).revision);
+        ASSERT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        const QList<LogEntry> history = state->logEntries();
+        const QList<LogEntry> archives = state->archiveEntries();
+        const QList<LogEntry> incoming = state->incomingEntries();
+        ASSERT_EQ(incoming.size(), 1);
+
+        link->setMode(LinkProxy::Mode::stall);
+        dialogs.savePanelAnswers = {sandbox.filePath("snapshot.zip")};
+        int accepted = link->accepted();
+        row.start(*state);
+        if (row.stoppedAction) {
+            ASSERT_TRUE(waitFor([&] { return link->accepted() > accepted && state->actionRunning(); }, 20000));
+            accepted = link->accepted();
+            state->stopRunningAction();
+        }
+        // The load waits on the server behind its busy text.
+        ASSERT_TRUE(waitFor(
+            [&] { return link->accepted() > accepted && state->busyMessage() == busyTexts.at(row.tab); }, 20000));
+        EXPECT_FALSE(state->actionRunning());
+        EXPECT_TRUE(state->canStop());
+        state->stopRunningAction();
+        ASSERT_TRUE(waitUntilIdle(*state, 15000)) << "the stopped load is still running";
+        EXPECT_EQ(processesIn(workingCopy), 0);
+        EXPECT_FALSE(state->busyMessage());
+        EXPECT_FALSE(state->canStop());
+        EXPECT_TRUE(state->logEntries() == history);
+        EXPECT_TRUE(state->archiveEntries() == archives);
+        EXPECT_TRUE(state->incomingEntries() == incoming);
+        if (row.stoppedAction) {
+            // The stopped action's own alert stands, and nothing else.
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, QString(row.stoppedAction) + " Failed");
+            EXPECT_TRUE(state->alert()->message.startsWith(QString(row.stoppedAction) + " was stopped"))
+                << state->alert()->message.toStdString();
+            linkedSvn({"cleanup"});
+        } else {
+            EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        }
+        EXPECT_FALSE(QFileInfo::exists(sandbox.filePath("snapshot.zip")));
+        state.reset();
     }
 }
 

@@ -45,10 +45,10 @@ public:
     // Lets the held run at that position go on (on the next event-loop turn).
     void release(size_t index)
     {
-        const std::coroutine_handle<> handle = m_held.at(index);
+        const HeldRun held = m_held.at(index);
         m_held.erase(m_held.begin() + static_cast<std::ptrdiff_t>(index));
-        QMetaObject::invokeMethod(
-            qApp, [handle] { handle.resume(); }, Qt::QueuedConnection);
+        // Under the mark the run was started with, as the runner resumes.
+        resumeMarked(held.handle, qApp, held.scope, held.mark);
     }
 
     QList<QStringList> argumentLists() const
@@ -76,13 +76,22 @@ private:
         co_return result;
     }
 
+    struct HeldRun {
+        std::coroutine_handle<> handle;
+        std::shared_ptr<const ToolRunScope> scope;
+        std::shared_ptr<ToolRunMark> mark;
+    };
     struct Held {
         FakeTool *tool;
         bool await_ready() const noexcept { return false; }
-        void await_suspend(std::coroutine_handle<> handle) { tool->m_held.push_back(handle); }
+        void await_suspend(std::coroutine_handle<> handle)
+        {
+            const std::shared_ptr<ToolRunScope> &scope = tool->m_runScope;
+            tool->m_held.push_back({handle, scope, scope ? scope->currentMark() : nullptr});
+        }
         void await_resume() const noexcept { }
     };
-    std::deque<std::coroutine_handle<>> m_held;
+    std::deque<HeldRun> m_held;
 };
 
 using FakeSVNClient = FakeTool<SVNClient>;

@@ -469,6 +469,26 @@ TEST_F(ShellFixture, WhileAnActionRunsStopStandsBesideTheBusyTextAndEscapeStopsI
         settle(*state);
         fakes.svn->holdRuns = true;
     }
+
+    // A refresh whose log waits on the server offers Stop too; stopped, it shows nothing and alerts nothing.
+    state->refreshHistory();
+    ASSERT_TRUE(waitFor([&] {
+        if (state->busyMessage() == "Loading history" && fakes.svn->heldCount() == 1)
+            return true;
+        if (fakes.svn->heldCount() > 0)
+            fakes.svn->release(0);
+        return false;
+    }));
+    EXPECT_TRUE(waitFor([&] { return header->stopButton()->isVisible(); }, 5000));
+    EXPECT_EQ(header->busyLabel()->text(), "Loading history");
+    QTest::mouseClick(header->stopButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return !header->stopButton()->isVisible(); }, 5000));
+    fakes.svn->holdRuns = false;
+    fakes.svn->release(0);
+    settle(*state);
+    EXPECT_FALSE(state->busyMessage());
+    EXPECT_FALSE(state->alert());
+    EXPECT_FALSE(content()->alertBox());
 }
 
 namespace {

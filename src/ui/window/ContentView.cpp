@@ -36,7 +36,7 @@ ContentView::ContentView(AppState &state, QWidget *parent) : QWidget(parent), m_
     setAutoFillBackground(true);
     new RenderScheduler(state, this, [this] { render(); });
 
-    // Escape stops the running action, unless a dialog is open: the dialog takes its own Escape.
+    // Escape stops the running action or load, unless a dialog is open: the dialog takes its own Escape.
     m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     m_stopShortcut->setContext(Qt::WindowShortcut);
     m_stopShortcut->setEnabled(false);
@@ -208,7 +208,7 @@ void ContentView::showEvent(QShowEvent *event)
 void ContentView::render()
 {
     queueFocusCheck();
-    m_stopShortcut->setEnabled(m_state.actionRunning());
+    m_stopShortcut->setEnabled(m_state.canStop());
     // A failed command sets both at once: the sheet opens first and the alert on top of it.
     syncSheet();
     syncAlert();

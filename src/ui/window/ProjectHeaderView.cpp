@@ -90,7 +90,7 @@ ProjectHeaderView::ProjectHeaderView(AppState &state, QWidget *parent) : QWidget
 
     m_stop = new QPushButton(tr("Stop"));
     m_stop->setObjectName(QStringLiteral("stopButton"));
-    m_stop->setToolTip(tr("Stop the running action (Esc)"));
+    m_stop->setToolTip(tr("Stop what is running (Esc)"));
     m_stop->setAutoDefault(false);
     FocusRing::attachToButton(m_stop);
     connect(m_stop, &QPushButton::clicked, this, [this] { m_state.stopRunningAction(); });
@@ -137,7 +137,7 @@ void ProjectHeaderView::render()
     m_busy->setText(busy.value_or(QString()));
     m_spinner->setVisible(busy.has_value());
     m_busy->setVisible(busy.has_value());
-    m_stop->setVisible(m_state.actionRunning());
+    m_stop->setVisible(m_state.canStop());
     m_branch->setVisible(m_state.selectedProjectKind() == RepositoryKind::git);
 }
 
