@@ -63,11 +63,18 @@ private:
     QCoro::Task<SVNCommandResult> answer(FakeCall call, std::function<void(const QByteArray &)> onOutput)
     {
         calls.push_back(call);
+        // The purpose the run is made for, taken before the first suspension as the runner takes it.
+        const std::shared_ptr<ToolRunMark> mark = this->m_runScope ? this->m_runScope->currentMark() : nullptr;
         if (holdRuns)
             co_await Held{this};
         SVNCommandResult result = responder ? responder(call) : SVNCommandResult{};
         if (result.commandLine.isEmpty())
             result.commandLine = shellEscaped(QStringList{QStringLiteral("/usr/bin/fake")} + call.arguments);
+        // Stopped while it was held: like the runner, the caller gets a failure it counts as stopped.
+        if (mark && mark->ended()) {
+            mark->countStoppedRun();
+            throw SVNClientError::commandFailed(result);
+        }
         // Like the runner, the whole output goes to the caller's piece handler before the status is checked.
         if (onOutput && !result.stdoutData.isEmpty())
             onOutput(result.stdoutData);
