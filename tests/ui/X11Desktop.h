@@ -6,6 +6,8 @@
 #include "support/TestSupport.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -16,12 +18,24 @@
 #include <functional>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 class X11Desktop {
 public:
     X11Desktop()
     {
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
+            return;
+        // Two Xvfb started at once with -displayfd can both settle on one display, and the second then
+        // serves nothing: one desktop at a time on this machine, whichever test program wants it.
+        m_lock = ::open(QFile::encodeName(QDir::tempPath() + QStringLiteral("/korvel-real-desktop.lock")).constData(),
+            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const bool locked = m_lock >= 0 && waitFor([this] { return ::flock(m_lock, LOCK_EX | LOCK_NB) == 0; }, 240000);
+        EXPECT_TRUE(locked) << "another real-desktop test held the desktop for four minutes";
+        if (!locked)
             return;
         // Xvfb picks a free display itself and prints its number once it takes connections.
         auto server = std::make_unique<QProcess>();
@@ -63,6 +77,8 @@ public:
     {
         stop(m_windowManager.get());
         stop(m_server.get());
+        if (m_lock >= 0)
+            ::close(m_lock);
     }
 
     X11Desktop(const X11Desktop &) = delete;
@@ -161,6 +177,7 @@ public:
     }
 
 private:
+    int m_lock = -1;
     std::unique_ptr<QProcess> m_server;
     std::unique_ptr<QProcess> m_windowManager;
     QString m_display;
