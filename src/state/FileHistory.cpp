@@ -2,7 +2,59 @@
 
 #include "model/TextUtil.h"
 
+#include <QUrl>
+
 #include <algorithm>
+
+namespace {
+
+QString trimmedSlashes(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text[start] == u'/')
+        ++start;
+    while (end > start && text[end - 1] == u'/')
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+WorkingCopyPathMapping::WorkingCopyPathMapping(const std::optional<QString> &relativeURL)
+{
+    if (!relativeURL || relativeURL->isEmpty())
+        return;
+    // svn info percent-encodes the relative URL while log paths are plain text. The "^" marker goes
+    // first: a "^" in a name is encoded ("%5E") and must survive.
+    QString relative = *relativeURL;
+    relative.remove(u'^');
+    m_relative = trimmedSlashes(QUrl::fromPercentEncoding(relative.toUtf8()));
+}
+
+QString WorkingCopyPathMapping::operator()(const QString &repositoryPath) const
+{
+    const QString trimmed = trimmedSlashes(repositoryPath);
+    if (m_relative.isEmpty())
+        return trimmed;
+    if (trimmed == m_relative)
+        return QStringLiteral(".");
+    if (trimmed.size() > m_relative.size() && trimmed.startsWith(m_relative) && trimmed[m_relative.size()] == u'/')
+        return trimmed.mid(m_relative.size() + 1);
+    return trimmed;
+}
+
+FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL)
+{
+    FileHistoryCache cache;
+    cache.items = buildFileHistory(entries, WorkingCopyPathMapping(relativeURL));
+    cache.indexByPath.reserve(cache.items.size());
+    for (qsizetype i = 0; i < cache.items.size(); ++i)
+        cache.indexByPath.insert(cache.items[i].path, i);
+    cache.relativeURL = relativeURL;
+    cache.built = true;
+    return cache;
+}
 
 QList<FileHistoryItem> buildFileHistory(
     const QList<LogEntry> &entries, const std::function<QString(const QString &)> &workingCopyPath)

@@ -2,8 +2,12 @@
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 
+#include "parsers/SVNXMLParsers.h"
+
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +152,52 @@ TEST_F(LoaderFixture, HistoryPicksFileAndRevisionAndDiffsAtThePegRevision)
     EXPECT_FALSE(state->selectedHistoryPath());
     EXPECT_EQ(state->selectedRevision(), 8);
     EXPECT_EQ(state->historyDiffText(), "");
+}
+
+// A revision of 150,000 files is read and grouped by file off the UI thread: a timer keeps firing
+// meanwhile, never held up for half as long as reading and grouping that log takes here; a reload of the
+// same log hands the same list back.
+TEST_F(LoaderFixture, HistoryOfAWideRevisionIsReadWhileTheEventLoopKeepsTurning)
+{
+    makeState({svnProject});
+    QString log = QStringLiteral("<log><logentry revision=\"2\"><author>a</author><msg>wide</msg><paths>");
+    for (int file = 0; file < 150000; ++file)
+        log += QStringLiteral("<path action=\"A\" kind=\"file\">/trunk/d%1/file%2.c</path>").arg(file / 1000).arg(file);
+    log += QStringLiteral("</paths></logentry></log>");
+    const SVNCommandResult answer = okResult(log);
+    fakes.svn->responder = [&answer](const FakeCall &call) {
+        if (call.arguments.value(0) == "info")
+            return okResult(infoXml(call.workingDirectory, 2));
+        return call.arguments.value(0) == "log" ? answer : okResult(QString());
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const FileHistoryCache here = FileHistoryCache::build(SVNXMLParsers::parseLog(log), QStringLiteral("^/trunk"));
+    const qint64 readingHere = clock.elapsed();
+    ASSERT_EQ(here.items.size(), 150000);
+
+    qint64 worstPause = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { worstPause = std::max(worstPause, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start();
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    ticker.stop();
+    // Items compare their revisions' whole path lists: compared whole, 150,000 of them take minutes.
+    const QList<FileHistoryItem> &items = state->fileHistoryItems();
+    ASSERT_EQ(items.size(), here.items.size());
+    for (qsizetype i : {qsizetype(0), qsizetype(777), items.size() - 1})
+        EXPECT_EQ(items[i].path, here.items[i].path);
+    EXPECT_EQ(state->selectedHistoryPath(), here.items.first().path);
+    EXPECT_LT(worstPause, readingHere / 2) << "reading here took " << readingHere << " ms";
+
+    const QList<LogEntry> loaded = state->logEntries();
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    EXPECT_EQ(state->logEntries().constData(), loaded.constData()) << "an equal log keeps the list it had";
 }
 
 TEST_F(LoaderFixture, FailedHistoryKeepsTheListAndItsFlag)

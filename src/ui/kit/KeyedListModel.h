@@ -67,16 +67,21 @@ public:
         keys.reserve(items.size());
         QHash<Key, int> rows;
         rows.reserve(items.size());
+        qsizetype kept = 0;
         for (const T &item : items) {
-            rows.insert(m_key(item), int(keys.size()));
-            keys.push_back(m_key(item));
+            Key key = m_key(item);
+            if (m_rows.contains(key))
+                ++kept;
+            rows.insert(key, int(keys.size()));
+            keys.push_back(std::move(key));
         }
         if (keys == m_keys) {
             QList<T> old = std::exchange(m_items, std::move(items));
             emitChangedRows(old);
             return;
         }
-        if (rows.size() != keys.size() || !updateInPlace(items, keys)) {
+        // A list that keeps no row of the one shown is new as a whole: one reset is cheaper than a diff.
+        if (kept == 0 || rows.size() != keys.size() || !updateInPlace(items, keys, rows)) {
             beginResetModel();
             m_items = std::move(items);
             m_keys = std::move(keys);
@@ -87,11 +92,8 @@ public:
 
 private:
     // Removes and inserts rows when the kept rows keep their order; false when they do not.
-    bool updateInPlace(QList<T> &items, const QList<Key> &keys)
+    bool updateInPlace(QList<T> &items, const QList<Key> &keys, const QHash<Key, int> &newRows)
     {
-        QHash<Key, int> newRows;
-        for (int i = 0; i < keys.size(); ++i)
-            newRows.insert(keys[i], i);
         QList<Key> keptOld;
         for (const Key &key : m_keys) {
             if (newRows.contains(key))
@@ -138,7 +140,7 @@ private:
             endInsertRows();
             row = last + 1;
         }
-        m_rows = std::move(newRows);
+        m_rows = newRows;
         QList<T> previous = std::exchange(m_items, std::move(items));
         emitChangedRows(previous);
         return true;

@@ -90,6 +90,10 @@ ChangedPathList::ChangedPathList(QWidget *parent) : WorkflowListView(parent)
 
 void ChangedPathList::setPaths(const QList<SVNPathChange> &paths)
 {
+    // Every render passes the selected entry's paths: the same list again costs nothing.
+    if (paths.constData() == m_paths.constData() && paths.size() == m_paths.size())
+        return;
+    m_paths = paths;
     QList<IndexedPathChange> rows;
     rows.reserve(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i)
