@@ -14,9 +14,11 @@ namespace TextUtil {
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
-// A stable sort by the localized standard order of a text taken from each item. The sort keys of a long
-// list are made in parallel, each thread with a collator of its own.
-template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
+// A stable sort by `first` (a strict weak order of the items), then by the localized standard order of a
+// text taken from each item. The sort keys of a long list are made in parallel, each thread with a
+// collator of its own.
+template <typename T, typename KeyFn, typename FirstFn>
+void sortByLocalizedKey(QList<T> &items, KeyFn key, FirstFn first)
 {
     if (items.size() < 2)
         return;
@@ -43,13 +45,24 @@ template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, K
     };
     std::vector<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(
-        order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return keyOf(a).compare(keyOf(b)) < 0; });
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        if (first(source[a], source[b]))
+            return true;
+        if (first(source[b], source[a]))
+            return false;
+        return keyOf(a).compare(keyOf(b)) < 0;
+    });
     QList<T> sorted;
     sorted.reserve(items.size());
     for (qsizetype index : order)
         sorted.push_back(std::move(items[index]));
     items = std::move(sorted);
+}
+
+// A stable sort by the localized standard order of a text taken from each item.
+template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
+{
+    sortByLocalizedKey(items, key, [](const T &, const T &) { return false; });
 }
 
 } // namespace TextUtil

@@ -100,6 +100,8 @@ public:
     std::optional<LogEntry> selectedArchiveEntry() const;
     std::optional<LogEntry> selectedIncomingLogEntry() const;
     const QList<FileHistoryItem> &fileHistoryItems() const;
+    // The row of each file of fileHistoryItems() by its path.
+    const QHash<QString, qsizetype> &fileHistoryIndex() const;
     std::optional<FileHistoryItem> selectedFileHistoryItem() const;
     QList<FileHistoryRevision> selectedFileHistoryRevisions() const;
     std::optional<FileHistoryRevision> selectedFileHistoryRevision() const;

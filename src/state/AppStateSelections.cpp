@@ -59,6 +59,12 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
     return m_fileHistory.items;
 }
 
+const QHash<QString, qsizetype> &AppState::fileHistoryIndex() const
+{
+    fileHistoryItems();
+    return m_fileHistory.indexByPath;
+}
+
 std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
 {
     if (!m_selectedHistoryPath)

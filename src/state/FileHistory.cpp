@@ -79,14 +79,17 @@ QList<FileHistoryItem> buildFileHistory(
         }
     }
     for (FileHistoryItem &item : items) {
-        std::stable_sort(item.revisions.begin(), item.revisions.end(),
-            [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
+        if (item.revisions.size() > 1)
+            std::stable_sort(item.revisions.begin(), item.revisions.end(),
+                [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
     }
-    TextUtil::sortByLocalizedKey(items, [](const FileHistoryItem &item) { return item.path; });
-    std::stable_sort(items.begin(), items.end(), [](const FileHistoryItem &a, const FileHistoryItem &b) {
-        const qint64 latestA = a.revisions.isEmpty() ? 0 : a.revisions.first().revision;
-        const qint64 latestB = b.revisions.isEmpty() ? 0 : b.revisions.first().revision;
-        return latestA > latestB;
-    });
+    // One sort: a wide revision lists hundreds of thousands of files.
+    TextUtil::sortByLocalizedKey(
+        items, [](const FileHistoryItem &item) { return item.path; },
+        [](const FileHistoryItem &a, const FileHistoryItem &b) {
+            const qint64 latestA = a.revisions.isEmpty() ? 0 : a.revisions.first().revision;
+            const qint64 latestB = b.revisions.isEmpty() ? 0 : b.revisions.first().revision;
+            return latestA > latestB;
+        });
     return items;
 }

@@ -50,7 +50,7 @@ public:
         return m_keys[row];
     }
 
-    int rowOf(const Key &key) const override { return m_rows.value(key, -1); }
+    int rowOf(const Key &key) const override { return int(m_rows.value(key, -1)); }
 
     // Every row's `roles` may read something besides the row's value that has changed.
     void rolesChanged(const QList<int> &roles)
@@ -65,7 +65,7 @@ public:
             return;
         QList<Key> keys;
         keys.reserve(items.size());
-        QHash<Key, int> rows;
+        QHash<Key, qsizetype> rows;
         rows.reserve(items.size());
         qsizetype kept = 0;
         for (const T &item : items) {
@@ -90,9 +90,30 @@ public:
         }
     }
 
+    // The same, given the row of each key of `items` (worked out off the UI thread for a long list):
+    // a list shown in place of an empty one then costs no hashing here.
+    void setItems(QList<T> items, QHash<Key, qsizetype> rows)
+    {
+        if (!m_items.isEmpty() || rows.size() != items.size()) {
+            setItems(std::move(items));
+            return;
+        }
+        if (items.isEmpty())
+            return;
+        QList<Key> keys;
+        keys.reserve(items.size());
+        for (const T &item : items)
+            keys.push_back(m_key(item));
+        beginResetModel();
+        m_items = std::move(items);
+        m_keys = std::move(keys);
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+
 private:
     // Removes and inserts rows when the kept rows keep their order; false when they do not.
-    bool updateInPlace(QList<T> &items, const QList<Key> &keys, const QHash<Key, int> &newRows)
+    bool updateInPlace(QList<T> &items, const QList<Key> &keys, const QHash<Key, qsizetype> &newRows)
     {
         QList<Key> keptOld;
         for (const Key &key : m_keys) {
@@ -166,5 +187,5 @@ private:
     DataFunction m_data;
     QList<T> m_items;
     QList<Key> m_keys;
-    QHash<Key, int> m_rows;
+    QHash<Key, qsizetype> m_rows;
 };
