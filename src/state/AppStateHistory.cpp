@@ -97,18 +97,20 @@ private:
     {
         if (entries.isEmpty())
             return;
-        if (m_previousIndex.isEmpty() && !m_request.previous.isEmpty()) {
-            m_previousIndex.reserve(m_request.previous.size());
-            for (qsizetype i = 0; i < m_request.previous.size(); ++i)
-                m_previousIndex.insert(m_request.previous[i].revision, i);
+        // Read only: a write access would copy the list the state still shows.
+        const QList<LogEntry> &previous = m_request.previous;
+        if (m_previousIndex.isEmpty() && !previous.isEmpty()) {
+            m_previousIndex.reserve(previous.size());
+            for (qsizetype i = 0; i < previous.size(); ++i)
+                m_previousIndex.insert(previous[i].revision, i);
         }
         for (LogEntry &entry : entries) {
             if (m_request.range
                 && (entry.revision <= m_request.range->first || entry.revision > m_request.range->second))
                 continue;
             const auto found = m_previousIndex.constFind(entry.revision);
-            if (found != m_previousIndex.constEnd() && m_request.previous[*found] == entry) {
-                m_entries.push_back(m_request.previous[*found]);
+            if (found != m_previousIndex.constEnd() && previous[*found] == entry) {
+                m_entries.push_back(previous[*found]);
                 ++m_kept;
             } else {
                 m_entries.push_back(std::move(entry));
