@@ -205,6 +205,31 @@ TEST_F(LoaderFixture, HistoryOfAWideRevisionIsReadWhileTheEventLoopKeepsTurning)
     state->refreshHistory();
     ASSERT_TRUE(waitUntilIdle(*state, 60000));
     EXPECT_EQ(state->logEntries().constData(), loaded.constData()) << "an equal log keeps the list it had";
+
+    // A load whose log is still being read when a newer one begins is dropped when its reading ends.
+    const SVNCommandResult later = okResult(QString(log).replace("revision=\"2\"", "revision=\"3\""));
+    fakes.svn->responder
+        = [&later](const FakeCall &call) { return call.arguments.value(0) == "log" ? later : okResult(QString()); };
+    bool laterShown = false;
+    QObject::connect(state.get(), &AppState::changed, [&] {
+        laterShown = laterShown || (!state->logEntries().isEmpty() && state->logEntries().first().revision == 3);
+    });
+    fakes.svn->calls.clear();
+    state->refreshHistory();
+    ASSERT_TRUE(waitFor([&] {
+        return std::any_of(fakes.svn->calls.begin(), fakes.svn->calls.end(),
+            [](const FakeCall &call) { return call.arguments.value(0) == "log"; });
+    }));
+    fakes.svn->responder = [](const FakeCall &call) {
+        return okResult(call.arguments.value(0) == "log"
+                ? R"(<log><logentry revision="4"><msg>m</msg><paths><path action="M" kind="file">/trunk/x.c</path></paths></logentry></log>)"
+                : QString());
+    };
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    ASSERT_EQ(state->logEntries().size(), 1);
+    EXPECT_EQ(state->logEntries().first().revision, 4);
+    EXPECT_FALSE(laterShown);
 }
 
 TEST_F(LoaderFixture, FailedHistoryKeepsTheListAndItsFlag)
