@@ -11,6 +11,34 @@
 
 namespace TextUtil {
 
+// std::stable_sort of a long order in runs sorted in parallel, then merged pairwise (also in parallel),
+// the left run first, so equal elements keep their order.
+template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, Less less)
+{
+    constexpr size_t run = 16384;
+    const size_t size = order.size();
+    if (size <= run) {
+        std::stable_sort(order.begin(), order.end(), less);
+        return;
+    }
+    std::vector<size_t> starts;
+    for (size_t start = 0; start < size; start += run)
+        starts.push_back(start);
+    QtConcurrent::blockingMap(starts, [&](size_t start) {
+        std::stable_sort(
+            order.begin() + qsizetype(start), order.begin() + qsizetype(std::min(size, start + run)), less);
+    });
+    for (size_t width = run; width < size; width *= 2) {
+        starts.clear();
+        for (size_t start = 0; start + width < size; start += 2 * width)
+            starts.push_back(start);
+        QtConcurrent::blockingMap(starts, [&](size_t start) {
+            std::inplace_merge(order.begin() + qsizetype(start), order.begin() + qsizetype(start + width),
+                order.begin() + qsizetype(std::min(size, start + 2 * width)), less);
+        });
+    }
+}
+
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
@@ -45,7 +73,7 @@ void sortByLocalizedKey(QList<T> &items, KeyFn key, FirstFn first)
     };
     std::vector<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+    parallelStableSort(order, [&](qsizetype a, qsizetype b) {
         if (first(source[a], source[b]))
             return true;
         if (first(source[b], source[a]))

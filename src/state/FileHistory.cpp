@@ -59,8 +59,13 @@ FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const s
 QList<FileHistoryItem> buildFileHistory(
     const QList<LogEntry> &entries, const std::function<QString(const QString &)> &workingCopyPath)
 {
+    qsizetype changes = 0;
+    for (const LogEntry &entry : entries)
+        changes += entry.paths.size();
     QHash<QString, qsizetype> indexByPath;
+    indexByPath.reserve(changes);
     QList<FileHistoryItem> items;
+    items.reserve(changes);
     for (const LogEntry &entry : entries) {
         for (const SVNPathChange &change : entry.paths) {
             if (!change.isFileChange())
