@@ -11,7 +11,7 @@
 
 // Every file the log changed, each with its revisions newest first; the files by latest revision
 // descending, then by path in the localized order. `workingCopyPath` turns a repository path into
-// the project's own; paths that come out empty or "." are left out.
+// the project's own (called from several threads at once); paths that come out empty or "." are left out.
 QList<FileHistoryItem> buildFileHistory(
     const QList<LogEntry> &entries, const std::function<QString(const QString &)> &workingCopyPath);
 
