@@ -117,11 +117,12 @@ bool loadDump(const QString &cache, const QString &dump, const QString &reposito
     return load.exitStatus() == QProcess::NormalExit && load.exitCode() == 0;
 }
 
-// `revisions` revisions of 100 files, each after the first changing one or two of them with messages of
-// one or two lines; the working copy stays at r1.
-QString farBehindWorkingCopy(int revisions)
+// A working copy of a repository loaded from the dump `write` makes, checked out with `checkout`
+// options; made once and kept in the cache folder `name`.
+QString svnWorkingCopyFromDump(
+    const QString &name, const std::function<void(DumpWriter &)> &write, const QStringList &checkout)
 {
-    const QString cache = cacheFolder(QStringLiteral("incoming-%1").arg(revisions));
+    const QString cache = cacheFolder(name);
     const QString workingCopy = cache + QStringLiteral("/wc");
     if (QFile::exists(cache + QStringLiteral("/ready")))
         return workingCopy;
@@ -130,6 +131,27 @@ QString farBehindWorkingCopy(int revisions)
     const QString dump = cache + QStringLiteral("/repo.dump");
     {
         DumpWriter writer(dump);
+        write(writer);
+        if (!writer.ok())
+            return QString();
+    }
+    const QString repository = cache + QStringLiteral("/repo");
+    if (!runQuietly(QStringLiteral("svnadmin"), {QStringLiteral("create"), repository}, cache)
+        || !loadDump(cache, dump, repository)
+        || !runQuietly(QStringLiteral("svn"),
+            QStringList{QStringLiteral("checkout"), QStringLiteral("-q")} + checkout
+                + QStringList{QUrl::fromLocalFile(repository).toString(), workingCopy},
+            cache))
+        return QString();
+    writeText(cache + QStringLiteral("/ready"), "");
+    return workingCopy;
+}
+
+// `revisions` revisions of 100 files, each after the first changing one or two of them with messages of
+// one or two lines; the working copy stays at r1.
+QString farBehindWorkingCopy(int revisions)
+{
+    const auto write = [revisions](DumpWriter &writer) {
         writer.revision(1, "bench", "Add the files");
         writer.addFolder("src");
         for (int file = 0; file < 100; ++file)
@@ -146,19 +168,8 @@ QString farBehindWorkingCopy(int revisions)
                 writer.changeFile(
                     "src/file" + QByteArray::number((number + 50) % 100) + ".txt", QByteArray::number(-number) + '\n');
         }
-        if (!writer.ok())
-            return QString();
-    }
-    const QString repository = cache + QStringLiteral("/repo");
-    if (!runQuietly(QStringLiteral("svnadmin"), {QStringLiteral("create"), repository}, cache)
-        || !loadDump(cache, dump, repository)
-        || !runQuietly(QStringLiteral("svn"),
-            {QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("-r1"),
-                QUrl::fromLocalFile(repository).toString(), workingCopy},
-            cache))
-        return QString();
-    writeText(cache + QStringLiteral("/ready"), "");
-    return workingCopy;
+    };
+    return svnWorkingCopyFromDump(QStringLiteral("incoming-%1").arg(revisions), write, {QStringLiteral("-r1")});
 }
 
 constexpr int widePaths = 200000;
@@ -172,15 +183,7 @@ QByteArray widePath(int index)
 // the root alone, which is all the log needs.
 QString wideSVNWorkingCopy()
 {
-    const QString cache = cacheFolder(QStringLiteral("wide-svn-%1").arg(widePaths));
-    const QString workingCopy = cache + QStringLiteral("/wc");
-    if (QFile::exists(cache + QStringLiteral("/ready")))
-        return workingCopy;
-    QDir(cache).removeRecursively();
-    QDir().mkpath(cache);
-    const QString dump = cache + QStringLiteral("/repo.dump");
-    {
-        DumpWriter writer(dump);
+    const auto write = [](DumpWriter &writer) {
         writer.revision(1, "bench", "Import everything");
         for (int index = 0; index < widePaths; ++index) {
             if (index % 1000 == 0)
@@ -189,19 +192,9 @@ QString wideSVNWorkingCopy()
         }
         writer.revision(2, "bench", "Change one file");
         writer.changeFile(widePath(0), "changed\n");
-        if (!writer.ok())
-            return QString();
-    }
-    const QString repository = cache + QStringLiteral("/repo");
-    if (!runQuietly(QStringLiteral("svnadmin"), {QStringLiteral("create"), repository}, cache)
-        || !loadDump(cache, dump, repository)
-        || !runQuietly(QStringLiteral("svn"),
-            {QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("--depth=empty"),
-                QUrl::fromLocalFile(repository).toString(), workingCopy},
-            cache))
-        return QString();
-    writeText(cache + QStringLiteral("/ready"), "");
-    return workingCopy;
+    };
+    return svnWorkingCopyFromDump(
+        QStringLiteral("wide-svn-%1").arg(widePaths), write, {QStringLiteral("--depth=empty")});
 }
 
 // The same in git, written by fast-import: the files are never checked out, which the log does not need.
