@@ -94,6 +94,9 @@ void ChangedPathList::setPaths(const QList<SVNPathChange> &paths)
     if (paths.constData() == m_paths.constData() && paths.size() == m_paths.size())
         return;
     m_paths = paths;
+    // Rows are keyed by position, which another revision's paths share: a new list is shown anew, not
+    // compared row by row.
+    m_model->setItems({});
     QList<IndexedPathChange> rows;
     rows.reserve(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i)
