@@ -38,12 +38,13 @@ std::optional<QString> hashOfRevision(const QList<LogEntry> &entries, const std:
     return std::nullopt;
 }
 
-// A log read on a worker while the tool writes it: svn's XML or git's lines, kept to the revisions
-// after `base` up to `head` where a range is given, and grouped by file where asked. An entry equal to
-// one of the list the load replaces is taken from that list, so a reload never holds two copies of a
-// long log; a log equal to that list gives the list itself back.
+// A log read on a worker while the tool writes it: svn's XML or git's lines, kept to the revisions of
+// `range` where one is given, and grouped by file where asked. An entry equal to one of `previous`, the
+// list the load replaces, is taken from that list, so a reload never holds two copies of a long log; a
+// log equal to that list gives the list itself back.
 struct LogReadRequest {
     QList<LogEntry> previous;
+    // After the first revision, up to and including the second.
     std::optional<std::pair<qint64, qint64>> range;
     bool groupByFile = false;
     // The working copy's relative URL the files are grouped under, and the grouping of `previous`.
@@ -74,8 +75,10 @@ public:
             // Output that is not UTF-8 lists nothing, as a whole reading would.
             if (!m_heldUtf8.isEmpty())
                 m_validUtf8 = m_validUtf8 && TextUtil::isValidUtf8(m_heldUtf8);
-            if (!m_validUtf8)
+            if (!m_validUtf8) {
                 m_entries.clear();
+                m_kept = 0;
+            }
             SVNXMLParsers::sortNewestFirst(m_entries);
         }
         const QList<LogEntry> &previous = m_request.previous;
