@@ -525,6 +525,12 @@ SVNRemoteStatus parseRemoteStatus(const QString &text)
 
 void sortNewestFirst(QList<LogEntry> &entries)
 {
+    // A range asked oldest first comes in rising order: turned round in place, with no second copy.
+    const auto notRising = [](const LogEntry &a, const LogEntry &b) { return a.revision >= b.revision; };
+    if (std::adjacent_find(entries.begin(), entries.end(), notRising) == entries.end()) {
+        std::reverse(entries.begin(), entries.end());
+        return;
+    }
     std::stable_sort(
         entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.revision > b.revision; });
 }

@@ -7,6 +7,7 @@
 #include "tools/StreamedReading.h"
 
 #include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -70,22 +71,28 @@ public:
     {
         m_parser.finish();
         keep(m_parser.takeEntries());
-        LogRead read;
         if constexpr (svn) {
             // Output that is not UTF-8 lists nothing, as a whole reading would.
             if (!m_heldUtf8.isEmpty())
                 m_validUtf8 = m_validUtf8 && TextUtil::isValidUtf8(m_heldUtf8);
             if (!m_validUtf8) {
-                m_entries.clear();
-                m_kept = 0;
+                m_order.clear();
+                m_fresh.clear();
             }
-            SVNXMLParsers::sortNewestFirst(m_entries);
         }
         const QList<LogEntry> &previous = m_request.previous;
-        bool unchanged = m_kept == m_entries.size() && m_entries.size() == previous.size();
-        for (qsizetype i = 0; unchanged && i < m_entries.size(); ++i)
-            unchanged = m_entries[i].revision == previous[i].revision;
-        read.entries = unchanged ? previous : std::move(m_entries);
+        const bool unchanged = listsPrevious();
+        LogRead read;
+        if (unchanged) {
+            read.entries = previous;
+        } else {
+            read.entries.reserve(qsizetype(m_order.size()));
+            for (const qsizetype at : m_order)
+                read.entries.push_back(at >= 0 ? previous[at] : std::move(m_fresh[-at - 1]));
+            m_fresh.clear();
+            if constexpr (svn)
+                SVNXMLParsers::sortNewestFirst(read.entries);
+        }
         if (m_request.groupByFile) {
             const FileHistoryCache &before = m_request.previousFileHistory;
             read.fileHistory = unchanged && before.built && before.relativeURL == m_request.relativeURL
@@ -103,6 +110,7 @@ private:
         // Read only: a write access would copy the list the state still shows.
         const QList<LogEntry> &previous = m_request.previous;
         if (m_previousIndex.isEmpty() && !previous.isEmpty()) {
+            m_order.reserve(size_t(previous.size()));
             m_previousIndex.reserve(previous.size());
             for (qsizetype i = 0; i < previous.size(); ++i)
                 m_previousIndex.insert(previous[i].revision, i);
@@ -113,12 +121,38 @@ private:
                 continue;
             const auto found = m_previousIndex.constFind(entry.revision);
             if (found != m_previousIndex.constEnd() && previous[*found] == entry) {
-                m_entries.push_back(previous[*found]);
-                ++m_kept;
+                m_order.push_back(*found);
             } else {
-                m_entries.push_back(std::move(entry));
+                m_fresh.push_back(std::move(entry));
+                m_order.push_back(-m_fresh.size());
             }
         }
+    }
+
+    // Whether the log read is the previous list, entry for entry once in its order.
+    bool listsPrevious() const
+    {
+        const QList<LogEntry> &previous = m_request.previous;
+        if (!m_fresh.isEmpty() || qsizetype(m_order.size()) != previous.size())
+            return false;
+        if constexpr (!svn) {
+            for (size_t i = 0; i < m_order.size(); ++i) {
+                if (m_order[i] != qsizetype(i))
+                    return false;
+            }
+            return true;
+        }
+        // svn's entries are put newest first: each entry of a list already in that order, once, gives that list.
+        const auto notFalling = [](const LogEntry &a, const LogEntry &b) { return a.revision <= b.revision; };
+        if (std::adjacent_find(previous.begin(), previous.end(), notFalling) != previous.end())
+            return false;
+        std::vector<bool> seen(m_order.size());
+        for (const qsizetype at : m_order) {
+            if (seen[size_t(at)])
+                return false;
+            seen[size_t(at)] = true;
+        }
+        return true;
     }
 
     // Checks what came except a last character that the next piece may complete.
@@ -139,9 +173,9 @@ private:
     LogReadRequest m_request;
     Parser m_parser;
     QHash<qint64, qsizetype> m_previousIndex;
-    QList<LogEntry> m_entries;
-    // How many entries were taken from the previous list.
-    qsizetype m_kept = 0;
+    // The entries read, in the order read: an index of the previous list, or -1 - an index of `m_fresh`.
+    std::vector<qsizetype> m_order;
+    QList<LogEntry> m_fresh;
     QByteArray m_heldUtf8;
     bool m_validUtf8 = true;
 };
