@@ -73,6 +73,30 @@ TEST_F(LoaderFixture, IncomingBaseIgnoresNegativeRevisionsAndAsksTheRange)
     EXPECT_TRUE(lists.contains(QStringList({"diff", "-c", "9", "file:///r/trunk"})));
     EXPECT_EQ(state->incomingDiffText(), "Index: x\n");
     EXPECT_FALSE(state->busyMessage());
+
+    // Read oldest first or newest first, the same entries again keep the list shown; a changed one is taken.
+    const QList<LogEntry> shown = state->incomingEntries();
+    const auto answerLog = fakes.svn->responder;
+    fakes.svn->responder = [&answerLog](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return okResult(R"(<log><logentry revision="6"><author>a</author><msg>six</msg></logentry>
+<logentry revision="9"><author>a</author><msg>nine</msg></logentry></log>)");
+        return answerLog(call);
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->incomingEntries().constData(), shown.constData());
+    fakes.svn->responder = [&answerLog](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return okResult(R"(<log><logentry revision="6"><author>a</author><msg>six</msg></logentry>
+<logentry revision="9"><author>b</author><msg>nine, edited</msg></logentry></log>)");
+        return answerLog(call);
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->incomingEntries().size(), 2);
+    EXPECT_EQ(state->incomingEntries()[0].message, "nine, edited");
+    EXPECT_EQ(state->incomingEntries()[1].message, "six");
 }
 
 TEST_F(LoaderFixture, IncomingFailureOfTheInfoQueryWaitsForTheOtherAndKeepsState)
