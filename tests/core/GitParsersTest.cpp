@@ -286,17 +286,8 @@ TEST(GitLogReader, ReadsARealLogWithRenamesAndAwkwardNames)
     const QList<LogEntry> entries = GitParsers::parseLog(QString::fromUtf8(output));
     ASSERT_EQ(entries.size(), 3);
     // Read in pieces as git writes it, taking entries as it goes: the same entries.
-    for (qsizetype size : {1, 5, 64}) {
-        GitParsers::LogReading reading;
-        QList<LogEntry> taken;
-        for (qsizetype at = 0; at < output.size(); at += size) {
-            reading.add(output.mid(at, size));
-            taken += reading.takeEntries();
-        }
-        reading.finish();
-        taken += reading.takeEntries();
-        EXPECT_EQ(taken, entries) << "pieces of " << size;
-    }
+    for (qsizetype size : {1, 5, 64})
+        EXPECT_EQ(readLogInPieces<GitParsers::LogReading>(output, size), entries) << "pieces of " << size;
     EXPECT_EQ(entries[0].revision, 1000000);
     EXPECT_EQ(entries[0].message, s("Empty"));
     EXPECT_TRUE(entries[0].paths.isEmpty());

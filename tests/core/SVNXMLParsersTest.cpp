@@ -413,14 +413,7 @@ TEST(SvnLogReader, ReadsARealVerboseLog)
     // Read in pieces as svn writes it, taking entries as it goes: the same entries.
     const QByteArray bytes = svnText(wc, {s("log"), s("--xml"), s("--verbose"), s("-r"), s("1:HEAD")}).toUtf8();
     for (qsizetype size : {1, 3, 64}) {
-        SVNXMLParsers::LogReading reading;
-        QList<LogEntry> taken;
-        for (qsizetype at = 0; at < bytes.size(); at += size) {
-            reading.add(bytes.mid(at, size));
-            taken += reading.takeEntries();
-        }
-        reading.finish();
-        taken += reading.takeEntries();
+        QList<LogEntry> taken = readLogInPieces<SVNXMLParsers::LogReading>(bytes, size);
         SVNXMLParsers::sortNewestFirst(taken);
         EXPECT_EQ(taken, newestFirst) << "pieces of " << size;
     }
