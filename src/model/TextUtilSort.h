@@ -11,12 +11,42 @@
 
 namespace TextUtil {
 
+// std::stable_sort of a long order in runs sorted in parallel, then merged pairwise (also in parallel),
+// the left run first, so equal elements keep their order.
+template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, Less less)
+{
+    constexpr size_t run = 16384;
+    const size_t size = order.size();
+    if (size <= run) {
+        std::stable_sort(order.begin(), order.end(), less);
+        return;
+    }
+    std::vector<size_t> starts;
+    for (size_t start = 0; start < size; start += run)
+        starts.push_back(start);
+    QtConcurrent::blockingMap(starts, [&](size_t start) {
+        std::stable_sort(
+            order.begin() + qsizetype(start), order.begin() + qsizetype(std::min(size, start + run)), less);
+    });
+    for (size_t width = run; width < size; width *= 2) {
+        starts.clear();
+        for (size_t start = 0; start + width < size; start += 2 * width)
+            starts.push_back(start);
+        QtConcurrent::blockingMap(starts, [&](size_t start) {
+            std::inplace_merge(order.begin() + qsizetype(start), order.begin() + qsizetype(start + width),
+                order.begin() + qsizetype(std::min(size, start + 2 * width)), less);
+        });
+    }
+}
+
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
-// A stable sort by the localized standard order of a text taken from each item. The sort keys of a long
-// list are made in parallel, each thread with a collator of its own.
-template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
+// A stable sort by `first` (a strict weak order of the items), then by the localized standard order of a
+// text taken from each item. The sort keys of a long list are made in parallel, each thread with a
+// collator of its own.
+template <typename T, typename KeyFn, typename FirstFn>
+void sortByLocalizedKey(QList<T> &items, KeyFn key, FirstFn first)
 {
     if (items.size() < 2)
         return;
@@ -43,13 +73,24 @@ template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, K
     };
     std::vector<qsizetype> order(items.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
-    std::stable_sort(
-        order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return keyOf(a).compare(keyOf(b)) < 0; });
+    parallelStableSort(order, [&](qsizetype a, qsizetype b) {
+        if (first(source[a], source[b]))
+            return true;
+        if (first(source[b], source[a]))
+            return false;
+        return keyOf(a).compare(keyOf(b)) < 0;
+    });
     QList<T> sorted;
     sorted.reserve(items.size());
     for (qsizetype index : order)
         sorted.push_back(std::move(items[index]));
     items = std::move(sorted);
+}
+
+// A stable sort by the localized standard order of a text taken from each item.
+template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
+{
+    sortByLocalizedKey(items, key, [](const T &, const T &) { return false; });
 }
 
 } // namespace TextUtil

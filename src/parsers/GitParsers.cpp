@@ -156,6 +156,8 @@ public:
         return std::move(m_entries);
     }
 
+    QList<LogEntry> takeEntries() { return std::exchange(m_entries, {}); }
+
 private:
     void finishCurrent()
     {
@@ -265,9 +267,10 @@ QList<LogEntry> parseLog(const QString &text)
     return reader.finish();
 }
 
-QList<LogEntry> parseLog(QByteArrayView output)
+namespace {
+
+void readLogLines(LogReader &reader, QByteArrayView output)
 {
-    LogReader reader;
     forEachLine(output, [&](QByteArrayView line) {
         // A header holds an author and a message, which replacement characters show well enough; the
         // other lines hold paths, which must keep their exact bytes.
@@ -276,7 +279,53 @@ QList<LogEntry> parseLog(QByteArrayView output)
         else
             reader.read(TextUtil::decodeFileName(line));
     });
+}
+
+} // namespace
+
+QList<LogEntry> parseLog(QByteArrayView output)
+{
+    LogReader reader;
+    readLogLines(reader, output);
     return reader.finish();
+}
+
+struct LogReading::Reading {
+    LogReader reader;
+    // The start of a line whose end has not come yet.
+    QByteArray held;
+    // What the reader had not given when the output ended.
+    QList<LogEntry> last;
+};
+
+LogReading::LogReading() : m_reading(std::make_unique<Reading>())
+{ }
+
+LogReading::~LogReading() = default;
+
+void LogReading::add(QByteArray piece)
+{
+    const qsizetype lineEnd = piece.lastIndexOf('\n');
+    if (lineEnd < 0) {
+        m_reading->held += piece;
+        return;
+    }
+    QByteArray lines = std::exchange(m_reading->held, piece.sliced(lineEnd + 1));
+    lines += QByteArrayView(piece).first(lineEnd);
+    readLogLines(m_reading->reader, lines);
+}
+
+void LogReading::finish()
+{
+    readLogLines(m_reading->reader, std::exchange(m_reading->held, QByteArray()));
+    m_reading->last = m_reading->reader.finish();
+}
+
+QList<LogEntry> LogReading::takeEntries()
+{
+    if (!m_reading->last.isEmpty())
+        return std::exchange(m_reading->last, {});
+    return m_reading->reader.takeEntries();
 }
 
 QList<GitBranch> parseBranches(const QString &text)

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // Readers of git's text output. They never fail: unreadable lines are skipped.
 namespace GitParsers {
 
@@ -21,6 +23,24 @@ QList<LogEntry> parseLog(const QString &text);
 // The same read from the bytes git printed, a line at a time: an author or message that is not UTF-8
 // reads with replacement characters, a path as its exact bytes, and no commit is lost to either.
 QList<LogEntry> parseLog(QByteArrayView output);
+// The same read a piece at a time, as git writes it; the entries read so far are taken as it goes.
+class LogReading {
+public:
+    LogReading();
+    ~LogReading();
+    LogReading(const LogReading &) = delete;
+    LogReading &operator=(const LogReading &) = delete;
+
+    void add(QByteArray piece);
+    // After the last piece.
+    void finish();
+    // The entries completed since the last call, in the order of the output.
+    QList<LogEntry> takeEntries();
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
 // `git for-each-ref` branch lines: current first, then local, then remote, each group by name. A branch
 // is named by its full ref name less "refs/heads/" or "refs/remotes/", never by git's short name.
 QList<GitBranch> parseBranches(const QString &text);

@@ -361,10 +361,11 @@ public:
 
     QList<LogEntry> result()
     {
-        std::stable_sort(m_entries.begin(), m_entries.end(),
-            [](const LogEntry &a, const LogEntry &b) { return a.revision > b.revision; });
+        sortNewestFirst(m_entries);
         return std::move(m_entries);
     }
+
+    QList<LogEntry> takeEntries() { return std::exchange(m_entries, {}); }
 
 private:
     QList<LogEntry> m_entries;
@@ -520,6 +521,40 @@ QList<WorkingCopyItem> StatusReading::finish()
 SVNRemoteStatus parseRemoteStatus(const QString &text)
 {
     return parseWith<RemoteStatusParser>(text);
+}
+
+void sortNewestFirst(QList<LogEntry> &entries)
+{
+    // A range asked oldest first comes in rising order: turned round in place, with no second copy.
+    const auto notRising = [](const LogEntry &a, const LogEntry &b) { return a.revision >= b.revision; };
+    if (std::adjacent_find(entries.begin(), entries.end(), notRising) == entries.end()) {
+        std::reverse(entries.begin(), entries.end());
+        return;
+    }
+    std::stable_sort(
+        entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.revision > b.revision; });
+}
+
+struct LogReading::Reading : XmlReading<LogParser> { };
+
+LogReading::LogReading() : m_reading(std::make_unique<Reading>())
+{ }
+
+LogReading::~LogReading() = default;
+
+void LogReading::add(QByteArray piece)
+{
+    m_reading->add(std::move(piece));
+}
+
+void LogReading::finish()
+{
+    m_reading->finish();
+}
+
+QList<LogEntry> LogReading::takeEntries()
+{
+    return m_reading->reader.takeEntries();
 }
 
 QList<LogEntry> parseLog(const QString &text)

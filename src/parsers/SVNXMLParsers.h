@@ -36,6 +36,26 @@ private:
 SVNRemoteStatus parseRemoteStatus(const QString &text);
 // `svn log --xml --verbose`: the entries, newest revision first.
 QList<LogEntry> parseLog(const QString &text);
+// The same read a piece of UTF-8 at a time, as svn writes it; the entries read so far are taken as it
+// goes, in the order of the output (sortNewestFirst gives parseLog's).
+class LogReading {
+public:
+    LogReading();
+    ~LogReading();
+    LogReading(const LogReading &) = delete;
+    LogReading &operator=(const LogReading &) = delete;
+
+    void add(QByteArray piece);
+    // After the last piece.
+    void finish();
+    // The entries completed since the last call.
+    QList<LogEntry> takeEntries();
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> m_reading;
+};
+void sortNewestFirst(QList<LogEntry> &entries);
 // `svn info --xml`: with several entries, each field as the last entry that sets it left it.
 RepositoryInfo parseInfo(const QString &text);
 // `svn info --xml` of conflicted paths: the files svn wrote for their conflicts (the .mine, .rN and

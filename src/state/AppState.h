@@ -100,6 +100,8 @@ public:
     std::optional<LogEntry> selectedArchiveEntry() const;
     std::optional<LogEntry> selectedIncomingLogEntry() const;
     const QList<FileHistoryItem> &fileHistoryItems() const;
+    // The row of each file of fileHistoryItems() by its path.
+    const QHash<QString, qsizetype> &fileHistoryIndex() const;
     std::optional<FileHistoryItem> selectedFileHistoryItem() const;
     QList<FileHistoryRevision> selectedFileHistoryRevisions() const;
     std::optional<FileHistoryRevision> selectedFileHistoryRevision() const;
@@ -245,8 +247,11 @@ signals:
     void idle();
 
 protected:
-    // The status load alone, for measuring it.
+    // The loads alone, for measuring them.
     QCoro::Task<> loadStatus();
+    QCoro::Task<> loadIncoming();
+    QCoro::Task<> loadHistory();
+    QCoro::Task<> loadArchives();
 
 private:
     // Puts the folder into the list (or finds it there by its exact path), saves, selects it and refreshes.
@@ -294,13 +299,11 @@ private:
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
     QCoro::Task<> loadInfo();
-    QCoro::Task<> loadIncoming();
     void clearIncoming();
-    QCoro::Task<> loadHistory();
-    QCoro::Task<> loadArchives();
-    // The newest log entries as a ticketed load of the group: nothing when the load failed (alerted under
-    // `failureTitle`) or a newer one took its place. The busy text stays set for the caller to clear.
-    QCoro::Task<std::optional<QList<LogEntry>>> loadLog(
+    // The newest log entries as a ticketed load of the group, read and (for History) grouped by file on a
+    // worker: nothing when the load failed (alerted under `failureTitle`) or a newer one took its place.
+    // The busy text stays set for the caller to clear.
+    QCoro::Task<std::optional<LogRead>> loadLog(
         LoadGroup group, QString busyText, QString failureTitle, Project project);
     QCoro::Task<> loadDiffForSelectedChange();
     QCoro::Task<> loadDiffForSelectedHistoryRevision();

@@ -4,6 +4,10 @@
 #include "parsers/GitParsers.h"
 #include "parsers/SVNXMLParsers.h"
 #include "state/RepositoryDetection.h"
+#include "tools/StreamedReading.h"
+
+#include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -35,19 +39,172 @@ std::optional<QString> hashOfRevision(const QList<LogEntry> &entries, const std:
     return std::nullopt;
 }
 
-QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Project project, int limit = 100)
+// A log read on a worker while the tool writes it: svn's XML or git's lines, kept to the revisions of
+// `range` where one is given, and grouped by file where asked. An entry equal to one of `previous`, the
+// list the load replaces, is taken from that list, so a reload never holds two copies of a long log; a
+// log equal to that list gives the list itself back.
+struct LogReadRequest {
+    QList<LogEntry> previous;
+    // After the first revision, up to and including the second.
+    std::optional<std::pair<qint64, qint64>> range;
+    bool groupByFile = false;
+    // The working copy's relative URL the files are grouped under, and the grouping of `previous`.
+    std::optional<QString> relativeURL;
+    FileHistoryCache previousFileHistory;
+};
+
+template <typename Parser> class LogListReading {
+public:
+    static constexpr bool svn = std::is_same_v<Parser, SVNXMLParsers::LogReading>;
+
+    explicit LogListReading(LogReadRequest request) : m_request(std::move(request)) { }
+
+    void add(QByteArray piece)
+    {
+        if constexpr (svn)
+            checkUtf8(piece);
+        m_parser.add(std::move(piece));
+        keep(m_parser.takeEntries());
+    }
+
+    LogRead finish()
+    {
+        m_parser.finish();
+        keep(m_parser.takeEntries());
+        if constexpr (svn) {
+            // Output that is not UTF-8 lists nothing, as a whole reading would.
+            if (!m_heldUtf8.isEmpty())
+                m_validUtf8 = m_validUtf8 && TextUtil::isValidUtf8(m_heldUtf8);
+            if (!m_validUtf8) {
+                m_order.clear();
+                m_fresh.clear();
+            }
+        }
+        const QList<LogEntry> &previous = m_request.previous;
+        const bool unchanged = listsPrevious();
+        LogRead read;
+        if (unchanged) {
+            read.entries = previous;
+        } else {
+            read.entries.reserve(qsizetype(m_order.size()));
+            for (const qsizetype at : m_order)
+                read.entries.push_back(at >= 0 ? previous[at] : std::move(m_fresh[-at - 1]));
+            m_fresh.clear();
+            if constexpr (svn)
+                SVNXMLParsers::sortNewestFirst(read.entries);
+        }
+        if (m_request.groupByFile) {
+            const FileHistoryCache &before = m_request.previousFileHistory;
+            read.fileHistory = unchanged && before.built && before.relativeURL == m_request.relativeURL
+                ? before
+                : FileHistoryCache::build(read.entries, m_request.relativeURL);
+        }
+        return read;
+    }
+
+private:
+    void keep(QList<LogEntry> entries)
+    {
+        if (entries.isEmpty())
+            return;
+        // Read only: a write access would copy the list the state still shows.
+        const QList<LogEntry> &previous = m_request.previous;
+        if (m_previousIndex.isEmpty() && !previous.isEmpty()) {
+            m_order.reserve(size_t(previous.size()));
+            m_previousIndex.reserve(previous.size());
+            for (qsizetype i = 0; i < previous.size(); ++i)
+                m_previousIndex.insert(previous[i].revision, i);
+        }
+        for (LogEntry &entry : entries) {
+            if (m_request.range
+                && (entry.revision <= m_request.range->first || entry.revision > m_request.range->second))
+                continue;
+            const auto found = m_previousIndex.constFind(entry.revision);
+            if (found != m_previousIndex.constEnd() && previous[*found] == entry) {
+                m_order.push_back(*found);
+            } else {
+                m_fresh.push_back(std::move(entry));
+                m_order.push_back(-m_fresh.size());
+            }
+        }
+    }
+
+    // Whether the log read is the previous list, entry for entry once in its order.
+    bool listsPrevious() const
+    {
+        const QList<LogEntry> &previous = m_request.previous;
+        if (!m_fresh.isEmpty() || qsizetype(m_order.size()) != previous.size())
+            return false;
+        if constexpr (!svn) {
+            for (size_t i = 0; i < m_order.size(); ++i) {
+                if (m_order[i] != qsizetype(i))
+                    return false;
+            }
+            return true;
+        }
+        // svn's entries are put newest first: each entry of a list already in that order, once, gives that list.
+        const auto notFalling = [](const LogEntry &a, const LogEntry &b) { return a.revision <= b.revision; };
+        if (std::adjacent_find(previous.begin(), previous.end(), notFalling) != previous.end())
+            return false;
+        std::vector<bool> seen(m_order.size());
+        for (const qsizetype at : m_order) {
+            if (seen[size_t(at)])
+                return false;
+            seen[size_t(at)] = true;
+        }
+        return true;
+    }
+
+    // Checks what came except a last character that the next piece may complete.
+    void checkUtf8(const QByteArray &piece)
+    {
+        if (!m_validUtf8)
+            return;
+        QByteArray bytes = std::exchange(m_heldUtf8, QByteArray()) + piece;
+        qsizetype cut = bytes.size();
+        for (int back = 0; back < 3 && cut > 0 && (uchar(bytes[cut - 1]) & 0xC0) == 0x80; ++back)
+            --cut;
+        if (cut > 0 && uchar(bytes[cut - 1]) >= 0xC0)
+            --cut;
+        m_heldUtf8 = bytes.sliced(cut);
+        m_validUtf8 = TextUtil::isValidUtf8(QByteArrayView(bytes).first(cut));
+    }
+
+    LogReadRequest m_request;
+    Parser m_parser;
+    QHash<qint64, qsizetype> m_previousIndex;
+    // The entries read, in the order read: an index of the previous list, or -1 - an index of `m_fresh`.
+    std::vector<qsizetype> m_order;
+    QList<LogEntry> m_fresh;
+    QByteArray m_heldUtf8;
+    bool m_validUtf8 = true;
+};
+
+// The log run with its output read on a worker as it comes; the UI thread only takes the result.
+template <typename Parser>
+QCoro::Task<LogRead> readLog(ToolClient &tool, ToolRun run, LogReadRequest request, std::shared_ptr<ToolRunScope> scope)
+{
+    const auto reading = std::make_shared<StreamedReading<LogListReading<Parser>>>(std::move(request));
+    run.decodeOutput = false;
+    run.onOutput = [reading](const QByteArray &piece) { reading->add(piece); };
+    (void)co_await tool.run(std::move(run));
+    co_return co_await awaitInScope(scope, reading->end());
+}
+
+QCoro::Task<LogRead> loadLogEntries(SVNClient &svn, GitClient &git, Project project, LogReadRequest request,
+    std::shared_ptr<ToolRunScope> scope, int limit = 100)
 {
     if (project.kind == RepositoryKind::git) {
         const QStringList arguments{QStringLiteral("log"), QStringLiteral("--no-ext-diff"),
             QStringLiteral("--no-color"), QStringLiteral("--date=iso-strict"), QStringLiteral("--name-status"),
             QStringLiteral("--format=--KORVEL-GIT-COMMIT--%H%x09%an%x09%aI%x09%s"),
             QStringLiteral("--max-count=") + QString::number(limit)};
+        // Named, not a temporary of the co_await, which GCC would destroy twice.
         ToolRun run{arguments, project.path};
-        run.decodeOutput = false;
         std::optional<SVNClientError> failure;
-        SVNCommandResult result;
+        LogRead read;
         try {
-            result = co_await git.run(std::move(run));
+            read = co_await readLog<GitParsers::LogReading>(git, std::move(run), std::move(request), std::move(scope));
         } catch (const SVNClientError &error) {
             if (!error.isCommandFailed())
                 throw;
@@ -59,12 +216,12 @@ QCoro::Task<QList<LogEntry>> loadLogEntries(SVNClient &svn, GitClient &git, Proj
                 co_return {};
             throw *failure;
         }
-        co_return GitParsers::parseLog(QByteArrayView(result.stdoutData));
+        co_return read;
     }
     const QStringList arguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
         QStringLiteral("-l"), QString::number(limit)};
-    const SVNCommandResult result = co_await svn.run(arguments, project.path);
-    co_return SVNXMLParsers::parseLog(result.stdout);
+    ToolRun run{arguments, project.path};
+    co_return co_await readLog<SVNXMLParsers::LogReading>(svn, std::move(run), std::move(request), std::move(scope));
 }
 
 } // namespace
@@ -161,21 +318,18 @@ QCoro::Task<> AppState::loadIncoming()
 
     const QStringList logArguments{QStringLiteral("log"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
         QStringLiteral("-r"), QString::number(*base + 1) + u':' + QString::number(*head)};
-    SVNCommandResult logResult;
+    ToolRun logRun{logArguments, project->path};
+    LogReadRequest request{m_incomingEntries, std::pair(*base, *head)};
+    LogRead read;
     try {
-        logResult = co_await client().run(logArguments, project->path);
+        read = co_await readLog<SVNXMLParsers::LogReading>(client(), std::move(logRun), std::move(request), m_runScope);
     } catch (const std::exception &error) {
         failLoad(ticket, loadingIncoming, QStringLiteral("Incoming Failed"), error);
         co_return;
     }
     if (!keepLoad(ticket, loadingIncoming))
         co_return;
-    QList<LogEntry> kept;
-    for (LogEntry &entry : SVNXMLParsers::parseLog(logResult.stdout)) {
-        if (entry.revision > *base && entry.revision <= *head)
-            kept.push_back(std::move(entry));
-    }
-    setIncomingEntries(std::move(kept));
+    setIncomingEntries(std::move(read.entries));
     m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
         setSelectedIncomingRevision(
@@ -184,22 +338,29 @@ QCoro::Task<> AppState::loadIncoming()
     co_await loadDiffForSelectedIncomingRevision();
 }
 
-QCoro::Task<std::optional<QList<LogEntry>>> AppState::loadLog(
+QCoro::Task<std::optional<LogRead>> AppState::loadLog(
     LoadGroup group, QString busyText, QString failureTitle, Project project)
 {
     const LoadTicket ticket = m_loads.begin(group, project.id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     setBusyMessage(busyText);
-    QList<LogEntry> entries;
+    const bool history = group == LoadGroup::history;
+    LogReadRequest request{history ? m_logEntries : m_archiveEntries};
+    if (history) {
+        request.groupByFile = true;
+        request.relativeURL = m_repositoryInfo.relativeURL;
+        request.previousFileHistory = m_fileHistory;
+    }
+    LogRead read;
     try {
-        entries = co_await loadLogEntries(client(), gitClient(), project);
+        read = co_await loadLogEntries(client(), gitClient(), project, std::move(request), m_runScope);
     } catch (const std::exception &error) {
         failLoad(ticket, busyText, failureTitle, error);
         co_return std::nullopt;
     }
     if (!keepLoad(ticket, busyText))
         co_return std::nullopt;
-    co_return entries;
+    co_return read;
 }
 
 QCoro::Task<> AppState::loadHistory()
@@ -207,14 +368,16 @@ QCoro::Task<> AppState::loadHistory()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    std::optional<QList<LogEntry>> entries
+    std::optional<LogRead> read
         = co_await loadLog(LoadGroup::history, loadingHistory, QStringLiteral("History Failed"), *project);
-    if (!entries)
+    if (!read)
         co_return;
 
     const std::optional<QString> selectedHash
         = project->kind == RepositoryKind::git ? hashOfRevision(m_logEntries, m_selectedRevision) : std::nullopt;
-    setLogEntries(std::move(*entries));
+    setLogEntries(std::move(read->entries));
+    if (read->fileHistory)
+        m_fileHistory = std::move(*read->fileHistory);
     m_staleTabs.remove(WorkflowTab::history);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_logEntries, selectedHash))
@@ -242,14 +405,14 @@ QCoro::Task<> AppState::loadArchives()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    std::optional<QList<LogEntry>> entries
+    std::optional<LogRead> read
         = co_await loadLog(LoadGroup::archives, loadingArchives, QStringLiteral("Archives Failed"), *project);
-    if (!entries)
+    if (!read)
         co_return;
     const std::optional<QString> selectedHash = project->kind == RepositoryKind::git
         ? hashOfRevision(m_archiveEntries, m_selectedArchiveEntryID)
         : std::nullopt;
-    setArchiveEntries(std::move(*entries));
+    setArchiveEntries(std::move(read->entries));
     m_staleTabs.remove(WorkflowTab::archives);
     if (selectedHash) {
         if (const std::optional<qint64> moved = revisionOfHash(m_archiveEntries, selectedHash))

@@ -18,17 +18,6 @@ auto firstWithId(const List &list, const std::optional<Id> &id) -> std::optional
     return std::nullopt;
 }
 
-QString trimmedSlashes(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u'/')
-        ++start;
-    while (end > start && text[end - 1] == u'/')
-        --end;
-    return text.mid(start, end - start);
-}
-
 } // namespace
 
 std::optional<Project> AppState::selectedProject() const
@@ -66,14 +55,14 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
 {
     if (m_fileHistory.built && m_fileHistory.relativeURL == m_repositoryInfo.relativeURL)
         return m_fileHistory.items;
-    m_fileHistory.items = buildFileHistory(m_logEntries, [this](const QString &path) { return workingCopyPath(path); });
-    m_fileHistory.indexByPath.clear();
-    m_fileHistory.indexByPath.reserve(m_fileHistory.items.size());
-    for (qsizetype i = 0; i < m_fileHistory.items.size(); ++i)
-        m_fileHistory.indexByPath.insert(m_fileHistory.items[i].path, i);
-    m_fileHistory.relativeURL = m_repositoryInfo.relativeURL;
-    m_fileHistory.built = true;
+    m_fileHistory = FileHistoryCache::build(m_logEntries, m_repositoryInfo.relativeURL);
     return m_fileHistory.items;
+}
+
+const QHash<QString, qsizetype> &AppState::fileHistoryIndex() const
+{
+    fileHistoryItems();
+    return m_fileHistory.indexByPath;
 }
 
 std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
@@ -148,21 +137,5 @@ QString AppState::incomingRangeDescription() const
 
 QString AppState::workingCopyPath(const QString &repositoryPath) const
 {
-    const QString trimmed = trimmedSlashes(repositoryPath);
-    const std::optional<QString> &relativeURL = m_repositoryInfo.relativeURL;
-    if (!relativeURL || relativeURL->isEmpty())
-        return trimmed;
-    // svn info percent-encodes the relative URL while log paths are plain text. The "^" marker goes
-    // first: a "^" in a name is encoded ("%5E") and must survive.
-    QString relative = *relativeURL;
-    relative.remove(u'^');
-    relative = QUrl::fromPercentEncoding(relative.toUtf8());
-    relative = trimmedSlashes(relative);
-    if (relative.isEmpty())
-        return trimmed;
-    if (trimmed == relative)
-        return QStringLiteral(".");
-    if (trimmed.startsWith(relative + u'/'))
-        return trimmed.mid(relative.size() + 1);
-    return trimmed;
+    return WorkingCopyPathMapping(m_repositoryInfo.relativeURL)(repositoryPath);
 }

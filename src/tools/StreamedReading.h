@@ -18,7 +18,11 @@ template <typename Reading> class StreamedReading {
 public:
     using Result = decltype(std::declval<Reading &>().finish());
 
-    StreamedReading() : m_shared(std::make_shared<Shared>()) { }
+    // The arguments make the `Reading`.
+    template <typename... Arguments>
+    explicit StreamedReading(Arguments &&...arguments)
+        : m_shared(std::make_shared<Shared>(std::forward<Arguments>(arguments)...))
+    { }
     StreamedReading(const StreamedReading &) = delete;
     StreamedReading &operator=(const StreamedReading &) = delete;
 
@@ -60,6 +64,10 @@ private:
     }
 
     struct Shared {
+        template <typename... Arguments>
+        explicit Shared(Arguments &&...arguments) : result(std::forward<Arguments>(arguments)...)
+        { }
+
         QMutex mutex;
         QWaitCondition done;
         QList<QByteArray> waiting;

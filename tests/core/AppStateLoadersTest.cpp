@@ -2,8 +2,12 @@
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 
+#include "parsers/SVNXMLParsers.h"
+
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +73,30 @@ TEST_F(LoaderFixture, IncomingBaseIgnoresNegativeRevisionsAndAsksTheRange)
     EXPECT_TRUE(lists.contains(QStringList({"diff", "-c", "9", "file:///r/trunk"})));
     EXPECT_EQ(state->incomingDiffText(), "Index: x\n");
     EXPECT_FALSE(state->busyMessage());
+
+    // Read oldest first or newest first, the same entries again keep the list shown; a changed one is taken.
+    const QList<LogEntry> shown = state->incomingEntries();
+    const auto answerLog = fakes.svn->responder;
+    fakes.svn->responder = [&answerLog](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return okResult(R"(<log><logentry revision="6"><author>a</author><msg>six</msg></logentry>
+<logentry revision="9"><author>a</author><msg>nine</msg></logentry></log>)");
+        return answerLog(call);
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(state->incomingEntries().constData(), shown.constData());
+    fakes.svn->responder = [&answerLog](const FakeCall &call) {
+        if (call.arguments.value(0) == "log")
+            return okResult(R"(<log><logentry revision="6"><author>a</author><msg>six</msg></logentry>
+<logentry revision="9"><author>b</author><msg>nine, edited</msg></logentry></log>)");
+        return answerLog(call);
+    };
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->incomingEntries().size(), 2);
+    EXPECT_EQ(state->incomingEntries()[0].message, "nine, edited");
+    EXPECT_EQ(state->incomingEntries()[1].message, "six");
 }
 
 TEST_F(LoaderFixture, IncomingFailureOfTheInfoQueryWaitsForTheOtherAndKeepsState)
@@ -148,6 +176,84 @@ TEST_F(LoaderFixture, HistoryPicksFileAndRevisionAndDiffsAtThePegRevision)
     EXPECT_FALSE(state->selectedHistoryPath());
     EXPECT_EQ(state->selectedRevision(), 8);
     EXPECT_EQ(state->historyDiffText(), "");
+}
+
+// A revision of 150,000 files is read and grouped by file off the UI thread: a timer keeps firing
+// meanwhile, never held up for half as long as reading and grouping that log takes here; a reload of the
+// same log hands the same list back.
+TEST_F(LoaderFixture, HistoryOfAWideRevisionIsReadWhileTheEventLoopKeepsTurning)
+{
+    makeState({svnProject});
+    QString log = QStringLiteral("<log><logentry revision=\"2\"><author>a</author><msg>wide</msg><paths>");
+    for (int file = 0; file < 150000; ++file)
+        log += QStringLiteral("<path action=\"A\" kind=\"file\">/trunk/d%1/file%2.c</path>").arg(file / 1000).arg(file);
+    log += QStringLiteral("</paths></logentry></log>");
+    const SVNCommandResult answer = okResult(log);
+    fakes.svn->responder = [&answer](const FakeCall &call) {
+        if (call.arguments.value(0) == "info")
+            return okResult(infoXml(call.workingDirectory, 2));
+        return call.arguments.value(0) == "log" ? answer : okResult(QString());
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const FileHistoryCache here = FileHistoryCache::build(SVNXMLParsers::parseLog(log), QStringLiteral("^/trunk"));
+    const qint64 readingHere = clock.elapsed();
+    ASSERT_EQ(here.items.size(), 150000);
+
+    qint64 worstPause = 0;
+    int ticks = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        worstPause = std::max(worstPause, sinceTick.restart());
+        ++ticks;
+    });
+    sinceTick.start();
+    ticker.start();
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    // The tick after the load tells how long its last stretch held the loop.
+    const int ticksAtIdle = ticks;
+    ASSERT_TRUE(waitFor([&] { return ticks > ticksAtIdle; }));
+    ticker.stop();
+    // Items compare their revisions' whole path lists: compared whole, 150,000 of them take minutes.
+    const QList<FileHistoryItem> &items = state->fileHistoryItems();
+    ASSERT_EQ(items.size(), here.items.size());
+    for (qsizetype i : {qsizetype(0), qsizetype(777), items.size() - 1})
+        EXPECT_EQ(items[i].path, here.items[i].path);
+    EXPECT_EQ(state->selectedHistoryPath(), here.items.first().path);
+    EXPECT_LT(worstPause, readingHere / 2) << "reading here took " << readingHere << " ms";
+
+    const QList<LogEntry> loaded = state->logEntries();
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    EXPECT_EQ(state->logEntries().constData(), loaded.constData()) << "an equal log keeps the list it had";
+
+    // A load whose log is still being read when a newer one begins is dropped when its reading ends.
+    const SVNCommandResult later = okResult(QString(log).replace("revision=\"2\"", "revision=\"3\""));
+    fakes.svn->responder
+        = [&later](const FakeCall &call) { return call.arguments.value(0) == "log" ? later : okResult(QString()); };
+    bool laterShown = false;
+    QObject::connect(state.get(), &AppState::changed, [&] {
+        laterShown = laterShown || (!state->logEntries().isEmpty() && state->logEntries().first().revision == 3);
+    });
+    fakes.svn->calls.clear();
+    state->refreshHistory();
+    ASSERT_TRUE(waitFor([&] {
+        return std::any_of(fakes.svn->calls.begin(), fakes.svn->calls.end(),
+            [](const FakeCall &call) { return call.arguments.value(0) == "log"; });
+    }));
+    fakes.svn->responder = [](const FakeCall &call) {
+        return okResult(call.arguments.value(0) == "log"
+                ? R"(<log><logentry revision="4"><msg>m</msg><paths><path action="M" kind="file">/trunk/x.c</path></paths></logentry></log>)"
+                : QString());
+    };
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state, 60000));
+    ASSERT_EQ(state->logEntries().size(), 1);
+    EXPECT_EQ(state->logEntries().first().revision, 4);
+    EXPECT_FALSE(laterShown);
 }
 
 TEST_F(LoaderFixture, FailedHistoryKeepsTheListAndItsFlag)

@@ -282,8 +282,12 @@ TEST(GitLogReader, ReadsARealLogWithRenamesAndAwkwardNames)
     repo.git({s("commit"), s("-q"), s("-m"), s("Subject\twith a tab")});
     repo.git({s("commit"), s("-q"), s("--allow-empty"), s("-m"), s("Empty")});
 
-    const QList<LogEntry> entries = GitParsers::parseLog(QString::fromUtf8(repo.git(logArguments(10))));
+    const QByteArray output = repo.git(logArguments(10));
+    const QList<LogEntry> entries = GitParsers::parseLog(QString::fromUtf8(output));
     ASSERT_EQ(entries.size(), 3);
+    // Read in pieces as git writes it, taking entries as it goes: the same entries.
+    for (qsizetype size : {1, 5, 64})
+        EXPECT_EQ(readLogInPieces<GitParsers::LogReading>(output, size), entries) << "pieces of " << size;
     EXPECT_EQ(entries[0].revision, 1000000);
     EXPECT_EQ(entries[0].message, s("Empty"));
     EXPECT_TRUE(entries[0].paths.isEmpty());

@@ -409,6 +409,14 @@ TEST(SvnLogReader, ReadsARealVerboseLog)
     EXPECT_EQ(copy[0], (SVNPathChange{s("A"), s("/dir/copy@2x.txt"), s("file")}));
     EXPECT_EQ(copy[1], (SVNPathChange{s("M"), s("/dir/sp ace é.txt"), s("file")}));
     EXPECT_EQ(newestFirst[0].paths, (QList<SVNPathChange>{{s("D"), s("/dir/copy@2x.txt"), s("file")}}));
+
+    // Read in pieces as svn writes it, taking entries as it goes: the same entries.
+    const QByteArray bytes = svnText(wc, {s("log"), s("--xml"), s("--verbose"), s("-r"), s("1:HEAD")}).toUtf8();
+    for (qsizetype size : {1, 3, 64}) {
+        QList<LogEntry> taken = readLogInPieces<SVNXMLParsers::LogReading>(bytes, size);
+        SVNXMLParsers::sortNewestFirst(taken);
+        EXPECT_EQ(taken, newestFirst) << "pieces of " << size;
+    }
 }
 
 TEST(SvnLogReader, CraftedEntries)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/LogEntry.h"
 #include "tools/SVNCommandResult.h"
 
 #include <QByteArray>
@@ -133,5 +134,19 @@ struct GitFixture {
     void commitAll(const QString &message = QStringLiteral("commit")) const;
     QByteArray git(const QStringList &arguments, int *status = nullptr) const;
 };
+
+// What a piecewise log reading (add, finish, takeEntries) takes as it goes, fed `bytes` in pieces of `size`.
+template <typename Reading> QList<LogEntry> readLogInPieces(const QByteArray &bytes, qsizetype size)
+{
+    Reading reading;
+    QList<LogEntry> taken;
+    for (qsizetype at = 0; at < bytes.size(); at += size) {
+        reading.add(bytes.mid(at, size));
+        taken += reading.takeEntries();
+    }
+    reading.finish();
+    taken += reading.takeEntries();
+    return taken;
+}
 
 } // namespace TestSupport

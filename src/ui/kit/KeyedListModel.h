@@ -50,7 +50,7 @@ public:
         return m_keys[row];
     }
 
-    int rowOf(const Key &key) const override { return m_rows.value(key, -1); }
+    int rowOf(const Key &key) const override { return int(m_rows.value(key, -1)); }
 
     // Every row's `roles` may read something besides the row's value that has changed.
     void rolesChanged(const QList<int> &roles)
@@ -65,18 +65,23 @@ public:
             return;
         QList<Key> keys;
         keys.reserve(items.size());
-        QHash<Key, int> rows;
+        QHash<Key, qsizetype> rows;
         rows.reserve(items.size());
+        qsizetype kept = 0;
         for (const T &item : items) {
-            rows.insert(m_key(item), int(keys.size()));
-            keys.push_back(m_key(item));
+            Key key = m_key(item);
+            if (m_rows.contains(key))
+                ++kept;
+            rows.insert(key, int(keys.size()));
+            keys.push_back(std::move(key));
         }
         if (keys == m_keys) {
             QList<T> old = std::exchange(m_items, std::move(items));
             emitChangedRows(old);
             return;
         }
-        if (rows.size() != keys.size() || !updateInPlace(items, keys)) {
+        // A list that keeps no row of the one shown is new as a whole: one reset is cheaper than a diff.
+        if (kept == 0 || rows.size() != keys.size() || !updateInPlace(items, keys, rows)) {
             beginResetModel();
             m_items = std::move(items);
             m_keys = std::move(keys);
@@ -85,13 +90,31 @@ public:
         }
     }
 
+    // The same, given the row of each key of `items` (worked out off the UI thread for a long list):
+    // a list shown in place of an empty one then costs no hashing here.
+    void setItems(QList<T> items, QHash<Key, qsizetype> rows)
+    {
+        if (!m_items.isEmpty() || rows.size() != items.size()) {
+            setItems(std::move(items));
+            return;
+        }
+        if (items.isEmpty())
+            return;
+        QList<Key> keys;
+        keys.reserve(items.size());
+        for (const T &item : items)
+            keys.push_back(m_key(item));
+        beginResetModel();
+        m_items = std::move(items);
+        m_keys = std::move(keys);
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+
 private:
     // Removes and inserts rows when the kept rows keep their order; false when they do not.
-    bool updateInPlace(QList<T> &items, const QList<Key> &keys)
+    bool updateInPlace(QList<T> &items, const QList<Key> &keys, const QHash<Key, qsizetype> &newRows)
     {
-        QHash<Key, int> newRows;
-        for (int i = 0; i < keys.size(); ++i)
-            newRows.insert(keys[i], i);
         QList<Key> keptOld;
         for (const Key &key : m_keys) {
             if (newRows.contains(key))
@@ -138,7 +161,7 @@ private:
             endInsertRows();
             row = last + 1;
         }
-        m_rows = std::move(newRows);
+        m_rows = newRows;
         QList<T> previous = std::exchange(m_items, std::move(items));
         emitChangedRows(previous);
         return true;
@@ -164,5 +187,5 @@ private:
     DataFunction m_data;
     QList<T> m_items;
     QList<Key> m_keys;
-    QHash<Key, int> m_rows;
+    QHash<Key, qsizetype> m_rows;
 };

@@ -91,6 +91,13 @@ ChangedPathList::ChangedPathList(QWidget *parent) : WorkflowListView(parent)
 
 void ChangedPathList::setPaths(const QList<SVNPathChange> &paths)
 {
+    // Every render passes the selected entry's paths: the same list again costs nothing.
+    if (paths.constData() == m_paths.constData() && paths.size() == m_paths.size())
+        return;
+    m_paths = paths;
+    // Rows are keyed by position, which another revision's paths share: a new list is shown anew, not
+    // compared row by row.
+    m_model->setItems({});
     QList<IndexedPathChange> rows;
     rows.reserve(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i)

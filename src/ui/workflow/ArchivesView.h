@@ -60,6 +60,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    QList<SVNPathChange> m_paths;
     KeyedListModel<IndexedPathChange, qsizetype> *m_model;
 };
 

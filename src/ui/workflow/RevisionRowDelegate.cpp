@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
+#include <QListView>
 #include <QPainter>
 
 namespace WorkflowText {
@@ -67,7 +68,10 @@ int RevisionRowDelegate::textWidth() const
 QSize RevisionRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
 {
     const RevisionRow row = index.data(RevisionRow::role).value<RevisionRow>();
-    const qsizetype lines = limitedLines(row.summary, Theme::body(), textWidth(), 2).size();
+    // A list of uniform rows asks one row for all: each gets room for the longest summary.
+    const auto *list = qobject_cast<const QListView *>(m_view);
+    const qsizetype lines
+        = list && list->uniformItemSizes() ? 2 : limitedLines(row.summary, Theme::body(), textWidth(), 2).size();
     const int height = verticalPadding + firstLineHeight(row.action.has_value()) + lineSpacing
         + int(lines) * QFontMetrics(Theme::body()).lineSpacing() + verticalPadding;
     return {textWidth() + 2 * horizontalPadding, height};

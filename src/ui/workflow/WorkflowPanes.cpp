@@ -85,6 +85,10 @@ RevisionListPane::RevisionListPane(const QString &emptySymbol, const QString &em
 
 void RevisionListPane::showEntries(const QList<LogEntry> &entries, const std::optional<qint64> &selected)
 {
+    // Rows of their own heights cost the list a text layout of every summary whenever it lays them out:
+    // a long list gives every row the room of two lines instead.
+    constexpr qsizetype uniformFrom = 500;
+    list()->setUniformItemSizes(entries.size() >= uniformFrom);
     m_model->setItems(entries);
     m_binder->show(selected);
     showList(!entries.isEmpty());
