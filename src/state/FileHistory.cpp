@@ -139,10 +139,7 @@ QList<FileHistoryItem> buildFileHistory(
     // One sort: a wide revision lists hundreds of thousands of files.
     TextUtil::sortByLocalizedKey(
         items, [](const FileHistoryItem &item) { return item.path; },
-        [](const FileHistoryItem &a, const FileHistoryItem &b) {
-            const qint64 latestA = a.revisions.isEmpty() ? 0 : a.revisions.first().revision;
-            const qint64 latestB = b.revisions.isEmpty() ? 0 : b.revisions.first().revision;
-            return latestA > latestB;
-        });
+        // The latest revision first.
+        [](const FileHistoryItem &item) { return item.revisions.isEmpty() ? 0 : -item.revisions.first().revision; });
     return items;
 }
