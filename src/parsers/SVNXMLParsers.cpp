@@ -676,8 +676,7 @@ struct LogReading::Reading : XmlReading<LogParser> {
                         scan = Scan::off;
                     break;
                 }
-                std::optional<SVNPathChange> change
-                    = readPlainPath(xmlSafeUtf8(pending.sliced(at, closed + 1 - at)));
+                std::optional<SVNPathChange> change = readPlainPath(xmlSafeUtf8(pending.sliced(at, closed + 1 - at)));
                 if (!change) {
                     scan = Scan::off;
                     break;

@@ -465,7 +465,8 @@ TEST(SvnLogReader, PiecewiseReadingReadsPathsAsTheXmlReader)
     wc.svn({s("copy"), s("-q"), s("a & b.txt"), s("c&amp;<d>.txt")});
     commitAs(wc, s("Copy"));
     const QString real = svnText(wc, {s("log"), s("--xml"), s("--verbose")});
-    const QString declaration = s("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n<logentry revision=\"4\"><paths>\n");
+    const QString declaration
+        = s("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n<logentry revision=\"4\"><paths>\n");
     const QStringList crafted{s("<path kind=\"file\" action=\"A\">/a<!-- c -->b</path>"),
         s("<path action=\"A\">/x&#x41;&#65;</path>"), s("<path action='M'>/single</path>"),
         s("<path action=\"M\">/c\r\nr</path>"), s("<path action=\"M\" action=\"D\">/twice</path>"),
