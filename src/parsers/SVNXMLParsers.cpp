@@ -598,9 +598,12 @@ std::optional<SVNPathChange> readPlainPath(QByteArrayView element)
             ++at;
         if (take(">"))
             break;
+        const char *const nameStart = at;
         unsigned name = 0;
-        while (name < std::size(names) && !(take(names[name]) && take("=\"")))
+        while (name < std::size(names) && !(take(names[name]) && take("=\""))) {
+            at = nameStart;
             ++name;
+        }
         // A name given twice is an error the XML reader reports.
         if (name == std::size(names) || (seen & (1u << name)) || !readText('"', true))
             return std::nullopt;

@@ -472,8 +472,9 @@ TEST(SvnLogReader, PiecewiseReadingReadsPathsAsTheXmlReader)
         s("<path action=\"M\">/c\r\nr</path>"), s("<path action=\"M\" action=\"D\">/twice</path>"),
         s("<path action=\"M\">/c]]>d</path>"), s("<path action=\"M\"/>"), s("<path action=\"M\">/a</path >"),
         s("<path action=\"A\nB\" kind=\"f&#10;\">/line</path>"), s("<path other=\"1\">/other</path>"),
-        s("<path action=\"M\">/unclosed"), s("<path action=\"M\">/a</paths>"), s("text<path>/t</path>"),
-        s("<![CDATA[x]]><path>/c</path>"), s("<paths><path>/nested</path></paths>")};
+        s("<path actionkind=\"dir\">/prefix</path>"), s("<path action=\"M\">/unclosed"),
+        s("<path action=\"M\">/a</paths>"), s("text<path>/t</path>"), s("<![CDATA[x]]><path>/c</path>"),
+        s("<paths><path>/nested</path></paths>")};
     QStringList documents{real};
     for (const QString &path : crafted)
         documents.append(declaration + s("<path action=\"D\">/before</path>\n") + path
