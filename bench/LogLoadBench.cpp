@@ -303,6 +303,9 @@ double timedLoad(AppState &state, const std::function<QCoro::Task<>()> &load, St
     });
     clock.start();
     watch.start();
+    // Begun as the program begins a load, as a task of its own: called bare, it would carry the mark
+    // the last load's run left current and be ended with it when this load supersedes that one.
+    const ToolRunScope::Marked task(*state.runScope(), std::make_shared<ToolRunMark>());
     load().then([&] {
         done = true;
         loop.quit();

@@ -42,55 +42,62 @@ template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, 
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
-// A stable sort by `first` (a strict weak order of the items), then by the localized standard order of a
-// text taken from each item. The sort keys of a long list are made in parallel, each thread with a
-// collator of its own.
-template <typename T, typename KeyFn, typename FirstFn>
-void sortByLocalizedKey(QList<T> &items, KeyFn key, FirstFn first)
+// A stable sort by `rank` (a number taken from each item, lowest first), then by the localized standard
+// order of a text taken from each item. The ranks and sort keys of a long list are made in parallel, each
+// thread with a collator of its own, and the items are put in their places in parallel too.
+template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(QList<T> &items, KeyFn key, RankFn rank)
 {
     if (items.size() < 2)
         return;
     constexpr qsizetype chunk = 4096;
+    std::vector<size_t> parts(size_t((items.size() + chunk - 1) / chunk));
+    std::iota(parts.begin(), parts.end(), size_t(0));
+    const auto inParts = [&parts](const auto &work) {
+        if (parts.size() == 1)
+            work(parts.front());
+        else
+            QtConcurrent::blockingMap(parts, work);
+    };
+    struct Sorted {
+        qint64 rank;
+        QCollatorSortKey key;
+    };
+    std::vector<std::vector<Sorted>> keys(parts.size());
     const QList<T> &source = items;
-    std::vector<std::vector<QCollatorSortKey>> keys(size_t((source.size() + chunk - 1) / chunk));
-    const auto makeKeys = [&](size_t part) {
+    inParts([&](size_t part) {
         const QCollator collator = standardCollator();
         const qsizetype begin = qsizetype(part) * chunk;
         const qsizetype end = std::min(source.size(), begin + chunk);
         keys[part].reserve(size_t(end - begin));
         for (qsizetype i = begin; i < end; ++i)
-            keys[part].push_back(collator.sortKey(key(source[i])));
-    };
-    if (keys.size() == 1) {
-        makeKeys(0);
-    } else {
-        std::vector<size_t> parts(keys.size());
-        std::iota(parts.begin(), parts.end(), size_t(0));
-        QtConcurrent::blockingMap(parts, makeKeys);
-    }
-    const auto keyOf = [&keys](qsizetype index) -> const QCollatorSortKey & {
-        return keys[size_t(index / chunk)][size_t(index % chunk)];
-    };
-    std::vector<qsizetype> order(items.size());
+            keys[part].push_back(Sorted{qint64(rank(source[i])), collator.sortKey(key(source[i]))});
+    });
+    const auto keyOf
+        = [&keys](qsizetype index) -> const Sorted & { return keys[size_t(index / chunk)][size_t(index % chunk)]; };
+    std::vector<qsizetype> order(size_t(items.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
     parallelStableSort(order, [&](qsizetype a, qsizetype b) {
-        if (first(source[a], source[b]))
-            return true;
-        if (first(source[b], source[a]))
-            return false;
-        return keyOf(a).compare(keyOf(b)) < 0;
+        const Sorted &keyA = keyOf(a);
+        const Sorted &keyB = keyOf(b);
+        if (keyA.rank != keyB.rank)
+            return keyA.rank < keyB.rank;
+        return keyA.key.compare(keyB.key) < 0;
     });
-    QList<T> sorted;
-    sorted.reserve(items.size());
-    for (qsizetype index : order)
-        sorted.push_back(std::move(items[index]));
+    QList<T> sorted(items.size());
+    inParts([&](size_t part) {
+        const size_t end = std::min(order.size(), (part + 1) * size_t(chunk));
+        for (size_t at = part * size_t(chunk); at < end; ++at)
+            sorted[qsizetype(at)] = std::move(items[order[at]]);
+        // Freed where made: a long list's keys take as long to free as to sort.
+        std::vector<Sorted>().swap(keys[part]);
+    });
     items = std::move(sorted);
 }
 
 // A stable sort by the localized standard order of a text taken from each item.
 template <typename T, typename KeyFn> void sortByLocalizedKey(QList<T> &items, KeyFn key)
 {
-    sortByLocalizedKey(items, key, [](const T &, const T &) { return false; });
+    sortByLocalizedKey(items, key, [](const T &) { return 0; });
 }
 
 } // namespace TextUtil

@@ -6,6 +6,8 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <utility>
 
 namespace SVNXMLParsers {
@@ -133,6 +135,9 @@ public:
         m_xml.addData(xmlSafeUtf8(std::move(piece)));
         readAvailable();
     }
+
+    // Whether the document ended or broke off.
+    bool stopped() const { return m_stopped; }
 
     // After the last piece.
     void finish()
@@ -330,6 +335,7 @@ public:
 
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
+        m_pathsJustOpened = is(name, u"paths");
         if (is(name, u"logentry")) {
             m_currentRevision = integerAttribute(attributes, u"revision");
             m_currentAuthor.clear();
@@ -344,6 +350,7 @@ public:
 
     void end(QStringView name, const QString &text)
     {
+        m_pathsJustOpened = false;
         if (is(name, u"author")) {
             m_currentAuthor = TextUtil::trimmed(text);
         } else if (is(name, u"date")) {
@@ -367,8 +374,14 @@ public:
 
     QList<LogEntry> takeEntries() { return std::exchange(m_entries, {}); }
 
+    // Whether the last tag read opened a `paths` element.
+    bool pathsJustOpened() const { return m_pathsJustOpened; }
+    // The changes of `path` elements read apart, as if read here.
+    void addPaths(const QList<SVNPathChange> &paths) { m_currentPaths.append(paths); }
+
 private:
     QList<LogEntry> m_entries;
+    bool m_pathsJustOpened = false;
     std::optional<qint64> m_currentRevision;
     QString m_currentAuthor;
     std::optional<QDateTime> m_currentDate;
@@ -535,7 +548,198 @@ void sortNewestFirst(QList<LogEntry> &entries)
         entries.begin(), entries.end(), [](const LogEntry &a, const LogEntry &b) { return a.revision > b.revision; });
 }
 
-struct LogReading::Reading : XmlReading<LogParser> { };
+// One `path` element as svn writes it, from its UTF-8: `<path`, double-quoted attributes of svn's names,
+// the text, `</path>`. Absent for anything else (other references, a line end the XML reader would
+// normalise, a comment, ...), which the XML reader then reads instead.
+std::optional<SVNPathChange> readPlainPath(QByteArrayView element)
+{
+    if (std::any_of(element.begin(), element.end(), [](char c) { return uchar(c) >= 0x80; })
+        && !TextUtil::isValidUtf8(element))
+        return std::nullopt;
+    const char *at = element.data();
+    const char *const end = at + element.size();
+    const auto isSpace = [](char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; };
+    const auto take = [&](std::string_view word) {
+        if (end - at < qsizetype(word.size()) || std::string_view(at, word.size()) != word)
+            return false;
+        at += word.size();
+        return true;
+    };
+    // The text up to `stop`, with the references svn writes decoded.
+    QByteArray decoded;
+    const auto readText = [&](char stop, bool attributeValue) {
+        decoded.resize(0);
+        for (;;) {
+            const char *const run = at;
+            while (at < end && *at != stop && *at != '&' && *at != '<' && *at != '\r'
+                && !(attributeValue && (*at == '\n' || *at == '\t'))
+                && !(*at == '>' && at - run >= 2 && at[-1] == ']' && at[-2] == ']'))
+                ++at;
+            decoded.append(run, at - run);
+            if (at == end || *at != '&')
+                return at < end && *at == stop;
+            static constexpr std::pair<std::string_view, char> references[] = {{"&amp;", '&'}, {"&lt;", '<'},
+                {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&#9;", '\t'}, {"&#10;", '\n'}, {"&#13;", '\r'}};
+            const auto known = std::find_if(std::begin(references), std::end(references),
+                [&](const auto &reference) { return take(reference.first); });
+            if (known == std::end(references))
+                return false;
+            decoded.append(known->second);
+        }
+    };
+    if (!take("<path") || at == end || !isSpace(*at))
+        return std::nullopt;
+    SVNPathChange change;
+    static constexpr std::string_view names[]
+        = {"action", "kind", "prop-mods", "text-mods", "copyfrom-path", "copyfrom-rev"};
+    unsigned seen = 0;
+    for (;;) {
+        while (at < end && isSpace(*at))
+            ++at;
+        if (take(">"))
+            break;
+        const char *const nameStart = at;
+        unsigned name = 0;
+        while (name < std::size(names) && !(take(names[name]) && take("=\""))) {
+            at = nameStart;
+            ++name;
+        }
+        // A name given twice is an error the XML reader reports.
+        if (name == std::size(names) || (seen & (1u << name)) || !readText('"', true))
+            return std::nullopt;
+        ++at;
+        seen |= 1u << name;
+        if (name == 0)
+            change.action = QString::fromUtf8(decoded);
+        else if (name == 1)
+            change.kind = QString::fromUtf8(decoded);
+    }
+    if (!readText('<', false) || !take("</path"))
+        return std::nullopt;
+    while (at < end && isSpace(*at))
+        ++at;
+    if (!take(">") || at != end)
+        return std::nullopt;
+    change.path = TextUtil::trimmed(QString::fromUtf8(decoded));
+    return change;
+}
+
+// svn's log, with the `path` elements it writes in its own regular form read by a plain scan: a wide
+// revision lists hundreds of thousands, far more than the XML reader keeps up with. The scan only
+// stands in for the reader where the output is svn's UTF-8 with no comments, sections or
+// instructions; from the first of those, or the first `path` element it does not read, the XML reader
+// reads everything.
+struct LogReading::Reading : XmlReading<LogParser> {
+    static constexpr std::string_view declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+    static constexpr QByteArrayView pathsStart = "<paths>";
+    static constexpr QByteArrayView pathsEnd = "</paths>";
+
+    // What came and is not yet given to the reader.
+    QByteArray pending;
+    enum class Scan { undecided, on, off } scan = Scan::undecided;
+    // Within a `paths` element the reader has opened, where the scan reads its `path` elements.
+    bool inPaths = false;
+    // The changes scanned and not yet given to the reader.
+    QList<SVNPathChange> scanned;
+
+    void take(QByteArray piece)
+    {
+        pending += piece;
+        if (scan == Scan::undecided) {
+            const qsizetype known = std::min(pending.size(), qsizetype(declaration.size()));
+            if (QByteArrayView(pending).first(known) != QByteArrayView(declaration.data(), known))
+                scan = Scan::off;
+            else if (known < qsizetype(declaration.size()))
+                return;
+            else
+                scan = Scan::on;
+            if (scan == Scan::on) {
+                add(pending.first(known));
+                pending.remove(0, known);
+            }
+        }
+        // Everything before `done` is given to the reader or scanned.
+        qsizetype done = 0;
+        while (scan == Scan::on) {
+            if (inPaths) {
+                qsizetype at = done;
+                while (at < pending.size() && (pending[at] == ' ' || pending[at] == '\n' || pending[at] == '\t'))
+                    ++at;
+                const QByteArrayView rest = QByteArrayView(pending).sliced(at);
+                if (rest.startsWith(pathsEnd)) {
+                    inPaths = false;
+                    giveScanned();
+                    continue;
+                }
+                const qsizetype close = pending.indexOf("</path", at);
+                const qsizetype closed = close < 0 ? -1 : pending.indexOf('>', close);
+                if (closed < 0) {
+                    // An element still coming, or the end of the `paths`.
+                    if (rest.size() >= pathsEnd.size() && !rest.startsWith("<path"))
+                        scan = Scan::off;
+                    break;
+                }
+                std::optional<SVNPathChange> change = readPlainPath(xmlSafeUtf8(pending.sliced(at, closed + 1 - at)));
+                if (!change) {
+                    scan = Scan::off;
+                    break;
+                }
+                scanned.append(std::move(*change));
+                done = closed + 1;
+                continue;
+            }
+            const qsizetype start = pending.indexOf(pathsStart, done);
+            if (hasUnusualMarkup(done, start < 0 ? pending.size() : start)) {
+                scan = Scan::off;
+                break;
+            }
+            if (start < 0) {
+                // What could be the start of "<paths>" waits for the next piece.
+                const qsizetype keep = std::min(pending.size() - done, pathsStart.size() - 1);
+                giveUpTo(done, pending.size() - keep);
+                break;
+            }
+            giveUpTo(done, start + pathsStart.size());
+            inPaths = !stopped() && reader.pathsJustOpened();
+        }
+        if (scan == Scan::off)
+            giveUpTo(done, pending.size());
+        pending.remove(0, done);
+    }
+
+    void end()
+    {
+        qsizetype done = 0;
+        giveUpTo(done, pending.size());
+        pending.clear();
+        finish();
+    }
+
+    void giveScanned()
+    {
+        if (!scanned.isEmpty())
+            reader.addPaths(std::exchange(scanned, {}));
+    }
+
+    void giveUpTo(qsizetype &done, qsizetype to)
+    {
+        giveScanned();
+        if (to > done)
+            add(pending.sliced(done, to - done));
+        done = std::max(done, to);
+    }
+
+    // Whether a "<!" or "<?" starts between `from` and `before`.
+    bool hasUnusualMarkup(qsizetype from, qsizetype before) const
+    {
+        for (qsizetype at = pending.indexOf('<', from); at >= 0 && at + 1 < pending.size() && at < before;
+             at = pending.indexOf('<', at + 1)) {
+            if (pending[at + 1] == '!' || pending[at + 1] == '?')
+                return true;
+        }
+        return false;
+    }
+};
 
 LogReading::LogReading() : m_reading(std::make_unique<Reading>())
 { }
@@ -544,12 +748,12 @@ LogReading::~LogReading() = default;
 
 void LogReading::add(QByteArray piece)
 {
-    m_reading->add(std::move(piece));
+    m_reading->take(std::move(piece));
 }
 
 void LogReading::finish()
 {
-    m_reading->finish();
+    m_reading->end();
 }
 
 QList<LogEntry> LogReading::takeEntries()

@@ -95,42 +95,41 @@ QList<FileHistoryItem> buildFileHistory(
         }
     });
 
-    struct Shard {
-        QList<FileHistoryItem> items;
-        // The change each item was first seen at.
-        std::vector<size_t> firstSeen;
-    };
-    std::vector<Shard> shards(shardCount);
+    // Each shard finds the paths whose hash falls in it, numbering them in the order first seen. The
+    // revisions are copied afterwards on one thread: copies of one wide entry made on several threads at
+    // once contend for its shared data.
+    std::vector<qsizetype> groupOf(changes.size(), -1);
+    std::vector<qsizetype> groupCounts(shardCount, 0);
     inParallel(shardCount, [&](size_t index) {
-        Shard &shard = shards[index];
-        QHash<QString, qsizetype> indexByPath;
+        QHash<QString, qsizetype> groupByPath;
         for (size_t i = 0; i < changes.size(); ++i) {
             const Change &change = changes[i];
             if (change.shard != index || change.path.isEmpty() || change.path == u".")
                 continue;
-            FileHistoryRevision revision{*change.entry, change.change->action};
-            auto found = indexByPath.constFind(change.path);
-            if (found == indexByPath.constEnd()) {
-                indexByPath.insert(change.path, shard.items.size());
-                shard.items.push_back(FileHistoryItem{change.path, {std::move(revision)}});
-                shard.firstSeen.push_back(i);
-            } else {
-                shard.items[*found].revisions.push_back(std::move(revision));
-            }
+            const auto found = groupByPath.constFind(change.path);
+            groupOf[i] = found != groupByPath.constEnd()
+                ? *found
+                : groupByPath.insert(change.path, groupCounts[index]++).value();
         }
     });
-    std::vector<std::pair<size_t, qsizetype>> seenAt(changes.size(), {shardCount, 0});
+    std::vector<std::vector<qsizetype>> itemOfGroup(shardCount);
     qsizetype total = 0;
     for (size_t index = 0; index < shardCount; ++index) {
-        for (qsizetype item = 0; item < shards[index].items.size(); ++item)
-            seenAt[shards[index].firstSeen[size_t(item)]] = {index, item};
-        total += shards[index].items.size();
+        itemOfGroup[index].assign(size_t(groupCounts[index]), -1);
+        total += groupCounts[index];
     }
     QList<FileHistoryItem> items;
     items.reserve(total);
-    for (const auto &[index, item] : seenAt) {
-        if (index < shardCount)
-            items.push_back(std::move(shards[index].items[item]));
+    for (size_t i = 0; i < changes.size(); ++i) {
+        if (groupOf[i] < 0)
+            continue;
+        Change &change = changes[i];
+        qsizetype &item = itemOfGroup[change.shard][size_t(groupOf[i])];
+        if (item < 0) {
+            item = items.size();
+            items.push_back(FileHistoryItem{std::move(change.path), {}});
+        }
+        items[item].revisions.push_back(FileHistoryRevision{*change.entry, change.change->action});
     }
     for (FileHistoryItem &item : items) {
         if (item.revisions.size() > 1)
@@ -140,10 +139,7 @@ QList<FileHistoryItem> buildFileHistory(
     // One sort: a wide revision lists hundreds of thousands of files.
     TextUtil::sortByLocalizedKey(
         items, [](const FileHistoryItem &item) { return item.path; },
-        [](const FileHistoryItem &a, const FileHistoryItem &b) {
-            const qint64 latestA = a.revisions.isEmpty() ? 0 : a.revisions.first().revision;
-            const qint64 latestB = b.revisions.isEmpty() ? 0 : b.revisions.first().revision;
-            return latestA > latestB;
-        });
+        // The latest revision first.
+        [](const FileHistoryItem &item) { return item.revisions.isEmpty() ? 0 : -item.revisions.first().revision; });
     return items;
 }

@@ -451,6 +451,52 @@ TEST(SvnLogReader, CraftedEntries)
     EXPECT_EQ(entries[3], (LogEntry{5, std::nullopt, QString(), std::nullopt, s("five"), {}}));
 }
 
+// Read in pieces, svn's own `path` elements are scanned rather than given to the XML reader: every
+// name and every form the scan leaves to the reader reads as the reader alone reads it.
+TEST(SvnLogReader, PiecewiseReadingReadsPathsAsTheXmlReader)
+{
+    Sandbox box;
+    SvnFixture wc = SvnFixture::create(box.path());
+    const QStringList names{s("a & b.txt"), s("l<t>g;.txt"), s("q\"u'o.txt"), s(" é 日本 .txt"), s("amp;gt;")};
+    for (const QString &name : names)
+        writeFile(wc.workingCopy + u'/' + name, "a\n");
+    wc.svn(QStringList{s("add"), s("-q")} + names);
+    commitAs(wc, s("Add <awkward> & \"names\""));
+    wc.svn({s("copy"), s("-q"), s("a & b.txt"), s("c&amp;<d>.txt")});
+    commitAs(wc, s("Copy"));
+    const QString real = svnText(wc, {s("log"), s("--xml"), s("--verbose")});
+    const QString declaration
+        = s("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n<logentry revision=\"4\"><paths>\n");
+    const QStringList crafted{s("<path kind=\"file\" action=\"A\">/a<!-- c -->b</path>"),
+        s("<path action=\"A\">/x&#x41;&#65;</path>"), s("<path action='M'>/single</path>"),
+        s("<path action=\"M\">/c\r\nr</path>"), s("<path action=\"M\" action=\"D\">/twice</path>"),
+        s("<path action=\"M\">/c]]>d</path>"), s("<path action=\"M\"/>"), s("<path action=\"M\">/a</path >"),
+        s("<path action=\"A\nB\" kind=\"f&#10;\">/line</path>"), s("<path other=\"1\">/other</path>"),
+        s("<path actionkind=\"dir\">/prefix</path>"), s("<path action=\"M\">/unclosed"),
+        s("<path action=\"M\">/a</paths>"), s("text<path>/t</path>"), s("<![CDATA[x]]><path>/c</path>"),
+        s("<paths><path>/nested</path></paths>")};
+    QStringList documents{real};
+    for (const QString &path : crafted)
+        documents.append(declaration + s("<path action=\"D\">/before</path>\n") + path
+            + s("\n<path>/after</path></paths><msg>m</msg></logentry>\n<logentry revision=\"3\"><paths>"
+                "<path>/next</path></paths></logentry></log>"));
+    for (const QString &document : documents) {
+        const QList<LogEntry> whole = SVNXMLParsers::parseLog(document);
+        for (qsizetype size : {1, 5, 4096}) {
+            QList<LogEntry> taken = readLogInPieces<SVNXMLParsers::LogReading>(document.toUtf8(), size);
+            SVNXMLParsers::sortNewestFirst(taken);
+            EXPECT_EQ(taken, whole) << qPrintable(document.left(300)) << " in pieces of " << size;
+        }
+    }
+    const QList<LogEntry> entries = SVNXMLParsers::parseLog(real);
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].paths, (QList<SVNPathChange>{{s("A"), s("/c&amp;<d>.txt"), s("file")}}));
+    QStringList listed;
+    for (const SVNPathChange &change : entries[1].paths)
+        listed.append(change.path.mid(1));
+    EXPECT_EQ(sortedList(listed), sortedList(names));
+}
+
 // ---- Info ----
 
 TEST(SvnInfoReader, ReadsRealInfoOfAWorkingCopyAndAFile)
