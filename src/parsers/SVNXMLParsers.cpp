@@ -377,7 +377,15 @@ public:
     // Whether the last tag read opened a `paths` element.
     bool pathsJustOpened() const { return m_pathsJustOpened; }
     // The changes of `path` elements read apart, as if read here.
-    void addPaths(const QList<SVNPathChange> &paths) { m_currentPaths.append(paths); }
+    void addPaths(const QList<SVNPathChange> &paths)
+    {
+        m_currentPaths.append(paths);
+        // A `path` element closed around them takes the attributes last read, as the reader would have.
+        if (!paths.isEmpty()) {
+            m_currentPathAction = paths.last().action;
+            m_currentPathKind = paths.last().kind;
+        }
+    }
 
 private:
     QList<LogEntry> m_entries;
@@ -594,10 +602,14 @@ std::optional<SVNPathChange> readPlainPath(QByteArrayView element)
         = {"action", "kind", "prop-mods", "text-mods", "copyfrom-path", "copyfrom-rev"};
     unsigned seen = 0;
     for (;;) {
+        const char *const spaceStart = at;
         while (at < end && isSpace(*at))
             ++at;
         if (take(">"))
             break;
+        // Attributes stand apart by white space; the XML reader refuses them run together.
+        if (at == spaceStart)
+            return std::nullopt;
         const char *const nameStart = at;
         unsigned name = 0;
         while (name < std::size(names) && !(take(names[name]) && take("=\""))) {

@@ -474,8 +474,12 @@ TEST(SvnLogReader, PiecewiseReadingReadsPathsAsTheXmlReader)
         s("<path action=\"A\nB\" kind=\"f&#10;\">/line</path>"), s("<path other=\"1\">/other</path>"),
         s("<path actionkind=\"dir\">/prefix</path>"), s("<path action=\"M\">/unclosed"),
         s("<path action=\"M\">/a</paths>"), s("text<path>/t</path>"), s("<![CDATA[x]]><path>/c</path>"),
-        s("<paths><path>/nested</path></paths>")};
-    QStringList documents{real};
+        s("<paths><path>/nested</path></paths>"), s("<path kind=\"file\"action=\"A\">/together</path>")};
+    // A path element around a whole entry closes with the attributes of the last path read inside it.
+    QStringList documents{real,
+        declaration.left(38)
+            + s("<logentry><path><logentry revision=\"3\"><paths><path kind=\"\">/in</path></paths></logentry>"
+                "</path></logentry>")};
     for (const QString &path : crafted)
         documents.append(declaration + s("<path action=\"D\">/before</path>\n") + path
             + s("\n<path>/after</path></paths><msg>m</msg></logentry>\n<logentry revision=\"3\"><paths>"
