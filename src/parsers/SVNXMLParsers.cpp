@@ -128,6 +128,11 @@ public:
             keep = 1;
         else if (piece.endsWith("\xEF\xBF"))
             keep = 2;
+        // The XML reader misses a "]]>" in text that comes cut after its "]]": those wait too.
+        else if (piece.endsWith("]]"))
+            keep = 2;
+        else if (piece.endsWith(']'))
+            keep = 1;
         if (keep > 0) {
             m_held = piece.last(keep);
             piece.chop(keep);

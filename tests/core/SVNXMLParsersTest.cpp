@@ -276,7 +276,10 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
         + entry("ctl\x1b[1m", "unversioned") + entry("odd\uFFFE\uFFFF", "added") + entry("\u65e5\u672c", "deleted")
         + entry("a10", "added", "modified", "<commit><author>\u00e9ve</author></commit>"));
     const QString cut = names.left(names.indexOf(s("path=\"a10\"")) + 12);
-    for (const QString &text : {names, cut}) {
+    // A "]]>" in text is an error wherever a piece ends.
+    QString broken = names;
+    broken.insert(names.lastIndexOf(u'<', names.indexOf(s("path=\"a10\""))), s("]]>"));
+    for (const QString &text : {names, cut, broken}) {
         const QByteArray bytes = text.toUtf8();
         const QList<WorkingCopyItem> whole = SVNXMLParsers::parseStatus(text);
         ASSERT_GE(whole.size(), 5);
