@@ -1,6 +1,7 @@
 #include "LinkServers.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -10,6 +11,14 @@ namespace TestSupport {
 
 quint16 freeLocalPort()
 {
+    // Below the range the system hands out for connections and port 0, where a tool's connection or
+    // another server could take the port before the server listens on it.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = quint16(20000 + QRandomGenerator::global()->bounded(12000));
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost, port))
+            return port;
+    }
     QTcpServer probe;
     if (!probe.listen(QHostAddress::LocalHost, 0))
         return 0;
@@ -24,13 +33,21 @@ LocalServer::~LocalServer()
     }
 }
 
-void LocalServer::start(const QString &program, const QStringList &arguments, quint16 port)
+void LocalServer::start(const QString &program, const std::function<QStringList(quint16)> &arguments)
 {
-    m_port = port;
     m_process.setStandardInputFile(QProcess::nullDevice());
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, arguments);
-    m_process.waitForStarted(10000);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        m_port = freeLocalPort();
+        m_process.start(program, arguments(m_port));
+        m_process.waitForStarted(10000);
+        if (waitUntilListening())
+            return;
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+            m_process.waitForFinished(10000);
+        }
+    }
 }
 
 bool LocalServer::waitUntilListening() const
@@ -49,24 +66,24 @@ bool LocalServer::waitUntilListening() const
 
 LocalSvnServe::LocalSvnServe(const QString &root)
 {
-    const quint16 port = freeLocalPort();
-    start(QStringLiteral("svnserve"),
-        {"-d", "--foreground", "--listen-host", "127.0.0.1", "--listen-port", QString::number(port), "-r", root}, port);
+    start(QStringLiteral("svnserve"), [&](quint16 port) {
+        return QStringList{
+            "-d", "--foreground", "--listen-host", "127.0.0.1", "--listen-port", QString::number(port), "-r", root};
+    });
 }
 
 LocalGitDaemon::LocalGitDaemon(const QString &base)
 {
-    const quint16 port = freeLocalPort();
     // The daemon itself, not `git daemon`: git would leave it behind when ended by its process id.
     QProcess execPath;
     execPath.start(QStringLiteral("git"), {QStringLiteral("--exec-path")});
     execPath.waitForFinished(10000);
     const QString daemon
         = QString::fromLocal8Bit(execPath.readAllStandardOutput().trimmed()) + QStringLiteral("/git-daemon");
-    start(daemon,
-        {"--reuseaddr", "--export-all", "--listen=127.0.0.1", "--port=" + QString::number(port), "--base-path=" + base,
-            base},
-        port);
+    start(daemon, [&](quint16 port) {
+        return QStringList{"--reuseaddr", "--export-all", "--listen=127.0.0.1", "--port=" + QString::number(port),
+            "--base-path=" + base, base};
+    });
 }
 
 LinkProxy::LinkProxy(quint16 target) : m_target(target)

@@ -3,6 +3,8 @@
 // Stand-ins for remote servers on free ports of 127.0.0.1, and a link between a tool and one of them
 // that can be made to stall or drop. Each server is a child of the test, ended by its process id.
 #include <QProcess>
+
+#include <functional>
 #include <QString>
 #include <QThread>
 
@@ -22,7 +24,9 @@ public:
     bool waitUntilListening() const;
 
 protected:
-    void start(const QString &program, const QStringList &arguments, quint16 port);
+    // Starts the server on a free port, on another when it cannot listen on the one chosen (something
+    // else took it between the choice and the server's start).
+    void start(const QString &program, const std::function<QStringList(quint16)> &arguments);
 
 private:
     QProcess m_process;
