@@ -203,6 +203,9 @@ QString decodeFileName(QByteArrayView bytes)
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
         return QString(decoder.decode(run));
     };
+    // Most names are ASCII, which reads as Latin-1 at once.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes))
         return utf8(bytes);
     QString name;

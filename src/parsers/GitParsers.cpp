@@ -122,6 +122,46 @@ std::optional<SVNPathChange> parseNameStatusLine(QStringView line)
     return SVNPathChange{status.left(1).toString(), unquotePath(path.toString()), QStringLiteral("file")};
 }
 
+// git's one-letter statuses, shared rather than made for each of a wide commit's paths.
+QString statusLetter(char letter)
+{
+    switch (letter) {
+    case 'A':
+        return QStringLiteral("A");
+    case 'C':
+        return QStringLiteral("C");
+    case 'D':
+        return QStringLiteral("D");
+    case 'M':
+        return QStringLiteral("M");
+    case 'R':
+        return QStringLiteral("R");
+    case 'T':
+        return QStringLiteral("T");
+    default:
+        return QString(QLatin1Char(letter));
+    }
+}
+
+// A `--name-status` line from its bytes: the status, a tab, the path (or a rename's or copy's two
+// paths). A quoted path, or a line of another form, is read from its decoded text instead.
+std::optional<SVNPathChange> parseNameStatusBytes(QByteArrayView line)
+{
+    const qsizetype tab = line.indexOf('\t');
+    if (tab < 1 || uchar(line[0]) >= 0x80)
+        return parseNameStatusLine(TextUtil::decodeFileName(line));
+    qsizetype start = tab + 1;
+    qsizetype end = line.indexOf('\t', start);
+    if ((line[0] == 'R' || line[0] == 'C') && end >= 0) {
+        start = end + 1;
+        end = line.indexOf('\t', start);
+    }
+    const QByteArrayView path = line.sliced(start, (end < 0 ? line.size() : end) - start);
+    if (path.startsWith('"'))
+        return parseNameStatusLine(TextUtil::decodeFileName(line));
+    return SVNPathChange{statusLetter(line[0]), TextUtil::decodeFileName(path), QStringLiteral("file")};
+}
+
 struct PartialGitLogEntry {
     QString hash;
     QString author;
@@ -133,6 +173,15 @@ struct PartialGitLogEntry {
 // The log read a line at a time.
 class LogReader {
 public:
+    // A line of paths, kept as bytes until its path is cut out.
+    void readPaths(QByteArrayView line)
+    {
+        if (line.isEmpty() || !m_current)
+            return;
+        if (std::optional<SVNPathChange> change = parseNameStatusBytes(line))
+            m_current->paths.append(std::move(*change));
+    }
+
     void read(QStringView line)
     {
         if (line.startsWith(commitMarker)) {
@@ -277,7 +326,7 @@ void readLogLines(LogReader &reader, QByteArrayView output)
         if (line.startsWith(commitMarkerBytes))
             reader.read(QString::fromUtf8(line));
         else
-            reader.read(TextUtil::decodeFileName(line));
+            reader.readPaths(line);
     });
 }
 
