@@ -2,11 +2,14 @@
 
 #include "model/TextUtil.h"
 
+#include <QFuture>
 #include <QThread>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -22,6 +25,11 @@ QString trimmedSlashes(const QString &text)
         --end;
     return text.mid(start, end - start);
 }
+
+// The files of the log, grouped and ordered as `buildFileHistory` says, with `index` (where given) made
+// from each path to its place.
+QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
+    const std::function<QString(const QString &)> &workingCopyPath, QHash<QString, qsizetype> *index);
 
 } // namespace
 
@@ -51,10 +59,7 @@ QString WorkingCopyPathMapping::operator()(const QString &repositoryPath) const
 FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL)
 {
     FileHistoryCache cache;
-    cache.items = buildFileHistory(entries, WorkingCopyPathMapping(relativeURL));
-    cache.indexByPath.reserve(cache.items.size());
-    for (qsizetype i = 0; i < cache.items.size(); ++i)
-        cache.indexByPath.insert(cache.items[i].path, i);
+    cache.items = groupByFile(entries, WorkingCopyPathMapping(relativeURL), &cache.indexByPath);
     cache.relativeURL = relativeURL;
     cache.built = true;
     return cache;
@@ -63,83 +68,207 @@ FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const s
 QList<FileHistoryItem> buildFileHistory(
     const QList<LogEntry> &entries, const std::function<QString(const QString &)> &workingCopyPath)
 {
-    // A wide revision changes hundreds of thousands of files: they are mapped and grouped in parallel,
-    // each path's group made by the shard its hash falls in, then put back in the order of first sight.
+    return groupByFile(entries, workingCopyPath, nullptr);
+}
+
+namespace {
+
+// Runs `work` for each part, on the pool when there is more than one.
+void inParallel(size_t count, const std::function<void(size_t)> &work)
+{
+    if (count == 1) {
+        work(0);
+        return;
+    }
+    std::vector<size_t> parts(count);
+    std::iota(parts.begin(), parts.end(), size_t(0));
+    QtConcurrent::blockingMap(parts, work);
+}
+
+// A copy of an entry whose texts are its own. Copies of one entry made on several threads at once
+// contend for its shared data: each thread copies the entries it uses many times from a replica.
+LogEntry replicaOf(const LogEntry &entry)
+{
+    const auto own = [](const QString &text) { return QString(text.constData(), text.size()); };
+    LogEntry replica = entry;
+    if (entry.commitHash)
+        replica.commitHash = own(*entry.commitHash);
+    replica.author = own(entry.author);
+    replica.message = own(entry.message);
+    return replica;
+}
+
+QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
+    const std::function<QString(const QString &)> &workingCopyPath, QHash<QString, qsizetype> *index)
+{
+    // A wide revision changes hundreds of thousands of files: they are mapped, grouped, ordered and
+    // copied in parallel, and the result comes out the same as one pass in the order of the log would
+    // make it.
     struct Change {
-        const LogEntry *entry;
         const SVNPathChange *change;
+        qsizetype entry;
+        // Empty for a path left out.
         QString path;
-        size_t shard = 0;
+        size_t hash = 0;
     };
     std::vector<Change> changes;
-    for (const LogEntry &entry : entries) {
-        for (const SVNPathChange &change : entry.paths) {
+    {
+        size_t count = 0;
+        for (const LogEntry &entry : entries)
+            count += size_t(std::count_if(entry.paths.begin(), entry.paths.end(),
+                [](const SVNPathChange &change) { return change.isFileChange(); }));
+        changes.reserve(count);
+    }
+    for (qsizetype at = 0; at < entries.size(); ++at) {
+        for (const SVNPathChange &change : entries[at].paths) {
             if (change.isFileChange())
-                changes.push_back({&entry, &change, QString()});
+                changes.push_back({&change, at, QString()});
         }
     }
+
+    // Mapped and hashed in chunks, each chunk's changes put in the shard their hash falls in.
     constexpr size_t chunk = 8192;
+    const size_t chunkCount = std::max<size_t>(1, (changes.size() + chunk - 1) / chunk);
     const size_t shardCount = changes.size() > 2 * chunk ? size_t(std::max(1, QThread::idealThreadCount())) : 1;
-    const auto inParallel = [](size_t count, const std::function<void(size_t)> &work) {
-        std::vector<size_t> parts(count);
-        std::iota(parts.begin(), parts.end(), size_t(0));
-        if (count == 1)
-            work(0);
-        else
-            QtConcurrent::blockingMap(parts, work);
-    };
-    inParallel((changes.size() + chunk - 1) / chunk, [&](size_t part) {
+    std::vector<std::vector<std::vector<quint32>>> shardsOfChunk(chunkCount, std::vector<std::vector<quint32>>(shardCount));
+    inParallel(chunkCount, [&](size_t part) {
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
-            changes[i].path = workingCopyPath(changes[i].change->path);
-            changes[i].shard = qHash(changes[i].path) % shardCount;
+            QString path = workingCopyPath(changes[i].change->path);
+            if (path.isEmpty() || path == u".")
+                continue;
+            changes[i].hash = qHash(path);
+            changes[i].path = std::move(path);
+            shardsOfChunk[part][changes[i].hash % shardCount].push_back(quint32(i));
         }
     });
 
-    // Each shard finds the paths whose hash falls in it, numbering them in the order first seen. The
-    // revisions are copied afterwards on one thread: copies of one wide entry made on several threads at
-    // once contend for its shared data.
-    std::vector<qsizetype> groupOf(changes.size(), -1);
-    std::vector<qsizetype> groupCounts(shardCount, 0);
-    inParallel(shardCount, [&](size_t index) {
-        QHash<QString, qsizetype> groupByPath;
-        for (size_t i = 0; i < changes.size(); ++i) {
-            const Change &change = changes[i];
-            if (change.shard != index || change.path.isEmpty() || change.path == u".")
-                continue;
-            const auto found = groupByPath.constFind(change.path);
-            groupOf[i] = found != groupByPath.constEnd()
-                ? *found
-                : groupByPath.insert(change.path, groupCounts[index]++).value();
+    // Each shard finds, for each of its changes, the first change of the same path: its leader.
+    constexpr quint32 none = std::numeric_limits<quint32>::max();
+    std::vector<quint32> leader(changes.size(), none);
+    inParallel(shardCount, [&](size_t shard) {
+        size_t count = 0;
+        for (const auto &shards : shardsOfChunk)
+            count += shards[shard].size();
+        size_t capacity = 16;
+        while (capacity < 2 * count)
+            capacity *= 2;
+        std::vector<quint32> table(capacity, none);
+        for (const auto &shards : shardsOfChunk) {
+            for (const quint32 i : shards[shard]) {
+                const Change &change = changes[i];
+                for (size_t slot = (change.hash / shardCount) & (capacity - 1);; slot = (slot + 1) & (capacity - 1)) {
+                    const quint32 at = table[slot];
+                    if (at == none) {
+                        table[slot] = i;
+                        leader[i] = i;
+                        break;
+                    }
+                    if (changes[at].hash == change.hash && changes[at].path == change.path) {
+                        leader[i] = at;
+                        break;
+                    }
+                }
+            }
         }
     });
-    std::vector<std::vector<qsizetype>> itemOfGroup(shardCount);
-    qsizetype total = 0;
-    for (size_t index = 0; index < shardCount; ++index) {
-        itemOfGroup[index].assign(size_t(groupCounts[index]), -1);
-        total += groupCounts[index];
-    }
-    QList<FileHistoryItem> items;
-    items.reserve(total);
+    shardsOfChunk = {};
+
+    // The files numbered in the order first seen, each with its changes in the order of the log.
+    std::vector<qsizetype> fileOfLeader(changes.size(), -1);
+    std::vector<quint32> firstChange;
+    std::vector<qsizetype> starts;
     for (size_t i = 0; i < changes.size(); ++i) {
-        if (groupOf[i] < 0)
+        if (leader[i] == none)
             continue;
-        Change &change = changes[i];
-        qsizetype &item = itemOfGroup[change.shard][size_t(groupOf[i])];
-        if (item < 0) {
-            item = items.size();
-            items.push_back(FileHistoryItem{std::move(change.path), {}});
+        if (leader[i] == i) {
+            fileOfLeader[i] = qsizetype(firstChange.size());
+            firstChange.push_back(quint32(i));
+            starts.push_back(0);
         }
-        items[item].revisions.push_back(FileHistoryRevision{*change.entry, change.change->action});
+        ++starts[size_t(fileOfLeader[leader[i]])];
     }
-    for (FileHistoryItem &item : items) {
-        if (item.revisions.size() > 1)
-            std::stable_sort(item.revisions.begin(), item.revisions.end(),
-                [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
+    const qsizetype fileCount = qsizetype(firstChange.size());
+    std::vector<qint64> latest(size_t(fileCount), std::numeric_limits<qint64>::min());
+    {
+        qsizetype start = 0;
+        for (qsizetype &at : starts)
+            start += std::exchange(at, start);
+        starts.push_back(start);
     }
-    // One sort: a wide revision lists hundreds of thousands of files.
+    std::vector<quint32> members(size_t(starts.back()));
+    {
+        std::vector<qsizetype> next(starts.begin(), starts.end() - 1);
+        for (size_t i = 0; i < changes.size(); ++i) {
+            if (leader[i] == none)
+                continue;
+            const size_t file = size_t(fileOfLeader[leader[i]]);
+            members[size_t(next[file]++)] = quint32(i);
+            latest[file] = std::max(latest[file], entries[changes[i].entry].revision);
+        }
+    }
+
+    // The index is made beside the sort, from each path to its file, then to its place once sorted.
+    QFuture<void> indexing;
+    if (index) {
+        indexing = QtConcurrent::run([&] {
+            index->clear();
+            index->reserve(fileCount);
+            for (qsizetype file = 0; file < fileCount; ++file)
+                index->insert(changes[firstChange[size_t(file)]].path, file);
+        });
+    }
+
+    // One sort: the latest revision first, then the path in the localized order.
+    QList<qsizetype> order(fileCount);
+    std::iota(order.begin(), order.end(), qsizetype(0));
     TextUtil::sortByLocalizedKey(
-        items, [](const FileHistoryItem &item) { return item.path; },
-        // The latest revision first.
-        [](const FileHistoryItem &item) { return item.revisions.isEmpty() ? 0 : -item.revisions.first().revision; });
+        order, [&](qsizetype file) { return changes[firstChange[size_t(file)]].path; },
+        [&](qsizetype file) { return -latest[size_t(file)]; });
+
+    if (index) {
+        std::vector<qsizetype> placeOfFile(static_cast<size_t>(fileCount));
+        for (qsizetype at = 0; at < fileCount; ++at)
+            placeOfFile[size_t(order[at])] = at;
+        indexing.waitForFinished();
+        for (qsizetype &value : *index)
+            value = placeOfFile[size_t(value)];
+    }
+
+    // Each file made in its place.
+    QList<FileHistoryItem> items(fileCount);
+    FileHistoryItem *const placed = items.data();
+    constexpr qsizetype fileChunk = 4096;
+    // An entry copied this many times or more is copied from a replica.
+    constexpr qsizetype wide = 256;
+    inParallel(size_t((fileCount + fileChunk - 1) / fileChunk), [&](size_t part) {
+        std::vector<std::optional<LogEntry>> replicas;
+        const auto source = [&](qsizetype at) -> const LogEntry & {
+            const LogEntry &entry = entries[at];
+            if (entry.paths.size() < wide)
+                return entry;
+            if (replicas.empty())
+                replicas.resize(size_t(entries.size()));
+            std::optional<LogEntry> &replica = replicas[size_t(at)];
+            if (!replica)
+                replica = replicaOf(entry);
+            return *replica;
+        };
+        const qsizetype end = std::min(fileCount, qsizetype(part + 1) * fileChunk);
+        for (qsizetype at = qsizetype(part) * fileChunk; at < end; ++at) {
+            const size_t file = size_t(order[at]);
+            FileHistoryItem &item = placed[at];
+            item.path = changes[firstChange[file]].path;
+            item.revisions.reserve(starts[file + 1] - starts[file]);
+            for (qsizetype m = starts[file]; m < starts[file + 1]; ++m) {
+                const Change &change = changes[members[size_t(m)]];
+                item.revisions.push_back(FileHistoryRevision{source(change.entry), change.change->action});
+            }
+            if (item.revisions.size() > 1)
+                std::stable_sort(item.revisions.begin(), item.revisions.end(),
+                    [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
+        }
+    });
     return items;
 }
+
+} // namespace

@@ -1,10 +1,13 @@
 // The state over fake tools: argument lists, ordering, overlapping loads and the derived selections.
+#include "model/TextUtil.h"
+#include "state/FileHistory.h"
 #include "state/IgnoreEdits.h"
 #include "state/WorkingCopyPaths.h"
 #include "support/FakeClients.h"
 #include "support/FakeStateFixture.h"
 #include "support/TestSupport.h"
 
+#include <QCollator>
 #include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -349,6 +352,60 @@ TEST(DerivedSelections, WorkingCopyPathMapping)
     EXPECT_EQ(state.workingCopyPath("/branches/x/a.c"), "branches/x/a.c");
     state.setRepositoryInfo(RepositoryInfo{.relativeURL = QString("^/my%20dir/%C3%A9")});
     EXPECT_EQ(state.workingCopyPath(QString::fromUtf8("/my dir/é/f.txt")), "f.txt");
+}
+
+// The grouping of a long log, made in parallel, is the one a single pass over the log in its order
+// makes: wide entries, a path changed again in later and earlier revisions, an entry listed out of order,
+// folders, the working copy itself and paths that map to nothing; the index finds each file's place.
+TEST(DerivedSelections, FileHistoryOfALongLogIsTheOneAPlainPassMakes)
+{
+    QList<LogEntry> entries;
+    for (const qint64 revision : {40, 39, 12, 38, 5}) {
+        LogEntry entry{revision, {}, QString("a%1").arg(revision), {}, QString("m%1").arg(revision), {}};
+        const int files = revision == 39 ? 30000 : revision == 12 ? 20000 : 300;
+        for (int file = 0; file < files; ++file) {
+            const int name = (file * 7 + int(revision)) % 25000;
+            entry.paths.append({revision % 2 ? "M" : "A", QString("/trunk/d%1/F%2.c").arg(name % 13).arg(name), "file"});
+        }
+        entry.paths.append({"M", "/trunk", "dir"});
+        entry.paths.append({"M", "/trunk/", {}});
+        entry.paths.append({"A", "/trunk/d1", "dir"});
+        entry.paths.append({"A", "/branches/x/F1.c", {}});
+        entries.append(entry);
+    }
+    const WorkingCopyPathMapping mapping(QString("^/trunk"));
+    const FileHistoryCache cache = FileHistoryCache::build(entries, QString("^/trunk"));
+
+    QList<FileHistoryItem> expected;
+    QHash<QString, qsizetype> seen;
+    for (const LogEntry &entry : entries) {
+        for (const SVNPathChange &change : entry.paths) {
+            const QString path = mapping(change.path);
+            if (!change.isFileChange() || path.isEmpty() || path == ".")
+                continue;
+            if (!seen.contains(path)) {
+                seen.insert(path, expected.size());
+                expected.append({path, {}});
+            }
+            expected[seen.value(path)].revisions.append(FileHistoryRevision{entry, change.action});
+        }
+    }
+    for (FileHistoryItem &item : expected)
+        std::stable_sort(item.revisions.begin(), item.revisions.end(),
+            [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
+    const QCollator collator = TextUtil::standardCollator();
+    std::stable_sort(expected.begin(), expected.end(), [&](const FileHistoryItem &a, const FileHistoryItem &b) {
+        if (a.revisions.first().revision != b.revisions.first().revision)
+            return a.revisions.first().revision > b.revisions.first().revision;
+        return collator.compare(a.path, b.path) < 0;
+    });
+    ASSERT_EQ(cache.items.size(), expected.size());
+    EXPECT_TRUE(cache.items == expected);
+    EXPECT_EQ(cache.items.first().path, "branches/x/F1.c");
+    EXPECT_EQ(cache.indexByPath.size(), expected.size());
+    for (qsizetype at = 0; at < expected.size(); at += 97)
+        EXPECT_EQ(cache.indexByPath.value(expected[at].path, -1), at);
+    EXPECT_EQ(buildFileHistory(entries, mapping), expected);
 }
 
 TEST(DerivedSelections, FileHistoryGroupingAndTokens)
