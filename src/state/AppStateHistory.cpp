@@ -187,6 +187,9 @@ QCoro::Task<LogRead> readLog(ToolClient &tool, ToolRun run, LogReadRequest reque
     const auto reading = std::make_shared<StreamedReading<LogListReading<Parser>>>(std::move(request));
     run.decodeOutput = false;
     run.onOutput = [reading](const QByteArray &piece) { reading->add(piece); };
+    // The reading holds what it needs: a long log is not kept a second time, whole, until the run ends.
+    // A failed log then reports its standard error alone, which is where the tools say why.
+    run.keepOutput = false;
     (void)co_await tool.run(std::move(run));
     co_return co_await awaitInScope(scope, reading->end());
 }
