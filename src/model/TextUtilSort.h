@@ -11,6 +11,18 @@
 
 namespace TextUtil {
 
+// Runs `work` for each part numbered 0 to `count` - 1: on the pool when there are several, else here.
+template <typename Work> void inParallel(size_t count, const Work &work)
+{
+    if (count == 1) {
+        work(size_t(0));
+        return;
+    }
+    std::vector<size_t> parts(count);
+    std::iota(parts.begin(), parts.end(), size_t(0));
+    QtConcurrent::blockingMap(parts, work);
+}
+
 // std::stable_sort of a long order in runs sorted in parallel, then merged pairwise (also in parallel),
 // the left run first, so equal elements keep their order.
 template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, Less less)
@@ -50,21 +62,14 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
     if (items.size() < 2)
         return;
     constexpr qsizetype chunk = 4096;
-    std::vector<size_t> parts(size_t((items.size() + chunk - 1) / chunk));
-    std::iota(parts.begin(), parts.end(), size_t(0));
-    const auto inParts = [&parts](const auto &work) {
-        if (parts.size() == 1)
-            work(parts.front());
-        else
-            QtConcurrent::blockingMap(parts, work);
-    };
+    const size_t partCount = size_t((items.size() + chunk - 1) / chunk);
     struct Sorted {
         qint64 rank;
         QCollatorSortKey key;
     };
-    std::vector<std::vector<Sorted>> keys(parts.size());
+    std::vector<std::vector<Sorted>> keys(partCount);
     const QList<T> &source = items;
-    inParts([&](size_t part) {
+    inParallel(partCount, [&](size_t part) {
         const QCollator collator = standardCollator();
         const qsizetype begin = qsizetype(part) * chunk;
         const qsizetype end = std::min(source.size(), begin + chunk);
@@ -84,7 +89,7 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
         return keyA.key.compare(keyB.key) < 0;
     });
     QList<T> sorted(items.size());
-    inParts([&](size_t part) {
+    inParallel(partCount, [&](size_t part) {
         const size_t end = std::min(order.size(), (part + 1) * size_t(chunk));
         for (size_t at = part * size_t(chunk); at < end; ++at)
             sorted[qsizetype(at)] = std::move(items[order[at]]);

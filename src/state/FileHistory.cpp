@@ -6,7 +6,6 @@
 #include <QThread>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <limits>
@@ -73,18 +72,6 @@ QList<FileHistoryItem> buildFileHistory(
 
 namespace {
 
-// Runs `work` for each part, on the pool when there is more than one.
-void inParallel(size_t count, const std::function<void(size_t)> &work)
-{
-    if (count == 1) {
-        work(0);
-        return;
-    }
-    std::vector<size_t> parts(count);
-    std::iota(parts.begin(), parts.end(), size_t(0));
-    QtConcurrent::blockingMap(parts, work);
-}
-
 // A copy of an entry whose texts are its own. Copies of one entry made on several threads at once
 // contend for its shared data: each thread copies the entries it uses many times from a replica.
 LogEntry replicaOf(const LogEntry &entry)
@@ -131,7 +118,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     const size_t chunkCount = std::max<size_t>(1, (changes.size() + chunk - 1) / chunk);
     const size_t shardCount = changes.size() > 2 * chunk ? size_t(std::max(1, QThread::idealThreadCount())) : 1;
     std::vector<std::vector<std::vector<quint32>>> shardsOfChunk(chunkCount, std::vector<std::vector<quint32>>(shardCount));
-    inParallel(chunkCount, [&](size_t part) {
+    TextUtil::inParallel(chunkCount, [&](size_t part) {
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
             QString path = workingCopyPath(changes[i].change->path);
             if (path.isEmpty() || path == u".")
@@ -145,7 +132,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     // Each shard finds, for each of its changes, the first change of the same path: its leader.
     constexpr quint32 none = std::numeric_limits<quint32>::max();
     std::vector<quint32> leader(changes.size(), none);
-    inParallel(shardCount, [&](size_t shard) {
+    TextUtil::inParallel(shardCount, [&](size_t shard) {
         size_t count = 0;
         for (const auto &shards : shardsOfChunk)
             count += shards[shard].size();
@@ -240,7 +227,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     constexpr qsizetype fileChunk = 4096;
     // An entry copied this many times or more is copied from a replica.
     constexpr qsizetype wide = 256;
-    inParallel(size_t((fileCount + fileChunk - 1) / fileChunk), [&](size_t part) {
+    TextUtil::inParallel(size_t((fileCount + fileChunk - 1) / fileChunk), [&](size_t part) {
         std::vector<std::optional<LogEntry>> replicas;
         const auto source = [&](qsizetype at) -> const LogEntry & {
             const LogEntry &entry = entries[at];
