@@ -110,16 +110,29 @@ std::optional<WorkingCopyItem> parseStatusLine(QStringView line)
     return item;
 }
 
+// The status and the path of a `--name-status` line, as text or as bytes: the fields before and after
+// the first tab, the path being the third field (the new name) for a rename or copy. Absent without a tab.
+template <typename View> std::optional<std::pair<View, View>> nameStatusFields(View line)
+{
+    const qsizetype tab = line.indexOf('\t');
+    if (tab < 0)
+        return std::nullopt;
+    qsizetype start = tab + 1;
+    qsizetype end = line.indexOf('\t', start);
+    if ((line.startsWith('R') || line.startsWith('C')) && end >= 0) {
+        start = end + 1;
+        end = line.indexOf('\t', start);
+    }
+    return std::pair{line.first(tab), line.sliced(start, (end < 0 ? line.size() : end) - start)};
+}
+
 std::optional<SVNPathChange> parseNameStatusLine(QStringView line)
 {
-    const QList<QStringView> fields = line.split(u'\t');
-    if (fields.size() < 2)
+    const auto fields = nameStatusFields(line);
+    if (!fields)
         return std::nullopt;
-    const QStringView status = fields[0];
-    QStringView path = fields[1];
-    if ((status.startsWith(u'R') || status.startsWith(u'C')) && fields.size() >= 3)
-        path = fields[2];
-    return SVNPathChange{status.left(1).toString(), unquotePath(path.toString()), QStringLiteral("file")};
+    return SVNPathChange{
+        fields->first.left(1).toString(), unquotePath(fields->second.toString()), QStringLiteral("file")};
 }
 
 // git's one-letter statuses, shared rather than made for each of a wide commit's paths.
@@ -147,19 +160,10 @@ QString statusLetter(char letter)
 // paths). A quoted path, or a line of another form, is read from its decoded text instead.
 std::optional<SVNPathChange> parseNameStatusBytes(QByteArrayView line)
 {
-    const qsizetype tab = line.indexOf('\t');
-    if (tab < 1 || uchar(line[0]) >= 0x80)
+    const auto fields = nameStatusFields(line);
+    if (!fields || fields->first.isEmpty() || uchar(line[0]) >= 0x80 || fields->second.startsWith('"'))
         return parseNameStatusLine(TextUtil::decodeFileName(line));
-    qsizetype start = tab + 1;
-    qsizetype end = line.indexOf('\t', start);
-    if ((line[0] == 'R' || line[0] == 'C') && end >= 0) {
-        start = end + 1;
-        end = line.indexOf('\t', start);
-    }
-    const QByteArrayView path = line.sliced(start, (end < 0 ? line.size() : end) - start);
-    if (path.startsWith('"'))
-        return parseNameStatusLine(TextUtil::decodeFileName(line));
-    return SVNPathChange{statusLetter(line[0]), TextUtil::decodeFileName(path), QStringLiteral("file")};
+    return SVNPathChange{statusLetter(line[0]), TextUtil::decodeFileName(fields->second), QStringLiteral("file")};
 }
 
 struct PartialGitLogEntry {
