@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QCollator>
-#include <QCollatorSortKey>
 #include <QList>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
 #include <numeric>
 #include <vector>
+
+struct UCollator;
 
 namespace TextUtil {
 
@@ -23,30 +27,29 @@ template <typename Work> void inParallel(size_t count, const Work &work)
     QtConcurrent::blockingMap(parts, work);
 }
 
-// std::stable_sort of a long order in runs sorted in parallel, then merged pairwise (also in parallel),
+// std::stable_sort of a long list in runs sorted in parallel, then merged pairwise (also in parallel),
 // the left run first, so equal elements keep their order.
-template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, Less less)
+template <typename E, typename Less> void parallelStableSort(std::vector<E> &list, Less less)
 {
     constexpr size_t run = 16384;
-    const size_t size = order.size();
+    const size_t size = list.size();
     if (size <= run) {
-        std::stable_sort(order.begin(), order.end(), less);
+        std::stable_sort(list.begin(), list.end(), less);
         return;
     }
     std::vector<size_t> starts;
     for (size_t start = 0; start < size; start += run)
         starts.push_back(start);
     QtConcurrent::blockingMap(starts, [&](size_t start) {
-        std::stable_sort(
-            order.begin() + qsizetype(start), order.begin() + qsizetype(std::min(size, start + run)), less);
+        std::stable_sort(list.begin() + qsizetype(start), list.begin() + qsizetype(std::min(size, start + run)), less);
     });
     for (size_t width = run; width < size; width *= 2) {
         starts.clear();
         for (size_t start = 0; start + width < size; start += 2 * width)
             starts.push_back(start);
         QtConcurrent::blockingMap(starts, [&](size_t start) {
-            std::inplace_merge(order.begin() + qsizetype(start), order.begin() + qsizetype(start + width),
-                order.begin() + qsizetype(std::min(size, start + 2 * width)), less);
+            std::inplace_merge(list.begin() + qsizetype(start), list.begin() + qsizetype(start + width),
+                list.begin() + qsizetype(std::min(size, start + 2 * width)), less);
         });
     }
 }
@@ -54,9 +57,53 @@ template <typename Less> void parallelStableSort(std::vector<qsizetype> &order, 
 // The collator of the localized standard order for the current locale.
 QCollator standardCollator();
 
+// The sort keys of the localized standard order, ordering texts as `standardCollator()` does, made
+// by ICU one after another into one buffer: a long list's keys cost no allocation each. For one thread.
+class StandardSortKeys {
+public:
+    StandardSortKeys();
+    ~StandardSortKeys();
+    StandardSortKeys(const StandardSortKeys &) = delete;
+    StandardSortKeys &operator=(const StandardSortKeys &) = delete;
+
+    void reserve(size_t count, size_t bytes);
+    // Appends the key of `text`: bytes ended by a zero, the only zero in them.
+    void add(QStringView text);
+    size_t size() const { return m_offsets.size(); }
+    // Valid until the next `add`.
+    const char *key(size_t index) const { return m_bytes.data() + m_offsets[index]; }
+
+    // A key's first eight bytes as a number, zeros after its end: most keys differ in them.
+    static quint64 prefix(const char *key)
+    {
+        quint64 value = 0;
+        for (int i = 0; i < 8; ++i) {
+            value = value << 8 | uchar(*key);
+            if (*key)
+                ++key;
+        }
+        return value;
+    }
+    // Compares two keys given with their prefixes, as the keys' bytes compare.
+    static int compare(quint64 prefixA, const char *a, quint64 prefixB, const char *b)
+    {
+        if (prefixA != prefixB)
+            return prefixA < prefixB ? -1 : 1;
+        // Equal prefixes: a key that ended within them (its eighth byte zero) ended in both.
+        if ((prefixA & 0xff) == 0)
+            return 0;
+        return std::strcmp(a + 8, b + 8);
+    }
+
+private:
+    UCollator *m_collator = nullptr;
+    std::vector<size_t> m_offsets;
+    std::string m_bytes;
+};
+
 // A stable sort by `rank` (a number taken from each item, lowest first), then by the localized standard
 // order of a text taken from each item. The ranks and sort keys of a long list are made in parallel, each
-// thread with a collator of its own, and the items are put in their places in parallel too.
+// thread with keys of its own, and the items are put in their places in parallel too.
 template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(QList<T> &items, KeyFn key, RankFn rank)
 {
     if (items.size() < 2)
@@ -65,38 +112,38 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
     const size_t partCount = size_t((items.size() + chunk - 1) / chunk);
     struct Sorted {
         qint64 rank;
-        QCollatorSortKey key;
+        quint64 prefix;
+        const char *key;
+        qsizetype index;
     };
-    std::vector<std::vector<Sorted>> keys(partCount);
+    std::vector<Sorted> sorted(size_t(items.size()));
+    std::vector<std::unique_ptr<StandardSortKeys>> keys(partCount);
     const QList<T> &source = items;
     inParallel(partCount, [&](size_t part) {
-        const QCollator collator = standardCollator();
+        auto made = std::make_unique<StandardSortKeys>();
         const qsizetype begin = qsizetype(part) * chunk;
         const qsizetype end = std::min(source.size(), begin + chunk);
-        keys[part].reserve(size_t(end - begin));
+        made->reserve(size_t(end - begin), size_t(end - begin) * 32);
         for (qsizetype i = begin; i < end; ++i)
-            keys[part].push_back(Sorted{qint64(rank(source[i])), collator.sortKey(key(source[i]))});
+            made->add(key(source[i]));
+        for (qsizetype i = begin; i < end; ++i) {
+            const char *madeKey = made->key(size_t(i - begin));
+            sorted[size_t(i)] = Sorted{qint64(rank(source[i])), StandardSortKeys::prefix(madeKey), madeKey, i};
+        }
+        keys[part] = std::move(made);
     });
-    const auto keyOf
-        = [&keys](qsizetype index) -> const Sorted & { return keys[size_t(index / chunk)][size_t(index % chunk)]; };
-    std::vector<qsizetype> order(size_t(items.size()));
-    std::iota(order.begin(), order.end(), qsizetype(0));
-    parallelStableSort(order, [&](qsizetype a, qsizetype b) {
-        const Sorted &keyA = keyOf(a);
-        const Sorted &keyB = keyOf(b);
-        if (keyA.rank != keyB.rank)
-            return keyA.rank < keyB.rank;
-        return keyA.key.compare(keyB.key) < 0;
+    parallelStableSort(sorted, [](const Sorted &a, const Sorted &b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        return StandardSortKeys::compare(a.prefix, a.key, b.prefix, b.key) < 0;
     });
-    QList<T> sorted(items.size());
+    QList<T> placed(items.size());
     inParallel(partCount, [&](size_t part) {
-        const size_t end = std::min(order.size(), (part + 1) * size_t(chunk));
+        const size_t end = std::min(sorted.size(), (part + 1) * size_t(chunk));
         for (size_t at = part * size_t(chunk); at < end; ++at)
-            sorted[qsizetype(at)] = std::move(items[order[at]]);
-        // Freed where made: a long list's keys take as long to free as to sort.
-        std::vector<Sorted>().swap(keys[part]);
+            placed[qsizetype(at)] = std::move(items[sorted[at].index]);
     });
-    items = std::move(sorted);
+    items = std::move(placed);
 }
 
 // A stable sort by the localized standard order of a text taken from each item.

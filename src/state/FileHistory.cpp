@@ -240,11 +240,35 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
                 replica = replicaOf(entry);
             return *replica;
         };
+        // A file changed once shares its list with the files of this part changed alike in the same
+        // entry: a wide revision makes a list per part, not one per file.
+        struct Single {
+            qsizetype entry;
+            const QString *action;
+            QList<FileHistoryRevision> revisions;
+        };
+        std::vector<Single> singles;
         const qsizetype end = std::min(fileCount, qsizetype(part + 1) * fileChunk);
         for (qsizetype at = qsizetype(part) * fileChunk; at < end; ++at) {
             const size_t file = size_t(order[at]);
             FileHistoryItem &item = placed[at];
             item.path = changes[firstChange[file]].path;
+            if (starts[file + 1] - starts[file] == 1) {
+                const Change &change = changes[members[size_t(starts[file])]];
+                const auto alike = [&](const Single &single) {
+                    return single.entry == change.entry && *single.action == change.change->action;
+                };
+                auto found = std::find_if(singles.rbegin(), singles.rend(), alike);
+                if (found == singles.rend()) {
+                    if (singles.size() == 8)
+                        singles.erase(singles.begin());
+                    singles.push_back({change.entry, &change.change->action,
+                        {FileHistoryRevision{source(change.entry), change.change->action}}});
+                    found = singles.rbegin();
+                }
+                item.revisions = found->revisions;
+                continue;
+            }
             item.revisions.reserve(starts[file + 1] - starts[file]);
             for (qsizetype m = starts[file]; m < starts[file + 1]; ++m) {
                 const Change &change = changes[members[size_t(m)]];

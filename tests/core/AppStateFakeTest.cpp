@@ -365,7 +365,9 @@ TEST(DerivedSelections, FileHistoryOfALongLogIsTheOneAPlainPassMakes)
         const int files = revision == 39 ? 30000 : revision == 12 ? 20000 : 300;
         for (int file = 0; file < files; ++file) {
             const int name = (file * 7 + int(revision)) % 25000;
-            entry.paths.append({revision % 2 ? "M" : "A", QString("/trunk/d%1/F%2.c").arg(name % 13).arg(name), "file"});
+            // Actions mixed within an entry: files changed once share a list only with files changed alike.
+            const QString action = QStringList{"M", "A", "D"}[(file / 5 + int(revision)) % 3];
+            entry.paths.append({action, QString("/trunk/d%1/F%2.c").arg(name % 13).arg(name), "file"});
         }
         entry.paths.append({"M", "/trunk", "dir"});
         entry.paths.append({"M", "/trunk/", {}});

@@ -89,6 +89,41 @@ TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
     EXPECT_EQ(many, expected);
 }
 
+// The keys are made by ICU directly: in every locale they order names as the standard collator
+// compares them, whatever the names hold.
+TEST(TextUtil, SortKeysOrderAsTheStandardCollatorInEveryLocale)
+{
+    const QStringList names{QString(), QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("aa"),
+        QStringLiteral("\u00e5"), QStringLiteral("Aa"), QStringLiteral("ab"), QStringLiteral("b"), QStringLiteral("y"),
+        QStringLiteral("\u00fc"), QStringLiteral("ue"), QStringLiteral("u\u0308"), QStringLiteral("z"),
+        QStringLiteral("\u00f6"), QStringLiteral("o"), QStringLiteral("ch"), QStringLiteral("cz"), QStringLiteral("h"),
+        QStringLiteral("i"), QStringLiteral("I"), QStringLiteral("\u0131"), QStringLiteral("\u0130"),
+        QStringLiteral("file2"), QStringLiteral("file10"), QStringLiteral("file010"), QStringLiteral("file\uff12"),
+        QStringLiteral("file\u0663"), QStringLiteral("9"), QStringLiteral("99999999999999999999"),
+        QStringLiteral("dir/a.txt"), QStringLiteral("dir-a.txt"), QStringLiteral("dir.a"), QStringLiteral("dir_a"),
+        QStringLiteral(" lead"), QStringLiteral("#hash"), QStringLiteral("\u65e5\u672c"), QStringLiteral("\u30a2"),
+        QStringLiteral("\u304a"), QStringLiteral("\ud55c"), QStringLiteral("\u0416"), QStringLiteral("\u05d0"),
+        QStringLiteral("emoji \U0001F600"), QString(1, QChar(0xdc80)), QStringLiteral("x\u200by"),
+        QStringLiteral("longer name that runs past the first eight bytes of its key 1"),
+        QStringLiteral("longer name that runs past the first eight bytes of its key 2"),
+        QStringLiteral("Longer Name That Runs Past The First Eight Bytes Of Its Key 1")};
+    const QLocale before;
+    for (const char *locale : {"en_US", "C", "sv_SE", "da_DK", "de_DE", "tr_TR", "lt_LT", "cs_CZ", "ja_JP", "zh_CN"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        // Long enough to be keyed, sorted and merged in parallel parts.
+        QList<std::pair<QString, int>> many;
+        for (int i = 0; i < 40000; ++i)
+            many.push_back({names[i * 7919 % names.size()] + (i % 3 ? QString() : QString::number(i % 11)), i});
+        QList<std::pair<QString, int>> expected = many;
+        const QCollator collator = standardCollator();
+        std::stable_sort(expected.begin(), expected.end(),
+            [&](const auto &a, const auto &b) { return collator.compare(a.first, b.first) < 0; });
+        sortByLocalizedKey(many, [](const std::pair<QString, int> &item) { return item.first; });
+        EXPECT_TRUE(many == expected) << locale;
+    }
+    QLocale::setDefault(before);
+}
+
 TEST(TextUtil, PathComponents)
 {
     EXPECT_EQ(lastPathComponent("/a/b/"), "b");

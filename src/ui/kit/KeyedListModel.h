@@ -47,7 +47,7 @@ public:
     {
         if (row < 0 || row >= m_items.size())
             return std::nullopt;
-        return m_keys[row];
+        return m_key(m_items[row]);
     }
 
     int rowOf(const Key &key) const override { return int(m_rows.value(key, -1)); }
@@ -75,7 +75,7 @@ public:
             rows.insert(key, int(keys.size()));
             keys.push_back(std::move(key));
         }
-        if (keys == m_keys) {
+        if (keys == shownKeys()) {
             QList<T> old = std::exchange(m_items, std::move(items));
             emitChangedRows(old);
             return;
@@ -91,7 +91,8 @@ public:
     }
 
     // The same, given the row of each key of `items` (worked out off the UI thread for a long list):
-    // a list shown in place of an empty one then costs no hashing here.
+    // a list shown in place of an empty one then costs no key made here, its keys read when a later
+    // list is compared with it.
     void setItems(QList<T> items, QHash<Key, qsizetype> rows)
     {
         if (!m_items.isEmpty() || rows.size() != items.size()) {
@@ -100,23 +101,32 @@ public:
         }
         if (items.isEmpty())
             return;
-        QList<Key> keys;
-        keys.reserve(items.size());
-        for (const T &item : items)
-            keys.push_back(m_key(item));
         beginResetModel();
         m_items = std::move(items);
-        m_keys = std::move(keys);
+        m_keys.reset();
         m_rows = std::move(rows);
         endResetModel();
     }
 
 private:
+    // The keys of the rows shown, in their order.
+    QList<Key> &shownKeys()
+    {
+        if (!m_keys) {
+            QList<Key> keys;
+            keys.reserve(m_items.size());
+            for (const T &item : m_items)
+                keys.push_back(m_key(item));
+            m_keys = std::move(keys);
+        }
+        return *m_keys;
+    }
+
     // Removes and inserts rows when the kept rows keep their order; false when they do not.
     bool updateInPlace(QList<T> &items, const QList<Key> &keys, const QHash<Key, qsizetype> &newRows)
     {
         QList<Key> keptOld;
-        for (const Key &key : m_keys) {
+        for (const Key &key : shownKeys()) {
             if (newRows.contains(key))
                 keptOld.push_back(key);
         }
@@ -129,24 +139,24 @@ private:
             return false;
 
         // Removals, back to front in runs.
-        for (int row = int(m_keys.size()) - 1; row >= 0;) {
-            if (newRows.contains(m_keys[row])) {
+        for (int row = int(m_keys->size()) - 1; row >= 0;) {
+            if (newRows.contains((*m_keys)[row])) {
                 --row;
                 continue;
             }
             int first = row;
-            while (first > 0 && !newRows.contains(m_keys[first - 1]))
+            while (first > 0 && !newRows.contains((*m_keys)[first - 1]))
                 --first;
             beginRemoveRows(QModelIndex(), first, row);
             m_items.remove(first, row - first + 1);
-            m_keys.remove(first, row - first + 1);
+            m_keys->remove(first, row - first + 1);
             endRemoveRows();
             row = first - 1;
         }
         // Insertions, front to back in runs; kept rows are updated afterwards.
         QList<T> old = m_items;
         for (int row = 0; row < keys.size();) {
-            if (row < m_keys.size() && m_keys[row] == keys[row]) {
+            if (row < m_keys->size() && (*m_keys)[row] == keys[row]) {
                 ++row;
                 continue;
             }
@@ -156,7 +166,7 @@ private:
             beginInsertRows(QModelIndex(), row, last);
             for (int i = row; i <= last; ++i) {
                 m_items.insert(i, items[i]);
-                m_keys.insert(i, keys[i]);
+                m_keys->insert(i, keys[i]);
             }
             endInsertRows();
             row = last + 1;
@@ -186,6 +196,7 @@ private:
     KeyFunction m_key;
     DataFunction m_data;
     QList<T> m_items;
-    QList<Key> m_keys;
+    // Made when first needed: a long list shown whole may never need them.
+    std::optional<QList<Key>> m_keys;
     QHash<Key, qsizetype> m_rows;
 };
