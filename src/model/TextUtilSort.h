@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <numeric>
 #include <vector>
 
@@ -101,10 +102,9 @@ private:
     std::string m_bytes;
 };
 
-// A stable sort by `rank` (a number taken from each item, lowest first), then by the localized standard
-// order of a text taken from each item. The ranks and sort keys of a long list are made in parallel, each
-// thread with keys of its own, and the items are put in their places in parallel too.
-template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(QList<T> &items, KeyFn key, RankFn rank)
+// A stable sort by `rank(i)` (a number for the item at i, lowest first), then by `keyOf(i)`, its key from
+// StandardSortKeys. The items are put in their places in parallel.
+template <typename T, typename KeyOfFn, typename RankFn> void sortByKeys(QList<T> &items, KeyOfFn keyOf, RankFn rank)
 {
     if (items.size() < 2)
         return;
@@ -117,20 +117,12 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
         qsizetype index;
     };
     std::vector<Sorted> sorted(size_t(items.size()));
-    std::vector<std::unique_ptr<StandardSortKeys>> keys(partCount);
-    const QList<T> &source = items;
     inParallel(partCount, [&](size_t part) {
-        auto made = std::make_unique<StandardSortKeys>();
-        const qsizetype begin = qsizetype(part) * chunk;
-        const qsizetype end = std::min(source.size(), begin + chunk);
-        made->reserve(size_t(end - begin), size_t(end - begin) * 32);
-        for (qsizetype i = begin; i < end; ++i)
-            made->add(key(source[i]));
-        for (qsizetype i = begin; i < end; ++i) {
-            const char *madeKey = made->key(size_t(i - begin));
-            sorted[size_t(i)] = Sorted{qint64(rank(source[i])), StandardSortKeys::prefix(madeKey), madeKey, i};
+        const qsizetype end = std::min(items.size(), qsizetype(part + 1) * chunk);
+        for (qsizetype i = qsizetype(part) * chunk; i < end; ++i) {
+            const char *key = keyOf(i);
+            sorted[size_t(i)] = Sorted{qint64(rank(i)), StandardSortKeys::prefix(key), key, i};
         }
-        keys[part] = std::move(made);
     });
     parallelStableSort(sorted, [](const Sorted &a, const Sorted &b) {
         if (a.rank != b.rank)
@@ -144,6 +136,31 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
             placed[qsizetype(at)] = std::move(items[sorted[at].index]);
     });
     items = std::move(placed);
+}
+
+// A stable sort by `rank` (a number taken from each item, lowest first), then by the localized standard
+// order of a text taken from each item. The sort keys of a long list are made in parallel, each thread
+// with keys of its own.
+template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(QList<T> &items, KeyFn key, RankFn rank)
+{
+    if (items.size() < 2)
+        return;
+    constexpr qsizetype chunk = 4096;
+    const size_t partCount = size_t((items.size() + chunk - 1) / chunk);
+    std::vector<std::unique_ptr<StandardSortKeys>> keys(partCount);
+    inParallel(partCount, [&](size_t part) {
+        auto made = std::make_unique<StandardSortKeys>();
+        const qsizetype begin = qsizetype(part) * chunk;
+        const qsizetype end = std::min(items.size(), begin + chunk);
+        made->reserve(size_t(end - begin), size_t(end - begin) * 32);
+        for (qsizetype i = begin; i < end; ++i)
+            made->add(key(std::as_const(items)[i]));
+        keys[part] = std::move(made);
+    });
+    // Both read before any item moves.
+    sortByKeys(
+        items, [&](qsizetype i) { return keys[size_t(i / chunk)]->key(size_t(i % chunk)); },
+        [&](qsizetype i) { return rank(std::as_const(items)[i]); });
 }
 
 // A stable sort by the localized standard order of a text taken from each item.

@@ -101,7 +101,7 @@ public:
     std::optional<LogEntry> selectedIncomingLogEntry() const;
     const QList<FileHistoryItem> &fileHistoryItems() const;
     // The row of each file of fileHistoryItems() by its path.
-    const QHash<QString, qsizetype> &fileHistoryIndex() const;
+    const FilePathIndex &fileHistoryIndex() const;
     std::optional<FileHistoryItem> selectedFileHistoryItem() const;
     QList<FileHistoryRevision> selectedFileHistoryRevisions() const;
     std::optional<FileHistoryRevision> selectedFileHistoryRevision() const;

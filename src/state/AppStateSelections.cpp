@@ -59,7 +59,7 @@ const QList<FileHistoryItem> &AppState::fileHistoryItems() const
     return m_fileHistory.items;
 }
 
-const QHash<QString, qsizetype> &AppState::fileHistoryIndex() const
+const FilePathIndex &AppState::fileHistoryIndex() const
 {
     fileHistoryItems();
     return m_fileHistory.indexByPath;
@@ -70,10 +70,10 @@ std::optional<FileHistoryItem> AppState::selectedFileHistoryItem() const
     if (!m_selectedHistoryPath)
         return std::nullopt;
     const QList<FileHistoryItem> &items = fileHistoryItems();
-    const auto found = m_fileHistory.indexByPath.constFind(*m_selectedHistoryPath);
-    if (found == m_fileHistory.indexByPath.constEnd())
+    const qsizetype found = m_fileHistory.indexByPath.value(*m_selectedHistoryPath);
+    if (found < 0)
         return std::nullopt;
-    return items.at(*found);
+    return items.at(found);
 }
 
 QList<FileHistoryRevision> AppState::selectedFileHistoryRevisions() const

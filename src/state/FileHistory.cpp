@@ -1,11 +1,10 @@
 #include "FileHistory.h"
 
 #include "model/TextUtil.h"
+#include "model/TextUtilSort.h"
 
-#include <QFuture>
 #include <QThread>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <limits>
@@ -28,7 +27,9 @@ QString trimmedSlashes(const QString &text)
 // The files of the log, grouped and ordered as `buildFileHistory` says, with `index` (where given) made
 // from each path to its place.
 QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
-    const std::function<QString(const QString &)> &workingCopyPath, QHash<QString, qsizetype> *index);
+    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index);
+
+constexpr quint32 noPlace = std::numeric_limits<quint32>::max();
 
 } // namespace
 
@@ -53,6 +54,50 @@ QString WorkingCopyPathMapping::operator()(const QString &repositoryPath) const
     if (trimmed.size() > m_relative.size() && trimmed.startsWith(m_relative) && trimmed[m_relative.size()] == u'/')
         return trimmed.mid(m_relative.size() + 1);
     return trimmed;
+}
+
+FilePathIndex::FilePathIndex(QList<FileHistoryItem> items, std::vector<size_t> hashes)
+{
+    auto tables = std::make_shared<Tables>();
+    tables->items = std::move(items);
+    tables->hashes = std::move(hashes);
+    const size_t count = size_t(tables->items.size());
+    const size_t shardCount = count > 16384 ? size_t(std::max(1, QThread::idealThreadCount())) : 1;
+    tables->shardCount = shardCount;
+    tables->shardTables.resize(shardCount);
+    TextUtil::inParallel(shardCount, [&](size_t shard) {
+        size_t capacity = 16;
+        while (capacity < 2 * count / shardCount + 2)
+            capacity *= 2;
+        std::vector<quint32> &table = tables->shardTables[shard];
+        table.assign(capacity, noPlace);
+        for (size_t place = 0; place < count; ++place) {
+            const size_t hash = tables->hashes[place];
+            if (hash % shardCount != shard)
+                continue;
+            size_t slot = (hash / shardCount) & (capacity - 1);
+            while (table[slot] != noPlace)
+                slot = (slot + 1) & (capacity - 1);
+            table[slot] = quint32(place);
+        }
+    });
+    m_tables = std::move(tables);
+}
+
+qsizetype FilePathIndex::value(const QString &path, qsizetype missing) const
+{
+    if (!m_tables || m_tables->items.isEmpty())
+        return missing;
+    const size_t hash = qHash(path);
+    const std::vector<quint32> &table = m_tables->shardTables[hash % m_tables->shardCount];
+    const size_t mask = table.size() - 1;
+    for (size_t slot = (hash / m_tables->shardCount) & mask;; slot = (slot + 1) & mask) {
+        const quint32 place = table[slot];
+        if (place == noPlace)
+            return missing;
+        if (m_tables->hashes[place] == hash && m_tables->items[place].path == path)
+            return place;
+    }
 }
 
 FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL)
@@ -86,7 +131,7 @@ LogEntry replicaOf(const LogEntry &entry)
 }
 
 QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
-    const std::function<QString(const QString &)> &workingCopyPath, QHash<QString, qsizetype> *index)
+    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index)
 {
     // A wide revision changes hundreds of thousands of files: they are mapped, grouped, ordered and
     // copied in parallel, and the result comes out the same as one pass in the order of the log would
@@ -97,6 +142,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         // Empty for a path left out.
         QString path;
         size_t hash = 0;
+        const char *key = nullptr;
     };
     std::vector<Change> changes;
     {
@@ -120,17 +166,18 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     std::vector<std::vector<std::vector<quint32>>> shardsOfChunk(chunkCount, std::vector<std::vector<quint32>>(shardCount));
     TextUtil::inParallel(chunkCount, [&](size_t part) {
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
-            QString path = workingCopyPath(changes[i].change->path);
+            Change &change = changes[i];
+            QString path = workingCopyPath(change.change->path);
             if (path.isEmpty() || path == u".")
                 continue;
-            changes[i].hash = qHash(path);
-            changes[i].path = std::move(path);
-            shardsOfChunk[part][changes[i].hash % shardCount].push_back(quint32(i));
+            change.hash = qHash(path);
+            change.path = std::move(path);
+            shardsOfChunk[part][change.hash % shardCount].push_back(quint32(i));
         }
     });
 
     // Each shard finds, for each of its changes, the first change of the same path: its leader.
-    constexpr quint32 none = std::numeric_limits<quint32>::max();
+    constexpr quint32 none = noPlace;
     std::vector<quint32> leader(changes.size(), none);
     TextUtil::inParallel(shardCount, [&](size_t shard) {
         size_t count = 0;
@@ -194,32 +241,29 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         }
     }
 
-    // The index is made beside the sort, from each path to its file, then to its place once sorted.
-    QFuture<void> indexing;
-    if (index) {
-        indexing = QtConcurrent::run([&] {
-            index->clear();
-            index->reserve(fileCount);
-            for (qsizetype file = 0; file < fileCount; ++file)
-                index->insert(changes[firstChange[size_t(file)]].path, file);
-        });
-    }
+    // The files' sort keys, made in parallel.
+    constexpr size_t keyChunk = 4096;
+    std::vector<std::unique_ptr<TextUtil::StandardSortKeys>> keys(size_t(fileCount + keyChunk - 1) / keyChunk);
+    TextUtil::inParallel(std::max<size_t>(1, keys.size()), [&](size_t part) {
+        const size_t end = std::min(size_t(fileCount), (part + 1) * keyChunk);
+        if (end <= part * keyChunk)
+            return;
+        auto made = std::make_unique<TextUtil::StandardSortKeys>();
+        made->reserve(end - part * keyChunk, (end - part * keyChunk) * 32);
+        for (size_t file = part * keyChunk; file < end; ++file)
+            made->add(changes[firstChange[file]].path);
+        // Where the keys stay once all are made.
+        for (size_t file = part * keyChunk; file < end; ++file)
+            changes[firstChange[file]].key = made->key(file - part * keyChunk);
+        keys[part] = std::move(made);
+    });
 
     // One sort: the latest revision first, then the path in the localized order.
     QList<qsizetype> order(fileCount);
     std::iota(order.begin(), order.end(), qsizetype(0));
-    TextUtil::sortByLocalizedKey(
-        order, [&](qsizetype file) { return changes[firstChange[size_t(file)]].path; },
+    TextUtil::sortByKeys(
+        order, [&](qsizetype file) { return changes[firstChange[size_t(file)]].key; },
         [&](qsizetype file) { return -latest[size_t(file)]; });
-
-    if (index) {
-        std::vector<qsizetype> placeOfFile(static_cast<size_t>(fileCount));
-        for (qsizetype at = 0; at < fileCount; ++at)
-            placeOfFile[size_t(order[at])] = at;
-        indexing.waitForFinished();
-        for (qsizetype &value : *index)
-            value = placeOfFile[size_t(value)];
-    }
 
     // Each file made in its place.
     QList<FileHistoryItem> items(fileCount);
@@ -279,6 +323,12 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
                     [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
         }
     });
+    if (index) {
+        std::vector<size_t> hashes(static_cast<size_t>(fileCount));
+        for (qsizetype at = 0; at < fileCount; ++at)
+            hashes[size_t(at)] = changes[firstChange[size_t(order[at])]].hash;
+        *index = FilePathIndex(items, std::move(hashes));
+    }
     return items;
 }
 

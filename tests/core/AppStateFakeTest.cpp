@@ -407,6 +407,8 @@ TEST(DerivedSelections, FileHistoryOfALongLogIsTheOneAPlainPassMakes)
     EXPECT_EQ(cache.indexByPath.size(), expected.size());
     for (qsizetype at = 0; at < expected.size(); at += 97)
         EXPECT_EQ(cache.indexByPath.value(expected[at].path, -1), at);
+    for (const QString &missing : {QString("d2/F1.c"), QString("trunk/d1/F14.c"), QString(), QString("branches")})
+        EXPECT_EQ(cache.indexByPath.value(missing), -1) << missing.toStdString();
     EXPECT_EQ(buildFileHistory(entries, mapping), expected);
 }
 

@@ -75,10 +75,12 @@ TEST(KeyedListModel, RowsComeAndGoWithoutAResetUnlessTheOrderChanges)
         SCOPED_TRACE(givenRows);
         auto model = makeModel();
         if (givenRows)
-            model->setItems(rows({"a", "b", "c", "d"}), {{"a", 0}, {"b", 1}, {"c", 2}, {"d", 3}});
+            model->setItems(rows({"a", "b", "c", "d"}), [](const QString &key) { return QStringList{"a", "b", "c", "d"}.indexOf(key); });
         else
             model->setItems(rows({"a", "b", "c", "d"}));
         EXPECT_EQ(model->keyAt(2), QString("c"));
+        EXPECT_EQ(model->rowOf("d"), 3);
+        EXPECT_EQ(model->rowOf("e"), -1);
         QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
         QSignalSpy removes(model.get(), &QAbstractItemModel::rowsRemoved);
         QSignalSpy inserts(model.get(), &QAbstractItemModel::rowsInserted);

@@ -23,6 +23,8 @@ template <typename T, typename Key> class KeyedListModel : public QAbstractListM
 public:
     using KeyFunction = std::function<Key(const T &)>;
     using DataFunction = std::function<QVariant(const T &, int role)>;
+    // The row of a key, or -1.
+    using RowLookup = std::function<qsizetype(const Key &)>;
 
     KeyedListModel(KeyFunction key, DataFunction data, QObject *parent = nullptr)
         : QAbstractListModel(parent), m_key(std::move(key)), m_data(std::move(data))
@@ -31,6 +33,15 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
         return parent.isValid() ? 0 : int(m_items.size());
+    }
+
+    // The view asks for every row's index as it lays a long list out: made without the base class's
+    // round of virtual calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = QModelIndex()) const override
+    {
+        if (row < 0 || column != 0 || parent.isValid() || row >= m_items.size())
+            return {};
+        return createIndex(row, 0);
     }
 
     QVariant data(const QModelIndex &index, int role) const override
@@ -50,7 +61,12 @@ public:
         return m_key(m_items[row]);
     }
 
-    int rowOf(const Key &key) const override { return int(m_rows.value(key, -1)); }
+    int rowOf(const Key &key) const override
+    {
+        if (m_rows)
+            return int(m_rows->value(key, -1));
+        return m_rowLookup ? int(m_rowLookup(key)) : -1;
+    }
 
     // Every row's `roles` may read something besides the row's value that has changed.
     void rolesChanged(const QList<int> &roles)
@@ -68,9 +84,10 @@ public:
         QHash<Key, qsizetype> rows;
         rows.reserve(items.size());
         qsizetype kept = 0;
+        const QHash<Key, qsizetype> &shown = shownRows();
         for (const T &item : items) {
             Key key = m_key(item);
-            if (m_rows.contains(key))
+            if (shown.contains(key))
                 ++kept;
             rows.insert(key, int(keys.size()));
             keys.push_back(std::move(key));
@@ -86,16 +103,17 @@ public:
             m_items = std::move(items);
             m_keys = std::move(keys);
             m_rows = std::move(rows);
+            m_rowLookup = nullptr;
             endResetModel();
         }
     }
 
-    // The same, given the row of each key of `items` (worked out off the UI thread for a long list):
-    // a list shown in place of an empty one then costs no key made here, its keys read when a later
-    // list is compared with it.
-    void setItems(QList<T> items, QHash<Key, qsizetype> rows)
+    // The same, given where each key of `items` is (worked out off the UI thread for a long list, its
+    // keys all different): a list shown in place of an empty one then costs no key made or hashed here,
+    // its keys and rows read only when a later list is compared with it.
+    void setItems(QList<T> items, RowLookup rows)
     {
-        if (!m_items.isEmpty() || rows.size() != items.size()) {
+        if (!m_items.isEmpty()) {
             setItems(std::move(items));
             return;
         }
@@ -104,11 +122,26 @@ public:
         beginResetModel();
         m_items = std::move(items);
         m_keys.reset();
-        m_rows = std::move(rows);
+        m_rows.reset();
+        m_rowLookup = std::move(rows);
         endResetModel();
     }
 
 private:
+    // The row of each key shown.
+    const QHash<Key, qsizetype> &shownRows()
+    {
+        if (!m_rows) {
+            const QList<Key> &keys = shownKeys();
+            QHash<Key, qsizetype> rows;
+            rows.reserve(keys.size());
+            for (qsizetype row = 0; row < keys.size(); ++row)
+                rows.insert(keys[row], row);
+            m_rows = std::move(rows);
+        }
+        return *m_rows;
+    }
+
     // The keys of the rows shown, in their order.
     QList<Key> &shownKeys()
     {
@@ -132,7 +165,7 @@ private:
         }
         QList<Key> keptNew;
         for (const Key &key : keys) {
-            if (m_rows.contains(key))
+            if (shownRows().contains(key))
                 keptNew.push_back(key);
         }
         if (keptOld != keptNew)
@@ -161,7 +194,7 @@ private:
                 continue;
             }
             int last = row;
-            while (last + 1 < keys.size() && !m_rows.contains(keys[last + 1]))
+            while (last + 1 < keys.size() && !shownRows().contains(keys[last + 1]))
                 ++last;
             beginInsertRows(QModelIndex(), row, last);
             for (int i = row; i <= last; ++i) {
@@ -172,6 +205,7 @@ private:
             row = last + 1;
         }
         m_rows = newRows;
+        m_rowLookup = nullptr;
         QList<T> previous = std::exchange(m_items, std::move(items));
         emitChangedRows(previous);
         return true;
@@ -198,5 +232,7 @@ private:
     QList<T> m_items;
     // Made when first needed: a long list shown whole may never need them.
     std::optional<QList<Key>> m_keys;
-    QHash<Key, qsizetype> m_rows;
+    // Made when first needed where the rows came as a lookup.
+    std::optional<QHash<Key, qsizetype>> m_rows;
+    RowLookup m_rowLookup;
 };
