@@ -211,6 +211,12 @@ public:
 
     QList<LogEntry> takeEntries() { return std::exchange(m_entries, {}); }
 
+    const QList<SVNPathChange> &pendingPaths() const
+    {
+        static const QList<SVNPathChange> none;
+        return m_current ? m_current->paths : none;
+    }
+
 private:
     void finishCurrent()
     {
@@ -379,6 +385,11 @@ QList<LogEntry> LogReading::takeEntries()
     if (!m_reading->last.isEmpty())
         return std::exchange(m_reading->last, {});
     return m_reading->reader.takeEntries();
+}
+
+const QList<SVNPathChange> &LogReading::pendingPaths() const
+{
+    return m_reading->reader.pendingPaths();
 }
 
 QList<GitBranch> parseBranches(const QString &text)

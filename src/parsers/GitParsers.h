@@ -36,6 +36,8 @@ public:
     void finish();
     // The entries completed since the last call, in the order of the output.
     QList<LogEntry> takeEntries();
+    // The paths read so far of the entry not yet completed.
+    const QList<SVNPathChange> &pendingPaths() const;
 
 private:
     struct Reading;

@@ -57,20 +57,31 @@ template <typename Parser> class LogListReading {
 public:
     static constexpr bool svn = std::is_same_v<Parser, SVNXMLParsers::LogReading>;
 
-    explicit LogListReading(LogReadRequest request) : m_request(std::move(request)) { }
+    explicit LogListReading(LogReadRequest request) : m_request(std::move(request))
+    {
+        // A first load's files are worked out as the log comes; a reload mostly finds its log unchanged.
+        if (m_request.groupByFile && m_request.previous.isEmpty())
+            m_readAhead = std::make_unique<FilePathsReadAhead>(m_request.relativeURL);
+    }
 
     void add(QByteArray piece)
     {
         if constexpr (svn)
             checkUtf8(piece);
         m_parser.add(std::move(piece));
-        keep(m_parser.takeEntries());
+        QList<LogEntry> entries = m_parser.takeEntries();
+        readAhead(entries);
+        keep(std::move(entries));
     }
 
     LogRead finish()
     {
         m_parser.finish();
-        keep(m_parser.takeEntries());
+        QList<LogEntry> entries = m_parser.takeEntries();
+        readAhead(entries);
+        if (m_readAhead)
+            m_readAhead->finish();
+        keep(std::move(entries));
         if constexpr (svn) {
             // Output that is not UTF-8 lists nothing, as a whole reading would.
             if (!m_heldUtf8.isEmpty())
@@ -97,12 +108,27 @@ public:
             const FileHistoryCache &before = m_request.previousFileHistory;
             read.fileHistory = unchanged && before.built && before.relativeURL == m_request.relativeURL
                 ? before
-                : FileHistoryCache::build(read.entries, m_request.relativeURL);
+                : FileHistoryCache::build(read.entries, m_request.relativeURL, m_readAhead.get());
         }
         return read;
     }
 
 private:
+    // Hands the paths read since the last piece to the read-ahead: those of the entries completed, less
+    // what was handed over while the first of them was still being read, then those of the entry that is.
+    void readAhead(const QList<LogEntry> &completed)
+    {
+        if (!m_readAhead)
+            return;
+        for (const LogEntry &entry : completed)
+            m_readAhead->add(entry.paths, std::exchange(m_pendingPathsRead, 0));
+        if constexpr (requires { m_parser.pendingPaths(); }) {
+            const QList<SVNPathChange> &pending = m_parser.pendingPaths();
+            m_readAhead->add(pending, m_pendingPathsRead);
+            m_pendingPathsRead = pending.size();
+        }
+    }
+
     void keep(QList<LogEntry> entries)
     {
         if (entries.isEmpty())
@@ -178,6 +204,9 @@ private:
     QList<LogEntry> m_fresh;
     QByteArray m_heldUtf8;
     bool m_validUtf8 = true;
+    // The file paths worked out while the log is read, for its grouping by file.
+    std::unique_ptr<FilePathsReadAhead> m_readAhead;
+    qsizetype m_pendingPathsRead = 0;
 };
 
 // The log run with its output read on a worker as it comes; the UI thread only takes the result.

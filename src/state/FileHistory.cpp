@@ -3,7 +3,10 @@
 #include "model/TextUtil.h"
 #include "model/TextUtilSort.h"
 
+#include <QFuture>
 #include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QUrl>
 
 #include <algorithm>
@@ -27,7 +30,11 @@ QString trimmedSlashes(const QString &text)
 // The files of the log, grouped and ordered as `buildFileHistory` says, with `index` (where given) made
 // from each path to its place.
 QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
-    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index);
+    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index,
+    FilePathsReadAhead *readAhead);
+
+// File paths a read-ahead chunk holds.
+constexpr qsizetype readAheadChunk = 4096;
 
 constexpr quint32 noPlace = std::numeric_limits<quint32>::max();
 
@@ -56,12 +63,11 @@ QString WorkingCopyPathMapping::operator()(const QString &repositoryPath) const
     return trimmed;
 }
 
-FilePathIndex::FilePathIndex(QList<FileHistoryItem> items, std::vector<size_t> hashes)
+FilePathIndex::FilePathIndex(std::vector<size_t> hashes)
 {
     auto tables = std::make_shared<Tables>();
-    tables->items = std::move(items);
     tables->hashes = std::move(hashes);
-    const size_t count = size_t(tables->items.size());
+    const size_t count = tables->hashes.size();
     const size_t shardCount = count > 16384 ? size_t(std::max(1, QThread::idealThreadCount())) : 1;
     tables->shardCount = shardCount;
     tables->shardTables.resize(shardCount);
@@ -81,7 +87,17 @@ FilePathIndex::FilePathIndex(QList<FileHistoryItem> items, std::vector<size_t> h
             table[slot] = quint32(place);
         }
     });
-    m_tables = std::move(tables);
+    m_made = std::move(tables);
+}
+
+FilePathIndex FilePathIndex::withItems(QList<FileHistoryItem> items) const
+{
+    Q_ASSERT(m_made && size_t(items.size()) == m_made->hashes.size());
+    auto tables = std::make_shared<Tables>(std::move(*m_made));
+    tables->items = std::move(items);
+    FilePathIndex index;
+    index.m_tables = std::move(tables);
+    return index;
 }
 
 qsizetype FilePathIndex::value(const QString &path, qsizetype missing) const
@@ -100,10 +116,99 @@ qsizetype FilePathIndex::value(const QString &path, qsizetype missing) const
     }
 }
 
-FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL)
+struct FilePathsReadAhead::Chunk {
+    // The log's paths, as read.
+    QList<QString> sources;
+    std::vector<Path> paths;
+    TextUtil::StandardSortKeys keys;
+    QFuture<void> work;
+};
+
+FilePathsReadAhead::FilePathsReadAhead(const std::optional<QString> &relativeURL)
+    : m_mapping(relativeURL), m_relativeURL(relativeURL)
+{ }
+
+FilePathsReadAhead::~FilePathsReadAhead()
+{
+    // The chunks' work reads them.
+    for (const std::unique_ptr<Chunk> &chunk : m_chunks)
+        chunk->work.waitForFinished();
+}
+
+void FilePathsReadAhead::add(const QList<SVNPathChange> &changes, qsizetype from)
+{
+    for (qsizetype at = from; at < changes.size(); ++at) {
+        if (!changes[at].isFileChange())
+            continue;
+        if (m_chunks.empty() || m_chunks.back()->sources.size() == readAheadChunk) {
+            if (!m_chunks.empty())
+                startLast();
+            m_chunks.push_back(std::make_unique<Chunk>());
+            m_chunks.back()->sources.reserve(readAheadChunk);
+        }
+        m_chunks.back()->sources.push_back(changes[at].path);
+    }
+}
+
+void FilePathsReadAhead::startLast()
+{
+    // Two threads: the tool writing the log and the thread reading it keep cores of their own.
+    static QThreadPool *const pool = [] {
+        auto *made = new QThreadPool;
+        made->setMaxThreadCount(2);
+        return made;
+    }();
+    Chunk *chunk = m_chunks.back().get();
+    chunk->work = QtConcurrent::run(pool, [chunk, mapping = m_mapping] {
+        const qsizetype count = chunk->sources.size();
+        chunk->paths.resize(size_t(count));
+        chunk->keys.reserve(size_t(count), size_t(count) * 32);
+        for (qsizetype at = 0; at < count; ++at) {
+            Path &path = chunk->paths[size_t(at)];
+            path.mapped = mapping(chunk->sources[at]);
+            if (path.mapped.isEmpty() || path.mapped == u".")
+                path.mapped.clear();
+            else
+                path.hash = qHash(path.mapped);
+            chunk->keys.add(path.mapped);
+        }
+        // Where the keys stay once all are made.
+        for (qsizetype at = 0; at < count; ++at)
+            chunk->paths[size_t(at)].key = chunk->keys.key(size_t(at));
+    });
+}
+
+void FilePathsReadAhead::finish()
+{
+    if (!m_chunks.empty() && !m_finished)
+        startLast();
+    m_finished = true;
+    for (const std::unique_ptr<Chunk> &chunk : m_chunks)
+        chunk->work.waitForFinished();
+}
+
+FilePathsReadAhead::Path *FilePathsReadAhead::find(size_t ordinal, const QString &path)
+{
+    const size_t at = ordinal / size_t(readAheadChunk);
+    if (!m_finished || at >= m_chunks.size())
+        return nullptr;
+    Chunk &chunk = *m_chunks[at];
+    const qsizetype inChunk = qsizetype(ordinal % size_t(readAheadChunk));
+    if (inChunk >= chunk.sources.size())
+        return nullptr;
+    const QString &source = chunk.sources[inChunk];
+    if (source.constData() != path.constData() && source != path)
+        return nullptr;
+    return &chunk.paths[size_t(inChunk)];
+}
+
+FileHistoryCache FileHistoryCache::build(
+    const QList<LogEntry> &entries, const std::optional<QString> &relativeURL, FilePathsReadAhead *readAhead)
 {
     FileHistoryCache cache;
-    cache.items = groupByFile(entries, WorkingCopyPathMapping(relativeURL), &cache.indexByPath);
+    if (readAhead && readAhead->relativeURL() != relativeURL)
+        readAhead = nullptr;
+    cache.items = groupByFile(entries, WorkingCopyPathMapping(relativeURL), &cache.indexByPath, readAhead);
     cache.relativeURL = relativeURL;
     cache.built = true;
     return cache;
@@ -112,7 +217,7 @@ FileHistoryCache FileHistoryCache::build(const QList<LogEntry> &entries, const s
 QList<FileHistoryItem> buildFileHistory(
     const QList<LogEntry> &entries, const std::function<QString(const QString &)> &workingCopyPath)
 {
-    return groupByFile(entries, workingCopyPath, nullptr);
+    return groupByFile(entries, workingCopyPath, nullptr, nullptr);
 }
 
 namespace {
@@ -131,7 +236,8 @@ LogEntry replicaOf(const LogEntry &entry)
 }
 
 QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
-    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index)
+    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index,
+    FilePathsReadAhead *readAhead)
 {
     // A wide revision changes hundreds of thousands of files: they are mapped, grouped, ordered and
     // copied in parallel, and the result comes out the same as one pass in the order of the log would
@@ -151,6 +257,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
             count += size_t(std::count_if(entry.paths.begin(), entry.paths.end(),
                 [](const SVNPathChange &change) { return change.isFileChange(); }));
         changes.reserve(count);
+        TextUtil::touchPages(changes.data(), count * sizeof(Change));
     }
     for (qsizetype at = 0; at < entries.size(); ++at) {
         for (const SVNPathChange &change : entries[at].paths) {
@@ -167,11 +274,19 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     TextUtil::inParallel(chunkCount, [&](size_t part) {
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
             Change &change = changes[i];
-            QString path = workingCopyPath(change.change->path);
-            if (path.isEmpty() || path == u".")
-                continue;
-            change.hash = qHash(path);
-            change.path = std::move(path);
+            if (FilePathsReadAhead::Path *read = readAhead ? readAhead->find(i, change.change->path) : nullptr) {
+                if (read->mapped.isEmpty())
+                    continue;
+                change.path = std::move(read->mapped);
+                change.hash = read->hash;
+                change.key = read->key;
+            } else {
+                QString path = workingCopyPath(change.change->path);
+                if (path.isEmpty() || path == u".")
+                    continue;
+                change.hash = qHash(path);
+                change.path = std::move(path);
+            }
             shardsOfChunk[part][change.hash % shardCount].push_back(quint32(i));
         }
     });
@@ -207,54 +322,82 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     });
     shardsOfChunk = {};
 
-    // The files numbered in the order first seen, each with its changes in the order of the log.
-    std::vector<qsizetype> fileOfLeader(changes.size(), -1);
-    std::vector<quint32> firstChange;
-    std::vector<qsizetype> starts;
-    for (size_t i = 0; i < changes.size(); ++i) {
-        if (leader[i] == none)
-            continue;
-        if (leader[i] == i) {
-            fileOfLeader[i] = qsizetype(firstChange.size());
-            firstChange.push_back(quint32(i));
-            starts.push_back(0);
+    // The files numbered in the order first seen, each with its changes in the order of the log: the
+    // leaders numbered and placed in parallel, the changes that repeat a path then taken in order.
+    std::vector<size_t> leadersOfChunk(chunkCount);
+    std::vector<std::vector<quint32>> repeatsOfChunk(chunkCount);
+    TextUtil::inParallel(chunkCount, [&](size_t part) {
+        for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
+            if (leader[i] == i)
+                ++leadersOfChunk[part];
+            else if (leader[i] != none)
+                repeatsOfChunk[part].push_back(quint32(i));
         }
-        ++starts[size_t(fileOfLeader[leader[i]])];
+    });
+    std::vector<qsizetype> firstFileOfChunk(chunkCount + 1, 0);
+    for (size_t part = 0; part < chunkCount; ++part)
+        firstFileOfChunk[part + 1] = firstFileOfChunk[part] + qsizetype(leadersOfChunk[part]);
+    const qsizetype fileCount = firstFileOfChunk[chunkCount];
+    std::vector<qsizetype> fileOfLeader(changes.size(), -1);
+    std::vector<quint32> firstChange(static_cast<size_t>(fileCount));
+    // Each file's changes: its leader's alone until the repeats are counted.
+    std::vector<qsizetype> starts(static_cast<size_t>(fileCount) + 1, 1);
+    TextUtil::inParallel(chunkCount, [&](size_t part) {
+        qsizetype file = firstFileOfChunk[part];
+        for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
+            if (leader[i] == i) {
+                fileOfLeader[i] = file;
+                firstChange[size_t(file++)] = quint32(i);
+            }
+        }
+    });
+    for (const std::vector<quint32> &repeats : repeatsOfChunk) {
+        for (const quint32 i : repeats)
+            ++starts[size_t(fileOfLeader[leader[i]])];
     }
-    const qsizetype fileCount = qsizetype(firstChange.size());
-    std::vector<qint64> latest(size_t(fileCount), std::numeric_limits<qint64>::min());
     {
         qsizetype start = 0;
         for (qsizetype &at : starts)
             start += std::exchange(at, start);
-        starts.push_back(start);
     }
     std::vector<quint32> members(size_t(starts.back()));
+    std::vector<qint64> latest(static_cast<size_t>(fileCount));
+    TextUtil::inParallel(chunkCount, [&](size_t part) {
+        for (qsizetype file = firstFileOfChunk[part]; file < firstFileOfChunk[part + 1]; ++file) {
+            const quint32 i = firstChange[size_t(file)];
+            members[size_t(starts[size_t(file)])] = i;
+            latest[size_t(file)] = entries[changes[i].entry].revision;
+        }
+    });
     {
-        std::vector<qsizetype> next(starts.begin(), starts.end() - 1);
-        for (size_t i = 0; i < changes.size(); ++i) {
-            if (leader[i] == none)
-                continue;
-            const size_t file = size_t(fileOfLeader[leader[i]]);
-            members[size_t(next[file]++)] = quint32(i);
-            latest[file] = std::max(latest[file], entries[changes[i].entry].revision);
+        std::vector<qsizetype> next(static_cast<size_t>(fileCount), 1);
+        for (const std::vector<quint32> &repeats : repeatsOfChunk) {
+            for (const quint32 i : repeats) {
+                const size_t file = size_t(fileOfLeader[leader[i]]);
+                members[size_t(starts[file] + next[file]++)] = i;
+                latest[file] = std::max(latest[file], entries[changes[i].entry].revision);
+            }
         }
     }
 
-    // The files' sort keys, made in parallel.
+    // The files' sort keys the read-ahead did not make, made in parallel.
     constexpr size_t keyChunk = 4096;
     std::vector<std::unique_ptr<TextUtil::StandardSortKeys>> keys(size_t(fileCount + keyChunk - 1) / keyChunk);
     TextUtil::inParallel(std::max<size_t>(1, keys.size()), [&](size_t part) {
-        const size_t end = std::min(size_t(fileCount), (part + 1) * keyChunk);
-        if (end <= part * keyChunk)
+        std::vector<Change *> missing;
+        for (size_t file = part * keyChunk; file < std::min(size_t(fileCount), (part + 1) * keyChunk); ++file) {
+            if (!changes[firstChange[file]].key)
+                missing.push_back(&changes[firstChange[file]]);
+        }
+        if (missing.empty())
             return;
         auto made = std::make_unique<TextUtil::StandardSortKeys>();
-        made->reserve(end - part * keyChunk, (end - part * keyChunk) * 32);
-        for (size_t file = part * keyChunk; file < end; ++file)
-            made->add(changes[firstChange[file]].path);
+        made->reserve(missing.size(), missing.size() * 32);
+        for (const Change *change : missing)
+            made->add(change->path);
         // Where the keys stay once all are made.
-        for (size_t file = part * keyChunk; file < end; ++file)
-            changes[firstChange[file]].key = made->key(file - part * keyChunk);
+        for (size_t at = 0; at < missing.size(); ++at)
+            missing[at]->key = made->key(at);
         keys[part] = std::move(made);
     });
 
@@ -265,8 +408,25 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         order, [&](qsizetype file) { return changes[firstChange[size_t(file)]].key; },
         [&](qsizetype file) { return -latest[size_t(file)]; });
 
+    // The index's tables made while the files are.
+    QFuture<FilePathIndex> indexing;
+    if (index) {
+        indexing = QtConcurrent::run([&] {
+            std::vector<size_t> hashes(static_cast<size_t>(fileCount));
+            constexpr qsizetype part = 16384;
+            TextUtil::inParallel(size_t((fileCount + part - 1) / part), [&](size_t at) {
+                for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part); ++place)
+                    hashes[size_t(place)] = changes[firstChange[size_t(order[place])]].hash;
+            });
+            return FilePathIndex(std::move(hashes));
+        });
+    }
+
     // Each file made in its place.
-    QList<FileHistoryItem> items(fileCount);
+    QList<FileHistoryItem> items;
+    items.reserve(fileCount);
+    TextUtil::touchPages(items.data(), size_t(fileCount) * sizeof(FileHistoryItem));
+    items.resize(fileCount);
     FileHistoryItem *const placed = items.data();
     constexpr qsizetype fileChunk = 4096;
     // An entry copied this many times or more is copied from a replica.
@@ -323,12 +483,12 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
                     [](const FileHistoryRevision &a, const FileHistoryRevision &b) { return a.revision > b.revision; });
         }
     });
-    if (index) {
-        std::vector<size_t> hashes(static_cast<size_t>(fileCount));
-        for (qsizetype at = 0; at < fileCount; ++at)
-            hashes[size_t(at)] = changes[firstChange[size_t(order[at])]].hash;
-        *index = FilePathIndex(items, std::move(hashes));
-    }
+    if (index)
+        *index = indexing.result().withItems(items);
+    // What the grouping made for itself is freed on the pool: a wide revision's changes take as long
+    // to free as to make.
+    (void)QtConcurrent::run([changes = std::move(changes), keys = std::move(keys), leader = std::move(leader),
+                                fileOfLeader = std::move(fileOfLeader), members = std::move(members)] { });
     return items;
 }
 

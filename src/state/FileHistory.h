@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -33,8 +34,11 @@ private:
 class FilePathIndex {
 public:
     FilePathIndex() = default;
-    // `hashes[i]` is qHash of the path of `items[i]`.
-    FilePathIndex(QList<FileHistoryItem> items, std::vector<size_t> hashes);
+    // The tables for items whose paths have `hashes` (qHash of each, in the items' order), made
+    // before the items are.
+    explicit FilePathIndex(std::vector<size_t> hashes);
+    // The index with its items, once made.
+    FilePathIndex withItems(QList<FileHistoryItem> items) const;
 
     // The place of the item with `path`, or `missing`.
     qsizetype value(const QString &path, qsizetype missing = -1) const;
@@ -50,6 +54,46 @@ private:
     };
     // Shared by copies: a copy costs nothing.
     std::shared_ptr<const Tables> m_tables;
+    // Until the items are given.
+    std::shared_ptr<Tables> m_made;
+};
+
+// A log's file paths worked out while the tool still writes the log, for its grouping by file: each
+// path, in the order read, as the project's own, with its hash and sort key. Worked out a chunk at a
+// time on two threads of its own, beside the tool and the reading; the grouping takes what matches its
+// own paths and works out the rest itself.
+class FilePathsReadAhead {
+public:
+    explicit FilePathsReadAhead(const std::optional<QString> &relativeURL);
+    ~FilePathsReadAhead();
+    FilePathsReadAhead(const FilePathsReadAhead &) = delete;
+    FilePathsReadAhead &operator=(const FilePathsReadAhead &) = delete;
+
+    // The changes from `from` on, next in the log as read; only file changes count.
+    void add(const QList<SVNPathChange> &changes, qsizetype from = 0);
+    // After the last change: waits until every path is worked out.
+    void finish();
+
+    const std::optional<QString> &relativeURL() const { return m_relativeURL; }
+
+    struct Path {
+        // Empty for a path left out.
+        QString mapped;
+        size_t hash = 0;
+        const char *key = nullptr;
+    };
+    // The `ordinal`-th file path read, when it is `path`; its mapped path may be taken, once. Only
+    // once finished.
+    Path *find(size_t ordinal, const QString &path);
+
+private:
+    struct Chunk;
+    void startLast();
+
+    WorkingCopyPathMapping m_mapping;
+    std::optional<QString> m_relativeURL;
+    std::vector<std::unique_ptr<Chunk>> m_chunks;
+    bool m_finished = false;
 };
 
 // Several derived selections read the file history on every render: it is built once per log and
@@ -62,8 +106,10 @@ struct FileHistoryCache {
     QList<FileHistoryItem> items;
     FilePathIndex indexByPath;
 
-    // Built for the log, with nothing else read: fit for a worker.
-    static FileHistoryCache build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL);
+    // Built for the log, with nothing else read: fit for a worker. Takes what `readAhead` worked out of
+    // the log's paths.
+    static FileHistoryCache build(const QList<LogEntry> &entries, const std::optional<QString> &relativeURL,
+        FilePathsReadAhead *readAhead = nullptr);
 };
 
 // A loaded log, with its grouping by file where the load made it.

@@ -410,6 +410,28 @@ TEST(DerivedSelections, FileHistoryOfALongLogIsTheOneAPlainPassMakes)
     for (const QString &missing : {QString("d2/F1.c"), QString("trunk/d1/F14.c"), QString(), QString("branches")})
         EXPECT_EQ(cache.indexByPath.value(missing), -1) << missing.toStdString();
     EXPECT_EQ(buildFileHistory(entries, mapping), expected);
+
+    // Paths worked out ahead as they were read, in pieces, give the same whether the log kept the order
+    // read or not.
+    for (const bool reordered : {false, true}) {
+        FilePathsReadAhead readAhead(QString("^/trunk"));
+        QList<LogEntry> read = entries;
+        if (reordered)
+            std::reverse(read.begin(), read.end());
+        for (const LogEntry &entry : read) {
+            QList<SVNPathChange> pending;
+            for (qsizetype at = 0; at < entry.paths.size(); ++at) {
+                pending.append(entry.paths[at]);
+                if (at % 5000 == 4999)
+                    readAhead.add(pending, pending.size() - 5000);
+            }
+            readAhead.add(pending, pending.size() / 5000 * 5000);
+        }
+        readAhead.finish();
+        const FileHistoryCache ahead = FileHistoryCache::build(entries, QString("^/trunk"), &readAhead);
+        EXPECT_TRUE(ahead.items == expected) << reordered;
+        EXPECT_EQ(ahead.indexByPath.value(expected.last().path), expected.size() - 1);
+    }
 }
 
 TEST(DerivedSelections, FileHistoryGroupingAndTokens)
