@@ -152,10 +152,10 @@ void FilePathsReadAhead::add(const QList<SVNPathChange> &changes, qsizetype from
 
 void FilePathsReadAhead::startLast()
 {
-    // Two threads: the tool writing the log and the thread reading it keep cores of their own.
+    // The tool writing the log and the thread reading it keep cores of their own.
     static QThreadPool *const pool = [] {
         auto *made = new QThreadPool;
-        made->setMaxThreadCount(2);
+        made->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 2));
         return made;
     }();
     Chunk *chunk = m_chunks.back().get();

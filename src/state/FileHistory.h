@@ -60,8 +60,8 @@ private:
 
 // A log's file paths worked out while the tool still writes the log, for its grouping by file: each
 // path, in the order read, as the project's own, with its hash and sort key. Worked out a chunk at a
-// time on two threads of its own, beside the tool and the reading; the grouping takes what matches its
-// own paths and works out the rest itself.
+// time on threads of its own, leaving cores to the tool and the reading; the grouping takes what
+// matches its own paths and works out the rest itself.
 class FilePathsReadAhead {
 public:
     explicit FilePathsReadAhead(const std::optional<QString> &relativeURL);

@@ -12,6 +12,7 @@
 #include <coroutine>
 #include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -119,7 +120,12 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     process.setProcessChannelMode(QProcess::SeparateChannels);
     // Started from a terminal, git and ssh prompt on /dev/tty whatever standard input is: in a
     // session of its own the child has no controlling terminal, so a prompt fails at once.
-    process.setChildProcessModifier([] { ::setsid(); });
+    process.setChildProcessModifier([] {
+        ::setsid();
+        // A long output is written ahead into a larger pipe, rather than the tool waiting each time the
+        // window is a moment late to read: as large as the system allows without privileges.
+        (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1024 * 1024);
+    });
 
     QStringList displayed;
     displayed.reserve(arguments.size() + 1);
