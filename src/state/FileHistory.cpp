@@ -130,9 +130,9 @@ FilePathsReadAhead::FilePathsReadAhead(const std::optional<QString> &relativeURL
 
 FilePathsReadAhead::~FilePathsReadAhead()
 {
-    // The chunks' work reads them.
-    for (const std::unique_ptr<Chunk> &chunk : m_chunks)
-        chunk->work.waitForFinished();
+    // Never waited for here, where a load given up may end it on the UI thread: the work holds its
+    // chunk, and what has not started is skipped.
+    m_abandoned->store(true);
 }
 
 void FilePathsReadAhead::add(const QList<SVNPathChange> &changes, qsizetype from)
@@ -143,7 +143,7 @@ void FilePathsReadAhead::add(const QList<SVNPathChange> &changes, qsizetype from
         if (m_chunks.empty() || m_chunks.back()->sources.size() == readAheadChunk) {
             if (!m_chunks.empty())
                 startLast();
-            m_chunks.push_back(std::make_unique<Chunk>());
+            m_chunks.push_back(std::make_shared<Chunk>());
             m_chunks.back()->sources.reserve(readAheadChunk);
         }
         m_chunks.back()->sources.push_back(changes[at].path);
@@ -158,8 +158,11 @@ void FilePathsReadAhead::startLast()
         made->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 2));
         return made;
     }();
-    Chunk *chunk = m_chunks.back().get();
-    chunk->work = QtConcurrent::run(pool, [chunk, mapping = m_mapping] {
+    Chunk *const chunk = m_chunks.back().get();
+    chunk->work = QtConcurrent::run(pool, [held = m_chunks.back(), abandoned = m_abandoned, mapping = m_mapping] {
+        if (abandoned->load())
+            return;
+        Chunk *const chunk = held.get();
         const qsizetype count = chunk->sources.size();
         chunk->paths.resize(size_t(count));
         chunk->keys.reserve(size_t(count), size_t(count) * 32);
@@ -183,7 +186,7 @@ void FilePathsReadAhead::finish()
     if (!m_chunks.empty() && !m_finished)
         startLast();
     m_finished = true;
-    for (const std::unique_ptr<Chunk> &chunk : m_chunks)
+    for (const std::shared_ptr<Chunk> &chunk : m_chunks)
         chunk->work.waitForFinished();
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -92,8 +93,9 @@ private:
 
     WorkingCopyPathMapping m_mapping;
     std::optional<QString> m_relativeURL;
-    std::vector<std::unique_ptr<Chunk>> m_chunks;
+    std::vector<std::shared_ptr<Chunk>> m_chunks;
     bool m_finished = false;
+    std::shared_ptr<std::atomic<bool>> m_abandoned = std::make_shared<std::atomic<bool>>(false);
 };
 
 // Several derived selections read the file history on every render: it is built once per log and
