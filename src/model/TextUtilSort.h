@@ -44,8 +44,9 @@ inline void touchPages(void *data, size_t bytes)
     });
 }
 
-// std::stable_sort of a long list in runs sorted in parallel, then merged pairwise (also in parallel),
-// the left run first, so equal elements keep their order.
+// std::stable_sort of a long list in runs sorted in parallel, then merged pairwise, the left run first so
+// equal elements keep their order. Each merge is cut into pieces of the same length, each merged on its
+// own: the last merges, of the longest runs, are as parallel as the first.
 template <typename E, typename Less> void parallelStableSort(std::vector<E> &list, Less less)
 {
     constexpr size_t run = 16384;
@@ -60,13 +61,53 @@ template <typename E, typename Less> void parallelStableSort(std::vector<E> &lis
     QtConcurrent::blockingMap(starts, [&](size_t start) {
         std::stable_sort(list.begin() + qsizetype(start), list.begin() + qsizetype(std::min(size, start + run)), less);
     });
+    const std::unique_ptr<E[]> buffer(new E[size]);
+    E *from = list.data();
+    E *to = buffer.get();
+    // Where a piece goes: the runs it merges, and its first place.
+    struct Piece {
+        size_t start, middle, end, at;
+    };
+    std::vector<Piece> pieces;
     for (size_t width = run; width < size; width *= 2) {
-        starts.clear();
-        for (size_t start = 0; start + width < size; start += 2 * width)
-            starts.push_back(start);
+        pieces.clear();
+        for (size_t start = 0; start < size; start += 2 * width) {
+            const size_t middle = std::min(size, start + width);
+            const size_t end = std::min(size, start + 2 * width);
+            for (size_t at = start; at < end; at += run)
+                pieces.push_back({start, middle, end, at});
+        }
+        QtConcurrent::blockingMap(pieces, [&](Piece &piece) {
+            const E *const left = from + piece.start;
+            const E *const right = from + piece.middle;
+            const size_t leftSize = piece.middle - piece.start;
+            const size_t rightSize = piece.end - piece.middle;
+            const auto leftTaken = [&](size_t k) {
+                // The most of the left run the first k merged can hold: a left element goes before every
+                // right one not less than it.
+                size_t low = k > rightSize ? k - rightSize : 0;
+                size_t high = std::min(k, leftSize);
+                while (low < high) {
+                    const size_t mid = (low + high + 1) / 2;
+                    if (less(right[k - mid], left[mid - 1]))
+                        high = mid - 1;
+                    else
+                        low = mid;
+                }
+                return low;
+            };
+            const size_t first = piece.at - piece.start;
+            const size_t last = std::min(piece.end, piece.at + run) - piece.start;
+            const size_t leftFirst = leftTaken(first);
+            const size_t leftLast = leftTaken(last);
+            std::merge(left + leftFirst, left + leftLast, right + (first - leftFirst), right + (last - leftLast),
+                to + piece.at, less);
+        });
+        std::swap(from, to);
+    }
+    if (from != list.data()) {
         QtConcurrent::blockingMap(starts, [&](size_t start) {
-            std::inplace_merge(list.begin() + qsizetype(start), list.begin() + qsizetype(start + width),
-                list.begin() + qsizetype(std::min(size, start + 2 * width)), less);
+            std::copy(from + start, from + std::min(size, start + run), list.data() + start);
         });
     }
 }
