@@ -16,6 +16,8 @@ struct SVNPathChange {
 
     bool operator==(const SVNPathChange &) const = default;
 };
+// Its texts may move in memory as they are: a wide revision's list of changes grows without a copy.
+Q_DECLARE_TYPEINFO(SVNPathChange, Q_RELOCATABLE_TYPE);
 
 // The shared rules of log entries and history revisions.
 namespace LogText {
