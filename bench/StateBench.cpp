@@ -104,6 +104,9 @@ StatusLoadTimes measureStatusLoads(benchmark::State &benchState, StatusProbe &st
         clock.start();
         if (watch)
             watch->start();
+        // Begun as the program begins a load, as a task of its own: called bare, it would carry the mark
+        // the last load's run left current and be ended with it when this load supersedes that one.
+        const ToolRunScope::Marked task(*state.runScope(), std::make_shared<ToolRunMark>());
         state.loadStatus().then([&] {
             done = true;
             loop.quit();
