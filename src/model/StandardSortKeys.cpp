@@ -52,10 +52,12 @@ void StandardSortKeys::add(QStringView text)
     const size_t start = m_bytes.size();
     size_t room = std::max<size_t>(64, size_t(text.size()) * 2 + 16);
     m_bytes.resize(start + room);
-    auto size = size_t(ucol_getSortKey(m_collator, characters, length, reinterpret_cast<uint8_t *>(&m_bytes[start]), int32_t(room)));
+    auto size = size_t(
+        ucol_getSortKey(m_collator, characters, length, reinterpret_cast<uint8_t *>(&m_bytes[start]), int32_t(room)));
     if (size > room) {
         m_bytes.resize(start + size);
-        size = size_t(ucol_getSortKey(m_collator, characters, length, reinterpret_cast<uint8_t *>(&m_bytes[start]), int32_t(size)));
+        size = size_t(ucol_getSortKey(
+            m_collator, characters, length, reinterpret_cast<uint8_t *>(&m_bytes[start]), int32_t(size)));
     }
     // The key ends in its zero byte, which the size counts; a failed key is empty and sorts first.
     if (size == 0) {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <utility>
-#include <numeric>
 #include <vector>
 
 struct UCollator;
@@ -106,9 +106,8 @@ template <typename E, typename Less> void parallelStableSort(std::vector<E> &lis
         std::swap(from, to);
     }
     if (from != list.data()) {
-        QtConcurrent::blockingMap(starts, [&](size_t start) {
-            std::copy(from + start, from + std::min(size, start + run), list.data() + start);
-        });
+        QtConcurrent::blockingMap(starts,
+            [&](size_t start) { std::copy(from + start, from + std::min(size, start + run), list.data() + start); });
     }
 }
 

@@ -6,8 +6,8 @@
 #include <QFuture>
 #include <QThread>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <limits>
@@ -90,10 +90,10 @@ FilePathIndex::FilePathIndex(std::vector<size_t> hashes)
     m_made = std::move(tables);
 }
 
-FilePathIndex FilePathIndex::withItems(QList<FileHistoryItem> items) const
+FilePathIndex FilePathIndex::withItems(QList<FileHistoryItem> items) &&
 {
     Q_ASSERT(m_made && size_t(items.size()) == m_made->hashes.size());
-    auto tables = std::make_shared<Tables>(std::move(*m_made));
+    std::shared_ptr<Tables> tables = std::move(m_made);
     tables->items = std::move(items);
     FilePathIndex index;
     index.m_tables = std::move(tables);
@@ -158,11 +158,10 @@ void FilePathsReadAhead::startLast()
         made->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 2));
         return made;
     }();
-    Chunk *const chunk = m_chunks.back().get();
-    chunk->work = QtConcurrent::run(pool, [held = m_chunks.back(), abandoned = m_abandoned, mapping = m_mapping] {
+    const std::shared_ptr<Chunk> chunk = m_chunks.back();
+    const auto work = [chunk, abandoned = m_abandoned, mapping = m_mapping] {
         if (abandoned->load())
             return;
-        Chunk *const chunk = held.get();
         const qsizetype count = chunk->sources.size();
         chunk->paths.resize(size_t(count));
         chunk->keys.reserve(size_t(count), size_t(count) * 32);
@@ -178,7 +177,8 @@ void FilePathsReadAhead::startLast()
         // Where the keys stay once all are made.
         for (qsizetype at = 0; at < count; ++at)
             chunk->paths[size_t(at)].key = chunk->keys.key(size_t(at));
-    });
+    };
+    chunk->work = QtConcurrent::run(pool, work);
 }
 
 void FilePathsReadAhead::finish()
@@ -239,8 +239,7 @@ LogEntry replicaOf(const LogEntry &entry)
 }
 
 QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
-    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index,
-    FilePathsReadAhead *readAhead)
+    const std::function<QString(const QString &)> &workingCopyPath, FilePathIndex *index, FilePathsReadAhead *readAhead)
 {
     // A wide revision changes hundreds of thousands of files: they are mapped, grouped, ordered and
     // copied in parallel, and the result comes out the same as one pass in the order of the log would
@@ -273,7 +272,8 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     constexpr size_t chunk = 8192;
     const size_t chunkCount = std::max<size_t>(1, (changes.size() + chunk - 1) / chunk);
     const size_t shardCount = changes.size() > 2 * chunk ? size_t(std::max(1, QThread::idealThreadCount())) : 1;
-    std::vector<std::vector<std::vector<quint32>>> shardsOfChunk(chunkCount, std::vector<std::vector<quint32>>(shardCount));
+    std::vector<std::vector<std::vector<quint32>>> shardsOfChunk(
+        chunkCount, std::vector<std::vector<quint32>>(shardCount));
     TextUtil::inParallel(chunkCount, [&](size_t part) {
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
             Change &change = changes[i];
@@ -418,7 +418,8 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
             std::vector<size_t> hashes(static_cast<size_t>(fileCount));
             constexpr qsizetype part = 16384;
             TextUtil::inParallel(size_t((fileCount + part - 1) / part), [&](size_t at) {
-                for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part); ++place)
+                for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part);
+                     ++place)
                     hashes[size_t(place)] = changes[firstChange[size_t(order[place])]].hash;
             });
             return FilePathIndex(std::move(hashes));
@@ -491,7 +492,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     // What the grouping made for itself is freed on the pool: a wide revision's changes take as long
     // to free as to make.
     (void)QtConcurrent::run([changes = std::move(changes), keys = std::move(keys), leader = std::move(leader),
-                                fileOfLeader = std::move(fileOfLeader), members = std::move(members)] { });
+                                fileOfLeader = std::move(fileOfLeader), members = std::move(members)] {});
     return items;
 }
 

@@ -38,8 +38,8 @@ public:
     // The tables for items whose paths have `hashes` (qHash of each, in the items' order), made
     // before the items are.
     explicit FilePathIndex(std::vector<size_t> hashes);
-    // The index with its items, once made.
-    FilePathIndex withItems(QList<FileHistoryItem> items) const;
+    // The index with its items, once made; the tables move into it.
+    FilePathIndex withItems(QList<FileHistoryItem> items) &&;
 
     // The place of the item with `path`, or `missing`.
     qsizetype value(const QString &path, qsizetype missing = -1) const;

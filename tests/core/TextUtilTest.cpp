@@ -142,7 +142,9 @@ TEST(TextUtil, FileNameBytesComeBackExactlyAndNeverReadAlike)
 {
     const QList<QByteArray> names{"plain.txt", "caf\xc3\xa9.txt", "caf\xe9.txt", "caf\xe8.txt", "\xff\xfe",
         "emoji \xf0\x9f\x98\x80", "cut \xf0\x9f\x98", "overlong \xc0\xaf", "surrogate \xed\xa0\x80", "\xf4\x90\x80\x80",
-        "lone \x80 continuation", "\xef\xbb\xbf" "bom"};
+        "lone \x80 continuation",
+        "\xef\xbb\xbf"
+        "bom"};
     QSet<QString> seen;
     for (const QByteArray &bytes : names) {
         const QString name = decodeFileName(bytes);

@@ -75,7 +75,9 @@ TEST(KeyedListModel, RowsComeAndGoWithoutAResetUnlessTheOrderChanges)
         SCOPED_TRACE(givenRows);
         auto model = makeModel();
         if (givenRows)
-            model->setItems(rows({"a", "b", "c", "d"}), [](const QString &key) { return QStringList{"a", "b", "c", "d"}.indexOf(key); });
+            model->setItems(rows({"a", "b", "c", "d"}), [](const QString &key) {
+                return QStringList{"a", "b", "c", "d"}.indexOf(key);
+            });
         else
             model->setItems(rows({"a", "b", "c", "d"}));
         EXPECT_EQ(model->keyAt(2), QString("c"));
