@@ -44,6 +44,16 @@ inline void touchPages(void *data, size_t bytes)
     });
 }
 
+// `count` copies of `value`, the long vector's pages faulted in on several threads before it is filled.
+template <typename T> std::vector<T> filledVector(size_t count, const T &value = T())
+{
+    std::vector<T> made;
+    made.reserve(count);
+    touchPages(made.data(), count * sizeof(T));
+    made.assign(count, value);
+    return made;
+}
+
 // std::stable_sort of a long list in runs sorted in parallel, then merged pairwise, the left run first so
 // equal elements keep their order. Each merge is cut into pieces of the same length, each merged on its
 // own: the last merges, of the longest runs, are as parallel as the first.
@@ -172,7 +182,7 @@ template <typename T, typename KeyOfFn, typename RankFn> void sortByKeys(QList<T
         const char *key;
         qsizetype index;
     };
-    std::vector<Sorted> sorted(size_t(items.size()));
+    std::vector<Sorted> sorted = filledVector<Sorted>(size_t(items.size()));
     inParallel(partCount, [&](size_t part) {
         const qsizetype end = std::min(items.size(), qsizetype(part + 1) * chunk);
         for (qsizetype i = qsizetype(part) * chunk; i < end; ++i) {
@@ -185,7 +195,10 @@ template <typename T, typename KeyOfFn, typename RankFn> void sortByKeys(QList<T
             return a.rank < b.rank;
         return StandardSortKeys::compare(a.prefix, a.key, b.prefix, b.key) < 0;
     });
-    QList<T> placed(items.size());
+    QList<T> placed;
+    placed.reserve(items.size());
+    touchPages(placed.data(), size_t(items.size()) * sizeof(T));
+    placed.resize(items.size());
     inParallel(partCount, [&](size_t part) {
         const size_t end = std::min(sorted.size(), (part + 1) * size_t(chunk));
         for (size_t at = part * size_t(chunk); at < end; ++at)

@@ -296,7 +296,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
 
     // Each shard finds, for each of its changes, the first change of the same path: its leader.
     constexpr quint32 none = noPlace;
-    std::vector<quint32> leader(changes.size(), none);
+    std::vector<quint32> leader = TextUtil::filledVector(changes.size(), none);
     TextUtil::inParallel(shardCount, [&](size_t shard) {
         size_t count = 0;
         for (const auto &shards : shardsOfChunk)
@@ -341,10 +341,10 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     for (size_t part = 0; part < chunkCount; ++part)
         firstFileOfChunk[part + 1] = firstFileOfChunk[part] + qsizetype(leadersOfChunk[part]);
     const qsizetype fileCount = firstFileOfChunk[chunkCount];
-    std::vector<qsizetype> fileOfLeader(changes.size(), -1);
-    std::vector<quint32> firstChange(static_cast<size_t>(fileCount));
+    std::vector<qsizetype> fileOfLeader = TextUtil::filledVector<qsizetype>(changes.size(), -1);
+    std::vector<quint32> firstChange = TextUtil::filledVector<quint32>(size_t(fileCount));
     // Each file's changes: its leader's alone until the repeats are counted.
-    std::vector<qsizetype> starts(static_cast<size_t>(fileCount) + 1, 1);
+    std::vector<qsizetype> starts = TextUtil::filledVector<qsizetype>(size_t(fileCount) + 1, 1);
     TextUtil::inParallel(chunkCount, [&](size_t part) {
         qsizetype file = firstFileOfChunk[part];
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
@@ -363,8 +363,8 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         for (qsizetype &at : starts)
             start += std::exchange(at, start);
     }
-    std::vector<quint32> members(size_t(starts.back()));
-    std::vector<qint64> latest(static_cast<size_t>(fileCount));
+    std::vector<quint32> members = TextUtil::filledVector<quint32>(size_t(starts.back()));
+    std::vector<qint64> latest = TextUtil::filledVector<qint64>(size_t(fileCount));
     TextUtil::inParallel(chunkCount, [&](size_t part) {
         for (qsizetype file = firstFileOfChunk[part]; file < firstFileOfChunk[part + 1]; ++file) {
             const quint32 i = firstChange[size_t(file)];
@@ -373,7 +373,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         }
     });
     {
-        std::vector<qsizetype> next(static_cast<size_t>(fileCount), 1);
+        std::vector<qsizetype> next = TextUtil::filledVector<qsizetype>(size_t(fileCount), 1);
         for (const std::vector<quint32> &repeats : repeatsOfChunk) {
             for (const quint32 i : repeats) {
                 const size_t file = size_t(fileOfLeader[leader[i]]);
@@ -415,7 +415,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     QFuture<FilePathIndex> indexing;
     if (index) {
         indexing = QtConcurrent::run([&] {
-            std::vector<size_t> hashes(static_cast<size_t>(fileCount));
+            std::vector<size_t> hashes = TextUtil::filledVector<size_t>(size_t(fileCount));
             constexpr qsizetype part = 16384;
             TextUtil::inParallel(size_t((fileCount + part - 1) / part), [&](size_t at) {
                 for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part);
