@@ -34,8 +34,8 @@ template <typename Work> void inParallel(size_t count, const Work &work)
 inline void touchPages(void *data, size_t bytes)
 {
     constexpr size_t page = 4096;
-    constexpr size_t part = 256 * page;
-    if (bytes < 2 * part)
+    constexpr size_t part = 64 * page;
+    if (bytes < 4 * part)
         return;
     auto *start = static_cast<volatile char *>(data);
     inParallel((bytes + part - 1) / part, [&](size_t at) {

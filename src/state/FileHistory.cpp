@@ -372,7 +372,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
             latest[size_t(file)] = entries[changes[i].entry].revision;
         }
     });
-    {
+    if (starts.back() > fileCount) {
         std::vector<qsizetype> next = TextUtil::filledVector<qsizetype>(size_t(fileCount), 1);
         for (const std::vector<quint32> &repeats : repeatsOfChunk) {
             for (const quint32 i : repeats) {
