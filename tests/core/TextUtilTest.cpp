@@ -1,4 +1,5 @@
 #include "model/TextUtil.h"
+#include "model/TextUtilSort.h"
 
 #include <QTimeZone>
 
@@ -87,6 +88,26 @@ TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
         [](const auto &a, const auto &b) { return localizedStandardLess(a.first, b.first); });
     sortByLocalizedKey(many, [](const std::pair<QString, int> &item) { return item.first; });
     EXPECT_EQ(many, expected);
+}
+
+// Runs of 16,384 are sorted apart and merged in pieces cut by a search for where each piece starts:
+// lengths about the runs' edges, odd and even numbers of merge rounds, and many equal elements, which
+// must keep their order.
+TEST(TextUtil, ParallelStableSortIsTheStableSortWhateverTheLength)
+{
+    for (const size_t size : {size_t(16384), size_t(16385), size_t(32767), size_t(32769), size_t(3 * 16384 + 7),
+             size_t(4 * 16384), size_t(100003), size_t(262145)}) {
+        for (const int distinct : {1, 3, 1000, 1 << 30}) {
+            std::vector<std::pair<int, size_t>> list(size);
+            for (size_t at = 0; at < size; ++at)
+                list[at] = {int((at * 2654435761u) % unsigned(distinct)), at};
+            std::vector<std::pair<int, size_t>> expected = list;
+            const auto byKey = [](const auto &a, const auto &b) { return a.first < b.first; };
+            std::stable_sort(expected.begin(), expected.end(), byKey);
+            parallelStableSort(list, byKey);
+            EXPECT_TRUE(list == expected) << size << " " << distinct;
+        }
+    }
 }
 
 // The keys are made by ICU directly: in every locale they order names as the standard collator

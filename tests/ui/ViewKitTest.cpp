@@ -83,6 +83,11 @@ TEST(KeyedListModel, RowsComeAndGoWithoutAResetUnlessTheOrderChanges)
         EXPECT_EQ(model->keyAt(2), QString("c"));
         EXPECT_EQ(model->rowOf("d"), 3);
         EXPECT_EQ(model->rowOf("e"), -1);
+        // Indexes only for the rows there are, in the one column, at the top.
+        EXPECT_EQ(model->index(3).data().toString(), "d");
+        for (const auto &[row, column] : {std::pair{4, 0}, {-1, 0}, {0, 1}})
+            EXPECT_FALSE(model->index(row, column).isValid()) << row << " " << column;
+        EXPECT_FALSE(model->index(0, 0, model->index(1)).isValid());
         QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
         QSignalSpy removes(model.get(), &QAbstractItemModel::rowsRemoved);
         QSignalSpy inserts(model.get(), &QAbstractItemModel::rowsInserted);
