@@ -238,6 +238,46 @@ TEST_F(SvnLinkFixture, StopEndsALoadWaitingOnASilentServer)
     }
 }
 
+// svn reaching its repository through an http proxy that accepts and never answers: the load waits on
+// the proxy, and Stop ends it as it ends one waiting on the server itself.
+TEST_F(StalledLinkFixture, StopEndsALoadWaitingOnASilentHttpProxy)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "one\n");
+    svn.commitAll();
+    // The working copy made to name an http repository, for which svn asks the proxy alone.
+    int status = -1;
+    runTool("sqlite3", {svn.workingCopy + "/.svn/wc.db", "UPDATE REPOSITORY SET root = 'http://repo.invalid/repo'"},
+        QString(), &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(runTool("svn", {"info", "--show-item", "url"}, svn.workingCopy).trimmed(), "http://repo.invalid/repo");
+    LinkProxy proxy(0);
+    proxy.setMode(LinkProxy::Mode::stall);
+    writeFile(QDir::homePath() + "/.subversion/servers",
+        "[global]\nhttp-proxy-host = 127.0.0.1\nhttp-proxy-port = " + QByteArray::number(proxy.port()) + "\n");
+
+    for (const auto &[tab, busyText] :
+        {std::pair{WorkflowTab::history, "Loading history"}, std::pair{WorkflowTab::incoming, "Loading incoming"}}) {
+        SCOPED_TRACE(busyText);
+        open(svn.workingCopy, RepositoryKind::svn, tab);
+        const int accepted = proxy.accepted();
+        state->refreshAll();
+        ASSERT_TRUE(
+            waitFor([&] { return proxy.accepted() > accepted && state->busyMessage() == QString(busyText); }, 20000));
+        // Waiting, not failing: nothing but Stop ends it.
+        EXPECT_FALSE(waitFor([&] { return !state->busyMessage(); }, 500));
+        EXPECT_FALSE(state->actionRunning());
+        EXPECT_TRUE(state->canStop());
+        state->stopRunningAction();
+        ASSERT_TRUE(waitUntilIdle(*state, 15000)) << "the stopped load is still running";
+        EXPECT_EQ(processesIn(svn.workingCopy), 0);
+        EXPECT_FALSE(state->busyMessage());
+        EXPECT_FALSE(state->canStop());
+        EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        state.reset();
+    }
+}
+
 TEST_F(StalledLinkFixture, StoppedPullLosesNothing)
 {
     const GitFixture origin = GitFixture::create(sandbox.filePath("served"), "origin");
