@@ -38,6 +38,33 @@ constexpr qsizetype readAheadChunk = 4096;
 
 constexpr quint32 noPlace = std::numeric_limits<quint32>::max();
 
+// A path that names no file of the project: the working copy itself, or nothing.
+bool leftOut(const QString &path)
+{
+    return path.isEmpty() || path == u".";
+}
+
+// An open-addressing table of places for `count` hashes of one share, at most half full.
+std::vector<quint32> emptyTable(size_t count)
+{
+    size_t capacity = 16;
+    while (capacity < 2 * count)
+        capacity *= 2;
+    return std::vector<quint32>(capacity, noPlace);
+}
+
+// The slot of `table` for `hash` in a share of `shardCount`: the first from the hash's own that is empty
+// or holds a place `same` takes for the one sought.
+template <typename Same>
+size_t slotOf(const std::vector<quint32> &table, size_t hash, size_t shardCount, const Same &same)
+{
+    const size_t mask = table.size() - 1;
+    size_t slot = (hash / shardCount) & mask;
+    while (table[slot] != noPlace && !same(table[slot]))
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
 } // namespace
 
 WorkingCopyPathMapping::WorkingCopyPathMapping(const std::optional<QString> &relativeURL)
@@ -72,19 +99,13 @@ FilePathIndex::FilePathIndex(std::vector<size_t> hashes)
     tables->shardCount = shardCount;
     tables->shardTables.resize(shardCount);
     TextUtil::inParallel(shardCount, [&](size_t shard) {
-        size_t capacity = 16;
-        while (capacity < 2 * count / shardCount + 2)
-            capacity *= 2;
+        const std::vector<size_t> &hashes = tables->hashes;
+        const auto inShard = [&](size_t hash) { return hash % shardCount == shard; };
         std::vector<quint32> &table = tables->shardTables[shard];
-        table.assign(capacity, noPlace);
+        table = emptyTable(size_t(std::count_if(hashes.begin(), hashes.end(), inShard)));
         for (size_t place = 0; place < count; ++place) {
-            const size_t hash = tables->hashes[place];
-            if (hash % shardCount != shard)
-                continue;
-            size_t slot = (hash / shardCount) & (capacity - 1);
-            while (table[slot] != noPlace)
-                slot = (slot + 1) & (capacity - 1);
-            table[slot] = quint32(place);
+            if (inShard(hashes[place]))
+                table[slotOf(table, hashes[place], shardCount, [](quint32) { return false; })] = quint32(place);
         }
     });
     m_made = std::move(tables);
@@ -106,14 +127,9 @@ qsizetype FilePathIndex::value(const QString &path, qsizetype missing) const
         return missing;
     const size_t hash = qHash(path);
     const std::vector<quint32> &table = m_tables->shardTables[hash % m_tables->shardCount];
-    const size_t mask = table.size() - 1;
-    for (size_t slot = (hash / m_tables->shardCount) & mask;; slot = (slot + 1) & mask) {
-        const quint32 place = table[slot];
-        if (place == noPlace)
-            return missing;
-        if (m_tables->hashes[place] == hash && m_tables->items[place].path == path)
-            return place;
-    }
+    const quint32 place = table[slotOf(table, hash, m_tables->shardCount,
+        [&](quint32 at) { return m_tables->hashes[at] == hash && m_tables->items[at].path == path; })];
+    return place == noPlace ? missing : qsizetype(place);
 }
 
 struct FilePathsReadAhead::Chunk {
@@ -168,7 +184,7 @@ void FilePathsReadAhead::startLast()
         for (qsizetype at = 0; at < count; ++at) {
             Path &path = chunk->paths[size_t(at)];
             path.mapped = mapping(chunk->sources[at]);
-            if (path.mapped.isEmpty() || path.mapped == u".")
+            if (leftOut(path.mapped))
                 path.mapped.clear();
             else
                 path.hash = qHash(path.mapped);
@@ -285,7 +301,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
                 change.key = read->key;
             } else {
                 QString path = workingCopyPath(change.change->path);
-                if (path.isEmpty() || path == u".")
+                if (leftOut(path))
                     continue;
                 change.hash = qHash(path);
                 change.path = std::move(path);
@@ -295,31 +311,20 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     });
 
     // Each shard finds, for each of its changes, the first change of the same path: its leader.
-    constexpr quint32 none = noPlace;
-    std::vector<quint32> leader = TextUtil::filledVector(changes.size(), none);
+    std::vector<quint32> leader = TextUtil::filledVector(changes.size(), noPlace);
     TextUtil::inParallel(shardCount, [&](size_t shard) {
         size_t count = 0;
         for (const auto &shards : shardsOfChunk)
             count += shards[shard].size();
-        size_t capacity = 16;
-        while (capacity < 2 * count)
-            capacity *= 2;
-        std::vector<quint32> table(capacity, none);
+        std::vector<quint32> table = emptyTable(count);
         for (const auto &shards : shardsOfChunk) {
             for (const quint32 i : shards[shard]) {
                 const Change &change = changes[i];
-                for (size_t slot = (change.hash / shardCount) & (capacity - 1);; slot = (slot + 1) & (capacity - 1)) {
-                    const quint32 at = table[slot];
-                    if (at == none) {
-                        table[slot] = i;
-                        leader[i] = i;
-                        break;
-                    }
-                    if (changes[at].hash == change.hash && changes[at].path == change.path) {
-                        leader[i] = at;
-                        break;
-                    }
-                }
+                quint32 &slot = table[slotOf(table, change.hash, shardCount,
+                    [&](quint32 at) { return changes[at].hash == change.hash && changes[at].path == change.path; })];
+                if (slot == noPlace)
+                    slot = i;
+                leader[i] = slot;
             }
         }
     });
@@ -333,7 +338,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         for (size_t i = part * chunk; i < std::min(changes.size(), (part + 1) * chunk); ++i) {
             if (leader[i] == i)
                 ++leadersOfChunk[part];
-            else if (leader[i] != none)
+            else if (leader[i] != noPlace)
                 repeatsOfChunk[part].push_back(quint32(i));
         }
     });

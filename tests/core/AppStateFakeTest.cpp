@@ -11,6 +11,7 @@
 #include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -431,6 +432,20 @@ TEST(DerivedSelections, FileHistoryOfALongLogIsTheOneAPlainPassMakes)
         const FileHistoryCache ahead = FileHistoryCache::build(entries, QString("^/trunk"), &readAhead);
         EXPECT_TRUE(ahead.items == expected) << reordered;
         EXPECT_EQ(ahead.indexByPath.value(expected.last().path), expected.size() - 1);
+    }
+    {
+        // Paths whose hashes all fall in one share of the index: that share's table holds them all.
+        const size_t shares = size_t(std::max(1, QThread::idealThreadCount()));
+        LogEntry alike{1, {}, "a", {}, "m", {}};
+        for (int name = 0; alike.paths.size() < 20000; ++name) {
+            const QString path = QString("same/F%1.c").arg(name);
+            if (qHash(path) % shares == 0)
+                alike.paths.append({"A", "/" + path, "file"});
+        }
+        const FileHistoryCache one = FileHistoryCache::build({alike}, std::nullopt);
+        ASSERT_EQ(one.items.size(), 20000);
+        for (qsizetype at = 0; at < one.items.size(); at += 997)
+            EXPECT_EQ(one.indexByPath.value(one.items[at].path), at);
     }
     {
         // Given up before its end, as a superseded load's is: its work finishes or is skipped on its own.
