@@ -32,10 +32,11 @@ StandardSortKeys::~StandardSortKeys()
         ucol_close(m_collator);
 }
 
-void StandardSortKeys::reserve(size_t count, size_t bytes)
+void StandardSortKeys::reserve(size_t count)
 {
+    // A path's key takes some 20 to 30 bytes.
     m_offsets.reserve(count);
-    m_bytes.reserve(bytes);
+    m_bytes.reserve(count * 32);
 }
 
 void StandardSortKeys::add(QStringView text)

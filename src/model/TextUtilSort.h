@@ -54,6 +54,16 @@ template <typename T> std::vector<T> filledVector(size_t count, const T &value =
     return made;
 }
 
+// `count` items made as their type makes them, the long list's pages faulted in on several threads first.
+template <typename T> QList<T> defaultList(qsizetype count)
+{
+    QList<T> made;
+    made.reserve(count);
+    touchPages(made.data(), size_t(count) * sizeof(T));
+    made.resize(count);
+    return made;
+}
+
 // std::stable_sort of a long list in runs sorted in parallel, then merged pairwise, the left run first so
 // equal elements keep their order. Each merge is cut into pieces of the same length, each merged on its
 // own: the last merges, of the longest runs, are as parallel as the first.
@@ -133,10 +143,10 @@ public:
     StandardSortKeys(const StandardSortKeys &) = delete;
     StandardSortKeys &operator=(const StandardSortKeys &) = delete;
 
-    void reserve(size_t count, size_t bytes);
+    // Room for the keys of `count` texts of a usual length.
+    void reserve(size_t count);
     // Appends the key of `text`: bytes ended by a zero, the only zero in them.
     void add(QStringView text);
-    size_t size() const { return m_offsets.size(); }
     // Valid until the next `add`.
     const char *key(size_t index) const { return m_bytes.data() + m_offsets[index]; }
 
@@ -195,10 +205,7 @@ template <typename T, typename KeyOfFn, typename RankFn> void sortByKeys(QList<T
             return a.rank < b.rank;
         return StandardSortKeys::compare(a.prefix, a.key, b.prefix, b.key) < 0;
     });
-    QList<T> placed;
-    placed.reserve(items.size());
-    touchPages(placed.data(), size_t(items.size()) * sizeof(T));
-    placed.resize(items.size());
+    QList<T> placed = defaultList<T>(items.size());
     inParallel(partCount, [&](size_t part) {
         const size_t end = std::min(sorted.size(), (part + 1) * size_t(chunk));
         for (size_t at = part * size_t(chunk); at < end; ++at)
@@ -221,7 +228,7 @@ template <typename T, typename KeyFn, typename RankFn> void sortByLocalizedKey(Q
         auto made = std::make_unique<StandardSortKeys>();
         const qsizetype begin = qsizetype(part) * chunk;
         const qsizetype end = std::min(items.size(), begin + chunk);
-        made->reserve(size_t(end - begin), size_t(end - begin) * 32);
+        made->reserve(size_t(end - begin));
         for (qsizetype i = begin; i < end; ++i)
             made->add(key(std::as_const(items)[i]));
         keys[part] = std::move(made);

@@ -180,7 +180,7 @@ void FilePathsReadAhead::startLast()
             return;
         const qsizetype count = chunk->sources.size();
         chunk->paths.resize(size_t(count));
-        chunk->keys.reserve(size_t(count), size_t(count) * 32);
+        chunk->keys.reserve(size_t(count));
         for (qsizetype at = 0; at < count; ++at) {
             Path &path = chunk->paths[size_t(at)];
             path.mapped = mapping(chunk->sources[at]);
@@ -400,7 +400,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         if (missing.empty())
             return;
         auto made = std::make_unique<TextUtil::StandardSortKeys>();
-        made->reserve(missing.size(), missing.size() * 32);
+        made->reserve(missing.size());
         for (const Change *change : missing)
             made->add(change->path);
         // Where the keys stay once all are made.
@@ -432,10 +432,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
     }
 
     // Each file made in its place.
-    QList<FileHistoryItem> items;
-    items.reserve(fileCount);
-    TextUtil::touchPages(items.data(), size_t(fileCount) * sizeof(FileHistoryItem));
-    items.resize(fileCount);
+    QList<FileHistoryItem> items = TextUtil::defaultList<FileHistoryItem>(fileCount);
     FileHistoryItem *const placed = items.data();
     constexpr qsizetype fileChunk = 4096;
     // An entry copied this many times or more is copied from a replica.
