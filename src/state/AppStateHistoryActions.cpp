@@ -167,9 +167,11 @@ void AppState::showDiffAgainstRevision()
 {
     const QString selection = selectedActionPath();
     const QString token = selectedRevisionToken();
+    // BASE is svn's word only: git reads it as a name it has never heard of.
+    const QString latest
+        = selectedProjectKind() == RepositoryKind::git ? QStringLiteral("HEAD") : QStringLiteral("BASE");
     const auto values = prompt(QStringLiteral("Diff"),
-        {{QStringLiteral("revision"), QStringLiteral("Revision Or Range"),
-             token.isEmpty() ? QStringLiteral("BASE") : token},
+        {{QStringLiteral("revision"), QStringLiteral("Revision Or Range"), token.isEmpty() ? latest : token},
             {QStringLiteral("path"), QStringLiteral("Path"), selection}});
     if (!values)
         return;

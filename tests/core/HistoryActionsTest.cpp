@@ -233,7 +233,7 @@ TEST_F(HistoryFixture, CancelledFormsAndEmptyRequiredValuesEndSilently)
     EXPECT_FALSE(state->alert());
 }
 
-TEST_F(HistoryFixture, DiffProposesBaseWithoutASelectedRevision)
+TEST_F(HistoryFixture, DiffProposesEachToolsOwnRevisionWithoutASelectedOne)
 {
     makeState({svnProject});
     answer({"BASE", ""});
@@ -241,6 +241,15 @@ TEST_F(HistoryFixture, DiffProposesBaseWithoutASelectedRevision)
     settle();
     EXPECT_EQ(describe(dialogs.prompts[0].fields), QStringList({"revision|Revision Or Range|BASE", "path|Path|"}));
     EXPECT_EQ(fakes.svn->argumentLists().value(0), QStringList({"diff", "-r", "BASE"}));
+
+    dialogs = ScriptedDialogs();
+    makeState({gitProject});
+    answer({"HEAD", ""});
+    state->showDiffAgainstRevision();
+    settle();
+    EXPECT_EQ(describe(dialogs.prompts[0].fields), QStringList({"revision|Revision Or Range|HEAD", "path|Path|"}));
+    EXPECT_EQ(fakes.git->argumentLists().value(0).value(8), "HEAD");
+    EXPECT_FALSE(state->alert());
 }
 
 TEST_F(HistoryFixture, AFailedRunAlertsUnderTheActionTitle)
@@ -674,6 +683,17 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     writeFile(git.path + "/*.txt", "star two\n");
     git.commitAll("second");
     open(git.path, RepositoryKind::git);
+
+    // Nothing selected: the proposal, accepted as it stands, shows the last commit.
+    state->showDiffAgainstRevision();
+    ASSERT_EQ(dialogs.prompts.size(), 1);
+    QStringList proposed;
+    for (const PromptField &field : dialogs.prompts[0].fields)
+        proposed << field.value;
+    EXPECT_EQ(proposed, QStringList({"HEAD", ""}));
+    const QString latest = outputOf(&AppState::showDiffAgainstRevision, proposed);
+    EXPECT_TRUE(latest.contains("\n-one\n+two\n")) << latest.toStdString();
+
     state->refreshHistory();
     settle();
     ASSERT_EQ(state->logEntries().size(), 2);
