@@ -62,9 +62,11 @@ void copyOrMoveItem(AppState &state, const QString &title, const QString &comman
 
 void AppState::updateWorkingCopy()
 {
+    // A fast-forward whatever the user's pull.rebase says: a rebasing pull refuses any unstaged edit.
     if (isGitProject(selectedProjectKind()))
         runInSelectedProject({QStringLiteral("Pull"), RepositoryKind::git,
-            {{QStringLiteral("pull"), QStringLiteral("--ff-only")}}, AfterRun::reloadAlways});
+            {{QStringLiteral("pull"), QStringLiteral("--ff-only"), QStringLiteral("--no-rebase")}},
+            AfterRun::reloadAlways});
     else
         runInSelectedProject(
             {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reloadAlways});

@@ -236,6 +236,35 @@ TEST_F(RealActionsFixture, GitPathActionsTakeNamesLiterally)
     EXPECT_TRUE(QFileInfo::exists(git.path + "/a.txt"));
 }
 
+// The user's own pull settings would rebase (refused beside an unstaged edit) or merge: Pull
+// fast-forwards and carries the edit over all the same.
+TEST_F(RealActionsFixture, GitPullFastForwardsWhateverThePullSettingsSay)
+{
+    const GitFixture origin = GitFixture::create(sandbox.path(), "origin");
+    writeFile(origin.path + "/a.txt", "one\n");
+    writeFile(origin.path + "/notes.txt", "one\n");
+    origin.commitAll();
+    runTool("git", {"clone", "-q", "--bare", origin.path, sandbox.filePath("remote.git")});
+    const QString clone = sandbox.filePath("clone");
+    runTool("git", {"clone", "-q", sandbox.filePath("remote.git"), clone});
+    const GitFixture local{clone};
+    local.git({"config", "pull.rebase", "true"});
+    local.git({"config", "pull.ff", "false"});
+    origin.git({"remote", "add", "remote", sandbox.filePath("remote.git")});
+    writeFile(origin.path + "/a.txt", "two\n");
+    origin.commitAll("second");
+    origin.git({"push", "-q", "remote", "main"});
+    writeFile(clone + "/notes.txt", "mine\n");
+
+    open(clone, RepositoryKind::git);
+    run([](AppState &s) { s.updateWorkingCopy(); });
+    EXPECT_EQ(state->commandOutput()->title, "Pull");
+    EXPECT_EQ(readFile(clone + "/a.txt"), "two\n");
+    EXPECT_EQ(readFile(clone + "/notes.txt"), "mine\n");
+    EXPECT_EQ(local.git({"rev-parse", "HEAD"}), origin.git({"rev-parse", "HEAD"})) << "no merge commit";
+    EXPECT_EQ(gitStatus(local), (QMap<QString, QString>{{"notes.txt", " M"}}));
+}
+
 TEST_F(RealActionsFixture, GitCommitsOnlyTheTickedPaths)
 {
     const GitFixture git = GitFixture::create(sandbox.path());

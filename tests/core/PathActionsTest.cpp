@@ -217,7 +217,7 @@ TEST_F(PathActionsFixture, GitRoutesPullInfoAddDeleteAndRevert)
     state->updateWorkingCopy();
     ASSERT_TRUE(waitUntilIdle(*state));
     ASSERT_FALSE(fakes.git->calls.isEmpty());
-    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"pull", "--ff-only"}));
+    EXPECT_EQ(fakes.git->calls[0].arguments, QStringList({"pull", "--ff-only", "--no-rebase"}));
     EXPECT_EQ(fakes.git->calls[0].workingDirectory, "/work/beta");
     EXPECT_EQ(state->commandOutput()->title, "Pull");
 
