@@ -285,6 +285,14 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
             QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), *selected->commitHash,
             QStringLiteral("--"), path};
+        // git pairs a rename's two names only when it is given both: the new name alone is a new file.
+        for (const SVNPathChange &change : selected->paths) {
+            if (change.path == path && !change.fromPath.isEmpty()) {
+                if (!TextUtil::holdsUndecodableBytes(change.fromPath))
+                    arguments.insert(arguments.size() - 1, change.fromPath);
+                break;
+            }
+        }
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),

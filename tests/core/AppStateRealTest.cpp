@@ -385,6 +385,49 @@ TEST_F(RealFixture, DiffPastThePreviewLimitShowsItsStartAndSaysItWasCut)
             "big.txt"}));
 }
 
+// A commit that renamed files: each renamed file's history diff pairs its two names as the whole
+// commit's does, rather than showing every line added.
+TEST_F(RealFixture, GitHistoryDiffOfARenamedFileShowsTheRename)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    QByteArray text;
+    for (int line = 0; line < 20; ++line)
+        text += "line " + QByteArray::number(line) + "\n";
+    writeFile(git.path + "/old é.txt", text);
+    writeFile(git.path + "/-lead", "dash " + text);
+    writeFile(git.path + "/other.txt", "other\n");
+    git.commitAll("first");
+    git.git({"mv", "old é.txt", "new name.txt"});
+    git.git({"mv", "--", "-lead", "moved"});
+    writeFile(git.path + "/moved", "dash " + text + "one more\n");
+    writeFile(git.path + "/other.txt", "changed\n");
+    git.commitAll("renames");
+    open(git.path, RepositoryKind::git);
+    refresh();
+    state->refreshHistory();
+    ASSERT_TRUE(waitUntilIdle(*state));
+
+    const struct {
+        QString path;
+        QStringList lines;
+    } cases[] = {
+        // git quotes a name that is not ASCII in its diff.
+        {"new name.txt", {"rename from \"old \\303\\251.txt\"\n", "rename to new name.txt\n"}},
+        {"moved", {"rename from -lead\n", "rename to moved\n", "\n+one more\n"}},
+    };
+    for (const auto &[path, lines] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        state->setSelectedHistoryPath(path);
+        state->selectedHistoryPathChanged();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        const QString diff = QString::fromUtf8(state->historyDiffText());
+        for (const QString &line : lines)
+            EXPECT_TRUE(diff.contains(line)) << diff.toStdString();
+        EXPECT_FALSE(diff.contains("+line 3\n")) << diff.toStdString();
+        EXPECT_FALSE(diff.contains("other")) << diff.toStdString();
+    }
+}
+
 TEST_F(RealFixture, GitRepositoryWithoutCommitsOrRemote)
 {
     const GitFixture git = GitFixture::create(sandbox.path());
