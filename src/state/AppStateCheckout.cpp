@@ -25,8 +25,9 @@ bool acceptFolderName(AppState &state, const QString &name)
     return true;
 }
 
-// Both checkouts failed: svn's reason, a blank line, then git's.
-void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage, const std::exception &gitError)
+// Both checkouts failed: svn's reason, a blank line, then git's; the sheet holds both runs, svn's first.
+void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage,
+    const std::optional<SVNCommandResult> &svnRun, const std::exception &gitError)
 {
     const QString title = QStringLiteral("Checkout Failed");
     if (!svnMessage) {
@@ -34,8 +35,24 @@ void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage
         return;
     }
     const auto *clientError = dynamic_cast<const SVNClientError *>(&gitError);
-    if (clientError && clientError->isCommandFailed())
-        state.setCommandOutput(runOutput(title, clientError->result()));
+    if (clientError && clientError->isCommandFailed()) {
+        SVNCommandResult shown = clientError->result();
+        if (svnRun) {
+            shown.commandLine = svnRun->commandLine + u'\n' + shown.commandLine;
+            const auto followedBy = [](auto first, const auto &second) {
+                if (!first.isEmpty() && !first.endsWith('\n'))
+                    first += '\n';
+                return first + second;
+            };
+            shown.stdout = followedBy(svnRun->stdout, shown.stdout);
+            shown.stderr = followedBy(svnRun->stderr, shown.stderr);
+            shown.stdoutData = followedBy(svnRun->stdoutData, shown.stdoutData);
+            shown.stderrData = followedBy(svnRun->stderrData, shown.stderrData);
+        }
+        state.setCommandOutput(runOutput(title, shown));
+    } else if (svnRun) {
+        state.setCommandOutput(runOutput(title, *svnRun));
+    }
     QString message = *svnMessage;
     while (message.endsWith(u'\n') || message.endsWith(u'\r'))
         message.chop(1);
@@ -156,6 +173,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
     // Kept for the alert when the git attempt fails as well: svn's reason (a certificate, a password)
     // is usually the one that matters for an svn URL.
     std::optional<QString> svnMessage;
+    std::optional<SVNCommandResult> svnRun;
     if (!looksLikeGitRepositoryURL(url)) {
         const QStringList checkoutArguments{QStringLiteral("checkout"), url, destination};
         const QString administrativeFolder = TextUtil::appendingPathComponent(destination, QStringLiteral(".svn"));
@@ -194,6 +212,8 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
                     co_return;
                 }
                 svnMessage = errorDescription(error);
+                if (clientError && clientError->isCommandFailed())
+                    svnRun = clientError->result();
             }
         } catch (const ToolRunAbandoned &) {
             throw;
@@ -205,7 +225,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
         } catch (const std::exception &error) {
             madeFolder.reset();
             setBusyMessage(std::nullopt);
-            showCheckoutError(*this, svnMessage, error);
+            showCheckoutError(*this, svnMessage, svnRun, error);
             co_return;
         }
     }

@@ -219,10 +219,16 @@ TEST_F(ActionsFixture, WhenBothCheckoutsFailTheAlertGivesSvnsReasonThenGits)
     EXPECT_EQ(state->alert()->message,
         "svn: E230001: Server SSL certificate verification failed\n\n"
         "fatal: repository 'https://host/repo/' not found\n");
+    // The sheet holds both runs, svn's first; the status is git's.
     ASSERT_TRUE(state->commandOutput());
     EXPECT_EQ(state->commandOutput()->title, "Checkout Failed");
     EXPECT_EQ(state->commandOutput()->status, 128);
+    EXPECT_EQ(state->commandOutput()->commandLine,
+        "/usr/bin/fake checkout https://host/repo /parent/repo\n/usr/bin/fake clone https://host/repo /parent/repo");
     EXPECT_EQ(state->commandOutput()->stdout, "git out\n");
+    EXPECT_EQ(state->commandOutput()->stderr,
+        "svn: E230001: Server SSL certificate verification failed\n"
+        "fatal: repository 'https://host/repo/' not found\n");
     EXPECT_FALSE(state->busyMessage());
 
     // svn could not even start: its launch message comes first all the same.
@@ -589,6 +595,13 @@ TEST_F(RealActions, AnAddressNeitherToolReadsReportsBothReasons)
     EXPECT_TRUE(parts[0].startsWith("svn: E")) << parts[0].toStdString();
     EXPECT_TRUE(parts.mid(1).join("\n\n").contains("fatal:")) << parts[1].toStdString();
     EXPECT_EQ(state->commandOutput()->title, "Checkout Failed");
+    const QStringList commandLines = state->commandOutput()->commandLine.split('\n');
+    ASSERT_EQ(commandLines.size(), 2) << state->commandOutput()->commandLine.toStdString();
+    EXPECT_TRUE(commandLines[0].contains(" checkout ")) << commandLines[0].toStdString();
+    EXPECT_TRUE(commandLines[1].contains(" clone ")) << commandLines[1].toStdString();
+    const QString &stderr = state->commandOutput()->stderr;
+    EXPECT_TRUE(stderr.startsWith("svn: E")) << stderr.toStdString();
+    EXPECT_GT(stderr.indexOf("fatal:"), 0) << stderr.toStdString();
     EXPECT_TRUE(state->projects().isEmpty());
 }
 
