@@ -82,6 +82,18 @@ QByteArray runTool(const QString &program, const QStringList &arguments, const Q
 // linked worktree, GIT_DIR and its kin would point every git run of the tests at that repository.
 void forgetCallingRepository();
 
+// A menu or button text as shown: its mnemonic "&" dropped, "&&" read as one "&".
+inline QString withoutMnemonic(const QString &text)
+{
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        shown += text[i];
+    }
+    return shown;
+}
+
 // Writes bytes to a file, creating its folders.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

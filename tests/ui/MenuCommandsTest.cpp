@@ -1,8 +1,11 @@
 // The six menus: the golden table of titles, dividers and shortcuts, what each item calls, and the one
 // binding of Ctrl+Return.
+#include "Contrast.h"
+#include "ScreenshotPalette.h"
 #include "UiFixture.h"
 
 #include "support/TestSupport.h"
+#include "ui/kit/Theme.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/KorvelSVNCommands.h"
 #include "ui/window/MainWindow.h"
@@ -12,6 +15,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -88,7 +92,7 @@ TEST(KorvelSVNCommands, MenusMatchTheGoldenTable)
             EXPECT_FALSE(action->text().contains(u'&'));
             EXPECT_FALSE(action->text().contains(QChar(0x2026)));
         }
-        built.push_back({menuAction->text(), entries});
+        built.push_back({TestSupport::withoutMnemonic(menuAction->text()), entries});
     }
     EXPECT_EQ(built, golden);
     EXPECT_EQ(items, 52);
@@ -275,4 +279,94 @@ TEST_F(UiFixture, CtrlReturnCommitsOnceFromTheCommitEditor)
     QTest::keyClick(editor, Qt::Key_U, Qt::ControlModifier);
     settle(*state);
     EXPECT_EQ(svnRuns("update"), 1);
+}
+
+namespace {
+
+// The title's letter after its "&", upper case.
+QChar mnemonicOf(const QString &title)
+{
+    const qsizetype at = title.indexOf(u'&');
+    return at >= 0 && at + 1 < title.size() ? title[at + 1].toUpper() : QChar();
+}
+
+QImage pictureOf(QWidget *widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+// Alt and a title's letter open its menu on its first item; a bare Alt gives the bar the keys, and the
+// title that has them is drawn in the selection's colours, light and dark.
+TEST_F(UiFixture, EachMenuOpensByItsAltLetterAndABareAltHighlightsTheTitleThatHasTheKeys)
+{
+    makeState({svnProject});
+    const QPalette saved = QApplication::palette();
+    const std::pair<const char *, QPalette> appearances[]
+        = {{"light", QApplication::style()->standardPalette()}, {"dark", screenshotDarkPalette()}};
+    for (const auto &[name, palette] : appearances) {
+        SCOPED_TRACE(name);
+        QApplication::setPalette(palette);
+        MainWindow window(*state);
+        window.resize(1200, 800);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        settle(*state);
+        QMenuBar *bar = window.menuBar();
+        const QList<QAction *> titles = bar->actions();
+
+        QString letters;
+        for (QAction *title : titles)
+            letters += mnemonicOf(title->text());
+        EXPECT_EQ(letters, "FRWHMPS") << "one distinct letter for each title";
+
+        for (QAction *title : titles) {
+            SCOPED_TRACE(TestSupport::withoutMnemonic(title->text()).toStdString());
+            const QChar letter = mnemonicOf(title->text());
+            ASSERT_TRUE(letter.isLetter());
+            QTest::keyClick(window.windowHandle(), Qt::Key(letter.unicode()), Qt::AltModifier);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            EXPECT_EQ(menu, title->menu());
+            ASSERT_TRUE(menu->activeAction());
+            EXPECT_EQ(menu->activeAction(), menu->actions().value(0));
+            // The open menu's title stands in the selection's fill.
+            const QRect place = bar->actionGeometry(title);
+            EXPECT_EQ(pictureOf(bar).pixel(place.topLeft() + QPoint(1, 1)), Theme::selectionFill(palette).rgb());
+            QTest::keyClick(menu, Qt::Key_Escape);
+            QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+            EXPECT_FALSE(QApplication::activePopupWidget());
+        }
+
+        // A bare Alt: File has the keys, and shows it.
+        const QImage before = pictureOf(bar);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Alt);
+        QCoreApplication::processEvents();
+        const QImage after = pictureOf(bar);
+        EXPECT_NE(before, after);
+        const QRect file = bar->actionGeometry(titles[0]);
+        const QColor fill = Theme::selectionFill(palette).toRgb();
+        EXPECT_NE(before.pixel(file.topLeft() + QPoint(1, 1)), fill.rgb());
+        EXPECT_EQ(after.pixel(file.topLeft() + QPoint(1, 1)), fill.rgb());
+        double strongest = 1;
+        for (int y = file.top(); y <= file.bottom(); ++y) {
+            for (int x = file.left(); x <= file.right(); ++x)
+                strongest = std::max(strongest, contrast(after.pixelColor(x, y), fill));
+        }
+        // As a selected row's text on its fill.
+        EXPECT_GE(contrast(palette.color(QPalette::HighlightedText), fill), 4.99);
+        EXPECT_GE(strongest, 4.5) << "the title's text on the fill";
+        // Down opens the menu that has the keys; Escape twice gives them back.
+        QTest::keyClick(window.windowHandle(), Qt::Key_Down);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(menu, titles[0]->menu());
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(pictureOf(bar), before);
+    }
+    QApplication::setPalette(saved);
 }

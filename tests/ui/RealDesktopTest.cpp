@@ -115,6 +115,26 @@ TEST_F(RealDesktop, ClosingAFailedLoadsAlertGivesTheWindowBackAndOnlyAReturnFrom
     X11Desktop::stop(&other);
 }
 
+// Alt+H opens History on its first item, Show Log, which Return runs: its failure shows that it ran.
+TEST_F(RealDesktop, AltAndATitlesLetterOpenItsMenuOnItsFirstItem)
+{
+    SKIP_WITHOUT_A_DESKTOP();
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    ASSERT_TRUE(QDir(svn.repositoryPath).removeRecursively());
+    start({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+
+    desktop.key(QStringLiteral("alt+h"));
+    QTest::qWait(500);
+    desktop.key(QStringLiteral("Return"));
+    ASSERT_TRUE(shows(3)) << windows().size() << " windows";
+    QStringList names;
+    for (const QString &id : windows())
+        names << desktop.windowName(id);
+    EXPECT_TRUE(names.contains("History Failed")) << names.join(", ").toStdString();
+}
+
 TEST_F(RealDesktop, AfterAddingAProjectWithoutChangesTheFocusIsOnTheTabPicker)
 {
     SKIP_WITHOUT_A_DESKTOP();

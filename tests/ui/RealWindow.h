@@ -66,7 +66,7 @@ public:
     QAction *menuItem(const QString &menu, const QString &item) const
     {
         for (QAction *menuAction : m_window->menuBar()->actions()) {
-            if (menuAction->text() != menu || !menuAction->menu())
+            if (TestSupport::withoutMnemonic(menuAction->text()) != menu || !menuAction->menu())
                 continue;
             for (QAction *action : menuAction->menu()->actions()) {
                 if (action->text() == item)

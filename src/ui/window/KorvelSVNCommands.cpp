@@ -23,7 +23,7 @@ const Item divider{};
 const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
 {
     static const QList<Menu> table{
-        {"Repository",
+        {"&Repository",
             {
                 item(
                     "Add Existing Working Copy...", [](AppState &state) { state.addExistingWorkingCopy(); },
@@ -48,7 +48,7 @@ const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
                 item("Switch URL Or Branch...", [](AppState &state) { state.switchWorkingCopyURL(); }),
                 item("Relocate URL...", [](AppState &state) { state.relocateWorkingCopyURL(); }),
             }},
-        {"Working Copy",
+        {"&Working Copy",
             {
                 item("Add Selected", [](AppState &state) { state.addSelectedPaths(); }),
                 item("Delete Selected", [](AppState &state) { state.deleteSelectedPaths(); }),
@@ -74,7 +74,7 @@ const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
                 item("Copy...", [](AppState &state) { state.copyItem(); }),
                 item("Move...", [](AppState &state) { state.moveItem(); }),
             }},
-        {"History",
+        {"&History",
             {
                 item(
                     "Show Log", [](AppState &state) { state.refreshHistory(); }, QKeySequence(Qt::CTRL | Qt::Key_L)),
@@ -89,7 +89,7 @@ const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
                 item("Rollback Selected Revision", [](AppState &state) { state.rollbackSelectedRevision(); }),
                 item("Merge...", [](AppState &state) { state.merge(); }),
             }},
-        {"Remote",
+        {"Re&mote",
             {
                 item("List URL Or Path...", [](AppState &state) { state.listTarget(); }),
                 item("Cat URL Or Path...", [](AppState &state) { state.catTarget(); }),
@@ -98,14 +98,14 @@ const QList<KorvelSVNCommands::Menu> &KorvelSVNCommands::menus()
                 item("Import Directory...", [](AppState &state) { state.importDirectory(); }),
                 item("Export URL Or Path...", [](AppState &state) { state.exportRepository(); }),
             }},
-        {"Properties",
+        {"&Properties",
             {
                 item("List Properties...", [](AppState &state) { state.listProperties(); }),
                 item("Get Property...", [](AppState &state) { state.getProperty(); }),
                 item("Set Property...", [](AppState &state) { state.setProperty(); }),
                 item("Delete Property...", [](AppState &state) { state.deleteProperty(); }),
             }},
-        {"SVN",
+        {"&SVN",
             {
                 item(
                     "Run svn Command...", [](AppState &state) { state.runCustomSVNCommand(); },

@@ -19,6 +19,7 @@ public:
         bool isDivider() const { return title == nullptr; }
     };
     struct Menu {
+        // "&" marks the letter that opens the menu with Alt; it is not shown.
         const char *title;
         QList<Item> items;
     };

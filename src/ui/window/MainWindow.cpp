@@ -1,5 +1,6 @@
 #include "ui/window/MainWindow.h"
 
+#include "ui/kit/MenuBarStyle.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/KorvelSVNCommands.h"
@@ -18,7 +19,9 @@ MainWindow::MainWindow(AppState &state, QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("KorvelSVN"));
 
     // Linux has no application menu: Quit lives in a File menu, by the platform's convention.
-    QMenu *file = menuBar()->addMenu(tr("File"));
+    // Each title opens with Alt and its underlined letter; the title that has the keys is highlighted.
+    MenuBarStyle::apply(menuBar());
+    QMenu *file = menuBar()->addMenu(tr("&File"));
     QAction *quit = file->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
