@@ -21,6 +21,10 @@
 #include <memory>
 #include <optional>
 
+namespace RevertPlan {
+struct Plan;
+}
+
 // The one state object of the application: everything the window shows, the loaders that fill it and
 // the actions the user runs. Lives on the UI thread. Every change of a published property emits
 // `changed()` once; views coalesce those into one re-render per event-loop turn.
@@ -271,6 +275,8 @@ private:
     QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
     QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
+    // The revert the user agreed to, planned again against the disk as it is when it runs.
+    QCoro::Task<> revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed);
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 

@@ -1,6 +1,7 @@
 #include "AppState.h"
 
 #include "model/TextUtil.h"
+#include "parsers/SVNXMLParsers.h"
 #include "state/ActionForms.h"
 #include "state/RevertPlan.h"
 #include "state/RunOutputs.h"
@@ -199,10 +200,56 @@ void AppState::revertSelectedPaths()
                                    "them stay.");
     if (!confirm(QStringLiteral("Revert"), question))
         return;
+    const std::optional<Project> project = selectedProject();
+    if (!project) {
+        showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
+        return;
+    }
+    startTask([this, project = *project, plan, listed = m_changes] { return revertTask(project, plan, listed); });
+}
+
+QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed)
+{
+    // The disk, and what svn holds under a replaced folder, may have changed while the question was
+    // open: the plan is made again for what the question counted, as things are now.
+    const QString title = QStringLiteral("Revert");
+    setBusyMessage(title);
+    const bool git = project.kind == RepositoryKind::git;
+    const auto standing = [&project](const QString &path) { return workingCopyPathEntry(path, project.path); };
+    const QStringList folders = git ? QStringList() : RevertPlan::svnReplacedFolders(asked.reverted, listed, standing);
+    if (!folders.isEmpty()) {
+        bool failed = false;
+        try {
+            const ToolCommand query = ToolCommand::withPaths(
+                {QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
+                    QStringLiteral("--depth"), QStringLiteral("infinity")},
+                ToolOperands::svnPaths(folders));
+            const SVNCommandResult tree = co_await client().run(query.in(project.path));
+            // svn lists every path of the trees, which may be many: read off the window's thread.
+            QFuture<QList<WorkingCopyItem>> reading = QtConcurrent::run([listed, text = tree.stdout] {
+                return RevertPlan::withDeletionsInside(listed, SVNXMLParsers::parseStatus(text));
+            });
+            listed = co_await awaitInScope(m_runScope, std::move(reading));
+        } catch (const std::exception &error) {
+            setBusyMessage(std::nullopt);
+            showError(title + QStringLiteral(" Failed"), error);
+            failed = true;
+        }
+        if (failed)
+            co_return;
+    }
+    const RevertPlan::Plan plan = git ? RevertPlan::git(asked.reverted, listed, standing, asked.refused)
+                                      : RevertPlan::svn(asked.reverted, listed, standing, asked.refused);
     if (plan.alert)
         setAlert(plan.alert);
-    runInSelectedProject(
-        {QStringLiteral("Revert"), git ? RepositoryKind::git : RepositoryKind::svn, plan.runs, AfterRun::reload});
+    if (plan.runs.isEmpty()) {
+        // Something came in the way while the question was open: the list shows it.
+        setBusyMessage(std::nullopt);
+        co_await reloadKeepingFailure(false);
+        co_return;
+    }
+    RunRequest request{title, project.kind, plan.runs, AfterRun::reload};
+    co_await runRequest(std::move(request), project.path);
 }
 
 void AppState::resolveSelectedPaths(const QString &accept)

@@ -1,5 +1,6 @@
 #include "RevertPlan.h"
 
+#include "parsers/IgnoreRules.h"
 #include "tools/ToolOperands.h"
 
 #include <QHash>
@@ -125,12 +126,15 @@ QString entryName(DiskEntry entry)
     return QStringLiteral("the path ");
 }
 
-// "The folder t.txt stands ...", "The folder t.txt and the file A stand ...".
+// "The folder t.txt stands ...", "The folder t.txt and the file A stand ...". What lies inside a path
+// named goes with it and is not named again.
 AppAlert inTheWay(const QStringList &paths, Paths &disk, bool othersReverted)
 {
     QStringList names;
-    for (const QString &path : paths)
-        names.push_back(entryName(disk.entry(path)) + path);
+    for (const QString &path : paths) {
+        if (!isWithinAny(path, paths, false))
+            names.push_back(entryName(disk.entry(path)) + path);
+    }
     const bool one = names.size() == 1;
     QString subject = names.takeLast();
     if (!names.isEmpty())
@@ -149,7 +153,8 @@ AppAlert inTheWay(const QStringList &paths, Paths &disk, bool othersReverted)
 
 } // namespace
 
-Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)
+Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing,
+    const QStringList &refusedBefore)
 {
     Paths disk(listed, standing);
     struct Selected {
@@ -213,7 +218,7 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
     }
 
     Plan plan;
-    QStringList refused;
+    QStringList refused = refusedBefore;
     QStringList inPlace;
     QStringList copies;
     QStringList trees;
@@ -276,10 +281,12 @@ Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
             {QStringLiteral("revert"), QStringLiteral("--depth"), QStringLiteral("infinity")}, childrenFirst(trees)));
     if (!refused.isEmpty())
         plan.alert = inTheWay(refused, disk, !plan.runs.isEmpty());
+    plan.refused = refused;
     return plan;
 }
 
-Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)
+Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing,
+    const QStringList &refusedBefore)
 {
     Paths disk(listed, standing);
     const auto untracked = [](const WorkingCopyItem *item) {
@@ -291,7 +298,7 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
             tracked.insert(path);
     }
     Plan plan;
-    QStringList refused;
+    QStringList refused = refusedBefore;
     QStringList added;
     QStringList others;
     for (const QString &path : paths) {
@@ -328,6 +335,7 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
         if (source)
             (sourceKept ? added : others).push_back(*source);
     }
+    plan.refused = refused;
     if (plan.reverted.isEmpty()) {
         if (!refused.isEmpty()) {
             plan.alert = inTheWay(refused, disk, false);
@@ -354,6 +362,40 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
     if (!refused.isEmpty())
         plan.alert = inTheWay(refused, disk, true);
     return plan;
+}
+
+QStringList svnReplacedFolders(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)
+{
+    QSet<QString> replaced;
+    for (const WorkingCopyItem &item : listed) {
+        if (item.kind == SVNStatusKind::replaced)
+            replaced.insert(item.path);
+    }
+    QStringList folders;
+    for (const QString &path : paths) {
+        if (replaced.contains(path) && standing(path) == DiskEntry::folder)
+            folders.push_back(path);
+    }
+    return folders;
+}
+
+QList<WorkingCopyItem> withDeletionsInside(QList<WorkingCopyItem> listed, const QList<WorkingCopyItem> &tree)
+{
+    QSet<QString> known;
+    for (const WorkingCopyItem &item : std::as_const(listed))
+        known.insert(item.path);
+    for (WorkingCopyItem item : tree) {
+        // What the revert writes back: svn's status -v gives every other path in the tree as well.
+        if (item.kind != SVNStatusKind::deleted && item.kind != SVNStatusKind::missing
+            && item.kind != SVNStatusKind::obstructed)
+            continue;
+        item.path = IgnoreRules::normalizePath(item.path);
+        if (item.path.isEmpty() || known.contains(item.path))
+            continue;
+        known.insert(item.path);
+        listed.push_back(std::move(item));
+    }
+    return listed;
 }
 
 } // namespace RevertPlan

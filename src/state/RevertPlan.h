@@ -21,6 +21,8 @@ struct Plan {
     // The selected paths the runs take back (the question counts them).
     QStringList reverted;
     QList<ToolCommand> runs;
+    // What stands in the way, named in the alert.
+    QStringList refused;
     // Shown for the selected paths left alone; when there are no runs, the whole answer.
     std::optional<AppAlert> alert;
     // git: a reverted path is a folder on disk, which for git is a submodule.
@@ -31,7 +33,18 @@ struct Plan {
 using Standing = std::function<DiskEntry(const QString &path)>;
 
 // `paths` are the selected paths, `listed` the rows of the change list, which say what the tool tracks.
-Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
-Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
+// `refusedBefore` is named in the alert too: what stood in the way when the question was asked.
+Plan svn(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing,
+    const QStringList &refusedBefore = {});
+Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing,
+    const QStringList &refusedBefore = {});
+
+// svn lists a replaced folder as one row, though its revert brings back everything the old folder
+// held: the selected replaced folders, whose trees (`svn status -v`) are asked for what they held. A
+// deleted folder made anew is in the way itself.
+QStringList svnReplacedFolders(
+    const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
+// The rows with the deletions of such a tree that they do not list yet, paths as the list writes them.
+QList<WorkingCopyItem> withDeletionsInside(QList<WorkingCopyItem> listed, const QList<WorkingCopyItem> &tree);
 
 } // namespace RevertPlan

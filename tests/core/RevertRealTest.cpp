@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 using namespace TestSupport;
@@ -48,9 +49,27 @@ template <typename Fixture> struct RevertCase {
     QStringList restored;
     // No longer tracked, and kept on disk.
     QStringList unscheduled;
-    // Left as they are and named in the alert.
+    // Left as they are and named in the alert, exactly these.
     QStringList inTheWay;
+    // Done while the question is open.
+    std::function<void(const Fixture &)> whileAsked;
 };
+
+// The paths an alert names as standing in the way.
+QStringList namedInTheWay(const QString &message)
+{
+    QString subject = message.left(message.indexOf(QRegularExpression(" stands? where ")));
+    QStringList names;
+    for (QString name : subject.replace(" and ", ", ").split(", ")) {
+        for (const char *entry : {"the folder ", "the file ", "the link ", "the path "}) {
+            if (name.startsWith(entry, Qt::CaseInsensitive))
+                name.remove(0, qsizetype(strlen(entry)));
+        }
+        names.push_back(name);
+    }
+    names.sort();
+    return names;
+}
 
 struct RevertStates : RealActionsFixture {
     // Each case on a repository of its own holding the committed files: brought into its state,
@@ -67,14 +86,22 @@ struct RevertStates : RealActionsFixture {
                 writeFile(fixture.*root + '/' + file.key(), file.value());
             fixture.commitAll();
             c.make(fixture);
-            const QMap<QString, QByteArray> before = filesUnder(fixture.*root);
-            const QMap<QString, QString> listedBefore = listing(fixture);
+            QMap<QString, QByteArray> before = filesUnder(fixture.*root);
+            QMap<QString, QString> listedBefore = listing(fixture);
             open(fixture.*root, kind);
             tick(c.selected);
             dialogs.confirmAnswers = {true};
+            dialogs.whileConfirming = [&] {
+                if (!c.whileAsked)
+                    return;
+                c.whileAsked(fixture);
+                before = filesUnder(fixture.*root);
+                listedBefore = listing(fixture);
+            };
             state->setAlert(std::nullopt);
             state->revertSelectedPaths();
             ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+            dialogs.whileConfirming = nullptr;
             expectReverted(c, {before, filesUnder(fixture.*root)}, state->alert(), {listedBefore, listing(fixture)},
                 untrackedCode);
         }
@@ -127,9 +154,9 @@ struct RevertStates : RealActionsFixture {
         }
         ASSERT_TRUE(alert);
         EXPECT_EQ(alert->title, "Path In The Way");
-        for (const QString &path : c.inTheWay) {
-            EXPECT_TRUE(alert->message.contains(path + " stand")) << alert->message.toStdString();
-        }
+        QStringList expected = c.inTheWay;
+        expected.sort();
+        EXPECT_EQ(namedInTheWay(alert->message), expected) << alert->message.toStdString();
     }
 };
 
@@ -171,6 +198,16 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
     const auto deletedFolderMadeAnew = [](const SvnFixture &svn) {
         svn.svn({"delete", "-q", "A"});
         writeFile(svn.workingCopy + "/A", "mine\n");
+    };
+    // svn status lists the folder alone, though its revert brings back what the old one held.
+    const auto replaceFolder = [](const SvnFixture &svn) {
+        svn.svn({"delete", "-q", "A"});
+        QDir().mkpath(svn.workingCopy + "/A");
+        svn.svn({"add", "-q", "A"});
+    };
+    const auto deleteFolder = [](const SvnFixture &svn) { svn.svn({"delete", "-q", "A"}); };
+    const auto writeMine = [](const QString &path) {
+        return [path](const SvnFixture &svn) { writeFile(svn.workingCopy + '/' + path, "mine\n"); };
     };
     const QList<Case> cases{
         {"copied folder", copyFolder, {"B"}, {}, {"B"}},
@@ -269,6 +306,34 @@ TEST_F(RevertStates, SvnRevertKeepsEveryUnversionedFileAndRestoresWhatTheReposit
                 writeFile(svn.workingCopy + "/A/notes.txt", "notes\n");
             },
             {"A"}, {}, {}, {"A"}},
+        {"deleted folder, a file written at a path it held while the question is open", deleteFolder, {"A"}, {}, {},
+            {"A"}, writeMine("A/g.txt")},
+        {"replaced folder holding a file at a path the old one held",
+            [&](const SvnFixture &svn) {
+                replaceFolder(svn);
+                writeMine("A/g.txt")(svn);
+            },
+            {"A"}, {}, {}, {"A/g.txt"}},
+        {"replaced folder, a file written at a path the old one held while the question is open", replaceFolder,
+            {"A"}, {}, {}, {"A/sub"}, writeMine("A/sub/h.txt")},
+        {"replaced folder holding a file the old one did not",
+            [&](const SvnFixture &svn) {
+                replaceFolder(svn);
+                writeMine("A/notes.txt")(svn);
+            },
+            {"A"}, {"A"}, {}},
+        {"replaced folder made by a copy, a file written at a path the old one held while the question is open",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "A"});
+                svn.svn({"copy", "-q", "C", "A"});
+            },
+            {"A"}, {}, {}, {"A/g.txt"}, writeMine("A/g.txt")},
+        {"deleted file, a file written in its place while the question is open, beside an edit",
+            [](const SvnFixture &svn) {
+                svn.svn({"delete", "-q", "t.txt"});
+                append(svn.workingCopy + "/a.txt", "edit\n");
+            },
+            {"a.txt", "t.txt"}, {"a.txt"}, {}, {"t.txt"}, writeMine("t.txt")},
         {"moved file with a new file at its old name, its new name", newFileAtMoveSource, {"m.txt"}, {}, {}, {"a.txt"}},
         {"moved file with a new file at its old name, both names", newFileAtMoveSource, {"a.txt", "m.txt"}, {}, {},
             {"a.txt"}},
@@ -358,6 +423,13 @@ TEST_F(RevertStates, GitRevertKeepsEveryUntrackedFileAndRestoresWhatHeadHas)
                 ASSERT_NE(status, 0);
             },
             {"a.txt", "t.txt"}, {"a.txt"}, {"t.txt"}},
+        {"staged deletion, a file written in its place while the question is open, beside an edit",
+            [](const GitFixture &git) {
+                git.git({"rm", "-q", "a.txt"});
+                append(git.path + "/t.txt", "edit\n");
+            },
+            {"a.txt", "t.txt"}, {"t.txt"}, {}, {"a.txt"},
+            [](const GitFixture &git) { writeFile(git.path + "/a.txt", "mine\n"); }},
         {"edited file beside an untracked one",
             [](const GitFixture &git) {
                 append(git.path + "/a.txt", "edit\n");

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <deque>
+#include <functional>
 
 // Answers the state's modal questions from queues a test fills, and records every question.
 // An empty queue answers as if the user cancelled.
@@ -21,6 +22,9 @@ public:
     std::deque<std::optional<QString>> savePanelAnswers;
     std::deque<std::optional<BranchChoiceAnswer>> branchAnswers;
 
+    // Runs while a confirmation is open, before it is answered: what the user does meanwhile.
+    std::function<void()> whileConfirming;
+
     QList<PromptRequest> prompts;
     QList<std::pair<QString, QString>> confirmations;
     QList<OpenPanelOptions> openPanels;
@@ -36,6 +40,8 @@ public:
     bool confirm(const QString &title, const QString &message) override
     {
         confirmations.push_back({title, message});
+        if (whileConfirming)
+            whileConfirming();
         return next(confirmAnswers, false);
     }
     std::optional<QString> openPanel(const OpenPanelOptions &options) override
