@@ -54,17 +54,19 @@ TEST_F(FrameFixture, ANewlineAloneIsOutputAndVisibleTabIsReloaded)
     EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake cleanup");
 }
 
-TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
+TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
 {
     makeState({svnProject});
-    fakes.svn->responder = [](const FakeCall &) {
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) != "update")
+            return okResult(QString());
         SVNCommandResult result = okResult("partial\n", "svn: E155004: locked\n");
         result.status = 1;
         return result;
     };
     state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(svnSubcommands(), QList<QString>({"update"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Update Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155004: locked\n");
@@ -73,9 +75,12 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
     EXPECT_EQ(state->commandOutput()->stdout, "partial\n");
     EXPECT_FALSE(state->busyMessage());
 
+    // A run that reloads nothing after a success reloads nothing after a failure.
+    fakes.svn->calls.clear();
     fakes.svn->responder = [](const FakeCall &) { return failedResult(1, ""); };
-    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
+    state->runInSelectedProject({"Info", RepositoryKind::svn, {{"info"}}, AppState::AfterRun::nothing});
     ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"info"}));
     EXPECT_EQ(state->alert()->message, "Command exited with status 1.");
 }
 
