@@ -232,6 +232,10 @@ public:
         AfterRun after = AfterRun::nothing;
         // Added to the output of runs that succeeded.
         QString note;
+        // Runs that end what `runs` may leave begun (git's state of an operation in progress). They
+        // follow the runs also when one failed, though not after a Stop; a failure of theirs shows only
+        // when the runs succeeded.
+        QList<ToolCommand> closing = {};
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);

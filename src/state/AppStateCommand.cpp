@@ -57,6 +57,18 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     }
     // The mark ends with a Stop; the stop's own report then reloads.
     const std::shared_ptr<ToolRunMark> mark = m_runScope->currentMark();
+    if (!(mark && mark->ended())) {
+        for (const ToolCommand &command : std::as_const(request.closing)) {
+            try {
+                const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
+                if (!failure)
+                    appendRun(shown, result, done++ == 0);
+            } catch (const std::exception &) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
+    }
     setBusyMessage(std::nullopt);
     if (failure) {
         try {

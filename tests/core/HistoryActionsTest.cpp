@@ -499,6 +499,7 @@ TEST_F(HistoryFixture, GitRollbackRevertsTheSelectedCommitsWholeHash)
     EXPECT_EQ(dialogs.confirmations[0].second,
         "Revert 0123456 into the working copy? Review the resulting changes before committing.");
     EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"revert", "--no-commit", hash}));
+    EXPECT_EQ(fakes.git->argumentLists().value(1), QStringList({"revert", "--quit"}));
     EXPECT_TRUE(fakes.svn->calls.isEmpty());
     EXPECT_FALSE(state->alert());
 }
