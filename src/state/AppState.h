@@ -223,11 +223,12 @@ public:
 
     // The tool a project of the kind runs.
     ToolClient &toolFor(RepositoryKind kind) const;
-    // What follows a run that succeeded. `reloadAlways` also reloads after a failure, for a command
-    // that may have changed files before it failed (an update that put some files in place).
-    enum class AfterRun { nothing, reload, reloadAlways };
+    // What follows the runs. `reload` reloads the project after a failure as after a success: a
+    // command may change files before it fails (an update that put some in place, a switch that failed
+    // on an external, a merge stopped at a conflict). The failure's alert and output stay.
+    enum class AfterRun { nothing, reload };
     // One request of the command frame: busy text, the runs one after another with the tool of
-    // `tool`, the output of them all, then what follows; a failure alerts and stops.
+    // `tool`, the output of them all, then what follows; a failure alerts and ends the runs.
     struct RunRequest {
         QString title;
         RepositoryKind tool = RepositoryKind::svn;
@@ -235,6 +236,10 @@ public:
         AfterRun after = AfterRun::nothing;
         // Added to the output of runs that succeeded.
         QString note;
+        // Runs that end what `runs` may leave begun (git's state of an operation in progress). They
+        // follow the runs also when one failed, though not after a Stop; a failure of theirs shows only
+        // when the runs succeeded.
+        QList<ToolCommand> closing = {};
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);

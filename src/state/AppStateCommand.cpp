@@ -3,6 +3,7 @@
 #include "state/RunOutputs.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 #include <vector>
 
@@ -21,41 +22,67 @@ ToolClient &AppState::toolFor(RepositoryKind kind) const
     return client();
 }
 
+namespace {
+
+// The output of a request's runs reads as one: their command lines one a line, their outputs joined.
+void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool first)
+{
+    if (first) {
+        shown = result;
+        return;
+    }
+    shown.commandLine += u'\n' + result.commandLine;
+    shown.stdout += result.stdout;
+    shown.stderr += result.stderr;
+    shown.stdoutData += result.stdoutData;
+    shown.stderrData += result.stderrData;
+}
+
+} // namespace
+
 QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
 {
     setBusyMessage(request.title);
     SVNCommandResult shown;
-    bool failed = false;
+    qsizetype done = 0;
+    std::exception_ptr failure;
+    ToolClient &tool = toolFor(request.tool);
     try {
-        ToolClient &tool = toolFor(request.tool);
-        for (qsizetype i = 0; i < request.runs.size(); ++i) {
-            const SVNCommandResult result = co_await tool.run(request.runs[i].in(workingDirectory));
-            if (i == 0) {
-                shown = result;
-                continue;
-            }
-            shown.commandLine += u'\n' + result.commandLine;
-            shown.stdout += result.stdout;
-            shown.stderr += result.stderr;
-            shown.stdoutData += result.stdoutData;
-            shown.stderrData += result.stderrData;
+        for (const ToolCommand &command : std::as_const(request.runs)) {
+            const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
+            appendRun(shown, result, done++ == 0);
         }
-    } catch (const std::exception &error) {
-        setBusyMessage(std::nullopt);
-        showError(request.title + QStringLiteral(" Failed"), error);
-        failed = true;
+    } catch (const std::exception &) {
+        failure = std::current_exception();
     }
-    if (failed) {
-        // A stopped action reloads once its stop has been reported.
-        const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
-        if (request.after == AfterRun::reloadAlways && !(mark && mark->ended()))
+    // The mark ends with a Stop; the stop's own report then reloads.
+    const std::shared_ptr<ToolRunMark> mark = m_runScope->currentMark();
+    if (!(mark && mark->ended())) {
+        for (const ToolCommand &command : std::as_const(request.closing)) {
+            try {
+                const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
+                if (!failure)
+                    appendRun(shown, result, done++ == 0);
+            } catch (const std::exception &) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
+    }
+    setBusyMessage(std::nullopt);
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception &error) {
+            showError(request.title + QStringLiteral(" Failed"), error);
+        }
+        if (request.after == AfterRun::reload && !(mark && mark->ended()))
             co_await reloadKeepingFailure(true);
         co_return;
     }
-    setBusyMessage(std::nullopt);
     shown.stdout += request.note;
     setCommandOutput(runOutput(request.title, shown));
-    if (request.after != AfterRun::nothing)
+    if (request.after == AfterRun::reload)
         co_await reloadAfterCommand();
 }
 

@@ -274,11 +274,13 @@ void AppState::rollbackSelectedRevision()
                     + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
             return;
         // Once the changes are in the work tree git is left "reverting", which blocks a branch switch even
-        // after the changes are taken back; --quit ends that and keeps them as ordinary local changes.
-        runInSelectedProject({QStringLiteral("Rollback"), RepositoryKind::git,
-            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash},
-                {QStringLiteral("revert"), QStringLiteral("--quit")}},
-            AfterRun::reload});
+        // after the changes are taken back; --quit ends that and keeps them as ordinary local changes. A
+        // revert stopped by a conflict leaves the same state: --quit follows it too, and the conflicted
+        // files stay in the index and the work tree for the user to resolve.
+        RunRequest request{QStringLiteral("Rollback"), RepositoryKind::git,
+            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash}}, AfterRun::reload};
+        request.closing = {{QStringLiteral("revert"), QStringLiteral("--quit")}};
+        runInSelectedProject(std::move(request));
         return;
     }
     const QString revision = QString::number(*m_selectedRevision);

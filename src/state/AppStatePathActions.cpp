@@ -67,10 +67,10 @@ void AppState::updateWorkingCopy()
     if (isGitProject(selectedProjectKind()))
         runInSelectedProject({QStringLiteral("Pull"), RepositoryKind::git,
             {{QStringLiteral("pull"), QStringLiteral("--ff-only"), QStringLiteral("--no-rebase")}},
-            AfterRun::reloadAlways});
+            AfterRun::reload});
     else
         runInSelectedProject(
-            {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reloadAlways});
+            {QStringLiteral("Update"), RepositoryKind::svn, {{QStringLiteral("update")}}, AfterRun::reload});
 }
 
 void AppState::showRepositoryInfo()

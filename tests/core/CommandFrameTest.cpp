@@ -54,17 +54,19 @@ TEST_F(FrameFixture, ANewlineAloneIsOutputAndVisibleTabIsReloaded)
     EXPECT_EQ(state->commandOutput()->commandLine, "/usr/bin/fake cleanup");
 }
 
-TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
+TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
 {
     makeState({svnProject});
-    fakes.svn->responder = [](const FakeCall &) {
+    fakes.svn->responder = [](const FakeCall &call) {
+        if (call.arguments.value(0) != "update")
+            return okResult(QString());
         SVNCommandResult result = okResult("partial\n", "svn: E155004: locked\n");
         result.status = 1;
         return result;
     };
     state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(svnSubcommands(), QList<QString>({"update"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Update Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155004: locked\n");
@@ -73,10 +75,57 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndReloadsNothing)
     EXPECT_EQ(state->commandOutput()->stdout, "partial\n");
     EXPECT_FALSE(state->busyMessage());
 
+    // A run that reloads nothing after a success reloads nothing after a failure.
+    fakes.svn->calls.clear();
     fakes.svn->responder = [](const FakeCall &) { return failedResult(1, ""); };
-    state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
+    state->runInSelectedProject({"Info", RepositoryKind::svn, {{"info"}}, AppState::AfterRun::nothing});
     ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"info"}));
     EXPECT_EQ(state->alert()->message, "Command exited with status 1.");
+}
+
+// The closing runs end what the runs began, whether they succeeded or not.
+TEST_F(FrameFixture, ClosingRunsFollowTheRunsAlsoAfterAFailureWhichStaysTheOneShown)
+{
+    const struct {
+        const char *name;
+        QString failing; // the subcommand that fails
+        QStringList ran;
+        QString alert; // the failure shown, if any
+        QString output; // the output sheet's title and standard output
+        QString stdout;
+    } rows[] = {
+        {"both succeed", "", {"revert", "revert-quit", "status"}, "", "Rollback", "revert\nrevert-quit\n"},
+        {"the run fails", "revert", {"revert", "revert-quit", "status"}, "CONFLICT\n", "Rollback Failed", ""},
+        {"the closing run fails", "revert-quit", {"revert", "revert-quit", "status"}, "refused\n", "Rollback Failed",
+            ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        makeState({gitProject});
+        fakes.git->calls.clear();
+        fakes.git->responder = [&row](const FakeCall &call) {
+            const QString name = call.arguments.join('-');
+            if (name == row.failing)
+                return failedResult(1, name == "revert" ? "CONFLICT\n" : "refused\n");
+            return okResult(name.startsWith("revert") ? name + '\n' : QString());
+        };
+        AppState::RunRequest request{"Rollback", RepositoryKind::git, {{"revert"}}, AppState::AfterRun::reload};
+        request.closing = {{"revert", "quit"}};
+        state->runInSelectedProject(request);
+        ASSERT_TRUE(waitUntilIdle(*state));
+        QStringList ran;
+        for (const FakeCall &call : fakes.git->calls)
+            ran.push_back(call.arguments.value(0) == "revert" ? call.arguments.join('-') : call.arguments.value(0));
+        EXPECT_EQ(ran.mid(0, 3), row.ran);
+        EXPECT_EQ(state->alert() ? state->alert()->message : QString(), row.alert);
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, row.output);
+        if (row.alert.isEmpty()) {
+            EXPECT_EQ(state->commandOutput()->stdout, row.stdout);
+        }
+        EXPECT_FALSE(state->busyMessage());
+    }
 }
 
 TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)

@@ -200,29 +200,65 @@ TEST_F(GitRepositoryStates, TheUsersDiffPrefixesNeverRenameTheCards)
     }
 }
 
+// A rollback git stops at a conflict leaves it listed at once, and nothing of git's "reverting" behind.
 TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwitch)
 {
-    const GitFixture git = GitFixture::create(sandbox.path());
-    writeFile(git.path + "/a.txt", "one\n");
-    git.commitAll("first");
-    writeFile(git.path + "/a.txt", "two\n");
-    git.commitAll("second");
-    git.git({"branch", "other"});
-    open(git.path, RepositoryKind::git);
-    showTab(WorkflowTab::history);
-    ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
+    const struct {
+        const char *name;
+        bool conflict; // a later commit changed the same line
+        QByteArray rolledBack; // a.txt after the rollback
+        QMap<QByteArray, QByteArray> status;
+    } rows[] = {
+        {"clean", false, "one\n", {{"a.txt", "M."}}},
+        {"stopped by a conflict", true, "", {{"a.txt", "UU"}}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const GitFixture git = GitFixture::create(sandbox.path(), QString("repo-%1").arg(row.conflict));
+        writeFile(git.path + "/a.txt", "one\n");
+        git.commitAll("first");
+        writeFile(git.path + "/a.txt", "two\n");
+        git.commitAll("second");
+        if (row.conflict) {
+            writeFile(git.path + "/a.txt", "three\n");
+            git.commitAll("third");
+        }
+        const QByteArray head = readFile(git.path + "/a.txt");
+        git.git({"branch", "other"});
+        open(git.path, RepositoryKind::git);
+        showTab(WorkflowTab::history);
+        for (const FileHistoryRevision &revision : state->selectedFileHistoryRevisions()) {
+            if (revision.message == "second")
+                state->setSelectedRevision(revision.revision);
+        }
+        ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
 
-    dialogs.confirmAnswers.push_back(true);
-    run([](AppState &s) { s.rollbackSelectedRevision(); });
-    EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
-    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "M."}}));
-    state->setSelectedTab(WorkflowTab::changes);
+        dialogs.confirmAnswers.push_back(true);
+        if (row.conflict) {
+            state->setAlert(std::nullopt);
+            state->rollbackSelectedRevision();
+            ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, "Rollback Failed");
+            EXPECT_TRUE(readFile(git.path + "/a.txt").contains("<<<<<<<"));
+            EXPECT_EQ(listedKind("a.txt"), SVNStatusKind::conflicted) << "not listed until a refresh";
+            state->setAlert(std::nullopt);
+        } else {
+            run([](AppState &s) { s.rollbackSelectedRevision(); });
+            EXPECT_EQ(readFile(git.path + "/a.txt"), row.rolledBack);
+        }
+        EXPECT_EQ(gitStatusCodes(git), row.status);
+        EXPECT_FALSE(QFileInfo::exists(git.path + "/.git/REVERT_HEAD"));
+        EXPECT_FALSE(QFileInfo::exists(git.path + "/.git/sequencer"));
+        state->setSelectedTab(WorkflowTab::changes);
 
-    revertTicked({"a.txt"});
-    EXPECT_EQ(readFile(git.path + "/a.txt"), "two\n");
-    dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "other"});
-    run([](AppState &s) { s.switchGitBranch(); });
-    EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
+        revertTicked({"a.txt"});
+        EXPECT_EQ(readFile(git.path + "/a.txt"), head);
+        EXPECT_TRUE(gitStatusCodes(git).isEmpty());
+        dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "other"});
+        run([](AppState &s) { s.switchGitBranch(); });
+        EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
+    }
 }
 
 // A case-only rename made on disk lists the old name as deleted and the new one as untracked.

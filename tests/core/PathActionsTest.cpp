@@ -87,6 +87,22 @@ TEST_F(PathActionsFixture, EverySvnActionBuildsItsListRunsInTheProjectAndReloads
             << "reload after the run";
         EXPECT_FALSE(state->alert());
         EXPECT_FALSE(state->busyMessage());
+
+        // Failed, the action reloads as it does after a success, its failure shown.
+        fakes.svn->calls.clear();
+        fakes.svn->responder = [&c](const FakeCall &call) {
+            return call.arguments == c.arguments ? failedResult(1, "svn: E000001: refused\n") : okResult(QString());
+        };
+        tick({item("a.txt"), item("b.txt"), item("A.txt")}, {"b.txt", "a.txt", "A.txt"});
+        c.call(*state);
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(subcommands(*fakes.svn).mid(1), c.reloads ? QStringList({"status", "info"}) : QStringList())
+            << "reload after the failed run";
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, c.title + " Failed");
+        EXPECT_EQ(state->commandOutput()->title, c.title + " Failed");
+        fakes.svn->responder = nullptr;
+        state->setAlert(std::nullopt);
     }
     EXPECT_TRUE(fakes.git->calls.isEmpty());
 }
@@ -279,52 +295,76 @@ TEST_F(PathActionsFixture, GitRevertOnlyUnstagesNewlyAddedFiles)
         "old.txt");
     EXPECT_EQ(state->commandOutput()->stdout, "done\ndone\n");
 
-    // The first run failing stops the second and reloads nothing.
+    // The first run failing stops the second; the list reloads.
     fakes.git->calls.clear();
     fakes.git->responder = [](const FakeCall &) { return failedResult(128, "fatal: index.lock exists\n"); };
     tick({item("new.txt", SVNStatusKind::added), item("old.txt")}, {"new.txt", "old.txt"});
     dialogs.confirmAnswers.push_back(true);
     state->revertSelectedPaths();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(fakes.git->calls.size(), 1);
+    EXPECT_EQ(fakes.git->argumentLists().value(0).value(0), "reset");
+    EXPECT_EQ(fakes.git->argumentLists().value(1).value(0), "status");
     EXPECT_EQ(state->alert()->title, "Revert Failed");
     EXPECT_EQ(state->alert()->message, "fatal: index.lock exists\n");
     EXPECT_EQ(state->commandOutput()->title, "Revert Failed");
     EXPECT_FALSE(state->busyMessage());
 }
 
-TEST_F(PathActionsFixture, FailedUpdateOrPullReloadsTheListAndKeepsItsFailure)
+TEST_F(PathActionsFixture, FailedActionsThatChangeFilesReloadTheListAndKeepTheirFailure)
 {
-    // Either may have put some files in place before it failed.
+    // Each may have changed files before it failed: an update or switch that put some in place, a
+    // merge stopped at a conflict, a resolve of several paths that refused one.
     const struct {
+        const char *title;
         Project project;
-        QString title;
-        QString refusal;
+        // The form's answer (or the chosen file), and whether a question is asked and answered yes.
+        QStringList form;
+        bool asks;
+        std::function<void(AppState &)> start;
+        QString failing; // the run that fails
     } cases[] = {
-        {svnProject, "Update", "svn: E000028: Can't write file\n"},
-        {gitProject, "Pull", "fatal: Not possible to fast-forward\n"},
+        {"Update", svnProject, {}, false, [](AppState &s) { s.updateWorkingCopy(); }, "update"},
+        {"Pull", gitProject, {}, false, [](AppState &s) { s.updateWorkingCopy(); }, "pull"},
+        {"Switch", svnProject, {"file:///r/b"}, false, [](AppState &s) { s.switchWorkingCopyURL(); }, "switch"},
+        {"Relocate", svnProject, {"file:///r", "file:///s"}, false, [](AppState &s) { s.relocateWorkingCopyURL(); },
+            "relocate"},
+        {"Merge", svnProject, {"file:///r/b", ""}, false, [](AppState &s) { s.merge(); }, "merge"},
+        {"Pull File", svnProject, {"a.txt", "3"}, false, [](AppState &s) { s.pullFileAtRevision(); }, "update"},
+        {"Pull File", gitProject, {"a.txt", "HEAD"}, true, [](AppState &s) { s.pullFileAtRevision(); }, "checkout"},
+        {"Revert", svnProject, {}, true, [](AppState &s) { s.revertSelectedPaths(); }, "revert"},
+        {"Changelist", svnProject, {"review"}, false, [](AppState &s) { s.createChangelist(); }, "changelist"},
+        {"Patch", svnProject, {"/tmp/fix.diff"}, false, [](AppState &s) { s.applyPatch(); }, "patch"},
+        {"Copy", svnProject, {"a.txt", "b.txt", ""}, false, [](AppState &s) { s.copyItem(); }, "copy"},
+        {"Move", svnProject, {"a.txt", "b.txt", ""}, false, [](AppState &s) { s.moveItem(); }, "move"},
+        {"Make Directory", svnProject, {"new"}, false, [](AppState &s) { s.makeDirectoryInWorkingCopy(); }, "mkdir"},
+        {"Set Property", svnProject, {"note", "x", "a.txt"}, false, [](AppState &s) { s.setProperty(); }, "propset"},
+        {"Delete Property", svnProject, {"note", "a.txt"}, false, [](AppState &s) { s.deleteProperty(); }, "propdel"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.title.toStdString());
+        SCOPED_TRACE(c.title);
         makeState({c.project});
         auto &calls = c.project.kind == RepositoryKind::git ? fakes.git->calls : fakes.svn->calls;
-        const auto refuse = [&c](const FakeCall &call) {
-            return call.arguments.value(0) == "update" || call.arguments.value(0) == "pull" ? failedResult(1, c.refusal)
-                                                                                            : okResult(QString());
+        const QString refusal = QStringLiteral("refused\n");
+        const auto refuse = [&c, &refusal](const FakeCall &call) {
+            return call.arguments.value(0) == c.failing ? failedResult(1, refusal) : okResult(QString());
         };
         fakes.svn->responder = refuse;
         fakes.git->responder = refuse;
         calls.clear();
-        state->updateWorkingCopy();
+        tick({item("a.txt")}, {"a.txt"});
+        dialogs.promptAnswers = {c.form};
+        dialogs.openPanelAnswers = {c.form.value(0)};
+        dialogs.confirmAnswers = {c.asks};
+        c.start(*state);
         ASSERT_TRUE(waitUntilIdle(*state));
         ASSERT_TRUE(state->alert());
-        EXPECT_EQ(state->alert()->title, c.title + " Failed");
-        EXPECT_EQ(state->alert()->message, c.refusal);
-        EXPECT_EQ(state->commandOutput()->title, c.title + " Failed");
+        EXPECT_EQ(state->alert()->title, QString(c.title) + " Failed");
+        EXPECT_EQ(state->alert()->message, refusal);
+        EXPECT_EQ(state->commandOutput()->title, QString(c.title) + " Failed");
         QStringList subcommands;
         for (const FakeCall &call : calls)
             subcommands.push_back(call.arguments.value(0));
-        EXPECT_EQ(subcommands.value(0), c.project.kind == RepositoryKind::git ? "pull" : "update");
+        EXPECT_EQ(subcommands.value(0), c.failing);
         EXPECT_TRUE(subcommands.contains("status")) << "the list was not reloaded";
     }
 }

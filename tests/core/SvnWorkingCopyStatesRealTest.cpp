@@ -71,6 +71,115 @@ TEST_F(RealActionsFixture, SvnConflictFilesAreListedNeverTickedNorCommitted)
     EXPECT_FALSE(log.contains(".prej")) << log.toStdString();
 }
 
+// An action that changes the working copy and then fails: the window shows what it left, under its failure.
+TEST_F(RealActionsFixture, SvnActionsThatFailMidwayShowWhatTheyLeft)
+{
+    const struct {
+        const char *name;
+        // Makes the working copy in the folder and gives its path.
+        std::function<QString(const SvnFixture &)> make;
+        // Answers the forms, ticks, starts.
+        std::function<void(const SvnFixture &)> start;
+        const char *failure; // the svn error the alert gives
+        std::function<void(const SvnFixture &)> check;
+    } rows[] = {
+        {"a switch to a branch whose external is unreachable",
+            [](const SvnFixture &svn) {
+                const QString trunk = svn.checkoutNewFolder("trunk", svn.workingCopy + "-trunk");
+                writeFile(trunk + "/a.txt", "base\n");
+                SvnFixture{svn.repositoryPath, svn.repositoryUrl, trunk}.commitAll();
+                svn.svn({"copy", "-q", "-m", "branch", svn.repositoryUrl + "/trunk", svn.repositoryUrl + "/branch"});
+                svn.svn({"update", "-q"});
+                svn.svn({"propset", "-q", "svn:externals", "ext file:///nonexistent/repo", "branch"});
+                svn.svn({"commit", "-q", "-m", "external"});
+                return trunk;
+            },
+            [this](const SvnFixture &svn) {
+                EXPECT_EQ(state->repositoryInfo().url, svn.repositoryUrl + "/trunk");
+                dialogs.promptAnswers.push_back(QStringList{svn.repositoryUrl + "/branch"});
+                state->switchWorkingCopyURL();
+            },
+            "E205011",
+            [this](const SvnFixture &wc) {
+                // The whole tree went to the branch: the next commit goes there, and the header says so.
+                EXPECT_EQ(wc.svn({"info", "--show-item", "url"}).trimmed(), wc.repositoryUrl + "/branch");
+                EXPECT_EQ(state->repositoryInfo().url, wc.repositoryUrl + "/branch");
+            }},
+        {"a merge svn stops midway at a conflict",
+            [](const SvnFixture &svn) {
+                // The branch's r4 conflicts with trunk; its r5 went to trunk already, so r6 waits for another pass.
+                const QString trunk = svn.checkoutNewFolder("trunk", svn.workingCopy + "-trunk");
+                const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, trunk};
+                writeFile(trunk + "/a.txt", "base\n");
+                writeFile(trunk + "/b.txt", "base\n");
+                wc.commitAll();
+                svn.svn({"copy", "-q", "-m", "branch", svn.repositoryUrl + "/trunk", svn.repositoryUrl + "/branch"});
+                svn.svn({"update", "-q"});
+                for (const auto &[file, text] :
+                    {std::pair{"a.txt", "branch\n"}, {"c.txt", "new\n"}, {"b.txt", "branch\n"}}) {
+                    writeFile(svn.workingCopy + "/branch/" + file, text);
+                    svn.commitAll();
+                }
+                wc.svn({"merge", "-q", "-c", "5", svn.repositoryUrl + "/branch", "."});
+                wc.svn({"commit", "-q", "-m", "cherry-pick"});
+                writeFile(trunk + "/a.txt", "trunk\n");
+                wc.commitAll();
+                return trunk;
+            },
+            [this](const SvnFixture &svn) {
+                dialogs.promptAnswers.push_back(QStringList{svn.repositoryUrl + "/branch", ""});
+                state->merge();
+            },
+            "E155015",
+            [this](const SvnFixture &wc) {
+                EXPECT_EQ(svnStatus(wc).value("a.txt"), "C      ");
+                ASSERT_TRUE(listedItem("a.txt"));
+                EXPECT_EQ(listedItem("a.txt")->shownKind(), SVNStatusKind::conflicted);
+                ASSERT_TRUE(listedItem("a.txt.working"));
+                EXPECT_TRUE(listedItem("a.txt.working")->conflictFile);
+            }},
+        {"a resolve svn refuses for one of two paths",
+            [](const SvnFixture &svn) {
+                writeFile(svn.workingCopy + "/a.txt", "base\n");
+                writeFile(svn.workingCopy + "/z.txt", "base\n");
+                svn.commitAll();
+                const SvnFixture other = SvnFixture::create(QFileInfo(svn.workingCopy).path(), "other");
+                other.svn({"delete", "-q", "z.txt"});
+                other.svn({"commit", "-q", "-m", "gone"});
+                writeFile(svn.workingCopy + "/z.txt", "mine\n");
+                svn.updateIntoConflicts({"a.txt"}, {});
+                return svn.workingCopy;
+            },
+            [this](const SvnFixture &) {
+                // The tree conflict takes "working" alone; the text conflict is resolved all the same.
+                tick({"a.txt", "z.txt"});
+                state->resolveSelectedPaths("mine-full");
+            },
+            "E155027",
+            [this](const SvnFixture &wc) {
+                EXPECT_EQ(svnStatus(wc).value("a.txt"), "M      ");
+                EXPECT_EQ(listedKind("a.txt"), SVNStatusKind::modified);
+                EXPECT_FALSE(listedItem("a.txt.mine")) << "a side file that is gone";
+                ASSERT_TRUE(listedItem("z.txt"));
+                EXPECT_TRUE(listedItem("z.txt")->treeConflict);
+            }},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        const SvnFixture svn = SvnFixture::create(sandbox.filePath(QString::number(i)));
+        const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, row.make(svn)};
+        open(wc.workingCopy, RepositoryKind::svn);
+        ASSERT_FALSE(state->alert()) << state->alert()->message.toStdString();
+        row.start(wc);
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        ASSERT_TRUE(state->alert());
+        EXPECT_TRUE(state->alert()->title.endsWith(" Failed")) << state->alert()->title.toStdString();
+        EXPECT_TRUE(state->alert()->message.contains(row.failure)) << state->alert()->message.toStdString();
+        row.check(wc);
+    }
+}
+
 TEST_F(RealActionsFixture, SvnAnAddedFileRemovedFromDiskLeavesTheCommitAlone)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
