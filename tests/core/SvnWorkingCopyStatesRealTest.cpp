@@ -1,6 +1,7 @@
 // Subversion working copies in the states users meet after an ordinary update: conflicts, an added
 // file gone from disk, folders added or deleted, the working copy's own folder changed. Each is made with svn itself,
 // driven through the program, and checked with svn afterwards.
+#include "parsers/UnifiedDiffParser.h"
 #include "support/RealActions.h"
 
 #include <QDir>
@@ -182,6 +183,45 @@ TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
     run([](AppState &s) { s.revertSelectedPaths(); });
     EXPECT_EQ(svn.svn({"propget", "svn:ignore", "."}).trimmed(), "*.o");
     EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"a.txt", "M      "}}));
+}
+
+// The merge's record is a property change of the folder merged into: ticked and shown like the
+// file edits, it goes into the repository with them.
+TEST_F(RealActionsFixture, SvnMergeCommittedWithTheDefaultTicksKeepsItsRecord)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    const QString trunk = svn.checkoutNewFolder("trunk", sandbox.filePath("trunk"));
+    writeFile(trunk + "/a.txt", "one\ntwo\n");
+    runTool("svn", {"add", "-q", "a.txt"}, trunk);
+    runTool("svn", {"commit", "-q", "-m", "a"}, trunk);
+    svn.svn({"copy", "-q", "--parents", "-m", "branch", svn.repositoryUrl + "/trunk",
+        svn.repositoryUrl + "/branches/feat"});
+    const QString feat = sandbox.filePath("feat");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/branches/feat", feat});
+    writeFile(feat + "/a.txt", "one\nTWO\n");
+    runTool("svn", {"commit", "-q", "-m", "edit on the branch"}, feat);
+    runTool("svn", {"update", "-q"}, trunk);
+    open(trunk, RepositoryKind::svn);
+
+    dialogs.promptAnswers.push_back(QStringList{"^/branches/feat", ""});
+    run([](AppState &s) { s.merge(); });
+    const WorkingCopyItem *root = listedItem(".");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->statusLabel(), "Normal, Props M");
+    EXPECT_EQ(state->selectedCommitPaths(), (QSet<QString>{".", "a.txt"}));
+    const ParsedDiff preview = UnifiedDiffParser::parse(QString::fromUtf8(changeDiff(".")));
+    ASSERT_EQ(preview.files.size(), 1);
+    ASSERT_EQ(preview.files[0].hunks.size(), 1);
+    EXPECT_EQ(preview.files[0].hunks[0].header, "Added: svn:mergeinfo");
+    ASSERT_EQ(preview.files[0].hunks[0].lines.size(), 1);
+    EXPECT_EQ(preview.files[0].hunks[0].lines[0].text, "Merged /branches/feat:r3-4");
+
+    state->setCommitMessage("Merge feat");
+    run([](AppState &s) { s.commitSelected(); });
+    EXPECT_EQ(runTool("svn", {"status"}, trunk), "");
+    EXPECT_EQ(
+        runTool("svn", {"propget", "svn:mergeinfo", svn.repositoryUrl + "/trunk"}).trimmed(), "/branches/feat:3-4");
+    EXPECT_EQ(readFile(trunk + "/a.txt"), "one\nTWO\n");
 }
 
 TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
