@@ -59,7 +59,14 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
     try {
         SVNCommandResult result;
         if (project.kind == RepositoryKind::git) {
-            const QStringList arguments{QStringLiteral("show"), revision + u':' + path};
+            // git show of a folder prints its listing and succeeds; cat-file blob refuses anything but
+            // a file, and the type asked first names the refusal.
+            const QString object = revision + u':' + path;
+            const QStringList typeQuery{QStringLiteral("cat-file"), QStringLiteral("-t"), object};
+            const SVNCommandResult type = co_await state.gitClient().run(typeQuery, project.path);
+            if (type.stdout.trimmed() != u"blob")
+                throw SVNClientError::launchFailed(path + QStringLiteral(" is not a file at ") + revision + u'.');
+            const QStringList arguments{QStringLiteral("cat-file"), QStringLiteral("blob"), object};
             result = co_await state.gitClient().run(arguments, project.path);
         } else {
             const QStringList arguments

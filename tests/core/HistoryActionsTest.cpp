@@ -669,6 +669,7 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     const GitFixture git = GitFixture::create(sandbox.path());
     writeFile(git.path + "/a.txt", "one\n");
     writeFile(git.path + "/*.txt", binaryOne);
+    writeFile(git.path + "/docs/guide.txt", "guide\n");
     git.commitAll("first");
     writeFile(git.path + "/a.txt", "two\n");
     writeFile(git.path + "/*.txt", "star two\n");
@@ -697,6 +698,18 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     state->exportFileAtRevision();
     settle();
     EXPECT_EQ(readFile(destination), binaryOne);
+
+    // A folder is no file at the commit (git show would print its listing): nothing is written.
+    const QString listing = sandbox.filePath("docs.out");
+    dialogs.promptAnswers.push_back(QStringList{"docs", first});
+    dialogs.savePanelAnswers.push_back(listing);
+    state->exportFileAtRevision();
+    settle();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Export File Failed");
+    EXPECT_EQ(state->alert()->message, "docs is not a file at " + first + ".");
+    EXPECT_FALSE(QFileInfo::exists(listing));
+    state->setAlert(std::nullopt);
 
     // Pull the file named "*.txt" at the first commit: a.txt and its local change stay as they are.
     writeFile(git.path + "/a.txt", "local\n");
