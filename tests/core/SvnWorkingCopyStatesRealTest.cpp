@@ -227,7 +227,7 @@ TEST_F(RealActionsFixture, SvnMergeCommittedWithTheDefaultTicksKeepsItsRecord)
 TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
-    for (const QString &file : QStringList{"a.txt", "c.txt", "dir1/x.txt", "dir3/y.txt"})
+    for (const QString &file : QStringList{"a.txt", "c.txt", "dir1/x.txt", "dir3/y.txt", "notes.log"})
         writeFile(svn.workingCopy + "/" + file, "base\n");
     svn.commitAll();
     svn.svn({"move", "-q", "a.txt", "b.txt"});
@@ -271,6 +271,25 @@ TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
     EXPECT_EQ(svnStatus(svn).value("e.txt"), "A  +   ");
     commit({"e.txt", "b.txt"}, "Move b, add a draft");
     EXPECT_EQ(svnLastRevisionPaths(svn), (QStringList{"A /e.txt from /b.txt", "R /b.txt"}));
+
+    // The same with the new file hidden by an ignore rule: the list shows the move alone, and svn,
+    // asked about the old name, refuses it all the same.
+    svn.svn({"move", "-q", "notes.log", "notes.txt"});
+    writeFile(svn.workingCopy + "/notes.log", "new notes\n");
+    svn.svn({"add", "-q", "notes.log"});
+    writeFile(svn.workingCopy + "/.korvelignore", "*.log\n");
+    refresh();
+    ASSERT_FALSE(listedItem("notes.log"));
+    ASSERT_EQ(listedKind("notes.txt"), SVNStatusKind::added);
+    tick({"notes.txt"});
+    const AppAlert hidden = refusedCommit("Rename notes");
+    EXPECT_EQ(hidden.title, "Move Needs Its Old Name");
+    EXPECT_EQ(hidden.message,
+        "notes.txt moved away from notes.log, where something new is scheduled now; svn commits both together. "
+        "Tick notes.log too, or untick notes.txt.");
+    EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision", svn.repositoryUrl})).trimmed(), "6");
+    EXPECT_EQ(svnStatus(svn).value("notes.log"), "R      ");
+    EXPECT_EQ(svnStatus(svn).value("notes.txt"), "A  +   ");
 }
 
 // Folders holding Git repositories, "sub" with a second one deeper down: one goes in by the Add
