@@ -702,14 +702,9 @@ TEST(DiffLayout, ReadingTheTextItselfGivesTheLayoutOfTheParsedRecords)
     const QString wider = QString::fromUtf16(u"Index: caf\u00e9.txt\n@@ -1,3 +1,3 @@\n-d\u00e9j\u00e0 \U0001F600 vu\n"
                                              u"+\u65e5\u672c\u8a9e\t\u00e9\n\u00e9 without its blank\n \ufeffmark\n"
                                              u"\\ No newline at end of \u00e9\n");
-    // svn's property changes, and empty lines after a hunk's counted lines (one before the properties).
-    const QString properties = QStringLiteral("Index: p.txt\n@@ -1 +1 @@\n-a\n+b\n\nProperty changes on: p.txt\n")
-        + QString(67, u'_')
-        + QStringLiteral("\nModified: svn:mergeinfo\n## -0,1 +0,1 ##\n   Merged /b:r3\nAdded: x\n## -0,0 +1 ##\n+v\n"
-                         "Index: q.txt\n@@ -1 +1 @@\n-c\n+d\n\n@@ -5 +5 @@\n e\n\n");
     const DiffMetrics metrics = DiffMetrics::standard();
-    for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf, wider, properties,
-             QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
+    for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf, wider,
+             svnPropertiesDiff(), QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
         SCOPED_TRACE(text.left(40).toStdString());
         const DiffLayout fromText(text.toUtf8(), metrics);
         expectSameLayout(fromText, DiffLayout(UnifiedDiffParser::parse(text), metrics));
