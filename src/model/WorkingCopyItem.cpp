@@ -89,7 +89,8 @@ SVNStatusKind WorkingCopyItem::shownKind() const
 
 bool WorkingCopyItem::isTickedByDefault() const
 {
-    return !conflictFile && isCommittableByDefault(shownKind());
+    // Changed properties are a change to commit like changed content: a merge's record is one.
+    return !conflictFile && (isCommittableByDefault(shownKind()) || propertiesKind == SVNStatusKind::modified);
 }
 
 size_t qHash(const WorkingCopyItem &item, size_t seed)

@@ -78,4 +78,19 @@ QStringList scheduledForDeletion(const QString &statusXml, const QStringList &pa
     return scheduled;
 }
 
+QStringList notOnlyDeleted(const QString &statusXml, const QStringList &paths)
+{
+    QSet<QString> standing;
+    for (const Entry &entry : readEntries(statusXml)) {
+        if (entry.item != u"deleted")
+            standing.insert(entry.path);
+    }
+    QStringList found;
+    for (const QString &path : paths) {
+        if (standing.contains(path))
+            found.push_back(path);
+    }
+    return found;
+}
+
 } // namespace SVNCommitTargets

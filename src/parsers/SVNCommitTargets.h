@@ -18,4 +18,8 @@ QStringList childrenGoingWith(const QString &statusXml, const QStringList &folde
 // ever added unschedules it, and svn then no longer knows it.
 QStringList scheduledForDeletion(const QString &statusXml, const QStringList &paths);
 
+// Those of `paths` that `statusXml` lists as anything but scheduled for deletion: at a move's old
+// name, something new that a commit of the name would take.
+QStringList notOnlyDeleted(const QString &statusXml, const QStringList &paths);
+
 } // namespace SVNCommitTargets

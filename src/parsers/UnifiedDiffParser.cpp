@@ -156,10 +156,15 @@ public:
 
     void finishFile()
     {
+        if (m_blankHeld)
+            appendLine(DiffLineKind::context, m_heldBlank);
+        m_blankHeld = false;
         finishHunk();
         if (m_inFile)
             m_visitor.endFile(m_oldPath, m_newPath);
         m_inFile = false;
+        m_inProperties = false;
+        m_indexPath.clear();
     }
 
 private:
@@ -167,6 +172,15 @@ private:
     {
         // Every rule looks at the line's beginning, so the first character picks the few that can apply.
         const char16_t first = line.isEmpty() ? u'\0' : line.front().unicode();
+        const bool propertiesFollow = first == u'P' && begins(line, u"Property changes on: ");
+        if (m_blankHeld) {
+            // svn writes a blank line between a file's hunks and its property changes, which belongs
+            // to neither; anywhere else it is the hunk's empty line. The line stands in the text before
+            // this one: an empty view at this line's start keeps the place.
+            m_blankHeld = false;
+            if (!propertiesFollow)
+                appendLine(DiffLineKind::context, line.first(0));
+        }
         if (first == u'd' && begins(line, u"diff --git ")) {
             finishFile();
             PathPair paths = gitDiffPaths(line);
@@ -177,9 +191,26 @@ private:
             finishFile();
             const QString path = line.mid(7).toString();
             openFile(path, path);
+            m_indexPath = path;
+            return;
+        }
+        if (propertiesFollow) {
+            // svn's properties of the file: each property a hunk under its own name, read in the
+            // file's section. svn before 1.7 wrote a folder's without an "Index: " line: another path
+            // than the section's opens a section of its own.
+            const QStringView path = line.mid(21);
+            if (!m_inFile || (!m_indexPath.isEmpty() && path != m_indexPath)) {
+                finishFile();
+                openFile(path.toString(), path.toString());
+                m_indexPath = path.toString();
+            }
+            finishHunk();
+            m_inProperties = true;
             return;
         }
         if (!m_inFile)
+            return;
+        if (m_inProperties && readPropertyLine(line, first))
             return;
         switch (first) {
         case u'-':
@@ -236,6 +267,11 @@ private:
         }
         if (!m_inHunk)
             return;
+        if (line.isEmpty() && !m_inProperties && m_oldRemaining == 0 && m_newRemaining == 0) {
+            m_blankHeld = true;
+            m_heldBlank = line;
+            return;
+        }
         switch (first) {
         case u'\\':
             m_visitor.line(DiffLineKind::note, std::nullopt, std::nullopt, QStringView(), line);
@@ -249,6 +285,64 @@ private:
         default:
             appendLine(DiffLineKind::context, line);
             break;
+        }
+    }
+
+    // The lines of a property section that are no lines of a property's value. Those are read as
+    // any hunk's lines.
+    bool readPropertyLine(QStringView line, char16_t first)
+    {
+        switch (first) {
+        case u'_':
+            return begins(line, u"___");
+        case u'A':
+        case u'M':
+        case u'D':
+        case u'N':
+            // "Name: " is how svn before 1.7 named a property.
+            if (begins(line, u"Added: ") || begins(line, u"Modified: ") || begins(line, u"Deleted: ")
+                || begins(line, u"Name: ")) {
+                finishHunk();
+                m_oldLine.reset(0);
+                m_newLine.reset(0);
+                m_inHunk = true;
+                m_rangePending = true;
+                m_visitor.hunk(line, 0);
+                return true;
+            }
+            return false;
+        case u'-':
+        case u'+':
+            // A property's value never names the file again.
+            if (m_inHunk && (begins(line, u"--- ") || begins(line, u"+++ "))) {
+                appendLine(first == u'-' ? DiffLineKind::deletion : DiffLineKind::addition, line);
+                return true;
+            }
+            return false;
+        case u'#':
+            if (!begins(line, u"## "))
+                return false;
+            // The first range of a property numbers the lines under its name; a further one is a hunk.
+            if (m_inHunk && m_rangePending) {
+                const HunkHeader header = parseHunkHeader(line);
+                m_oldLine.reset(header.oldRange.start);
+                m_newLine.reset(header.newRange.start);
+                m_oldRemaining = header.oldRange.count;
+                m_newRemaining = header.newRange.count;
+                m_rangePending = false;
+            } else {
+                openHunk(line);
+            }
+            return true;
+        case u' ':
+            // svn tells what an svn:mergeinfo change merged in words of its own rather than as lines.
+            if (m_inHunk && (begins(line, u"   Merged ") || begins(line, u"   Reverse-merged "))) {
+                m_visitor.line(DiffLineKind::note, std::nullopt, std::nullopt, QStringView(), line.mid(3));
+                return true;
+            }
+            return false;
+        default:
+            return false;
         }
     }
 
@@ -308,6 +402,7 @@ private:
     void finishHunk()
     {
         m_inHunk = false;
+        m_rangePending = false;
         m_oldRemaining = 0;
         m_newRemaining = 0;
     }
@@ -317,10 +412,18 @@ private:
     bool m_inHunk = false;
     QString m_oldPath;
     QString m_newPath;
+    // The path of an svn section's "Index: " line; empty for a git section.
+    QString m_indexPath;
     LineCounter m_oldLine;
     LineCounter m_newLine;
     qint64 m_oldRemaining = 0;
     qint64 m_newRemaining = 0;
+    // In a file's property changes, and a property named whose range has not come yet.
+    bool m_inProperties = false;
+    bool m_rangePending = false;
+    // An empty line after a hunk's counted lines, held until the next line tells what it is.
+    bool m_blankHeld = false;
+    QStringView m_heldBlank;
     // Characters of the text after the current line.
     qsizetype m_textLeft = 0;
 };

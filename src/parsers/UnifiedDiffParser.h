@@ -10,8 +10,10 @@
 
 namespace UnifiedDiffParser {
 
-// Reads a unified diff (svn diff, git diff, git show) into files, hunks and numbered lines.
-// Never fails: text that is no diff gives no files.
+// Reads a unified diff (svn diff, git diff, git show) into files, hunks and numbered lines. svn's
+// property changes of a file are further hunks of that file, each headed by the line that names the
+// property ("Added: svn:ignore") and numbered by its "## " range; what svn says of an svn:mergeinfo
+// change ("Merged /branches/b:r3-4") are notes. Never fails: text that is no diff gives no files.
 ParsedDiff parse(const QString &text);
 
 // What the reading finds, in order, for a caller that keeps views into the text instead of copies.

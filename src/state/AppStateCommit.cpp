@@ -106,9 +106,13 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
     Project project, QList<WorkingCopyItem> ticked, QList<WorkingCopyItem> listed, QString message)
 {
-    if (const std::optional<AppAlert> refusal = SVNCommit::moveRefusal(ticked, listed)) {
-        setAlert(*refusal);
-        co_return std::nullopt;
+    if (const std::optional<ToolCommand> query = SVNCommit::oldNamesQuery(SVNCommit::untickedOldNames(ticked))) {
+        // svn warns and fails for a name it does not know, and still lists the others.
+        const SVNCommandResult oldNames = co_await client().run(query->in(project.path, false));
+        if (const std::optional<AppAlert> refusal = SVNCommit::moveRefusal(ticked, oldNames.stdout)) {
+            setAlert(*refusal);
+            co_return std::nullopt;
+        }
     }
     const QList<WorkingCopyItem> items = SVNCommit::withMoveHalves(SVNCommit::committable(ticked), listed);
     if (items.isEmpty()) {

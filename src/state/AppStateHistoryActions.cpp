@@ -7,6 +7,7 @@
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
+#include <QDir>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -59,7 +60,14 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
     try {
         SVNCommandResult result;
         if (project.kind == RepositoryKind::git) {
-            const QStringList arguments{QStringLiteral("show"), revision + u':' + path};
+            // git show of a folder prints its listing and succeeds; cat-file blob refuses anything but
+            // a file, and the type asked first names the refusal.
+            const QString object = revision + u':' + path;
+            const QStringList typeQuery{QStringLiteral("cat-file"), QStringLiteral("-t"), object};
+            const SVNCommandResult type = co_await state.gitClient().run(typeQuery, project.path);
+            if (type.stdout.trimmed() != u"blob")
+                throw SVNClientError::launchFailed(path + QStringLiteral(" is not a file at ") + revision + u'.');
+            const QStringList arguments{QStringLiteral("cat-file"), QStringLiteral("blob"), object};
             result = co_await state.gitClient().run(arguments, project.path);
         } else {
             const QStringList arguments
@@ -209,20 +217,32 @@ void AppState::pullFileAtRevision()
         return;
     const QString &path = form->path;
     const QString &revision = form->revision;
-    if (selectedProjectKind() == RepositoryKind::git) {
+    // The path is judged as the tool will read it; one outside the project would reach another
+    // working copy.
+    std::optional<QString> target;
+    if (const std::optional<Project> project = selectedProject()) {
+        target = typedWorkingCopyPath(path, project->path);
+        if (!target) {
+            showAlert(QStringLiteral("Path Outside Project"),
+                QStringLiteral("Choose a path inside ") + QDir::cleanPath(project->path) + u'.');
+            return;
+        }
+    }
+    if (selectedProjectKind() == RepositoryKind::git && target) {
         // git checkout overwrites local changes without asking, unlike svn update which merges them.
-        const QString target = IgnoreRules::normalizePath(path);
         const bool overwritesChanges
             = std::any_of(m_changes.begin(), m_changes.end(), [&](const WorkingCopyItem &item) {
-                  return hasLocalContent(item.kind) && isAtOrUnder(IgnoreRules::normalizePath(item.path), target);
+                  return hasLocalContent(item.kind) && isAtOrUnder(IgnoreRules::normalizePath(item.path), *target);
               });
         if (overwritesChanges
             && !confirm(QStringLiteral("Pull File"),
                 QStringLiteral("Replace local changes to ") + path + QStringLiteral(" with its content at ") + revision
                     + u'?'))
             return;
+        // git gets the path that was judged.
+        const QString operand = target->isEmpty() ? QStringLiteral(".") : *target;
         runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::git,
-            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), path}}, AfterRun::reload});
+            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), operand}}, AfterRun::reload});
         return;
     }
     runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::svn,

@@ -58,25 +58,55 @@ QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, cons
     return items;
 }
 
-std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed)
+namespace {
+
+// The ticked moves whose old name is not ticked, each with that name.
+QList<std::pair<QString, QString>> movesLeavingOldNames(const QList<WorkingCopyItem> &ticked)
 {
     QSet<QString> tickedPaths;
     for (const WorkingCopyItem &item : ticked)
         tickedPaths.insert(item.path);
-    QHash<QString, SVNStatusKind> listedKinds;
-    QStringList moved;
-    QStringList oldNames;
+    QList<std::pair<QString, QString>> moves;
     for (const WorkingCopyItem &item : ticked) {
         const QString oldName = item.movedFrom ? IgnoreRules::normalizePath(*item.movedFrom) : QString();
-        if (oldName.isEmpty() || tickedPaths.contains(oldName))
+        if (!oldName.isEmpty() && !tickedPaths.contains(oldName))
+            moves.push_back({item.path, oldName});
+    }
+    return moves;
+}
+
+} // namespace
+
+QStringList untickedOldNames(const QList<WorkingCopyItem> &ticked)
+{
+    QStringList names;
+    for (const auto &move : movesLeavingOldNames(ticked)) {
+        if (!names.contains(move.second))
+            names.push_back(move.second);
+    }
+    return names;
+}
+
+std::optional<ToolCommand> oldNamesQuery(const QStringList &oldNames)
+{
+    if (oldNames.isEmpty())
+        return std::nullopt;
+    const QStringList arguments{QStringLiteral("status"), QStringLiteral("--xml")};
+    QStringList line = arguments + QStringList{QStringLiteral("--depth=empty")} + ToolOperands::svnPaths(oldNames);
+    if (OperandFiles::fits(line))
+        return line;
+    return arguments;
+}
+
+std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QString &statusXml)
+{
+    const QStringList standing = SVNCommitTargets::notOnlyDeleted(statusXml, untickedOldNames(ticked));
+    QStringList moved;
+    QStringList oldNames;
+    for (const auto &[path, oldName] : movesLeavingOldNames(ticked)) {
+        if (!standing.contains(oldName))
             continue;
-        if (listedKinds.isEmpty()) {
-            for (const WorkingCopyItem &entry : listed)
-                listedKinds.insert(entry.path, entry.kind);
-        }
-        if (listedKinds.value(oldName, SVNStatusKind::deleted) == SVNStatusKind::deleted)
-            continue;
-        moved.push_back(item.path);
+        moved.push_back(path);
         oldNames.push_back(oldName);
     }
     if (moved.isEmpty())

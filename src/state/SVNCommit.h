@@ -23,9 +23,18 @@ QList<WorkingCopyItem> committable(const QList<WorkingCopyItem> &items);
 // destination), taken from `listed` or made from svn's name for it: svn commits a move as a whole.
 QList<WorkingCopyItem> withMoveHalves(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed);
 
-// Refuses a ticked move whose old name is not ticked and is no plain deletion any more (something new
-// was added there): svn would commit that along with the move.
-std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed);
+// The old names of the ticked moves that are not ticked themselves.
+QStringList untickedOldNames(const QList<WorkingCopyItem> &ticked);
+
+// What svn holds at those names now, as `svn status --xml` (of the whole working copy when they do not
+// fit on one command line); none when there are none. The list cannot tell: an ignore rule may hide
+// what was scheduled there, and it may have changed since the list was read.
+std::optional<ToolCommand> oldNamesQuery(const QStringList &oldNames);
+
+// Refuses a ticked move whose old name is not ticked and that svn, by `statusXml` of the old names,
+// holds as something other than a plain deletion (something new was scheduled there): svn would
+// commit that along with the move.
+std::optional<AppAlert> moveRefusal(const QList<WorkingCopyItem> &ticked, const QString &statusXml);
 
 // svn add of the paths. svn add takes a nested Git repository's .git along with its folder: a second
 // run unschedules `nestedGit`, the .git entries below the added folders, and leaves them on disk.

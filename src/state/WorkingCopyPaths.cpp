@@ -60,6 +60,26 @@ std::optional<QString> repositoryRelativePath(const QString &path, const QString
     return std::nullopt;
 }
 
+std::optional<QString> typedWorkingCopyPath(const QString &typed, const QString &root)
+{
+    const QString full = QDir::cleanPath(typed.startsWith(u'/') ? typed : root + u'/' + typed);
+    if (std::optional<QString> relative = repositoryRelativePath(full, root))
+        return relative;
+    // git and svn find the folder through links on the way to it, as the system does: the part of the
+    // path that leads there is compared by what it names, and what follows by its names.
+    const QString folder = QFileInfo(root).canonicalFilePath();
+    if (folder.isEmpty())
+        return std::nullopt;
+    const QStringList names = full.split(u'/', Qt::SkipEmptyParts);
+    QString leading;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        leading += u'/' + names[i];
+        if (QFileInfo(leading).canonicalFilePath() == folder)
+            return names.mid(i + 1).join(u'/');
+    }
+    return std::nullopt;
+}
+
 QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText)
 {
     // Checked before trimming: a name ending in a line break must not turn into another name, and

@@ -105,7 +105,8 @@ TEST_F(StateFixture, RefreshRunsKindCheckStatusDiffAndInfoInOrder)
     ASSERT_EQ(state->changes().size(), 3);
     EXPECT_EQ(state->changes()[0].path, "a.txt");
     EXPECT_EQ(state->changes()[2].path, "new.txt");
-    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"b.txt", "new.txt"}));
+    // a.txt changed its properties only, which are ticked like content.
+    EXPECT_EQ(state->selectedCommitPaths(), QSet<QString>({"a.txt", "b.txt", "new.txt"}));
     EXPECT_EQ(state->selectedChangeID(), "a.txt");
     EXPECT_EQ(state->diffText(), "diff of a.txt\n");
     EXPECT_FALSE(state->busyMessage());

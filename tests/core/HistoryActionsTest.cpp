@@ -333,11 +333,12 @@ TEST_F(HistoryFixture, GitRevisionsThatLookLikeOptionsAreRefused)
     EXPECT_EQ(fakes.svn->argumentLists().value(0), QStringList({"cat", "-r", "-1", "src/a.c"}));
 }
 
-TEST_F(HistoryFixture, GitPullFileAsksBeforeReplacingLocalChanges)
+TEST_F(HistoryFixture, PullFileAsksBeforeReplacingLocalChangesAndRefusesPathsOutside)
 {
     makeGitState();
-    state->setChanges(
-        {WorkingCopyItem{"src/a.c", SVNStatusKind::modified}, WorkingCopyItem{"gone.c", SVNStatusKind::deleted}});
+    const QList<WorkingCopyItem> changes{
+        WorkingCopyItem{"src/a.c", SVNStatusKind::modified}, WorkingCopyItem{"gone.c", SVNStatusKind::deleted}};
+    state->setChanges(changes);
 
     answer({"./src/a.c", hash});
     dialogs.confirmAnswers.push_back(false);
@@ -349,21 +350,60 @@ TEST_F(HistoryFixture, GitPullFileAsksBeforeReplacingLocalChanges)
     EXPECT_TRUE(fakes.git->calls.isEmpty());
     EXPECT_FALSE(state->alert());
 
-    // A folder holding a changed file asks too; accepted, it runs.
-    answer({"src", hash});
-    dialogs.confirmAnswers.push_back(true);
+    // Every form of a path to the changed file, or to a folder holding it, asks; accepted, git gets
+    // the path that was asked about. A deleted file has nothing to lose, an unlisted one neither. A
+    // path outside the project is refused (no operand).
+    const struct {
+        QString typed;
+        bool asks;
+        QString operand;
+    } rows[] = {
+        {"/work/other/a.c", false, ""},
+        {"../other/a.c", false, ""},
+        {"src/../../a.c", false, ""},
+        {"/work/betamax/a.c", false, ""},
+        {"src", true, "src"},
+        {"/work/beta/src/a.c", true, "src/a.c"},
+        {"src/x/../a.c", true, "src/a.c"},
+        {"/work/beta/src/", true, "src"},
+        {"/work/beta", true, "."},
+        {"../beta/src/./a.c", true, "src/a.c"},
+        {"gone.c", false, "gone.c"},
+        {"src/b.c", false, "src/b.c"},
+        {"/work/beta/src/../gone.c", false, "gone.c"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.typed.toStdString());
+        dialogs.confirmations.clear();
+        fakes.git->calls.clear();
+        // The run before reloaded the list from the fake tool.
+        state->setChanges(changes);
+        answer({row.typed, hash});
+        if (row.asks)
+            dialogs.confirmAnswers.push_back(true);
+        state->setAlert(std::nullopt);
+        state->pullFileAtRevision();
+        settle();
+        EXPECT_EQ(dialogs.confirmations.size(), row.asks ? 1 : 0);
+        if (row.operand.isEmpty()) {
+            EXPECT_TRUE(fakes.git->calls.isEmpty());
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, "Path Outside Project");
+            EXPECT_EQ(state->alert()->message, "Choose a path inside /work/beta.");
+            continue;
+        }
+        EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"checkout", hash, "--", row.operand}));
+        EXPECT_FALSE(state->alert());
+    }
+
+    // svn update would reach another working copy.
+    fakes = FakeClients();
+    makeSvnState();
+    answer({"/work/other/a.c", "7"});
     state->pullFileAtRevision();
     settle();
-    EXPECT_EQ(dialogs.confirmations.size(), 2);
-    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"checkout", hash, "--", "src"}));
-
-    // A deleted file has nothing to lose, an unlisted one neither.
-    for (const QString &path : {QStringLiteral("gone.c"), QStringLiteral("src/b.c")}) {
-        answer({path, hash});
-        state->pullFileAtRevision();
-    }
-    settle();
-    EXPECT_EQ(dialogs.confirmations.size(), 2);
+    EXPECT_EQ(state->alert().value_or(AppAlert()).title, "Path Outside Project");
+    EXPECT_TRUE(fakes.svn->calls.isEmpty());
 }
 
 TEST_F(HistoryFixture, ExportWritesTheRawBytesWhereChosenWithoutReloading)
@@ -681,6 +721,7 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     const GitFixture git = GitFixture::create(sandbox.path());
     writeFile(git.path + "/a.txt", "one\n");
     writeFile(git.path + "/*.txt", binaryOne);
+    writeFile(git.path + "/docs/guide.txt", "guide\n");
     git.commitAll("first");
     writeFile(git.path + "/a.txt", "two\n");
     writeFile(git.path + "/*.txt", "star two\n");
@@ -721,6 +762,18 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     settle();
     EXPECT_EQ(readFile(destination), binaryOne);
 
+    // A folder is no file at the commit (git show would print its listing): nothing is written.
+    const QString listing = sandbox.filePath("docs.out");
+    dialogs.promptAnswers.push_back(QStringList{"docs", first});
+    dialogs.savePanelAnswers.push_back(listing);
+    state->exportFileAtRevision();
+    settle();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Export File Failed");
+    EXPECT_EQ(state->alert()->message, "docs is not a file at " + first + ".");
+    EXPECT_FALSE(QFileInfo::exists(listing));
+    state->setAlert(std::nullopt);
+
     // Pull the file named "*.txt" at the first commit: a.txt and its local change stay as they are.
     writeFile(git.path + "/a.txt", "local\n");
     writeFile(git.path + "/*.txt", "star local\n");
@@ -736,6 +789,24 @@ TEST_F(RealHistoryFixture, GitBlameCatDiffExportPullAndRollback)
     EXPECT_EQ(dialogs.confirmations[0].second, "Replace local changes to *.txt with its content at " + first + "?");
     EXPECT_EQ(readFile(git.path + "/*.txt"), binaryOne);
     EXPECT_EQ(readFile(git.path + "/a.txt"), "local\n");
+
+    // A path through a link to the project folder, and the absolute path of an edited folder, ask
+    // like the plain names; git takes the edits.
+    const QString linked = sandbox.filePath("linked");
+    ASSERT_TRUE(QFile::link(git.path, linked));
+    writeFile(git.path + "/docs/guide.txt", "local guide\n");
+    state->refreshStatus();
+    settle();
+    for (const QString &typed : {linked + "/a.txt", git.path + "/docs"}) {
+        dialogs.promptAnswers.push_back(QStringList{typed, first});
+        dialogs.confirmAnswers.push_back(true);
+        state->pullFileAtRevision();
+        settle();
+        EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    }
+    EXPECT_EQ(dialogs.confirmations.size(), 3);
+    EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
+    EXPECT_EQ(readFile(git.path + "/docs/guide.txt"), "guide\n");
 
     // Rollback of the second commit on a clean tree brings a.txt back to "one", uncommitted.
     git.git({"checkout", "-q", "HEAD", "--", "."});

@@ -122,8 +122,12 @@ TEST(WorkingCopyItem, StatusLabelRules)
     item.propertiesKind = SVNStatusKind::modified;
     EXPECT_EQ(item.statusLabel(), "Modified, Props M");
     item.kind = SVNStatusKind::normal;
+    EXPECT_TRUE(item.isTickedByDefault()) << "changed properties are ticked like changed content";
     item.propertiesKind = SVNStatusKind::conflicted;
     EXPECT_EQ(item.statusLabel(), "Normal, Props C");
+    EXPECT_TRUE(item.isTickedByDefault());
+    item.propertiesKind = SVNStatusKind::normal;
+    EXPECT_FALSE(item.isTickedByDefault());
 
     WorkingCopyItem other = item;
     other.revision = QStringLiteral("3");

@@ -1,6 +1,7 @@
 // Subversion working copies in the states users meet after an ordinary update: conflicts, an added
 // file gone from disk, folders added or deleted, the working copy's own folder changed. Each is made with svn itself,
 // driven through the program, and checked with svn afterwards.
+#include "parsers/UnifiedDiffParser.h"
 #include "support/RealActions.h"
 
 #include <QDir>
@@ -293,10 +294,49 @@ TEST_F(RealActionsFixture, SvnRootPropertyChangeIsOneRowThatCommitsAndReverts)
     EXPECT_EQ(svnStatus(svn), (QMap<QString, QString>{{"a.txt", "M      "}}));
 }
 
+// The merge's record is a property change of the folder merged into: ticked and shown like the
+// file edits, it goes into the repository with them.
+TEST_F(RealActionsFixture, SvnMergeCommittedWithTheDefaultTicksKeepsItsRecord)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    const QString trunk = svn.checkoutNewFolder("trunk", sandbox.filePath("trunk"));
+    writeFile(trunk + "/a.txt", "one\ntwo\n");
+    runTool("svn", {"add", "-q", "a.txt"}, trunk);
+    runTool("svn", {"commit", "-q", "-m", "a"}, trunk);
+    svn.svn({"copy", "-q", "--parents", "-m", "branch", svn.repositoryUrl + "/trunk",
+        svn.repositoryUrl + "/branches/feat"});
+    const QString feat = sandbox.filePath("feat");
+    runTool("svn", {"checkout", "-q", svn.repositoryUrl + "/branches/feat", feat});
+    writeFile(feat + "/a.txt", "one\nTWO\n");
+    runTool("svn", {"commit", "-q", "-m", "edit on the branch"}, feat);
+    runTool("svn", {"update", "-q"}, trunk);
+    open(trunk, RepositoryKind::svn);
+
+    dialogs.promptAnswers.push_back(QStringList{"^/branches/feat", ""});
+    run([](AppState &s) { s.merge(); });
+    const WorkingCopyItem *root = listedItem(".");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->statusLabel(), "Normal, Props M");
+    EXPECT_EQ(state->selectedCommitPaths(), (QSet<QString>{".", "a.txt"}));
+    const ParsedDiff preview = UnifiedDiffParser::parse(QString::fromUtf8(changeDiff(".")));
+    ASSERT_EQ(preview.files.size(), 1);
+    ASSERT_EQ(preview.files[0].hunks.size(), 1);
+    EXPECT_EQ(preview.files[0].hunks[0].header, "Added: svn:mergeinfo");
+    ASSERT_EQ(preview.files[0].hunks[0].lines.size(), 1);
+    EXPECT_EQ(preview.files[0].hunks[0].lines[0].text, "Merged /branches/feat:r3-4");
+
+    state->setCommitMessage("Merge feat");
+    run([](AppState &s) { s.commitSelected(); });
+    EXPECT_EQ(runTool("svn", {"status"}, trunk), "");
+    EXPECT_EQ(
+        runTool("svn", {"propget", "svn:mergeinfo", svn.repositoryUrl + "/trunk"}).trimmed(), "/branches/feat:3-4");
+    EXPECT_EQ(readFile(trunk + "/a.txt"), "one\nTWO\n");
+}
+
 TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
-    for (const QString &file : QStringList{"a.txt", "c.txt", "dir1/x.txt", "dir3/y.txt"})
+    for (const QString &file : QStringList{"a.txt", "c.txt", "dir1/x.txt", "dir3/y.txt", "notes.log"})
         writeFile(svn.workingCopy + "/" + file, "base\n");
     svn.commitAll();
     svn.svn({"move", "-q", "a.txt", "b.txt"});
@@ -340,6 +380,25 @@ TEST_F(RealActionsFixture, SvnMoveCommitsWholeWhicheverHalfIsTicked)
     EXPECT_EQ(svnStatus(svn).value("e.txt"), "A  +   ");
     commit({"e.txt", "b.txt"}, "Move b, add a draft");
     EXPECT_EQ(svnLastRevisionPaths(svn), (QStringList{"A /e.txt from /b.txt", "R /b.txt"}));
+
+    // The same with the new file hidden by an ignore rule: the list shows the move alone, and svn,
+    // asked about the old name, refuses it all the same.
+    svn.svn({"move", "-q", "notes.log", "notes.txt"});
+    writeFile(svn.workingCopy + "/notes.log", "new notes\n");
+    svn.svn({"add", "-q", "notes.log"});
+    writeFile(svn.workingCopy + "/.korvelignore", "*.log\n");
+    refresh();
+    ASSERT_FALSE(listedItem("notes.log"));
+    ASSERT_EQ(listedKind("notes.txt"), SVNStatusKind::added);
+    tick({"notes.txt"});
+    const AppAlert hidden = refusedCommit("Rename notes");
+    EXPECT_EQ(hidden.title, "Move Needs Its Old Name");
+    EXPECT_EQ(hidden.message,
+        "notes.txt moved away from notes.log, where something new is scheduled now; svn commits both together. "
+        "Tick notes.log too, or untick notes.txt.");
+    EXPECT_EQ(QString::fromUtf8(svn.svn({"info", "--show-item", "revision", svn.repositoryUrl})).trimmed(), "6");
+    EXPECT_EQ(svnStatus(svn).value("notes.log"), "R      ");
+    EXPECT_EQ(svnStatus(svn).value("notes.txt"), "A  +   ");
 }
 
 // Folders holding Git repositories, "sub" with a second one deeper down: one goes in by the Add

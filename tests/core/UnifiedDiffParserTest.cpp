@@ -72,26 +72,31 @@ TEST(UnifiedDiffReader, ReadsARealSvnDiffWithPropertiesAndAwkwardNames)
     writeFile(wc.workingCopy + s("/-r"), "dash\n-- sql comment\n");
     wc.svn({s("propset"), s("-q"), s("colour"), s("blue"), s("./-r")});
     wc.svn({s("delete"), s("-q"), s("old.txt")});
+    wc.svn({s("propset"), s("-q"), s("svn:ignore"), s("x\ny\n"), s(".")});
 
     const ParsedDiff diff = UnifiedDiffParser::parse(QString::fromUtf8(wc.svn({s("diff")})));
-    ASSERT_EQ(diff.files.size(), 3);
+    ASSERT_EQ(diff.files.size(), 4);
     for (qsizetype i = 0; i < diff.files.size(); ++i)
         EXPECT_EQ(diff.files[i].id, i);
 
     const DiffFile *dash = fileNamed(diff, s("-r"));
     ASSERT_TRUE(dash);
     EXPECT_EQ(dash->oldPath, s("-r"));
-    ASSERT_EQ(dash->hunks.size(), 1);
-    // The property block svn prints after the hunks is read into the last hunk.
-    const QList<Row> dashRows = rows(dash->hunks[0]);
-    ASSERT_GE(dashRows.size(), 3);
-    EXPECT_EQ(dashRows[0], (Row{' ', 1, 1, s("dash")}));
-    EXPECT_EQ(dashRows[1], (Row{'+', std::nullopt, 2, s("-- sql comment")}));
-    EXPECT_EQ(dashRows.size(), 9);
-    EXPECT_EQ(dashRows[2], (Row{' ', 2, 3, QString()}));
-    EXPECT_EQ(dashRows[7], (Row{'+', std::nullopt, 8, s("blue")}));
-    EXPECT_EQ(dashRows[8].kind, '\\');
+    // The property svn prints after the hunks is a hunk of the file under the property's name.
+    ASSERT_EQ(dash->hunks.size(), 2);
+    EXPECT_EQ(rows(dash->hunks[0]), (QList<Row>{{' ', 1, 1, s("dash")}, {'+', std::nullopt, 2, s("-- sql comment")}}));
+    EXPECT_EQ(dash->hunks[1].header, s("Added: colour"));
+    EXPECT_EQ(rows(dash->hunks[1]),
+        (QList<Row>{{'+', std::nullopt, 1, s("blue")},
+            {'\\', std::nullopt, std::nullopt, s("\\ No newline at end of property")}}));
     EXPECT_EQ(dash->additions(), 2);
+
+    // The working copy's own folder changed only its properties.
+    const DiffFile *root = fileNamed(diff, s("."));
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->hunks.size(), 1);
+    EXPECT_EQ(root->hunks[0].header, s("Added: svn:ignore"));
+    EXPECT_EQ(rows(root->hunks[0]), (QList<Row>{{'+', std::nullopt, 1, s("x")}, {'+', std::nullopt, 2, s("y")}}));
 
     const DiffFile *spaced = fileNamed(diff, s("sp ace é.txt"));
     ASSERT_TRUE(spaced);
@@ -211,6 +216,41 @@ TEST(UnifiedDiffReader, FileHeadersAndPaths)
     EXPECT_EQ((QList<qint64>{lines[0].id, lines[1].id, lines[2].id}), (QList<qint64>{0, 1, 2}));
     EXPECT_EQ(lines[1].prefix, s("+"));
     EXPECT_EQ(lines[0].prefix, s(" "));
+}
+
+TEST(UnifiedDiffReader, PropertyChangesAreHunksOfTheirFile)
+{
+    const QString rule(67, u'_');
+    const ParsedDiff diff = UnifiedDiffParser::parse(s("Index: .\n") + QString(67, u'=')
+        + s("\n--- .\t(revision 5)\n+++ .\t(working copy)\n\nProperty changes on: .\n") + rule
+        + s("\nModified: svn:mergeinfo\n## -0,1 +0,1 ##\n   Reverse-merged /branches/feat:r4\n"
+            "   Merged /branches/feat:r5-6\nModified: svn:ignore\n## -2,2 +2,2 ##\n a\n-b\n+B\n## -30 +30 ##\n"
+            "-z\n+Z\nDeleted: p\n## -1 +0,0 ##\n--- v\n\\ No newline at end of property\n"
+            "Property changes on: old\n")
+        + rule + s("\nName: q\n   + w\n"));
+    ASSERT_EQ(diff.files.size(), 2);
+    const DiffFile &root = diff.files[0];
+    EXPECT_EQ(root.newPath, s("."));
+    QStringList headers;
+    for (const DiffHunk &hunk : root.hunks)
+        headers << hunk.header;
+    EXPECT_EQ(headers,
+        (QStringList{s("Modified: svn:mergeinfo"), s("Modified: svn:ignore"), s("## -30 +30 ##"), s("Deleted: p")}));
+    ASSERT_EQ(root.hunks.size(), 4);
+    EXPECT_EQ(rows(root.hunks[0]),
+        (QList<Row>{{'\\', std::nullopt, std::nullopt, s("Reverse-merged /branches/feat:r4")},
+            {'\\', std::nullopt, std::nullopt, s("Merged /branches/feat:r5-6")}}));
+    EXPECT_EQ(rows(root.hunks[1]),
+        (QList<Row>{{' ', 2, 2, s("a")}, {'-', 3, std::nullopt, s("b")}, {'+', std::nullopt, 3, s("B")}}));
+    EXPECT_EQ(rows(root.hunks[2]), (QList<Row>{{'-', 30, std::nullopt, s("z")}, {'+', std::nullopt, 30, s("Z")}}));
+    EXPECT_EQ(rows(root.hunks[3]),
+        (QList<Row>{{'-', 1, std::nullopt, s("-- v")},
+            {'\\', std::nullopt, std::nullopt, s("\\ No newline at end of property")}}));
+    // Properties written without a file section of their own, as svn before 1.7 did, open one.
+    EXPECT_EQ(diff.files[1].newPath, s("old"));
+    ASSERT_EQ(diff.files[1].hunks.size(), 1);
+    EXPECT_EQ(diff.files[1].hunks[0].header, s("Name: q"));
+    EXPECT_EQ(rows(diff.files[1].hunks[0]), (QList<Row>{{' ', 0, 0, s("  + w")}}));
 }
 
 TEST(UnifiedDiffReader, IdsRunAcrossFilesAndHunks)

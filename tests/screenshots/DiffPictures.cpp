@@ -1,5 +1,5 @@
-// The diff view over sample diffs (Git, svn with a long path, wide lines scrolled sideways, an error
-// text and nothing at all), with a selection where it shows, light and dark.
+// The diff view over sample diffs (Git, svn with a long path and with property changes, wide lines
+// scrolled sideways, an error text and nothing at all), with a selection where it shows, light and dark.
 #include "Pictures.h"
 #include "ui/DiffSamples.h"
 
@@ -16,6 +16,7 @@ void takeDiffPictures(Pictures &pictures)
     const QList<std::pair<QString, QString>> samples = {
         {QStringLiteral("git"), sampleGitDiff},
         {QStringLiteral("svn-long-path"), longPathDiff()},
+        {QStringLiteral("svn-properties"), svnPropertiesDiff()},
         {QStringLiteral("wide"), wideDiff()},
         {QStringLiteral("error"),
             QStringLiteral("\n  svn: E155007: '/tmp/x' is not a working copy\n\n    (details "

@@ -53,6 +53,22 @@ inline QString wideDiff()
     return text;
 }
 
+// svn's property changes after a file's hunk (an svn:mergeinfo record and a property of one line),
+// and empty lines after a hunk's counted lines.
+inline QString svnPropertiesDiff()
+{
+    return QStringLiteral("Index: p.txt\n"
+                          "===================================================================\n"
+                          "--- p.txt\t(revision 4)\n"
+                          "+++ p.txt\t(working copy)\n"
+                          "@@ -1 +1 @@\n-a\n+b\n\nProperty changes on: p.txt\n")
+        + QString(67, u'_')
+        + QStringLiteral("\nModified: svn:mergeinfo\n## -0,1 +0,1 ##\n   Reverse-merged /branches/b:r2\n"
+                         "   Merged /branches/b:r3-4\nAdded: colour\n## -0,0 +1 ##\n+blue\n"
+                         "\\ No newline at end of property\n"
+                         "Index: q.txt\n@@ -1 +1 @@\n-c\n+d\n\n@@ -5 +5 @@\n e\n\n");
+}
+
 inline QString longPathDiff()
 {
     QString path = QStringLiteral("very/deep/folder/structure");

@@ -704,7 +704,7 @@ TEST(DiffLayout, ReadingTheTextItselfGivesTheLayoutOfTheParsedRecords)
                                              u"\\ No newline at end of \u00e9\n");
     const DiffMetrics metrics = DiffMetrics::standard();
     for (const QString &text : {sampleGitDiff, wideDiff(), longPathDiff(), lyingHeader, crlf, wider,
-             QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
+             svnPropertiesDiff(), QStringLiteral("no diff at all\n"), QString(), QStringLiteral("Index: only.txt\n")}) {
         SCOPED_TRACE(text.left(40).toStdString());
         const DiffLayout fromText(text.toUtf8(), metrics);
         expectSameLayout(fromText, DiffLayout(UnifiedDiffParser::parse(text), metrics));
