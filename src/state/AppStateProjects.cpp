@@ -40,6 +40,9 @@ void AppState::addProject(const QString &folder, RepositoryKind kind)
     project.id = ProjectStore::add(updated, project);
     setProjects(std::move(updated));
     saveProjects([&](QList<Project> &stored) { ProjectStore::add(stored, project); });
+    // The next panel opens beside the project, not inside it.
+    if (m_dialogs)
+        m_dialogs->rememberFolder(TextUtil::deletingLastPathComponent(path));
     setSelectedProjectID(project.id);
     projectSelectionChanged();
 }

@@ -100,6 +100,7 @@ TEST_F(ProjectsFixture, AddingASubfolderOfAWorkingCopyAddsItsRootSortedSavedAndS
     EXPECT_EQ(state->selectedProjectID(), added.id);
     EXPECT_EQ(stored(), state->projects());
     EXPECT_TRUE(fakes.git->calls.isEmpty()) << "svn claimed the folder; git is not asked";
+    EXPECT_EQ(dialogs.rememberedFolders, QStringList({"/work"})) << "the next panel opens beside the project";
     // The refresh of the new selection ran in its folder.
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/project 2");
