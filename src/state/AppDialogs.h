@@ -58,6 +58,9 @@ public:
     // The chosen path; nothing when cancelled.
     virtual std::optional<QString> openPanel(const OpenPanelOptions &options) = 0;
     virtual std::optional<QString> savePanel(const SavePanelOptions &options) = 0;
+    // The folder the next panel opens in, in place of the one last chosen: the state names the parent
+    // of a folder that became a project, so that one Return there makes nothing inside the project.
+    virtual void rememberFolder(const QString &folder) = 0;
     // Nothing when cancelled.
     virtual std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) = 0;
     // Brings the application's window to the front.

@@ -28,15 +28,26 @@ AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     }
     if (m_clients.archiveZip)
         m_clients.archiveZip->setRunScope(m_runScope);
-    qsizetype unreadableEntries = 0;
-    m_projects = m_projectStore.load(&unreadableEntries);
+    ProjectStore::Unreadable unreadable;
+    m_projects = m_projectStore.load(&unreadable);
     if (!m_projects.isEmpty())
         m_selectedProjectID = m_projects.first().id;
-    if (unreadableEntries > 0)
+    if (!unreadable.backupKey.isEmpty()) {
+        const QString kept = QStringLiteral("kept as \"") + unreadable.backupKey + QStringLiteral("\" in ")
+            + m_projectStore.fileName() + u'.';
         showAlert(QStringLiteral("Projects Not Read"),
-            QString::number(unreadableEntries)
-                + QStringLiteral(" saved project(s) could not be read and are not listed. The whole saved list is "
-                                 "kept as a copy in the settings before the list is next saved."));
+            unreadable.wholeList
+                ? QStringLiteral("The saved project list could not be read, so no project is listed. It is ") + kept
+                : QString::number(unreadable.entries)
+                    + QStringLiteral(" saved project(s) could not be read and are not listed. The whole saved list is ")
+                    + kept);
+    }
+}
+
+void AppState::saveProjects(const ProjectStore::Change &change)
+{
+    if (const std::optional<QString> failure = m_projectStore.update(change))
+        showAlert(QStringLiteral("Projects Not Saved"), *failure);
 }
 
 AppState::~AppState()

@@ -333,6 +333,9 @@ private:
     QCoro::Task<> reloadAfterCommand();
 
     template <typename T> void assign(T &field, T &&value);
+    // Applies this copy's change to the stored project list (the list shown already holds it); a save
+    // that fails is alerted, and the list shown stays.
+    void saveProjects(const ProjectStore::Change &change);
     // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
     void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
 

@@ -4,8 +4,6 @@
 #include "state/ActionForms.h"
 #include "state/RepositoryDetection.h"
 
-#include <algorithm>
-
 void AppState::addExistingWorkingCopy()
 {
     const std::optional<QString> folder = choosePath(
@@ -33,25 +31,19 @@ QCoro::Task<> AppState::addWorkingCopyTask(QString folder)
 void AppState::addProject(const QString &folder, RepositoryKind kind)
 {
     const QString path = TextUtil::standardizedPath(folder);
+    Project project;
+    project.name = TextUtil::lastPathComponent(path);
+    project.path = path;
+    project.kind = kind;
+    // A listed folder keeps its place and name; only the kind follows the detection.
     QList<Project> updated = m_projects;
-    QUuid selected;
-    const auto listed = std::find_if(updated.begin(), updated.end(), [&](const Project &p) { return p.path == path; });
-    if (listed != updated.end()) {
-        // A listed folder keeps its place and name; only the kind follows the detection.
-        listed->kind = kind;
-        selected = listed->id;
-    } else {
-        Project project;
-        project.name = TextUtil::lastPathComponent(path);
-        project.path = path;
-        project.kind = kind;
-        selected = project.id;
-        updated.push_back(std::move(project));
-        TextUtil::sortByLocalizedKey(updated, [](const Project &p) { return p.name; });
-    }
+    project.id = ProjectStore::add(updated, project);
     setProjects(std::move(updated));
-    m_projectStore.save(m_projects);
-    setSelectedProjectID(selected);
+    saveProjects([&](QList<Project> &stored) { ProjectStore::add(stored, project); });
+    // The next panel opens beside the project, not inside it.
+    if (m_dialogs)
+        m_dialogs->rememberFolder(TextUtil::deletingLastPathComponent(path));
+    setSelectedProjectID(project.id);
     projectSelectionChanged();
 }
 
@@ -65,9 +57,9 @@ void AppState::removeSelectedProject()
                 + QStringLiteral(" from the project list? The working copy on disk will not be deleted.")))
         return;
     QList<Project> remaining = m_projects;
-    remaining.removeIf([&](const Project &p) { return p.id == project->id; });
+    ProjectStore::remove(remaining, *project);
     setProjects(std::move(remaining));
-    m_projectStore.save(m_projects);
+    saveProjects([&](QList<Project> &stored) { ProjectStore::remove(stored, *project); });
     setSelectedProjectID(m_projects.isEmpty() ? std::nullopt : std::optional<QUuid>(m_projects.first().id));
     projectSelectionChanged();
 }

@@ -148,6 +148,7 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
     updated[index].kind = detected.second;
     updated[index].path = detectedPath;
     updated[index].name = TextUtil::lastPathComponent(detectedPath);
+    const Project changed = updated[index];
     setProjects(std::move(updated));
-    m_projectStore.save(m_projects);
+    saveProjects([&](QList<Project> &stored) { ProjectStore::replace(stored, *project, changed); });
 }

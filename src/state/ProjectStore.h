@@ -4,21 +4,57 @@
 
 #include <QList>
 
+#include <functional>
+#include <optional>
+
 class QSettings;
 
 // Keeps the project list in the user settings as one JSON array under "KorvelSVN.projects".
+//
+// Several running copies of the program share the list: each change is applied to the list as it is
+// stored at that moment, never by writing this copy's whole list over it, so what another copy added,
+// kept or removed stays. A copy sees the others' changes when it next loads the list.
 class ProjectStore {
 public:
     // The settings must outlive the store.
     explicit ProjectStore(QSettings *settings);
 
-    // The stored projects that read, in stored order; `unreadableEntries` counts the stored entries
-    // left out.
-    QList<Project> load(qsizetype *unreadableEntries = nullptr) const;
-    // Replaces the stored list. A stored value that did not read whole is first kept under
-    // "KorvelSVN.projects.unreadable", or the first of ".2", ".3"... that is free: no copy is ever
-    // written over, so a save never loses a list the user had.
-    void save(const QList<Project> &projects);
+    // What did not read of the stored list. The value under "KorvelSVN.projects" is then kept as it
+    // stood under `backupKey` ("KorvelSVN.projects.unreadable", or the first of ".2", ".3"... that is
+    // free or already holds that value): no copy is ever written over, so nothing the user had is lost.
+    struct Unreadable {
+        // The list itself did not read (no JSON array, no bytes, a value cut short): nothing is listed.
+        bool wholeList = false;
+        // Entries left out of a list that read.
+        qsizetype entries = 0;
+        QString backupKey;
+    };
+
+    // A change of the list, applied to the list as stored.
+    using Change = std::function<void(QList<Project> &)>;
+
+    // The stored projects that read, in stored order. A value that did not read whole is kept under
+    // its backup key at once, and `unreadable` tells what was left out.
+    QList<Project> load(Unreadable *unreadable = nullptr);
+    // Reads the stored list afresh, applies the change to it and stores the result, while other copies
+    // of the program wait. Gives nothing when it was stored, else why not, naming the settings file.
+    std::optional<QString> update(const Change &change);
+    // Stores exactly this list, whatever was stored; the same answer as update().
+    std::optional<QString> save(const QList<Project> &projects);
+
+    // The settings file the list is stored in.
+    QString fileName() const;
+
+    // The changes this program makes. Each finds a project by its id, or else by its folder: another
+    // copy may list the same folder under an id of its own.
+
+    // Lists the project and sorts the list by name, or gives the listed one the project's kind (it
+    // keeps its place, id, name and folder); returns the id of the entry changed.
+    static QUuid add(QList<Project> &projects, const Project &project);
+    static void remove(QList<Project> &projects, const Project &project);
+    // Gives the project's entry the folder, name and kind of `changed`; an entry no longer listed is
+    // not brought back.
+    static void replace(QList<Project> &projects, const Project &project, const Project &changed);
 
     // `ok` tells whether the bytes are a JSON array; its elements that are no project are skipped
     // and counted in `unreadableEntries`.

@@ -517,6 +517,7 @@ TEST_F(RealActions, CreateImportCheckoutAndExportASubversionRepository)
     EXPECT_EQ(state->selectedProjectID(), state->projects()[0].id);
     EXPECT_EQ(ProjectStore(&settings).load(), state->projects());
     EXPECT_EQ(state->repositoryInfo().url, url + "/trunk");
+    EXPECT_EQ(dialogs.rememberedFolders, QStringList({sandbox.filePath("checkouts")}));
 
     // A relative source is read inside the selected project.
     dialogs.promptAnswers.push_back(QStringList{"lib"});

@@ -5,6 +5,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -98,6 +100,7 @@ TEST_F(ProjectsFixture, AddingASubfolderOfAWorkingCopyAddsItsRootSortedSavedAndS
     EXPECT_EQ(state->selectedProjectID(), added.id);
     EXPECT_EQ(stored(), state->projects());
     EXPECT_TRUE(fakes.git->calls.isEmpty()) << "svn claimed the folder; git is not asked";
+    EXPECT_EQ(dialogs.rememberedFolders, QStringList({"/work"})) << "the next panel opens beside the project";
     // The refresh of the new selection ran in its folder.
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/project 2");
@@ -154,12 +157,14 @@ TEST_F(ProjectsFixture, AListedRootIsReusedWithItsKindUpdatedWhileATrailingSlash
     EXPECT_EQ(state->selectedProjectID(), alpha.id);
     EXPECT_EQ(stored(), state->projects());
 
-    // Same kind again: still saved (the stored list is overwritten even though nothing changed).
+    // Same kind again, the stored list emptied meanwhile (by another copy): only this folder is listed
+    // there again.
     settings.remove("KorvelSVN.projects");
     dialogs.openPanelAnswers.push_back("/work/alpha");
     state->addExistingWorkingCopy();
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(stored(), state->projects());
+    EXPECT_EQ(stored(), QList<Project>({state->projects()[1]}));
+    EXPECT_EQ(state->projects().size(), 3);
 
     svnRoots.insert("/work/beta/", "/work/beta/.");
     dialogs.openPanelAnswers.push_back("/work/beta/");
@@ -243,14 +248,100 @@ TEST_F(ProjectsFixture, AnUnreadableEntryIsLeftOutAlertedAndKeptWithTheWholeList
     EXPECT_EQ(state->selectedProjectID(), projects[0].id);
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Projects Not Read");
-    EXPECT_TRUE(state->alert()->message.startsWith("1 saved project(s) could not be read"))
-        << state->alert()->message.toStdString();
+    EXPECT_EQ(state->alert()->message,
+        "1 saved project(s) could not be read and are not listed. The whole saved list is kept as "
+        "\"KorvelSVN.projects.unreadable\" in "
+            + settings.fileName() + ".");
 
     dialogs.confirmAnswers.push_back(true);
     state->removeSelectedProject();
     projects.removeFirst();
     EXPECT_EQ(stored(), projects);
     EXPECT_EQ(settings.value("KorvelSVN.projects.unreadable").toByteArray(), bytes);
+}
+
+// A list that does not read at all: no project, and the same alert, naming where the list is kept.
+TEST_F(ProjectsFixture, AWholeListThatDoesNotReadIsAlertedWithItsBackup)
+{
+    const QByteArray cut = R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","pa)";
+    settings.setValue("KorvelSVN.projects", cut);
+    state = std::make_unique<AppState>(&settings, fakes.make());
+    EXPECT_TRUE(state->projects().isEmpty());
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Projects Not Read");
+    EXPECT_EQ(state->alert()->message,
+        "The saved project list could not be read, so no project is listed. It is kept as "
+        "\"KorvelSVN.projects.unreadable\" in "
+            + settings.fileName() + ".");
+    QSettings reread(settings.fileName(), QSettings::IniFormat);
+    EXPECT_EQ(reread.value("KorvelSVN.projects.unreadable").toByteArray(), cut);
+}
+
+// The settings file gives way to a folder of the same name: an addition is shown and selected all the
+// same, and the alert names the file.
+TEST_F(ProjectsFixture, AListThatCannotBeSavedIsAlertedAndStaysShown)
+{
+    const Project alpha{QUuid::createUuid(), "alpha", "/work/alpha", RepositoryKind::svn};
+    makeState({alpha});
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_TRUE(QFile::remove(settings.fileName()));
+    ASSERT_TRUE(QDir().mkpath(settings.fileName()));
+    svnRoots.insert("/work/beta", "/work/beta");
+    dialogs.openPanelAnswers.push_back("/work/beta");
+    state->addExistingWorkingCopy();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(names(state->projects()), QStringList({"alpha", "beta"}));
+    EXPECT_EQ(state->selectedProject()->path, "/work/beta");
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Projects Not Saved");
+    EXPECT_TRUE(
+        state->alert()->message.startsWith("The project list could not be saved in " + settings.fileName() + ": "))
+        << state->alert()->message.toStdString();
+    EXPECT_TRUE(state->alert()->message.endsWith(". The projects shown stay listed until the program quits."));
+    EXPECT_TRUE(QFileInfo(settings.fileName()).isDir());
+}
+
+// Two copies of the program over one settings file, with the real tools: each keeps what the other
+// added or removed, and a copy started later shows both.
+TEST(ProjectActionsReal, TwoRunningCopiesKeepEachOthersProjects)
+{
+    Sandbox sandbox;
+    const SvnFixture one = SvnFixture::create(sandbox.path(), "one");
+    const GitFixture two = GitFixture::create(sandbox.path(), "two");
+    const SvnFixture three = SvnFixture::create(sandbox.filePath("more"), "three");
+    const QString file = sandbox.filePath("settings.ini");
+    struct Copy {
+        explicit Copy(const QString &file) : settings(file, QSettings::IniFormat) { state.setDialogs(&dialogs); }
+        QSettings settings;
+        ScriptedDialogs dialogs;
+        AppState state{&settings};
+        void add(const QString &folder)
+        {
+            dialogs.openPanelAnswers.push_back(folder);
+            state.addExistingWorkingCopy();
+            ASSERT_TRUE(waitUntilIdle(state));
+            ASSERT_FALSE(state.alert()) << state.alert()->message.toStdString();
+        }
+    };
+    const auto stored = [&] {
+        QSettings reread(file, QSettings::IniFormat);
+        return names(ProjectStore(&reread).load());
+    };
+    Copy a(file);
+    Copy b(file);
+    a.add(one.workingCopy);
+    b.add(two.path);
+    EXPECT_EQ(stored(), QStringList({"one", "two"}));
+    EXPECT_EQ(names(b.state.projects()), QStringList({"two"})) << "the other's addition shows at the next start";
+
+    Copy c(file);
+    EXPECT_EQ(names(c.state.projects()), QStringList({"one", "two"}));
+    c.dialogs.confirmAnswers.push_back(true);
+    c.state.removeSelectedProject();
+    ASSERT_TRUE(waitUntilIdle(c.state));
+    a.add(three.workingCopy);
+    EXPECT_EQ(names(a.state.projects()), QStringList({"one", "three"}));
+    EXPECT_EQ(stored(), QStringList({"three", "two"})) << "a removal in another copy is not undone";
 }
 
 // With the real tools: a subfolder of a checkout, a folder inside a Git repository, a plain folder.

@@ -30,6 +30,7 @@ public:
     QList<OpenPanelOptions> openPanels;
     QList<SavePanelOptions> savePanels;
     QList<BranchChoiceRequest> branchRequests;
+    QStringList rememberedFolders;
     int broughtToFront = 0;
 
     std::optional<QStringList> prompt(const QString &title, const QList<PromptField> &fields) override
@@ -59,6 +60,7 @@ public:
         branchRequests.push_back(request);
         return next(branchAnswers, std::optional<BranchChoiceAnswer>());
     }
+    void rememberFolder(const QString &folder) override { rememberedFolders.push_back(folder); }
     void bringToFront() override { ++broughtToFront; }
 
 private:

@@ -331,9 +331,13 @@ TEST(QtDialogs, PanelsStartAtHomeThenInTheFolderLastChosen)
     EXPECT_EQ(open(chosen), chosen);
     EXPECT_EQ(save(saved), saved + "/NewRepository");
     EXPECT_EQ(open(chosen), chosen);
+    // A folder remembered in place of the one chosen (the parent of a folder that became a project).
+    dialogs.rememberFolder(sandbox.path());
+    EXPECT_EQ(save(saved), saved + "/NewRepository");
+    EXPECT_EQ(open(chosen), chosen);
     ASSERT_TRUE(QDir(chosen).removeRecursively());
     EXPECT_EQ(save(saved), saved + "/NewRepository");
-    EXPECT_EQ(startedIn, QStringList({home, saved, chosen, saved, home}));
+    EXPECT_EQ(startedIn, QStringList({home, saved, chosen, saved, sandbox.path(), saved, home}));
 
     ASSERT_TRUE(QDir::setCurrent(oldFolder));
     qputenv("HOME", oldHome);

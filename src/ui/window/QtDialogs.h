@@ -17,13 +17,14 @@ public:
     bool confirm(const QString &title, const QString &message) override;
     std::optional<QString> openPanel(const OpenPanelOptions &options) override;
     std::optional<QString> savePanel(const SavePanelOptions &options) override;
+    void rememberFolder(const QString &folder) override { m_lastFolder = folder; }
     std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override;
     void bringToFront() override;
 
 private:
-    // Where a panel opens: the folder last chosen in any panel while it still stands, else the home
-    // folder. Never Qt's default, the process's working directory, where a Return would create or
-    // save something the user did not look at.
+    // Where a panel opens: the folder last chosen in any panel (or remembered in its place) while it
+    // still stands, else the home folder. Never Qt's default, the process's working directory, where a
+    // Return would create or save something the user did not look at.
     QString startFolder() const;
 
     QPointer<QWidget> m_window;
