@@ -271,7 +271,8 @@ private:
     QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
     QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
-    QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
+    // `rulesFor` gives the rules once the ignore file is read, off the UI thread.
+    QCoro::Task<> appendIgnorePatterns(QString failureTitle, std::function<QStringList()> rulesFor, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 
     // Still the newest load of its group, and its project still selected.
