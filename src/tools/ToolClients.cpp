@@ -67,15 +67,17 @@ QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString wor
 
 QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
-    if (run.paths.isEmpty() && !run.message)
+    if (run.paths.isEmpty() && !run.message && !run.fileValue)
         co_return co_await launch(std::move(run));
     // The files stay until the tool is done with them, and no longer than the scope.
-    const OperandFiles::Prepared prepared
-        = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    const OperandFiles::Prepared prepared = run.fileValue
+        ? OperandFiles::prepareValue(run.arguments, *run.fileValue)
+        : OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
     const ScopedTemporary files(m_runScope, prepared.folder ? prepared.folder->path() : QString());
     run.arguments = prepared.arguments;
     run.paths.clear();
     run.message.reset();
+    run.fileValue.reset();
     co_return co_await launch(std::move(run));
 }
 
