@@ -194,10 +194,11 @@ void ScopedTemporary::release()
 
 ScopedTemporary ScopedTemporary::besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination)
 {
+    // Short whatever the destination's name: any name the folder takes must do, up to its 255 bytes.
     const QFileInfo info(destination);
     return ScopedTemporary(std::move(scope),
         info.dir().filePath(
-            u'.' + info.fileName() + u'.' + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip")));
+            QStringLiteral(".korvel-") + QUuid::createUuid().toString(QUuid::Id128).left(16) + QStringLiteral(".zip")));
 }
 
 void ScopedTemporary::removePath(const QString &path)
