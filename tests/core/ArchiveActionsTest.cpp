@@ -253,7 +253,7 @@ TEST_F(ArchiveFixture, GitCommitIsWrittenBesideTheDestinationAndMovedOverIt)
     archiveTo(destination);
     EXPECT_EQ(alertText(), "Create Archive Zip Failed / fatal: not a valid object name\n");
     EXPECT_EQ(readFile(destination), "zip bytes");
-    EXPECT_TRUE(leftovers(".korvel-*").isEmpty());
+    EXPECT_TRUE(leftovers(".App.zip*").isEmpty());
 }
 
 TEST_F(ArchiveFixture, GitEntryWithoutHashAlertsWithoutRunningAnything)
@@ -382,5 +382,5 @@ TEST_F(ArchiveFixture, RealGitCommitZipsToOneTopFolderWithLinksKept)
     archiveTo(destination);
     EXPECT_TRUE(alertText().startsWith("Create Archive Zip Failed / fatal:")) << alertText().toStdString();
     EXPECT_EQ(runTool("unzip", {"-p", destination, prefix + "a.txt"}), "alpha\n");
-    EXPECT_TRUE(leftovers(".korvel-*").isEmpty());
+    EXPECT_TRUE(leftovers(".App.zip*").isEmpty());
 }
