@@ -51,6 +51,10 @@ public:
     std::optional<bool> decision(const QString &path, bool isDirectory) const;
     // The same, asking whether the path is a folder only when a rule's answer depends on it.
     std::optional<bool> decision(const QString &path, const std::function<bool()> &isDirectory) const;
+    // Whether git leaves the folder and everything in it out: the last rule that names the folder itself,
+    // or a folder above it, ignores it. Each is matched as a whole path ("a/*" names what is in "a",
+    // not "a"), and nothing inside an excluded folder can come back.
+    bool excludesFolder(const QString &folder) const;
     // Whether some negated rule could match a path strictly inside the folder.
     bool hasIncludedDescendant(const QString &folder) const;
 

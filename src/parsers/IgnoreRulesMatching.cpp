@@ -357,6 +357,37 @@ bool IgnoreRules::includes(const QString &path, bool isDirectory) const
     return decision(path, isDirectory) == false;
 }
 
+bool IgnoreRules::excludesFolder(const QString &folder) const
+{
+    if (!m_compiled)
+        return false;
+    const QString normalized = normalizePath(folder);
+    ComponentEnds ends;
+    for (qsizetype slash = normalized.indexOf(u'/'); slash >= 0; slash = normalized.indexOf(u'/', slash + 1))
+        ends.append(slash);
+    if (!normalized.isEmpty())
+        ends.append(normalized.size());
+    for (qsizetype depth = 1; depth <= ends.size(); ++depth) {
+        const QStringView prefix = QStringView(normalized).first(ends[depth - 1]);
+        for (qsizetype index = m_rules.size() - 1; index >= 0; --index) {
+            const QString &base = m_rules[index].basePath;
+            const qsizetype baseDepth = base.isEmpty() ? 0 : base.count(u'/') + 1;
+            if (baseDepth >= depth || (baseDepth > 0 && prefix.first(ends[baseDepth - 1]) != base))
+                continue;
+            const CompiledRule &rule = m_compiled->rules[size_t(index)];
+            const qsizetype nameStart = componentStart(ends, depth - 1);
+            const bool matches = rule.pathRule ? rule.pattern.matches(prefix.sliced(componentStart(ends, baseDepth)))
+                                               : rule.pattern.matches(prefix.sliced(nameStart));
+            if (!matches)
+                continue;
+            if (!rule.isNegated)
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
 bool IgnoreRules::hasIncludedDescendant(const QString &folder) const
 {
     if (!m_compiled)

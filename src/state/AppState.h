@@ -282,7 +282,8 @@ private:
     QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
     // The revert the user agreed to, planned again against the disk as it is when it runs.
     QCoro::Task<> revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed);
-    QCoro::Task<> appendIgnorePatterns(QString failureTitle, QStringList rules, Project project);
+    // `rulesFor` gives the rules once the ignore file is read, off the UI thread.
+    QCoro::Task<> appendIgnorePatterns(QString failureTitle, std::function<QStringList()> rulesFor, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
 
     // Still the newest load of its group, and its project still selected.

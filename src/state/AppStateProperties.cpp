@@ -63,11 +63,12 @@ void AppState::setProperty()
     if (name.isEmpty() || path.isEmpty())
         return;
     // An empty value is a value: it is passed as an empty argument. A value such as "-F<file>" or
-    // "--help" is a value too, never an option.
-    runInSelectedProject({QStringLiteral("Set Property"), RepositoryKind::svn,
-        {ToolOperands::svnArguments(
-            {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)})},
-        AfterRun::reload});
+    // "--help" is a value too, never an option. One too long for the command line goes through a file,
+    // which svn reads byte for byte.
+    ToolCommand command(ToolOperands::svnArguments(
+        {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)}));
+    command.fileValue = command.arguments.size() - 2;
+    runInSelectedProject({QStringLiteral("Set Property"), RepositoryKind::svn, {command}, AfterRun::reload});
 }
 
 void AppState::deleteProperty()

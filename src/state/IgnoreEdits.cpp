@@ -43,14 +43,17 @@ QString ignorePattern(const QString &path, bool isDirectory)
     return isDirectory ? rule + QStringLiteral("/*") : rule;
 }
 
-QStringList includePatterns(const QString &path, bool isDirectory)
+QStringList includePatterns(const QString &path, bool isDirectory, const IgnoreRules &current)
 {
     const QStringList components = path.split(u'/', Qt::SkipEmptyParts);
     if (components.isEmpty())
         return {};
     QStringList rules;
     for (qsizetype depth = 1; depth < components.size(); ++depth) {
-        const QString ancestor = escapedIgnorePattern(components.first(depth).join(u'/'));
+        const QString folder = components.first(depth).join(u'/');
+        if (!current.excludesFolder(folder))
+            continue;
+        const QString ancestor = escapedIgnorePattern(folder);
         rules.push_back(QStringLiteral("!/") + ancestor + u'/');
         rules.push_back(u'/' + ancestor + QStringLiteral("/*"));
     }

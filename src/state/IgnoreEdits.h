@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Project.h"
+#include "parsers/IgnoreRules.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,4 +12,8 @@
 QString ignoreFileURL(const Project &project);
 QString escapedIgnorePattern(const QString &path);
 QString ignorePattern(const QString &path, bool isDirectory);
-QStringList includePatterns(const QString &path, bool isDirectory);
+// The rules that re-include the path, given the rules in force. Each ancestor folder those rules
+// exclude (itself, or with a folder above it) gets "!/A/" and then "/A/*": it comes back with its other
+// entries still hidden, as everything in an excluded folder was. Any other folder gets no rule, so
+// nothing in it that was shown is hidden.
+QStringList includePatterns(const QString &path, bool isDirectory, const IgnoreRules &current = IgnoreRules());

@@ -75,14 +75,24 @@ QByteArray svnTargetLine(const QString &operand)
     return TextUtil::encodeFileName(line) + '\n';
 }
 
-QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes)
+QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes,
+    const QString &what = QStringLiteral("the list of paths"))
 {
     const QString path = folder.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        throw SVNClientError::launchFailed(
-            QStringLiteral("Could not write the list of paths to ") + path + QStringLiteral(": ") + file.errorString());
+        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path
+            + QStringLiteral(": ") + file.errorString());
     return path;
+}
+
+std::shared_ptr<QTemporaryDir> makeFolder(const QString &what = QStringLiteral("the list of paths"))
+{
+    auto folder = std::make_shared<QTemporaryDir>();
+    if (!folder->isValid())
+        throw SVNClientError::launchFailed(QStringLiteral("Could not create a temporary folder for ") + what
+            + QStringLiteral(": ") + folder->errorString());
+    return folder;
 }
 
 } // namespace
@@ -110,10 +120,7 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
     if (style == Style::commandLine || (paths.isEmpty() && !message) || (!rawNames && fits(line, limits)))
         return {std::move(line), nullptr};
 
-    auto folder = std::make_shared<QTemporaryDir>();
-    if (!folder->isValid())
-        throw SVNClientError::launchFailed(
-            QStringLiteral("Could not create a temporary folder for the list of paths: ") + folder->errorString());
+    std::shared_ptr<QTemporaryDir> folder = makeFolder();
     QStringList options;
     if (style == Style::git) {
         if (message)
@@ -139,6 +146,20 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
     // Right after the subcommand, before a "--" that may end the options.
     QStringList prepared = arguments.mid(0, 1) + options + arguments.mid(1);
     return {std::move(prepared), std::move(folder)};
+}
+
+Prepared prepareValue(const QStringList &arguments, qsizetype index, const Limits &limits)
+{
+    if (index < 1 || index >= arguments.size() || fits(arguments, limits))
+        return {arguments, nullptr};
+    const QString what = QStringLiteral("the value");
+    const std::shared_ptr<QTemporaryDir> folder = makeFolder(what);
+    const QString file = writeFile(*folder, QStringLiteral("value"), arguments[index].toUtf8(), what);
+    QStringList prepared = arguments;
+    prepared.removeAt(index);
+    prepared.insert(1, file);
+    prepared.insert(1, QStringLiteral("-F"));
+    return {std::move(prepared), folder};
 }
 
 } // namespace OperandFiles

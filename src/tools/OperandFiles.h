@@ -50,4 +50,8 @@ struct Prepared {
 Prepared prepare(Style style, const QStringList &arguments, const QStringList &paths,
     const std::optional<QString> &message, const Limits &limits = Limits::system());
 
+// The arguments as they are while they fit; else the one at `index` leaves the line and "-F" and a file
+// holding its exact UTF-8 follow the subcommand (the first argument). Throws as `prepare` does.
+Prepared prepareValue(const QStringList &arguments, qsizetype index, const Limits &limits = Limits::system());
+
 } // namespace OperandFiles

@@ -2,6 +2,7 @@
 
 #include "ToolOperands.h"
 #include "ToolRunner.h"
+#include "ZipNames.h"
 #include "model/TextUtil.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 #include <cerrno>
@@ -67,15 +69,17 @@ QCoro::Task<SVNCommandResult> ToolClient::run(QStringList arguments, QString wor
 
 QCoro::Task<SVNCommandResult> ToolClient::run(ToolRun run)
 {
-    if (run.paths.isEmpty() && !run.message)
+    if (run.paths.isEmpty() && !run.message && !run.fileValue)
         co_return co_await launch(std::move(run));
     // The files stay until the tool is done with them, and no longer than the scope.
-    const OperandFiles::Prepared prepared
-        = OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
+    const OperandFiles::Prepared prepared = run.fileValue
+        ? OperandFiles::prepareValue(run.arguments, *run.fileValue)
+        : OperandFiles::prepare(m_operandStyle, run.arguments, run.paths, run.message);
     const ScopedTemporary files(m_runScope, prepared.folder ? prepared.folder->path() : QString());
     run.arguments = prepared.arguments;
     run.paths.clear();
     run.message.reset();
+    run.fileValue.reset();
     co_return co_await launch(std::move(run));
 }
 
@@ -360,6 +364,13 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
         QStringLiteral("--"), TextUtil::lastPathComponent(source)};
     const SVNCommandResult result = co_await ToolRunner::runProcess(
         *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true, {}, m_runScope);
+    // The names are UTF-8 (svn's always are); marked so, as git archive marks its own, they read right on
+    // every system. Started outside the await: a lambda that owns values must not be a temporary of it.
+    QFuture<QString> marking = QtConcurrent::run([path = temporary.path()] { return ZipNames::markUtf8Names(path); });
+    const QString unmarked = co_await awaitInScope(m_runScope, std::move(marking));
+    if (!unmarked.isEmpty())
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + unmarked);
     if (::rename(QFile::encodeName(temporary.path()).constData(), QFile::encodeName(destination).constData()) != 0)
         throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
             + QString::fromLocal8Bit(std::strerror(errno)));

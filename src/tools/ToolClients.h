@@ -39,6 +39,9 @@ struct ToolRun {
     // line cannot carry them (OperandFiles).
     QStringList paths;
     std::optional<QString> message;
+    // The index of an argument the tool also reads from a file named after "-F" (svn propset's value),
+    // in a run without paths or message: handed through a file when the command line cannot carry it.
+    std::optional<qsizetype> fileValue;
 };
 
 // The command line of one run in parts: the arguments, then the paths and the message.
@@ -46,6 +49,7 @@ struct ToolCommand {
     QStringList arguments;
     QStringList paths;
     std::optional<QString> message;
+    std::optional<qsizetype> fileValue;
 
     ToolCommand() = default;
     ToolCommand(QStringList arguments) : arguments(std::move(arguments)) { }
@@ -66,6 +70,7 @@ struct ToolCommand {
         ToolRun run{arguments, std::move(workingDirectory), checkStatus};
         run.paths = paths;
         run.message = message;
+        run.fileValue = fileValue;
         return run;
     }
 };

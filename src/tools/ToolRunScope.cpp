@@ -13,6 +13,7 @@
 #include <csignal>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -194,10 +195,14 @@ void ScopedTemporary::release()
 
 ScopedTemporary ScopedTemporary::besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination)
 {
+    // Named after the destination, so the command line shown names it too, where the folder takes a
+    // name that long; a short name of its own otherwise, so every name the folder takes will do.
     const QFileInfo info(destination);
-    return ScopedTemporary(std::move(scope),
-        info.dir().filePath(
-            u'.' + info.fileName() + u'.' + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".zip")));
+    const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(16) + QStringLiteral(".zip");
+    const QString named = u'.' + info.fileName() + u'.' + unique;
+    const long longest = ::pathconf(QFile::encodeName(info.path()).constData(), _PC_NAME_MAX);
+    const bool fits = QFile::encodeName(named).size() <= (longest > 0 ? longest : 255);
+    return ScopedTemporary(std::move(scope), info.dir().filePath(fits ? named : QStringLiteral(".korvel-") + unique));
 }
 
 void ScopedTemporary::removePath(const QString &path)

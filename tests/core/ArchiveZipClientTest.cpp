@@ -16,7 +16,44 @@ QString listing(const QString &zip)
     return QString::fromUtf8(runTool("unzip", {"-Z1", zip}));
 }
 
+// The names as a reader that follows the zip format decodes them: as UTF-8 only where the entry's
+// flag says so. Reading each entry checks its local header's name against the directory's.
+QStringList namesAsReadElsewhere(const QString &zip)
+{
+    const QString script = "import sys, zipfile\n"
+                           "archive = zipfile.ZipFile(sys.argv[1])\n"
+                           "for entry in archive.infolist():\n"
+                           "    archive.read(entry)\n"
+                           "    sys.stdout.buffer.write(entry.filename.encode('utf-8') + b'\\n')\n";
+    return QString::fromUtf8(runTool("python3", {"-c", script, zip})).split('\n', Qt::SkipEmptyParts);
+}
+
 } // namespace
+
+TEST(ArchiveZipClient, AnyNameTheFolderTakesAndUtf8NamesMarkedAsSuch)
+{
+    Sandbox sandbox;
+    const QString source = sandbox.filePath(QString::fromUtf8("export/Prøject"));
+    writeFile(source + QString::fromUtf8("/über 日本.txt"), "one\n");
+    writeFile(source + "/plain.txt", "two\n");
+    writeFile(source + QString::fromUtf8("/ñ/é.txt"), "three\n");
+    // 255 bytes, the longest name the folder takes.
+    const QString name = QString(251, u'n') + ".zip";
+    const QString destination = sandbox.filePath("out/" + name);
+    QDir().mkpath(sandbox.filePath("out"));
+
+    ArchiveZipClient zip;
+    runTask(zip.zipDirectoryKeepingParent(source, destination));
+    QStringList names = namesAsReadElsewhere(destination);
+    names.sort();
+    const QStringList expected
+        = {QString::fromUtf8("Prøject/"), QString::fromUtf8("Prøject/plain.txt"), QString::fromUtf8("Prøject/ñ/"),
+            QString::fromUtf8("Prøject/ñ/é.txt"), QString::fromUtf8("Prøject/über 日本.txt")};
+    EXPECT_EQ(names, expected);
+    runTool("unzip", {"-tq", destination});
+    EXPECT_EQ(runTool("unzip", {"-p", destination, QString::fromUtf8("Prøject/über 日本.txt")}), "one\n");
+    EXPECT_EQ(QDir(sandbox.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList({name}));
+}
 
 TEST(ArchiveZipClient, FolderIsTheTopLevelEntryAndLinksStayLinks)
 {

@@ -4,6 +4,7 @@
 #include "state/IgnoreFiles.h"
 #include "state/WorkingCopyPaths.h"
 #include "support/FakeClients.h"
+#include "support/RealActions.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -20,6 +21,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -306,7 +308,171 @@ TEST_F(IgnoreFixture, PathNormalizationAndIncludeRules)
     EXPECT_THROW(normalizedWorkingCopyPath(root, root), SVNClientError);
     EXPECT_EQ(includePatterns("a.txt", false), QStringList({"!/a.txt"}));
     EXPECT_EQ(includePatterns("build", true), QStringList({"!/build/", "!/build/**"}));
-    EXPECT_EQ(includePatterns("a/b/c.txt", false), QStringList({"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}));
+    // An ancestor gets its pair only from the first one the rules exclude on down.
+    const QList<std::pair<QString, QStringList>> cases = {
+        {"", {"!/a/b/c.txt"}},
+        {"*.txt\n/c/\n", {"!/a/b/c.txt"}},
+        {"/a/b/\n", {"!/a/b/", "/a/b/*", "!/a/b/c.txt"}},
+        {"a\n", {"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}},
+        // "/a/*" names what is in "a", not "a"; "a/b" is back in.
+        {"/a/*\n!/a/b/\n", {"!/a/b/c.txt"}},
+        {"/a/*\n", {"!/a/b/", "/a/b/*", "!/a/b/c.txt"}},
+        {"b/\n", {"!/a/b/", "/a/b/*", "!/a/b/c.txt"}},
+        // Nothing inside an excluded folder comes back by a rule of its own.
+        {"/a/\n!/a/b/\n", {"!/a/", "/a/*", "!/a/b/", "/a/b/*", "!/a/b/c.txt"}},
+    };
+    for (const auto &[text, rules] : cases)
+        EXPECT_EQ(includePatterns("a/b/c.txt", false, IgnoreRules(IgnoreRules::rulesFromText(text, ""))), rules)
+            << text.toStdString();
+}
+
+TEST_F(IgnoreFixture, EditKeepsTheFilesOwnerModeAndOtherNames)
+{
+    const QByteArray path = QFile::encodeName(file(".gitignore"));
+    writeFile(file(".gitignore"), "/old\n");
+    ASSERT_EQ(::chmod(path.constData(), 02664), 0);
+    // A colleague's file, group-writable: only root can give a new file another owner.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.constData(), 4321, 8765), 0);
+    }
+    struct stat before { };
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+    ignore("a.txt");
+    EXPECT_EQ(alertText(), "");
+    EXPECT_EQ(readFile(file(".gitignore")), "/old\n/a.txt\n");
+    struct stat after { };
+    ASSERT_EQ(::stat(path.constData(), &after), 0);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+
+    // A second name for the file sees the new text: the file is written where it is.
+    const QString other = sandbox.filePath("shared-rules");
+    ASSERT_EQ(::link(path.constData(), QFile::encodeName(other).constData()), 0);
+    ignore("b.txt");
+    EXPECT_EQ(readFile(other), "/old\n/a.txt\n/b.txt\n");
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_nlink, 2u);
+    EXPECT_EQ(before.st_mode, after.st_mode);
+    EXPECT_EQ(QDir(root).entryList({".korvel-*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(IgnoreFixture, WriteThatFailsLeavesTheOldTextWhole)
+{
+    // Files may grow to two bytes past the old text: both the new copy and an append fail midway.
+    struct sigaction ignoring { };
+    ignoring.sa_handler = SIG_IGN;
+    struct sigaction previous { };
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignoring, &previous), 0);
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "a file with two names" : "a file with one name");
+        QFile::remove(file(".gitignore"));
+        writeFile(file(".gitignore"), "/old\n");
+        const QString other = sandbox.filePath("second-name");
+        QFile::remove(other);
+        if (linked) {
+            ASSERT_EQ(
+                ::link(QFile::encodeName(file(".gitignore")).constData(), QFile::encodeName(other).constData()), 0);
+        }
+        struct rlimit limit { };
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlim_t unlimited = limit.rlim_cur;
+        limit.rlim_cur = 7;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        state->setAlert(std::nullopt);
+        state->setSelectedChangeID("a-name-too-long-to-fit.txt");
+        state->ignoreSelectedPaths();
+        const bool idle = waitUntilIdle(*state);
+        limit.rlim_cur = unlimited;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        ASSERT_TRUE(idle);
+        EXPECT_TRUE(alertText().startsWith("Ignore Failed / Could not write " + file(".gitignore") + ": "))
+            << alertText().toStdString();
+        EXPECT_EQ(readFile(file(".gitignore")), "/old\n");
+        EXPECT_EQ(QDir(root).entryList({".korvel-*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+}
+
+namespace {
+
+struct RealIncludeFixture : RealActionsFixture {
+    QStringList listedPaths() const
+    {
+        QStringList paths;
+        for (const WorkingCopyItem &item : state->changes())
+            paths.push_back(item.path);
+        paths.sort();
+        return paths;
+    }
+
+    QStringList gitListed(const GitFixture &git) const
+    {
+        QStringList paths = QString::fromUtf8(git.git({"ls-files", "--others", "--exclude-standard"}))
+                                .split('\n', Qt::SkipEmptyParts);
+        paths.sort();
+        return paths;
+    }
+};
+
+} // namespace
+
+// Including one path below a broad rule lists that path in addition and hides nothing: in the program,
+// over a real repository of each kind, and in git itself.
+TEST_F(RealIncludeFixture, IncludingOnePathHidesNothingThatWasShown)
+{
+    struct Case {
+        QByteArray rules;
+        QString included;
+        QString appended;
+    };
+    const QList<Case> cases = {
+        {"*.log\n", "logs/keep.log", "!/logs/keep.log\n"},
+        {"/logs/\n", "logs/keep.log", "!/logs/\n/logs/*\n!/logs/keep.log\n"},
+        {"*.txt\n/logs/deeper/\n", "logs/deeper/notes.txt",
+            "!/logs/deeper/\n/logs/deeper/*\n!/logs/deeper/notes.txt\n"},
+        {"/logs/*\n!/logs/deeper/\n*.txt\n", "logs/deeper/notes.txt", "!/logs/deeper/notes.txt\n"},
+    };
+    const QStringList files = {"logs/keep.log", "logs/drop.log", "logs/readme.txt", "logs/deeper/notes.txt"};
+    int round = 0;
+    for (const RepositoryKind kind : {RepositoryKind::git, RepositoryKind::svn}) {
+        for (const Case &test : cases) {
+            SCOPED_TRACE(test.rules.toStdString() + (kind == RepositoryKind::git ? " (git)" : " (svn)"));
+            const QString base = sandbox.filePath(QString::number(++round));
+            std::optional<GitFixture> git;
+            QString folder;
+            if (kind == RepositoryKind::git) {
+                git = GitFixture::create(base);
+                folder = git->path;
+            } else {
+                // The folders are versioned, so svn lists the files in them one by one.
+                const SvnFixture svn = SvnFixture::create(base);
+                svn.svn({"mkdir", "-q", "logs", "logs/deeper"});
+                svn.svn({"commit", "-q", "-m", "folders"});
+                folder = svn.workingCopy;
+            }
+            for (const QString &name : files)
+                writeFile(folder + u'/' + name, "x\n");
+            writeFile(folder + "/.gitignore", test.rules);
+            open(folder, kind);
+            const QStringList before = listedPaths();
+            const QStringList gitBefore = git ? gitListed(*git) : QStringList();
+
+            dialogs.promptAnswers.push_back(QStringList{test.included});
+            run([](AppState &s) { s.includeIgnoredPath(); });
+            EXPECT_EQ(readFile(folder + "/.gitignore"), test.rules + test.appended);
+            ASSERT_TRUE(waitUntilIdle(*state));
+            EXPECT_FALSE(before.contains(test.included));
+            QStringList expected = before + QStringList{test.included};
+            expected.sort();
+            EXPECT_EQ(listedPaths(), expected);
+            if (git) {
+                EXPECT_EQ(gitBefore, before);
+                EXPECT_EQ(gitListed(*git), expected);
+            }
+        }
+    }
 }
 
 TEST_F(IgnoreFixture, NoProjectOrNoPathAlerts)

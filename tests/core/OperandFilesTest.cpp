@@ -78,6 +78,20 @@ TEST(OperandFiles, CommandLineWhileItFitsElseFilesEachToolsWay)
     }
 }
 
+TEST(OperandFiles, ValueLeavesTheLineForAFileOnlyWhenItDoesNotFit)
+{
+    const QStringList shortLine = {"propset", "--", "-name", "-value", "path"};
+    const Prepared kept = prepareValue(shortLine, 3, tight);
+    EXPECT_EQ(kept.arguments, shortLine);
+    EXPECT_FALSE(kept.folder);
+
+    const QString value = QString::fromUtf8("é ") + QString(300, u'v') + "\r\n";
+    const Prepared moved = prepareValue({"propset", "--", "-name", value, "path"}, 3, tight);
+    ASSERT_TRUE(moved.folder);
+    EXPECT_EQ(moved.arguments, QStringList({"propset", "-F", moved.folder->path() + "/value", "--", "-name", "path"}));
+    EXPECT_EQ(TestSupport::readFile(moved.folder->path() + "/value"), value.toUtf8());
+}
+
 TEST(OperandFiles, FilesGoWithTheRunAndALongSvnListWithALineBreakIsRefused)
 {
     QString folder;

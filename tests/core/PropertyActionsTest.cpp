@@ -185,4 +185,11 @@ TEST(RealProperties, SetGetListAndDeleteRoundTrip)
     EXPECT_EQ(svn.svn({"propget", "review:empty", "plain.txt"}, &status), "\n");
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(svn.svn({"proplist", "plain.txt"}).contains("review:empty"));
+
+    // A value far past what one argument may hold reaches svn whole, through a file.
+    const QString piece = QString::fromUtf8("über 日本 -F \\ \"x\" ");
+    const QString longValue = piece.repeated(1024 * 1024 / piece.toUtf8().size() + 1) + u'!';
+    run(&AppState::setProperty, {"review:long", longValue, "plain.txt"});
+    EXPECT_EQ(svn.svn({"propget", "review:long", "plain.txt"}), longValue.toUtf8() + "\n");
+    EXPECT_TRUE(state.commandOutput()->commandLine.contains(" -F ")) << "the value went through a file";
 }
