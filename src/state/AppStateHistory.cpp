@@ -371,12 +371,10 @@ QCoro::Task<> AppState::loadIncoming()
 }
 
 QCoro::Task<std::optional<LogRead>> AppState::loadLog(
-    LoadGroup group, QString busyText, QString failureTitle, Project project)
+    LoadTicket ticket, QString busyText, QString failureTitle, Project project)
 {
-    const LoadTicket ticket = m_loads.begin(group, project.id);
-    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     setBusyMessage(busyText);
-    const bool history = group == LoadGroup::history;
+    const bool history = ticket.group == LoadGroup::history;
     LogReadRequest request{history ? m_logEntries : m_archiveEntries};
     if (history) {
         request.groupByFile = true;
@@ -400,8 +398,10 @@ QCoro::Task<> AppState::loadHistory()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    std::optional<LogRead> read
-        = co_await loadLog(LoadGroup::history, loadingHistory, QStringLiteral("History Failed"), *project);
+    // The busy text is set and cleared under the load's mark, so it is the task's it runs in.
+    const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
+    std::optional<LogRead> read = co_await loadLog(ticket, loadingHistory, QStringLiteral("History Failed"), *project);
     if (!read)
         co_return;
 
@@ -437,8 +437,10 @@ QCoro::Task<> AppState::loadArchives()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
+    const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     std::optional<LogRead> read
-        = co_await loadLog(LoadGroup::archives, loadingArchives, QStringLiteral("Archives Failed"), *project);
+        = co_await loadLog(ticket, loadingArchives, QStringLiteral("Archives Failed"), *project);
     if (!read)
         co_return;
     const std::optional<QString> selectedHash = project->kind == RepositoryKind::git
