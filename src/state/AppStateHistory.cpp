@@ -315,10 +315,8 @@ QCoro::Task<> AppState::loadIncoming()
     if (!keepLoad(ticket, loadingIncoming))
         co_return;
 
-    const RepositoryInfo info = SVNXMLParsers::parseInfo(infoResult.stdout);
-    const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(remoteResult.stdout);
-    setRepositoryInfo(info);
-    setIncomingOutdatedItems(remote.outdatedItems);
+    RepositoryInfo info = SVNXMLParsers::parseInfo(infoResult.stdout);
+    SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(remoteResult.stdout);
 
     // svn writes -1 for items added in the repository; such numbers are no base.
     std::optional<qint64> base;
@@ -336,10 +334,17 @@ QCoro::Task<> AppState::loadIncoming()
             base = TextUtil::parseInt64(*info.revision);
     }
     const std::optional<qint64> head = remote.repositoryRevision;
-    setIncomingBaseRevision(base);
-    setIncomingHeadRevision(head);
+    // The range, its paths and its list go on show together: a load that stops, fails or is superseded
+    // before its log is read leaves the tab as it was.
+    const auto applyRange = [&] {
+        setRepositoryInfo(std::move(info));
+        setIncomingOutdatedItems(std::move(remote.outdatedItems));
+        setIncomingBaseRevision(base);
+        setIncomingHeadRevision(head);
+    };
 
     if (!base || !head || *base >= *head) {
+        applyRange();
         setIncomingEntries({});
         setSelectedIncomingRevision(std::nullopt);
         setIncomingDiffText(QByteArray());
@@ -361,6 +366,7 @@ QCoro::Task<> AppState::loadIncoming()
     }
     if (!keepLoad(ticket, loadingIncoming))
         co_return;
+    applyRange();
     setIncomingEntries(std::move(read.entries));
     m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
