@@ -235,6 +235,11 @@ public:
         AfterRun after = AfterRun::nothing;
         // Added to the output of runs that succeeded.
         QString note;
+        // The output is a file's content or its blame: a binary file's is not shown but said to be
+        // binary. Binary is a NUL byte in the output, or (for output that is not UTF-8) an svn:mime-type
+        // that `mimeTypeQuery` prints and svn counts as binary.
+        bool showsFile = false;
+        std::optional<ToolCommand> mimeTypeQuery;
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);

@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "model/TextUtil.h"
 #include "state/RunOutputs.h"
 
 #include <algorithm>
@@ -20,6 +21,21 @@ ToolClient &AppState::toolFor(RepositoryKind kind) const
         return gitClient();
     return client();
 }
+
+namespace {
+
+// Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
+QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
+{
+    try {
+        const SVNCommandResult result = co_await tool.run(std::move(query));
+        co_return result.succeeded() && isBinaryMimeType(result.stdout);
+    } catch (const SVNClientError &) {
+        co_return false;
+    }
+}
+
+} // namespace
 
 QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
 {
@@ -52,9 +68,14 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
             co_await reloadKeepingFailure(true);
         co_return;
     }
+    bool binary = false;
+    if (request.mimeTypeQuery && !shown.stdoutData.contains('\0') && !TextUtil::isValidUtf8(shown.stdoutData))
+        binary = co_await marksBinary(toolFor(request.tool), request.mimeTypeQuery->in(workingDirectory, false));
     setBusyMessage(std::nullopt);
-    shown.stdout += request.note;
-    setCommandOutput(runOutput(request.title, shown));
+    CommandOutput output
+        = request.showsFile ? fileRunOutput(request.title, std::move(shown), binary) : runOutput(request.title, shown);
+    output.stdout += request.note;
+    setCommandOutput(std::move(output));
     if (request.after != AfterRun::nothing)
         co_await reloadAfterCommand();
 }
