@@ -192,7 +192,24 @@ void AppState::setRepositoryInfo(RepositoryInfo value)
 }
 void AppState::setBusyMessage(std::optional<QString> value)
 {
-    assign(m_busyMessage, std::move(value));
+    std::shared_ptr<ToolRunMark> task = m_runScope->currentMark();
+    while (task && task->whole())
+        task = task->whole();
+    // What is left of a stopped task no longer names itself.
+    if (value && task && task->ended())
+        return;
+    m_busyTexts.removeIf([&task](const BusyText &busy) { return busy.task == task; });
+    if (value)
+        m_busyTexts.push_back({std::move(task), std::move(*value)});
+    assign(m_busyMessage, m_busyTexts.isEmpty() ? std::nullopt : std::optional<QString>(m_busyTexts.last().text));
+}
+
+void AppState::dropBusyText(const std::shared_ptr<ToolRunMark> &task)
+{
+    if (!task)
+        return;
+    m_busyTexts.removeIf([&task](const BusyText &busy) { return busy.task == task; });
+    assign(m_busyMessage, m_busyTexts.isEmpty() ? std::nullopt : std::optional<QString>(m_busyTexts.last().text));
 }
 void AppState::setAlert(std::optional<AppAlert> value)
 {
@@ -222,8 +239,8 @@ bool AppState::keepLoad(const LoadTicket &ticket, const QString &busyText)
 {
     if (isCurrent(ticket))
         return true;
-    // A newer load of the same group owns the busy text now; leave it alone.
-    if (m_loads.isNewest(ticket) && !busyText.isEmpty() && m_busyMessage == busyText)
+    // Only this load's own text goes: a newer load of the group holds its own.
+    if (!busyText.isEmpty())
         setBusyMessage(std::nullopt);
     return false;
 }
@@ -306,6 +323,9 @@ QCoro::Task<> AppState::runTask(std::function<QCoro::Task<>()> body, std::shared
         emit changed();
     removeRunningLoad(mark);
     removeRunningLoad(reload);
+    // A task that ended on an error leaves no busy text behind.
+    dropBusyText(mark);
+    dropBusyText(reload);
     if (--m_runningTasks == 0)
         emit idle();
 }
@@ -314,7 +334,14 @@ void AppState::stopRunningAction()
 {
     if (!canStop())
         return;
-    // What is left of each action (its alert, the reload) is no longer for this Stop to end.
+    // What is left of a stopped action (its alert, the reload) is no longer for this Stop to end.
+    const std::shared_ptr<ToolRunMark> named = m_busyTexts.isEmpty() ? nullptr : m_busyTexts.last().task;
+    if (named && (m_runningActions.removeOne(named) || m_runningLoads.removeOne(named))) {
+        m_runScope->endMarked(named);
+        dropBusyText(named);
+        emit changed();
+        return;
+    }
     for (const std::shared_ptr<ToolRunMark> &mark : std::exchange(m_runningActions, {}))
         m_runScope->endMarked(mark);
     for (const std::shared_ptr<ToolRunMark> &mark : std::exchange(m_runningLoads, {}))

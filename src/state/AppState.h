@@ -86,6 +86,8 @@ public:
     void setIncomingOutdatedItems(QList<WorkingCopyItem> value);
     void setCommitMessage(QString value);
     void setRepositoryInfo(RepositoryInfo value);
+    // The busy text of the task running now (the whole of the current run mark): the text set last by
+    // a running task shows, and clearing it shows the one before it again.
     void setBusyMessage(std::optional<QString> value);
     void setAlert(std::optional<AppAlert> value);
     void setCommandOutput(std::optional<CommandOutput> value);
@@ -146,10 +148,12 @@ public:
     bool actionRunning() const { return !m_runningActions.isEmpty(); }
     // The busy indicator offers Stop: an action runs, or a refresh or reload waits behind the busy text.
     bool canStop() const { return actionRunning() || (m_busyMessage && !m_runningLoads.isEmpty()); }
-    // Ends the tool runs of the running actions, refreshes and reloads as quitting does. Each action
-    // fails with its usual alert, which then says it was stopped (and, for svn, when the working copy
-    // was left locked), and the project reloads. A stopped load leaves its list as it was, without an
-    // alert. Loads of a selection's diff go on.
+    // Ends what the busy text names: the action, refresh or reload that set it, whose tool runs end as
+    // quitting ends them; the others go on, and the busy text of the one that set its text before comes
+    // back. A stopped action fails with its usual alert, which then says it was stopped (and, for svn,
+    // when the working copy was left locked), and the project reloads. A stopped load leaves its list
+    // as it was, without an alert. Without a busy text of a running task, every action, refresh and
+    // reload ends. Loads of a selection's diff go on.
     void stopRunningAction();
 
     // The most of a diff a preview reads; past it the preview shows the diff's start and says it was cut.
@@ -240,6 +244,11 @@ public:
         // follow the runs also when one failed, though not after a Stop; a failure of theirs shows only
         // when the runs succeeded.
         QList<ToolCommand> closing = {};
+        // The output is a file's content or its blame: a binary file's is not shown but said to be
+        // binary. Binary is a NUL byte in the output, or (for output that is not UTF-8) an svn:mime-type
+        // that `mimeTypeQuery` prints and svn counts as binary.
+        bool showsFile = false;
+        std::optional<ToolCommand> mimeTypeQuery;
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);
@@ -302,6 +311,8 @@ private:
     // Marks the running refresh or reload as one Stop ends, or no longer.
     void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
+    // Takes the task's busy text away; the one set before it shows again.
+    void dropBusyText(const std::shared_ptr<ToolRunMark> &task);
     // After an action whose runs were stopped: its alert says so, and the project reloads.
     QCoro::Task<> reportStoppedAction(std::optional<QUuid> alertBefore);
     // A failed run may have changed files before it failed: the list shows what it left, while the
@@ -312,11 +323,11 @@ private:
     QCoro::Task<> refreshSelectedProjectKind();
     QCoro::Task<> loadInfo();
     void clearIncoming();
-    // The newest log entries as a ticketed load of the group, read and (for History) grouped by file on a
-    // worker: nothing when the load failed (alerted under `failureTitle`) or a newer one took its place.
-    // The busy text stays set for the caller to clear.
+    // The newest log entries as the ticket's load, read and (for History) grouped by file on a worker:
+    // nothing when the load failed (alerted under `failureTitle`) or a newer one took its place. The
+    // caller runs it under the ticket's mark; the busy text stays set for the caller to clear.
     QCoro::Task<std::optional<LogRead>> loadLog(
-        LoadGroup group, QString busyText, QString failureTitle, Project project);
+        LoadTicket ticket, QString busyText, QString failureTitle, Project project);
     QCoro::Task<> loadDiffForSelectedChange();
     QCoro::Task<> loadDiffForSelectedHistoryRevision();
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
@@ -377,6 +388,13 @@ private:
     QString m_commitMessage;
     RepositoryInfo m_repositoryInfo;
     std::optional<QString> m_busyMessage;
+    // The busy texts of the tasks that set one, by the task's mark, the one set last at the end: it is
+    // busyMessage.
+    struct BusyText {
+        std::shared_ptr<ToolRunMark> task;
+        QString text;
+    };
+    QList<BusyText> m_busyTexts;
     std::optional<AppAlert> m_alert;
     std::optional<CommandOutput> m_commandOutput;
 

@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "model/TextUtil.h"
 #include "state/RunOutputs.h"
 
 #include <algorithm>
@@ -38,6 +39,17 @@ void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool fir
     shown.stderrData += result.stderrData;
 }
 
+// Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
+QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
+{
+    try {
+        const SVNCommandResult result = co_await tool.run(std::move(query));
+        co_return result.succeeded() && isBinaryMimeType(result.stdout);
+    } catch (const SVNClientError &) {
+        co_return false;
+    }
+}
+
 } // namespace
 
 QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
@@ -69,8 +81,8 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
             }
         }
     }
-    setBusyMessage(std::nullopt);
     if (failure) {
+        setBusyMessage(std::nullopt);
         try {
             std::rethrow_exception(failure);
         } catch (const std::exception &error) {
@@ -80,8 +92,14 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
             co_await reloadKeepingFailure(true);
         co_return;
     }
-    shown.stdout += request.note;
-    setCommandOutput(runOutput(request.title, shown));
+    bool binary = false;
+    if (request.mimeTypeQuery && !shown.stdoutData.contains('\0') && !TextUtil::isValidUtf8(shown.stdoutData))
+        binary = co_await marksBinary(tool, request.mimeTypeQuery->in(workingDirectory, false));
+    setBusyMessage(std::nullopt);
+    CommandOutput output
+        = request.showsFile ? fileRunOutput(request.title, std::move(shown), binary) : runOutput(request.title, shown);
+    output.stdout += request.note;
+    setCommandOutput(std::move(output));
     if (request.after == AfterRun::reload)
         co_await reloadAfterCommand();
 }

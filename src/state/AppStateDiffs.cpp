@@ -25,6 +25,16 @@ constexpr qint64 largestUnversionedDiff = 16 * 1024 * 1024;
 // No argument can carry such a name to git diff or git show, and neither reads names from a file.
 const QByteArray undecodableNameDiff = QByteArrayLiteral("(no diff: the file name is not valid UTF-8)");
 
+QByteArray sizeText(qsizetype bytes)
+{
+    constexpr qsizetype kib = 1024;
+    if (bytes % (kib * kib) == 0)
+        return QByteArray::number(bytes / (kib * kib)) + " MiB";
+    if (bytes % kib == 0)
+        return QByteArray::number(bytes / kib) + " KiB";
+    return QByteArray::number(bytes) + " bytes";
+}
+
 // A link is shown as git shows one: its target path as the content, with no line end. What it points
 // to may lie outside the project and is never read.
 QByteArray unversionedLinkDiff(const QString &path, const QByteArray &native)
@@ -41,7 +51,8 @@ QByteArray unversionedLinkDiff(const QString &path, const QByteArray &native)
 }
 
 // The diff of a file that is not under version control: every line added. Only regular files are
-// read, and nothing over 16 MiB. The file is reached by its exact bytes: its name may not be UTF-8.
+// read, and no more than their first 16 MiB: a longer file shows the whole lines before that and says
+// it was cut. The file is reached by its exact bytes: its name may not be UTF-8.
 QByteArray localUnifiedDiff(const QString &path, const QString &root)
 {
     const QByteArray native = workingCopyNativePath(path, root);
@@ -52,7 +63,7 @@ QByteArray localUnifiedDiff(const QString &path, const QString &root)
         return unversionedLinkDiff(path, native);
     if (S_ISDIR(info.st_mode))
         return QByteArrayLiteral("(unversioned directory)");
-    if (!S_ISREG(info.st_mode) || info.st_size > largestUnversionedDiff)
+    if (!S_ISREG(info.st_mode))
         return QByteArrayLiteral("(binary or unreadable file)");
     // A link put in its place since the look above is not followed either.
     const int descriptor = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -62,11 +73,18 @@ QByteArray localUnifiedDiff(const QString &path, const QString &root)
             ::close(descriptor);
         return QByteArrayLiteral("(binary or unreadable file)");
     }
-    const QByteArray bytes = file.read(largestUnversionedDiff + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > largestUnversionedDiff || !TextUtil::isValidUtf8(bytes))
+    QByteArray bytes = file.read(largestUnversionedDiff + 1);
+    const bool cut = bytes.size() > largestUnversionedDiff;
+    if (cut)
+        bytes.truncate(bytes.lastIndexOf('\n', largestUnversionedDiff - 1) + 1);
+    if (file.error() != QFileDevice::NoError || !TextUtil::isValidUtf8(bytes))
         return QByteArrayLiteral("(binary or unreadable file)");
-    return UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), TextUtil::decodeUtf8Strict(bytes))
-        .toUtf8();
+    QByteArray diff
+        = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), TextUtil::decodeUtf8Strict(bytes))
+              .toUtf8();
+    if (cut)
+        diff += "\n\\ The preview stops here: the file is longer than " + sizeText(largestUnversionedDiff) + ".\n";
+    return diff;
 }
 
 // The diff a tool printed, kept as the UTF-8 it is. A file in a legacy encoding (Latin-1 and the
@@ -77,16 +95,6 @@ QByteArray printedDiff(QByteArray output)
     if (TextUtil::isValidUtf8(output))
         return output;
     return QString::fromUtf8(output).toUtf8();
-}
-
-QByteArray sizeText(qsizetype bytes)
-{
-    constexpr qsizetype kib = 1024;
-    if (bytes % (kib * kib) == 0)
-        return QByteArray::number(bytes / (kib * kib)) + " MiB";
-    if (bytes % kib == 0)
-        return QByteArray::number(bytes / kib) + " KiB";
-    return QByteArray::number(bytes) + " bytes";
 }
 
 // A diff longer than the limit keeps its whole lines before it, then a note (drawn as one in the hunk

@@ -315,10 +315,8 @@ QCoro::Task<> AppState::loadIncoming()
     if (!keepLoad(ticket, loadingIncoming))
         co_return;
 
-    const RepositoryInfo info = SVNXMLParsers::parseInfo(infoResult.stdout);
-    const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(remoteResult.stdout);
-    setRepositoryInfo(info);
-    setIncomingOutdatedItems(remote.outdatedItems);
+    RepositoryInfo info = SVNXMLParsers::parseInfo(infoResult.stdout);
+    SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(remoteResult.stdout);
 
     // svn writes -1 for items added in the repository; such numbers are no base.
     std::optional<qint64> base;
@@ -336,10 +334,17 @@ QCoro::Task<> AppState::loadIncoming()
             base = TextUtil::parseInt64(*info.revision);
     }
     const std::optional<qint64> head = remote.repositoryRevision;
-    setIncomingBaseRevision(base);
-    setIncomingHeadRevision(head);
+    // The range, its paths and its list go on show together: a load that stops, fails or is superseded
+    // before its log is read leaves the tab as it was.
+    const auto applyRange = [&] {
+        setRepositoryInfo(std::move(info));
+        setIncomingOutdatedItems(std::move(remote.outdatedItems));
+        setIncomingBaseRevision(base);
+        setIncomingHeadRevision(head);
+    };
 
     if (!base || !head || *base >= *head) {
+        applyRange();
         setIncomingEntries({});
         setSelectedIncomingRevision(std::nullopt);
         setIncomingDiffText(QByteArray());
@@ -361,6 +366,7 @@ QCoro::Task<> AppState::loadIncoming()
     }
     if (!keepLoad(ticket, loadingIncoming))
         co_return;
+    applyRange();
     setIncomingEntries(std::move(read.entries));
     m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
@@ -371,12 +377,10 @@ QCoro::Task<> AppState::loadIncoming()
 }
 
 QCoro::Task<std::optional<LogRead>> AppState::loadLog(
-    LoadGroup group, QString busyText, QString failureTitle, Project project)
+    LoadTicket ticket, QString busyText, QString failureTitle, Project project)
 {
-    const LoadTicket ticket = m_loads.begin(group, project.id);
-    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     setBusyMessage(busyText);
-    const bool history = group == LoadGroup::history;
+    const bool history = ticket.group == LoadGroup::history;
     LogReadRequest request{history ? m_logEntries : m_archiveEntries};
     if (history) {
         request.groupByFile = true;
@@ -400,8 +404,10 @@ QCoro::Task<> AppState::loadHistory()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
-    std::optional<LogRead> read
-        = co_await loadLog(LoadGroup::history, loadingHistory, QStringLiteral("History Failed"), *project);
+    // The busy text is set and cleared under the load's mark, so it is the task's it runs in.
+    const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
+    std::optional<LogRead> read = co_await loadLog(ticket, loadingHistory, QStringLiteral("History Failed"), *project);
     if (!read)
         co_return;
 
@@ -437,8 +443,10 @@ QCoro::Task<> AppState::loadArchives()
     const std::optional<Project> project = selectedProject();
     if (!project)
         co_return;
+    const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
+    const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     std::optional<LogRead> read
-        = co_await loadLog(LoadGroup::archives, loadingArchives, QStringLiteral("Archives Failed"), *project);
+        = co_await loadLog(ticket, loadingArchives, QStringLiteral("Archives Failed"), *project);
     if (!read)
         co_return;
     const std::optional<QString> selectedHash = project->kind == RepositoryKind::git

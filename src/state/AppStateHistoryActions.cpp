@@ -82,7 +82,7 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
                 QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
         }
         state.setBusyMessage(std::nullopt);
-        state.setCommandOutput(runOutput(QStringLiteral("Export File"), result));
+        state.setCommandOutput(fileRunOutput(QStringLiteral("Export File"), std::move(result)));
     } catch (const std::exception &error) {
         state.setBusyMessage(std::nullopt);
         state.showError(QStringLiteral("Export File Failed"), error);
@@ -129,15 +129,24 @@ void AppState::catTarget()
         if (!acceptGitRevision(*this, revision))
             return;
         const QString object = (revision.isEmpty() ? QStringLiteral("HEAD") : revision) + u':' + target;
-        runInSelectedProject(
-            {QStringLiteral("Cat"), RepositoryKind::git, {{QStringLiteral("show"), object}}, AfterRun::nothing});
+        RunRequest request{
+            QStringLiteral("Cat"), RepositoryKind::git, {{QStringLiteral("show"), object}}, AfterRun::nothing};
+        request.showsFile = true;
+        runInSelectedProject(std::move(request));
         return;
     }
     QStringList arguments{QStringLiteral("cat")};
-    if (!revision.isEmpty())
+    QStringList mimeType{QStringLiteral("propget"), QStringLiteral("svn:mime-type")};
+    if (!revision.isEmpty()) {
         arguments << QStringLiteral("-r") << revision;
-    runInSelectedProject({QStringLiteral("Cat"), RepositoryKind::svn,
-        {ToolOperands::svnArguments(arguments, {svnFileAtRevision(target, revision, selection)})}, AfterRun::nothing});
+        mimeType << QStringLiteral("-r") << revision;
+    }
+    const QString operand = svnFileAtRevision(target, revision, selection);
+    RunRequest request{QStringLiteral("Cat"), RepositoryKind::svn, {ToolOperands::svnArguments(arguments, {operand})},
+        AfterRun::nothing};
+    request.showsFile = true;
+    request.mimeTypeQuery = ToolOperands::svnArguments(mimeType, {operand});
+    runInSelectedProject(std::move(request));
 }
 
 void AppState::makeRemoteDirectory()
@@ -162,13 +171,21 @@ void AppState::showBlame()
     if (path.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        runInSelectedProject({QStringLiteral("Blame"), RepositoryKind::git,
-            {{QStringLiteral("blame"), QStringLiteral("--"), path}}, AfterRun::nothing});
+        RunRequest request{QStringLiteral("Blame"), RepositoryKind::git,
+            {{QStringLiteral("blame"), QStringLiteral("--"), path}}, AfterRun::nothing};
+        request.showsFile = true;
+        runInSelectedProject(std::move(request));
         return;
     }
-    runInSelectedProject({QStringLiteral("Blame"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("blame")}, {ToolOperands::svnFormPath(path, selection)})},
-        AfterRun::nothing});
+    // svn blames a binary file of one revision as text, and leaves out what follows a NUL byte on each
+    // line: only its svn:mime-type tells it.
+    const QString operand = ToolOperands::svnFormPath(path, selection);
+    RunRequest request{QStringLiteral("Blame"), RepositoryKind::svn,
+        {ToolOperands::svnArguments({QStringLiteral("blame")}, {operand})}, AfterRun::nothing};
+    request.showsFile = true;
+    request.mimeTypeQuery
+        = ToolOperands::svnArguments({QStringLiteral("propget"), QStringLiteral("svn:mime-type")}, {operand});
+    runInSelectedProject(std::move(request));
 }
 
 void AppState::showDiffAgainstRevision()

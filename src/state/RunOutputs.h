@@ -6,8 +6,14 @@
 #include <QString>
 #include <QStringList>
 
-// What the output sheet shows for a finished run.
+// What the output sheet shows for a finished run. Output that is not UTF-8 shows with U+FFFD for what
+// could not be read, under a line that says so.
 CommandOutput runOutput(const QString &title, const SVNCommandResult &result);
+// The same for a run that printed a file (its content, its blame): for a binary file, `binary` or a NUL
+// byte in the output, one line says so in place of the output.
+CommandOutput fileRunOutput(const QString &title, SVNCommandResult result, bool binary = false);
+// Whether an svn:mime-type value marks its file binary, as svn reads it.
+bool isBinaryMimeType(const QString &mimeType);
 // Several runs in one sheet: the non-blank parts trimmed and joined by blank lines.
 CommandOutput archiveOutput(const QString &title, const QString &commandLine, qint32 status,
     const QStringList &stdoutParts, const QStringList &stderrParts);

@@ -99,6 +99,101 @@ TEST_F(LoaderFixture, IncomingBaseIgnoresNegativeRevisionsAndAsksTheRange)
     EXPECT_EQ(state->incomingEntries()[1].message, "six");
 }
 
+// A reload that reads its range and then ends before its log is in shows none of what it read: the
+// range, the out-of-date paths and the list stay the ones they were shown with.
+TEST_F(LoaderFixture, IncomingReloadEndedBeforeItsLogKeepsTheWholeTabAsItWas)
+{
+    makeState({svnProject});
+    const auto answer = [](int head, const QString &log) {
+        return [head, log](const FakeCall &call) {
+            const QString sub = call.arguments.value(0);
+            if (sub == "info")
+                return okResult(infoXml(call.workingDirectory, 5));
+            if (sub == "status")
+                return okResult(
+                    QStringLiteral(R"(<status><target path=".">
+<entry path="old.txt"><wc-status item="normal" props="none" revision="5"/><repos-status item="modified" props="none"/></entry>
+%1<against revision="%2"/></target></status>)")
+                        .arg(head > 9 ? R"(<entry path="new.txt"><wc-status item="normal" props="none" revision="5"/>)"
+                                        R"(<repos-status item="modified" props="none"/></entry>)"
+                                      : "")
+                        .arg(head));
+            if (sub == "log")
+                return log.isEmpty() ? failedResult(1, "svn: E175002: Connection reset\n") : okResult(log);
+            return okResult("Index: x\n");
+        };
+    };
+    fakes.svn->responder = answer(9, R"(<log><logentry revision="9"><msg>nine</msg></logentry>
+<logentry revision="6"><msg>six</msg></logentry></log>)");
+    state->refreshIncoming();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    const QList<LogEntry> entries = state->incomingEntries();
+    const QList<WorkingCopyItem> outdated = state->incomingOutdatedItems();
+    ASSERT_EQ(entries.size(), 2);
+    ASSERT_EQ(outdated.size(), 1);
+    ASSERT_EQ(state->incomingRangeDescription(), "r5 to r9");
+
+    // Held until the log is asked for; the repository has moved on to r11 meanwhile.
+    const auto holdAtTheLog = [&] {
+        fakes.svn->holdRuns = true;
+        state->refreshIncoming();
+        return waitFor([&] {
+            const bool atLog = fakes.svn->calls.last().arguments.value(0) == "log";
+            if (fakes.svn->heldCount() == 1 && atLog)
+                return true;
+            if (fakes.svn->heldCount() > 0 && !atLog)
+                fakes.svn->release(0);
+            return false;
+        });
+    };
+    const QString newerLog = R"(<log><logentry revision="11"><msg>eleven</msg></logentry></log>)";
+    const struct {
+        const char *name;
+        QString log;
+        // Ends the held load.
+        std::function<void()> end;
+        const char *alert;
+    } rows[] = {
+        {"stopped", newerLog, [&] { state->stopRunningAction(); }, nullptr},
+        {"failed", QString(), [] {}, "Incoming Failed"},
+        {"superseded by a reload that fails", newerLog,
+            [&] {
+                fakes.svn->responder = [](const FakeCall &call) {
+                    return call.arguments.value(0) == "status" ? failedResult(1, "svn: E170013: Unable to connect\n")
+                                                               : okResult(infoXml(call.workingDirectory, 5));
+                };
+                state->refreshIncoming();
+            },
+            "Incoming Failed"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        fakes.svn->responder = answer(11, row.log);
+        ASSERT_TRUE(holdAtTheLog());
+        EXPECT_EQ(state->busyMessage(), "Loading incoming");
+        row.end();
+        fakes.svn->holdRuns = false;
+        while (fakes.svn->heldCount() > 0)
+            fakes.svn->release(0);
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(state->incomingRangeDescription(), "r5 to r9");
+        EXPECT_EQ(state->incomingBaseRevision(), 5);
+        EXPECT_EQ(state->incomingHeadRevision(), 9);
+        EXPECT_EQ(state->incomingOutdatedItems(), outdated);
+        EXPECT_EQ(state->incomingEntries(), entries);
+        EXPECT_EQ(state->selectedIncomingRevision(), 9);
+        EXPECT_FALSE(state->busyMessage());
+        if (row.alert) {
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, row.alert);
+        } else {
+            EXPECT_FALSE(state->alert());
+        }
+        state->setAlert(std::nullopt);
+        state->setCommandOutput(std::nullopt);
+    }
+}
+
 TEST_F(LoaderFixture, IncomingFailureOfTheInfoQueryWaitsForTheOtherAndKeepsState)
 {
     makeState({svnProject});

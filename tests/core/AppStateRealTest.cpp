@@ -383,6 +383,23 @@ TEST_F(RealFixture, DiffPastThePreviewLimitShowsItsStartAndSaysItWasCut)
     expectCut(state->historyDiffText(),
         git.git({"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", "HEAD", "--",
             "big.txt"}));
+
+    // A new file is read no further than its first 16 MiB, whatever the limit of a diff.
+    constexpr qsizetype mib16 = 16 * 1024 * 1024;
+    QByteArray large = text;
+    while (large.size() < mib16 + 1024 * 1024)
+        large += text;
+    writeFile(git.path + "/new.txt", large);
+    refresh();
+    const QByteArray shown = diffOf("new.txt");
+    const QList<QByteArray> kept = large.left(large.lastIndexOf('\n', mib16 - 1)).split('\n');
+    EXPECT_TRUE(shown.startsWith("Index: new.txt\n")) << shown.left(200).toStdString();
+    EXPECT_TRUE(shown.contains("@@ -0,0 +1," + QByteArray::number(kept.size()) + " @@\n+line 0 of a text file\n"));
+    EXPECT_TRUE(shown.endsWith("\n+" + kept.last() + "\n\\ The preview stops here: the file is longer than 16 MiB.\n"))
+        << shown.right(200).toStdString();
+    const ParsedDiff parsed = UnifiedDiffParser::parse(QString::fromUtf8(shown));
+    ASSERT_EQ(parsed.files.size(), 1);
+    EXPECT_EQ(parsed.files[0].hunks.last().lines.last().kind, DiffLineKind::note);
 }
 
 // A commit that renamed files: each renamed file's history diff pairs its two names as the whole

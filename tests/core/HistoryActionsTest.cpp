@@ -5,8 +5,11 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
+#include "state/RunOutputs.h"
+
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -438,7 +441,7 @@ TEST_F(HistoryFixture, ExportWritesTheRawBytesWhereChosenWithoutReloading)
     EXPECT_EQ(readFile(destination), bytes);
     ASSERT_TRUE(state->commandOutput());
     EXPECT_EQ(state->commandOutput()->title, "Export File");
-    EXPECT_EQ(state->commandOutput()->stdout, "");
+    EXPECT_EQ(state->commandOutput()->stdout, "(The file is binary: its 12 bytes of output are not shown.)");
     EXPECT_FALSE(state->busyMessage());
     EXPECT_FALSE(state->alert());
 
@@ -672,6 +675,83 @@ TEST_F(RealHistoryFixture, SvnBlameCatDiffExportPullAndRollback)
     for (const WorkingCopyItem &item : state->changes())
         listed = listed || (item.path == "notes.txt" && item.kind == SVNStatusKind::modified);
     EXPECT_TRUE(listed);
+}
+
+// A file in a legacy encoding and a binary file, and a second revision of the first. The working copy is
+// not updated: svn blames a binary file at the revision it was added in as text (after an update it
+// skips it and says why itself).
+TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFileSaysSo)
+{
+    QByteArray legacy;
+    for (int line = 1; line < 50; ++line)
+        legacy += "line " + QByteArray::number(line) + '\n';
+    legacy += "caf\xe9\n";
+    QByteArray binary(256 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(47);
+    for (char &byte : binary)
+        byte = char(generator.bounded(256));
+    const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const QString &folder : {svn.workingCopy, git.path}) {
+        writeFile(folder + "/latin.txt", legacy);
+        writeFile(folder + "/blob.bin", binary);
+    }
+    svn.commitAll("first");
+    git.commitAll("first");
+    for (const QString &folder : {svn.workingCopy, git.path})
+        writeFile(folder + "/latin.txt", legacy + "th\xe9\n");
+    svn.svn({"commit", "-q", "-m", "second"});
+    git.commitAll("second");
+    const QString secondCommit = QString::fromUtf8(git.git({"rev-parse", "HEAD"}).trimmed());
+
+    const QString notUtf8
+        = QString::fromUtf8("(The output is not valid UTF-8: what could not be read shows as \uFFFD.)\n");
+    const QString binaryFile = "(The file is binary: its ";
+    const struct {
+        const char *name;
+        RepositoryKind kind;
+        void (AppState::*action)();
+        QStringList answers;
+        // What the output begins with, and a line it holds.
+        QString begins;
+        QString holds;
+    } rows[] = {
+        {"svn blame, Latin-1", RepositoryKind::svn, &AppState::showBlame, {"latin.txt"}, notUtf8, "th\uFFFD"},
+        {"svn cat, Latin-1", RepositoryKind::svn, &AppState::catTarget, {"latin.txt", "1"}, notUtf8 + "line 1\n",
+            "\ncaf\uFFFD\n"},
+        {"svn diff, Latin-1", RepositoryKind::svn, &AppState::showDiffAgainstRevision, {"1:2", "latin.txt"}, notUtf8,
+            "\n+th\uFFFD\n"},
+        {"svn blame, binary", RepositoryKind::svn, &AppState::showBlame, {"blob.bin"}, binaryFile, ""},
+        {"svn cat, binary", RepositoryKind::svn, &AppState::catTarget, {"blob.bin", ""},
+            binaryFile + "262144 bytes of output are not shown.)", ""},
+        {"git blame, Latin-1", RepositoryKind::git, &AppState::showBlame, {"latin.txt"}, notUtf8, "th\uFFFD"},
+        {"git cat, Latin-1", RepositoryKind::git, &AppState::catTarget, {"latin.txt", ""}, notUtf8 + "line 1\n",
+            "\nth\uFFFD\n"},
+        {"git diff, Latin-1", RepositoryKind::git, &AppState::showDiffAgainstRevision, {secondCommit, "latin.txt"},
+            notUtf8, "\n+th\uFFFD\n"},
+        {"git blame, binary", RepositoryKind::git, &AppState::showBlame, {"blob.bin"}, binaryFile, ""},
+        {"git cat, binary", RepositoryKind::git, &AppState::catTarget, {"blob.bin", ""},
+            binaryFile + "262144 bytes of output are not shown.)", ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!state || state->selectedProjectKind() != row.kind)
+            open(row.kind == RepositoryKind::svn ? svn.workingCopy : git.path, row.kind);
+        const QString output = outputOf(row.action, row.answers);
+        EXPECT_TRUE(output.startsWith(row.begins)) << output.left(300).toStdString();
+        EXPECT_TRUE(output.contains(row.holds)) << output.left(300).toStdString();
+        if (row.begins == binaryFile)
+            EXPECT_EQ(output.count(u'\n'), 0) << output.left(300).toStdString();
+    }
+}
+
+TEST(FileOutputs, MimeTypesAreBinaryAsSvnReadsThem)
+{
+    const std::pair<const char *, bool> types[] = {{"application/octet-stream", true}, {"image/png", true},
+        {"text/plain; charset=ISO-8859-1", false}, {"text/x-c", false}, {"image/x-xpixmap", false},
+        {"image/x-xbitmap;x=1", false}, {"", false}, {"\n", false}};
+    for (const auto &[type, binary] : types)
+        EXPECT_EQ(isBinaryMimeType(type), binary) << type;
 }
 
 TEST_F(RealHistoryFixture, SvnFilesThatLeftTheWorkingCopyAreReadAtTheRevisionHistoryLists)

@@ -136,6 +136,40 @@ TEST_F(SvnLinkFixture, StoppedUpdateLosesNothingAndSaysToRunCleanup)
     EXPECT_EQ(readFile(workingCopy + "/f0.txt"), "mine\n");
 }
 
+// Both wait on the silent server: the History load the user asked for during an Update, and the Update.
+// Stop ends the load the busy text names; the Update goes on until a second Stop.
+TEST_F(SvnLinkFixture, StopBesideALoadDuringAnUpdateEndsTheLoadAlone)
+{
+    open(workingCopy, RepositoryKind::svn);
+    int accepted = link->accepted();
+    state->updateWorkingCopy();
+    ASSERT_TRUE(waitFor([&] { return link->accepted() > accepted && processesIn(workingCopy) > 0; }, 20000));
+    accepted = link->accepted();
+    state->refreshHistory();
+    ASSERT_TRUE(waitFor(
+        [&] { return link->accepted() > accepted && state->busyMessage() == QString("Loading history"); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return processesIn(workingCopy) == 2; }, 20000));
+
+    state->stopRunningAction();
+    EXPECT_EQ(state->busyMessage(), QString("Update"));
+    EXPECT_TRUE(state->canStop());
+    ASSERT_TRUE(waitFor([&] { return processesIn(workingCopy) == 1; }, 15000)) << "the history load still runs";
+    EXPECT_FALSE(waitFor([&] { return !state->actionRunning(); }, 500)) << "the update was stopped too";
+    EXPECT_EQ(state->busyMessage(), QString("Update"));
+    EXPECT_FALSE(state->alert());
+
+    state->stopRunningAction();
+    ASSERT_TRUE(waitFor([&] { return state->alert().has_value(); }, 15000)) << "the stopped update is still running";
+    EXPECT_EQ(state->alert()->title, "Update Failed");
+    // The reload after it waits on the server for History, which is shown now, and is stopped in turn.
+    ASSERT_TRUE(waitFor([&] { return state->busyMessage() == QString("Loading history"); }, 20000));
+    state->stopRunningAction();
+    ASSERT_TRUE(waitUntilIdle(*state, 15000)) << "the stopped reload is still running";
+    EXPECT_EQ(processesIn(workingCopy), 0);
+    EXPECT_EQ(state->alert()->title, "Update Failed");
+    linkedSvn({"cleanup"});
+}
+
 TEST_F(SvnLinkFixture, RefreshesLeaveOneWaitingRunPerKind)
 {
     // A return to the window refreshes the visible tab; against a silent server each load waits.

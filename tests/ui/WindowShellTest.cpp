@@ -492,6 +492,61 @@ TEST_F(ShellFixture, WhileAnActionRunsStopStandsBesideTheBusyTextAndEscapeStopsI
     EXPECT_FALSE(content()->alertBox());
 }
 
+TEST_F(ShellFixture, StopBesideALoadEndsTheLoadAloneAndTheActionsBusyTextAndStopComeBack)
+{
+    open({svnProject});
+    ProjectHeaderView *header = content()->detailView()->header();
+    const std::function<void()> stopButton = [&] { QTest::mouseClick(header->stopButton(), Qt::LeftButton); };
+    const std::function<void()> escape = [&] {
+        QApplication::setActiveWindow(window.get());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    };
+    const struct {
+        const char *name;
+        std::function<void()> first, second;
+    } cases[] = {{"button, then escape", stopButton, escape}, {"escape, then button", escape, stopButton}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes.svn->holdRuns = true;
+        state->updateWorkingCopy();
+        ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1 && state->busyMessage() == "Update"; }));
+        // History is shown while the update runs: its load takes the busy text over.
+        state->refreshHistory();
+        ASSERT_TRUE(waitFor([&] {
+            if (state->busyMessage() == "Loading history" && fakes.svn->heldCount() == 2)
+                return true;
+            if (fakes.svn->heldCount() > 1)
+                fakes.svn->release(1);
+            return false;
+        }));
+        ASSERT_TRUE(waitFor([&] { return header->busyLabel()->text() == "Loading history"; }, 5000));
+        const int historyRuns = svnRuns("log");
+
+        c.first();
+        // The load's run is ended; the update's goes on under its own busy text, with Stop beside it.
+        fakes.svn->release(1);
+        EXPECT_TRUE(waitFor([&] { return state->busyMessage() == "Update" && fakes.svn->heldCount() == 1; }, 5000));
+        EXPECT_TRUE(state->actionRunning());
+        EXPECT_TRUE(waitFor([&] { return header->busyLabel()->text() == "Update"; }, 5000));
+        EXPECT_TRUE(header->stopButton()->isVisible());
+        EXPECT_FALSE(state->alert());
+        EXPECT_EQ(svnRuns("log"), historyRuns);
+
+        c.second();
+        fakes.svn->holdRuns = false;
+        fakes.svn->release(0);
+        settle(*state);
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Update Failed");
+        EXPECT_TRUE(state->alert()->message.startsWith("Update was stopped")) << state->alert()->message.toStdString();
+        EXPECT_FALSE(state->busyMessage());
+        EXPECT_FALSE(header->stopButton()->isVisible());
+        state->setCommandOutput(std::nullopt);
+        state->setAlert(std::nullopt);
+        settle(*state);
+    }
+}
+
 namespace {
 
 QString statusListing(const QString &path)
