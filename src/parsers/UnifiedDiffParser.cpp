@@ -324,11 +324,7 @@ private:
                 return false;
             // The first range of a property numbers the lines under its name; a further one is a hunk.
             if (m_inHunk && m_rangePending) {
-                const HunkHeader header = parseHunkHeader(line);
-                m_oldLine.reset(header.oldRange.start);
-                m_newLine.reset(header.newRange.start);
-                m_oldRemaining = header.oldRange.count;
-                m_newRemaining = header.newRange.count;
+                takeRanges(parseHunkHeader(line));
                 m_rangePending = false;
             } else {
                 openHunk(line);
@@ -354,14 +350,19 @@ private:
         m_visitor.beginFile();
     }
 
-    void openHunk(QStringView line)
+    // The lines that follow are numbered and counted from the header's ranges.
+    void takeRanges(const HunkHeader &header)
     {
-        finishHunk();
-        const HunkHeader header = parseHunkHeader(line);
         m_oldLine.reset(header.oldRange.start);
         m_newLine.reset(header.newRange.start);
         m_oldRemaining = header.oldRange.count;
         m_newRemaining = header.newRange.count;
+    }
+
+    void openHunk(QStringView line)
+    {
+        finishHunk();
+        takeRanges(parseHunkHeader(line));
         m_inHunk = true;
         // The counts say how many lines follow; the rest of the text bounds a header that lies.
         const qint64 expected

@@ -42,7 +42,25 @@ struct RealDesktop : ::testing::Test {
         ASSERT_TRUE(X11Desktop::waitFor([&] { return desktop.activeWindow() == mainWindow; }));
     }
 
+    // A working copy whose repository is gone: its status reads, its log cannot.
+    void startOnAWorkingCopyWhoseRepositoryIsGone()
+    {
+        const SvnFixture svn = SvnFixture::create(sandbox.path());
+        writeFile(svn.workingCopy + "/a.txt", "a\n");
+        svn.commitAll();
+        ASSERT_TRUE(QDir(svn.repositoryPath).removeRecursively());
+        start({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+    }
+
     QStringList windows() const { return desktop.windowsOf(pid); }
+
+    QStringList windowNames() const
+    {
+        QStringList names;
+        for (const QString &id : windows())
+            names << desktop.windowName(id);
+        return names;
+    }
 
     // Waits until the process shows that many windows, the same ones for most of a second: a load
     // that fails twice in a row replaces its alert and sheet.
@@ -73,20 +91,12 @@ struct RealDesktop : ::testing::Test {
 TEST_F(RealDesktop, ClosingAFailedLoadsAlertGivesTheWindowBackAndOnlyAReturnFromElsewhereReloads)
 {
     SKIP_WITHOUT_A_DESKTOP();
-    // A working copy whose repository is gone: its status reads, its log cannot.
-    const SvnFixture svn = SvnFixture::create(sandbox.path());
-    writeFile(svn.workingCopy + "/a.txt", "a\n");
-    svn.commitAll();
-    ASSERT_TRUE(QDir(svn.repositoryPath).removeRecursively());
-    start({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+    startOnAWorkingCopyWhoseRepositoryIsGone();
 
     // Show Log: the log fails, and its alert stands over the output sheet.
     desktop.key(QStringLiteral("ctrl+l"));
     ASSERT_TRUE(shows(3)) << windows().size() << " windows";
-    QStringList names;
-    for (const QString &id : windows())
-        names << desktop.windowName(id);
-    EXPECT_TRUE(names.contains("History Failed")) << names.join(", ").toStdString();
+    EXPECT_TRUE(windowNames().contains("History Failed")) << windowNames().join(", ").toStdString();
 
     // OK on the alert, Return on the sheet: the window is the user's again, and stays so.
     desktop.key(QStringLiteral("Return"));
@@ -119,20 +129,13 @@ TEST_F(RealDesktop, ClosingAFailedLoadsAlertGivesTheWindowBackAndOnlyAReturnFrom
 TEST_F(RealDesktop, AltAndATitlesLetterOpenItsMenuOnItsFirstItem)
 {
     SKIP_WITHOUT_A_DESKTOP();
-    const SvnFixture svn = SvnFixture::create(sandbox.path());
-    writeFile(svn.workingCopy + "/a.txt", "a\n");
-    svn.commitAll();
-    ASSERT_TRUE(QDir(svn.repositoryPath).removeRecursively());
-    start({Project{QUuid::createUuid(), "wc", svn.workingCopy, RepositoryKind::svn}});
+    startOnAWorkingCopyWhoseRepositoryIsGone();
 
     desktop.key(QStringLiteral("alt+h"));
     QTest::qWait(500);
     desktop.key(QStringLiteral("Return"));
     ASSERT_TRUE(shows(3)) << windows().size() << " windows";
-    QStringList names;
-    for (const QString &id : windows())
-        names << desktop.windowName(id);
-    EXPECT_TRUE(names.contains("History Failed")) << names.join(", ").toStdString();
+    EXPECT_TRUE(windowNames().contains("History Failed")) << windowNames().join(", ").toStdString();
 }
 
 TEST_F(RealDesktop, AfterAddingAProjectWithoutChangesTheFocusIsOnTheTabPicker)
