@@ -364,8 +364,9 @@ QCoro::Task<> AppState::loadIncoming()
     setIncomingEntries(std::move(read.entries));
     m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
-        setSelectedIncomingRevision(
-            m_incomingEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_incomingEntries.first().revision));
+        setSelectedIncomingRevision(m_incomingEntries.isEmpty()
+                ? std::nullopt
+                : std::optional<qint64>(m_incomingEntries.constFirst().revision));
     setBusyMessage(std::nullopt);
     co_await loadDiffForSelectedIncomingRevision();
 }
