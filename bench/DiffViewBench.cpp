@@ -3,9 +3,11 @@
 #include "ui/diff/DiffView.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -117,11 +119,23 @@ void paint(benchmark::State &state, Sample kind)
     view.resize(1200, 800);
     view.setContent(sample(kind, int(state.range(0))), QStringLiteral("(no text diff)"));
     view.show();
-    QCoreApplication::processEvents();
     DiffCanvas *canvas = view.canvas();
+    // A large diff is laid out on a worker and shown when done: painted before that, the view would
+    // lay itself out during the timed renders and paint a viewport of no fixed size.
+    QElapsedTimer waited;
+    waited.start();
+    while (!canvas->isVisible() && waited.elapsed() < 60000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    QCoreApplication::processEvents();
     const QSize frame = view.size() - canvas->viewport()->size();
     view.resize(QSize(1200, 800) + frame);
     QCoreApplication::processEvents();
+    if (canvas->viewport()->size() != QSize(1200, 800)) {
+        state.SkipWithError("the diff was not shown at its size");
+        return;
+    }
     QScrollBar *vertical = canvas->verticalScrollBar();
     QScrollBar *horizontal = canvas->horizontalScrollBar();
     vertical->setValue(vertical->maximum() / 2);

@@ -205,11 +205,15 @@ template <typename T, typename KeyOfFn, typename RankFn> void sortByKeys(QList<T
             return a.rank < b.rank;
         return StandardSortKeys::compare(a.prefix, a.key, b.prefix, b.key) < 0;
     });
+    // The lists' own data taken here, before the threads start: a list sharing its data with another is
+    // detached once, not by each thread's first write.
+    T *const from = items.data();
     QList<T> placed = defaultList<T>(items.size());
+    T *const to = placed.data();
     inParallel(partCount, [&](size_t part) {
         const size_t end = std::min(sorted.size(), (part + 1) * size_t(chunk));
         for (size_t at = part * size_t(chunk); at < end; ++at)
-            placed[qsizetype(at)] = std::move(items[sorted[at].index]);
+            to[at] = std::move(from[sorted[at].index]);
     });
     items = std::move(placed);
 }

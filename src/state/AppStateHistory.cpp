@@ -110,6 +110,11 @@ public:
                 ? before
                 : FileHistoryCache::build(read.entries, m_request.relativeURL, m_readAhead.get());
         }
+        // What the reading made for itself is freed on the pool, neither before the result is given nor
+        // where it is taken: the paths a wide revision had read ahead take milliseconds to free.
+        (void)QtConcurrent::run(
+            [readAhead = std::shared_ptr<FilePathsReadAhead>(std::move(m_readAhead)),
+                previousIndex = std::exchange(m_previousIndex, {}), order = std::exchange(m_order, {})] {});
         return read;
     }
 
@@ -370,8 +375,9 @@ QCoro::Task<> AppState::loadIncoming()
     setIncomingEntries(std::move(read.entries));
     m_staleTabs.remove(WorkflowTab::incoming);
     if (!selectedIncomingLogEntry())
-        setSelectedIncomingRevision(
-            m_incomingEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_incomingEntries.first().revision));
+        setSelectedIncomingRevision(m_incomingEntries.isEmpty()
+                ? std::nullopt
+                : std::optional<qint64>(m_incomingEntries.constFirst().revision));
     setBusyMessage(std::nullopt);
     co_await loadDiffForSelectedIncomingRevision();
 }

@@ -183,7 +183,7 @@ void FilePathsReadAhead::startLast()
         chunk->keys.reserve(size_t(count));
         for (qsizetype at = 0; at < count; ++at) {
             Path &path = chunk->paths[size_t(at)];
-            path.mapped = mapping(chunk->sources[at]);
+            path.mapped = mapping(std::as_const(chunk->sources)[at]);
             if (leftOut(path.mapped))
                 path.mapped.clear();
             else
@@ -416,6 +416,9 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         order, [&](qsizetype file) { return changes[firstChange[size_t(file)]].key; },
         [&](qsizetype file) { return -latest[size_t(file)]; });
 
+    // Read by the threads below, which never write the list.
+    const qsizetype *const fileAt = order.constData();
+
     // The index's tables made while the files are.
     QFuture<FilePathIndex> indexing;
     if (index) {
@@ -425,7 +428,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
             TextUtil::inParallel(size_t((fileCount + part - 1) / part), [&](size_t at) {
                 for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part);
                      ++place)
-                    hashes[size_t(place)] = changes[firstChange[size_t(order[place])]].hash;
+                    hashes[size_t(place)] = changes[firstChange[size_t(fileAt[place])]].hash;
             });
             return FilePathIndex(std::move(hashes));
         });
@@ -460,7 +463,7 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         std::vector<Single> singles;
         const qsizetype end = std::min(fileCount, qsizetype(part + 1) * fileChunk);
         for (qsizetype at = qsizetype(part) * fileChunk; at < end; ++at) {
-            const size_t file = size_t(order[at]);
+            const size_t file = size_t(fileAt[at]);
             FileHistoryItem &item = placed[at];
             item.path = changes[firstChange[file]].path;
             if (starts[file + 1] - starts[file] == 1) {

@@ -90,6 +90,25 @@ TEST(TextUtil, LocalizedStandardOrderIsNumericAndCaseInsensitive)
     EXPECT_EQ(many, expected);
 }
 
+// A copy that still shares its data with the list it was copied from is sorted apart from it: the
+// parallel placing must not detach the shared list from several threads at once.
+TEST(TextUtil, SortOfAListSharingItsDataLeavesTheOtherAsItWas)
+{
+    QStringList paths;
+    for (int i = 0; i < 100000; ++i)
+        paths.push_back(QStringLiteral("dir%1/file%2.txt").arg(i * 7919 % 1009).arg(i % 97));
+    const QStringList original = paths;
+    QStringList expected = paths;
+    std::stable_sort(expected.begin(), expected.end(), localizedStandardLess);
+    for (int round = 0; round < 8; ++round) {
+        QStringList sorted = paths;
+        ASSERT_FALSE(sorted.isDetached());
+        sortByLocalizedKey(sorted, [](const QString &path) { return path; });
+        EXPECT_TRUE(sorted == expected) << round;
+        EXPECT_TRUE(paths == original) << round;
+    }
+}
+
 // Runs of 16,384 are sorted apart and merged in pieces cut by a search for where each piece starts:
 // lengths about the runs' edges, odd and even numbers of merge rounds, and many equal elements, which
 // must keep their order.

@@ -271,6 +271,44 @@ TEST_F(IncomingFixture, TheListCallsTheHandlerOncePerRealChangeAfterItIsShown)
     EXPECT_EQ(svnRuns("diff"), 3);
 }
 
+// A long list is shown as the state holds it and finds a revision's row by a search of the revisions
+// when they come newest first, by a table otherwise; either way the selection follows the state's.
+TEST_F(IncomingFixture, ALongListFindsTheSelectedRevisionInEitherOrder)
+{
+    for (const bool newestFirst : {true, false}) {
+        SCOPED_TRACE(newestFirst);
+        open({svnProject});
+        QList<LogEntry> entries;
+        for (qint64 revision = 1000; revision > 400; --revision)
+            entries.push_back(logEntry(revision, "x", "Change", {}));
+        if (!newestFirst)
+            std::swap(entries[10], entries[11]);
+        state->setIncomingEntries(entries);
+        state->setSelectedIncomingRevision(700);
+        settle(*state);
+        WorkflowListView *rows = list()->list();
+        EXPECT_EQ(list()->model()->items().constData(), state->incomingEntries().constData());
+        // So long a list needs its scroll bar: it is on from the start.
+        EXPECT_EQ(rows->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        ASSERT_EQ(rows->selectionModel()->selectedIndexes().size(), 1);
+        EXPECT_EQ(rows->selectionModel()->selectedIndexes().first().row(), 300);
+        EXPECT_EQ(list()->model()->rowOf(1000), 0);
+        EXPECT_EQ(list()->model()->rowOf(400), -1);
+
+        // A reload with a newer revision keeps the selection on its revision.
+        entries.prepend(logEntry(1001, "x", "Newer", {}));
+        state->setIncomingEntries(entries);
+        settle(*state);
+        EXPECT_EQ(rows->selectionModel()->selectedIndexes().first().row(), 301);
+        EXPECT_EQ(list()->model()->rowOf(1001), 0);
+
+        state->setIncomingEntries(entries.mid(0, 3));
+        settle(*state);
+        EXPECT_EQ(rows->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        view.reset();
+    }
+}
+
 TEST_F(IncomingFixture, RefreshReloadsTheIncomingChanges)
 {
     open({svnProject});

@@ -115,6 +115,27 @@ TEST(KeyedListModel, RowsComeAndGoWithoutAResetUnlessTheOrderChanges)
     }
 }
 
+// The model holds the list it is given, never a copy of it: a long list it shares with the state costs no
+// copy of its rows, whether it comes new, updated in place or with rows inserted.
+TEST(KeyedListModel, HoldsTheListItIsGivenWithoutACopy)
+{
+    auto model = makeModel();
+    for (const QList<Row> &list : {rows({"a", "b", "c"}), rows({"a", "b", "c"}, "!"), rows({"a", "x", "b", "c"})}) {
+        model->setItems(list);
+        EXPECT_EQ(model->items().constData(), list.constData()) << displayed(*model).join(u',').toStdString();
+    }
+    EXPECT_EQ(model->rowOf("b"), 2);
+
+    // An emptied list is one reset.
+    QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
+    QSignalSpy removes(model.get(), &QAbstractItemModel::rowsRemoved);
+    model->setItems({});
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(removes.count(), 0);
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_EQ(model->rowOf("a"), -1);
+}
+
 struct BinderFixture : ::testing::Test {
     std::unique_ptr<RowModel> model = makeModel();
     QListView view;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 // The part of a keyed model that a selection binder needs.
 template <typename Key> class KeyedRows {
@@ -79,13 +80,24 @@ public:
     {
         if (items == m_items)
             return;
+        // An emptied list is reset at once: the keys of what it showed are not worth making.
+        if (items.isEmpty()) {
+            beginResetModel();
+            m_items = std::move(items);
+            m_keys.reset();
+            m_rows.reset();
+            m_rowLookup = nullptr;
+            endResetModel();
+            return;
+        }
         QList<Key> keys;
         keys.reserve(items.size());
         QHash<Key, qsizetype> rows;
         rows.reserve(items.size());
         qsizetype kept = 0;
         const QHash<Key, qsizetype> &shown = shownRows();
-        for (const T &item : items) {
+        // Read only: the list usually shares its data with the state's, which a write access would copy.
+        for (const T &item : std::as_const(items)) {
             Key key = m_key(item);
             if (shown.contains(key))
                 ++kept;
@@ -148,7 +160,7 @@ private:
         if (!m_keys) {
             QList<Key> keys;
             keys.reserve(m_items.size());
-            for (const T &item : m_items)
+            for (const T &item : std::as_const(m_items))
                 keys.push_back(m_key(item));
             m_keys = std::move(keys);
         }
@@ -198,7 +210,7 @@ private:
                 ++last;
             beginInsertRows(QModelIndex(), row, last);
             for (int i = row; i <= last; ++i) {
-                m_items.insert(i, items[i]);
+                m_items.insert(i, std::as_const(items)[i]);
                 m_keys->insert(i, keys[i]);
             }
             endInsertRows();
@@ -214,13 +226,14 @@ private:
     // dataChanged for each run of rows whose value differs from `old` (same keys, same order).
     void emitChangedRows(const QList<T> &old)
     {
-        for (int row = 0; row < m_items.size();) {
-            if (m_items[row] == old[row]) {
+        const QList<T> &shown = m_items;
+        for (int row = 0; row < shown.size();) {
+            if (shown[row] == old[row]) {
                 ++row;
                 continue;
             }
             int last = row;
-            while (last + 1 < m_items.size() && !(m_items[last + 1] == old[last + 1]))
+            while (last + 1 < shown.size() && !(shown[last + 1] == old[last + 1]))
                 ++last;
             emit dataChanged(index(row), index(last));
             row = last + 1;

@@ -29,6 +29,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <numeric>
+
 namespace {
 
 constexpr int pathRowPadding = 2;
@@ -75,12 +77,16 @@ void ChangedPathDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
 ChangedPathList::ChangedPathList(QWidget *parent) : WorkflowListView(parent)
 {
     setUniformItemSizes(true);
-    m_model = new KeyedListModel<IndexedPathChange, qsizetype>([](const IndexedPathChange &row) { return row.index; },
-        [](const IndexedPathChange &row, int role) {
+    // A row is a place in the paths shown, its change read when the row is drawn: a wide revision's
+    // rows cost no copy of its changes.
+    m_model = new KeyedListModel<qsizetype, qsizetype>([](qsizetype row) { return row; },
+        [this](qsizetype row, int role) {
+            if (row >= m_paths.size())
+                return QVariant();
             if (role == Qt::UserRole)
-                return QVariant::fromValue(row);
+                return QVariant::fromValue(IndexedPathChange{row, m_paths.at(row)});
             if (role == Qt::DisplayRole)
-                return QVariant(TextUtil::displayFileName(row.change.path));
+                return QVariant(TextUtil::displayFileName(m_paths.at(row).path));
             return QVariant();
         },
         this);
@@ -94,22 +100,22 @@ void ChangedPathList::setPaths(const QList<SVNPathChange> &paths)
     // Every render passes the selected entry's paths: the same list again costs nothing.
     if (paths.constData() == m_paths.constData() && paths.size() == m_paths.size())
         return;
-    m_paths = paths;
     // Rows are keyed by position, which another revision's paths share: a new list is shown anew, not
     // compared row by row.
     m_model->setItems({});
-    QList<IndexedPathChange> rows;
-    rows.reserve(paths.size());
-    for (qsizetype i = 0; i < paths.size(); ++i)
-        rows.push_back({i, paths[i]});
-    m_model->setItems(std::move(rows));
+    m_paths = paths;
+    expectRows(paths.size());
+    QList<qsizetype> rows(paths.size());
+    std::iota(rows.begin(), rows.end(), qsizetype(0));
+    const qsizetype count = rows.size();
+    m_model->setItems(std::move(rows), [count](qsizetype row) { return row >= 0 && row < count ? row : -1; });
 }
 
 void ChangedPathList::copyPath(int row) const
 {
     if (row < 0 || row >= m_model->rowCount())
         return;
-    QApplication::clipboard()->setText(TextUtil::displayFileName(m_model->at(row).change.path));
+    QApplication::clipboard()->setText(TextUtil::displayFileName(m_paths.at(row).path));
 }
 
 void ChangedPathList::keyPressEvent(QKeyEvent *event)

@@ -51,7 +51,7 @@ public:
     explicit ChangedPathList(QWidget *parent = nullptr);
 
     void setPaths(const QList<SVNPathChange> &paths);
-    KeyedListModel<IndexedPathChange, qsizetype> *pathModel() const { return m_model; }
+    KeyedListModel<qsizetype, qsizetype> *pathModel() const { return m_model; }
     // Puts the row's full path on the clipboard.
     void copyPath(int row) const;
 
@@ -61,7 +61,7 @@ protected:
 
 private:
     QList<SVNPathChange> m_paths;
-    KeyedListModel<IndexedPathChange, qsizetype> *m_model;
+    KeyedListModel<qsizetype, qsizetype> *m_model;
 };
 
 // The left pane of Archives: the count of revisions or commits with Refresh, then the entries.

@@ -147,6 +147,7 @@ void HistoryFileListView::render(bool onScreen)
     // Built from the loaded log on demand: read once, for the count and the rows.
     const QList<FileHistoryItem> items = m_state.fileHistoryItems();
     m_title->setFullText(tr("%1 Files").arg(items.size()));
+    list()->expectRows(items.size());
     m_model->setItems(items, [index = m_state.fileHistoryIndex()](const QString &path) { return index.value(path); });
     const std::optional<QString> selected = m_state.selectedHistoryPath();
     m_binder->show(selected);

@@ -15,6 +15,13 @@ WorkflowListView::WorkflowListView(QWidget *parent) : QListView(parent)
     setWordWrap(true);
 }
 
+void WorkflowListView::expectRows(qsizetype rows)
+{
+    // Rows at least this many outgrow any screen.
+    constexpr qsizetype longList = 500;
+    setVerticalScrollBarPolicy(rows >= longList ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+}
+
 void WorkflowListView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {

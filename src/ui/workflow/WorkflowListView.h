@@ -10,6 +10,10 @@ class WorkflowListView : public QListView {
 public:
     explicit WorkflowListView(QWidget *parent = nullptr);
 
+    // Readies the view for a list of `rows`: a long one keeps its scroll bar on, which it needs anyway.
+    // A bar that appears narrows the rows, and the view would lay every row out a second time.
+    void expectRows(qsizetype rows);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
 };

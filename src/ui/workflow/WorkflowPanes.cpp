@@ -15,6 +15,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // WorkflowListPane
 
 WorkflowListPane::WorkflowListPane(
@@ -88,8 +90,22 @@ void RevisionListPane::showEntries(const QList<LogEntry> &entries, const std::op
     // Rows of their own heights cost the list a text layout of every summary whenever it lays them out:
     // a long list gives every row the room of two lines instead.
     constexpr qsizetype uniformFrom = 500;
-    list()->setUniformItemSizes(entries.size() >= uniformFrom);
-    m_model->setItems(entries);
+    const bool longList = entries.size() >= uniformFrom;
+    list()->setUniformItemSizes(longList);
+    list()->expectRows(entries.size());
+    // A long list, newest first as the tools give it, finds a revision's row by a search: shown in place
+    // of an empty one, it costs no table of its revisions made here.
+    const auto notFalling = [](const LogEntry &a, const LogEntry &b) { return a.revision <= b.revision; };
+    if (longList && m_model->items().isEmpty()
+        && std::adjacent_find(entries.cbegin(), entries.cend(), notFalling) == entries.cend()) {
+        m_model->setItems(entries, [entries](qint64 revision) -> qsizetype {
+            const auto found = std::lower_bound(entries.cbegin(), entries.cend(), revision,
+                [](const LogEntry &entry, qint64 sought) { return entry.revision > sought; });
+            return found != entries.cend() && found->revision == revision ? found - entries.cbegin() : -1;
+        });
+    } else {
+        m_model->setItems(entries);
+    }
     m_binder->show(selected);
     showList(!entries.isEmpty());
 }
