@@ -430,13 +430,13 @@ QCoro::Task<> AppState::loadHistory()
 
     const QList<FileHistoryItem> &items = fileHistoryItems();
     if (!selectedFileHistoryItem())
-        setSelectedHistoryPath(items.isEmpty() ? std::nullopt : std::optional<QString>(items.first().path));
+        setSelectedHistoryPath(items.isEmpty() ? std::nullopt : std::optional<QString>(items.constFirst().path));
     const QList<FileHistoryRevision> revisions = selectedFileHistoryRevisions();
     if (!selectedFileHistoryRevision()) {
         if (!revisions.isEmpty())
-            setSelectedRevision(revisions.first().revision);
+            setSelectedRevision(revisions.constFirst().revision);
         else if (!m_logEntries.isEmpty())
-            setSelectedRevision(m_logEntries.first().revision);
+            setSelectedRevision(m_logEntries.constFirst().revision);
         else
             setSelectedRevision(std::nullopt);
     }
@@ -466,6 +466,6 @@ QCoro::Task<> AppState::loadArchives()
     }
     if (!selectedArchiveEntry())
         setSelectedArchiveEntryID(
-            m_archiveEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_archiveEntries.first().revision));
+            m_archiveEntries.isEmpty() ? std::nullopt : std::optional<qint64>(m_archiveEntries.constFirst().revision));
     setBusyMessage(std::nullopt);
 }

@@ -293,7 +293,7 @@ QCoro::Task<> AppState::loadStatus()
         setSelectedCommitPaths(std::move(ticked));
     }
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
-        setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.first().path));
+        setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);
     co_await loadDiffForSelectedChange();
 }
