@@ -10,8 +10,6 @@ struct SVNPathChange {
     QString action;
     QString path;
     std::optional<QString> kind;
-    // Where a Git rename or copy took the file from; empty for every other change.
-    QString fromPath;
 
     QString id() const { return action + u':' + path; }
     bool isFileChange() const { return kind != QStringLiteral("dir"); }

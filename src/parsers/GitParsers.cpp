@@ -110,30 +110,20 @@ std::optional<WorkingCopyItem> parseStatusLine(QStringView line)
     return item;
 }
 
-template <typename View> struct NameStatusFields {
-    View status;
-    View path;
-    // A rename's or copy's old name; empty for any other change.
-    View from;
-};
-
-// The fields of a `--name-status` line, as text or as bytes: the status before the first tab, the path
-// after it, the path being the third field (the new name) for a rename or copy and the second its old
-// name. Absent without a tab.
-template <typename View> std::optional<NameStatusFields<View>> nameStatusFields(View line)
+// The status and the path of a `--name-status` line, as text or as bytes: the fields before and after
+// the first tab, the path being the third field (the new name) for a rename or copy. Absent without a tab.
+template <typename View> std::optional<std::pair<View, View>> nameStatusFields(View line)
 {
     const qsizetype tab = line.indexOf('\t');
     if (tab < 0)
         return std::nullopt;
     qsizetype start = tab + 1;
     qsizetype end = line.indexOf('\t', start);
-    View from;
     if ((line.startsWith('R') || line.startsWith('C')) && end >= 0) {
-        from = line.sliced(start, end - start);
         start = end + 1;
         end = line.indexOf('\t', start);
     }
-    return NameStatusFields<View>{line.first(tab), line.sliced(start, (end < 0 ? line.size() : end) - start), from};
+    return std::pair{line.first(tab), line.sliced(start, (end < 0 ? line.size() : end) - start)};
 }
 
 std::optional<SVNPathChange> parseNameStatusLine(QStringView line)
@@ -141,8 +131,8 @@ std::optional<SVNPathChange> parseNameStatusLine(QStringView line)
     const auto fields = nameStatusFields(line);
     if (!fields)
         return std::nullopt;
-    return SVNPathChange{fields->status.left(1).toString(), unquotePath(fields->path.toString()),
-        QStringLiteral("file"), fields->from.isEmpty() ? QString() : unquotePath(fields->from.toString())};
+    return SVNPathChange{
+        fields->first.left(1).toString(), unquotePath(fields->second.toString()), QStringLiteral("file")};
 }
 
 // git's one-letter statuses, shared rather than made for each of a wide commit's paths.
@@ -171,11 +161,9 @@ QString statusLetter(char letter)
 std::optional<SVNPathChange> parseNameStatusBytes(QByteArrayView line)
 {
     const auto fields = nameStatusFields(line);
-    if (!fields || fields->status.isEmpty() || uchar(line[0]) >= 0x80 || fields->path.startsWith('"')
-        || fields->from.startsWith('"'))
+    if (!fields || fields->first.isEmpty() || uchar(line[0]) >= 0x80 || fields->second.startsWith('"'))
         return parseNameStatusLine(TextUtil::decodeFileName(line));
-    return SVNPathChange{statusLetter(line[0]), TextUtil::decodeFileName(fields->path), QStringLiteral("file"),
-        fields->from.isEmpty() ? QString() : TextUtil::decodeFileName(fields->from)};
+    return SVNPathChange{statusLetter(line[0]), TextUtil::decodeFileName(fields->second), QStringLiteral("file")};
 }
 
 struct PartialGitLogEntry {

@@ -290,17 +290,9 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
             co_return;
         }
         arguments = {QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
-            QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
-            QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"), *selected->commitHash,
-            QStringLiteral("--"), path};
-        // git pairs a rename's two names only when it is given both: the new name alone is a new file.
-        for (const SVNPathChange &change : selected->paths) {
-            if (change.path == path && !change.fromPath.isEmpty()) {
-                if (!TextUtil::holdsUndecodableBytes(change.fromPath))
-                    arguments.insert(arguments.size() - 1, change.fromPath);
-                break;
-            }
-        }
+            QStringLiteral("--find-renames"), QStringLiteral("--follow"), QStringLiteral("--no-ext-diff"),
+            QStringLiteral("--no-color"), QStringLiteral("--src-prefix=a/"), QStringLiteral("--dst-prefix=b/"),
+            *selected->commitHash, QStringLiteral("--"), path};
     } else {
         const std::optional<QString> url = repositoryURL(path, revision);
         arguments = {QStringLiteral("diff"), QStringLiteral("-c"), QString::number(revision),
