@@ -1,7 +1,10 @@
 #include "ActionForms.h"
 
 #include "state/AppState.h"
+#include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
+
+#include <QDir>
 
 bool acceptGitRevision(AppState &state, const QString &revision)
 {
@@ -19,6 +22,20 @@ bool acceptURL(AppState &state, const QString &url)
     state.showAlert(QStringLiteral("Invalid URL"),
         QStringLiteral("A URL cannot begin with \"-\", because it would be read as an option."));
     return false;
+}
+
+std::optional<QString> acceptWorkingCopyPath(AppState &state, const QString &typed)
+{
+    const std::optional<Project> project = state.selectedProject();
+    if (!project)
+        return typed;
+    const std::optional<QString> relative = typedWorkingCopyPath(typed, project->path);
+    if (!relative) {
+        state.showAlert(QStringLiteral("Path Outside Project"),
+            QStringLiteral("Choose a path inside ") + QDir::cleanPath(project->path) + u'.');
+        return std::nullopt;
+    }
+    return relative->isEmpty() ? QStringLiteral(".") : *relative;
 }
 
 std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options)

@@ -14,6 +14,11 @@ class AppState;
 bool acceptGitRevision(AppState &state, const QString &revision);
 bool acceptURL(AppState &state, const QString &url);
 
+// A path typed for the selected project as the tool is to get it (typedWorkingCopyPath; "." for the
+// folder itself); alerts and gives nothing when it leads outside the project. Without a project, the
+// path as typed, for the action's own check to report.
+std::optional<QString> acceptWorkingCopyPath(AppState &state, const QString &typed);
+
 // The path chosen in an open panel; nothing without dialogs, when cancelled, or when empty.
 std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options);
 

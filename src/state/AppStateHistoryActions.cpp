@@ -7,7 +7,6 @@
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
 
-#include <QDir>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -235,36 +234,29 @@ void AppState::pullFileAtRevision()
     const QString &path = form->path;
     const QString &revision = form->revision;
     // The path is judged as the tool will read it; one outside the project would reach another
-    // working copy.
-    std::optional<QString> target;
-    if (const std::optional<Project> project = selectedProject()) {
-        target = typedWorkingCopyPath(path, project->path);
-        if (!target) {
-            showAlert(QStringLiteral("Path Outside Project"),
-                QStringLiteral("Choose a path inside ") + QDir::cleanPath(project->path) + u'.');
-            return;
-        }
-    }
-    if (selectedProjectKind() == RepositoryKind::git && target) {
+    // working copy, and the tool gets the path that was judged.
+    const std::optional<QString> operand = acceptWorkingCopyPath(*this, path);
+    if (!operand)
+        return;
+    if (selectedProjectKind() == RepositoryKind::git) {
         // git checkout overwrites local changes without asking, unlike svn update which merges them.
+        const QString target = *operand == u'.' ? QString() : *operand;
         const bool overwritesChanges
             = std::any_of(m_changes.begin(), m_changes.end(), [&](const WorkingCopyItem &item) {
-                  return hasLocalContent(item.kind) && isAtOrUnder(IgnoreRules::normalizePath(item.path), *target);
+                  return hasLocalContent(item.kind) && isAtOrUnder(IgnoreRules::normalizePath(item.path), target);
               });
         if (overwritesChanges
             && !confirm(QStringLiteral("Pull File"),
                 QStringLiteral("Replace local changes to ") + path + QStringLiteral(" with its content at ") + revision
                     + u'?'))
             return;
-        // git gets the path that was judged.
-        const QString operand = target->isEmpty() ? QStringLiteral(".") : *target;
         runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::git,
-            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), operand}}, AfterRun::reload});
+            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), *operand}}, AfterRun::reload});
         return;
     }
     runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::svn,
-        {ToolOperands::svnArguments(
-            {QStringLiteral("update"), QStringLiteral("-r"), revision}, {ToolOperands::svnFormPath(path, selection)})},
+        {ToolOperands::svnArguments({QStringLiteral("update"), QStringLiteral("-r"), revision},
+            {ToolOperands::svnFormPath(*operand, selection)})},
         AfterRun::reload});
 }
 

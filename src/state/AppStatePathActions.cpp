@@ -325,11 +325,16 @@ void AppState::makeDirectoryInWorkingCopy()
         = prompt(QStringLiteral("Make Directory"), {{QStringLiteral("path"), QStringLiteral("Path"), QString()}});
     if (!values)
         return;
-    const QString path = values->value(QStringLiteral("path"));
-    if (path.isEmpty())
+    const QString typed = values->value(QStringLiteral("path"));
+    if (typed.isEmpty())
+        return;
+    // svn makes the folder wherever a link leads and adds it to the working copy it finds there.
+    const std::optional<QString> path = acceptWorkingCopyPath(*this, typed);
+    if (!path)
         return;
     runInSelectedProject({QStringLiteral("Make Directory"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(path)})}, AfterRun::reload});
+        {ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(*path)})},
+        AfterRun::reload});
 }
 
 void AppState::copyItem()

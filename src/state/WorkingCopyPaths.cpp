@@ -7,6 +7,8 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include <sys/stat.h>
@@ -17,6 +19,26 @@ bool isNewline(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= 0x000A && u <= 0x000D) || u == 0x0085 || u == 0x2028 || u == 0x2029;
+}
+
+// The absolute path with every symbolic link in it resolved, as the system resolves it (by the exact
+// bytes of a name that is not UTF-8); what does not exist is taken by its names. Nothing when not even
+// "/" resolves.
+std::optional<QString> resolvedLocation(const QString &path)
+{
+    QString existing = path;
+    QString rest;
+    for (;;) {
+        const std::unique_ptr<char, decltype(&::free)> resolved(
+            ::realpath(TextUtil::encodeFileName(existing).constData(), nullptr), &::free);
+        if (resolved)
+            return TextUtil::appendingPathComponent(TextUtil::decodeFileName(resolved.get()), rest);
+        const qsizetype slash = existing.lastIndexOf(u'/');
+        if (slash < 0 || existing == u"/")
+            return std::nullopt;
+        rest = TextUtil::appendingPathComponent(existing.mid(slash + 1), rest);
+        existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
+    }
 }
 
 } // namespace
@@ -62,22 +84,21 @@ std::optional<QString> repositoryRelativePath(const QString &path, const QString
 
 std::optional<QString> typedWorkingCopyPath(const QString &typed, const QString &root)
 {
+    // ".." is taken by its name, as git and svn take it, before anything on the disk is looked at.
     const QString full = QDir::cleanPath(typed.startsWith(u'/') ? typed : root + u'/' + typed);
-    if (std::optional<QString> relative = repositoryRelativePath(full, root))
-        return relative;
-    // git and svn find the folder through links on the way to it, as the system does: the part of the
-    // path that leads there is compared by what it names, and what follows by its names.
-    const QString folder = QFileInfo(root).canonicalFilePath();
-    if (folder.isEmpty())
+    const std::optional<QString> folder = resolvedLocation(QDir::cleanPath(root));
+    const std::optional<QString> location = resolvedLocation(full);
+    // svn follows a link it does not version, the last one too, into whatever working copy it reaches.
+    if (!folder || !location || !repositoryRelativePath(*location, *folder))
         return std::nullopt;
-    const QStringList names = full.split(u'/', Qt::SkipEmptyParts);
-    QString leading;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        leading += u'/' + names[i];
-        if (QFileInfo(leading).canonicalFilePath() == folder)
-            return names.mid(i + 1).join(u'/');
-    }
-    return std::nullopt;
+    if (*location == *folder)
+        return QString();
+    // The tool acts on the entry itself: a link it versions is a link, not the file it points at.
+    const qsizetype slash = full.lastIndexOf(u'/');
+    const std::optional<QString> parent = resolvedLocation(slash > 0 ? full.left(slash) : QStringLiteral("/"));
+    if (!parent)
+        return std::nullopt;
+    return repositoryRelativePath(TextUtil::appendingPathComponent(*parent, full.mid(slash + 1)), *folder);
 }
 
 QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText)

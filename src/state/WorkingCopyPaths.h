@@ -23,8 +23,9 @@ bool workingCopyPathExists(const QString &path, const QString &folder);
 // The path relative to the root ("" for the root itself), or nothing when it lies outside.
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
 // A path typed for the project folder as the tools read it, relative to the folder ("" for the folder
-// itself): relative to the folder, ".." and "." taken by their names, an absolute path inside the
-// folder also by a way through symbolic links. Nothing when it lies outside.
+// itself): relative to the folder, ".." and "." taken by their names, and the folders on the way with
+// their symbolic links resolved. Nothing when it lies outside: inside is where it leads with every
+// link resolved, its own last one too.
 std::optional<QString> typedWorkingCopyPath(const QString &typed, const QString &root);
 // The normalized relative path of a path typed or listed for the project folder. Throws
 // launchFailed with the reason. `trimText` is off for paths taken from the change list, which

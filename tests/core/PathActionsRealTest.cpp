@@ -187,6 +187,54 @@ TEST_F(RealActionsFixture, SvnPatchCopyMoveAndMakeDirectory)
     EXPECT_TRUE(QFileInfo(svn.workingCopy + "/new dir").isDir());
 }
 
+// The project holds an unversioned link to another working copy of the same repository: svn would
+// update, or make a folder in, whatever working copy the link leads to.
+TEST_F(RealActionsFixture, SvnTypedPathsThroughALinkToAnotherWorkingCopyAreRefused)
+{
+    const SvnFixture other = SvnFixture::create(sandbox.path(), "wc2");
+    writeFile(other.workingCopy + "/x.txt", "r1\n");
+    other.commitAll("r1");
+    writeFile(other.workingCopy + "/x.txt", "r2\n");
+    other.commitAll("r2");
+    const SvnFixture svn = SvnFixture::create(sandbox.path(), "wc1");
+    ASSERT_TRUE(QFile::link("../wc2", svn.workingCopy + "/other"));
+    ASSERT_TRUE(QFile::link("wc1", sandbox.filePath("alias")));
+    open(svn.workingCopy, RepositoryKind::svn);
+    const auto otherState = [&] {
+        return QString::fromUtf8(other.svn({"info", "-R"}) + other.svn({"status", "-v", "--no-ignore"}));
+    };
+    const QString before = otherState();
+    const QMap<QString, QByteArray> files = filesUnder(other.workingCopy);
+
+    const struct {
+        void (AppState::*action)();
+        QStringList answers;
+    } rows[] = {
+        {&AppState::pullFileAtRevision, {"other/x.txt", "1"}},
+        {&AppState::pullFileAtRevision, {svn.workingCopy + "/other/x.txt", "1"}},
+        {&AppState::pullFileAtRevision, {"other", "1"}},
+        {&AppState::makeDirectoryInWorkingCopy, {"other/new"}},
+        {&AppState::makeDirectoryInWorkingCopy, {svn.workingCopy + "/other/new"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.answers.join(u' ').toStdString());
+        state->setAlert(std::nullopt);
+        dialogs.promptAnswers.push_back(row.answers);
+        (state.get()->*row.action)();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(state->alert().value_or(AppAlert()).title, "Path Outside Project");
+        EXPECT_EQ(state->alert().value_or(AppAlert()).message, "Choose a path inside " + svn.workingCopy + ".");
+        EXPECT_EQ(otherState(), before);
+        EXPECT_EQ(filesUnder(other.workingCopy), files);
+    }
+
+    // The project's own file, also through a link to the project itself.
+    dialogs.promptAnswers.push_back(QStringList{sandbox.filePath("alias/x.txt"), "1"});
+    run([](AppState &s) { s.pullFileAtRevision(); });
+    EXPECT_EQ(readFile(svn.workingCopy + "/x.txt"), "r1\n");
+    EXPECT_EQ(otherState(), before);
+}
+
 TEST_F(RealActionsFixture, GitPathActionsTakeNamesLiterally)
 {
     const GitFixture git = GitFixture::create(sandbox.path());
