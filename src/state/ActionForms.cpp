@@ -1,5 +1,6 @@
 #include "ActionForms.h"
 
+#include "model/TextUtil.h"
 #include "state/AppState.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
@@ -21,6 +22,15 @@ bool acceptURL(AppState &state, const QString &url)
         return true;
     state.showAlert(QStringLiteral("Invalid URL"),
         QStringLiteral("A URL cannot begin with \"-\", because it would be read as an option."));
+    return false;
+}
+
+bool acceptGitPathArgument(AppState &state, const QString &title, const QString &path)
+{
+    if (!TextUtil::holdsUndecodableBytes(path))
+        return true;
+    state.showAlert(title + QStringLiteral(" Failed"),
+        title + QStringLiteral(" paths must be valid UTF-8: ") + TextUtil::displayFileName(path) + u'.');
     return false;
 }
 

@@ -14,6 +14,10 @@ class AppState;
 bool acceptGitRevision(AppState &state, const QString &revision);
 bool acceptURL(AppState &state, const QString &url);
 
+// Alert "<title> Failed" and give false for a path that git takes only as an argument when its name
+// holds bytes that are not UTF-8: no argument can carry them, and git would get another name.
+bool acceptGitPathArgument(AppState &state, const QString &title, const QString &path);
+
 // A path typed for the selected project as the tool is to get it (typedWorkingCopyPath; "." for the
 // folder itself); alerts and gives nothing when it leads outside the project. Without a project, the
 // path as typed, for the action's own check to report.

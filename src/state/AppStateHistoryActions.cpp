@@ -125,7 +125,7 @@ void AppState::catTarget()
     const QString &target = form->path;
     const QString &revision = form->revision;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(*this, revision))
+        if (!acceptGitRevision(*this, revision) || !acceptGitPathArgument(*this, QStringLiteral("Cat"), target))
             return;
         const QString object = (revision.isEmpty() ? QStringLiteral("HEAD") : revision) + u':' + target;
         RunRequest request{
@@ -170,6 +170,8 @@ void AppState::showBlame()
     if (path.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
+        if (!acceptGitPathArgument(*this, QStringLiteral("Blame"), path))
+            return;
         RunRequest request{QStringLiteral("Blame"), RepositoryKind::git,
             {{QStringLiteral("blame"), QStringLiteral("--"), path}}, AfterRun::nothing};
         request.showsFile = true;
@@ -204,7 +206,7 @@ void AppState::showDiffAgainstRevision()
     if (revision.isEmpty())
         return;
     if (selectedProjectKind() == RepositoryKind::git) {
-        if (!acceptGitRevision(*this, revision))
+        if (!acceptGitRevision(*this, revision) || !acceptGitPathArgument(*this, QStringLiteral("Diff"), path))
             return;
         QStringList arguments{QStringLiteral("show"), QStringLiteral("--format="), QStringLiteral("--patch"),
             QStringLiteral("--find-renames"), QStringLiteral("--no-ext-diff"), QStringLiteral("--no-color"),
@@ -247,11 +249,12 @@ void AppState::pullFileAtRevision()
               });
         if (overwritesChanges
             && !confirm(QStringLiteral("Pull File"),
-                QStringLiteral("Replace local changes to ") + path + QStringLiteral(" with its content at ") + revision
-                    + u'?'))
+                QStringLiteral("Replace local changes to ") + TextUtil::displayFileName(path)
+                    + QStringLiteral(" with its content at ") + revision + u'?'))
             return;
+        // A path operand, so that a name that is not UTF-8 reaches git by its bytes.
         runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::git,
-            {{QStringLiteral("checkout"), revision, QStringLiteral("--"), *operand}}, AfterRun::reload});
+            {ToolCommand::withPaths({QStringLiteral("checkout"), revision}, {*operand})}, AfterRun::reload});
         return;
     }
     runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::svn,
@@ -271,6 +274,8 @@ void AppState::exportFileAtRevision()
         return;
     const QString &path = form->path;
     const QString &revision = form->revision;
+    if (project->kind == RepositoryKind::git && !acceptGitPathArgument(*this, QStringLiteral("Export File"), path))
+        return;
     if (!m_dialogs)
         return;
     SavePanelOptions options;

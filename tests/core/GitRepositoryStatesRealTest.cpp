@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace TestSupport;
 
@@ -142,6 +143,62 @@ TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsListedShownAndActedOnByItsBytesW
         run([](AppState &s) { s.deleteSelectedPaths(); });
         EXPECT_EQ(gitStatusCodes(git).value(name), "D.");
     }
+}
+
+// "caf\351.txt" shows as "caf\uFFFD.txt", the name of another file beside it: an action on the first
+// names it by its bytes, or refuses where git takes the path only as an argument, which cannot carry them.
+TEST_F(GitRepositoryStates, ANameThatIsNotUTF8IsNeverActedOnThroughTheNameItShowsAs)
+{
+    const QByteArray latin1 = "caf\351.txt";
+    const QByteArray lookAlike = "caf\357\277\275.txt";
+    const GitFixture git = GitFixture::create(sandbox.path());
+    const auto writeBoth = [&](const QString &stage) {
+        printfFile(git.path, "caf\\351.txt", "latin-1 " + stage + "\n");
+        printfFile(git.path, "caf\\357\\277\\275.txt", "look-alike " + stage + "\n");
+    };
+    writeBoth("committed");
+    git.commitAll("first");
+    writeBoth("local");
+    open(git.path, RepositoryKind::git);
+    const std::optional<WorkingCopyItem> row = listedByBytes(latin1);
+    ASSERT_TRUE(row);
+    ASSERT_TRUE(listedByBytes(lookAlike));
+
+    const QString exported = sandbox.filePath("exported.txt");
+    const struct {
+        QString title;
+        void (AppState::*action)();
+        QStringList answers;
+    } refusals[] = {
+        {"Blame", &AppState::showBlame, {row->path}},
+        {"Cat", &AppState::catTarget, {row->path, "HEAD"}},
+        {"Diff", &AppState::showDiffAgainstRevision, {"HEAD", row->path}},
+        {"Export File", &AppState::exportFileAtRevision, {row->path, "HEAD"}},
+    };
+    for (const auto &refusal : refusals) {
+        SCOPED_TRACE(refusal.title.toStdString());
+        state->setSelectedChangeID(row->path);
+        state->setAlert(std::nullopt);
+        state->setCommandOutput(std::nullopt);
+        dialogs.promptAnswers.push_back(refusal.answers);
+        dialogs.savePanelAnswers = {exported};
+        (state.get()->*refusal.action)();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(state->alert().value_or(AppAlert()).title, refusal.title + " Failed");
+        EXPECT_EQ(
+            state->alert().value_or(AppAlert()).message, refusal.title + " paths must be valid UTF-8: caf\uFFFD.txt.");
+        EXPECT_FALSE(state->commandOutput()) << state->commandOutput()->stdout.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(exported));
+    }
+
+    // Asked about the local change to the file chosen; the look-alike keeps its own.
+    state->setSelectedChangeID(row->path);
+    dialogs.promptAnswers.push_back(QStringList{row->path, "HEAD"});
+    dialogs.confirmAnswers = {true};
+    run([](AppState &s) { s.pullFileAtRevision(); });
+    EXPECT_EQ(printfRead(git.path, "caf\\351.txt"), "latin-1 committed\n");
+    EXPECT_EQ(printfRead(git.path, "caf\\357\\277\\275.txt"), "look-alike local\n");
+    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{lookAlike, ".M"}}));
 }
 
 TEST_F(GitRepositoryStates, ACommitWhoseAuthorAndMessageAreNotUTF8IsListedWithTheOthers)

@@ -83,6 +83,12 @@ void printfFile(const QString &folder, const QString &printfName, const QString 
         folder);
 }
 
+QByteArray printfRead(const QString &folder, const QString &printfName)
+{
+    return runTool(QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("cat \"$(printf \"$1\")\""), QStringLiteral("sh"), printfName}, folder);
+}
+
 void forgetCallingRepository()
 {
     for (const char *name :

@@ -102,6 +102,8 @@ QMap<QString, QByteArray> filesUnder(const QString &folder);
 // Writes a file whose name is what printf makes of `printfName` ("caf\\351.txt" is a Latin-1 name no
 // QString path reaches), in the folder, with a shell as a user would.
 void printfFile(const QString &folder, const QString &printfName, const QString &contents);
+// The bytes of the file so named, read with a shell.
+QByteArray printfRead(const QString &folder, const QString &printfName);
 
 // A temporary folder with HOME pointed into it, so svn and git see no user configuration.
 class Sandbox {
