@@ -634,8 +634,8 @@ TEST_F(RealActionsFixture, QuittingMidRunLeavesNoTemporaryFileBehind)
         const SvnFixture svn = SvnFixture::create(sandbox.filePath("archived"));
         writeFile(svn.workingCopy + "/a.txt", "a\n");
         svn.commitAll();
-        // zip that has begun writing its archive when the program quits.
-        writeScript(sandbox.filePath("bin/zip"), "echo partial > \"$4\"\n" + blockingHook);
+        // bsdtar that has begun writing its archive when the program quits.
+        writeScript(sandbox.filePath("bin/bsdtar"), "echo partial > \"$3\"\n" + blockingHook);
         const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
         open(svn.workingCopy, RepositoryKind::svn);
         LogEntry entry;
