@@ -5,7 +5,7 @@ packages=(
   cmake g++ clang ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libicu-dev sqlite3 subversion git zip unzip python3
+  libicu-dev sqlite3 subversion git libarchive-tools unzip python3
   xvfb xauth openbox xdotool x11-utils
   fonts-dejavu-core libclang-rt-14-dev
 )

@@ -75,18 +75,25 @@ QByteArray svnTargetLine(const QString &operand)
     return TextUtil::encodeFileName(line) + '\n';
 }
 
-QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes,
-    const QString &what = QStringLiteral("the list of paths"))
+QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes, const QString &what)
 {
     const QString path = folder.filePath(name);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+    bool written = file.open(QIODevice::WriteOnly);
+    // A write that fills the disk part of the way gives a short count and no reason; the next one fails
+    // with it ("No space left on device").
+    for (qsizetype at = 0; written && at < bytes.size();) {
+        const qint64 count = file.write(bytes.constData() + at, bytes.size() - at);
+        written = count > 0;
+        at += written ? count : 0;
+    }
+    if (!written || !file.flush())
         throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path
             + QStringLiteral(": ") + file.errorString());
     return path;
 }
 
-std::shared_ptr<QTemporaryDir> makeFolder(const QString &what = QStringLiteral("the list of paths"))
+std::shared_ptr<QTemporaryDir> makeFolder(const QString &what)
 {
     auto folder = std::make_shared<QTemporaryDir>();
     if (!folder->isValid())
@@ -120,16 +127,19 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
     if (style == Style::commandLine || (paths.isEmpty() && !message) || (!rawNames && fits(line, limits)))
         return {std::move(line), nullptr};
 
-    std::shared_ptr<QTemporaryDir> folder = makeFolder();
+    const QString listOfPaths = QStringLiteral("the list of paths");
+    const QString commitMessage = QStringLiteral("the commit message");
+    std::shared_ptr<QTemporaryDir> folder = makeFolder(
+        paths.isEmpty() ? commitMessage : message ? listOfPaths + QStringLiteral(" and ") + commitMessage : listOfPaths);
     QStringList options;
     if (style == Style::git) {
         if (message)
-            options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8())};
+            options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage)};
         if (!paths.isEmpty()) {
             QByteArray list;
             for (const QString &path : paths)
                 list += TextUtil::encodeFileName(path) + '\0';
-            options += {QStringLiteral("--pathspec-from-file=") + writeFile(*folder, QStringLiteral("paths"), list),
+            options += {QStringLiteral("--pathspec-from-file=") + writeFile(*folder, QStringLiteral("paths"), list, listOfPaths),
                 QStringLiteral("--pathspec-file-nul")};
         }
         return {arguments + options, std::move(folder)};
@@ -138,10 +148,10 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
         QByteArray list;
         for (const QString &path : paths)
             list += svnTargetLine(path);
-        options += {QStringLiteral("--targets"), writeFile(*folder, QStringLiteral("targets"), list)};
+        options += {QStringLiteral("--targets"), writeFile(*folder, QStringLiteral("targets"), list, listOfPaths)};
     }
     if (message)
-        options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8()),
+        options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage),
             QStringLiteral("--encoding"), QStringLiteral("UTF-8")};
     // Right after the subcommand, before a "--" that may end the options.
     QStringList prepared = arguments.mid(0, 1) + options + arguments.mid(1);
@@ -152,7 +162,7 @@ Prepared prepareValue(const QStringList &arguments, qsizetype index, const Limit
 {
     if (index < 1 || index >= arguments.size() || fits(arguments, limits))
         return {arguments, nullptr};
-    const QString what = QStringLiteral("the value");
+    const QString what = QStringLiteral("the property value");
     const std::shared_ptr<QTemporaryDir> folder = makeFolder(what);
     const QString file = writeFile(*folder, QStringLiteral("value"), arguments[index].toUtf8(), what);
     QStringList prepared = arguments;

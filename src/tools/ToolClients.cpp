@@ -2,7 +2,6 @@
 
 #include "ToolOperands.h"
 #include "ToolRunner.h"
-#include "ZipNames.h"
 #include "model/TextUtil.h"
 
 #include <QDir>
@@ -10,7 +9,6 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 #include <cerrno>
@@ -333,44 +331,41 @@ QCoro::Task<ToolEnvironment> GitClient::toolEnvironment(
         {QStringLiteral("GIT_SSH_COMMAND"), QStringLiteral("ssh ") + QString::fromUtf16(batchSSHOptions)}};
 }
 
-// zip
+// zip archives
 
 std::optional<QString> ArchiveZipClient::resolvedExecutablePath() const
 {
-    if (auto found = ToolRunner::findExecutable(QStringLiteral("zip")))
+    if (auto found = ToolRunner::findExecutable(QStringLiteral("bsdtar")))
         return found;
-    return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/zip")});
+    return ToolRunner::firstExecutable({QStringLiteral("/usr/bin/bsdtar")});
 }
 
 QString ArchiveZipClient::displayExecutable() const
 {
-    return resolvedExecutablePath().value_or(QStringLiteral("zip"));
+    return resolvedExecutablePath().value_or(QStringLiteral("bsdtar"));
 }
 
 QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QString sourcePath, QString destinationPath)
 {
     const std::optional<QString> executable = resolvedExecutablePath();
     if (!executable)
-        throw SVNClientError::launchFailed(QStringLiteral("Could not find zip to create zip archives."));
+        throw SVNClientError::launchFailed(QStringLiteral("Could not find bsdtar to create zip archives."));
 
     const QString source = QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
     const QString destination = QDir::cleanPath(QFileInfo(destinationPath).absoluteFilePath());
-    // zip adds to an archive that exists: write a fresh file beside the destination and move it over
-    // the destination only when zip succeeded, so a failure leaves the old file as it was.
+    // Written to a fresh file beside the destination and moved over it only when the tool succeeded,
+    // so a failure leaves the old file as it was.
     ScopedTemporary temporary = ScopedTemporary::besideZip(m_runScope, destination);
-    // Run in the parent folder with the folder's own name, so that folder is the top-level entry;
-    // -y stores symbolic links as links instead of following them.
-    const QStringList arguments = {QStringLiteral("-r"), QStringLiteral("-y"), QStringLiteral("-q"), temporary.path(),
-        QStringLiteral("--"), TextUtil::lastPathComponent(source)};
+    // Run in the parent folder with the folder's own name, so that folder is the top-level entry.
+    // bsdtar stores links as links and marks names outside ASCII as UTF-8, which zip 3.0 does only
+    // where the en_US.UTF-8 locale is installed. It takes an operand beginning with "@" for an archive
+    // to copy from: the name goes as "./name", and -s takes the "./" off again (S: not off link targets).
+    const QStringList arguments = {QStringLiteral("-c"), QStringLiteral("-f"), temporary.path(),
+        QStringLiteral("--format"), QStringLiteral("zip"), QStringLiteral("--options"),
+        QStringLiteral("zip:hdrcharset=UTF-8"), QStringLiteral("-s"), QStringLiteral(",^\\./,,S"), QStringLiteral("--"),
+        QStringLiteral("./") + TextUtil::lastPathComponent(source)};
     const SVNCommandResult result = co_await ToolRunner::runProcess(
         *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true, {}, m_runScope);
-    // The names are UTF-8 (svn's always are); marked so, as git archive marks its own, they read right on
-    // every system. Started outside the await: a lambda that owns values must not be a temporary of it.
-    QFuture<QString> marking = QtConcurrent::run([path = temporary.path()] { return ZipNames::markUtf8Names(path); });
-    const QString unmarked = co_await awaitInScope(m_runScope, std::move(marking));
-    if (!unmarked.isEmpty())
-        throw SVNClientError::launchFailed(
-            QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + unmarked);
     if (::rename(QFile::encodeName(temporary.path()).constData(), QFile::encodeName(destination).constData()) != 0)
         throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
             + QString::fromLocal8Bit(std::strerror(errno)));

@@ -183,7 +183,7 @@ public:
     virtual ~ArchiveZipClient() = default;
 
     // Writes the archive to a new file beside the destination and renames it over the destination
-    // only when zip succeeded. The status is always checked.
+    // only when the tool succeeded. The status is always checked.
     virtual QCoro::Task<SVNCommandResult> zipDirectoryKeepingParent(QString sourcePath, QString destinationPath);
 
     std::optional<QString> resolvedExecutablePath() const;

@@ -30,28 +30,6 @@ using namespace TestSupport;
 
 namespace {
 
-// Sets an environment variable for the test's length, putting back what was there.
-class ScopedVariable {
-public:
-    ScopedVariable(const char *name, const QByteArray &value)
-        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_wasSet;
-    QByteArray m_old;
-};
-
 void writeScript(const QString &path, const QByteArray &body)
 {
     writeFile(path, "#!/bin/sh\n" + body);
@@ -634,8 +612,8 @@ TEST_F(RealActionsFixture, QuittingMidRunLeavesNoTemporaryFileBehind)
         const SvnFixture svn = SvnFixture::create(sandbox.filePath("archived"));
         writeFile(svn.workingCopy + "/a.txt", "a\n");
         svn.commitAll();
-        // zip that has begun writing its archive when the program quits.
-        writeScript(sandbox.filePath("bin/zip"), "echo partial > \"$4\"\n" + blockingHook);
+        // bsdtar that has begun writing its archive when the program quits.
+        writeScript(sandbox.filePath("bin/bsdtar"), "echo partial > \"$3\"\n" + blockingHook);
         const ScopedVariable path("PATH", QFile::encodeName(sandbox.filePath("bin")) + ':' + qgetenv("PATH"));
         open(svn.workingCopy, RepositoryKind::svn);
         LogEntry entry;

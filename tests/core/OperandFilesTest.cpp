@@ -1,14 +1,19 @@
 // Paths and messages on the command line while they fit, through private files when they do not.
 #include "model/TextUtil.h"
+#include "support/RealActions.h"
 #include "support/TestSupport.h"
 #include "tools/OperandFiles.h"
 #include "tools/SVNCommandResult.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 using namespace OperandFiles;
+using namespace TestSupport;
 
 namespace {
 
@@ -119,4 +124,81 @@ TEST(OperandFiles, SystemLimitsLeaveRoomForTheEnvironment)
     EXPECT_GE(limits.argument, 128 * 1024);
     EXPECT_TRUE(fits({"commit", "-m", QString(1000, u'm')}));
     EXPECT_FALSE(fits({"commit", "-m", QString(limits.argument, u'm')}));
+}
+
+namespace {
+
+// A tmpfs far too small for a text over 128 KiB, where one can be mounted (as root).
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(const QString &path) : m_path(QFile::encodeName(path))
+    {
+        QDir().mkpath(path);
+        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, "size=64k,mode=0700") == 0;
+    }
+    ~SmallTmpfs()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert)
+{
+    const QString temporary = sandbox.filePath("tmp");
+    const SmallTmpfs full(temporary);
+    if (!full.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString longText = QString(140 * 1024, u'm');
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/b.txt", "b\n");
+    const struct {
+        const char *name;
+        QString project;
+        RepositoryKind kind;
+        std::function<void()> act;
+        QString alert;
+    } cases[] = {
+        {"svn commit", svn.workingCopy, RepositoryKind::svn,
+            [&] {
+                tick({"a.txt"});
+                state->setCommitMessage(longText);
+                state->commitSelected();
+            },
+            "Commit Failed / Could not write the commit message to "},
+        {"git commit", git.path, RepositoryKind::git,
+            [&] {
+                tick({"b.txt"});
+                state->setCommitMessage(longText);
+                state->commitSelected();
+            },
+            "Commit Failed / Could not write the commit message to "},
+        {"svn property value", svn.workingCopy, RepositoryKind::svn,
+            [&] {
+                dialogs.promptAnswers.push_back(QStringList{"p", longText, "a.txt"});
+                state->setProperty();
+            },
+            "Set Property Failed / Could not write the property value to "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.project, c.kind);
+        const ScopedVariable onTheFullFolder("TMPDIR", QFile::encodeName(temporary));
+        c.act();
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        ASSERT_TRUE(state->alert());
+        const QString alert = state->alert()->title + " / " + state->alert()->message;
+        EXPECT_TRUE(alert.startsWith(c.alert + temporary + u'/')) << alert.toStdString();
+        EXPECT_TRUE(alert.endsWith(": No space left on device")) << alert.toStdString();
+        EXPECT_EQ(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
 }
