@@ -119,9 +119,9 @@ public:
     // The path is no longer temporary (it was renamed into place): forgets it without removing anything.
     void release();
 
-    // A fresh hidden name beside the zip archive that is to be written, ending in ".zip" (or zip appends
-    // that itself), so the finished archive replaces the destination in one rename. It holds the
-    // destination's name where the folder takes a name that long, else it is ".korvel-" and 20 more bytes.
+    // A fresh hidden name beside the zip archive that is to be written, ending in ".zip", so the finished
+    // archive replaces the destination in one rename. It holds the destination's name where the folder
+    // takes a name that long, else it is ".korvel-" and 20 more bytes.
     static ScopedTemporary besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination);
 
     // Removes a file, a link, or a folder with everything in it, following no link.
