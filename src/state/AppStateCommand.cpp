@@ -25,20 +25,6 @@ ToolClient &AppState::toolFor(RepositoryKind kind) const
 
 namespace {
 
-// The output of a request's runs reads as one: their command lines one a line, their outputs joined.
-void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool first)
-{
-    if (first) {
-        shown = result;
-        return;
-    }
-    shown.commandLine += u'\n' + result.commandLine;
-    shown.stdout += result.stdout;
-    shown.stderr += result.stderr;
-    shown.stdoutData += result.stdoutData;
-    shown.stderrData += result.stderrData;
-}
-
 // Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
 QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
 {
@@ -67,20 +53,6 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     } catch (const std::exception &) {
         failure = std::current_exception();
     }
-    // The mark ends with a Stop; the stop's own report then reloads.
-    const std::shared_ptr<ToolRunMark> mark = m_runScope->currentMark();
-    if (!(mark && mark->ended())) {
-        for (const ToolCommand &command : std::as_const(request.closing)) {
-            try {
-                const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
-                if (!failure)
-                    appendRun(shown, result, done++ == 0);
-            } catch (const std::exception &) {
-                if (!failure)
-                    failure = std::current_exception();
-            }
-        }
-    }
     if (failure) {
         setBusyMessage(std::nullopt);
         try {
@@ -88,7 +60,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         } catch (const std::exception &error) {
             showError(request.title + QStringLiteral(" Failed"), error);
         }
-        if (request.after == AfterRun::reload && !(mark && mark->ended()))
+        if (request.after == AfterRun::reload && !currentTaskStopped())
             co_await reloadKeepingFailure(true);
         co_return;
     }
@@ -102,6 +74,12 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     setCommandOutput(std::move(output));
     if (request.after == AfterRun::reload)
         co_await reloadAfterCommand();
+}
+
+bool AppState::currentTaskStopped() const
+{
+    const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
+    return mark && mark->ended();
 }
 
 QCoro::Task<> AppState::reloadKeepingFailure(bool everything)

@@ -84,50 +84,6 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
     EXPECT_EQ(state->alert()->message, "Command exited with status 1.");
 }
 
-// The closing runs end what the runs began, whether they succeeded or not.
-TEST_F(FrameFixture, ClosingRunsFollowTheRunsAlsoAfterAFailureWhichStaysTheOneShown)
-{
-    const struct {
-        const char *name;
-        QString failing; // the subcommand that fails
-        QStringList ran;
-        QString alert; // the failure shown, if any
-        QString output; // the output sheet's title and standard output
-        QString stdout;
-    } rows[] = {
-        {"both succeed", "", {"revert", "revert-quit", "status"}, "", "Rollback", "revert\nrevert-quit\n"},
-        {"the run fails", "revert", {"revert", "revert-quit", "status"}, "CONFLICT\n", "Rollback Failed", ""},
-        {"the closing run fails", "revert-quit", {"revert", "revert-quit", "status"}, "refused\n", "Rollback Failed",
-            ""},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        makeState({gitProject});
-        fakes.git->calls.clear();
-        fakes.git->responder = [&row](const FakeCall &call) {
-            const QString name = call.arguments.join('-');
-            if (name == row.failing)
-                return failedResult(1, name == "revert" ? "CONFLICT\n" : "refused\n");
-            return okResult(name.startsWith("revert") ? name + '\n' : QString());
-        };
-        AppState::RunRequest request{"Rollback", RepositoryKind::git, {{"revert"}}, AppState::AfterRun::reload};
-        request.closing = {{"revert", "quit"}};
-        state->runInSelectedProject(request);
-        ASSERT_TRUE(waitUntilIdle(*state));
-        QStringList ran;
-        for (const FakeCall &call : fakes.git->calls)
-            ran.push_back(call.arguments.value(0) == "revert" ? call.arguments.join('-') : call.arguments.value(0));
-        EXPECT_EQ(ran.mid(0, 3), row.ran);
-        EXPECT_EQ(state->alert() ? state->alert()->message : QString(), row.alert);
-        ASSERT_TRUE(state->commandOutput());
-        EXPECT_EQ(state->commandOutput()->title, row.output);
-        if (row.alert.isEmpty()) {
-            EXPECT_EQ(state->commandOutput()->stdout, row.stdout);
-        }
-        EXPECT_FALSE(state->busyMessage());
-    }
-}
-
 TEST_F(FrameFixture, WrongKindOrNoProjectAlertsAndRunsNothing)
 {
     makeState({gitProject});
