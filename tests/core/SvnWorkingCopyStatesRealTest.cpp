@@ -7,8 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
 
 using namespace TestSupport;
 
@@ -178,6 +184,84 @@ TEST_F(RealActionsFixture, SvnActionsThatFailMidwayShowWhatTheyLeft)
         EXPECT_TRUE(state->alert()->title.endsWith(" Failed")) << state->alert()->title.toStdString();
         EXPECT_TRUE(state->alert()->message.contains(row.failure)) << state->alert()->message.toStdString();
         row.check(wc);
+    }
+}
+
+namespace {
+
+// A tmpfs of its own, unmounted when the test ends; none where mounting is not permitted.
+class SmallDisk {
+public:
+    SmallDisk(const QString &path, const char *size) : m_path(QFile::encodeName(path))
+    {
+        QDir().mkpath(path);
+        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, size) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+} // namespace
+
+// svn that finds the disk full midway leaves its working-copy lock behind, as a stopped svn does.
+TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/big.bin", randomBytes(3 << 20));
+    svn.commitAll();
+    const struct {
+        const char *name;
+        std::function<void(const SvnFixture &)> start;
+        const char *title;
+    } rows[] = {
+        {"an update bringing more than fits", [this](const SvnFixture &) { state->updateWorkingCopy(); },
+            "Update Failed"},
+        {"a commit whose file svn keeps a copy of",
+            [this](const SvnFixture &wc) {
+                writeFile(wc.workingCopy + "/new.bin", randomBytes(300 << 10));
+                refresh();
+                tick({"new.bin"});
+                state->setCommitMessage("New");
+                state->commitSelected();
+            },
+            "Commit Failed"},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        const SmallDisk disk(sandbox.filePath(QString("disk-%1").arg(i)), "size=600k");
+        if (!disk.mounted())
+            GTEST_SKIP() << "no tmpfs may be mounted here: " << strerror(errno);
+        const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, sandbox.filePath(QString("disk-%1/wc").arg(i))};
+        runTool("svn", {"checkout", "-q", "-r", "1", svn.repositoryUrl, wc.workingCopy});
+        open(wc.workingCopy, RepositoryKind::svn);
+        state->setAlert(std::nullopt);
+        row.start(wc);
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, row.title);
+        EXPECT_TRUE(state->alert()->message.contains("No space left on device")) << state->alert()->message.toStdString();
+        EXPECT_TRUE(state->alert()->message.endsWith(
+            "\n\nsvn left the working copy locked. Run Cleanup before anything else."))
+            << state->alert()->message.toStdString();
+        EXPECT_EQ(svnStatus(wc).value(".").mid(2, 1), "L");
     }
 }
 
