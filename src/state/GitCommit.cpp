@@ -95,7 +95,8 @@ QString operationInProgress(const QString &answer, const QString &folder)
     }
     if (exists(6)) {
         // git names the sequence by the command of its next step, as its own status does.
-        const QByteArray todo = readHead(QDir(QDir(folder).absoluteFilePath(paths[6])).filePath(QStringLiteral("todo")), 64);
+        const QByteArray todo
+            = readHead(QDir(QDir(folder).absoluteFilePath(paths[6])).filePath(QStringLiteral("todo")), 64);
         return todo.startsWith("revert") ? QStringLiteral("revert") : QStringLiteral("cherry-pick");
     }
     if (exists(7))

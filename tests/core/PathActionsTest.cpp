@@ -97,8 +97,7 @@ TEST_F(PathActionsFixture, EverySvnActionBuildsItsListRunsInTheProjectAndReloads
         c.call(*state);
         ASSERT_TRUE(waitUntilIdle(*state));
         // The first status asks whether svn left the working copy locked.
-        EXPECT_EQ(subcommands(*fakes.svn).mid(1),
-            c.reloads ? QStringList({"status", "status", "info"}) : QStringList())
+        EXPECT_EQ(subcommands(*fakes.svn).mid(1), c.reloads ? QStringList({"status", "status", "info"}) : QStringList())
             << "reload after the failed run";
         ASSERT_TRUE(state->alert());
         EXPECT_EQ(state->alert()->title, c.title + " Failed");

@@ -257,9 +257,10 @@ TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
         ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
         ASSERT_TRUE(state->alert());
         EXPECT_EQ(state->alert()->title, row.title);
-        EXPECT_TRUE(state->alert()->message.contains("No space left on device")) << state->alert()->message.toStdString();
-        EXPECT_TRUE(state->alert()->message.endsWith(
-            "\n\nsvn left the working copy locked. Run Cleanup before anything else."))
+        EXPECT_TRUE(state->alert()->message.contains("No space left on device"))
+            << state->alert()->message.toStdString();
+        EXPECT_TRUE(
+            state->alert()->message.endsWith("\n\nsvn left the working copy locked. Run Cleanup before anything else."))
             << state->alert()->message.toStdString();
         EXPECT_EQ(svnStatus(wc).value(".").mid(2, 1), "L");
     }
