@@ -112,6 +112,8 @@ QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
     const std::optional<Project> project = selectedProject();
     const std::optional<QUuid> alerted = idOf(m_alert);
     bool locked = false;
+    // Not one condition: GCC 12 starts a co_await's operand in an if-with-initializer even when the
+    // conditions before it are false.
     if (alerted && project && project->kind == RepositoryKind::svn)
         locked = co_await svnWorkingCopyLocked(client(), project->path);
     // Said in the failure's alert, unless the user closed it meanwhile or another took its place.
