@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -189,26 +190,6 @@ TEST_F(RealActionsFixture, SvnActionsThatFailMidwayShowWhatTheyLeft)
 
 namespace {
 
-// A tmpfs of its own, unmounted when the test ends; none where mounting is not permitted.
-class SmallDisk {
-public:
-    SmallDisk(const QString &path, const char *size) : m_path(QFile::encodeName(path))
-    {
-        QDir().mkpath(path);
-        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, size) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-};
-
 QByteArray randomBytes(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -246,10 +227,13 @@ TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
         SCOPED_TRACE(row.name);
-        const SmallDisk disk(sandbox.filePath(QString("disk-%1").arg(i)), "size=600k");
-        if (!disk.mounted())
+        // A small disk of its own, where mounting one is permitted.
+        const QString disk = sandbox.filePath(QString("disk-%1").arg(i));
+        QDir().mkpath(disk);
+        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=600k") != 0)
             GTEST_SKIP() << "no tmpfs may be mounted here: " << strerror(errno);
-        const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, sandbox.filePath(QString("disk-%1/wc").arg(i))};
+        const auto unmount = qScopeGuard([&disk] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+        const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, disk + "/wc"};
         runTool("svn", {"checkout", "-q", "-r", "1", svn.repositoryUrl, wc.workingCopy});
         open(wc.workingCopy, RepositoryKind::svn);
         state->setAlert(std::nullopt);
