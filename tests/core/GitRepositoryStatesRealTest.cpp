@@ -264,7 +264,7 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
 
 // A rollback's "git revert --quit" would end what git is in the middle of: the rollback is refused
 // before anything runs, and git goes on with it.
-TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeOrCherryPickIsInProgress)
+TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInProgress)
 {
     const struct {
         const char *name;
@@ -281,6 +281,8 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeOrCherryPickIsInProgres
             "Merge branch 'side'"},
         {"a cherry-pick of three commits stopped at the second", {"cherry-pick", "main..side"}, false,
             "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three"},
+        {"a rebase stopped at a conflict", {"rebase", "side"}, false, "Rebase In Progress", {"rebase", "--continue"}, 1,
+            "main"},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -310,7 +312,8 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeOrCherryPickIsInProgres
             QDirIterator entries(git.path + "/.git", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
             while (entries.hasNext()) {
                 const QString path = entries.next().mid(git.path.size() + 6);
-                if (path.contains("_HEAD") || path.startsWith("MERGE_") || path.startsWith("sequencer/"))
+                if (path.contains("_HEAD") || path.startsWith("MERGE_") || path.startsWith("sequencer/")
+                    || path.startsWith("rebase-merge/"))
                     files.insert(path, readFile(entries.filePath()));
             }
             return files;
