@@ -240,10 +240,6 @@ public:
         AfterRun after = AfterRun::nothing;
         // Added to the output of runs that succeeded.
         QString note;
-        // Runs that end what `runs` may leave begun (git's state of an operation in progress). They
-        // follow the runs also when one failed, though not after a Stop; a failure of theirs shows only
-        // when the runs succeeded.
-        QList<ToolCommand> closing = {};
         // The output is a file's content or its blame: a binary file's is not shown but said to be
         // binary. Binary is a NUL byte in the output, or (for output that is not UTF-8) an svn:mime-type
         // that `mimeTypeQuery` prints and svn counts as binary.
@@ -294,6 +290,9 @@ private:
     // `rulesFor` gives the rules once the ignore file is read, off the UI thread.
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, std::function<QStringList()> rulesFor, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
+    // Reverts the commit into the work tree, unless git is in the middle of an operation the revert
+    // would end.
+    QCoro::Task<> rollbackGitCommit(QString hash, QString folder);
 
     // Still the newest load of its group, and its project still selected.
     bool isCurrent(const LoadTicket &ticket) const;
@@ -341,6 +340,8 @@ private:
 
     // The command frame's task: the request in the folder (the application's own when empty).
     QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
+    // The task running now was stopped: its runs fail at once, and the stop's own report reloads.
+    bool currentTaskStopped() const;
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.
     QCoro::Task<> reloadAfterCommand();
 

@@ -145,8 +145,10 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
         = promptGitBranchSwitch(m_dialogs, GitParsers::parseBranches(listing.stdout), m_repositoryInfo);
     if (!target)
         co_return;
+    // git may have moved HEAD before it failed (a post-checkout hook that fails): the header and the tabs
+    // reload as after a switch.
     if (co_await switchToBranch(*this, *target, project))
         co_await reloadAfterCommand();
     else
-        co_await reloadKeepingFailure(false);
+        co_await reloadKeepingFailure(true);
 }

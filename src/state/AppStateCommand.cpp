@@ -3,6 +3,8 @@
 #include "model/TextUtil.h"
 #include "state/RunOutputs.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -24,20 +26,6 @@ ToolClient &AppState::toolFor(RepositoryKind kind) const
 }
 
 namespace {
-
-// The output of a request's runs reads as one: their command lines one a line, their outputs joined.
-void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool first)
-{
-    if (first) {
-        shown = result;
-        return;
-    }
-    shown.commandLine += u'\n' + result.commandLine;
-    shown.stdout += result.stdout;
-    shown.stderr += result.stderr;
-    shown.stdoutData += result.stdoutData;
-    shown.stderrData += result.stderrData;
-}
 
 // Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
 QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
@@ -67,20 +55,6 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     } catch (const std::exception &) {
         failure = std::current_exception();
     }
-    // The mark ends with a Stop; the stop's own report then reloads.
-    const std::shared_ptr<ToolRunMark> mark = m_runScope->currentMark();
-    if (!(mark && mark->ended())) {
-        for (const ToolCommand &command : std::as_const(request.closing)) {
-            try {
-                const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
-                if (!failure)
-                    appendRun(shown, result, done++ == 0);
-            } catch (const std::exception &) {
-                if (!failure)
-                    failure = std::current_exception();
-            }
-        }
-    }
     if (failure) {
         setBusyMessage(std::nullopt);
         try {
@@ -88,7 +62,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         } catch (const std::exception &error) {
             showError(request.title + QStringLiteral(" Failed"), error);
         }
-        if (request.after == AfterRun::reload && !(mark && mark->ended()))
+        if (request.after == AfterRun::reload && !currentTaskStopped())
             co_await reloadKeepingFailure(true);
         co_return;
     }
@@ -104,21 +78,16 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         co_await reloadAfterCommand();
 }
 
-QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
+bool AppState::currentTaskStopped() const
 {
-    const std::optional<AppAlert> failure = m_alert;
-    const std::optional<CommandOutput> output = m_commandOutput;
-    if (everything)
-        co_await reloadAfterCommand();
-    else
-        co_await loadStatus();
-    setAlert(failure);
-    setCommandOutput(output);
+    const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
+    return mark && mark->ended();
 }
 
 namespace {
 
-// svn records its working-copy locks in the root's status: an update ended midway leaves them.
+// svn records its working-copy locks in the root's status: an action ended midway, or one that found
+// the disk full, leaves them.
 QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
 {
     try {
@@ -131,18 +100,75 @@ QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
     }
 }
 
+template <typename T> std::optional<QUuid> idOf(const std::optional<T> &shown)
+{
+    return shown ? std::optional<QUuid>(shown->id) : std::nullopt;
+}
+
 } // namespace
+
+QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
+{
+    const std::optional<Project> project = selectedProject();
+    const std::optional<QUuid> alerted = idOf(m_alert);
+    bool locked = false;
+    // Not one condition: GCC 12 starts a co_await's operand in an if-with-initializer even when the
+    // conditions before it are false.
+    if (alerted && project && project->kind == RepositoryKind::svn)
+        locked = co_await svnWorkingCopyLocked(client(), project->path);
+    // Said in the failure's alert, unless the user closed it meanwhile or another took its place.
+    if (locked && idOf(m_alert) == alerted) {
+        QString message = m_alert->message;
+        while (message.endsWith(u'\n'))
+            message.chop(1);
+        showAlert(m_alert->title,
+            message + QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else."));
+    }
+    // A load of this reload that fails shows its alert and output over the failure's; they are put back
+    // afterwards where nothing else replaced them since: what the user closed, or what a newer action
+    // showed, stays.
+    const std::optional<AppAlert> failure = m_alert;
+    const std::optional<CommandOutput> output = m_commandOutput;
+    std::shared_ptr<ToolRunMark> task = m_runScope->currentMark();
+    while (task && task->whole())
+        task = task->whole();
+    std::optional<QUuid> shownAlert = idOf(failure);
+    std::optional<QUuid> shownOutput = idOf(output);
+    // What this reload's loads show now over the failure's alert and output.
+    std::optional<QUuid> loadAlert;
+    std::optional<QUuid> loadOutput;
+    const auto follow = [&](const std::optional<QUuid> &now, std::optional<QUuid> &shown,
+                            std::optional<QUuid> &covering, const std::optional<QUuid> &kept) {
+        if (now == shown)
+            return;
+        const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
+        const bool loaded = task && mark && mark->within(task.get());
+        covering = loaded && shown && (shown == kept || shown == covering) ? now : std::nullopt;
+        shown = now;
+    };
+    const QMetaObject::Connection watch = connect(this, &AppState::changed, this, [&] {
+        follow(idOf(m_alert), shownAlert, loadAlert, idOf(failure));
+        follow(idOf(m_commandOutput), shownOutput, loadOutput, idOf(output));
+    });
+    const auto unwatch = qScopeGuard([&watch] { disconnect(watch); });
+    if (everything)
+        co_await reloadAfterCommand();
+    else
+        co_await loadStatus();
+    if (loadAlert)
+        setAlert(failure);
+    if (loadOutput)
+        setCommandOutput(output);
+}
 
 QCoro::Task<> AppState::reportStoppedAction(std::optional<QUuid> alertBefore)
 {
     // The action's own failure alert names it; only its message changes.
     const bool alerted = m_alert && m_alert->id != alertBefore;
     const QString title = alerted ? m_alert->title : QStringLiteral("Stopped");
-    QString message = (title.endsWith(QStringLiteral(" Failed")) ? title.chopped(7) : QStringLiteral("The action"))
+    const QString message
+        = (title.endsWith(QStringLiteral(" Failed")) ? title.chopped(7) : QStringLiteral("The action"))
         + QStringLiteral(" was stopped before it finished.");
-    const std::optional<Project> project = selectedProject();
-    if (project && project->kind == RepositoryKind::svn && co_await svnWorkingCopyLocked(client(), project->path))
-        message += QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else.");
     showAlert(title, message);
     co_await reloadKeepingFailure(true);
 }

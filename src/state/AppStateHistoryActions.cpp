@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
 #include "state/ActionForms.h"
+#include "state/GitCommit.h"
 #include "state/RunOutputs.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolOperands.h"
@@ -12,6 +13,32 @@
 #include <algorithm>
 
 namespace {
+
+// The refusal of a rollback while git is in the middle of the operation (its command's name).
+AppAlert operationInProgressAlert(const QString &operation)
+{
+    static const struct {
+        QString command;
+        QString title;
+        QString inProse;
+    } names[] = {
+        {QStringLiteral("merge"), QStringLiteral("Merge In Progress"), QStringLiteral("a merge")},
+        {QStringLiteral("cherry-pick"), QStringLiteral("Cherry-Pick In Progress"), QStringLiteral("a cherry-pick")},
+        {QStringLiteral("revert"), QStringLiteral("Revert In Progress"), QStringLiteral("a revert")},
+        {QStringLiteral("am"), QStringLiteral("Patch In Progress"), QStringLiteral("applying patches (git am)")},
+        {QStringLiteral("rebase"), QStringLiteral("Rebase In Progress"), QStringLiteral("a rebase")},
+        {QStringLiteral("bisect"), QStringLiteral("Bisect In Progress"), QStringLiteral("a bisect")},
+    };
+    AppAlert alert;
+    for (const auto &name : names) {
+        if (name.command == operation) {
+            alert.title = name.title;
+            alert.message = QStringLiteral("git is in the middle of ") + name.inProse
+                + QStringLiteral(". Finish it or give it up, then roll back.");
+        }
+    }
+    return alert;
+}
 
 // Kinds whose working file holds something of the user's own that a checkout would overwrite.
 bool hasLocalContent(SVNStatusKind kind)
@@ -307,14 +334,7 @@ void AppState::rollbackSelectedRevision()
                 QStringLiteral("Revert ") + hash.left(7)
                     + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
             return;
-        // Once the changes are in the work tree git is left "reverting", which blocks a branch switch even
-        // after the changes are taken back; --quit ends that and keeps them as ordinary local changes. A
-        // revert stopped by a conflict leaves the same state: --quit follows it too, and the conflicted
-        // files stay in the index and the work tree for the user to resolve.
-        RunRequest request{QStringLiteral("Rollback"), RepositoryKind::git,
-            {{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash}}, AfterRun::reload};
-        request.closing = {{QStringLiteral("revert"), QStringLiteral("--quit")}};
-        runInSelectedProject(std::move(request));
+        startTask([this, hash, folder = selectedProject()->path] { return rollbackGitCommit(hash, folder); });
         return;
     }
     const QString revision = QString::number(*m_selectedRevision);
@@ -324,6 +344,48 @@ void AppState::rollbackSelectedRevision()
         return;
     runInSelectedProject({QStringLiteral("Rollback"), RepositoryKind::svn,
         {{QStringLiteral("merge"), QStringLiteral("-c"), u'-' + revision, QStringLiteral(".")}}, AfterRun::reload});
+}
+
+QCoro::Task<> AppState::rollbackGitCommit(QString hash, QString folder)
+{
+    const QString title = QStringLiteral("Rollback");
+    setBusyMessage(title);
+    GitClient &git = gitClient();
+    SVNCommandResult shown;
+    bool failed = false;
+    try {
+        // "git revert --quit" ends whatever git has in progress (a merge loses its MERGE_HEAD, a
+        // cherry-pick its sequencer), so the rollback runs only when nothing is.
+        const SVNCommandResult query = co_await git.run(GitCommit::operationQuery(), folder);
+        const QString operation = GitCommit::operationInProgress(query.stdout, folder);
+        if (!operation.isEmpty()) {
+            setBusyMessage(std::nullopt);
+            setAlert(operationInProgressAlert(operation));
+            co_return;
+        }
+        const QStringList revert{QStringLiteral("revert"), QStringLiteral("--no-commit"), hash};
+        shown = co_await git.run(revert, folder, false);
+        // Once the changes are in the work tree git is left "reverting", which blocks a branch switch even
+        // after the changes are taken back; --quit ends that and keeps them as ordinary local changes. A
+        // revert stopped by a conflict leaves the same state: --quit follows it too, and the conflicted
+        // files stay in the index and the work tree for the user to resolve.
+        const QStringList quit{QStringLiteral("revert"), QStringLiteral("--quit")};
+        appendRun(shown, co_await git.run(quit, folder, false), false);
+        if (!shown.succeeded())
+            throw SVNClientError::commandFailed(shown);
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(title + QStringLiteral(" Failed"), error);
+        failed = true;
+    }
+    if (failed) {
+        if (!currentTaskStopped())
+            co_await reloadKeepingFailure(true);
+        co_return;
+    }
+    setBusyMessage(std::nullopt);
+    setCommandOutput(runOutput(title, shown));
+    co_await reloadAfterCommand();
 }
 
 void AppState::merge()

@@ -43,7 +43,10 @@ QStringList operationQuery()
 {
     return {QStringLiteral("rev-parse"), QStringLiteral("--git-path"), QStringLiteral("MERGE_HEAD"),
         QStringLiteral("--git-path"), QStringLiteral("CHERRY_PICK_HEAD"), QStringLiteral("--git-path"),
-        QStringLiteral("REVERT_HEAD"), QStringLiteral("--git-path"), QStringLiteral("rebase-apply/applying")};
+        QStringLiteral("REVERT_HEAD"), QStringLiteral("--git-path"), QStringLiteral("rebase-apply/applying"),
+        QStringLiteral("--git-path"), QStringLiteral("rebase-merge"), QStringLiteral("--git-path"),
+        QStringLiteral("rebase-apply"), QStringLiteral("--git-path"), QStringLiteral("sequencer"),
+        QStringLiteral("--git-path"), QStringLiteral("BISECT_LOG")};
 }
 
 InProgress operationFromQuery(const QString &answer, const QString &folder)
@@ -73,6 +76,32 @@ InProgress operationFromQuery(const QString &answer, const QString &folder)
         return {Operation::am, name.join(u' ')};
     }
     return Operation::none;
+}
+
+QString operationInProgress(const QString &answer, const QString &folder)
+{
+    const QStringList paths = TextUtil::splitLines(answer);
+    const auto exists = [&](qsizetype line) {
+        return !paths.value(line).isEmpty() && QFileInfo::exists(QDir(folder).absoluteFilePath(paths[line]));
+    };
+    if (exists(3))
+        return QStringLiteral("am");
+    if (exists(4) || exists(5))
+        return QStringLiteral("rebase");
+    const QString names[] = {QStringLiteral("merge"), QStringLiteral("cherry-pick"), QStringLiteral("revert")};
+    for (qsizetype line = 0; line < 3; ++line) {
+        if (exists(line))
+            return names[line];
+    }
+    if (exists(6)) {
+        // git names the sequence by the command of its next step, as its own status does.
+        const QByteArray todo
+            = readHead(QDir(QDir(folder).absoluteFilePath(paths[6])).filePath(QStringLiteral("todo")), 64);
+        return todo.startsWith("revert") ? QStringLiteral("revert") : QStringLiteral("cherry-pick");
+    }
+    if (exists(7))
+        return QStringLiteral("bisect");
+    return QString();
 }
 
 Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed, const InProgress &inProgress,

@@ -33,6 +33,10 @@ struct InProgress {
 QStringList operationQuery();
 // The operation whose file exists, given git's answer to the query, read in the project folder.
 InProgress operationFromQuery(const QString &answer, const QString &folder);
+// Any operation git is in the middle of, whether a commit concludes it or not, by its command's name
+// ("merge", "cherry-pick", "revert", "am", "rebase", "bisect"), given the same answer; empty for none.
+// A cherry-pick or revert of several commits counts also between two of them (its sequencer alone).
+QString operationInProgress(const QString &answer, const QString &folder);
 
 struct Plan {
     // Set when the commit must not run at all.

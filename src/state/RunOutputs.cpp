@@ -27,6 +27,23 @@ CommandOutput runOutput(const QString &title, const SVNCommandResult &result)
     return output;
 }
 
+void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool first)
+{
+    if (first) {
+        shown = result;
+        return;
+    }
+    if (shown.succeeded()) {
+        shown.status = result.status;
+        shown.terminationSignal = result.terminationSignal;
+    }
+    shown.commandLine += u'\n' + result.commandLine;
+    shown.stdout += result.stdout;
+    shown.stderr += result.stderr;
+    shown.stdoutData += result.stdoutData;
+    shown.stderrData += result.stderrData;
+}
+
 CommandOutput fileRunOutput(const QString &title, SVNCommandResult result, bool binary)
 {
     if (!binary && !result.stdoutData.contains('\0'))

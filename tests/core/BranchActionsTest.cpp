@@ -273,6 +273,42 @@ TEST_F(BranchFixture, RealSwitchThatWouldLoseLocalChangesIsRefused)
     EXPECT_EQ(alertText(), "Switch Branch Failed / fatal: invalid reference: nosuch\n");
 }
 
+// git moves HEAD, then a post-checkout hook fails (git-lfs's, where git-lfs is missing) and git exits 1.
+TEST_F(BranchFixture, RealSwitchFailingAfterHEADMovedShowsTheNewBranchAndMarksHistoryStale)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "main\n");
+    git.commitAll("on main");
+    git.git({"switch", "-q", "-c", "other"});
+    writeFile(git.path + "/a.txt", "other\n");
+    git.commitAll("on other");
+    git.git({"switch", "-q", "main"});
+    writeFile(git.path + "/.git/hooks/post-checkout", "#!/bin/sh\necho 'hook failed' >&2\nexit 1\n");
+    ASSERT_TRUE(QFile::setPermissions(git.path + "/.git/hooks/post-checkout", QFile::ReadOwner | QFile::ExeOwner));
+    makeState({QUuid::createUuid(), "repo", git.path, RepositoryKind::git}, AppClients::real(&settings));
+    const auto show = [this](WorkflowTab tab) {
+        state->setSelectedTab(tab);
+        state->tabChanged();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    };
+    state->refreshAll();
+    show(WorkflowTab::history);
+    ASSERT_EQ(state->logEntries().value(0).message, "on main");
+    show(WorkflowTab::changes);
+
+    choose(std::nullopt, "other");
+    EXPECT_TRUE(alertText().startsWith("Switch Branch Failed / ")) << alertText().toStdString();
+    EXPECT_TRUE(alertText().endsWith("hook failed\n")) << alertText().toStdString();
+    const QByteArray branch = git.git({"symbolic-ref", "--short", "HEAD"}).trimmed();
+    ASSERT_EQ(branch, "other");
+    const QStringList header = state->repositoryInfo().revision.value_or(QString()).split(' ');
+    EXPECT_EQ(header.value(0), QString::fromUtf8(branch));
+    EXPECT_TRUE(header.size() == 2 && git.git({"rev-parse", "HEAD"}).startsWith(header[1].toUtf8()))
+        << header.join(' ').toStdString();
+    show(WorkflowTab::history);
+    EXPECT_EQ(state->logEntries().value(0).message, "on other");
+}
+
 TEST_F(BranchFixture, RealRemoteBranchIsCheckedOutTracking)
 {
     const GitFixture upstream = GitFixture::create(sandbox.path(), "upstream");

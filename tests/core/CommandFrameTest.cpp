@@ -66,7 +66,8 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
     };
     state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
-    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
+    // The first status asks whether svn left the working copy locked.
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "status", "info"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Update Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155004: locked\n");
@@ -84,47 +85,58 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
     EXPECT_EQ(state->alert()->message, "Command exited with status 1.");
 }
 
-// The closing runs end what the runs began, whether they succeeded or not.
-TEST_F(FrameFixture, ClosingRunsFollowTheRunsAlsoAfterAFailureWhichStaysTheOneShown)
+// The reload after a failure puts back what its own loads covered, and nothing else: not what the user
+// closed, nor over what a newer action showed.
+TEST_F(FrameFixture, TheReloadAfterAFailurePutsBackOnlyWhatItsOwnLoadsCovered)
 {
+    enum class Meanwhile { nothing, close, cleanupFails };
     const struct {
         const char *name;
-        QString failing; // the subcommand that fails
-        QStringList ran;
-        QString alert; // the failure shown, if any
-        QString output; // the output sheet's title and standard output
-        QString stdout;
+        bool statusFails; // the reload's status load
+        Meanwhile meanwhile; // while that load waits
+        QString shown; // the alert's and the output's title at the end, if any
     } rows[] = {
-        {"both succeed", "", {"revert", "revert-quit", "status"}, "", "Rollback", "revert\nrevert-quit\n"},
-        {"the run fails", "revert", {"revert", "revert-quit", "status"}, "CONFLICT\n", "Rollback Failed", ""},
-        {"the closing run fails", "revert-quit", {"revert", "revert-quit", "status"}, "refused\n", "Rollback Failed",
-            ""},
+        {"the reload's own load fails", true, Meanwhile::nothing, "Update Failed"},
+        {"the user closes the alert and the sheet", false, Meanwhile::close, ""},
+        {"the user closes them, then the load fails", true, Meanwhile::close, "Status Failed"},
+        {"a second action fails meanwhile", false, Meanwhile::cleanupFails, "Cleanup Failed"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        makeState({gitProject});
-        fakes.git->calls.clear();
-        fakes.git->responder = [&row](const FakeCall &call) {
-            const QString name = call.arguments.join('-');
-            if (name == row.failing)
-                return failedResult(1, name == "revert" ? "CONFLICT\n" : "refused\n");
-            return okResult(name.startsWith("revert") ? name + '\n' : QString());
+        makeState({svnProject});
+        fakes.svn->responder = [&row](const FakeCall &call) {
+            const QString name = call.arguments.value(0);
+            if (name == "update" || name == "cleanup" || (row.statusFails && call.arguments.contains("--no-ignore")))
+                return failedResult(1, name + " refused\n");
+            return okResult(QString());
         };
-        AppState::RunRequest request{"Rollback", RepositoryKind::git, {{"revert"}}, AppState::AfterRun::reload};
-        request.closing = {{"revert", "quit"}};
-        state->runInSelectedProject(request);
-        ASSERT_TRUE(waitUntilIdle(*state));
-        QStringList ran;
-        for (const FakeCall &call : fakes.git->calls)
-            ran.push_back(call.arguments.value(0) == "revert" ? call.arguments.join('-') : call.arguments.value(0));
-        EXPECT_EQ(ran.mid(0, 3), row.ran);
-        EXPECT_EQ(state->alert() ? state->alert()->message : QString(), row.alert);
-        ASSERT_TRUE(state->commandOutput());
-        EXPECT_EQ(state->commandOutput()->title, row.output);
-        if (row.alert.isEmpty()) {
-            EXPECT_EQ(state->commandOutput()->stdout, row.stdout);
+        fakes.svn->holdRuns = true;
+        // Lets the run held at that position go on, once it is held.
+        const auto release = [this](size_t index) {
+            ASSERT_TRUE(waitFor([this, index] { return fakes.svn->heldCount() > index; }));
+            fakes.svn->release(index);
+        };
+        state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
+        release(0); // the update fails
+        release(0); // the question whether it left the working copy locked
+        ASSERT_TRUE(waitFor([this] { return fakes.svn->heldCount() == 1; }));
+        ASSERT_EQ(fakes.svn->calls.last().arguments, QStringList({"status", "--xml", "--no-ignore"}));
+        ASSERT_EQ(state->alert()->title, "Update Failed");
+        if (row.meanwhile == Meanwhile::close) {
+            state->setAlert(std::nullopt);
+            state->setCommandOutput(std::nullopt);
+        } else if (row.meanwhile == Meanwhile::cleanupFails) {
+            state->runInSelectedProject({"Cleanup", RepositoryKind::svn, {{"cleanup"}}, AppState::AfterRun::reload});
+            for (int run = 0; run < 4; ++run) // cleanup, the lock question, status, info
+                release(1);
+            ASSERT_TRUE(waitFor([this] { return state->runningTasks() == 1; }));
+            ASSERT_EQ(state->alert()->title, "Cleanup Failed");
         }
-        EXPECT_FALSE(state->busyMessage());
+        fakes.svn->holdRuns = false;
+        release(0);
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(state->alert() ? state->alert()->title : QString(), row.shown);
+        EXPECT_EQ(state->commandOutput() ? state->commandOutput()->title : QString(), row.shown);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "support/RealActions.h"
 
 #include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -315,6 +316,91 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
         dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "other"});
         run([](AppState &s) { s.switchGitBranch(); });
         EXPECT_EQ(git.git({"symbolic-ref", "--short", "HEAD"}), "other\n");
+    }
+}
+
+// A rollback's "git revert --quit" would end what git is in the middle of: the rollback is refused
+// before anything runs, and git goes on with it.
+TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInProgress)
+{
+    const struct {
+        const char *name;
+        QStringList stop; // what git stops at the conflict in a.txt, on main
+        bool staged; // the conflict resolved and staged
+        const char *title;
+        QStringList resume; // what git goes on with afterwards
+        qsizetype parents; // of HEAD once resumed
+        const char *subject; // of HEAD once resumed
+    } rows[] = {
+        {"a merge stopped at a conflict", {"merge", "side"}, false, "Merge In Progress", {"merge", "--continue"}, 2,
+            "Merge branch 'side'"},
+        {"a merge resolved and staged", {"merge", "side"}, true, "Merge In Progress", {"merge", "--continue"}, 2,
+            "Merge branch 'side'"},
+        {"a cherry-pick of three commits stopped at the second", {"cherry-pick", "main..side"}, false,
+            "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three"},
+        {"a rebase stopped at a conflict", {"rebase", "side"}, false, "Rebase In Progress", {"rebase", "--continue"}, 1,
+            "main"},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        const GitFixture git = GitFixture::create(sandbox.path(), QString("repo-%1").arg(i));
+        writeFile(git.path + "/a.txt", "one\n");
+        git.commitAll("first");
+        git.git({"switch", "-q", "-c", "side"});
+        writeFile(git.path + "/b.txt", "b\n");
+        git.commitAll("side one");
+        writeFile(git.path + "/a.txt", "side\n");
+        git.commitAll("side two");
+        writeFile(git.path + "/c.txt", "c\n");
+        git.commitAll("side three");
+        git.git({"switch", "-q", "main"});
+        writeFile(git.path + "/a.txt", "main\n");
+        git.commitAll("main");
+        int stopped = 0;
+        git.git(row.stop, &stopped);
+        ASSERT_EQ(stopped, 1);
+        if (row.staged) {
+            writeFile(git.path + "/a.txt", "resolved\n");
+            git.git({"add", "a.txt"});
+        }
+        const auto gitOwnFiles = [&git] {
+            QMap<QString, QByteArray> files;
+            QDirIterator entries(git.path + "/.git", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (entries.hasNext()) {
+                const QString path = entries.next().mid(git.path.size() + 6);
+                if (path.contains("_HEAD") || path.startsWith("MERGE_") || path.startsWith("sequencer/")
+                    || path.startsWith("rebase-merge/"))
+                    files.insert(path, readFile(entries.filePath()));
+            }
+            return files;
+        };
+        const QMap<QString, QByteArray> before = gitOwnFiles();
+        ASSERT_TRUE(before.contains("MERGE_MSG"));
+        const QMap<QByteArray, QByteArray> status = gitStatusCodes(git);
+        const QMap<QString, QByteArray> tree = filesUnder(git.path);
+
+        open(git.path, RepositoryKind::git);
+        showTab(WorkflowTab::history);
+        ASSERT_FALSE(state->selectedFileHistoryRevisions().isEmpty());
+        state->setSelectedRevision(state->selectedFileHistoryRevisions().first().revision);
+        dialogs.confirmAnswers.push_back(true);
+        state->rollbackSelectedRevision();
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, row.title);
+        EXPECT_TRUE(state->alert()->message.startsWith("git is in the middle of a "))
+            << state->alert()->message.toStdString();
+        EXPECT_EQ(gitOwnFiles(), before);
+        EXPECT_EQ(gitStatusCodes(git), status);
+        EXPECT_EQ(filesUnder(git.path), tree);
+
+        writeFile(git.path + "/a.txt", "resolved\n");
+        git.git({"add", "a.txt"});
+        git.git(QStringList{"-c", "core.editor=true"} + row.resume);
+        EXPECT_EQ(git.git({"rev-list", "--parents", "-n", "1", "HEAD"}).trimmed().split(' ').size(), row.parents + 1);
+        EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), QByteArray(row.subject) + '\n');
+        EXPECT_TRUE(gitStatusCodes(git).isEmpty());
     }
 }
 

@@ -541,19 +541,49 @@ TEST_F(HistoryFixture, GitRollbackRevertsTheSelectedCommitsWholeHash)
     EXPECT_EQ(state->alert()->message, "Select a Git commit in History first.");
     EXPECT_TRUE(dialogs.confirmations.isEmpty());
 
-    state->setAlert(std::nullopt);
-    state->setSelectedRevision(3);
-    dialogs.confirmAnswers.push_back(true);
-    state->rollbackSelectedRevision();
-    settle();
-    ASSERT_EQ(dialogs.confirmations.size(), 1);
-    EXPECT_EQ(dialogs.confirmations[0].first, "Rollback Commit");
-    EXPECT_EQ(dialogs.confirmations[0].second,
-        "Revert 0123456 into the working copy? Review the resulting changes before committing.");
-    EXPECT_EQ(fakes.git->argumentLists().value(0), QStringList({"revert", "--no-commit", hash}));
-    EXPECT_EQ(fakes.git->argumentLists().value(1), QStringList({"revert", "--quit"}));
+    // "--quit" ends the revert that the rollback began, whether it succeeded or not; the sheet shows both.
+    const struct {
+        const char *name;
+        QString failing; // the run that fails
+        QString alert; // its message, if any
+        QString title; // the output sheet's
+    } rows[] = {
+        {"both succeed", "", "", "Rollback"},
+        {"the revert stops at a conflict", "revert --no-commit", "CONFLICT\n", "Rollback Failed"},
+        {"the quit fails", "revert --quit", "refused\n", "Rollback Failed"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        state->setAlert(std::nullopt);
+        state->setSelectedRevision(3);
+        dialogs.confirmations.clear();
+        fakes.git->calls.clear();
+        fakes.git->responder = [&row](const FakeCall &call) {
+            const QString run = call.arguments.mid(0, 2).join(' ');
+            if (run == row.failing)
+                return failedResult(1, run == "revert --quit" ? "refused\n" : "CONFLICT\n");
+            return okResult(call.arguments.value(0) == "revert" ? run + '\n' : QString());
+        };
+        dialogs.confirmAnswers.push_back(true);
+        state->rollbackSelectedRevision();
+        settle();
+        ASSERT_EQ(dialogs.confirmations.size(), 1);
+        EXPECT_EQ(dialogs.confirmations[0].first, "Rollback Commit");
+        EXPECT_EQ(dialogs.confirmations[0].second,
+            "Revert 0123456 into the working copy? Review the resulting changes before committing.");
+        const QList<QStringList> runs = fakes.git->argumentLists();
+        EXPECT_EQ(runs.value(0).value(0), "rev-parse");
+        EXPECT_EQ(runs.value(1), QStringList({"revert", "--no-commit", hash}));
+        EXPECT_EQ(runs.value(2), QStringList({"revert", "--quit"}));
+        EXPECT_EQ(runs.value(3).value(0), "status") << "the list was not reloaded";
+        EXPECT_EQ(state->alert() ? state->alert()->message : QString(), row.alert);
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, row.title);
+        EXPECT_EQ(state->commandOutput()->commandLine,
+            "/usr/bin/fake revert --no-commit " + hash + "\n/usr/bin/fake revert --quit");
+        EXPECT_EQ(state->commandOutput()->status, row.failing.isEmpty() ? 0 : 1);
+    }
     EXPECT_TRUE(fakes.svn->calls.isEmpty());
-    EXPECT_FALSE(state->alert());
 }
 
 // Real repositories.

@@ -7,8 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
 
 using namespace TestSupport;
 
@@ -178,6 +185,68 @@ TEST_F(RealActionsFixture, SvnActionsThatFailMidwayShowWhatTheyLeft)
         EXPECT_TRUE(state->alert()->title.endsWith(" Failed")) << state->alert()->title.toStdString();
         EXPECT_TRUE(state->alert()->message.contains(row.failure)) << state->alert()->message.toStdString();
         row.check(wc);
+    }
+}
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+} // namespace
+
+// svn that finds the disk full midway leaves its working-copy lock behind, as a stopped svn does.
+TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
+{
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/a.txt", "a\n");
+    svn.commitAll();
+    writeFile(svn.workingCopy + "/big.bin", randomBytes(3 << 20));
+    svn.commitAll();
+    const struct {
+        const char *name;
+        std::function<void(const SvnFixture &)> start;
+        const char *title;
+    } rows[] = {
+        {"an update bringing more than fits", [this](const SvnFixture &) { state->updateWorkingCopy(); },
+            "Update Failed"},
+        {"a commit whose file svn keeps a copy of",
+            [this](const SvnFixture &wc) {
+                writeFile(wc.workingCopy + "/new.bin", randomBytes(300 << 10));
+                refresh();
+                tick({"new.bin"});
+                state->setCommitMessage("New");
+                state->commitSelected();
+            },
+            "Commit Failed"},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        // A small disk of its own, where mounting one is permitted.
+        const QString disk = sandbox.filePath(QString("disk-%1").arg(i));
+        QDir().mkpath(disk);
+        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=600k") != 0)
+            GTEST_SKIP() << "no tmpfs may be mounted here: " << strerror(errno);
+        const auto unmount = qScopeGuard([&disk] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+        const SvnFixture wc{svn.repositoryPath, svn.repositoryUrl, disk + "/wc"};
+        runTool("svn", {"checkout", "-q", "-r", "1", svn.repositoryUrl, wc.workingCopy});
+        open(wc.workingCopy, RepositoryKind::svn);
+        state->setAlert(std::nullopt);
+        row.start(wc);
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, row.title);
+        EXPECT_TRUE(state->alert()->message.contains("No space left on device"))
+            << state->alert()->message.toStdString();
+        EXPECT_TRUE(
+            state->alert()->message.endsWith("\n\nsvn left the working copy locked. Run Cleanup before anything else."))
+            << state->alert()->message.toStdString();
+        EXPECT_EQ(svnStatus(wc).value(".").mid(2, 1), "L");
     }
 }
 
