@@ -251,6 +251,10 @@ void AppState::failLoad(
     if (!keepLoad(ticket, busyText))
         return;
     setBusyMessage(std::nullopt);
+    // An alert that is shown is news the user has not read yet, mostly the failure of the action this
+    // load reloads after: a load fails again at the next refresh, so its failure waits until then.
+    if (m_alert)
+        return;
     showError(title, error);
 }
 

@@ -3,8 +3,6 @@
 #include "model/TextUtil.h"
 #include "state/RunOutputs.h"
 
-#include <QScopeGuard>
-
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -100,65 +98,30 @@ QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
     }
 }
 
-template <typename T> std::optional<QUuid> idOf(const std::optional<T> &shown)
-{
-    return shown ? std::optional<QUuid>(shown->id) : std::nullopt;
-}
-
 } // namespace
 
 QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
 {
     const std::optional<Project> project = selectedProject();
-    const std::optional<QUuid> alerted = idOf(m_alert);
+    const std::optional<AppAlert> failure = m_alert;
     bool locked = false;
     // Not one condition: GCC 12 starts a co_await's operand in an if-with-initializer even when the
     // conditions before it are false.
-    if (alerted && project && project->kind == RepositoryKind::svn)
+    if (failure && project && project->kind == RepositoryKind::svn)
         locked = co_await svnWorkingCopyLocked(client(), project->path);
     // Said in the failure's alert, unless the user closed it meanwhile or another took its place.
-    if (locked && idOf(m_alert) == alerted) {
+    if (locked && m_alert && m_alert->id == failure->id) {
         QString message = m_alert->message;
         while (message.endsWith(u'\n'))
             message.chop(1);
         showAlert(m_alert->title,
             message + QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else."));
     }
-    // A load of this reload that fails shows its alert and output over the failure's; they are put back
-    // afterwards where nothing else replaced them since: what the user closed, or what a newer action
-    // showed, stays.
-    const std::optional<AppAlert> failure = m_alert;
-    const std::optional<CommandOutput> output = m_commandOutput;
-    std::shared_ptr<ToolRunMark> task = m_runScope->currentMark();
-    while (task && task->whole())
-        task = task->whole();
-    std::optional<QUuid> shownAlert = idOf(failure);
-    std::optional<QUuid> shownOutput = idOf(output);
-    // What this reload's loads show now over the failure's alert and output.
-    std::optional<QUuid> loadAlert;
-    std::optional<QUuid> loadOutput;
-    const auto follow = [&](const std::optional<QUuid> &now, std::optional<QUuid> &shown,
-                            std::optional<QUuid> &covering, const std::optional<QUuid> &kept) {
-        if (now == shown)
-            return;
-        const std::shared_ptr<ToolRunMark> &mark = m_runScope->currentMark();
-        const bool loaded = task && mark && mark->within(task.get());
-        covering = loaded && shown && (shown == kept || shown == covering) ? now : std::nullopt;
-        shown = now;
-    };
-    const QMetaObject::Connection watch = connect(this, &AppState::changed, this, [&] {
-        follow(idOf(m_alert), shownAlert, loadAlert, idOf(failure));
-        follow(idOf(m_commandOutput), shownOutput, loadOutput, idOf(output));
-    });
-    const auto unwatch = qScopeGuard([&watch] { disconnect(watch); });
+    // A load of the reload that fails leaves the failure's alert shown (see failLoad).
     if (everything)
         co_await reloadAfterCommand();
     else
         co_await loadStatus();
-    if (loadAlert)
-        setAlert(failure);
-    if (loadOutput)
-        setCommandOutput(output);
 }
 
 QCoro::Task<> AppState::reportStoppedAction(std::optional<QUuid> alertBefore)
