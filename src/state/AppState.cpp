@@ -219,6 +219,10 @@ void AppState::setCommandOutput(std::optional<CommandOutput> value)
 {
     assign(m_commandOutput, std::move(value));
 }
+void AppState::setProjectFolderProblem(std::optional<QString> value)
+{
+    assign(m_projectFolderProblem, std::move(value));
+}
 
 void AppState::showError(const QString &title, const std::exception &error)
 {

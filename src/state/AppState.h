@@ -63,6 +63,9 @@ public:
     const std::optional<QString> &busyMessage() const { return m_busyMessage; }
     const std::optional<AppAlert> &alert() const { return m_alert; }
     const std::optional<CommandOutput> &commandOutput() const { return m_commandOutput; }
+    // Why the selected project's folder shows nothing: gone, not a folder, or no longer a working copy
+    // of the project's kind. The Changes tab says it in place of the list.
+    const std::optional<QString> &projectFolderProblem() const { return m_projectFolderProblem; }
 
     // Writers; each notifies only when the value really changes.
     void setProjects(QList<Project> value);
@@ -91,6 +94,7 @@ public:
     void setBusyMessage(std::optional<QString> value);
     void setAlert(std::optional<AppAlert> value);
     void setCommandOutput(std::optional<CommandOutput> value);
+    void setProjectFolderProblem(std::optional<QString> value);
 
     // The clients.
     SVNClient &client() const { return *m_clients.svn; }
@@ -248,6 +252,9 @@ public:
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);
+    // An action's body, run for the project once a fresh look at its folder finds it usable; else the
+    // action is refused with an alert and runs nothing. Every action on a project starts through it.
+    void startProjectTask(Project project, std::function<QCoro::Task<>()> body);
     // A form's values by key, trimmed; nothing when cancelled.
     std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
     // A form of one field: its trimmed text; nothing when cancelled.
@@ -307,6 +314,15 @@ private:
     // The same for a refresh, or (not `stoppable`) a selection's load, which Stop leaves alone.
     void startLoadTask(std::function<QCoro::Task<>()> body, bool stoppable = true);
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> mark, bool action);
+    QCoro::Task<> runInUsableFolder(Project project, std::function<QCoro::Task<>()> body);
+    // What keeps a tool from running in the project's folder, as the disk stands now.
+    std::optional<FolderRefusal> projectFolderRefusal(const Project &project) const;
+    // Alerts the refusal, if any; true when the action must not run.
+    bool refuseUnusableFolder(const Project &project);
+    // A loader's first step: with the folder unusable, empties what the project shows and says why.
+    bool folderBlocksLoad(const Project &project);
+    // The request in the selected project's folder, read when it runs (the application's own without one).
+    QCoro::Task<> runInSelectedFolder(RunRequest request);
     // Marks the running refresh or reload as one Stop ends, or no longer.
     void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
@@ -320,6 +336,11 @@ private:
 
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
+    // The root and kind a project whose folder is not a working copy root of its kind may rightly take:
+    // the same folder as the other kind, or a working copy above that the folder is part of.
+    QCoro::Task<std::optional<std::pair<QString, RepositoryKind>>> rightPlacement(Project project);
+    // Empties the per-project lists, selections, diffs and info.
+    void clearProjectState();
     QCoro::Task<> loadInfo();
     void clearIncoming();
     // The newest log entries as the ticket's load, read and (for History) grouped by file on a worker:
@@ -398,6 +419,7 @@ private:
     QList<BusyText> m_busyTexts;
     std::optional<AppAlert> m_alert;
     std::optional<CommandOutput> m_commandOutput;
+    std::optional<QString> m_projectFolderProblem;
 
     // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.
     std::optional<QUuid> m_statusProjectID;
@@ -405,4 +427,14 @@ private:
     mutable FileHistoryCache m_fileHistory;
     // Tabs whose list a command may have changed while they were hidden.
     QSet<WorkflowTab> m_staleTabs;
+    // The last move or kind change a refresh asked about, by project, for this run of the program: the
+    // same offer is not asked again at every refresh. A project the user kept below the top of its svn
+    // working copy stays usable there.
+    struct PlacementAnswer {
+        QString path;
+        RepositoryKind kind;
+        std::pair<QString, RepositoryKind> offer;
+        bool keptBelow = false;
+    };
+    QHash<QUuid, PlacementAnswer> m_placementAnswers;
 };

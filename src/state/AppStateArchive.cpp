@@ -148,7 +148,7 @@ void AppState::createArchiveZip()
                 QStringLiteral("Replace ") + TextUtil::lastPathComponent(destination) + u'?'))
             return;
     }
-    startTask([this, project = *project, entry = *entry, destination, repository = repositoryInfo()] {
+    startProjectTask(*project, [this, project = *project, entry = *entry, destination, repository = repositoryInfo()] {
         return writeArchiveZip(*this, project, entry, destination, repository);
     });
 }

@@ -121,7 +121,7 @@ void AppState::switchGitBranch()
         showAlert(QStringLiteral("Git Command Unavailable"), QStringLiteral("This project is an SVN working copy."));
         return;
     }
-    startTask([this, project = *project] { return loadBranchesAndSwitch(project); });
+    startProjectTask(*project, [this, project = *project] { return loadBranchesAndSwitch(project); });
 }
 
 QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)

@@ -313,8 +313,12 @@ void AppState::exportRepository()
     // A typed source may name a peg revision; the new folder cannot.
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
-    startTask([this, arguments, workingDirectory] {
+    const auto body = [this, arguments, workingDirectory] {
         return runRequest(
             {QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, workingDirectory);
-    });
+    };
+    if (project)
+        startProjectTask(*project, body);
+    else
+        startTask(body);
 }

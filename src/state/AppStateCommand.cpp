@@ -171,7 +171,8 @@ void AppState::runInSelectedProject(RunRequest request)
                 QStringLiteral("Git Command Unavailable"), QStringLiteral("This project is an SVN working copy."));
         return;
     }
-    startTask([this, request = std::move(request), folder = project->path] { return runRequest(request, folder); });
+    startProjectTask(
+        *project, [this, request = std::move(request), folder = project->path] { return runRequest(request, folder); });
 }
 
 std::optional<QHash<QString, QString>> AppState::prompt(const QString &title, const QList<PromptField> &fields)

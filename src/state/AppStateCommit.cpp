@@ -46,7 +46,7 @@ void AppState::commitSelected()
             QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
         return;
     }
-    startTask([this, project = *project, items, listed = m_changes, message] {
+    startProjectTask(*project, [this, project = *project, items, listed = m_changes, message] {
         return commitTask(project, items, listed, message);
     });
 }

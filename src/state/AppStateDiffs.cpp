@@ -219,6 +219,8 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
         setDiffText(QByteArray());
         co_return;
     }
+    if (folderBlocksLoad(*project))
+        co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::changeDiff, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     QByteArray text;
@@ -274,6 +276,8 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
         setHistoryDiffText(QByteArray());
         co_return;
     }
+    if (folderBlocksLoad(*project))
+        co_return;
     const QString path = *m_selectedHistoryPath;
     const qint64 revision = *m_selectedRevision;
     QStringList arguments;
@@ -321,6 +325,8 @@ QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
         setIncomingDiffText(QByteArray());
         co_return;
     }
+    if (folderBlocksLoad(*project))
+        co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::incomingDiff, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));

@@ -280,6 +280,8 @@ QCoro::Task<> AppState::loadIncoming()
         clearIncoming();
         co_return;
     }
+    if (folderBlocksLoad(*project))
+        co_return;
     if (project->kind == RepositoryKind::git) {
         clearIncoming();
         m_staleTabs.remove(WorkflowTab::incoming);
@@ -408,7 +410,7 @@ QCoro::Task<std::optional<LogRead>> AppState::loadLog(
 QCoro::Task<> AppState::loadHistory()
 {
     const std::optional<Project> project = selectedProject();
-    if (!project)
+    if (!project || folderBlocksLoad(*project))
         co_return;
     // The busy text is set and cleared under the load's mark, so it is the task's it runs in.
     const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
@@ -447,7 +449,7 @@ QCoro::Task<> AppState::loadHistory()
 QCoro::Task<> AppState::loadArchives()
 {
     const std::optional<Project> project = selectedProject();
-    if (!project)
+    if (!project || folderBlocksLoad(*project))
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);

@@ -312,7 +312,7 @@ void AppState::exportFileAtRevision()
     if (!destination || destination->isEmpty())
         return;
     const QString operand = project->kind == RepositoryKind::git ? path : svnFileAtRevision(path, revision, selection);
-    startTask([this, project = *project, operand, revision, destination = *destination] {
+    startProjectTask(*project, [this, project = *project, operand, revision, destination = *destination] {
         return writeFileAtRevision(*this, project, operand, revision, destination);
     });
 }

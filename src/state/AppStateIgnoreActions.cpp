@@ -227,7 +227,7 @@ void AppState::ignoreSelectedPaths()
         showError(QStringLiteral("Ignore Failed"), error);
         return;
     }
-    startTask([this, rules = std::move(rules), project = *project] {
+    startProjectTask(*project, [this, rules = std::move(rules), project = *project] {
         return appendIgnorePatterns(
             QStringLiteral("Ignore Failed"), [rules] { return rules; }, project);
     });
@@ -259,7 +259,7 @@ void AppState::includeIgnoredPath()
     const auto rulesFor = [relative, isDirectory, root = project->path] {
         return includePatterns(relative, isDirectory, IgnoreFiles::load(root, {relative}));
     };
-    startTask([this, rulesFor, project = *project] {
+    startProjectTask(*project, [this, rulesFor, project = *project] {
         return appendIgnorePatterns(QStringLiteral("Include Failed"), rulesFor, project);
     });
 }

@@ -154,7 +154,8 @@ void AppState::addSelectedPaths()
             {QStringLiteral("Add"), RepositoryKind::svn, SVNCommit::addition(paths, {}), AfterRun::reload});
         return;
     }
-    startTask([this, paths, folders, root = project->path] { return addSVNFolders(paths, folders, root); });
+    startProjectTask(
+        *project, [this, paths, folders, root = project->path] { return addSVNFolders(paths, folders, root); });
 }
 
 QCoro::Task<> AppState::addSVNFolders(QStringList paths, QStringList folders, QString root)
@@ -205,7 +206,8 @@ void AppState::revertSelectedPaths()
         showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
         return;
     }
-    startTask([this, project = *project, plan, listed = m_changes] { return revertTask(project, plan, listed); });
+    startProjectTask(
+        *project, [this, project = *project, plan, listed = m_changes] { return revertTask(project, plan, listed); });
 }
 
 QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed)

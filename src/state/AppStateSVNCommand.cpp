@@ -21,10 +21,8 @@ void AppState::showSVNHelp()
 {
     // The folder is read when the task runs, not when the menu item was chosen.
     startTask([this] {
-        const std::optional<Project> project = selectedProject();
-        return runRequest(
-            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing},
-            project ? project->path : QString());
+        return runInSelectedFolder(
+            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing});
     });
 }
 
@@ -47,9 +45,7 @@ void AppState::runCustomSVNCommand()
         return;
     }
     startTask([this, arguments] {
-        const std::optional<Project> project = selectedProject();
-        return runRequest(
-            {QStringLiteral("svn ") + arguments.first(), RepositoryKind::svn, {arguments}, AfterRun::nothing},
-            project ? project->path : QString());
+        return runInSelectedFolder(
+            {QStringLiteral("svn ") + arguments.first(), RepositoryKind::svn, {arguments}, AfterRun::nothing});
     });
 }

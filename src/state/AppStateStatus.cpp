@@ -204,7 +204,7 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
 QCoro::Task<> AppState::loadStatus()
 {
     const std::optional<Project> project = selectedProject();
-    if (!project)
+    if (!project || folderBlocksLoad(*project))
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::status, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
@@ -301,7 +301,7 @@ QCoro::Task<> AppState::loadStatus()
 QCoro::Task<> AppState::loadInfo()
 {
     const std::optional<Project> project = selectedProject();
-    if (!project)
+    if (!project || folderBlocksLoad(*project))
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::info, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);

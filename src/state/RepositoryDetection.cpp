@@ -2,6 +2,13 @@
 
 #include "parsers/SVNXMLParsers.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 QCoro::Task<QString> svnWorkingCopyRoot(SVNClient &svn, QString folder)
@@ -38,6 +45,71 @@ QCoro::Task<std::pair<QString, RepositoryKind>> detectRepository(SVNClient &svn,
     } catch (...) { }
     throw SVNClientError::launchFailed(
         QStringLiteral("No SVN working copy or Git repository was found at ") + folder + u'.');
+}
+
+QCoro::Task<bool> gitTracksFolder(GitClient &git, QString folder)
+{
+    const QStringList arguments{
+        QStringLiteral("ls-files"), QStringLiteral("-z"), QStringLiteral("--"), QStringLiteral(".")};
+    const SVNCommandResult result = co_await git.run(arguments, folder, false);
+    co_return result.succeeded() && !result.stdoutData.isEmpty();
+}
+
+namespace {
+
+// git's own test of a .git folder; one that fails it git passes over for a repository further up.
+bool isGitDirectory(const QString &path)
+{
+    const QDir dir(path);
+    if (!QFileInfo(dir.filePath(QStringLiteral("objects"))).isDir()
+        || !QFileInfo(dir.filePath(QStringLiteral("refs"))).isDir())
+        return false;
+    QFile head(dir.filePath(QStringLiteral("HEAD")));
+    if (!head.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = head.read(256);
+    if (text.startsWith("ref:"))
+        return text.mid(4).trimmed().startsWith("refs/");
+    if (text.size() < 40)
+        return false;
+    return std::all_of(text.begin(), text.begin() + 40, [](char c) { return std::isxdigit(uchar(c)); });
+}
+
+} // namespace
+
+FolderLook lookAtFolder(const QString &path)
+{
+    FolderLook look;
+    const QFileInfo folder(path);
+    look.exists = folder.exists();
+    look.isFolder = folder.isDir();
+    if (!look.isFolder)
+        return look;
+    const QDir dir(path);
+    // svn takes either file for a working copy of its own, also when it cannot read it.
+    look.svnRoot = QFileInfo::exists(dir.filePath(QStringLiteral(".svn/wc.db")))
+        || QFileInfo::exists(dir.filePath(QStringLiteral(".svn/entries")));
+    // A .git file (a worktree, a submodule) git follows, and fails where it leads nowhere.
+    const QFileInfo dotGit(dir.filePath(QStringLiteral(".git")));
+    look.gitRoot = dotGit.isFile() || (dotGit.isDir() && isGitDirectory(dotGit.filePath()));
+    return look;
+}
+
+std::optional<FolderRefusal> folderRefusal(const QString &path, RepositoryKind kind, const FolderLook &look)
+{
+    if (!look.exists)
+        return FolderRefusal{QStringLiteral("Project Folder Missing"),
+            QStringLiteral("The project folder ") + path + QStringLiteral(" does not exist.")};
+    if (!look.isFolder)
+        return FolderRefusal{QStringLiteral("Not A Folder"),
+            QStringLiteral("The project folder ") + path + QStringLiteral(" is not a folder.")};
+    if (kind == RepositoryKind::git && !look.gitRoot)
+        return FolderRefusal{QStringLiteral("Not A Git Repository"),
+            QStringLiteral("The folder ") + path + QStringLiteral(" is no longer a Git repository.")};
+    if (kind == RepositoryKind::svn && !look.svnRoot)
+        return FolderRefusal{QStringLiteral("Not An SVN Working Copy"),
+            QStringLiteral("The folder ") + path + QStringLiteral(" is no longer an SVN working copy.")};
+    return std::nullopt;
 }
 
 QCoro::Task<std::optional<QString>> gitUnbornBranch(GitClient &git, QString folder)

@@ -88,7 +88,7 @@ TEST_F(StateFixture, SelectsTheFirstStoredProjectWithoutRunningATool)
     EXPECT_TRUE(fakes.git->calls.isEmpty());
 }
 
-TEST_F(StateFixture, RefreshRunsKindCheckStatusDiffAndInfoInOrder)
+TEST_F(StateFixture, RefreshOfAWorkingCopyTopRunsStatusDiffAndInfoInOrder)
 {
     makeState({svnProject});
     answerSvn(statusXml);
@@ -97,9 +97,9 @@ TEST_F(StateFixture, RefreshRunsKindCheckStatusDiffAndInfoInOrder)
     EXPECT_TRUE(fakes.svn->calls.isEmpty()) << "the task starts on the next turn of the event loop";
     ASSERT_TRUE(waitUntilIdle(*state));
 
+    // A folder that is the top of its own working copy needs no kind check.
     EXPECT_EQ(fakes.svn->argumentLists(),
-        QList<QStringList>(
-            {{"info", "--xml"}, {"status", "--xml", "--no-ignore"}, {"diff", "a.txt"}, {"info", "--xml"}}));
+        QList<QStringList>({{"status", "--xml", "--no-ignore"}, {"diff", "a.txt"}, {"info", "--xml"}}));
     for (const FakeCall &call : fakes.svn->calls)
         EXPECT_EQ(call.workingDirectory, "/work/alpha");
     ASSERT_EQ(state->changes().size(), 3);
@@ -276,10 +276,9 @@ TEST_F(StateFixture, GitInfoRunsSixQueriesAndFoldsThem)
         if (call.arguments.value(0) != "status" && call.arguments.value(0) != "diff")
             infoCalls.push_back(call);
     }
-    // The kind check asks for the top level first; then the six queries.
-    ASSERT_EQ(infoCalls.size(), 7);
-    EXPECT_TRUE(infoCalls[1].checkStatus);
-    for (int i = 2; i < 7; ++i)
+    ASSERT_EQ(infoCalls.size(), 6);
+    EXPECT_TRUE(infoCalls[0].checkStatus);
+    for (int i = 1; i < 6; ++i)
         EXPECT_FALSE(infoCalls[i].checkStatus) << i;
 }
 
@@ -297,27 +296,6 @@ TEST_F(StateFixture, GitInfoFailureOfTheFirstQueryGivesEmptyInfo)
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(state->repositoryInfo(), RepositoryInfo());
     EXPECT_FALSE(state->alert()) << "a failed info load shows nothing";
-}
-
-TEST_F(StateFixture, RefreshRepointsAProjectInsideAWorkingCopy)
-{
-    Project inner{QUuid::createUuid(), "inner", "/work/alpha/src/", RepositoryKind::git};
-    makeState({inner});
-    fakes.svn->responder = [](const FakeCall &call) {
-        if (call.arguments.value(0) == "info")
-            return okResult(
-                "<info><entry><wc-info><wcroot-abspath>/work/alpha</wcroot-abspath></wc-info></entry></info>");
-        return okResult("<status/>");
-    };
-    state->refreshAll();
-    ASSERT_TRUE(waitUntilIdle(*state));
-    ASSERT_EQ(state->projects().size(), 1);
-    EXPECT_EQ(state->projects()[0].id, inner.id);
-    EXPECT_EQ(state->projects()[0].path, "/work/alpha");
-    EXPECT_EQ(state->projects()[0].name, "alpha");
-    EXPECT_EQ(state->projects()[0].kind, RepositoryKind::svn);
-    EXPECT_EQ(ProjectStore(&settings).load(), state->projects());
-    EXPECT_EQ(fakes.svn->calls[1].workingDirectory, "/work/alpha") << "the status already runs in the new folder";
 }
 
 TEST_F(StateFixture, TabChangedReloadsOnlyMissingOrStaleTabs)
@@ -550,8 +528,6 @@ TEST_F(StateFixture, TickChangedWhileTheStatusIsReadIsKept)
     started.acquire(pool->maxThreadCount());
     fakes.svn->holdRuns = true;
     state->refreshStatus();
-    ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
-    fakes.svn->release(0); // the kind check
     ASSERT_TRUE(waitFor([&] { return fakes.svn->heldCount() == 1; }));
     fakes.svn->holdRuns = false;
     fakes.svn->release(0); // the status run; its reading then waits for a worker

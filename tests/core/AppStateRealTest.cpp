@@ -24,12 +24,14 @@ namespace {
 struct RealFixture : ::testing::Test {
     Sandbox sandbox;
     QSettings settings{sandbox.filePath("settings.ini"), QSettings::IniFormat};
+    ScriptedDialogs dialogs;
     std::unique_ptr<AppState> state;
 
     void open(const QString &path, RepositoryKind kind, const QString &name = QStringLiteral("project"))
     {
         ProjectStore(&settings).save({Project{QUuid::createUuid(), name, path, kind}});
         state = std::make_unique<AppState>(&settings);
+        state->setDialogs(&dialogs);
     }
 
     void refresh()
@@ -275,8 +277,13 @@ TEST_F(RealFixture, GitStatusInfoHistoryAndArchives)
     writeFile(git.path + "/x.tmp", "t\n");
 
     open(git.path + "/", RepositoryKind::svn);
+    dialogs.confirmAnswers.push_back(true);
     refresh();
-    EXPECT_EQ(state->selectedProjectKind(), RepositoryKind::git) << "the kind check corrects a wrong kind";
+    ASSERT_EQ(dialogs.confirmations.size(), 1);
+    EXPECT_EQ(dialogs.confirmations[0].first, "Change Project Kind");
+    EXPECT_EQ(dialogs.confirmations[0].second,
+        "The folder " + git.path + "/ is now a Git repository. Open the project as Git?");
+    EXPECT_EQ(state->selectedProjectKind(), RepositoryKind::git) << "the kind check corrects a wrong kind once asked";
     const QMap<QString, SVNStatusKind> kinds = listed();
     EXPECT_EQ(kinds.value("a.txt"), SVNStatusKind::modified);
     EXPECT_EQ(kinds.value(QString::fromUtf8("é new.txt")), SVNStatusKind::unversioned);
@@ -493,16 +500,14 @@ TEST_F(RealFixture, UnversionedLinksShowTheirTargetAndNeverReadThroughIt)
     }
 }
 
-TEST_F(RealFixture, FolderThatIsNeitherReportsStatusFailed)
+TEST_F(RealFixture, FolderThatIsNeitherSaysSoInsteadOfAStatus)
 {
     QDir().mkpath(sandbox.filePath("plain"));
     open(sandbox.filePath("plain"), RepositoryKind::git);
     refresh();
-    ASSERT_TRUE(state->alert());
-    EXPECT_EQ(state->alert()->title, "Status Failed");
-    EXPECT_TRUE(state->alert()->message.contains("not a git repository")) << state->alert()->message.toStdString();
-    ASSERT_TRUE(state->commandOutput());
-    EXPECT_EQ(state->commandOutput()->status, 128);
+    EXPECT_FALSE(state->alert());
+    EXPECT_EQ(
+        state->projectFolderProblem(), "The folder " + sandbox.filePath("plain") + " is no longer a Git repository.");
     EXPECT_EQ(state->projects().first().kind, RepositoryKind::git) << "a failed detection changes nothing";
     EXPECT_EQ(state->projects().first().path, sandbox.filePath("plain"));
     EXPECT_EQ(state->repositoryInfo(), RepositoryInfo());

@@ -141,6 +141,8 @@ struct FakeClients {
         clients.svnAdmin = std::move(adminClient);
         clients.git = std::move(gitClient);
         clients.archiveZip = std::make_unique<ArchiveZipClient>();
+        // The fakes answer for folders that need not exist: each is taken for a working copy of its own.
+        clients.folderLook = [](const QString &) { return FolderLook{true, true, true, true}; };
         return clients;
     }
 };

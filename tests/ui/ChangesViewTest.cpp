@@ -139,6 +139,11 @@ TEST_F(ChangesFixture, CountsReadPlainDecimalAndAnEmptyListShowsTheEmptyState)
     EXPECT_EQ(view->commitPanel()->countLabel()->text(), "0 Selected");
     EXPECT_EQ(view->previewView()->titleLabel()->text(), "Preview");
     EXPECT_EQ(view->previewView()->diffView()->plainTextView()->toPlainText(), "(select a changed file)");
+    state->setProjectFolderProblem("The project folder /work/alpha does not exist.");
+    settle(*state);
+    EXPECT_EQ(view->listView()->emptyState()->symbolName(), "folder");
+    EXPECT_EQ(view->listView()->emptyState()->textLabel()->text(), "The project folder /work/alpha does not exist.");
+    state->setProjectFolderProblem(std::nullopt);
 
     list({"a"});
     EXPECT_EQ(view->listView()->titleLabel()->text(), "1 Changed");

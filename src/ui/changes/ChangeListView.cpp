@@ -146,6 +146,8 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
     header->addStretch(1);
 
     m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Changes"));
+    // The folder's name stays in sight when a long path does not fit.
+    m_empty->textLabel()->setElideMode(Qt::ElideMiddle);
     m_list = new ChangeRowsView;
     m_list->setObjectName(QStringLiteral("changeList"));
     m_model = new Model([](const WorkingCopyItem &item) { return item.path; },
@@ -215,6 +217,9 @@ void ChangeListView::render()
     m_model->setItems(changes);
     if (ticksChanged)
         m_model->rolesChanged({Qt::CheckStateRole});
+    const std::optional<QString> &problem = m_state.projectFolderProblem();
+    m_empty->setContent(
+        problem ? QStringLiteral("folder") : QStringLiteral("checkmark.circle"), problem ? *problem : tr("No Changes"));
     m_pages->setCurrentWidget(changes.isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
     m_binder->show(m_state.selectedChangeID());
     m_selectionChange.observe(m_state.selectedChangeID(), listShown());
