@@ -334,7 +334,8 @@ void AppState::rollbackSelectedRevision()
                 QStringLiteral("Revert ") + hash.left(7)
                     + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
             return;
-        startTask([this, hash, folder = selectedProject()->path] { return rollbackGitCommit(hash, folder); });
+        const Project project = *selectedProject();
+        startProjectTask(project, [this, hash, folder = project.path] { return rollbackGitCommit(hash, folder); });
         return;
     }
     const QString revision = QString::number(*m_selectedRevision);
