@@ -150,5 +150,7 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
     updated[index].name = TextUtil::lastPathComponent(detectedPath);
     const Project changed = updated[index];
     setProjects(std::move(updated));
-    saveProjects([&](QList<Project> &stored) { ProjectStore::replace(stored, *project, changed); });
+    saveProjects([project = *project, changed](QList<Project> &stored) {
+        ProjectStore::replace(stored, project, changed);
+    });
 }
