@@ -717,7 +717,10 @@ TEST(ProjectStoreCopies, AListTheUserMayNotReadIsAlertedAndKept)
     const QStringList wrapper
         = ::geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} : QStringList();
     RunningCopy copy("WorksAsAUserTheFilesKeepOut", unreadable, {"KORVEL_STORE_KEPT=" + kept}, wrapper);
-    EXPECT_TRUE(copy.passed()) << copy.transcript();
+    const bool passed = copy.passed();
+    if (copy.transcript().empty())
+        GTEST_SKIP() << "this test program cannot run as nobody from the folder it is in";
+    EXPECT_TRUE(passed) << copy.transcript();
     EXPECT_FALSE(QFileInfo(unreadable).permissions() & QFile::Permissions(0x7077));
     QFile::setPermissions(unreadable, QFile::ReadOwner);
     EXPECT_EQ(readFile(unreadable), bytes);
