@@ -174,7 +174,7 @@ std::optional<QString> writeWhole(const QString &path, const QByteArray &bytes)
 class SettingsCopy {
 public:
     SettingsCopy(const QByteArray &bytes, QSettings::Format format)
-        : m_folder(memoryFolder() + QStringLiteral("/korvel-XXXXXX"))
+        : m_folder(memoryFolder() + QStringLiteral("/korvel-") + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
     {
         if (!m_folder.isValid()) {
             m_error = m_folder.errorString();
