@@ -32,7 +32,12 @@ AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     m_projects = m_projectStore.load(&unreadable);
     if (!m_projects.isEmpty())
         m_selectedProjectID = m_projects.first().id;
-    if (!unreadable.backupKey.isEmpty()) {
+    if (!unreadable.fileError.isEmpty()) {
+        showAlert(QStringLiteral("Projects Not Read"),
+            QStringLiteral("The saved project list in ") + m_projectStore.fileName()
+                + QStringLiteral(" could not be read: ") + unreadable.fileError
+                + QStringLiteral(". No project is listed, and nothing is saved over the file."));
+    } else if (!unreadable.backupKey.isEmpty()) {
         const QString kept = QStringLiteral("kept as \"") + unreadable.backupKey + QStringLiteral("\" in ")
             + m_projectStore.fileName() + u'.';
         showAlert(QStringLiteral("Projects Not Read"),
@@ -44,9 +49,15 @@ AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
     }
 }
 
-void AppState::saveProjects(const ProjectStore::Change &change)
+void AppState::saveProjects(ProjectStore::Change change)
 {
-    if (const std::optional<QString> failure = m_projectStore.update(change))
+    QFuture<std::optional<QString>> saving = m_projectStore.startUpdate(std::move(change));
+    startLoadTask([this, saving] { return reportProjectsSaved(saving); }, false);
+}
+
+QCoro::Task<> AppState::reportProjectsSaved(QFuture<std::optional<QString>> saving)
+{
+    if (const std::optional<QString> failure = co_await awaitInScope(m_runScope, std::move(saving)))
         showAlert(QStringLiteral("Projects Not Saved"), *failure);
 }
 

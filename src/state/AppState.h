@@ -163,6 +163,8 @@ public:
     // The most of a diff a preview reads; past it the preview shows the diff's start and says it was cut.
     qsizetype largestDiffPreview() const { return m_largestDiffPreview; }
     void setLargestDiffPreview(qsizetype bytes) { m_largestDiffPreview = bytes; }
+    // How long a change of the project list waits for another running copy to let the list go.
+    void setProjectsLockWait(std::chrono::milliseconds wait) { m_projectStore.setLockWait(wait); }
 
     // The modal dialogs the actions ask through; the window sets them. Without any, every question
     // reads as cancelled.
@@ -367,9 +369,11 @@ private:
     QCoro::Task<> reloadAfterCommand();
 
     template <typename T> void assign(T &field, T &&value);
-    // Applies this copy's change to the stored project list (the list shown already holds it); a save
-    // that fails is alerted, and the list shown stays.
-    void saveProjects(const ProjectStore::Change &change);
+    // Applies this copy's change to the stored project list (the list shown already holds it) off the UI
+    // thread, so the change must hold copies of what it uses; a save that fails is alerted, and the list
+    // shown stays.
+    void saveProjects(ProjectStore::Change change);
+    QCoro::Task<> reportProjectsSaved(QFuture<std::optional<QString>> saving);
     // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
     void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
 

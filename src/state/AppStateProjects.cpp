@@ -39,7 +39,7 @@ void AppState::addProject(const QString &folder, RepositoryKind kind)
     QList<Project> updated = m_projects;
     project.id = ProjectStore::add(updated, project);
     setProjects(std::move(updated));
-    saveProjects([&](QList<Project> &stored) { ProjectStore::add(stored, project); });
+    saveProjects([project](QList<Project> &stored) { ProjectStore::add(stored, project); });
     // The next panel opens beside the project, not inside it.
     if (m_dialogs)
         m_dialogs->rememberFolder(TextUtil::deletingLastPathComponent(path));
@@ -59,7 +59,7 @@ void AppState::removeSelectedProject()
     QList<Project> remaining = m_projects;
     ProjectStore::remove(remaining, *project);
     setProjects(std::move(remaining));
-    saveProjects([&](QList<Project> &stored) { ProjectStore::remove(stored, *project); });
+    saveProjects([project = *project](QList<Project> &stored) { ProjectStore::remove(stored, project); });
     setSelectedProjectID(m_projects.isEmpty() ? std::nullopt : std::optional<QUuid>(m_projects.first().id));
     projectSelectionChanged();
 }

@@ -7,51 +7,246 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLockFile>
-#include <QSettings>
-#include <QTemporaryFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+struct ProjectStore::Waits {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closing = false;
+};
 
 namespace {
 const QString defaultsKey = QStringLiteral("KorvelSVN.projects");
 const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
-// A copy holds the list's lock only while it reads and writes the file.
-constexpr int lockWaitMilliseconds = 5000;
+const QString heldElsewhere = QStringLiteral("another running copy of the program holds the list");
+// A load runs on the UI thread at start-up.
+constexpr std::chrono::milliseconds loadLockWait{16};
 
-// The settings file read afresh while this copy holds the list's lock, so that two copies saving at
-// once each apply their change to what the other stored. QSettings locks "<file>.lock" only around
-// each single sync of its own, and keeps the first error it met for good: every use has a settings
-// object of its own, so that a save after one that failed tells its own outcome. In one process the
-// objects over one file share its contents, so the caller's settings see what is written here.
-class LockedSettings {
+struct LockAttempt {
+    int descriptor = -1;
+    bool finished = false;
+    bool abandoned = false;
+    int error = 0;
+};
+
+// The list's lock: an flock on a file beside the settings that is never removed (a copy that removed
+// it would let the next two lock two different files). The kernel lets the lock go however its holder
+// ends, so a copy that crashed or was killed leaves nothing to clear up and nothing to wait for.
+class ListLock {
 public:
-    LockedSettings(const QString &path, QSettings::Format format) : m_lock(path + QStringLiteral(".projects-lock"))
+    ListLock() = default;
+    ListLock(const ListLock &) = delete;
+    ListLock &operator=(const ListLock &) = delete;
+    ~ListLock()
     {
-        // Without the lock (a folder that takes no file) the list is read and written all the same;
-        // the write then tells what fails.
-        m_lock.tryLock(lockWaitMilliseconds);
-        m_settings.emplace(path, format);
-        m_settings->sync();
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
     }
-    QSettings &operator*() { return *m_settings; }
-    QSettings *operator->() { return &*m_settings; }
+    bool held() const { return m_descriptor >= 0; }
+
+    // Nothing once held, else why not: the lock file does not open, or another copy held the list all
+    // through `wait` (or the store is closing).
+    std::optional<QString> take(const QString &settingsFile, std::chrono::milliseconds wait,
+        const std::shared_ptr<ProjectStore::Waits> &waits)
+    {
+        const QByteArray path = QFile::encodeName(settingsFile + QStringLiteral(".projects.lock"));
+        // flock needs no write access: a lock file left read-only still serves.
+        const int descriptor = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (descriptor < 0)
+            return qt_error_string(errno);
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            m_descriptor = descriptor;
+            return std::nullopt;
+        }
+        if (errno != EWOULDBLOCK) {
+            const int error = errno;
+            ::close(descriptor);
+            return qt_error_string(error);
+        }
+        // Waiting in the kernel, not polling: Linux queues each blocked request behind the one before it
+        // and hands the lock on in that order (only a request made at the moment of a release may go
+        // first), so a waiter is not passed over by copies that keep coming back. flock has no time
+        // limit, so a thread of its own blocks in it, and lets the lock go again if this wait has given
+        // up by the time it comes.
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        auto attempt = std::make_shared<LockAttempt>();
+        attempt->descriptor = descriptor;
+        try {
+            std::thread([waits, attempt] {
+                int result = 0;
+                do
+                    result = ::flock(attempt->descriptor, LOCK_EX);
+                while (result != 0 && errno == EINTR);
+                const int error = result == 0 ? 0 : errno;
+                const std::lock_guard guard(waits->mutex);
+                if (attempt->abandoned) {
+                    ::close(attempt->descriptor);
+                    return;
+                }
+                attempt->finished = true;
+                attempt->error = error;
+                waits->changed.notify_all();
+            }).detach();
+        } catch (const std::system_error &error) {
+            ::close(descriptor);
+            return QString::fromLocal8Bit(error.what());
+        }
+        std::unique_lock guard(waits->mutex);
+        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
+        if (!attempt->finished) {
+            attempt->abandoned = true;
+            return heldElsewhere;
+        }
+        if (attempt->error != 0) {
+            ::close(descriptor);
+            return qt_error_string(attempt->error);
+        }
+        m_descriptor = descriptor;
+        return std::nullopt;
+    }
 
 private:
-    QLockFile m_lock;
+    int m_descriptor = -1;
+};
+
+struct FileRead {
+    QByteArray bytes;
+    QString error;
+};
+
+// The settings file as it is on disk now; no file reads as empty.
+FileRead readWhole(const QString &path)
+{
+    FileRead read;
+    QFile file(path);
+    if (!file.exists())
+        return read;
+    if (!file.open(QIODevice::ReadOnly)) {
+        read.error = file.errorString();
+        return read;
+    }
+    read.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        read.error = file.errorString();
+    return read;
+}
+
+// Writes the whole file as one rename, giving the reason of the write that failed.
+std::optional<QString> writeWhole(const QString &path, const QByteArray &bytes)
+{
+    // QSaveFile refuses a file it may not write without saying why (read-only, immutable).
+    if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return qt_error_string(errno);
+    // Unbuffered: QSaveFile drops the error of its last flush and commits the file cut short (Qt 6.4).
+    // A write that stops short is followed by one that fails with the reason.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    for (qint64 written = 0; written < bytes.size();) {
+        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
+        if (count <= 0)
+            return file.errorString();
+        written += count;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+// QSettings is the reader and writer of the file's INI format, but it reads and writes only files, and
+// its objects over one file share what they read of it in the process: a value that failed to be written
+// stays pending there, and the next sync of any of them writes it over what another copy stored since,
+// and a change by another copy of the same size within the same millisecond goes unseen. Nor does it
+// say why a write failed. So it works on a copy of the file's bytes, under a name of its own, in memory
+// (a full disk leaves the copy writable), and the settings file is read and written here.
+class SettingsCopy {
+public:
+    SettingsCopy(const QByteArray &bytes, QSettings::Format format)
+        : m_folder(memoryFolder() + QStringLiteral("/korvel-") + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
+    {
+        if (!m_folder.isValid()) {
+            m_error = m_folder.errorString();
+            return;
+        }
+        QFile file(m_folder.filePath(QStringLiteral("settings")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+            m_error = file.errorString();
+            return;
+        }
+        file.close();
+        m_settings.emplace(file.fileName(), format);
+    }
+    // Why the copy could not be made, or nothing.
+    const QString &error() const { return m_error; }
+    QSettings &settings() { return *m_settings; }
+
+    // Writes the settings file with the values set in the copy.
+    std::optional<QString> writeTo(const QString &path)
+    {
+        m_settings->sync();
+        QFile file(m_settings->fileName());
+        QByteArray written;
+        if (file.open(QIODevice::ReadOnly))
+            written = file.readAll();
+        // QSettings writes through a buffered QSaveFile, which commits a file cut short by a failed
+        // write, and its status keeps only the first error it met (a line it could not read): what it
+        // wrote counts when it reads back as what it holds.
+        if (!readsBackAs(written, *m_settings))
+            return QStringLiteral("its new contents could not be written in ") + m_folder.path();
+        return writeWhole(path, written);
+    }
+
+private:
+    static bool readsBackAs(const QByteArray &bytes, const QSettings &settings)
+    {
+        SettingsCopy copy(bytes, settings.format());
+        if (!copy.error().isEmpty())
+            return false;
+        const QStringList keys = settings.allKeys();
+        return copy.settings().allKeys() == keys && std::all_of(keys.begin(), keys.end(), [&](const QString &key) {
+            return copy.settings().value(key) == settings.value(key);
+        });
+    }
+
+    static QString memoryFolder()
+    {
+        const QFileInfo shm(QStringLiteral("/dev/shm"));
+        return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    }
+
+    QTemporaryDir m_folder;
+    QString m_error;
     std::optional<QSettings> m_settings;
 };
 
 struct StoredList {
     QList<Project> projects;
     ProjectStore::Unreadable unreadable;
+    // The value as stored, and whether it was just set aside under its backup key.
+    QVariant value;
+    bool backupSet = false;
 };
 
 // The list as stored. Whatever stands under the key and does not read whole is kept under a backup key
-// (not yet synced), whatever its type: a settings file cut short leaves "@ByteArray(..." without its
-// closing parenthesis, which reads as text.
+// (set in the settings, not yet written), whatever its type: a settings file cut short leaves
+// "@ByteArray(..." without its closing parenthesis, which reads as text.
 StoredList readStored(QSettings &settings)
 {
     StoredList stored;
-    const QVariant value = settings.value(defaultsKey);
+    stored.value = settings.value(defaultsKey);
+    const QVariant &value = stored.value;
     if (!value.isValid())
         return stored;
     bool readable = false;
@@ -63,27 +258,17 @@ StoredList readStored(QSettings &settings)
     QString backupKey = unreadableKey;
     for (int copy = 2; settings.contains(backupKey) && settings.value(backupKey) != value; ++copy)
         backupKey = unreadableKey + u'.' + QString::number(copy);
-    if (!settings.contains(backupKey))
+    if (!settings.contains(backupKey)) {
         settings.setValue(backupKey, value);
+        stored.backupSet = true;
+    }
     stored.unreadable.backupKey = backupKey;
     return stored;
 }
 
-// Why the settings file takes no writing, as the system says it: QSettings only tells that it failed.
-QString writeProblem(const QString &path)
+QString notSaved(const QString &path, const QString &reason)
 {
-    QTemporaryFile probe(QFileInfo(path).absolutePath() + QStringLiteral("/.korvel-XXXXXX"));
-    if (!probe.open())
-        return probe.errorString();
-    QFile file(path);
-    if (file.exists() && !file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        return file.errorString();
-    return QStringLiteral("the file could not be written");
-}
-
-QString notSaved(const QString &path)
-{
-    return QStringLiteral("The project list could not be saved in ") + path + QStringLiteral(": ") + writeProblem(path)
+    return QStringLiteral("The project list could not be saved in ") + path + QStringLiteral(": ") + reason
         + QStringLiteral(". The projects shown stay listed until the program quits.");
 }
 
@@ -102,12 +287,20 @@ qsizetype entryOf(const QList<Project> &projects, const Project &project)
 
 } // namespace
 
-ProjectStore::ProjectStore(QSettings *settings) : m_settings(settings)
-{ }
-
-QString ProjectStore::fileName() const
+ProjectStore::ProjectStore(QSettings *settings)
+    : m_fileName(settings->fileName()), m_format(settings->format()), m_waits(std::make_shared<Waits>())
 {
-    return m_settings->fileName();
+    m_thread.setMaxThreadCount(1);
+}
+
+ProjectStore::~ProjectStore()
+{
+    {
+        const std::lock_guard guard(m_waits->mutex);
+        m_waits->closing = true;
+    }
+    m_waits->changed.notify_all();
+    m_thread.waitForDone();
 }
 
 QList<Project> ProjectStore::decode(const QByteArray &bytes, bool *ok, qsizetype *unreadableEntries)
@@ -145,36 +338,66 @@ QByteArray ProjectStore::encode(const QList<Project> &projects)
 
 QList<Project> ProjectStore::load(Unreadable *unreadable)
 {
-    LockedSettings settings(fileName(), m_settings->format());
-    StoredList stored = readStored(*settings);
-    if (!stored.unreadable.backupKey.isEmpty())
-        settings->sync();
-    if (unreadable)
-        *unreadable = stored.unreadable;
+    Unreadable ignored;
+    if (!unreadable)
+        unreadable = &ignored;
+    *unreadable = Unreadable();
+    const QString path = fileName();
+    ListLock lock;
+    if (QFileInfo::exists(path))
+        lock.take(path, loadLockWait, m_waits);
+    const FileRead read = readWhole(path);
+    if (!read.error.isEmpty()) {
+        unreadable->fileError = read.error;
+        return {};
+    }
+    SettingsCopy copy(read.bytes, m_format);
+    if (!copy.error().isEmpty()) {
+        unreadable->fileError = copy.error();
+        return {};
+    }
+    StoredList stored = readStored(copy.settings());
+    // A backup that cannot be written now is set aside by the next save, before it writes the list.
+    if (stored.backupSet && lock.held())
+        copy.writeTo(path);
+    *unreadable = stored.unreadable;
     return std::move(stored.projects);
 }
 
 std::optional<QString> ProjectStore::update(const Change &change)
 {
     const QString path = fileName();
-    // QSettings makes a missing folder when it writes; the lock beside the file needs it first.
+    // The lock beside the file needs its folder first.
     QDir().mkpath(QFileInfo(path).absolutePath());
-    LockedSettings settings(path, m_settings->format());
+    ListLock lock;
+    if (const std::optional<QString> failure = lock.take(path, lockWait(), m_waits))
+        return notSaved(path, *failure);
     // A file that does not read is not written over with this copy's change alone.
-    if (settings->status() == QSettings::AccessError)
-        return notSaved(path);
-    StoredList stored = readStored(*settings);
+    const FileRead read = readWhole(path);
+    if (!read.error.isEmpty())
+        return notSaved(path, read.error);
+    SettingsCopy copy(read.bytes, m_format);
+    if (!copy.error().isEmpty())
+        return notSaved(path, copy.error());
+    StoredList stored = readStored(copy.settings());
     change(stored.projects);
-    settings->setValue(defaultsKey, encode(stored.projects));
-    settings->sync();
-    if (settings->status() == QSettings::AccessError)
-        return notSaved(path);
+    const QByteArray encoded = encode(stored.projects);
+    if (!stored.backupSet && stored.value == QVariant(encoded))
+        return std::nullopt;
+    copy.settings().setValue(defaultsKey, encoded);
+    if (const std::optional<QString> failure = copy.writeTo(path))
+        return notSaved(path, *failure);
     return std::nullopt;
 }
 
 std::optional<QString> ProjectStore::save(const QList<Project> &projects)
 {
     return update([&](QList<Project> &stored) { stored = projects; });
+}
+
+QFuture<std::optional<QString>> ProjectStore::startUpdate(Change change)
+{
+    return QtConcurrent::run(&m_thread, [this, change = std::move(change)] { return update(change); });
 }
 
 QUuid ProjectStore::add(QList<Project> &projects, const Project &project)

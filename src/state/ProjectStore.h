@@ -2,22 +2,31 @@
 
 #include "model/Project.h"
 
+#include <QFuture>
 #include <QList>
+#include <QSettings>
+#include <QThreadPool>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
-
-class QSettings;
 
 // Keeps the project list in the user settings as one JSON array under "KorvelSVN.projects".
 //
 // Several running copies of the program share the list: each change is applied to the list as it is
 // stored at that moment, never by writing this copy's whole list over it, so what another copy added,
-// kept or removed stays. A copy sees the others' changes when it next loads the list.
+// kept or removed stays. A copy sees the others' changes when it next loads the list. No copy reads
+// and writes the list without holding its lock, an flock on "<settings file>.projects.lock".
 class ProjectStore {
 public:
     // The settings must outlive the store.
     explicit ProjectStore(QSettings *settings);
+    // A change still waiting for another copy to let the list go is dropped; one under way finishes.
+    ~ProjectStore();
+    ProjectStore(const ProjectStore &) = delete;
+    ProjectStore &operator=(const ProjectStore &) = delete;
 
     // What did not read of the stored list. The value under "KorvelSVN.projects" is then kept as it
     // stood under `backupKey` ("KorvelSVN.projects.unreadable", or the first of ".2", ".3"... that is
@@ -28,22 +37,34 @@ public:
         // Entries left out of a list that read.
         qsizetype entries = 0;
         QString backupKey;
+        // Why the settings file itself did not read (its mode, a folder in its place): nothing is
+        // listed, and no save writes over the file.
+        QString fileError;
     };
 
-    // A change of the list, applied to the list as stored.
+    // A change of the list, applied to the list as stored. It runs on the thread that stores it.
     using Change = std::function<void(QList<Project> &)>;
 
     // The stored projects that read, in stored order. A value that did not read whole is kept under
-    // its backup key at once, and `unreadable` tells what was left out.
+    // its backup key at once, and `unreadable` tells what was left out. Waits on another copy's lock
+    // no longer than a frame: without the lock the file is only read, and the backup is left to the
+    // next save.
     QList<Project> load(Unreadable *unreadable = nullptr);
-    // Reads the stored list afresh, applies the change to it and stores the result, while other copies
-    // of the program wait. Gives nothing when it was stored, else why not, naming the settings file.
+    // Reads the stored list afresh, applies the change to it and stores the result, holding the lock.
+    // Gives nothing when it was stored, else why not, naming the settings file. Blocks while another
+    // copy holds the list, at most lockWait().
     std::optional<QString> update(const Change &change);
     // Stores exactly this list, whatever was stored; the same answer as update().
     std::optional<QString> save(const QList<Project> &projects);
+    // update() on the store's own thread; the changes are stored one after another in the order given.
+    QFuture<std::optional<QString>> startUpdate(Change change);
+
+    // How long a change waits for another copy to let the list go before it is given up.
+    std::chrono::milliseconds lockWait() const { return m_lockWait; }
+    void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
 
     // The settings file the list is stored in.
-    QString fileName() const;
+    QString fileName() const { return m_fileName; }
 
     // The changes this program makes. Each finds a project by its id, or else by its folder: another
     // copy may list the same folder under an id of its own.
@@ -61,6 +82,13 @@ public:
     static QList<Project> decode(const QByteArray &bytes, bool *ok = nullptr, qsizetype *unreadableEntries = nullptr);
     static QByteArray encode(const QList<Project> &projects);
 
+    // Shared by the threads waiting on the lock and the store that may end their waits.
+    struct Waits;
+
 private:
-    QSettings *m_settings;
+    QString m_fileName;
+    QSettings::Format m_format;
+    std::atomic<std::chrono::milliseconds> m_lockWait{std::chrono::seconds(10)};
+    std::shared_ptr<Waits> m_waits;
+    QThreadPool m_thread;
 };

@@ -98,11 +98,11 @@ TEST_F(ProjectsFixture, AddingASubfolderOfAWorkingCopyAddsItsRootSortedSavedAndS
     EXPECT_EQ(added.path, "/work/project 2");
     EXPECT_EQ(added.kind, RepositoryKind::svn);
     EXPECT_EQ(state->selectedProjectID(), added.id);
-    EXPECT_EQ(stored(), state->projects());
     EXPECT_TRUE(fakes.git->calls.isEmpty()) << "svn claimed the folder; git is not asked";
     EXPECT_EQ(dialogs.rememberedFolders, QStringList({"/work"})) << "the next panel opens beside the project";
     // The refresh of the new selection ran in its folder.
     ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(stored(), state->projects());
     EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/project 2");
     EXPECT_FALSE(state->alert());
 }
@@ -159,7 +159,9 @@ TEST_F(ProjectsFixture, AListedRootIsReusedWithItsKindUpdatedWhileATrailingSlash
 
     // Same kind again, the stored list emptied meanwhile (by another copy): only this folder is listed
     // there again.
+    settings.sync();
     settings.remove("KorvelSVN.projects");
+    settings.sync();
     dialogs.openPanelAnswers.push_back("/work/alpha");
     state->addExistingWorkingCopy();
     ASSERT_TRUE(waitUntilIdle(*state));
@@ -205,9 +207,9 @@ TEST_F(ProjectsFixture, RemovingAsksFirstThenSavesAndSelectsTheNewFirst)
     dialogs.confirmAnswers.push_back(true);
     state->removeSelectedProject();
     EXPECT_EQ(state->projects(), QList<Project>({b, c}));
-    EXPECT_EQ(stored(), QList<Project>({b, c}));
     EXPECT_EQ(state->selectedProjectID(), b.id);
     ASSERT_TRUE(waitUntilIdle(*state));
+    EXPECT_EQ(stored(), QList<Project>({b, c}));
     EXPECT_EQ(fakes.svn->calls.last().workingDirectory, "/work/b");
 
     // Removing a later project still selects the first, not a neighbour.
@@ -240,6 +242,7 @@ TEST_F(ProjectsFixture, AnUnreadableEntryIsLeftOutAlertedAndKeptWithTheWholeList
     ASSERT_EQ(bytes.count(id), 1);
     bytes.replace(id, "not-an-id");
     settings.setValue("KorvelSVN.projects", bytes);
+    settings.sync();
     state = std::make_unique<AppState>(&settings, fakes.make());
     state->setDialogs(&dialogs);
 
@@ -255,8 +258,10 @@ TEST_F(ProjectsFixture, AnUnreadableEntryIsLeftOutAlertedAndKeptWithTheWholeList
 
     dialogs.confirmAnswers.push_back(true);
     state->removeSelectedProject();
+    ASSERT_TRUE(waitUntilIdle(*state));
     projects.removeFirst();
     EXPECT_EQ(stored(), projects);
+    settings.sync();
     EXPECT_EQ(settings.value("KorvelSVN.projects.unreadable").toByteArray(), bytes);
 }
 
@@ -265,6 +270,7 @@ TEST_F(ProjectsFixture, AWholeListThatDoesNotReadIsAlertedWithItsBackup)
 {
     const QByteArray cut = R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"A","pa)";
     settings.setValue("KorvelSVN.projects", cut);
+    settings.sync();
     state = std::make_unique<AppState>(&settings, fakes.make());
     EXPECT_TRUE(state->projects().isEmpty());
     ASSERT_TRUE(state->alert());

@@ -286,8 +286,8 @@ TEST(QtDialogs, RemovingAProjectThroughTheRealConfirmation)
     state.removeSelectedProject();
     EXPECT_EQ(shown, "Remove Alpha from the project list? The working copy on disk will not be deleted.");
     EXPECT_TRUE(state.projects().isEmpty());
-    EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
     EXPECT_TRUE(waitUntilIdle(state));
+    EXPECT_TRUE(ProjectStore(&settings).load().isEmpty());
 }
 
 // Started from another folder, every panel opens in the home folder, and then where the user last chose.
