@@ -134,7 +134,8 @@ QString decodeUtf8Strict(const QByteArray &bytes)
 std::optional<QString> decodeUtf8(QByteArrayView bytes, bool complete)
 {
     // A decoder that keeps state holds a character cut short at the end back for the next piece.
-    QStringDecoder decoder(QStringDecoder::Utf8, complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default);
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

@@ -92,8 +92,7 @@ QByteArray localUnifiedDiff(const QString &path, const QString &root)
     // The cut keeps whole lines, or the start of a file's one long line.
     if (cut && judged.text.contains(u'\n'))
         judged.text.truncate(judged.text.lastIndexOf(u'\n') + 1);
-    QByteArray diff
-        = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), judged.text).toUtf8();
+    QByteArray diff = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), judged.text).toUtf8();
     if (cut)
         diff += "\n\\ The preview stops here: the file is longer than " + sizeText(largestUnversionedDiff) + ".\n";
     return diff;

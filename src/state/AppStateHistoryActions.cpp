@@ -82,8 +82,8 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             run.decodeOutput = false;
             result = co_await state.gitClient().run(std::move(run));
         } else {
-            ToolRun run{
-                ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path}), project.path};
+            ToolRun run{ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path}),
+                project.path};
             run.decodeOutput = false;
             result = co_await state.client().run(std::move(run));
             mimeTypeQuery = svnMimeTypeQuery(path, revision).in(project.path, false);

@@ -525,7 +525,8 @@ TEST_F(HistoryFixture, LargeOutputIsJudgedOffTheUiThread)
             EXPECT_TRUE(shown.startsWith("(The output is not valid UTF-8")) << shown.left(100).toStdString();
             EXPECT_TRUE(shown.contains(QString::fromUtf8("\ncaf\uFFFD au lait\n")));
         } else {
-            EXPECT_EQ(shown, "(The file is binary: its " + QString::number(latin.size()) + " bytes of output are not shown.)");
+            EXPECT_EQ(shown,
+                "(The file is binary: its " + QString::number(latin.size()) + " bytes of output are not shown.)");
         }
         EXPECT_FALSE(state->busyMessage());
     }

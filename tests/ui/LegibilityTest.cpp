@@ -677,8 +677,8 @@ TEST_F(Legibility, TheActiveItemOfEveryOpenMenuReadsAtFourAndAHalfToOne)
             const QString text = title->text();
             const qsizetype mark = text.indexOf(u'&');
             ASSERT_TRUE(mark >= 0 && mark + 1 < text.size()) << text.toStdString();
-            QTest::keyClick(real.window().windowHandle(), Qt::Key(text.at(mark + 1).toUpper().unicode()),
-                Qt::AltModifier);
+            QTest::keyClick(
+                real.window().windowHandle(), Qt::Key(text.at(mark + 1).toUpper().unicode()), Qt::AltModifier);
             measureOpenMenu(text);
             QTest::keyClick(real.window().windowHandle(), Qt::Key_Escape);
         }
