@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes pictures of the real window over real repositories under a virtual display: every tab, the
-# command output sheet, an alert and the empty state, in light and dark. They land in the folder given
-# as the first argument (screenshots/ by default). Installs missing Debian packages first.
+# command output sheet, an alert, the open menus and the empty state, in light and dark. They land in
+# the folder given as the first argument (screenshots/ by default). Installs missing Debian packages
+# first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -128,10 +128,17 @@ std::optional<QDateTime> parseInternetDateTime(QStringView text)
 
 QString decodeUtf8Strict(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    return decodeUtf8(bytes).value_or(QString());
+}
+
+std::optional<QString> decodeUtf8(QByteArrayView bytes, bool complete)
+{
+    // A decoder that keeps state holds a character cut short at the end back for the next piece.
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, complete ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return QString();
+        return std::nullopt;
     return text;
 }
 

@@ -22,6 +22,9 @@ std::optional<QDateTime> parseInternetDateTime(QStringView text);
 // UTF-8 decoding that gives the empty text when the bytes are not valid UTF-8.
 // A leading byte order mark is dropped.
 QString decodeUtf8Strict(const QByteArray &bytes);
+// The same, with nothing for bytes that are not UTF-8. Bytes cut from a longer text (not `complete`)
+// may end inside a character: that character is left out, not counted invalid.
+std::optional<QString> decodeUtf8(QByteArrayView bytes, bool complete = true);
 
 // Whether the bytes are valid UTF-8. Reads them in pieces, so a large text costs no copy.
 bool isValidUtf8(QByteArrayView bytes);

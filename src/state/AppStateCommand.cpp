@@ -1,6 +1,5 @@
 #include "AppState.h"
 
-#include "model/TextUtil.h"
 #include "state/RunOutputs.h"
 
 #include <algorithm>
@@ -23,21 +22,6 @@ ToolClient &AppState::toolFor(RepositoryKind kind) const
     return client();
 }
 
-namespace {
-
-// Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
-QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
-{
-    try {
-        const SVNCommandResult result = co_await tool.run(std::move(query));
-        co_return result.succeeded() && isBinaryMimeType(result.stdout);
-    } catch (const SVNClientError &) {
-        co_return false;
-    }
-}
-
-} // namespace
-
 QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
 {
     setBusyMessage(request.title);
@@ -47,7 +31,9 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
     ToolClient &tool = toolFor(request.tool);
     try {
         for (const ToolCommand &command : std::as_const(request.runs)) {
-            const SVNCommandResult result = co_await tool.run(command.in(workingDirectory));
+            ToolRun run = command.in(workingDirectory);
+            run.decodeOutput = false;
+            const SVNCommandResult result = co_await tool.run(std::move(run));
             appendRun(shown, result, done++ == 0);
         }
     } catch (const std::exception &) {
@@ -64,12 +50,12 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
             co_await reloadKeepingFailure(true);
         co_return;
     }
-    bool binary = false;
-    if (request.mimeTypeQuery && !shown.stdoutData.contains('\0') && !TextUtil::isValidUtf8(shown.stdoutData))
-        binary = co_await marksBinary(tool, request.mimeTypeQuery->in(workingDirectory, false));
+    std::optional<ToolRun> mimeTypeQuery;
+    if (request.mimeTypeQuery)
+        mimeTypeQuery = request.mimeTypeQuery->in(workingDirectory, false);
+    CommandOutput output = co_await shownRunOutput(
+        request.title, std::move(shown), request.showsFile, tool, std::move(mimeTypeQuery), m_runScope);
     setBusyMessage(std::nullopt);
-    CommandOutput output
-        = request.showsFile ? fileRunOutput(request.title, std::move(shown), binary) : runOutput(request.title, shown);
     output.stdout += request.note;
     setCommandOutput(std::move(output));
     if (request.after == AfterRun::reload)

@@ -3,6 +3,7 @@
 #include "model/TextUtil.h"
 #include "parsers/UnifiedDiffParser.h"
 #include "state/RepositoryDetection.h"
+#include "state/RunOutputs.h"
 #include "state/WorkingCopyPaths.h"
 #include "tools/StreamedReading.h"
 #include "tools/ToolOperands.h"
@@ -73,15 +74,25 @@ QByteArray localUnifiedDiff(const QString &path, const QString &root)
             ::close(descriptor);
         return QByteArrayLiteral("(binary or unreadable file)");
     }
-    QByteArray bytes = file.read(largestUnversionedDiff + 1);
-    const bool cut = bytes.size() > largestUnversionedDiff;
-    if (cut)
-        bytes.truncate(bytes.lastIndexOf('\n', largestUnversionedDiff - 1) + 1);
-    if (file.error() != QFileDevice::NoError || !TextUtil::isValidUtf8(bytes))
+    // Read in pieces that stop at the first NUL byte: a large binary file is told by its start.
+    constexpr qsizetype piece = 1024 * 1024;
+    QByteArray bytes;
+    while (bytes.size() <= largestUnversionedDiff) {
+        const QByteArray read = file.read(std::min(piece, largestUnversionedDiff + 1 - bytes.size()));
+        bytes += read;
+        if (read.size() < piece || read.contains('\0'))
+            break;
+    }
+    if (file.error() != QFileDevice::NoError)
         return QByteArrayLiteral("(binary or unreadable file)");
-    QByteArray diff
-        = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), TextUtil::decodeUtf8Strict(bytes))
-              .toUtf8();
+    const bool cut = bytes.size() > largestUnversionedDiff;
+    JudgedFile judged = judgeFile(QByteArrayView(bytes).first(std::min(bytes.size(), largestUnversionedDiff)), !cut);
+    if (judged.kind != JudgedFile::Kind::text)
+        return QByteArrayLiteral("(binary or unreadable file)");
+    // The cut keeps whole lines, or the start of a file's one long line.
+    if (cut && judged.text.contains(u'\n'))
+        judged.text.truncate(judged.text.lastIndexOf(u'\n') + 1);
+    QByteArray diff = UnifiedDiffParser::unversionedFileDiff(TextUtil::displayFileName(path), judged.text).toUtf8();
     if (cut)
         diff += "\n\\ The preview stops here: the file is longer than " + sizeText(largestUnversionedDiff) + ".\n";
     return diff;

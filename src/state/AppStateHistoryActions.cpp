@@ -80,11 +80,22 @@ bool looksLikeURL(const QString &target)
     return target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("^/"));
 }
 
+// The svn:mime-type that tells svn's binary files from text in another encoding, of the file a Cat, a
+// Blame or an Export File prints.
+ToolCommand svnMimeTypeQuery(const QString &operand, const QString &revision)
+{
+    QStringList arguments{QStringLiteral("propget"), QStringLiteral("svn:mime-type")};
+    if (!revision.isEmpty())
+        arguments << QStringLiteral("-r") << revision;
+    return ToolOperands::svnArguments(arguments, {operand});
+}
+
 QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path, QString revision, QString destination)
 {
     state.setBusyMessage(QStringLiteral("Exporting file"));
     try {
         SVNCommandResult result;
+        std::optional<ToolRun> mimeTypeQuery;
         if (project.kind == RepositoryKind::git) {
             // git show of a folder prints its listing and succeeds; cat-file blob refuses anything but
             // a file, and the type asked first names the refusal.
@@ -93,12 +104,15 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             const SVNCommandResult type = co_await state.gitClient().run(typeQuery, project.path);
             if (type.stdout.trimmed() != u"blob")
                 throw SVNClientError::launchFailed(path + QStringLiteral(" is not a file at ") + revision + u'.');
-            const QStringList arguments{QStringLiteral("cat-file"), QStringLiteral("blob"), object};
-            result = co_await state.gitClient().run(arguments, project.path);
+            ToolRun run{{QStringLiteral("cat-file"), QStringLiteral("blob"), object}, project.path};
+            run.decodeOutput = false;
+            result = co_await state.gitClient().run(std::move(run));
         } else {
-            const QStringList arguments
-                = ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path});
-            result = co_await state.client().run(arguments, project.path);
+            ToolRun run{ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path}),
+                project.path};
+            run.decodeOutput = false;
+            result = co_await state.client().run(std::move(run));
+            mimeTypeQuery = svnMimeTypeQuery(path, revision).in(project.path, false);
         }
         // Written beside the destination and renamed over it, so a failure keeps what was there.
         QSaveFile file(destination);
@@ -107,8 +121,10 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             throw SVNClientError::launchFailed(
                 QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
         }
+        CommandOutput output = co_await shownRunOutput(QStringLiteral("Export File"), std::move(result), true,
+            state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());
         state.setBusyMessage(std::nullopt);
-        state.setCommandOutput(fileRunOutput(QStringLiteral("Export File"), std::move(result)));
+        state.setCommandOutput(std::move(output));
     } catch (const std::exception &error) {
         state.setBusyMessage(std::nullopt);
         state.showError(QStringLiteral("Export File Failed"), error);
@@ -162,16 +178,13 @@ void AppState::catTarget()
         return;
     }
     QStringList arguments{QStringLiteral("cat")};
-    QStringList mimeType{QStringLiteral("propget"), QStringLiteral("svn:mime-type")};
-    if (!revision.isEmpty()) {
+    if (!revision.isEmpty())
         arguments << QStringLiteral("-r") << revision;
-        mimeType << QStringLiteral("-r") << revision;
-    }
     const QString operand = svnFileAtRevision(target, revision, selection);
     RunRequest request{QStringLiteral("Cat"), RepositoryKind::svn, {ToolOperands::svnArguments(arguments, {operand})},
         AfterRun::nothing};
     request.showsFile = true;
-    request.mimeTypeQuery = ToolOperands::svnArguments(mimeType, {operand});
+    request.mimeTypeQuery = svnMimeTypeQuery(operand, revision);
     runInSelectedProject(std::move(request));
 }
 
@@ -211,8 +224,7 @@ void AppState::showBlame()
     RunRequest request{QStringLiteral("Blame"), RepositoryKind::svn,
         {ToolOperands::svnArguments({QStringLiteral("blame")}, {operand})}, AfterRun::nothing};
     request.showsFile = true;
-    request.mimeTypeQuery
-        = ToolOperands::svnArguments({QStringLiteral("propget"), QStringLiteral("svn:mime-type")}, {operand});
+    request.mimeTypeQuery = svnMimeTypeQuery(operand, QString());
     runInSelectedProject(std::move(request));
 }
 

@@ -2,29 +2,95 @@
 
 #include "model/TextUtil.h"
 
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cstring>
+
 namespace {
 
 // The program reads no more than UTF-8 from a tool; the user still reads what it printed in a legacy
 // encoding (a Latin-1 line of a file's blame), each byte that is not UTF-8 as U+FFFD.
-QString shownText(const QByteArray &data, const QString &text)
+QString legacyText(const QByteArray &data)
 {
-    if (data.isEmpty() || TextUtil::isValidUtf8(data))
-        return text;
     return QStringLiteral("(The output is not valid UTF-8: what could not be read shows as \uFFFD.)\n")
         + QString::fromUtf8(data);
 }
 
-} // namespace
+QString shownText(const QByteArray &data, const QString &text)
+{
+    if (data.isEmpty())
+        return text;
+    // Decoding judges the bytes as well: they are read once.
+    if (std::optional<QString> decoded = TextUtil::decodeUtf8(data))
+        return *std::move(decoded);
+    return legacyText(data);
+}
 
-CommandOutput runOutput(const QString &title, const SVNCommandResult &result)
+QString binaryText(qsizetype printed)
+{
+    return QStringLiteral("(The file is binary: its ") + QString::number(printed)
+        + QStringLiteral(" bytes of output are not shown.)");
+}
+
+CommandOutput outputShowing(const QString &title, const SVNCommandResult &result, QString stdout)
 {
     CommandOutput output;
     output.title = title;
     output.commandLine = result.commandLine;
     output.status = result.status;
-    output.stdout = shownText(result.stdoutData, result.stdout);
+    output.stdout = std::move(stdout);
     output.stderr = shownText(result.stderrData, result.stderr);
     return output;
+}
+
+struct Shown {
+    CommandOutput output;
+    JudgedFile::Kind kind = JudgedFile::Kind::text;
+};
+
+Shown shownOutput(const QString &title, const SVNCommandResult &result, bool showsFile)
+{
+    if (!showsFile || result.stdoutData.isEmpty())
+        return {runOutput(title, result)};
+    JudgedFile judged = judgeFile(result.stdoutData);
+    switch (judged.kind) {
+    case JudgedFile::Kind::binary:
+        return {outputShowing(title, result, binaryText(result.stdoutData.size())), judged.kind};
+    case JudgedFile::Kind::otherEncoding:
+        return {outputShowing(title, result, legacyText(result.stdoutData)), judged.kind};
+    case JudgedFile::Kind::text:
+        break;
+    }
+    return {outputShowing(title, result, std::move(judged.text)), judged.kind};
+}
+
+// Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
+QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
+{
+    try {
+        const SVNCommandResult result = co_await tool.run(std::move(query));
+        co_return result.succeeded() && isBinaryMimeType(result.stdout);
+    } catch (const SVNClientError &) {
+        co_return false;
+    }
+}
+
+} // namespace
+
+JudgedFile judgeFile(QByteArrayView bytes, bool complete)
+{
+    if (!bytes.isEmpty() && std::memchr(bytes.data(), 0, size_t(bytes.size())))
+        return {JudgedFile::Kind::binary, {}};
+    std::optional<QString> text = TextUtil::decodeUtf8(bytes, complete);
+    if (!text)
+        return {JudgedFile::Kind::otherEncoding, {}};
+    return {JudgedFile::Kind::text, *std::move(text)};
+}
+
+CommandOutput runOutput(const QString &title, const SVNCommandResult &result)
+{
+    return outputShowing(title, result, shownText(result.stdoutData, result.stdout));
 }
 
 void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool first)
@@ -44,15 +110,22 @@ void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool fir
     shown.stderrData += result.stderrData;
 }
 
-CommandOutput fileRunOutput(const QString &title, SVNCommandResult result, bool binary)
+QCoro::Task<CommandOutput> shownRunOutput(QString title, SVNCommandResult result, bool showsFile, ToolClient &tool,
+    std::optional<ToolRun> mimeTypeQuery, std::shared_ptr<const ToolRunScope> scope)
 {
-    if (!binary && !result.stdoutData.contains('\0'))
-        return runOutput(title, result);
+    // Decoding a few MiB takes longer than a frame.
+    constexpr qsizetype judgedOnTheSpot = 1024 * 1024;
     const qsizetype printed = result.stdoutData.size();
-    result.stdoutData.clear();
-    result.stdout = QStringLiteral("(The file is binary: its ") + QString::number(printed)
-        + QStringLiteral(" bytes of output are not shown.)");
-    return runOutput(title, result);
+    Shown shown;
+    if (printed + result.stderrData.size() <= judgedOnTheSpot)
+        shown = shownOutput(title, result, showsFile);
+    else
+        shown = co_await awaitInScope(
+            std::move(scope), QtConcurrent::run(shownOutput, std::move(title), std::move(result), showsFile));
+    if (shown.kind == JudgedFile::Kind::otherEncoding && mimeTypeQuery
+        && co_await marksBinary(tool, std::move(*mimeTypeQuery)))
+        shown.output.stdout = binaryText(printed);
+    co_return std::move(shown.output);
 }
 
 bool isBinaryMimeType(const QString &mimeType)

@@ -391,22 +391,56 @@ TEST_F(RealFixture, DiffPastThePreviewLimitShowsItsStartAndSaysItWasCut)
         git.git({"show", "--format=", "--patch", "--find-renames", "--no-ext-diff", "--no-color", "HEAD", "--",
             "big.txt"}));
 
-    // A new file is read no further than its first 16 MiB, whatever the limit of a diff.
+    // A new file is read no further than its first 16 MiB, whatever the limit of a diff, and is judged
+    // before it is cut: a NUL byte, or bytes that are not UTF-8, make it binary. The limit may fall
+    // inside a character of a file's one long line.
     constexpr qsizetype mib16 = 16 * 1024 * 1024;
     QByteArray large = text;
     while (large.size() < mib16 + 1024 * 1024)
         large += text;
-    writeFile(git.path + "/new.txt", large);
-    refresh();
-    const QByteArray shown = diffOf("new.txt");
+    const QByteArray wide = QByteArray("\xe6\x97\xa5").repeated(mib16 / 3 + 1000);
     const QList<QByteArray> kept = large.left(large.lastIndexOf('\n', mib16 - 1)).split('\n');
-    EXPECT_TRUE(shown.startsWith("Index: new.txt\n")) << shown.left(200).toStdString();
-    EXPECT_TRUE(shown.contains("@@ -0,0 +1," + QByteArray::number(kept.size()) + " @@\n+line 0 of a text file\n"));
-    EXPECT_TRUE(shown.endsWith("\n+" + kept.last() + "\n\\ The preview stops here: the file is longer than 16 MiB.\n"))
-        << shown.right(200).toStdString();
-    const ParsedDiff parsed = UnifiedDiffParser::parse(QString::fromUtf8(shown));
-    ASSERT_EQ(parsed.files.size(), 1);
-    EXPECT_EQ(parsed.files[0].hunks.last().lines.last().kind, DiffLineKind::note);
+    const QByteArray cutNote = "\n\\ The preview stops here: the file is longer than 16 MiB.\n";
+    const struct {
+        const char *name;
+        QByteArray content;
+        // A file of zeros this long, written as a hole.
+        qint64 sparse;
+        // What the preview holds; nothing for a binary file.
+        QList<QByteArray> holds;
+        QByteArray ends;
+    } rows[] = {
+        {"lines", large, 0,
+            {"Index: lines\n", "@@ -0,0 +1," + QByteArray::number(kept.size()) + " @@\n+line 0 of a text file\n"},
+            "\n+" + kept.last() + cutNote},
+        {"one line", wide, 0, {"Index: one line\n", "@@ -0,0 +1,1 @@\n+\xe6\x97\xa5"},
+            "\n+" + QByteArray("\xe6\x97\xa5").repeated(mib16 / 3) + cutNote},
+        {"zeros", QByteArray(mib16 + 1024, '\0'), 0, {}, {}},
+        {"no line end, not UTF-8", QByteArray(mib16 + 1024, '\xe9'), 0, {}, {}},
+        {"sparse 2 GB", {}, qint64(2) << 30, {}, {}},
+    };
+    for (const auto &row : rows) {
+        QFile file(git.path + u'/' + row.name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(row.content), row.content.size());
+        if (row.sparse)
+            ASSERT_TRUE(file.resize(row.sparse));
+    }
+    refresh();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray shown = diffOf(row.name);
+        if (row.holds.isEmpty()) {
+            EXPECT_EQ(shown, "(binary or unreadable file)");
+            continue;
+        }
+        for (const QByteArray &part : row.holds)
+            EXPECT_TRUE(shown.contains(part)) << part.toStdString() << " in " << shown.left(200).toStdString();
+        EXPECT_TRUE(shown.endsWith(row.ends)) << shown.right(200).toStdString();
+        const ParsedDiff parsed = UnifiedDiffParser::parse(QString::fromUtf8(shown));
+        ASSERT_EQ(parsed.files.size(), 1);
+        EXPECT_EQ(parsed.files[0].hunks.last().lines.last().kind, DiffLineKind::note);
+    }
 }
 
 // A commit that renamed files: each renamed file's history diff pairs its two names as the whole

@@ -11,10 +11,14 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 using namespace TestSupport;
 
@@ -67,6 +71,30 @@ struct HistoryFixture : FakeStateFixture {
     void answer(const QStringList &texts) { dialogs.promptAnswers.push_back(texts); }
 
     void settle() { ASSERT_TRUE(waitUntilIdle(*state)); }
+};
+
+// Every worker of the global pool kept busy until released, so work handed to it waits.
+struct HeldWorkers {
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int workers = pool->maxThreadCount();
+    QSemaphore semaphore;
+    bool held = true;
+
+    HeldWorkers()
+    {
+        for (int worker = 0; worker < workers; ++worker)
+            pool->start([this] { semaphore.acquire(); });
+    }
+    void release()
+    {
+        if (std::exchange(held, false))
+            semaphore.release(workers);
+    }
+    ~HeldWorkers()
+    {
+        release();
+        pool->waitForDone();
+    }
 };
 
 struct FormRow {
@@ -458,6 +486,52 @@ TEST_F(HistoryFixture, ExportWritesTheRawBytesWhereChosenWithoutReloading)
     EXPECT_EQ(state->commandOutput()->title, "Export File");
 }
 
+// A large output is judged and decoded on a worker: while every worker of the pool is held, the run's
+// output waits for one and the window goes on; a type svn counts as binary then says the file is.
+TEST_F(HistoryFixture, LargeOutputIsJudgedOffTheUiThread)
+{
+    makeSvnState();
+    QByteArray latin;
+    while (latin.size() < 8 * 1024 * 1024)
+        latin += "caf\xe9 au lait\n";
+    QString mimeType = QStringLiteral("text/plain; charset=ISO-8859-1\n");
+    fakes.svn->responder = [&](const FakeCall &call) {
+        if (call.arguments.first() == "propget")
+            return okResult(mimeType);
+        SVNCommandResult result;
+        result.stdoutData = latin;
+        return result;
+    };
+    for (const QString &type : {mimeType, QStringLiteral("application/octet-stream\n")}) {
+        SCOPED_TRACE(type.toStdString());
+        mimeType = type;
+        fakes.svn->calls.clear();
+        state->setCommandOutput(std::nullopt);
+        HeldWorkers held;
+        answer({"src/a.c", "7"});
+        state->catTarget();
+        ASSERT_TRUE(waitFor([&] { return !fakes.svn->calls.isEmpty(); }));
+        for (int turn = 0; turn < 20; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_FALSE(state->commandOutput());
+        EXPECT_EQ(state->busyMessage(), "Cat");
+        held.release();
+        settle();
+        EXPECT_EQ(fakes.svn->argumentLists(),
+            QList<QStringList>({{"cat", "-r", "7", "src/a.c"}, {"propget", "svn:mime-type", "-r", "7", "src/a.c"}}));
+        ASSERT_TRUE(state->commandOutput());
+        const QString shown = state->commandOutput()->stdout;
+        if (type.startsWith("text/")) {
+            EXPECT_TRUE(shown.startsWith("(The output is not valid UTF-8")) << shown.left(100).toStdString();
+            EXPECT_TRUE(shown.contains(QString::fromUtf8("\ncaf\uFFFD au lait\n")));
+        } else {
+            EXPECT_EQ(shown,
+                "(The file is binary: its " + QString::number(latin.size()) + " bytes of output are not shown.)");
+        }
+        EXPECT_FALSE(state->busyMessage());
+    }
+}
+
 TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
 {
     makeSvnState();
@@ -707,9 +781,9 @@ TEST_F(RealHistoryFixture, SvnBlameCatDiffExportPullAndRollback)
     EXPECT_TRUE(listed);
 }
 
-// A file in a legacy encoding and a binary file, and a second revision of the first. The working copy is
-// not updated: svn blames a binary file at the revision it was added in as text (after an update it
-// skips it and says why itself).
+// A file in a legacy encoding and a binary file, and a second revision of the first; in svn also the
+// legacy file under a type that makes it binary. The working copy is not updated: svn blames a binary
+// file at the revision it was added in as text (after an update it skips it and says why itself).
 TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFileSaysSo)
 {
     QByteArray legacy;
@@ -726,6 +800,9 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         writeFile(folder + "/latin.txt", legacy);
         writeFile(folder + "/blob.bin", binary);
     }
+    writeFile(svn.workingCopy + "/typed.dat", legacy);
+    svn.svn({"add", "-q", "typed.dat"});
+    svn.svn({"propset", "-q", "svn:mime-type", "application/octet-stream", "typed.dat"});
     svn.commitAll("first");
     git.commitAll("first");
     for (const QString &folder : {svn.workingCopy, git.path})
@@ -745,6 +822,8 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         // What the output begins with, and a line it holds.
         QString begins;
         QString holds;
+        // What Export File writes.
+        QByteArray exported = {};
     } rows[] = {
         {"svn blame, Latin-1", RepositoryKind::svn, &AppState::showBlame, {"latin.txt"}, notUtf8, "th\uFFFD"},
         {"svn cat, Latin-1", RepositoryKind::svn, &AppState::catTarget, {"latin.txt", "1"}, notUtf8 + "line 1\n",
@@ -754,6 +833,12 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         {"svn blame, binary", RepositoryKind::svn, &AppState::showBlame, {"blob.bin"}, binaryFile, ""},
         {"svn cat, binary", RepositoryKind::svn, &AppState::catTarget, {"blob.bin", ""},
             binaryFile + "262144 bytes of output are not shown.)", ""},
+        {"svn cat, Latin-1 typed binary", RepositoryKind::svn, &AppState::catTarget, {"typed.dat", ""},
+            binaryFile + QString::number(legacy.size()) + " bytes of output are not shown.)", ""},
+        {"svn export, Latin-1", RepositoryKind::svn, &AppState::exportFileAtRevision, {"latin.txt", "2"},
+            notUtf8 + "line 1\n", "\nth\uFFFD\n", legacy + "th\xe9\n"},
+        {"svn export, Latin-1 typed binary", RepositoryKind::svn, &AppState::exportFileAtRevision, {"typed.dat", "1"},
+            binaryFile + QString::number(legacy.size()) + " bytes of output are not shown.)", "", legacy},
         {"git blame, Latin-1", RepositoryKind::git, &AppState::showBlame, {"latin.txt"}, notUtf8, "th\uFFFD"},
         {"git cat, Latin-1", RepositoryKind::git, &AppState::catTarget, {"latin.txt", ""}, notUtf8 + "line 1\n",
             "\nth\uFFFD\n"},
@@ -767,7 +852,12 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         SCOPED_TRACE(row.name);
         if (!state || state->selectedProjectKind() != row.kind)
             open(row.kind == RepositoryKind::svn ? svn.workingCopy : git.path, row.kind);
+        const QString destination = sandbox.filePath(QStringLiteral("exported-") + row.name);
+        if (!row.exported.isEmpty())
+            dialogs.savePanelAnswers.push_back(destination);
         const QString output = outputOf(row.action, row.answers);
+        if (!row.exported.isEmpty())
+            EXPECT_EQ(readFile(destination), row.exported);
         EXPECT_TRUE(output.startsWith(row.begins)) << output.left(300).toStdString();
         EXPECT_TRUE(output.contains(row.holds)) << output.left(300).toStdString();
         if (row.begins == binaryFile)

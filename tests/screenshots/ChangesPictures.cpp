@@ -1,20 +1,29 @@
 // The Changes tab over a real svn working copy holding every kind of change svn makes easily (conflicts
-// and a tree conflict included) and long paths, and over a Git repository, light and dark.
+// and a tree conflict included) and long paths, and over a Git repository, light and dark; over the
+// svn working copy also every menu of the bar as Alt and its letter open it, on its first item, the
+// context menu of a change row opened from the keyboard, and the commit message's own menu with an item
+// active.
 #include "Pictures.h"
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
 #include "ui/changes/ChangeListView.h"
 #include "ui/changes/ChangesView.h"
+#include "ui/changes/CommitPanelView.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QListView>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 using namespace TestSupport;
 
@@ -64,6 +73,55 @@ SvnFixture makeSvnWorkingCopy(const QString &base)
     svn.svn({"update", "-q"});
     QFile::remove(wc + "/src/gone.c");
     return svn;
+}
+
+// The open menu as the user sees it over the window, with an item active, then closed.
+void saveOpenMenu(Pictures &pictures, QWidget &window, const QString &name)
+{
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    if (!pictures.expect(menu, "an open menu"))
+        return;
+    if (!menu->activeAction())
+        QTest::keyClick(menu, Qt::Key_Down);
+    if (pictures.expect(menu->activeAction(), "an active item"))
+        pictures.save(overWindow(window, menu), "menu-" + name + ".png");
+    QTest::keyClick(menu, Qt::Key_Escape);
+}
+
+void takeMenuPictures(
+    Pictures &pictures, AppState &state, MainWindow &window, ChangesView &changes, const QString &mode)
+{
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    if (!pictures.expect(QTest::qWaitForWindowActive(&window), "the window is active"))
+        return;
+    for (QAction *title : window.menuBar()->actions()) {
+        const QString text = title->text();
+        const qsizetype mark = text.indexOf(u'&');
+        if (!pictures.expect(mark >= 0 && mark + 1 < text.size(), "a title with its letter"))
+            continue;
+        QTest::keyClick(window.windowHandle(), Qt::Key(text.at(mark + 1).toUpper().unicode()), Qt::AltModifier);
+        saveOpenMenu(pictures, window, QString(text).remove(u'&').toLower().replace(u' ', u'-') + u'-' + mode);
+        QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    }
+
+    QListView *list = changes.listView()->list();
+    list->setFocus();
+    const QPoint row = list->visualRect(list->currentIndex()).center();
+    // The row's menu runs its own loop: the picture is taken from inside it.
+    QTimer::singleShot(200, &window, [&] { saveOpenMenu(pictures, window, "change-row-" + mode); });
+    QContextMenuEvent rowMenu(QContextMenuEvent::Keyboard, row, list->viewport()->mapToGlobal(row));
+    QCoreApplication::sendEvent(list->viewport(), &rowMenu);
+
+    // A message to select, so that the editor's menu has an item to make active.
+    state.setCommitMessage("Retry five times");
+    settle(state);
+    QPlainTextEdit *editor = changes.commitPanel()->editor();
+    editor->setFocus();
+    QContextMenuEvent editorMenu(QContextMenuEvent::Keyboard, QPoint(20, 10), editor->mapToGlobal(QPoint(20, 10)));
+    QCoreApplication::sendEvent(editor->viewport(), &editorMenu);
+    QTest::qWait(200);
+    saveOpenMenu(pictures, window, "commit-message-" + mode);
 }
 
 } // namespace
@@ -127,9 +185,8 @@ void takeChangesPictures(Pictures &pictures)
                 pictures.save(window.grab(), "changes-" + kind + "-" + mode + "-narrow.png");
                 window.resize(1440, 900);
                 window.contentView()->setSidebarVisible(false);
-                std::unique_ptr<QMenu> menu(changes->listView()->makeContextMenu(state.changes().first(), nullptr));
-                menu->adjustSize();
-                pictures.save(menu->grab(), "changes-menu-" + mode + ".png");
+                settle(state);
+                takeMenuPictures(pictures, state, window, *changes, mode);
             }
         }
     }

@@ -27,6 +27,8 @@ private:
     int m_failures = 0;
 };
 
+// The window with a dialog or menu of its own drawn where it stands, as the user sees the two together.
+QImage overWindow(QWidget &window, QWidget *dialog);
 // The Fusion style with the standard (light) palette or the dark one.
 void useLook(bool dark);
 // Selects the project the way the sidebar does, unless it is selected already.

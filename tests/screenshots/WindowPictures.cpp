@@ -20,28 +20,6 @@
 
 using namespace TestSupport;
 
-namespace {
-
-// The window with a dialog of its own drawn where it stands, as the user sees the two together.
-QImage overWindow(QWidget &window, QWidget *dialog)
-{
-    QImage image = window.grab().toImage();
-    if (!dialog)
-        return image;
-    QPainter painter(&image);
-    const QPoint offset = dialog->mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
-    // Without a window manager a dialog may open at the screen's corner: centre it like a sheet.
-    const bool placed = QRect(QPoint(), window.size()).contains(QRect(offset, dialog->size()));
-    const QPoint at = placed ? offset : QPoint((window.width() - dialog->width()) / 2, 60);
-    painter.drawPixmap(at, dialog->grab());
-    // The window manager's frame, which the virtual display has none of.
-    painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawRect(QRect(at, dialog->size()).adjusted(-1, -1, 0, 0));
-    return image;
-}
-
-} // namespace
-
 void takeWindowPictures(Pictures &pictures)
 {
     Sandbox sandbox;

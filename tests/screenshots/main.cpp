@@ -1,5 +1,5 @@
 // Takes pictures of the real window over real repositories: every tab, the command output sheet, an
-// alert, the empty states and the diff view, in light and dark. Run it under a display
+// alert, the open menus, the empty states and the diff view, in light and dark. Run it under a display
 // (xvfb-run -s "-screen 0 1600x1000x24", QT_QPA_PLATFORM=xcb) to see what a user sees.
 #include "Pictures.h"
 
@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -42,6 +43,23 @@ bool Pictures::show(QWidget &window)
     window.resize(1440, 900);
     window.show();
     return expect(QTest::qWaitForWindowExposed(&window), "the window is shown");
+}
+
+QImage overWindow(QWidget &window, QWidget *dialog)
+{
+    QImage image = window.grab().toImage();
+    if (!dialog)
+        return image;
+    QPainter painter(&image);
+    const QPoint offset = dialog->mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
+    // Without a window manager a dialog may open at the screen's corner: centre it like a sheet.
+    const bool placed = QRect(QPoint(), window.size()).contains(QRect(offset, dialog->size()));
+    const QPoint at = placed ? offset : QPoint((window.width() - dialog->width()) / 2, 60);
+    painter.drawPixmap(at, dialog->grab());
+    // The window manager's frame, which the virtual display has none of.
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRect(at, dialog->size()).adjusted(-1, -1, 0, 0));
+    return image;
 }
 
 void useLook(bool dark)

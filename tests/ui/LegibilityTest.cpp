@@ -9,6 +9,7 @@
 
 #include "ui/changes/ChangeRowDelegate.h"
 #include "ui/changes/ChangesView.h"
+#include "ui/changes/CommitPanelView.h"
 #include "ui/changes/DiffPreviewView.h"
 #include "ui/diff/DiffCanvas.h"
 #include "ui/diff/DiffView.h"
@@ -20,10 +21,15 @@
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QListView>
 #include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QStyle>
+#include <QTimer>
 
 #include <cmath>
 #include <iostream>
@@ -622,5 +628,77 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
             EXPECT_GE(weakest.ratio, 4.5) << key << ": " << weakest.where;
             std::cout << "weakest " << key << ": " << weakest.ratio << ":1 (" << weakest.where << ")\n";
         }
+    }
+}
+
+// The active item of every open menu against its fill: each menu of the bar as Alt and its letter open
+// it, on its first item, and the context menus of a change row (from the keyboard) and of the commit
+// message (Qt's own); also under a dark desktop's lighter accent.
+TEST_F(Legibility, TheActiveItemOfEveryOpenMenuReadsAtFourAndAHalfToOne)
+{
+    QPalette desktop = screenshotDarkPalette();
+    desktop.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    desktop.setColor(QPalette::HighlightedText, QColor(0xfc, 0xfc, 0xfc));
+    QList<Appearance> looks = appearances();
+    looks.append({"dark desktop", desktop});
+    for (const Appearance &appearance : looks) {
+        PaletteScope scope(appearance.palette);
+        RealWindow real(settingsFile(appearance.name), {svnProject});
+        real.selectProject(svnProject.id);
+        real.state().setCommitMessage(QStringLiteral("Return two"));
+        activate(real);
+        QStringList measured;
+        // Closes the menu whatever it finds: a context menu's own loop must end.
+        const auto measureOpenMenu = [&](const QString &menuName) {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu) {
+                ADD_FAILURE() << appearance.name << ": no open menu for " << menuName.toStdString();
+                return;
+            }
+            if (!menu->activeAction())
+                QTest::keyClick(menu, Qt::Key_Down);
+            if (QAction *active = menu->activeAction()) {
+                const QImage image = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                const QRect item = menu->actionGeometry(active);
+                const QColor fill = image.pixelColor(item.left() + 3, item.center().y());
+                const QList<TextRun> runs = textRuns(image, item.adjusted(2, 2, -2, -2), fill);
+                double least = 0;
+                const std::string weakestRun = weakest(runs, &least);
+                EXPECT_FALSE(runs.isEmpty()) << appearance.name << " " << menuName.toStdString();
+                EXPECT_GE(least, 4.5) << appearance.name << " " << menuName.toStdString() << " on " << name(fill)
+                                      << ": weakest text " << weakestRun;
+                measured << menuName;
+            }
+            QTest::keyClick(menu, Qt::Key_Escape);
+        };
+
+        const QList<QAction *> titles = real.window().menuBar()->actions();
+        for (QAction *title : titles) {
+            const QString text = title->text();
+            const qsizetype mark = text.indexOf(u'&');
+            ASSERT_TRUE(mark >= 0 && mark + 1 < text.size()) << text.toStdString();
+            QTest::keyClick(
+                real.window().windowHandle(), Qt::Key(text.at(mark + 1).toUpper().unicode()), Qt::AltModifier);
+            measureOpenMenu(text);
+            QTest::keyClick(real.window().windowHandle(), Qt::Key_Escape);
+        }
+
+        auto *list = real.find<QListView>("changeList");
+        ASSERT_TRUE(list);
+        focusList(real, list);
+        const QPoint row = list->visualRect(list->model()->index(0, 0)).center();
+        QTimer::singleShot(0, list, [&] { measureOpenMenu(QStringLiteral("change row")); });
+        QContextMenuEvent rowMenu(QContextMenuEvent::Keyboard, row, list->viewport()->mapToGlobal(row));
+        QCoreApplication::sendEvent(list->viewport(), &rowMenu);
+
+        auto *changes
+            = qobject_cast<ChangesView *>(real.window().contentView()->detailView()->tabView(WorkflowTab::changes));
+        QPlainTextEdit *editor = changes->commitPanel()->editor();
+        editor->setFocus();
+        QContextMenuEvent editorMenu(QContextMenuEvent::Keyboard, QPoint(10, 10), editor->mapToGlobal(QPoint(10, 10)));
+        QCoreApplication::sendEvent(editor->viewport(), &editorMenu);
+        measureOpenMenu(QStringLiteral("commit message"));
+        real.settle();
+        EXPECT_EQ(measured.size(), titles.size() + 2) << appearance.name << ": " << measured.join(", ").toStdString();
     }
 }

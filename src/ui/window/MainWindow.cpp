@@ -1,6 +1,6 @@
 #include "ui/window/MainWindow.h"
 
-#include "ui/kit/MenuBarStyle.h"
+#include "ui/kit/MenuStyle.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/KorvelSVNCommands.h"
@@ -20,7 +20,7 @@ MainWindow::MainWindow(AppState &state, QWidget *parent) : QMainWindow(parent)
 
     // Linux has no application menu: Quit lives in a File menu, by the platform's convention.
     // Each title opens with Alt and its underlined letter; the title that has the keys is highlighted.
-    MenuBarStyle::apply(menuBar());
+    MenuStyle::apply(menuBar());
     QMenu *file = menuBar()->addMenu(tr("&File"));
     QAction *quit = file->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
