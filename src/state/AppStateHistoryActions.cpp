@@ -6,9 +6,9 @@
 #include "state/GitCommit.h"
 #include "state/RunOutputs.h"
 #include "state/WorkingCopyPaths.h"
+#include "tools/FileWrites.h"
 #include "tools/ToolOperands.h"
 
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -115,12 +115,8 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             mimeTypeQuery = svnMimeTypeQuery(path, revision).in(project.path, false);
         }
         // Written beside the destination and renamed over it, so a failure keeps what was there.
-        QSaveFile file(destination);
-        if (!file.open(QIODevice::WriteOnly) || file.write(result.stdoutData) != result.stdoutData.size()
-            || !file.commit()) {
-            throw SVNClientError::launchFailed(
-                QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + file.errorString());
-        }
+        if (const std::optional<QString> failure = saveWholeFile(destination, result.stdoutData))
+            throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
         CommandOutput output = co_await shownRunOutput(QStringLiteral("Export File"), std::move(result), true,
             state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());
         state.setBusyMessage(std::nullopt);

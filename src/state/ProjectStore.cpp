@@ -1,13 +1,13 @@
 #include "ProjectStore.h"
 
 #include "model/TextUtil.h"
+#include "tools/FileWrites.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -143,28 +143,6 @@ FileRead readWhole(const QString &path)
     return read;
 }
 
-// Writes the whole file as one rename, giving the reason of the write that failed.
-std::optional<QString> writeWhole(const QString &path, const QByteArray &bytes)
-{
-    // QSaveFile refuses a file it may not write without saying why (read-only, immutable).
-    if (QFileInfo::exists(path) && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
-        return qt_error_string(errno);
-    // Unbuffered: QSaveFile drops the error of its last flush and commits the file cut short (Qt 6.4).
-    // A write that stops short is followed by one that fails with the reason.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
-    for (qint64 written = 0; written < bytes.size();) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0)
-            return file.errorString();
-        written += count;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
-}
-
 // QSettings is the reader and writer of the file's INI format, but it reads and writes only files, and
 // its objects over one file share what they read of it in the process: a value that failed to be written
 // stays pending there, and the next sync of any of them writes it over what another copy stored since,
@@ -205,7 +183,7 @@ public:
         // wrote counts when it reads back as what it holds.
         if (!readsBackAs(written, *m_settings))
             return QStringLiteral("its new contents could not be written in ") + m_folder.path();
-        return writeWhole(path, written);
+        return saveWholeFile(path, written);
     }
 
 private:

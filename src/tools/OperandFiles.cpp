@@ -1,5 +1,6 @@
 #include "OperandFiles.h"
 
+#include "FileWrites.h"
 #include "SVNCommandResult.h"
 #include "model/TextUtil.h"
 
@@ -78,18 +79,9 @@ QByteArray svnTargetLine(const QString &operand)
 QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes, const QString &what)
 {
     const QString path = folder.filePath(name);
-    QFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    // A write that fills the disk part of the way gives a short count and no reason; the next one fails
-    // with it ("No space left on device").
-    for (qsizetype at = 0; written && at < bytes.size();) {
-        const qint64 count = file.write(bytes.constData() + at, bytes.size() - at);
-        written = count > 0;
-        at += written ? count : 0;
-    }
-    if (!written || !file.flush())
-        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path
-            + QStringLiteral(": ") + file.errorString());
+    if (const std::optional<QString> failure = saveWholeFile(path, bytes))
+        throw SVNClientError::launchFailed(
+            QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path + QStringLiteral(": ") + *failure);
     return path;
 }
 

@@ -160,6 +160,8 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
     const SvnFixture svn = SvnFixture::create(sandbox.path());
     writeFile(svn.workingCopy + "/a.txt", "a\n");
     const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/big.txt", QByteArray(100 * 1024, 'x'));
+    git.commitAll();
     writeFile(git.path + "/b.txt", "b\n");
     const struct {
         const char *name;
@@ -188,6 +190,13 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
                 state->setProperty();
             },
             "Set Property Failed / Could not write the property value to "},
+        {"exported file", git.path, RepositoryKind::git,
+            [&] {
+                dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
+                dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
+                state->exportFileAtRevision();
+            },
+            "Export File Failed / Could not write "},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

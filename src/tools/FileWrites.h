@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Writes the whole file as one rename, so a failure leaves what stood at the path as it was. Gives
+// nothing once written, else the reason of the write that failed ("No space left on device").
+std::optional<QString> saveWholeFile(const QString &path, const QByteArray &bytes);
