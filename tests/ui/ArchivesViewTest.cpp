@@ -51,7 +51,7 @@ TEST_F(ArchivesFixture, TitlesCountRevisionsOrCommitsByTheProjectsKind)
     open({svnProject, gitProject});
     EXPECT_EQ(list()->titleLabel()->fullText(), "0 Revisions");
     EXPECT_FALSE(list()->showsList());
-    EXPECT_EQ(list()->emptyState()->textLabel()->text(), "No Archives");
+    EXPECT_EQ(list()->emptyState()->textLabel()->fullText(), "No Archives");
     EXPECT_EQ(list()->emptyState()->symbolName(), "archivebox");
     EXPECT_EQ(list()->refreshButton()->toolTip(), "Refresh Archives");
     expectNoSelection();

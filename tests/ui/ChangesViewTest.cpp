@@ -13,6 +13,7 @@
 #include "ui/diff/DiffView.h"
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/EmptyStateView.h"
+#include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/PlainTextEditor.h"
 #include "ui/kit/Theme.h"
 #include "ui/window/CommandOutputView.h"
@@ -135,14 +136,14 @@ TEST_F(ChangesFixture, CountsReadPlainDecimalAndAnEmptyListShowsTheEmptyState)
     EXPECT_FALSE(view->listView()->showsList());
     EXPECT_TRUE(view->listView()->emptyState()->isVisible());
     EXPECT_EQ(view->listView()->emptyState()->symbolName(), "checkmark.circle");
-    EXPECT_EQ(view->listView()->emptyState()->textLabel()->text(), "No Changes");
+    EXPECT_EQ(view->listView()->emptyState()->textLabel()->fullText(), "No Changes");
     EXPECT_EQ(view->commitPanel()->countLabel()->text(), "0 Selected");
     EXPECT_EQ(view->previewView()->titleLabel()->text(), "Preview");
     EXPECT_EQ(view->previewView()->diffView()->plainTextView()->toPlainText(), "(select a changed file)");
     state->setProjectFolderProblem("The project folder /work/alpha does not exist.");
     settle(*state);
     EXPECT_EQ(view->listView()->emptyState()->symbolName(), "folder");
-    EXPECT_EQ(view->listView()->emptyState()->textLabel()->text(), "The project folder /work/alpha does not exist.");
+    EXPECT_EQ(view->listView()->emptyState()->textLabel()->fullText(), "The project folder /work/alpha does not exist.");
     state->setProjectFolderProblem(std::nullopt);
 
     list({"a"});

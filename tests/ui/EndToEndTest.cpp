@@ -329,7 +329,7 @@ TEST_F(WholeProgram, SubversionUpdateKilledHalfWayShowsUntilUpdateCompletesIt)
     showTab(WorkflowTab::incoming);
     auto *incoming = app->window().findChild<IncomingRevisionListView *>();
     ASSERT_TRUE(incoming);
-    EXPECT_EQ(incoming->emptyState()->textLabel()->text(), "Working Copy Incomplete");
+    EXPECT_EQ(incoming->emptyState()->textLabel()->fullText(), "Working Copy Incomplete");
     EXPECT_EQ(incoming->emptyState()->symbolName(), "arrow.down.circle");
     EXPECT_TRUE(incoming->subtitleLabel()->fullText().startsWith("Update did not finish, "))
         << incoming->subtitleLabel()->fullText().toStdString();
@@ -338,7 +338,7 @@ TEST_F(WholeProgram, SubversionUpdateKilledHalfWayShowsUntilUpdateCompletesIt)
     closeSheet("Update");
     EXPECT_EQ(text(svn.svn({"status"})), "");
     EXPECT_EQ(filesOnDisk(), fileCount);
-    EXPECT_EQ(incoming->emptyState()->textLabel()->text(), "No Incoming Changes");
+    EXPECT_EQ(incoming->emptyState()->textLabel()->fullText(), "No Incoming Changes");
     showTab(WorkflowTab::changes);
     EXPECT_EQ(changes(), QStringList());
 }

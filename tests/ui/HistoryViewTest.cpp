@@ -62,7 +62,7 @@ TEST_F(HistoryFixture, EmptyHistoryShowsZeroFilesAndThePlaceholders)
     open({gitProject});
     EXPECT_EQ(files()->titleLabel()->fullText(), "0 Files");
     EXPECT_FALSE(files()->showsList());
-    EXPECT_EQ(files()->emptyState()->textLabel()->text(), "No File History");
+    EXPECT_EQ(files()->emptyState()->textLabel()->fullText(), "No File History");
     EXPECT_EQ(files()->emptyState()->symbolName(), "doc.text.magnifyingglass");
     EXPECT_TRUE(files()->refreshButton()->isVisible());
     EXPECT_EQ(files()->refreshButton()->toolTip(), "Refresh File History");

@@ -146,8 +146,6 @@ ChangeListView::ChangeListView(AppState &state, QWidget *parent)
     header->addStretch(1);
 
     m_empty = new EmptyStateView(QStringLiteral("checkmark.circle"), tr("No Changes"));
-    // The folder's name stays in sight when a long path does not fit.
-    m_empty->textLabel()->setElideMode(Qt::ElideMiddle);
     m_list = new ChangeRowsView;
     m_list->setObjectName(QStringLiteral("changeList"));
     m_model = new Model([](const WorkingCopyItem &item) { return item.path; },

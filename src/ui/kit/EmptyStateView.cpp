@@ -1,6 +1,6 @@
 #include "ui/kit/EmptyStateView.h"
 
-#include "ui/kit/ElidedLabel.h"
+#include "ui/kit/LimitedLinesLabel.h"
 #include "ui/kit/SymbolIcon.h"
 #include "ui/kit/Theme.h"
 
@@ -42,17 +42,19 @@ private:
 EmptyStateView::EmptyStateView(const QString &symbol, const QString &text, QWidget *parent)
     : QWidget(parent), m_symbol(symbol)
 {
-    m_text = new ElidedLabel(text);
+    // Wrapped, not cut: the text may name a folder, whose path is long.
+    m_text = new LimitedLinesLabel;
     m_text->setFont(Theme::body());
     m_text->setColor(&Theme::secondary);
-    m_text->setAlignment(Qt::AlignCenter);
+    m_text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_text->setFullText(text);
 
     auto *layout = new QVBoxLayout(this);
     layout->setSpacing(8);
     layout->addStretch(1);
     m_image = new SymbolImage(symbol);
     layout->addWidget(m_image, 0, Qt::AlignHCenter);
-    layout->addWidget(m_text, 0, Qt::AlignHCenter);
+    layout->addWidget(m_text);
     layout->addStretch(1);
 }
 
@@ -60,6 +62,5 @@ void EmptyStateView::setContent(const QString &symbol, const QString &text)
 {
     m_symbol = symbol;
     static_cast<SymbolImage *>(m_image)->setName(symbol);
-    if (m_text->text() != text)
-        m_text->setText(text);
+    m_text->setFullText(text);
 }

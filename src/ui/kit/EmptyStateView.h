@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class ElidedLabel;
+class LimitedLinesLabel;
 
 // What an empty list shows instead: a symbol over a short text, both secondary, in the middle of the pane.
 class EmptyStateView : public QWidget {
@@ -15,10 +15,10 @@ public:
     void setContent(const QString &symbol, const QString &text);
 
     QString symbolName() const { return m_symbol; }
-    ElidedLabel *textLabel() const { return m_text; }
+    LimitedLinesLabel *textLabel() const { return m_text; }
 
 private:
     QString m_symbol;
     QWidget *m_image;
-    ElidedLabel *m_text;
+    LimitedLinesLabel *m_text;
 };
