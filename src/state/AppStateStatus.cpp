@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -29,6 +30,7 @@ struct ShownStatus {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool sameProject = false;
+    std::shared_ptr<const StatusOrder> order;
 };
 
 struct StatusOutcome {
@@ -36,6 +38,7 @@ struct StatusOutcome {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool changesUnchanged = false;
+    std::shared_ptr<const StatusOrder> order;
 };
 
 // Whether each status item is a folder, asked of the disk at most once per item and only when needed.
@@ -73,10 +76,11 @@ private:
     std::vector<qint8> m_known;
 };
 
-// The ignore files and the filter of one status run's items, and what the list on screen makes of the
-// result; kept off the UI thread because a large working copy makes each of them take a while.
-StatusOutcome filterStatus(
-    RepositoryKind kind, const QList<WorkingCopyItem> &items, const QString &root, const ShownStatus &shown)
+// The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and
+// what the list on screen makes of the result; kept off the UI thread because a large working copy makes
+// each of them take a while.
+StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &items, bool itemsSorted,
+    const QString &root, const ShownStatus &shown)
 {
     QStringList candidates;
     candidates.reserve(items.size());
@@ -84,11 +88,32 @@ StatusOutcome filterStatus(
         candidates.push_back(item.path);
     FolderProbe isFolder(kind, items, root);
     const auto probe = [&isFolder](qsizetype index) { return isFolder(index); };
-    const IgnoreRules rules = IgnoreFiles::load(root, candidates, probe);
+    // A listed folder's own ignore files are read only where the filter may look below it: an
+    // unversioned folder whose re-included files it lists. Any other folder's rules only concern paths
+    // listed inside it, which make it a folder above them anyway; asking the disk about every
+    // modified file took longer than the rest of the filter.
+    const auto mayBeWalked = [&](qsizetype index) {
+        return items[index].kind == SVNStatusKind::unversioned && isFolder(index);
+    };
+    const IgnoreRules rules = IgnoreFiles::load(root, candidates, mayBeWalked);
 
     StatusOutcome outcome;
-    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, true);
+    StatusOrder order = shown.order ? *shown.order : StatusOrder();
+    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, itemsSorted, &order);
+    outcome.order = std::make_shared<const StatusOrder>(std::move(order));
     outcome.changesUnchanged = outcome.changes == shown.changes;
+    // The list made here is freed here: freed on the UI thread, a long one held the window a moment.
+    if (outcome.changesUnchanged)
+        outcome.changes = shown.changes;
+    // An unchanged reload of the same list (every window activation makes one) keeps its index and,
+    // while every tick is on a listed path, its ticks as they are.
+    if (outcome.changesUnchanged && shown.sameProject
+        && std::all_of(shown.ticked.cbegin(), shown.ticked.cend(),
+            [&](const QString &path) { return shown.changeIndex.contains(path); })) {
+        outcome.changeIndex = shown.changeIndex;
+        outcome.ticked = shown.ticked;
+        return outcome;
+    }
     outcome.changeIndex.reserve(outcome.changes.size());
     // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
     // project, and paths new to the list, get the default ticks.
@@ -216,12 +241,17 @@ QCoro::Task<> AppState::loadStatus()
             QStringLiteral("--untracked-files=all"), QStringLiteral("--ignored")}
         : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
     ToolClient &tool = toolFor(kind);
-    // svn's XML is read while svn still walks the working copy; Git's lines are read once it is done.
-    // Either way the output is decoded on the worker that reads it.
+    // The output is read on a worker while the tool still writes it: svn's as svn walks the working
+    // copy, git's as git prints what it found.
     std::optional<StreamedReading<SVNXMLParsers::StatusReading>> streamed;
+    std::optional<StreamedReading<GitParsers::StatusReading>> gitStreamed;
     ToolRun run{arguments, project->path};
     run.decodeOutput = false;
-    if (!git) {
+    if (git) {
+        gitStreamed.emplace();
+        run.onOutput = [&gitStreamed](const QByteArray &piece) { gitStreamed->add(piece); };
+        run.keepOutput = false;
+    } else {
         streamed.emplace();
         run.onOutput = [&streamed](const QByteArray &piece) { streamed->add(piece); };
     }
@@ -235,12 +265,13 @@ QCoro::Task<> AppState::loadStatus()
     if (!keepLoad(ticket, loadingStatus))
         co_return;
 
-    QList<WorkingCopyItem> items;
+    // Taken outside the await: gcc 12 mishandles a conditional inside a co_await's operand.
+    QFuture<QList<WorkingCopyItem>> reading = git ? gitStreamed->end() : streamed->end();
+    QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
+    if (!keepLoad(ticket, loadingStatus))
+        co_return;
     QSet<QString> conflictArtefacts;
     if (!git) {
-        items = co_await awaitInScope(m_runScope, streamed->end());
-        if (!keepLoad(ticket, loadingStatus))
-            co_return;
         try {
             conflictArtefacts = co_await conflictFiles(client(), conflictedPaths(items), project->path);
         } catch (const ToolRunAbandoned &) {
@@ -251,21 +282,23 @@ QCoro::Task<> AppState::loadStatus()
         if (!keepLoad(ticket, loadingStatus))
             co_return;
     }
-    ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
+    ShownStatus shown{
+        m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id, m_statusOrder};
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
                                 root = project->path, shown, conflictArtefacts]() mutable {
-              if (git)
-                  items = GitParsers::parseStatus(QByteArrayView(stdoutData));
-              // Output that is not UTF-8 lists nothing, read whole or in pieces.
-              else if (!TextUtil::isValidUtf8(stdoutData))
+              // Output that is not UTF-8 lists nothing, read whole or in pieces. (Git's names are read
+              // as their bytes, whatever they are.)
+              if (!git && !TextUtil::isValidUtf8(stdoutData))
                   items.clear();
               if (!conflictArtefacts.isEmpty()) {
                   for (WorkingCopyItem &item : items)
                       item.conflictFile = conflictArtefacts.contains(IgnoreRules::normalizePath(item.path));
               }
-              return filterStatus(kind, items, root, shown);
+              // Git's rows come in git's order: they are sorted once the ignore rules have left out
+              // what they hide.
+              return filterStatus(kind, items, !git, root, shown);
           });
     StatusOutcome outcome = co_await awaitInScope(m_runScope, std::move(filtering));
     if (!keepLoad(ticket, loadingStatus))
@@ -273,6 +306,7 @@ QCoro::Task<> AppState::loadStatus()
 
     // What was worked out on the worker holds while the list, the ticks and the project on screen are
     // still those it was worked out against; otherwise the ticks are worked out again here.
+    m_statusOrder = std::move(outcome.order);
     const bool sameProject = m_statusProjectID == project->id;
     if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
         && sameProject == shown.sameProject) {

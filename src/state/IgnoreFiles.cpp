@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
@@ -106,12 +105,11 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
 
     // Prefixes first: a candidate that is already a folder above another needs no look at the disk.
     // The tools list the paths of one folder together, so a parent equal to the previous one adds
-    // nothing new.
+    // nothing new. A path listed twice (git's staged deletion and untracked file of one name) is
+    // looked at twice and added once.
     QList<std::pair<qsizetype, qsizetype>> reportedPaths; // candidate index, depth
     QList<QString> normalizedPaths;
     normalizedPaths.reserve(candidatePaths.size());
-    QSet<QString> seen;
-    seen.reserve(candidatePaths.size());
     QStringView previousParent;
     bool previousLeavesProject = false;
     qsizetype previousDepth = 0;
@@ -119,9 +117,8 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
     for (qsizetype index = 0; index < candidatePaths.size(); ++index) {
         normalizedPaths.append(IgnoreRules::normalizePath(candidatePaths[index]));
         const QString &path = normalizedPaths.last();
-        if (path.isEmpty() || seen.contains(path))
+        if (path.isEmpty())
             continue;
-        seen.insert(path);
         const qsizetype lastSlash = path.lastIndexOf(u'/');
         const QStringView parent = QStringView(path).first(std::max<qsizetype>(lastSlash, 0));
         if (!havePrevious || parent != previousParent) {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <numeric>
 #include <vector>
 
 QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
@@ -17,8 +18,49 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
     return statusItemsByApplyingIgnoreRules(items, root, rules, isFolder, false);
 }
 
+namespace {
+
+void sortByPath(QList<WorkingCopyItem> &items, StatusOrder *order)
+{
+    if (!order) {
+        TextUtil::sortByLocalizedKey(items, [](const WorkingCopyItem &item) { return item.path; });
+        return;
+    }
+    QStringList kept;
+    kept.reserve(items.size());
+    for (const WorkingCopyItem &item : std::as_const(items))
+        kept.push_back(item.path);
+    QString locale = TextUtil::workingLocale().bcp47Name();
+    if (order->locale != locale || order->keptPaths != kept) {
+        QList<qsizetype> from(items.size());
+        std::iota(from.begin(), from.end(), qsizetype(0));
+        TextUtil::sortByLocalizedKey(from, [&items](qsizetype at) { return std::as_const(items)[at].path; });
+        *order = StatusOrder{std::move(locale), std::move(kept), std::move(from)};
+    }
+    // Put in place along the permutation's cycles: a second list this long would cost more in fresh
+    // pages than the moves themselves.
+    const QList<qsizetype> &from = order->sortedFrom;
+    std::vector<bool> placed(size_t(items.size()), false);
+    for (qsizetype start = 0; start < items.size(); ++start) {
+        if (placed[size_t(start)])
+            continue;
+        WorkingCopyItem first = std::move(items[start]);
+        qsizetype at = start;
+        while (from[at] != start) {
+            items[at] = std::move(items[from[at]]);
+            placed[size_t(at)] = true;
+            at = from[at];
+        }
+        items[at] = std::move(first);
+        placed[size_t(at)] = true;
+    }
+}
+
+} // namespace
+
 QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items, const QString &root,
-    const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder, bool itemsSorted)
+    const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder, bool itemsSorted,
+    StatusOrder *order)
 {
     QList<WorkingCopyItem> result;
     result.reserve(items.size());
@@ -26,8 +68,8 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
     seen.reserve(items.size());
     // Items kept in their sorted order with their paths as they were need no sorting again.
     bool inOrder = itemsSorted;
-    auto appendIfNeeded = [&](WorkingCopyItem item) {
-        QString path = IgnoreRules::normalizePath(item.path);
+    // `path` is the item's path normalized.
+    auto appendIfNeeded = [&](WorkingCopyItem item, QString path) {
         if (path.isEmpty() || seen.contains(path))
             return;
         seen.insert(path);
@@ -43,7 +85,8 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
     const bool noRules = rules.isEmpty();
     for (qsizetype index = 0; index < items.size(); ++index) {
         const WorkingCopyItem &item = items[index];
-        if (IgnoreRules::normalizePath(item.path).isEmpty()) {
+        QString path = IgnoreRules::normalizePath(item.path);
+        if (path.isEmpty()) {
             if (!rootItem && item.kind != SVNStatusKind::ignored) {
                 rootItem = item;
                 rootItem->path = workingCopyRootPath.toString();
@@ -55,10 +98,9 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
             continue;
         if (noRules) {
             if (item.kind != SVNStatusKind::ignored)
-                appendIfNeeded(item);
+                appendIfNeeded(item, std::move(path));
             continue;
         }
-        const QString path = IgnoreRules::normalizePath(item.path);
         const std::optional<bool> decision = rules.decision(path, [&] { return itemIsFolder(index); });
         const bool ignored = decision == true;
         const bool included = decision == false;
@@ -66,7 +108,7 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
             if (item.kind == SVNStatusKind::unversioned && rules.hasIncludedDescendant(path) && itemIsFolder(index)) {
                 for (const WorkingCopyItem &inner : includedUnversionedDescendants(path, root, rules)) {
                     inOrder = false;
-                    appendIfNeeded(inner);
+                    appendIfNeeded(inner, IgnoreRules::normalizePath(inner.path));
                 }
             }
             continue;
@@ -76,13 +118,13 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
                 continue;
             WorkingCopyItem shown = item;
             shown.kind = SVNStatusKind::unversioned;
-            appendIfNeeded(std::move(shown));
+            appendIfNeeded(std::move(shown), std::move(path));
             continue;
         }
-        appendIfNeeded(item);
+        appendIfNeeded(item, std::move(path));
     }
     if (!inOrder)
-        TextUtil::sortByLocalizedKey(result, [](const WorkingCopyItem &item) { return item.path; });
+        sortByPath(result, order);
     if (rootItem)
         result.prepend(std::move(*rootItem));
     return result;

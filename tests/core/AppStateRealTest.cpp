@@ -645,6 +645,65 @@ TEST_F(RealFixture, GitSubmoduleAndNestedRepositoryStayFoldersForFolderRules)
     EXPECT_TRUE(paths().contains("vendor/lib"));
 }
 
+// Git's rows are sorted after the filter, and a reload that keeps the same rows in git's order reuses the
+// last sort: every reload lists what a fresh sort of git's whole output lists, ties (names equal but for
+// case) in git's order, a name listed twice once.
+TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const char *file : {"a.txt", "d.txt", "file9", "file10", "sub/x.c"})
+        writeFile(git.path + "/" + file, "one\n");
+    git.commitAll();
+    writeFile(git.path + "/a.txt", "two\n");
+    writeFile(git.path + "/A.txt", "new\n");
+    git.git({"rm", "-q", "--cached", "d.txt"});
+    writeFile(git.path + "/file9", "two\n");
+    writeFile(git.path + "/file10", "two\n");
+    writeFile(git.path + "/sub/scratch.tmp", "t\n");
+    writeFile(git.path + "/sub/keep.tmp", "t\n");
+    writeFile(git.path + "/.korvelignore", "*.tmp\n!keep.tmp\n");
+    const auto expectFreshSort = [&] {
+        const QByteArray output = git.git({"status", "--porcelain=v1", "--untracked-files=all", "--ignored"});
+        EXPECT_EQ(state->changes(),
+            lookedUpOnDisk(GitParsers::parseStatus(QByteArrayView(output)), QDir::cleanPath(git.path)))
+            << output.constData();
+    };
+    const auto reload = [&] {
+        state->refreshStatus();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    };
+    const auto listed = [&](const QString &path) {
+        return *std::find_if(state->changes().cbegin(), state->changes().cend(),
+            [&](const WorkingCopyItem &item) { return item.path == path; });
+    };
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "a.txt", "A.txt", "d.txt", "file9", "file10", "sub/keep.tmp"}));
+    EXPECT_EQ(listed("d.txt").kind, SVNStatusKind::deleted) << "the first of its rows";
+    state->setCommitSelection(listed("file10"), false);
+    const QSet<QString> ticked = state->selectedCommitPaths();
+
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked);
+
+    // The same names in another order of git's: the new file staged goes before the edited one.
+    git.git({"add", "A.txt"});
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "d.txt", "file9", "file10", "sub/keep.tmp"}));
+    EXPECT_EQ(state->selectedCommitPaths(), ticked);
+
+    writeFile(git.path + "/sub/scratch.tmp", "");
+    QFile::remove(git.path + "/sub/keep.tmp");
+    writeFile(git.path + "/file1", "new\n");
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "d.txt", "file1", "file9", "file10"}));
+}
+
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
