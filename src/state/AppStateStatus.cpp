@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -76,6 +78,21 @@ private:
     std::vector<qint8> m_known;
 };
 
+// Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
+// threads, since each look-up costs a moment in a long list.
+bool ticksAreListed(const ShownStatus &shown)
+{
+    constexpr qsizetype part = 4096;
+    const auto parts = size_t((shown.changes.size() + part - 1) / part);
+    std::vector<qsizetype> counts(parts, 0);
+    TextUtil::inParallel(parts, [&](size_t at) {
+        const qsizetype end = std::min(shown.changes.size(), qsizetype(at + 1) * part);
+        for (qsizetype index = qsizetype(at) * part; index < end; ++index)
+            counts[at] += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
+    });
+    return std::accumulate(counts.cbegin(), counts.cend(), qsizetype(0)) == shown.ticked.size();
+}
+
 // The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and
 // what the list on screen makes of the result; kept off the UI thread because a large working copy makes
 // each of them take a while.
@@ -107,9 +124,7 @@ StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &it
         outcome.changes = shown.changes;
     // An unchanged reload of the same list (every window activation makes one) keeps its index and,
     // while every tick is on a listed path, its ticks as they are.
-    if (outcome.changesUnchanged && shown.sameProject
-        && std::all_of(shown.ticked.cbegin(), shown.ticked.cend(),
-            [&](const QString &path) { return shown.changeIndex.contains(path); })) {
+    if (outcome.changesUnchanged && shown.sameProject && ticksAreListed(shown)) {
         outcome.changeIndex = shown.changeIndex;
         outcome.ticked = shown.ticked;
         return outcome;

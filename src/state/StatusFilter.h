@@ -5,7 +5,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -13,18 +12,18 @@
 // as unversioned, paths normalized, duplicates dropped, sorted. Pure; safe off the UI thread.
 QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(
     const QList<WorkingCopyItem> &items, const QString &root, const IgnoreRules &rules);
-// How the last sorted status list was put in order: the paths kept, in the order the filter kept them,
-// and for each place of the sorted list the position it came from. A reload that keeps the same paths
-// in the same order is sorted alike, without a sort key made again.
+// How the last status list was sorted: the list, and for each of its places the position its row had
+// among the rows the filter kept. A reload that keeps rows of the same paths in the same order is
+// sorted alike without a sort key made again, and one that keeps the same rows is that list.
 struct StatusOrder {
     QString locale;
-    QStringList keptPaths;
     QList<qsizetype> sortedFrom;
+    QList<WorkingCopyItem> sorted;
 };
 
 // The same with the caller telling whether the item at an index is a folder (asked only where a
-// rule's answer depends on it), and whether the items already come sorted by path; `order`, when
-// given, is the order of the last list, used and replaced.
+// rule's answer depends on it, from several threads at once), and whether the items already come
+// sorted by path; `order`, when given, is the order of the last list, used and replaced.
 QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyItem> &items, const QString &root,
     const IgnoreRules &rules, const std::function<bool(qsizetype item)> &itemIsFolder, bool itemsSorted,
     StatusOrder *order = nullptr);

@@ -696,12 +696,28 @@ TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
     EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "d.txt", "file9", "file10", "sub/keep.tmp"}));
     EXPECT_EQ(state->selectedCommitPaths(), ticked);
 
+    // Listed once again; then reloaded as it stands.
+    git.git({"add", "d.txt"});
+    reload();
+    expectFreshSort();
+    EXPECT_FALSE(paths().contains("d.txt"));
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+
+    // The same names in the same order, one of another kind.
+    QFile::remove(git.path + "/file10");
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(listed("file10").kind, SVNStatusKind::deleted);
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+
     writeFile(git.path + "/sub/scratch.tmp", "");
     QFile::remove(git.path + "/sub/keep.tmp");
     writeFile(git.path + "/file1", "new\n");
     reload();
     expectFreshSort();
-    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "d.txt", "file1", "file9", "file10"}));
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "file1", "file9", "file10"}));
 }
 
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
