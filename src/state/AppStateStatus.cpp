@@ -21,6 +21,14 @@
 #include <numeric>
 #include <vector>
 
+// What a status load set: the order it sorted its list by, the list and the ticks (every one on a
+// listed path).
+struct LoadedStatus {
+    StatusOrder order;
+    QList<WorkingCopyItem> changes;
+    QSet<QString> ticked;
+};
+
 namespace {
 
 const QString loadingStatus = QStringLiteral("Loading status");
@@ -32,7 +40,7 @@ struct ShownStatus {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool sameProject = false;
-    std::shared_ptr<const StatusOrder> order;
+    std::shared_ptr<const LoadedStatus> loaded;
 };
 
 struct StatusOutcome {
@@ -40,7 +48,7 @@ struct StatusOutcome {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool changesUnchanged = false;
-    std::shared_ptr<const StatusOrder> order;
+    StatusOrder order;
 };
 
 // Whether each status item is a folder, asked of the disk at most once per item and only when needed.
@@ -115,16 +123,19 @@ StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &it
     const IgnoreRules rules = IgnoreFiles::load(root, candidates, mayBeWalked);
 
     StatusOutcome outcome;
-    StatusOrder order = shown.order ? *shown.order : StatusOrder();
-    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, itemsSorted, &order);
-    outcome.order = std::make_shared<const StatusOrder>(std::move(order));
+    if (shown.loaded)
+        outcome.order = shown.loaded->order;
+    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, itemsSorted, &outcome.order);
     outcome.changesUnchanged = outcome.changes == shown.changes;
     // The list made here is freed here: freed on the UI thread, a long one held the window a moment.
     if (outcome.changesUnchanged)
         outcome.changes = shown.changes;
     // An unchanged reload of the same list (every window activation makes one) keeps its index and,
     // while every tick is on a listed path, its ticks as they are.
-    if (outcome.changesUnchanged && shown.sameProject && ticksAreListed(shown)) {
+    // The ticks the last load set are on listed paths; others are counted.
+    const bool ticksAsLoaded = shown.loaded && shown.changes.isSharedWith(shown.loaded->changes)
+        && shown.ticked == shown.loaded->ticked;
+    if (outcome.changesUnchanged && shown.sameProject && (ticksAsLoaded || ticksAreListed(shown))) {
         outcome.changeIndex = shown.changeIndex;
         outcome.ticked = shown.ticked;
         return outcome;
@@ -298,7 +309,7 @@ QCoro::Task<> AppState::loadStatus()
             co_return;
     }
     ShownStatus shown{
-        m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id, m_statusOrder};
+        m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id, m_loadedStatus};
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
@@ -321,7 +332,6 @@ QCoro::Task<> AppState::loadStatus()
 
     // What was worked out on the worker holds while the list, the ticks and the project on screen are
     // still those it was worked out against; otherwise the ticks are worked out again here.
-    m_statusOrder = std::move(outcome.order);
     const bool sameProject = m_statusProjectID == project->id;
     if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
         && sameProject == shown.sameProject) {
@@ -341,6 +351,8 @@ QCoro::Task<> AppState::loadStatus()
         m_statusProjectID = project->id;
         setSelectedCommitPaths(std::move(ticked));
     }
+    m_loadedStatus = std::make_shared<const LoadedStatus>(
+        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);

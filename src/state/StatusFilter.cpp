@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 #include <vector>
 
@@ -43,9 +44,10 @@ void sortByPath(QList<WorkingCopyItem> &items, StatusOrder *order)
     // The same paths in the same order sort alike: the last list, read through the last sort, says
     // whether they are.
     QString locale = TextUtil::workingLocale().bcp47Name();
-    bool samePaths = order->locale == locale && order->sorted.size() == items.size();
+    const StatusOrder &last = *order;
+    bool samePaths = last.locale == locale && last.sorted.size() == items.size();
     for (qsizetype at = 0; samePaths && at < items.size(); ++at)
-        samePaths = std::as_const(items)[order->sortedFrom[at]].path == order->sorted[at].path;
+        samePaths = std::as_const(items)[last.sortedFrom[at]].path == last.sorted[at].path;
     if (!samePaths) {
         QList<qsizetype> from(items.size());
         std::iota(from.begin(), from.end(), qsizetype(0));
@@ -144,11 +146,19 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
     // unchanged working copy): told apart from it row by row, without a list made or a path hashed.
     if (order && !itemsSorted && !walked && order->sorted.size() == qsizetype(kept.size())
         && order->locale == TextUtil::workingLocale().bcp47Name()) {
-        bool same = true;
-        for (qsizetype at = 0; same && at < order->sorted.size(); ++at) {
-            const qsizetype index = kept[size_t(order->sortedFrom[at])];
-            same = listedRow(items[index], verdicts[size_t(index)], normalized[size_t(index)]) == order->sorted[at];
-        }
+        // Read only: the last list shares its rows with the list on screen.
+        const StatusOrder &last = *order;
+        std::atomic<bool> same = true;
+        const qsizetype count = last.sorted.size();
+        TextUtil::inParallel(size_t((count + part - 1) / part), [&](size_t at) {
+            const qsizetype end = std::min(count, qsizetype(at + 1) * part);
+            for (qsizetype place = qsizetype(at) * part; place < end && same.load(std::memory_order_relaxed); ++place) {
+                const qsizetype index = kept[size_t(last.sortedFrom[place])];
+                if (!(listedRow(items[index], verdicts[size_t(index)], normalized[size_t(index)])
+                        == last.sorted[place]))
+                    same = false;
+            }
+        });
         if (same)
             return withRoot(order->sorted);
     }

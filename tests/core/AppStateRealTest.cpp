@@ -704,6 +704,10 @@ TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
     reload();
     expectFreshSort();
     EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+    // A tick on a path that is not listed goes at a reload, also when the list stays.
+    state->setSelectedCommitPaths(ticked + QSet<QString>{"gone.txt"});
+    reload();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
 
     // The same names in the same order, one of another kind.
     QFile::remove(git.path + "/file10");
