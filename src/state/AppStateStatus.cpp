@@ -21,12 +21,13 @@
 #include <numeric>
 #include <vector>
 
-// What a status load set: the order it sorted its list by, the list and the ticks (every one on a
-// listed path).
+// What a status load set: the order it sorted its list by, the list, the ticks (every one on a
+// listed path) and the warning it told.
 struct LoadedStatus {
     StatusOrder order;
     QList<WorkingCopyItem> changes;
     QSet<QString> ticked;
+    QString warning;
 };
 
 namespace {
@@ -85,6 +86,43 @@ private:
     QString m_root;
     std::vector<qint8> m_known;
 };
+
+// What the user is told of a git status that succeeded but wrote to standard error ("could not open
+// directory" for a folder it could not read, whose files are then not listed): every line but git's
+// advice and its notices that a setting is deprecated, which git prints at every run and which change
+// nothing that is listed. A folder past the path limit fills a line of 4 KiB, which is cut in the
+// middle; at most ten lines are given. Empty when nothing is worth telling.
+QString statusWarning(const QByteArray &stderrData)
+{
+    constexpr qsizetype shownLines = 10;
+    constexpr qsizetype half = 120;
+    const QString text = QString::fromUtf8(stderrData);
+    QStringList told;
+    qsizetype more = 0;
+    for (QStringView line : QStringView(text).tokenize(u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u"hint:")
+            || (line.startsWith(u"warning: ") && line.contains(u" is deprecated")))
+            continue;
+        if (told.size() == shownLines) {
+            ++more;
+            continue;
+        }
+        if (line.size() > 2 * half + 1) {
+            const qsizetype head = line[half - 1].isHighSurrogate() ? half - 1 : half;
+            const qsizetype tail = line[line.size() - half].isLowSurrogate() ? half - 1 : half;
+            told.push_back(line.first(head).toString() + QChar(0x2026) + line.last(tail).toString());
+        } else {
+            told.push_back(line.toString());
+        }
+    }
+    if (told.isEmpty())
+        return {};
+    QString message = QStringLiteral("git listed what it could read and warned:\n\n") + told.join(u'\n');
+    if (more > 0)
+        message += QStringLiteral("\n(and %1 more)").arg(more);
+    return message;
+}
 
 // Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
 // threads, since each look-up costs a moment in a long list.
@@ -290,6 +328,7 @@ QCoro::Task<> AppState::loadStatus()
     }
     if (!keepLoad(ticket, loadingStatus))
         co_return;
+    const QString warning = git ? statusWarning(result.stderrData) : QString();
 
     // Taken outside the await: gcc 12 mishandles a conditional inside a co_await's operand.
     QFuture<QList<WorkingCopyItem>> reading = git ? gitStreamed->end() : streamed->end();
@@ -333,6 +372,9 @@ QCoro::Task<> AppState::loadStatus()
     // What was worked out on the worker holds while the list, the ticks and the project on screen are
     // still those it was worked out against; otherwise the ticks are worked out again here.
     const bool sameProject = m_statusProjectID == project->id;
+    // Every activation of the window reloads: a warning is told once for as long as the project's
+    // loads give the same one.
+    const bool warningTold = sameProject && m_loadedStatus && m_loadedStatus->warning == warning;
     if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
         && sameProject == shown.sameProject) {
         if (!outcome.changesUnchanged)
@@ -352,10 +394,12 @@ QCoro::Task<> AppState::loadStatus()
         setSelectedCommitPaths(std::move(ticked));
     }
     m_loadedStatus = std::make_shared<const LoadedStatus>(
-        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths});
+        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths, warning});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);
+    if (!warning.isEmpty() && !warningTold)
+        showAlert(QStringLiteral("Status Warning"), warning);
     co_await loadDiffForSelectedChange();
 }
 

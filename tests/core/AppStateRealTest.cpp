@@ -15,11 +15,67 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
 namespace {
+
+// Folders nested inside `folder` until their path passes the system's limit, made and removed a step at a
+// time from the folder above (no call takes the whole path), with a file at the bottom.
+class DeepFolders {
+public:
+    explicit DeepFolders(const QString &folder) : m_folder(folder)
+    {
+        int at = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        for (int depth = 0; at >= 0 && depth < 25; ++depth) {
+            ::mkdirat(at, name.constData(), 0755);
+            const int inner = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY);
+            ::close(at);
+            at = inner;
+        }
+        if (at >= 0) {
+            const int file = ::openat(at, "bottom.txt", O_WRONLY | O_CREAT, 0644);
+            m_made = file >= 0 && ::write(file, "b\n", 2) == 2;
+            ::close(file);
+            ::close(at);
+        }
+    }
+    ~DeepFolders()
+    {
+        const int at = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY);
+        remove(at, name);
+        ::close(at);
+    }
+    bool made() const { return m_made; }
+
+private:
+    static void remove(int folder, const QByteArray &entry)
+    {
+        if (::unlinkat(folder, entry.constData(), 0) == 0)
+            return;
+        const int inner = ::openat(folder, entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (DIR *entries = ::fdopendir(::dup(inner))) {
+            QList<QByteArray> names;
+            while (const dirent *found = ::readdir(entries)) {
+                if (qstrcmp(found->d_name, ".") != 0 && qstrcmp(found->d_name, "..") != 0)
+                    names.push_back(found->d_name);
+            }
+            ::closedir(entries);
+            for (const QByteArray &inside : names)
+                remove(inner, inside);
+        }
+        ::close(inner);
+        ::unlinkat(folder, entry.constData(), AT_REMOVEDIR);
+    }
+
+    const QByteArray name = QByteArray(200, 'd');
+    QString m_folder;
+    bool m_made = false;
+};
 
 struct RealFixture : ::testing::Test {
     Sandbox sandbox;
@@ -722,6 +778,60 @@ TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
     reload();
     expectFreshSort();
     EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "file1", "file9", "file10"}));
+}
+
+// git lists what it could read of a folder nested past the system's path limit and warns on standard
+// error that it could not open the rest, exiting with success: the list shows what git listed and an
+// alert gives git's warning, once for as long as the reloads (every activation of the window) give it.
+// git's notice that a setting is deprecated is no warning worth an alert.
+TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    git.commitAll();
+    writeFile(git.path + "/a.txt", "two\n");
+    writeFile(git.path + "/top/shallow.txt", "s\n");
+    std::optional<DeepFolders> deep(std::in_place, git.path + "/top");
+    ASSERT_TRUE(deep->made());
+    int status = -1;
+    const QByteArray listed = git.git({"status", "--porcelain=v1", "--untracked-files=all"}, &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(listed, " M a.txt\n?? top/shallow.txt\n");
+    const QByteArray warned
+        = runTool("sh", {"-c", "git status --porcelain --untracked-files=all 2>&1 >/dev/null"}, git.path);
+    ASSERT_TRUE(warned.startsWith("warning: could not open directory 'top/dddd")) << warned.left(300).constData();
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Status Warning");
+    EXPECT_TRUE(state->alert()->message.contains("warning: could not open directory 'top/dddd"))
+        << state->alert()->message.toStdString();
+    EXPECT_LT(state->alert()->message.size(), 400) << "the folder's 4 KiB name is cut";
+    state->setAlert(std::nullopt);
+
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << "the same warning again";
+
+    // Gone, then back: told again.
+    deep.reset();
+    refresh();
+    EXPECT_FALSE(state->alert());
+    deep.emplace(git.path + "/top");
+    refresh();
+    EXPECT_TRUE(state->alert());
+    state->setAlert(std::nullopt);
+    deep.reset();
+
+    // A deprecated setting, which git names on every run.
+    git.git({"config", "core.fsyncObjectFiles", "true"});
+    const QByteArray notice = runTool("sh", {"-c", "git status --porcelain 2>&1 >/dev/null"}, git.path);
+    ASSERT_TRUE(notice.startsWith("warning: core.fsyncObjectFiles is deprecated")) << notice.constData();
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
 }
 
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
