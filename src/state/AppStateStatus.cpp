@@ -155,9 +155,8 @@ StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &it
     // unversioned folder whose re-included files it lists. Any other folder's rules only concern paths
     // listed inside it, which make it a folder above them anyway; asking the disk about every
     // modified file took longer than the rest of the filter.
-    const auto mayBeWalked = [&](qsizetype index) {
-        return items[index].kind == SVNStatusKind::unversioned && isFolder(index);
-    };
+    const auto mayBeWalked
+        = [&](qsizetype index) { return items[index].kind == SVNStatusKind::unversioned && isFolder(index); };
     const IgnoreRules rules = IgnoreFiles::load(root, candidates, mayBeWalked);
 
     StatusOutcome outcome;
@@ -169,10 +168,10 @@ StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &it
     if (outcome.changesUnchanged)
         outcome.changes = shown.changes;
     // An unchanged reload of the same list (every window activation makes one) keeps its index and,
-    // while every tick is on a listed path, its ticks as they are.
-    // The ticks the last load set are on listed paths; others are counted.
-    const bool ticksAsLoaded = shown.loaded && shown.changes.isSharedWith(shown.loaded->changes)
-        && shown.ticked == shown.loaded->ticked;
+    // while every tick is on a listed path, its ticks as they are: those the last load set are, others
+    // are counted.
+    const bool ticksAsLoaded
+        = shown.loaded && shown.changes.isSharedWith(shown.loaded->changes) && shown.ticked == shown.loaded->ticked;
     if (outcome.changesUnchanged && shown.sameProject && (ticksAsLoaded || ticksAreListed(shown))) {
         outcome.changeIndex = shown.changeIndex;
         outcome.ticked = shown.ticked;

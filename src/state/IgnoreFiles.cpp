@@ -13,6 +13,10 @@
 #include <numeric>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // A folder of the project whose ignore files are read.
@@ -40,6 +44,8 @@ struct FolderEntries {
 };
 
 const std::array<QString, 2> ignoreFileNames{QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")};
+const std::array<QByteArray, 2> ignoreFileNameBytes{
+    QByteArrayLiteral(".gitignore"), QByteArrayLiteral(".korvelignore")};
 
 QString childLocation(const QString &location, const QString &name)
 {
@@ -165,14 +171,25 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
     // symbolic link to a folder elsewhere is followed only when it is itself a reported path.
     QString canonicalRoot;
     bool canonicalRootKnown = false;
+    // Asked from the project folder's own descriptor: the kernel walks a path of a few names, not the
+    // whole way from the root, and a status of many folders asks three times for each.
+    const int rootFolder = ::open(TextUtil::encodeFileName(rootPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::vector<FolderEntries> entries(size_t(folders.size()));
     forEachIndexInParallel(folders.size(), [&](qsizetype index) {
-        const QString location = locationOf(folders[index].path);
+        const QByteArray folder = TextUtil::encodeFileName(folders[index].path);
         FolderEntries &found = entries[size_t(index)];
-        found.isSymLink = !folders[index].path.isEmpty() && QFileInfo(location).isSymLink();
-        for (size_t name = 0; name < ignoreFileNames.size(); ++name)
-            found.ignoreFileIsFile[name] = QFileInfo(childLocation(location, ignoreFileNames[name])).isFile();
+        struct stat info;
+        found.isSymLink = !folder.isEmpty()
+            && ::fstatat(rootFolder, folder.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name) {
+            const QByteArray file
+                = folder.isEmpty() ? ignoreFileNameBytes[name] : folder + '/' + ignoreFileNameBytes[name];
+            found.ignoreFileIsFile[name]
+                = ::fstatat(rootFolder, file.constData(), &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
     });
+    if (rootFolder >= 0)
+        ::close(rootFolder);
     QHash<QString, bool> staysInside{{QString(), true}};
     QList<IgnoreRule> rules;
     for (qsizetype index = 0; index < folders.size(); ++index) {
