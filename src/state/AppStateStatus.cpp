@@ -181,7 +181,7 @@ StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &it
     // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
     // project, and paths new to the list, get the default ticks.
     for (qsizetype i = 0; i < outcome.changes.size(); ++i) {
-        const WorkingCopyItem &item = outcome.changes[i];
+        const WorkingCopyItem &item = std::as_const(outcome.changes)[i];
         outcome.changeIndex.insert(item.path, i);
         const bool wasListed = shown.sameProject && shown.changeIndex.contains(item.path);
         if (wasListed ? shown.ticked.contains(item.path) : item.isTickedByDefault())
@@ -382,7 +382,7 @@ QCoro::Task<> AppState::loadStatus()
         setSelectedCommitPaths(std::move(outcome.ticked));
     } else {
         QSet<QString> ticked;
-        for (const WorkingCopyItem &item : outcome.changes) {
+        for (const WorkingCopyItem &item : std::as_const(outcome.changes)) {
             const bool wasListed = sameProject && m_changeIndex.contains(item.path);
             const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : item.isTickedByDefault();
             if (tick)
