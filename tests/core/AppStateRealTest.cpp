@@ -15,67 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace TestSupport;
 
 namespace {
-
-// Folders nested inside `folder` until their path passes the system's limit, made and removed a step at a
-// time from the folder above (no call takes the whole path), with a file at the bottom.
-class DeepFolders {
-public:
-    explicit DeepFolders(const QString &folder) : m_folder(folder)
-    {
-        int at = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-        for (int depth = 0; at >= 0 && depth < 25; ++depth) {
-            ::mkdirat(at, name.constData(), 0755);
-            const int inner = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY);
-            ::close(at);
-            at = inner;
-        }
-        if (at >= 0) {
-            const int file = ::openat(at, "bottom.txt", O_WRONLY | O_CREAT, 0644);
-            m_made = file >= 0 && ::write(file, "b\n", 2) == 2;
-            ::close(file);
-            ::close(at);
-        }
-    }
-    ~DeepFolders()
-    {
-        const int at = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY);
-        remove(at, name);
-        ::close(at);
-    }
-    bool made() const { return m_made; }
-
-private:
-    static void remove(int folder, const QByteArray &entry)
-    {
-        if (::unlinkat(folder, entry.constData(), 0) == 0)
-            return;
-        const int inner = ::openat(folder, entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-        if (DIR *entries = ::fdopendir(::dup(inner))) {
-            QList<QByteArray> names;
-            while (const dirent *found = ::readdir(entries)) {
-                if (qstrcmp(found->d_name, ".") != 0 && qstrcmp(found->d_name, "..") != 0)
-                    names.push_back(found->d_name);
-            }
-            ::closedir(entries);
-            for (const QByteArray &inside : names)
-                remove(inner, inside);
-        }
-        ::close(inner);
-        ::unlinkat(folder, entry.constData(), AT_REMOVEDIR);
-    }
-
-    const QByteArray name = QByteArray(200, 'd');
-    QString m_folder;
-    bool m_made = false;
-};
 
 struct RealFixture : ::testing::Test {
     Sandbox sandbox;
@@ -791,8 +735,17 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     git.commitAll();
     writeFile(git.path + "/a.txt", "two\n");
     writeFile(git.path + "/top/shallow.txt", "s\n");
-    std::optional<DeepFolders> deep(std::in_place, git.path + "/top");
-    ASSERT_TRUE(deep->made());
+    // Made a folder at a time from the one above, so no call takes the whole path.
+    const QString deep(200, u'd');
+    const auto makeDeepFolders = [&] {
+        runTool("python3",
+            {"-c",
+                "import os, sys\nos.chdir('top')\nfor i in range(25):\n os.mkdir(sys.argv[1])\n os.chdir(sys.argv[1])\n"
+                "open('bottom.txt', 'w').write('b')",
+                deep},
+            git.path);
+    };
+    makeDeepFolders();
     int status = -1;
     const QByteArray listed = git.git({"status", "--porcelain=v1", "--untracked-files=all"}, &status);
     ASSERT_EQ(status, 0);
@@ -816,14 +769,13 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     EXPECT_FALSE(state->alert()) << "the same warning again";
 
     // Gone, then back: told again.
-    deep.reset();
+    runTool("rm", {"-rf", "--", "top/" + deep}, git.path);
     refresh();
     EXPECT_FALSE(state->alert());
-    deep.emplace(git.path + "/top");
+    makeDeepFolders();
     refresh();
     EXPECT_TRUE(state->alert());
     state->setAlert(std::nullopt);
-    deep.reset();
 
     // A deprecated setting, which git names on every run.
     git.git({"config", "core.fsyncObjectFiles", "true"});
