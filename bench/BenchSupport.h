@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 
 namespace BenchSupport {
@@ -35,6 +37,15 @@ inline double secondsOfBareRun(const QString &program, const QStringList &argume
     QByteArray output;
     runQuietly(program, arguments, folder, &output);
     return clock.nsecsElapsed() / 1e9;
+}
+
+// CPU time (user and system) of this process, all its threads, or of its children that have ended.
+inline double cpuSeconds(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval &time) { return double(time.tv_sec) + double(time.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 inline void writeText(const QString &path, const QByteArray &text)

@@ -2,6 +2,7 @@
 
 #include "model/TextUtil.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,7 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // Read as bytes, nothing is lost to a byte that is not UTF-8, and UTF-8 reads as it does as text.
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    (void)GitParsers::parseStatus(bytes);
+    const QList<WorkingCopyItem> status = GitParsers::parseStatus(bytes);
+    // Read in pieces as git writes it, the same bytes give the same rows wherever the pieces end.
+    GitParsers::StatusReading pieces;
+    const qsizetype step = 1 + (size > 0 ? data[0] % 13 : 0);
+    for (qsizetype at = 0; at < bytes.size(); at += step)
+        pieces.add(bytes.sliced(at, std::min(step, bytes.size() - at)).toByteArray());
+    QList<WorkingCopyItem> read = pieces.finish();
+    TextUtil::sortByLocalizedKey(read, [](const WorkingCopyItem &item) { return item.path; });
+    if (read != status)
+        __builtin_trap();
     const QList<LogEntry> fromBytes = GitParsers::parseLog(bytes);
     // A byte order mark at the very start is dropped from the text alone.
     if (TextUtil::isValidUtf8(bytes) && !bytes.startsWith("\xEF\xBB\xBF") && fromBytes != entries)

@@ -87,6 +87,9 @@ struct WorkingCopyItem {
     bool operator==(const WorkingCopyItem &) const = default;
 };
 
+// Its texts may move in memory as they are: a long status list grows without a copy.
+Q_DECLARE_TYPEINFO(WorkingCopyItem, Q_RELOCATABLE_TYPE);
+
 size_t qHash(const WorkingCopyItem &item, size_t seed = 0);
 
 // The path of the working copy's own folder as svn names it, so that it reaches svn unchanged.

@@ -69,6 +69,9 @@ qsizetype statusArrow(QStringView path)
         if (end > 0)
             from = end;
     }
+    // Few names hold a ">": looking for that alone first is much quicker than for the arrow.
+    if (!path.sliced(from).contains(u'>'))
+        return -1;
     return path.indexOf(u" -> ", from);
 }
 
@@ -297,26 +300,63 @@ QString unquotePath(const QString &path)
     return TextUtil::decodeFileName(bytes);
 }
 
-QList<WorkingCopyItem> parseStatus(const QString &text)
+namespace {
+
+void readStatusLines(QStringView text, QList<WorkingCopyItem> &items)
 {
-    QList<WorkingCopyItem> items;
-    items.reserve(text.count(u'\n') + 1);
-    forEachLine(QStringView(text), [&](QStringView line) {
+    forEachLine(text, [&](QStringView line) {
         if (line.isEmpty())
             return;
         if (std::optional<WorkingCopyItem> item = parseStatusLine(line))
             items.append(std::move(*item));
     });
+}
+
+// decodeFileName reads each UTF-8 sequence on its own, and none spans a line feed: reading the output
+// this way, whole or a run of lines at a time, reads every entry as its own bytes, and one name that is
+// not UTF-8 costs nothing but its own bytes.
+void readStatusLines(QByteArrayView output, QList<WorkingCopyItem> &items)
+{
+    readStatusLines(QStringView(TextUtil::decodeFileName(output)), items);
+}
+
+template <typename Text> QList<WorkingCopyItem> sortedStatus(Text text)
+{
+    QList<WorkingCopyItem> items;
+    items.reserve(text.count('\n') + 1);
+    readStatusLines(text, items);
     TextUtil::sortByLocalizedKey(items, [](const WorkingCopyItem &item) { return item.path; });
     return items;
 }
 
+} // namespace
+
+QList<WorkingCopyItem> parseStatus(const QString &text)
+{
+    return sortedStatus(QStringView(text));
+}
+
 QList<WorkingCopyItem> parseStatus(QByteArrayView output)
 {
-    // decodeFileName reads each UTF-8 sequence on its own, and none spans a line feed: reading the
-    // whole output this way reads every entry as its own bytes, and one name that is not UTF-8 costs
-    // nothing but its own bytes.
-    return parseStatus(TextUtil::decodeFileName(output));
+    return sortedStatus(output);
+}
+
+void StatusReading::add(QByteArray piece)
+{
+    const qsizetype lineEnd = piece.lastIndexOf('\n');
+    if (lineEnd < 0) {
+        m_held += piece;
+        return;
+    }
+    QByteArray lines = std::exchange(m_held, piece.sliced(lineEnd + 1));
+    lines += QByteArrayView(piece).first(lineEnd);
+    readStatusLines(QByteArrayView(lines), m_items);
+}
+
+QList<WorkingCopyItem> StatusReading::finish()
+{
+    readStatusLines(QByteArrayView(std::exchange(m_held, QByteArray())), m_items);
+    return std::move(m_items);
 }
 
 QList<LogEntry> parseLog(const QString &text)

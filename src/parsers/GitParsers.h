@@ -17,6 +17,19 @@ QList<WorkingCopyItem> parseStatus(const QString &text);
 // The same read from the bytes git printed: each name is read as its exact bytes (TextUtil::decodeFileName),
 // whether git quoted it or printed it raw, so a name that is not UTF-8 is listed as itself.
 QList<WorkingCopyItem> parseStatus(QByteArrayView output);
+// The same read a piece at a time, as git writes it, in git's order: for a caller that sorts what it
+// keeps of them.
+class StatusReading {
+public:
+    void add(QByteArray piece);
+    // After the last piece.
+    QList<WorkingCopyItem> finish();
+
+private:
+    // The start of a line whose end has not come yet.
+    QByteArray m_held;
+    QList<WorkingCopyItem> m_items;
+};
 // The marker-format `git log --name-status`: in the order of the text, with made-up revision
 // numbers counting down from 1000000.
 QList<LogEntry> parseLog(const QString &text);

@@ -2,23 +2,23 @@
 
 namespace {
 
+// One pass over the characters: every path of a status is asked, several times over.
 bool isNormalized(QStringView path)
 {
-    if (path.isEmpty())
-        return true;
-    if (path.front() == u'/' || path.back() == u'/')
-        return false;
-    qsizetype start = 0;
-    while (start <= path.size()) {
-        qsizetype end = path.indexOf(u'/', start);
-        if (end < 0)
-            end = path.size();
-        const QStringView piece = path.mid(start, end - start);
-        if (piece.isEmpty() || piece == u".")
-            return false;
-        start = end + 1;
+    // The length of the piece read so far, and whether it is only ".".
+    qsizetype pieceLength = 0;
+    bool dotOnly = false;
+    for (const QChar c : path) {
+        if (c == u'/') {
+            if (pieceLength == 0 || dotOnly)
+                return false;
+            pieceLength = 0;
+            continue;
+        }
+        dotOnly = pieceLength == 0 && c == u'.';
+        ++pieceLength;
     }
-    return true;
+    return path.isEmpty() || (pieceLength > 0 && !dotOnly);
 }
 
 } // namespace

@@ -116,7 +116,7 @@ void AppState::setChanges(QList<WorkingCopyItem> value)
     m_changeIndex.clear();
     m_changeIndex.reserve(m_changes.size());
     for (qsizetype i = 0; i < m_changes.size(); ++i)
-        m_changeIndex.insert(m_changes[i].path, i);
+        m_changeIndex.insert(m_changes.at(i).path, i);
     emit changed();
 }
 

@@ -24,6 +24,7 @@
 namespace RevertPlan {
 struct Plan;
 }
+struct LoadedStatus;
 
 // The one state object of the application: everything the window shows, the loaders that fill it and
 // the actions the user runs. Lives on the UI thread. Every change of a published property emits
@@ -428,6 +429,8 @@ private:
     // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.
     std::optional<QUuid> m_statusProjectID;
     QHash<QString, qsizetype> m_changeIndex;
+    // What the last status load set, for a reload that lists the same.
+    std::shared_ptr<const LoadedStatus> m_loadedStatus;
     mutable FileHistoryCache m_fileHistory;
     // Tabs whose list a command may have changed while they were hidden.
     QSet<WorkflowTab> m_staleTabs;

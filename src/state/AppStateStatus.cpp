@@ -16,7 +16,19 @@
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <array>
+#include <numeric>
+#include <vector>
+
+// What a status load set: the order it sorted its list by, the list, the ticks (every one on a
+// listed path) and the warning it told.
+struct LoadedStatus {
+    StatusOrder order;
+    QList<WorkingCopyItem> changes;
+    QSet<QString> ticked;
+    QString warning;
+};
 
 namespace {
 
@@ -29,6 +41,7 @@ struct ShownStatus {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool sameProject = false;
+    std::shared_ptr<const LoadedStatus> loaded;
 };
 
 struct StatusOutcome {
@@ -36,6 +49,7 @@ struct StatusOutcome {
     QHash<QString, qsizetype> changeIndex;
     QSet<QString> ticked;
     bool changesUnchanged = false;
+    StatusOrder order;
 };
 
 // Whether each status item is a folder, asked of the disk at most once per item and only when needed.
@@ -73,10 +87,63 @@ private:
     std::vector<qint8> m_known;
 };
 
-// The ignore files and the filter of one status run's items, and what the list on screen makes of the
-// result; kept off the UI thread because a large working copy makes each of them take a while.
-StatusOutcome filterStatus(
-    RepositoryKind kind, const QList<WorkingCopyItem> &items, const QString &root, const ShownStatus &shown)
+// What the user is told of a git status that succeeded but wrote to standard error ("could not open
+// directory" for a folder it could not read, whose files are then not listed): every line but git's
+// advice and its notices that a setting is deprecated, which git prints at every run and which change
+// nothing that is listed. A folder past the path limit fills a line of 4 KiB, which is cut in the
+// middle; at most ten lines are given. Empty when nothing is worth telling.
+QString statusWarning(const QByteArray &stderrData)
+{
+    constexpr qsizetype shownLines = 10;
+    constexpr qsizetype half = 120;
+    const QString text = QString::fromUtf8(stderrData);
+    QStringList told;
+    qsizetype more = 0;
+    for (QStringView line : QStringView(text).tokenize(u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u"hint:")
+            || (line.startsWith(u"warning: ") && line.contains(u" is deprecated")))
+            continue;
+        if (told.size() == shownLines) {
+            ++more;
+            continue;
+        }
+        if (line.size() > 2 * half + 1) {
+            const qsizetype head = line[half - 1].isHighSurrogate() ? half - 1 : half;
+            const qsizetype tail = line[line.size() - half].isLowSurrogate() ? half - 1 : half;
+            told.push_back(line.first(head).toString() + QChar(0x2026) + line.last(tail).toString());
+        } else {
+            told.push_back(line.toString());
+        }
+    }
+    if (told.isEmpty())
+        return {};
+    QString message = QStringLiteral("git listed what it could read and warned:\n\n") + told.join(u'\n');
+    if (more > 0)
+        message += QStringLiteral("\n(and %1 more)").arg(more);
+    return message;
+}
+
+// Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
+// threads, since each look-up costs a moment in a long list.
+bool ticksAreListed(const ShownStatus &shown)
+{
+    constexpr qsizetype part = 4096;
+    const auto parts = size_t((shown.changes.size() + part - 1) / part);
+    std::vector<qsizetype> counts(parts, 0);
+    TextUtil::inParallel(parts, [&](size_t at) {
+        const qsizetype end = std::min(shown.changes.size(), qsizetype(at + 1) * part);
+        for (qsizetype index = qsizetype(at) * part; index < end; ++index)
+            counts[at] += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
+    });
+    return std::accumulate(counts.cbegin(), counts.cend(), qsizetype(0)) == shown.ticked.size();
+}
+
+// The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and
+// what the list on screen makes of the result; kept off the UI thread because a large working copy makes
+// each of them take a while.
+StatusOutcome filterStatus(RepositoryKind kind, const QList<WorkingCopyItem> &items, bool itemsSorted,
+    const QString &root, const ShownStatus &shown)
 {
     QStringList candidates;
     candidates.reserve(items.size());
@@ -84,16 +151,37 @@ StatusOutcome filterStatus(
         candidates.push_back(item.path);
     FolderProbe isFolder(kind, items, root);
     const auto probe = [&isFolder](qsizetype index) { return isFolder(index); };
-    const IgnoreRules rules = IgnoreFiles::load(root, candidates, probe);
+    // A listed folder's own ignore files are read only where the filter may look below it: an
+    // unversioned folder whose re-included files it lists. Any other folder's rules only concern paths
+    // listed inside it, which make it a folder above them anyway; asking the disk about every
+    // modified file took longer than the rest of the filter.
+    const auto mayBeWalked
+        = [&](qsizetype index) { return items[index].kind == SVNStatusKind::unversioned && isFolder(index); };
+    const IgnoreRules rules = IgnoreFiles::load(root, candidates, mayBeWalked);
 
     StatusOutcome outcome;
-    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, true);
+    if (shown.loaded)
+        outcome.order = shown.loaded->order;
+    outcome.changes = statusItemsByApplyingIgnoreRules(items, root, rules, probe, itemsSorted, &outcome.order);
     outcome.changesUnchanged = outcome.changes == shown.changes;
+    // The list made here is freed here: freed on the UI thread, a long one held the window a moment.
+    if (outcome.changesUnchanged)
+        outcome.changes = shown.changes;
+    // An unchanged reload of the same list (every window activation makes one) keeps its index and,
+    // while every tick is on a listed path, its ticks as they are: those the last load set are, others
+    // are counted.
+    const bool ticksAsLoaded
+        = shown.loaded && shown.changes.isSharedWith(shown.loaded->changes) && shown.ticked == shown.loaded->ticked;
+    if (outcome.changesUnchanged && shown.sameProject && (ticksAsLoaded || ticksAreListed(shown))) {
+        outcome.changeIndex = shown.changeIndex;
+        outcome.ticked = shown.ticked;
+        return outcome;
+    }
     outcome.changeIndex.reserve(outcome.changes.size());
     // A reload of the same project keeps the user's ticks on paths still listed; the first load of a
     // project, and paths new to the list, get the default ticks.
     for (qsizetype i = 0; i < outcome.changes.size(); ++i) {
-        const WorkingCopyItem &item = outcome.changes[i];
+        const WorkingCopyItem &item = std::as_const(outcome.changes)[i];
         outcome.changeIndex.insert(item.path, i);
         const bool wasListed = shown.sameProject && shown.changeIndex.contains(item.path);
         if (wasListed ? shown.ticked.contains(item.path) : item.isTickedByDefault())
@@ -216,12 +304,17 @@ QCoro::Task<> AppState::loadStatus()
             QStringLiteral("--untracked-files=all"), QStringLiteral("--ignored")}
         : QStringList{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--no-ignore")};
     ToolClient &tool = toolFor(kind);
-    // svn's XML is read while svn still walks the working copy; Git's lines are read once it is done.
-    // Either way the output is decoded on the worker that reads it.
+    // The output is read on a worker while the tool still writes it: svn's as svn walks the working
+    // copy, git's as git prints what it found.
     std::optional<StreamedReading<SVNXMLParsers::StatusReading>> streamed;
+    std::optional<StreamedReading<GitParsers::StatusReading>> gitStreamed;
     ToolRun run{arguments, project->path};
     run.decodeOutput = false;
-    if (!git) {
+    if (git) {
+        gitStreamed.emplace();
+        run.onOutput = [&gitStreamed](const QByteArray &piece) { gitStreamed->add(piece); };
+        run.keepOutput = false;
+    } else {
         streamed.emplace();
         run.onOutput = [&streamed](const QByteArray &piece) { streamed->add(piece); };
     }
@@ -234,13 +327,15 @@ QCoro::Task<> AppState::loadStatus()
     }
     if (!keepLoad(ticket, loadingStatus))
         co_return;
+    const QString warning = git ? statusWarning(result.stderrData) : QString();
 
-    QList<WorkingCopyItem> items;
+    // Taken outside the await: gcc 12 mishandles a conditional inside a co_await's operand.
+    QFuture<QList<WorkingCopyItem>> reading = git ? gitStreamed->end() : streamed->end();
+    QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
+    if (!keepLoad(ticket, loadingStatus))
+        co_return;
     QSet<QString> conflictArtefacts;
     if (!git) {
-        items = co_await awaitInScope(m_runScope, streamed->end());
-        if (!keepLoad(ticket, loadingStatus))
-            co_return;
         try {
             conflictArtefacts = co_await conflictFiles(client(), conflictedPaths(items), project->path);
         } catch (const ToolRunAbandoned &) {
@@ -251,21 +346,23 @@ QCoro::Task<> AppState::loadStatus()
         if (!keepLoad(ticket, loadingStatus))
             co_return;
     }
-    ShownStatus shown{m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id};
+    ShownStatus shown{
+        m_changes, m_changeIndex, m_selectedCommitPaths, m_statusProjectID == project->id, m_loadedStatus};
     // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
     QFuture<StatusOutcome> filtering
         = QtConcurrent::run([kind, git, items = std::move(items), stdoutData = std::move(result.stdoutData),
                                 root = project->path, shown, conflictArtefacts]() mutable {
-              if (git)
-                  items = GitParsers::parseStatus(QByteArrayView(stdoutData));
-              // Output that is not UTF-8 lists nothing, read whole or in pieces.
-              else if (!TextUtil::isValidUtf8(stdoutData))
+              // Output that is not UTF-8 lists nothing, read whole or in pieces. (Git's names are read
+              // as their bytes, whatever they are.)
+              if (!git && !TextUtil::isValidUtf8(stdoutData))
                   items.clear();
               if (!conflictArtefacts.isEmpty()) {
                   for (WorkingCopyItem &item : items)
                       item.conflictFile = conflictArtefacts.contains(IgnoreRules::normalizePath(item.path));
               }
-              return filterStatus(kind, items, root, shown);
+              // Git's rows come in git's order: they are sorted once the ignore rules have left out
+              // what they hide.
+              return filterStatus(kind, items, !git, root, shown);
           });
     StatusOutcome outcome = co_await awaitInScope(m_runScope, std::move(filtering));
     if (!keepLoad(ticket, loadingStatus))
@@ -274,6 +371,9 @@ QCoro::Task<> AppState::loadStatus()
     // What was worked out on the worker holds while the list, the ticks and the project on screen are
     // still those it was worked out against; otherwise the ticks are worked out again here.
     const bool sameProject = m_statusProjectID == project->id;
+    // Every activation of the window reloads: a warning is told once for as long as the project's
+    // loads give the same one.
+    const bool warningTold = sameProject && m_loadedStatus && m_loadedStatus->warning == warning;
     if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
         && sameProject == shown.sameProject) {
         if (!outcome.changesUnchanged)
@@ -282,7 +382,7 @@ QCoro::Task<> AppState::loadStatus()
         setSelectedCommitPaths(std::move(outcome.ticked));
     } else {
         QSet<QString> ticked;
-        for (const WorkingCopyItem &item : outcome.changes) {
+        for (const WorkingCopyItem &item : std::as_const(outcome.changes)) {
             const bool wasListed = sameProject && m_changeIndex.contains(item.path);
             const bool tick = wasListed ? m_selectedCommitPaths.contains(item.path) : item.isTickedByDefault();
             if (tick)
@@ -292,9 +392,15 @@ QCoro::Task<> AppState::loadStatus()
         m_statusProjectID = project->id;
         setSelectedCommitPaths(std::move(ticked));
     }
+    // Like a load's failure, the warning waits while another alert is shown, and is told at a later load.
+    const bool tell = !warning.isEmpty() && !warningTold && !m_alert;
+    m_loadedStatus = std::make_shared<const LoadedStatus>(LoadedStatus{
+        std::move(outcome.order), m_changes, m_selectedCommitPaths, warningTold || tell ? warning : QString()});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);
+    if (tell)
+        showAlert(QStringLiteral("Status Warning"), warning);
     co_await loadDiffForSelectedChange();
 }
 

@@ -6,13 +6,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <array>
 #include <numeric>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +44,8 @@ struct FolderEntries {
 };
 
 const std::array<QString, 2> ignoreFileNames{QStringLiteral(".gitignore"), QStringLiteral(".korvelignore")};
+const std::array<QByteArray, 2> ignoreFileNameBytes{
+    QByteArrayLiteral(".gitignore"), QByteArrayLiteral(".korvelignore")};
 
 QString childLocation(const QString &location, const QString &name)
 {
@@ -106,12 +111,11 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
 
     // Prefixes first: a candidate that is already a folder above another needs no look at the disk.
     // The tools list the paths of one folder together, so a parent equal to the previous one adds
-    // nothing new.
+    // nothing new. A path listed twice (git's staged deletion and untracked file of one name) is
+    // looked at twice and added once.
     QList<std::pair<qsizetype, qsizetype>> reportedPaths; // candidate index, depth
     QList<QString> normalizedPaths;
     normalizedPaths.reserve(candidatePaths.size());
-    QSet<QString> seen;
-    seen.reserve(candidatePaths.size());
     QStringView previousParent;
     bool previousLeavesProject = false;
     qsizetype previousDepth = 0;
@@ -119,9 +123,8 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
     for (qsizetype index = 0; index < candidatePaths.size(); ++index) {
         normalizedPaths.append(IgnoreRules::normalizePath(candidatePaths[index]));
         const QString &path = normalizedPaths.last();
-        if (path.isEmpty() || seen.contains(path))
+        if (path.isEmpty())
             continue;
-        seen.insert(path);
         const qsizetype lastSlash = path.lastIndexOf(u'/');
         const QStringView parent = QStringView(path).first(std::max<qsizetype>(lastSlash, 0));
         if (!havePrevious || parent != previousParent) {
@@ -168,14 +171,25 @@ IgnoreRules load(const QString &root, const QStringList &candidatePaths,
     // symbolic link to a folder elsewhere is followed only when it is itself a reported path.
     QString canonicalRoot;
     bool canonicalRootKnown = false;
+    // Asked from the project folder's own descriptor: the kernel walks a path of a few names, not the
+    // whole way from the root, and a status of many folders asks three times for each.
+    const int rootFolder = ::open(TextUtil::encodeFileName(rootPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::vector<FolderEntries> entries(size_t(folders.size()));
     forEachIndexInParallel(folders.size(), [&](qsizetype index) {
-        const QString location = locationOf(folders[index].path);
+        const QByteArray folder = TextUtil::encodeFileName(folders[index].path);
         FolderEntries &found = entries[size_t(index)];
-        found.isSymLink = !folders[index].path.isEmpty() && QFileInfo(location).isSymLink();
-        for (size_t name = 0; name < ignoreFileNames.size(); ++name)
-            found.ignoreFileIsFile[name] = QFileInfo(childLocation(location, ignoreFileNames[name])).isFile();
+        struct stat info;
+        found.isSymLink = !folder.isEmpty()
+            && ::fstatat(rootFolder, folder.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+        for (size_t name = 0; name < ignoreFileNames.size(); ++name) {
+            const QByteArray file
+                = folder.isEmpty() ? ignoreFileNameBytes[name] : folder + '/' + ignoreFileNameBytes[name];
+            found.ignoreFileIsFile[name]
+                = ::fstatat(rootFolder, file.constData(), &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
     });
+    if (rootFolder >= 0)
+        ::close(rootFolder);
     QHash<QString, bool> staysInside{{QString(), true}};
     QList<IgnoreRule> rules;
     for (qsizetype index = 0; index < folders.size(); ++index) {

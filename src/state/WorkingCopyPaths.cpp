@@ -139,11 +139,15 @@ QFileInfoList workingCopyFolderEntries(const QString &path, const QString &folde
 
 bool isRepositoryAdministrativePath(QStringView path)
 {
-    if (!path.contains(u".git") && !path.contains(u".svn"))
-        return false;
-    for (const QStringView component : path.tokenize(u'/')) {
-        if (component == u".git" || component == u".svn")
+    // One look at each component's start: the status filter asks this of every listed path.
+    for (qsizetype start = 0; start < path.size();) {
+        qsizetype end = path.indexOf(u'/', start);
+        if (end < 0)
+            end = path.size();
+        const QStringView component = path.sliced(start, end - start);
+        if (component.size() == 4 && component[0] == u'.' && (component == u".git" || component == u".svn"))
             return true;
+        start = end + 1;
     }
     return false;
 }

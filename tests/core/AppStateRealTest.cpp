@@ -684,6 +684,152 @@ TEST_F(RealFixture, GitSubmoduleAndNestedRepositoryStayFoldersForFolderRules)
     EXPECT_TRUE(paths().contains("vendor/lib"));
 }
 
+// Git's rows are sorted after the filter, and a reload that keeps the same rows in git's order reuses the
+// last sort: every reload lists what a fresh sort of git's whole output lists, ties (names equal but for
+// case) in git's order, a name listed twice once.
+TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const char *file : {"a.txt", "d.txt", "file9", "file10", "sub/x.c"})
+        writeFile(git.path + "/" + file, "one\n");
+    git.commitAll();
+    writeFile(git.path + "/a.txt", "two\n");
+    writeFile(git.path + "/A.txt", "new\n");
+    git.git({"rm", "-q", "--cached", "d.txt"});
+    writeFile(git.path + "/file9", "two\n");
+    writeFile(git.path + "/file10", "two\n");
+    writeFile(git.path + "/sub/scratch.tmp", "t\n");
+    writeFile(git.path + "/sub/keep.tmp", "t\n");
+    writeFile(git.path + "/.korvelignore", "*.tmp\n!keep.tmp\n");
+    const auto expectFreshSort = [&] {
+        const QByteArray output = git.git({"status", "--porcelain=v1", "--untracked-files=all", "--ignored"});
+        EXPECT_EQ(state->changes(),
+            lookedUpOnDisk(GitParsers::parseStatus(QByteArrayView(output)), QDir::cleanPath(git.path)))
+            << output.constData();
+    };
+    const auto reload = [&] {
+        state->refreshStatus();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    };
+    const auto listed = [&](const QString &path) {
+        return *std::find_if(state->changes().cbegin(), state->changes().cend(),
+            [&](const WorkingCopyItem &item) { return item.path == path; });
+    };
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "a.txt", "A.txt", "d.txt", "file9", "file10", "sub/keep.tmp"}));
+    EXPECT_EQ(listed("d.txt").kind, SVNStatusKind::deleted) << "the first of its rows";
+    state->setCommitSelection(listed("file10"), false);
+    const QSet<QString> ticked = state->selectedCommitPaths();
+
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked);
+
+    // The same names in another order of git's: the new file staged goes before the edited one.
+    git.git({"add", "A.txt"});
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "d.txt", "file9", "file10", "sub/keep.tmp"}));
+    EXPECT_EQ(state->selectedCommitPaths(), ticked);
+
+    // Listed once again; then reloaded as it stands.
+    git.git({"add", "d.txt"});
+    reload();
+    expectFreshSort();
+    EXPECT_FALSE(paths().contains("d.txt"));
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+    // A tick on a path that is not listed goes at a reload, also when the list stays.
+    state->setSelectedCommitPaths(ticked + QSet<QString>{"gone.txt"});
+    reload();
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+
+    // The same names in the same order, one of another kind.
+    QFile::remove(git.path + "/file10");
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(listed("file10").kind, SVNStatusKind::deleted);
+    EXPECT_EQ(state->selectedCommitPaths(), ticked - QSet<QString>{"d.txt"});
+
+    writeFile(git.path + "/sub/scratch.tmp", "");
+    QFile::remove(git.path + "/sub/keep.tmp");
+    writeFile(git.path + "/file1", "new\n");
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "file1", "file9", "file10"}));
+}
+
+// git lists what it could read of a folder nested past the system's path limit and warns on standard
+// error that it could not open the rest, exiting with success: the list shows what git listed and an
+// alert gives git's warning, once for as long as the reloads (every activation of the window) give it.
+// git's notice that a setting is deprecated is no warning worth an alert.
+TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
+{
+    const GitFixture git = GitFixture::create(sandbox.path());
+    writeFile(git.path + "/a.txt", "one\n");
+    git.commitAll();
+    writeFile(git.path + "/a.txt", "two\n");
+    writeFile(git.path + "/top/shallow.txt", "s\n");
+    // Made a folder at a time from the one above, so no call takes the whole path.
+    const QString deep(200, u'd');
+    const auto makeDeepFolders = [&] {
+        runTool("python3",
+            {"-c",
+                "import os, sys\nos.chdir('top')\nfor i in range(25):\n os.mkdir(sys.argv[1])\n os.chdir(sys.argv[1])\n"
+                "open('bottom.txt', 'w').write('b')",
+                deep},
+            git.path);
+    };
+    makeDeepFolders();
+    int status = -1;
+    const QByteArray listed = git.git({"status", "--porcelain=v1", "--untracked-files=all"}, &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(listed, " M a.txt\n?? top/shallow.txt\n");
+    const QByteArray warned
+        = runTool("sh", {"-c", "git status --porcelain --untracked-files=all 2>&1 >/dev/null"}, git.path);
+    ASSERT_TRUE(warned.startsWith("warning: could not open directory 'top/dddd")) << warned.left(300).constData();
+
+    open(git.path, RepositoryKind::git);
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Status Warning");
+    EXPECT_TRUE(state->alert()->message.contains("warning: could not open directory 'top/dddd"))
+        << state->alert()->message.toStdString();
+    EXPECT_LT(state->alert()->message.size(), 400) << "the folder's 4 KiB name is cut";
+    state->setAlert(std::nullopt);
+
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << "the same warning again";
+
+    // Gone, then back: told again, once no other alert is shown.
+    runTool("rm", {"-rf", "--", "top/" + deep}, git.path);
+    refresh();
+    EXPECT_FALSE(state->alert());
+    makeDeepFolders();
+    state->showAlert("Update Failed", "the news the user reads first");
+    refresh();
+    EXPECT_EQ(state->alert()->title, "Update Failed");
+    state->setAlert(std::nullopt);
+    refresh();
+    ASSERT_TRUE(state->alert());
+    EXPECT_EQ(state->alert()->title, "Status Warning");
+    state->setAlert(std::nullopt);
+
+    // A deprecated setting, which git names on every run.
+    git.git({"config", "core.fsyncObjectFiles", "true"});
+    const QByteArray notice = runTool("sh", {"-c", "git status --porcelain 2>&1 >/dev/null"}, git.path);
+    ASSERT_TRUE(notice.startsWith("warning: core.fsyncObjectFiles is deprecated")) << notice.constData();
+    refresh();
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+}
+
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());

@@ -49,6 +49,18 @@ QStringList paths(const QList<WorkingCopyItem> &items)
     return list;
 }
 
+// The status read as the loader reads it, in pieces of `size` bytes as git writes them, then sorted
+// as the whole reading sorts.
+QList<WorkingCopyItem> readInPieces(const QByteArray &output, qsizetype size)
+{
+    GitParsers::StatusReading reading;
+    for (qsizetype at = 0; at < output.size(); at += size)
+        reading.add(output.mid(at, size));
+    QList<WorkingCopyItem> items = reading.finish();
+    TextUtil::sortByLocalizedKey(items, [](const WorkingCopyItem &item) { return item.path; });
+    return items;
+}
+
 // Names git quotes in its output for one reason or another, and names it leaves alone.
 const QStringList awkwardNames{s("sp ace.txt"), s("é.txt"), s("ta\tb.txt"), s("q\"uote.txt"), s("back\\slash"),
     s("e\x1bsc.txt"), s("a -> b"), s("-lead"), s("a@2x.png"), s("日本語.md"), s("nl\nname")};
@@ -83,9 +95,12 @@ TEST(GitStatusReader, ReadsEveryStateOfARealRepository)
     writeFile(repo.path + s("/.gitignore"), "*.o\n");
     writeFile(repo.path + s("/build/x.o"), "o\n");
 
-    const QString output = QString::fromUtf8(repo.git(statusArguments));
+    const QByteArray bytes = repo.git(statusArguments);
+    const QString output = QString::fromUtf8(bytes);
     ASSERT_TRUE(output.contains(s("\"\\303\\251.txt\""))) << "git quotes names differently now";
     const QList<WorkingCopyItem> items = GitParsers::parseStatus(output);
+    for (qsizetype size : {1, 2, 5, 64, 4096})
+        EXPECT_EQ(readInPieces(bytes, size), items) << "pieces of " << size;
     const QMap<QString, SVNStatusKind> kinds = kindsByPath(items);
     for (const QString &name : awkwardNames)
         EXPECT_EQ(kinds.value(name, SVNStatusKind::none), SVNStatusKind::modified) << name.toStdString();
@@ -255,6 +270,12 @@ TEST(GitStatusReader, ReadsNamesThatAreNotUTF8AsTheirBytes)
         const QByteArray output = repo.git(QStringList{s("-c"), s("core.quotepath=") + s(quoting)} + statusArguments);
         const QList<WorkingCopyItem> items = GitParsers::parseStatus(QByteArrayView(output));
         ASSERT_EQ(items.size(), 3) << output.toStdString();
+        QByteArray windowsLines = output;
+        windowsLines.replace("\n", "\r\n");
+        for (qsizetype size : {1, 3, 7, 4096}) {
+            EXPECT_EQ(readInPieces(output, size), items) << "pieces of " << size;
+            EXPECT_EQ(readInPieces(windowsLines, size), items) << "pieces of " << size;
+        }
         QMap<QByteArray, SVNStatusKind> kinds;
         for (const WorkingCopyItem &item : items)
             kinds.insert(TextUtil::encodeFileName(item.path), item.kind);
