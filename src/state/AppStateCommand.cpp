@@ -46,7 +46,7 @@ QCoro::Task<> AppState::runRequest(RunRequest request, QString workingDirectory)
         } catch (const std::exception &error) {
             showError(request.title + QStringLiteral(" Failed"), error);
         }
-        if (request.after == AfterRun::reload && !currentTaskStopped())
+        if (request.after == AfterRun::reload)
             co_await reloadKeepingFailure(true);
         co_return;
     }
@@ -70,13 +70,14 @@ bool AppState::currentTaskStopped() const
 
 namespace {
 
-// svn records its working-copy locks in the root's status: an action ended midway, or one that found
-// the disk full, leaves them.
+// svn marks a folder it left locked in its status: an action ended midway, or one that found the disk
+// full, leaves them.
 QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
 {
     try {
-        const QStringList arguments{
-            QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--depth"), QStringLiteral("empty")};
+        // A lock may lie in any folder the action reached, so the whole tree is asked; --quiet leaves
+        // out the unversioned files.
+        const QStringList arguments{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--quiet")};
         const SVNCommandResult status = co_await svn.run(arguments, root, false);
         co_return status.stdout.contains(QStringLiteral("wc-locked=\"true\""));
     } catch (const SVNClientError &) {
@@ -88,6 +89,9 @@ QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
 
 QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
 {
+    // A Stop ended the action: the stop's own report reloads.
+    if (currentTaskStopped())
+        co_return;
     const std::optional<Project> project = selectedProject();
     const std::optional<AppAlert> failure = m_alert;
     bool locked = false;

@@ -28,6 +28,8 @@ AppAlert operationInProgressAlert(const QString &operation)
         {QStringLiteral("am"), QStringLiteral("Patch In Progress"), QStringLiteral("applying patches (git am)")},
         {QStringLiteral("rebase"), QStringLiteral("Rebase In Progress"), QStringLiteral("a rebase")},
         {QStringLiteral("bisect"), QStringLiteral("Bisect In Progress"), QStringLiteral("a bisect")},
+        {QStringLiteral("merge --squash"), QStringLiteral("Merge In Progress"),
+            QStringLiteral("a squash merge that is not committed yet")},
     };
     AppAlert alert;
     for (const auto &name : names) {
@@ -388,8 +390,7 @@ QCoro::Task<> AppState::rollbackGitCommit(QString hash, QString folder)
         failed = true;
     }
     if (failed) {
-        if (!currentTaskStopped())
-            co_await reloadKeepingFailure(true);
+        co_await reloadKeepingFailure(true);
         co_return;
     }
     setBusyMessage(std::nullopt);

@@ -247,7 +247,7 @@ QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QLis
     if (plan.runs.isEmpty()) {
         // Something came in the way while the question was open: the list shows it.
         setBusyMessage(std::nullopt);
-        co_await reloadKeepingFailure(false);
+        co_await loadStatus();
         co_return;
     }
     RunRequest request{title, project.kind, plan.runs, AfterRun::reload};

@@ -46,7 +46,8 @@ QStringList operationQuery()
         QStringLiteral("REVERT_HEAD"), QStringLiteral("--git-path"), QStringLiteral("rebase-apply/applying"),
         QStringLiteral("--git-path"), QStringLiteral("rebase-merge"), QStringLiteral("--git-path"),
         QStringLiteral("rebase-apply"), QStringLiteral("--git-path"), QStringLiteral("sequencer"),
-        QStringLiteral("--git-path"), QStringLiteral("BISECT_LOG")};
+        QStringLiteral("--git-path"), QStringLiteral("BISECT_LOG"), QStringLiteral("--git-path"),
+        QStringLiteral("SQUASH_MSG")};
 }
 
 InProgress operationFromQuery(const QString &answer, const QString &folder)
@@ -101,6 +102,9 @@ QString operationInProgress(const QString &answer, const QString &folder)
     }
     if (exists(7))
         return QStringLiteral("bisect");
+    // "git merge --squash" leaves only the message it prepared for the commit that concludes it.
+    if (exists(8))
+        return QStringLiteral("merge --squash");
     return QString();
 }
 

@@ -87,7 +87,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
 
 // The reload after a failure puts back what its own loads covered, and nothing else: not what the user
 // closed, nor over what a newer action showed.
-TEST_F(FrameFixture, TheReloadAfterAFailurePutsBackOnlyWhatItsOwnLoadsCovered)
+TEST_F(FrameFixture, TheReloadAfterAFailureNeverReopensNorReplacesWhatTheUserSees)
 {
     enum class Meanwhile { nothing, close, cleanupFails };
     const struct {

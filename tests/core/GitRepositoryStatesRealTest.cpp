@@ -340,6 +340,8 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
             "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three"},
         {"a rebase stopped at a conflict", {"rebase", "side"}, false, "Rebase In Progress", {"rebase", "--continue"}, 1,
             "main"},
+        {"a squash merge resolved and staged", {"merge", "--squash", "side"}, true, "Merge In Progress", {"commit"}, 1,
+            "Squashed commit of the following:"},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -369,7 +371,7 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
             QDirIterator entries(git.path + "/.git", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
             while (entries.hasNext()) {
                 const QString path = entries.next().mid(git.path.size() + 6);
-                if (path.contains("_HEAD") || path.startsWith("MERGE_") || path.startsWith("sequencer/")
+                if (path.contains("_HEAD") || path.contains("_MSG") || path.startsWith("sequencer/")
                     || path.startsWith("rebase-merge/"))
                     files.insert(path, readFile(entries.filePath()));
             }

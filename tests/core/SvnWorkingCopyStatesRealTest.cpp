@@ -204,16 +204,25 @@ TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
 {
     const SvnFixture svn = SvnFixture::create(sandbox.path());
     writeFile(svn.workingCopy + "/a.txt", "a\n");
+    writeFile(svn.workingCopy + "/sub/deeper/b.bin", "b\n");
     svn.commitAll();
     writeFile(svn.workingCopy + "/big.bin", randomBytes(3 << 20));
+    writeFile(svn.workingCopy + "/sub/deeper/b.bin", randomBytes(3 << 20));
     svn.commitAll();
     const struct {
         const char *name;
         std::function<void(const SvnFixture &)> start;
         const char *title;
+        const char *locked;
     } rows[] = {
         {"an update bringing more than fits", [this](const SvnFixture &) { state->updateWorkingCopy(); },
-            "Update Failed"},
+            "Update Failed", "."},
+        {"a pull of a file in a folder, which svn locks alone",
+            [this](const SvnFixture &) {
+                dialogs.promptAnswers.push_back(QStringList{"sub/deeper/b.bin", "2"});
+                state->pullFileAtRevision();
+            },
+            "Pull File Failed", "sub/deeper"},
         {"a commit whose file svn keeps a copy of",
             [this](const SvnFixture &wc) {
                 writeFile(wc.workingCopy + "/new.bin", randomBytes(300 << 10));
@@ -222,7 +231,7 @@ TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
                 state->setCommitMessage("New");
                 state->commitSelected();
             },
-            "Commit Failed"},
+            "Commit Failed", "."},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -246,7 +255,7 @@ TEST_F(RealActionsFixture, SvnActionsThatFindTheDiskFullSayToRunCleanup)
         EXPECT_TRUE(
             state->alert()->message.endsWith("\n\nsvn left the working copy locked. Run Cleanup before anything else."))
             << state->alert()->message.toStdString();
-        EXPECT_EQ(svnStatus(wc).value(".").mid(2, 1), "L");
+        EXPECT_EQ(svnStatus(wc).value(row.locked).mid(2, 1), "L");
     }
 }
 
