@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <QSettings>
 
@@ -761,6 +762,18 @@ TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
     reload();
     expectFreshSort();
     EXPECT_EQ(paths(), QStringList({".korvelignore", "A.txt", "a.txt", "file1", "file9", "file10"}));
+
+    // The same output under another language's order: Swedish puts "ä" after "z".
+    writeFile(git.path + "/z.txt", "z\n");
+    writeFile(git.path + QString::fromUtf8("/\u00e4.txt"), "\u00e4\n");
+    reload();
+    EXPECT_EQ(paths().last(), "z.txt");
+    const QLocale before;
+    const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+    QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+    reload();
+    expectFreshSort();
+    EXPECT_EQ(paths().mid(paths().size() - 2), QStringList({"z.txt", QString::fromUtf8("\u00e4.txt")}));
 }
 
 // git lists what it could read of a folder nested past the system's path limit and warns on standard
