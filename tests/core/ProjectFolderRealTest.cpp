@@ -35,7 +35,7 @@ QMap<QString, QByteArray> snapshot(RepositoryKind kind, const QString &top)
         ? runTool("svn", {"status", "--no-ignore"}, top)
         : runTool("git", {"status", "--porcelain=v1", "-z", "--untracked-files=all", "--ignored"}, top);
     seen["(head)"] = svn ? runTool("svn", {"info", "--show-item", "revision", "^/"}, top)
-                         : runTool("git", {"rev-parse", "HEAD"}, top);
+                         : runTool("git", {"log", "-1", "--format=%H %D"}, top);
     return seen;
 }
 
@@ -82,14 +82,29 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         const QString folder = home + "/src/project";
         // The folder the project lies in is versioned, so svn would list the project as ".".
         makeWorkingCopy(gone.outer, base, home, {{".bashrc", "alias ll='ls -l'\n"}, {"src/README", "sources\n"}});
+        if (gone.outer == git)
+            runTool("git", {"branch", "side"}, home);
         writeFile(home + "/.bashrc", "alias ll='ls -l'\nexport EDITOR=vi\n");
         makeWorkingCopy(gone.project, base + "/inner", folder, {{"a.txt", "a\n"}});
         writeFile(folder + "/a.txt", "a changed\n");
         open(folder, gone.project);
         ASSERT_TRUE(listedItem("a.txt"));
         const Project project = state->projects().constFirst();
-        gone.vanish(folder);
-        const QMap<QString, QByteArray> before = snapshot(gone.outer, home);
+        QMap<QString, QByteArray> before;
+        const auto vanish = [&] {
+            gone.vanish(folder);
+            before = snapshot(gone.outer, home);
+        };
+        if (gone.project == git) {
+            // Gone while the user picks a branch that the repository around it has too.
+            dialogs.whileChoosingBranch = vanish;
+            dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "side"});
+            state->switchGitBranch();
+            ASSERT_TRUE(waitUntilIdle(*state));
+            EXPECT_EQ(state->alert().value_or(AppAlert()).title, gone.title);
+        } else {
+            vanish();
+        }
 
         // The rows of the load before are still there to act on.
         tick({"a.txt"});
