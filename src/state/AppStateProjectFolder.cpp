@@ -52,6 +52,12 @@ QCoro::Task<> AppState::runInUsableFolder(Project project, std::function<QCoro::
     co_await body();
 }
 
+QString AppState::usableSelectedFolder() const
+{
+    const std::optional<Project> project = selectedProject();
+    return project && !projectFolderRefusal(*project) ? project->path : QString();
+}
+
 QCoro::Task<> AppState::runInSelectedFolder(RunRequest request)
 {
     const std::optional<Project> project = selectedProject();

@@ -75,6 +75,7 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         {"git in git, deleted", git, git, remove, "Project Folder Missing", "The project folder %1 does not exist."},
         {"svn in svn, replaced by a file", svn, svn, replace, "Not A Folder", "The project folder %1 is not a folder."},
     };
+    const SvnFixture exported = SvnFixture::create(sandbox.filePath("exported"));
     for (const auto &gone : cases) {
         SCOPED_TRACE(gone.name);
         const QString base = sandbox.filePath(gone.name);
@@ -132,6 +133,13 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         tick({"."});
         refusedCommit("into the wrong repository");
         EXPECT_EQ(snapshot(gone.outer, home), before);
+        // Neither needs the project's folder: both run as with no project.
+        run([](AppState &s) { s.showSVNHelp(); });
+        EXPECT_EQ(state->commandOutput().value_or(CommandOutput()).title, "svn Help");
+        dialogs.promptAnswers = {QStringList{exported.repositoryUrl}, QStringList{"export"}};
+        dialogs.openPanelAnswers.push_back(base);
+        run([](AppState &s) { s.exportRepository(); });
+        EXPECT_TRUE(QFileInfo(base + "/export").isDir());
 
         dialogs.confirmAnswers.push_back(true);
         run([](AppState &s) { s.removeSelectedProject(); });
