@@ -124,6 +124,14 @@ QString statusWarning(const QByteArray &stderrData)
     return message;
 }
 
+// svn's word that the folder is versioned no longer: it lists a folder of a working copy it does not
+// version as one row, the folder itself, unversioned or ignored.
+bool svnFolderUnversioned(const QList<WorkingCopyItem> &items)
+{
+    return items.size() == 1 && IgnoreRules::normalizePath(items.constFirst().path).isEmpty()
+        && (items.constFirst().kind == SVNStatusKind::unversioned || items.constFirst().kind == SVNStatusKind::ignored);
+}
+
 // Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
 // threads, since each look-up costs a moment in a long list.
 bool ticksAreListed(const ShownStatus &shown)
@@ -334,6 +342,15 @@ QCoro::Task<> AppState::loadStatus()
     QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
     if (!keepLoad(ticket, loadingStatus))
         co_return;
+    // A project kept below its top whose folder an update took out of version control: committing
+    // "." would add it to the working copy around it. The declined move no longer holds, so every
+    // action refuses as for any folder that is not a working copy.
+    if (!git && svnFolderUnversioned(items)) {
+        m_placementAnswers.remove(project->id);
+        setBusyMessage(std::nullopt);
+        blockLoads(folderRefusal(project->path, kind, FolderLook{.exists = true, .isFolder = true})->message);
+        co_return;
+    }
     QSet<QString> conflictArtefacts;
     if (!git) {
         try {

@@ -156,8 +156,10 @@ TEST_F(RealActionsFixture, AProjectBelowTheTopOfItsWorkingCopyMovesUpOnlyWithThe
         bool yes;
         // Done while the question is open.
         void (*whileAsked)(const QString &top);
+        bool updatedAway = false;
     } cases[] = {
         {"svn, declined", RepositoryKind::svn, false, nullptr},
+        {"svn, declined, then updated out of version control", RepositoryKind::svn, false, nullptr, true},
         {"svn, accepted", RepositoryKind::svn, true, nullptr},
         {"git, accepted", RepositoryKind::git, true, nullptr},
         {"svn, accepted as the working copy goes", RepositoryKind::svn, true, removeAdministrativeFolder},
@@ -191,5 +193,22 @@ TEST_F(RealActionsFixture, AProjectBelowTheTopOfItsWorkingCopyMovesUpOnlyWithThe
         commit({moved ? "sub/f.txt" : "f.txt"}, "from the project");
         EXPECT_TRUE(move.kind == RepositoryKind::svn ? runTool("svn", {"log", "-l", "1", "^/"}, top).contains("from")
                                                      : runTool("git", {"log", "-1"}, top).contains("from"));
+        if (!move.updatedAway)
+            continue;
+
+        // svn leaves the folder with the files it does not version.
+        writeFile(top + "/sub/notes.txt", "mine\n");
+        runTool("svn", {"rm", "-m", "gone", "^/sub"}, top);
+        run([](AppState &s) { s.updateWorkingCopy(); });
+        EXPECT_TRUE(state->changes().isEmpty());
+        EXPECT_EQ(state->projectFolderProblem(), "The folder " + top + "/sub is no longer an SVN working copy.");
+        const QMap<QString, QByteArray> before = snapshot(RepositoryKind::svn, top);
+        tick({"."});
+        refusedCommit("into the working copy around it");
+        state->setAlert(std::nullopt);
+        state->updateWorkingCopy();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_EQ(state->alert().value_or(AppAlert()).title, "Not An SVN Working Copy");
+        EXPECT_EQ(snapshot(RepositoryKind::svn, top), before);
     }
 }
