@@ -14,6 +14,7 @@
 #include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -96,13 +97,14 @@ QString statusWarning(const QByteArray &stderrData)
 {
     constexpr qsizetype shownLines = 10;
     constexpr qsizetype half = 120;
+    // Only a line shaped as git's notice names a setting; a path it could not open may hold the words.
+    static const QRegularExpression deprecatedSetting(QStringLiteral("^warning: [A-Za-z0-9._-]+ is deprecated"));
     const QString text = QString::fromUtf8(stderrData);
     QStringList told;
     qsizetype more = 0;
     for (QStringView line : QStringView(text).tokenize(u'\n')) {
         line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u"hint:")
-            || (line.startsWith(u"warning: ") && line.contains(u" is deprecated")))
+        if (line.isEmpty() || line.startsWith(u"hint:") || deprecatedSetting.match(line).hasMatch())
             continue;
         if (told.size() == shownLines) {
             ++more;

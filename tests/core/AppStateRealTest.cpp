@@ -776,15 +776,15 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     writeFile(git.path + "/top/shallow.txt", "s\n");
     // Made a folder at a time from the one above, so no call takes the whole path.
     const QString deep(200, u'd');
-    const auto makeDeepFolders = [&] {
+    const auto makeDeepFolders = [&](const QString &name) {
         runTool("python3",
             {"-c",
                 "import os, sys\nos.chdir('top')\nfor i in range(25):\n os.mkdir(sys.argv[1])\n os.chdir(sys.argv[1])\n"
                 "open('bottom.txt', 'w').write('b')",
-                deep},
+                name},
             git.path);
     };
-    makeDeepFolders();
+    makeDeepFolders(deep);
     int status = -1;
     const QByteArray listed = git.git({"status", "--porcelain=v1", "--untracked-files=all"}, &status);
     ASSERT_EQ(status, 0);
@@ -811,7 +811,7 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     runTool("rm", {"-rf", "--", "top/" + deep}, git.path);
     refresh();
     EXPECT_FALSE(state->alert());
-    makeDeepFolders();
+    makeDeepFolders(deep);
     state->showAlert("Update Failed", "the news the user reads first");
     refresh();
     EXPECT_EQ(state->alert()->title, "Update Failed");
@@ -828,6 +828,13 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     refresh();
     EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
     EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    // Still a folder git could not open when its name holds the notice's words.
+    runTool("rm", {"-rf", "--", "top/" + deep}, git.path);
+    makeDeepFolders("x is deprecated" + deep);
+    refresh();
+    ASSERT_TRUE(state->alert());
+    EXPECT_TRUE(state->alert()->message.contains("warning: could not open directory 'top/x is deprecated"));
+    EXPECT_FALSE(state->alert()->message.contains("fsyncObjectFiles"));
 }
 
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)
