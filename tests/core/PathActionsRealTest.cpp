@@ -236,9 +236,6 @@ TEST_F(RealActionsFixture, SvnTypedPathsThroughALinkToAnotherWorkingCopyAreRefus
     dialogs.promptAnswers.push_back(QStringList{sandbox.filePath("alias/x.txt"), "1"});
     run([](AppState &s) { s.pullFileAtRevision(); });
     EXPECT_EQ(readFile(svn.workingCopy + "/x.txt"), "r1\n");
-    dialogs.promptAnswers.push_back(QStringList{"p", "own", sandbox.filePath("alias/x.txt")});
-    run([](AppState &s) { s.setProperty(); });
-    EXPECT_EQ(svn.svn({"propget", "p", "x.txt"}), "own\n");
     EXPECT_EQ(otherState(), before);
 }
 
