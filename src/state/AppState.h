@@ -324,8 +324,13 @@ private:
     bool refuseUnusableFolder(const Project &project);
     // A loader's first step: with the folder unusable, empties what the project shows and says why.
     bool folderBlocksLoad(const Project &project);
+    // Empties what the project shows, ends its loads and shows the problem in their place.
+    void blockLoads(const QString &problem);
     // The request in the selected project's folder, read when it runs (the application's own without one).
     QCoro::Task<> runInSelectedFolder(RunRequest request);
+    // The selected project's folder when a tool may run there, else none, as without a project: for
+    // runs that do not need it.
+    QString usableSelectedFolder() const;
     // Marks the running refresh or reload as one Stop ends, or no longer.
     void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);

@@ -143,7 +143,9 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
     // inside a process signal.
     const std::optional<GitBranchSwitchTarget> target
         = promptGitBranchSwitch(m_dialogs, GitParsers::parseBranches(listing.stdout), m_repositoryInfo);
-    if (!target)
+    // The folder may have stopped being the repository while the question was open; git would then
+    // switch the branch of the one around it.
+    if (!target || refuseUnusableFolder(project))
         co_return;
     // git may have moved HEAD before it failed (a post-checkout hook that fails): the header and the tabs
     // reload as after a switch.

@@ -308,17 +308,12 @@ void AppState::exportRepository()
         return;
 
     // A relative source is a path inside the selected project's folder.
-    const std::optional<Project> project = selectedProject();
-    const QString workingDirectory = project ? project->url() : QString();
+    const QString workingDirectory = usableSelectedFolder();
     // A typed source may name a peg revision; the new folder cannot.
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
-    const auto body = [this, arguments, workingDirectory] {
+    startTask([this, arguments, workingDirectory] {
         return runRequest(
             {QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, workingDirectory);
-    };
-    if (project)
-        startProjectTask(*project, body);
-    else
-        startTask(body);
+    });
 }

@@ -77,11 +77,6 @@ bool isInWorkingCopy(const QList<WorkingCopyItem> &changes, const QString &root,
     return workingCopyPathExists(normalized, root);
 }
 
-bool looksLikeURL(const QString &target)
-{
-    return target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("^/"));
-}
-
 // The svn:mime-type that tells svn's binary files from text in another encoding, of the file a Cat, a
 // Blame or an Export File prints.
 ToolCommand svnMimeTypeQuery(const QString &operand, const QString &revision)
@@ -137,7 +132,7 @@ QString AppState::svnFileAtRevision(const QString &path, const QString &revision
     const std::optional<Project> project = selectedProject();
     const std::optional<qint64> number = TextUtil::parseInt64(revision);
     // A typed "@" may be a peg revision given on purpose.
-    if (!project || !number || *number < 0 || path.startsWith(u'/') || looksLikeURL(path)
+    if (!project || !number || *number < 0 || path.startsWith(u'/') || ToolOperands::svnURL(path)
         || (path != selectedPath && path.contains(u'@')) || isInWorkingCopy(m_changes, project->path, path))
         return operand;
     // svn looks a working-copy path up in the working copy first, and fails for a file that has since

@@ -30,12 +30,17 @@ bool AppState::folderBlocksLoad(const Project &project)
         setProjectFolderProblem(std::nullopt);
         return false;
     }
+    blockLoads(refusal->message);
+    return true;
+}
+
+void AppState::blockLoads(const QString &problem)
+{
     // A load begun before the folder went must not bring back what another repository holds.
     for (int group = 0; group < int(LoadGroup::count); ++group)
         m_loads.supersede(LoadGroup(group));
     clearProjectState();
-    setProjectFolderProblem(refusal->message);
-    return true;
+    setProjectFolderProblem(problem);
 }
 
 void AppState::startProjectTask(Project project, std::function<QCoro::Task<>()> body)
@@ -50,6 +55,12 @@ QCoro::Task<> AppState::runInUsableFolder(Project project, std::function<QCoro::
     if (refuseUnusableFolder(project))
         co_return;
     co_await body();
+}
+
+QString AppState::usableSelectedFolder() const
+{
+    const std::optional<Project> project = selectedProject();
+    return project && !projectFolderRefusal(*project) ? project->path : QString();
 }
 
 QCoro::Task<> AppState::runInSelectedFolder(RunRequest request)

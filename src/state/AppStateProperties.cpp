@@ -10,6 +10,17 @@ QString defaultPropertyPath(const std::optional<QString> &selectedChangeID)
     return selectedChangeID.value_or(QStringLiteral("."));
 }
 
+// The typed path of a property change as svn is to get it; a local one only once it is judged inside
+// the project, since svn follows a link it does not version into another working copy. Nothing when
+// refused (alerted).
+std::optional<QString> changedPropertyPath(AppState &state, const QString &typed, const QString &selection)
+{
+    const std::optional<QString> path = ToolOperands::svnURL(typed) ? typed : acceptWorkingCopyPath(state, typed);
+    if (!path)
+        return std::nullopt;
+    return ToolOperands::svnFormPath(*path, selection);
+}
+
 // Get Property and Delete Property: a name and a path, then one svn subcommand on them.
 void runOnPropertyName(AppState &state, const QString &title, const QString &subcommand, AppState::AfterRun after)
 {
@@ -23,8 +34,14 @@ void runOnPropertyName(AppState &state, const QString &title, const QString &sub
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
-    state.runInSelectedProject({title, RepositoryKind::svn,
-        {ToolOperands::svnArguments({subcommand}, {name, ToolOperands::svnFormPath(path, selection)})}, after});
+    // Delete Property, which reloads after, writes; Get Property reads any path, as Cat does.
+    const std::optional<QString> operand = after == AppState::AfterRun::reload
+        ? changedPropertyPath(state, path, selection)
+        : ToolOperands::svnFormPath(path, selection);
+    if (!operand)
+        return;
+    state.runInSelectedProject(
+        {title, RepositoryKind::svn, {ToolOperands::svnArguments({subcommand}, {name, *operand})}, after});
 }
 
 } // namespace
@@ -62,11 +79,13 @@ void AppState::setProperty()
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
+    const std::optional<QString> operand = changedPropertyPath(*this, path, selection);
+    if (!operand)
+        return;
     // An empty value is a value: it is passed as an empty argument. A value such as "-F<file>" or
     // "--help" is a value too, never an option. One too long for the command line goes through a file,
     // which svn reads byte for byte.
-    ToolCommand command(ToolOperands::svnArguments(
-        {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(path, selection)}));
+    ToolCommand command(ToolOperands::svnArguments({QStringLiteral("propset")}, {name, value, *operand}));
     command.fileValue = command.arguments.size() - 2;
     runInSelectedProject({QStringLiteral("Set Property"), RepositoryKind::svn, {command}, AfterRun::reload});
 }

@@ -21,8 +21,9 @@ void AppState::showSVNHelp()
 {
     // The folder is read when the task runs, not when the menu item was chosen.
     startTask([this] {
-        return runInSelectedFolder(
-            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing});
+        return runRequest(
+            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing},
+            usableSelectedFolder());
     });
 }
 

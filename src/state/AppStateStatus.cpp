@@ -14,6 +14,7 @@
 #include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -96,13 +97,14 @@ QString statusWarning(const QByteArray &stderrData)
 {
     constexpr qsizetype shownLines = 10;
     constexpr qsizetype half = 120;
+    // Only a line shaped as git's notice names a setting; a path it could not open may hold the words.
+    static const QRegularExpression deprecatedSetting(QStringLiteral("^warning: [A-Za-z0-9._-]+ is deprecated"));
     const QString text = QString::fromUtf8(stderrData);
     QStringList told;
     qsizetype more = 0;
     for (QStringView line : QStringView(text).tokenize(u'\n')) {
         line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u"hint:")
-            || (line.startsWith(u"warning: ") && line.contains(u" is deprecated")))
+        if (line.isEmpty() || line.startsWith(u"hint:") || deprecatedSetting.match(line).hasMatch())
             continue;
         if (told.size() == shownLines) {
             ++more;
@@ -122,6 +124,14 @@ QString statusWarning(const QByteArray &stderrData)
     if (more > 0)
         message += QStringLiteral("\n(and %1 more)").arg(more);
     return message;
+}
+
+// svn's word that the folder is versioned no longer: it lists a folder of a working copy it does not
+// version as one row, the folder itself, unversioned or ignored.
+bool svnFolderUnversioned(const QList<WorkingCopyItem> &items)
+{
+    return items.size() == 1 && IgnoreRules::normalizePath(items.constFirst().path).isEmpty()
+        && (items.constFirst().kind == SVNStatusKind::unversioned || items.constFirst().kind == SVNStatusKind::ignored);
 }
 
 // Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
@@ -334,6 +344,15 @@ QCoro::Task<> AppState::loadStatus()
     QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
     if (!keepLoad(ticket, loadingStatus))
         co_return;
+    // A project kept below its top whose folder an update took out of version control: committing
+    // "." would add it to the working copy around it. The declined move no longer holds, so every
+    // action refuses as for any folder that is not a working copy.
+    if (!git && svnFolderUnversioned(items)) {
+        m_placementAnswers.remove(project->id);
+        setBusyMessage(std::nullopt);
+        blockLoads(folderRefusal(project->path, kind, FolderLook{.exists = true, .isFolder = true})->message);
+        co_return;
+    }
     QSet<QString> conflictArtefacts;
     if (!git) {
         try {

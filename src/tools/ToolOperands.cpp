@@ -49,6 +49,11 @@ QString svnDiffPath(const QString &path)
     return svnPath(path);
 }
 
+bool svnURL(const QString &target)
+{
+    return target.contains(QStringLiteral("://")) || target.startsWith(QStringLiteral("^/"));
+}
+
 QString svnPegged(const QString &target, qint64 revision)
 {
     return target + u'@' + QString::number(revision);

@@ -33,6 +33,9 @@ QString svnNewTarget(const QString &target);
 // way in both cases.
 QString svnDiffPath(const QString &path);
 
+// Whether svn takes a typed target for a URL: one with a scheme, or "^/" for the repository's root.
+bool svnURL(const QString &target);
+
 // A URL or path at a peg revision.
 QString svnPegged(const QString &target, qint64 revision);
 

@@ -841,6 +841,10 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     refresh();
     EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
     EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+    // Still a folder git could not open when its name holds the notice's words.
+    runTool("mv", {"--", "top/" + deep, "top/x is deprecated"}, git.path);
+    refresh();
+    EXPECT_TRUE(state->alert().value_or(AppAlert()).message.contains("could not open directory 'top/x is deprecated"));
 }
 
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)

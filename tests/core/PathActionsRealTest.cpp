@@ -195,6 +195,7 @@ TEST_F(RealActionsFixture, SvnTypedPathsThroughALinkToAnotherWorkingCopyAreRefus
     writeFile(other.workingCopy + "/x.txt", "r1\n");
     other.commitAll("r1");
     writeFile(other.workingCopy + "/x.txt", "r2\n");
+    other.svn({"propset", "p", "kept", "x.txt"});
     other.commitAll("r2");
     const SvnFixture svn = SvnFixture::create(sandbox.path(), "wc1");
     ASSERT_TRUE(QFile::link("../wc2", svn.workingCopy + "/other"));
@@ -215,6 +216,9 @@ TEST_F(RealActionsFixture, SvnTypedPathsThroughALinkToAnotherWorkingCopyAreRefus
         {&AppState::pullFileAtRevision, {"other", "1"}},
         {&AppState::makeDirectoryInWorkingCopy, {"other/new"}},
         {&AppState::makeDirectoryInWorkingCopy, {svn.workingCopy + "/other/new"}},
+        {&AppState::setProperty, {"p", "changed", "other/x.txt"}},
+        {&AppState::setProperty, {"p", "changed", svn.workingCopy + "/other/x.txt"}},
+        {&AppState::deleteProperty, {"p", "other/x.txt"}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.answers.join(u' ').toStdString());

@@ -75,6 +75,7 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         {"git in git, deleted", git, git, remove, "Project Folder Missing", "The project folder %1 does not exist."},
         {"svn in svn, replaced by a file", svn, svn, replace, "Not A Folder", "The project folder %1 is not a folder."},
     };
+    const SvnFixture exported = SvnFixture::create(sandbox.filePath("exported"));
     for (const auto &gone : cases) {
         SCOPED_TRACE(gone.name);
         const QString base = sandbox.filePath(gone.name);
@@ -88,7 +89,18 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         open(folder, gone.project);
         ASSERT_TRUE(listedItem("a.txt"));
         const Project project = state->projects().constFirst();
-        gone.vanish(folder);
+        if (gone.project == git) {
+            // Gone while the user picks a branch that the repository around it has too.
+            runTool("git", {"branch", "side"}, home);
+            dialogs.whileChoosingBranch = [&] { gone.vanish(folder); };
+            dialogs.branchAnswers.push_back(BranchChoiceAnswer{std::nullopt, "side"});
+            state->switchGitBranch();
+            ASSERT_TRUE(waitUntilIdle(*state));
+            EXPECT_EQ(state->alert().value_or(AppAlert()).title, gone.title);
+            EXPECT_NE(runTool("git", {"branch", "--show-current"}, home), "side\n");
+        } else {
+            gone.vanish(folder);
+        }
         const QMap<QString, QByteArray> before = snapshot(gone.outer, home);
 
         // The rows of the load before are still there to act on.
@@ -117,6 +129,12 @@ TEST_F(RealActionsFixture, AProjectWhoseFolderIsNoLongerItsOwnWorkingCopyRefuses
         tick({"."});
         refusedCommit("into the wrong repository");
         EXPECT_EQ(snapshot(gone.outer, home), before);
+        // Neither needs the project's folder: both run as with no project.
+        run([](AppState &s) { s.showSVNHelp(); });
+        dialogs.promptAnswers = {QStringList{exported.repositoryUrl}, QStringList{"export"}};
+        dialogs.openPanelAnswers.push_back(base);
+        run([](AppState &s) { s.exportRepository(); });
+        EXPECT_TRUE(QFileInfo(base + "/export").isDir());
 
         dialogs.confirmAnswers.push_back(true);
         run([](AppState &s) { s.removeSelectedProject(); });
@@ -133,8 +151,10 @@ TEST_F(RealActionsFixture, AProjectBelowTheTopOfItsWorkingCopyMovesUpOnlyWithThe
         bool yes;
         // Done while the question is open.
         void (*whileAsked)(const QString &top);
+        bool updatedAway = false;
     } cases[] = {
         {"svn, declined", RepositoryKind::svn, false, nullptr},
+        {"svn, declined, then updated out of version control", RepositoryKind::svn, false, nullptr, true},
         {"svn, accepted", RepositoryKind::svn, true, nullptr},
         {"git, accepted", RepositoryKind::git, true, nullptr},
         {"svn, accepted as the working copy goes", RepositoryKind::svn, true, removeAdministrativeFolder},
@@ -168,5 +188,17 @@ TEST_F(RealActionsFixture, AProjectBelowTheTopOfItsWorkingCopyMovesUpOnlyWithThe
         commit({moved ? "sub/f.txt" : "f.txt"}, "from the project");
         EXPECT_TRUE(move.kind == RepositoryKind::svn ? runTool("svn", {"log", "-l", "1", "^/"}, top).contains("from")
                                                      : runTool("git", {"log", "-1"}, top).contains("from"));
+        if (!move.updatedAway)
+            continue;
+        // svn leaves the folder with the files it does not version.
+        writeFile(top + "/sub/notes.txt", "mine\n");
+        runTool("svn", {"rm", "-m", "gone", "^/sub"}, top);
+        run([](AppState &s) { s.updateWorkingCopy(); });
+        EXPECT_TRUE(state->changes().isEmpty());
+        EXPECT_EQ(state->projectFolderProblem(), "The folder " + top + "/sub is no longer an SVN working copy.");
+        const QMap<QString, QByteArray> before = snapshot(RepositoryKind::svn, top);
+        tick({"."});
+        refusedCommit("into the working copy around it");
+        EXPECT_EQ(snapshot(RepositoryKind::svn, top), before);
     }
 }

@@ -24,6 +24,7 @@ public:
 
     // Runs while a confirmation is open, before it is answered: what the user does meanwhile.
     std::function<void()> whileConfirming;
+    std::function<void()> whileChoosingBranch;
 
     QList<PromptRequest> prompts;
     QList<std::pair<QString, QString>> confirmations;
@@ -58,6 +59,8 @@ public:
     std::optional<BranchChoiceAnswer> chooseBranch(const BranchChoiceRequest &request) override
     {
         branchRequests.push_back(request);
+        if (whileChoosingBranch)
+            whileChoosingBranch();
         return next(branchAnswers, std::optional<BranchChoiceAnswer>());
     }
     void rememberFolder(const QString &folder) override { rememberedFolders.push_back(folder); }
