@@ -21,10 +21,23 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace {
+struct LockAttempt {
+    int descriptor = -1;
+    bool finished = false;
+    // Every wait on it has given up.
+    bool abandoned = false;
+    int error = 0;
+};
+} // namespace
+
 struct ProjectStore::Waits {
     std::mutex mutex;
     std::condition_variable changed;
     bool closing = false;
+    // The attempt still blocked in flock that the last wait gave up: the next wait takes it over, so a
+    // copy that never lets go costs one thread and one descriptor however many changes give up.
+    std::shared_ptr<LockAttempt> givenUp;
 };
 
 namespace {
@@ -33,13 +46,6 @@ const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
 const QString heldElsewhere = QStringLiteral("another running copy of the program holds the list");
 // A load runs on the UI thread at start-up.
 constexpr std::chrono::milliseconds loadLockWait{16};
-
-struct LockAttempt {
-    int descriptor = -1;
-    bool finished = false;
-    bool abandoned = false;
-    int error = 0;
-};
 
 // The list's lock: an flock on a file beside the settings that is never removed (a copy that removed
 // it would let the next two lock two different files). The kernel lets the lock go however its holder
@@ -61,28 +67,58 @@ public:
     std::optional<QString> take(const QString &settingsFile, std::chrono::milliseconds wait,
         const std::shared_ptr<ProjectStore::Waits> &waits)
     {
-        const QByteArray path = QFile::encodeName(settingsFile + QStringLiteral(".projects.lock"));
-        // flock needs no write access: a lock file left read-only still serves.
-        const int descriptor = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (descriptor < 0)
-            return qt_error_string(errno);
-        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-            m_descriptor = descriptor;
-            return std::nullopt;
+        std::shared_ptr<LockAttempt> attempt;
+        {
+            const std::lock_guard guard(waits->mutex);
+            attempt = std::exchange(waits->givenUp, nullptr);
+            if (attempt)
+                attempt->abandoned = false;
         }
-        if (errno != EWOULDBLOCK) {
-            const int error = errno;
-            ::close(descriptor);
-            return qt_error_string(error);
+        if (!attempt) {
+            const QByteArray path = QFile::encodeName(settingsFile + QStringLiteral(".projects.lock"));
+            // flock needs no write access: a lock file left read-only still serves.
+            const int descriptor = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+            if (descriptor < 0)
+                return qt_error_string(errno);
+            if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+                m_descriptor = descriptor;
+                return std::nullopt;
+            }
+            if (errno != EWOULDBLOCK) {
+                const int error = errno;
+                ::close(descriptor);
+                return qt_error_string(error);
+            }
+            attempt = std::make_shared<LockAttempt>();
+            attempt->descriptor = descriptor;
+            if (const std::optional<QString> failure = block(attempt, waits))
+                return failure;
         }
-        // Waiting in the kernel, not polling: Linux queues each blocked request behind the one before it
-        // and hands the lock on in that order (only a request made at the moment of a release may go
-        // first), so a waiter is not passed over by copies that keep coming back. flock has no time
-        // limit, so a thread of its own blocks in it, and lets the lock go again if this wait has given
-        // up by the time it comes.
         const auto deadline = std::chrono::steady_clock::now() + wait;
-        auto attempt = std::make_shared<LockAttempt>();
-        attempt->descriptor = descriptor;
+        std::unique_lock guard(waits->mutex);
+        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
+        if (!attempt->finished) {
+            attempt->abandoned = true;
+            if (!waits->givenUp)
+                waits->givenUp = attempt;
+            return heldElsewhere;
+        }
+        if (attempt->error != 0) {
+            ::close(attempt->descriptor);
+            return qt_error_string(attempt->error);
+        }
+        m_descriptor = attempt->descriptor;
+        return std::nullopt;
+    }
+
+private:
+    // Waiting in the kernel, not polling: Linux queues each blocked request behind the one before it and
+    // hands the lock on in that order (only a request made at the moment of a release may go first), so
+    // a waiter is not passed over by copies that keep coming back. flock has no time limit, so a thread
+    // of its own blocks in it, and lets the lock go again if every wait has given it up by then.
+    static std::optional<QString> block(
+        const std::shared_ptr<LockAttempt> &attempt, const std::shared_ptr<ProjectStore::Waits> &waits)
+    {
         try {
             std::thread([waits, attempt] {
                 int result = 0;
@@ -92,6 +128,8 @@ public:
                 const int error = result == 0 ? 0 : errno;
                 const std::lock_guard guard(waits->mutex);
                 if (attempt->abandoned) {
+                    if (waits->givenUp == attempt)
+                        waits->givenUp = nullptr;
                     ::close(attempt->descriptor);
                     return;
                 }
@@ -100,24 +138,12 @@ public:
                 waits->changed.notify_all();
             }).detach();
         } catch (const std::system_error &error) {
-            ::close(descriptor);
+            ::close(attempt->descriptor);
             return QString::fromLocal8Bit(error.what());
         }
-        std::unique_lock guard(waits->mutex);
-        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
-        if (!attempt->finished) {
-            attempt->abandoned = true;
-            return heldElsewhere;
-        }
-        if (attempt->error != 0) {
-            ::close(descriptor);
-            return qt_error_string(attempt->error);
-        }
-        m_descriptor = descriptor;
         return std::nullopt;
     }
 
-private:
     int m_descriptor = -1;
 };
 
