@@ -44,9 +44,6 @@ namespace {
 const QString defaultsKey = QStringLiteral("KorvelSVN.projects");
 const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
 const QString heldElsewhere = QStringLiteral("another running copy of the program holds the list");
-// A load runs on the UI thread at start-up.
-constexpr std::chrono::milliseconds loadLockWait{16};
-
 // The list's lock: an flock on a file beside the settings that is never removed (a copy that removed
 // it would let the next two lock two different files). The kernel lets the lock go however its holder
 // ends, so a copy that crashed or was killed leaves nothing to clear up and nothing to wait for.
@@ -60,10 +57,9 @@ public:
         if (m_descriptor >= 0)
             ::close(m_descriptor);
     }
-    bool held() const { return m_descriptor >= 0; }
 
     // Nothing once held, else why not: the lock file does not open, or another copy held the list all
-    // through `wait` (or the store is closing).
+    // through `wait` (or the store is closing). No wait at all starts no thread.
     std::optional<QString> take(const QString &settingsFile, std::chrono::milliseconds wait,
         const std::shared_ptr<ProjectStore::Waits> &waits)
     {
@@ -84,10 +80,10 @@ public:
                 m_descriptor = descriptor;
                 return std::nullopt;
             }
-            if (errno != EWOULDBLOCK) {
+            if (errno != EWOULDBLOCK || wait <= std::chrono::milliseconds(0)) {
                 const int error = errno;
                 ::close(descriptor);
-                return qt_error_string(error);
+                return error == EWOULDBLOCK ? heldElsewhere : qt_error_string(error);
             }
             attempt = std::make_shared<LockAttempt>();
             attempt->descriptor = descriptor;
@@ -346,11 +342,7 @@ QList<Project> ProjectStore::load(Unreadable *unreadable)
     if (!unreadable)
         unreadable = &ignored;
     *unreadable = Unreadable();
-    const QString path = fileName();
-    ListLock lock;
-    if (QFileInfo::exists(path))
-        lock.take(path, loadLockWait, m_waits);
-    const FileRead read = readWhole(path);
+    const FileRead read = readWhole(fileName());
     if (!read.error.isEmpty()) {
         unreadable->fileError = read.error;
         return {};
@@ -361,37 +353,49 @@ QList<Project> ProjectStore::load(Unreadable *unreadable)
         return {};
     }
     StoredList stored = readStored(copy.settings());
-    // A backup that cannot be written now is set aside by the next save, before it writes the list.
-    if (stored.backupSet && lock.held())
-        copy.writeTo(path);
+    // A load runs on the UI thread at start-up, so it takes the lock only if it is free at once; else
+    // the next save sets the value aside before it writes the list.
+    if (stored.backupSet)
+        rewrite(std::chrono::milliseconds(0), [](QSettings &settings) { return readStored(settings).backupSet; });
     *unreadable = stored.unreadable;
     return std::move(stored.projects);
 }
 
 std::optional<QString> ProjectStore::update(const Change &change)
 {
+    const std::optional<QString> failure = rewrite(lockWait(), [&](QSettings &settings) {
+        StoredList stored = readStored(settings);
+        change(stored.projects);
+        const QByteArray encoded = encode(stored.projects);
+        if (!stored.backupSet && stored.value == QVariant(encoded))
+            return false;
+        settings.setValue(defaultsKey, encoded);
+        return true;
+    });
+    if (failure)
+        return notSaved(fileName(), *failure);
+    return std::nullopt;
+}
+
+std::optional<QString> ProjectStore::rewrite(
+    std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change)
+{
     const QString path = fileName();
     // The lock beside the file needs its folder first.
     QDir().mkpath(QFileInfo(path).absolutePath());
     ListLock lock;
-    if (const std::optional<QString> failure = lock.take(path, lockWait(), m_waits))
-        return notSaved(path, *failure);
-    // A file that does not read is not written over with this copy's change alone.
+    if (std::optional<QString> failure = lock.take(path, wait, m_waits))
+        return failure;
+    // A file that does not read is not written over with this change alone.
     const FileRead read = readWhole(path);
     if (!read.error.isEmpty())
-        return notSaved(path, read.error);
+        return read.error;
     SettingsCopy copy(read.bytes, m_format);
     if (!copy.error().isEmpty())
-        return notSaved(path, copy.error());
-    StoredList stored = readStored(copy.settings());
-    change(stored.projects);
-    const QByteArray encoded = encode(stored.projects);
-    if (!stored.backupSet && stored.value == QVariant(encoded))
+        return copy.error();
+    if (!change(copy.settings()))
         return std::nullopt;
-    copy.settings().setValue(defaultsKey, encoded);
-    if (const std::optional<QString> failure = copy.writeTo(path))
-        return notSaved(path, *failure);
-    return std::nullopt;
+    return copy.writeTo(path);
 }
 
 std::optional<QString> ProjectStore::save(const QList<Project> &projects)

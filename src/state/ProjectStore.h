@@ -46,9 +46,9 @@ public:
     using Change = std::function<void(QList<Project> &)>;
 
     // The stored projects that read, in stored order. A value that did not read whole is kept under
-    // its backup key at once, and `unreadable` tells what was left out. Waits on another copy's lock
-    // no longer than a frame: without the lock the file is only read, and the backup is left to the
-    // next save.
+    // its backup key at once, and `unreadable` tells what was left out. Never waits: every write of the
+    // file is one rename, so it reads whole without the lock, and a backup that finds the lock taken is
+    // left to the next save.
     QList<Project> load(Unreadable *unreadable = nullptr);
     // Reads the stored list afresh, applies the change to it and stores the result, holding the lock.
     // Gives nothing when it was stored, else why not, naming the settings file. Blocks while another
@@ -86,6 +86,11 @@ public:
     struct Waits;
 
 private:
+    // Reads the settings file afresh holding the lock (waiting at most `wait`), lets `change` set values
+    // in a copy of it and writes the file when it says it changed one. Gives nothing once done, else why
+    // not.
+    std::optional<QString> rewrite(std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change);
+
     QString m_fileName;
     QSettings::Format m_format;
     std::atomic<std::chrono::milliseconds> m_lockWait{std::chrono::seconds(10)};

@@ -574,8 +574,10 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     holder->signal(SIGSTOP);
     QElapsedTimer clock;
     clock.start();
+    const qsizetype loadThreads = entries("/proc/self/task");
     EXPECT_EQ(ProjectStore(&settings).load(), QList<Project>({svnProject, gitProject}));
     EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(entries("/proc/self/task"), loadThreads) << "a load leaves no thread waiting for the lock";
 
     state->setProjectsLockWait(std::chrono::milliseconds(500));
     int turns = 0;
