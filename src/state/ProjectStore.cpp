@@ -408,6 +408,21 @@ QFuture<std::optional<QString>> ProjectStore::startUpdate(Change change)
     return QtConcurrent::run(&m_thread, [this, change = std::move(change)] { return update(change); });
 }
 
+QFuture<std::optional<QString>> ProjectStore::startSetting(QString key, QVariant value)
+{
+    return QtConcurrent::run(&m_thread, [this, key = std::move(key), value = std::move(value)] {
+        return rewrite(lockWait(), [&](QSettings &settings) {
+            if (settings.value(key) == value)
+                return false;
+            if (value.isValid())
+                settings.setValue(key, value);
+            else
+                settings.remove(key);
+            return true;
+        });
+    });
+}
+
 QUuid ProjectStore::add(QList<Project> &projects, const Project &project)
 {
     const qsizetype listed = entryOf(projects, project);

@@ -19,6 +19,9 @@
 // stored at that moment, never by writing this copy's whole list over it, so what another copy added,
 // kept or removed stays. A copy sees the others' changes when it next loads the list. No copy reads
 // and writes the list without holding its lock, an flock on "<settings file>.projects.lock".
+//
+// The store is the settings file's only writer: a value written without the lock would be lost to a
+// change of the list that another copy read before it, or written with a list older than that change.
 class ProjectStore {
 public:
     // The settings must outlive the store.
@@ -58,6 +61,10 @@ public:
     std::optional<QString> save(const QList<Project> &projects);
     // update() on the store's own thread; the changes are stored one after another in the order given.
     QFuture<std::optional<QString>> startUpdate(Change change);
+    // Sets the value under the key in the settings file, or removes the key for an invalid value, on the
+    // store's own thread in turn with the changes of the list. Gives nothing once stored, else only the
+    // reason, for the caller to word.
+    QFuture<std::optional<QString>> startSetting(QString key, QVariant value);
 
     // How long a change waits for another copy to let the list go before it is given up.
     std::chrono::milliseconds lockWait() const { return m_lockWait; }

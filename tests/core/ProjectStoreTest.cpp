@@ -400,14 +400,18 @@ TEST_F(StoreFixture, AStoredFileLoadsAndASaveKeepsItsFormAndOtherSettings)
 
 namespace {
 
-// The list in the file, read by QSettings from a copy of its own: QSettings objects over one path share
+// A value in the file, read by QSettings from a copy of its own: QSettings objects over one path share
 // what they read of it.
-QJsonArray storedArray(const QString &file)
+QVariant storedValue(const QString &file, const QString &key)
 {
     QTemporaryDir dir;
     QFile::copy(file, dir.filePath("settings.ini"));
-    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
-    return QJsonDocument::fromJson(settings.value("KorvelSVN.projects").toByteArray()).array();
+    return QSettings(dir.filePath("settings.ini"), QSettings::IniFormat).value(key);
+}
+
+QJsonArray storedArray(const QString &file)
+{
+    return QJsonDocument::fromJson(storedValue(file, "KorvelSVN.projects").toByteArray()).array();
 }
 
 QStringList storedNames(const QString &file)
@@ -628,6 +632,54 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     for (const QFileInfo &left : QDir("/dev/shm").entryInfoList({"korvel-" + killed + "-*"}))
         QDir(left.filePath()).removeRecursively();
     EXPECT_EQ(storedNames(file), QStringList({"after", "Alpha", "Beta", "held", "mine"}));
+}
+
+// The svn executable chosen or reset while another copy is inside its change of the list: both are kept,
+// and the clients use the choice once it is stored. A choice that gave up waiting is alerted.
+TEST(ProjectStoreCopies, TheSvnExecutableChosenMeanwhileIsKeptWithTheOtherCopysChange)
+{
+    const struct {
+        const char *title;
+        std::optional<QString> chosen;
+    } cases[] = {{"chosen", QString("/opt/svn/bin/svn")}, {"reset", std::nullopt}};
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.title);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.ini");
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue("KorvelSVN.svnExecutablePath", "/usr/local/bin/svn");
+        settings.sync();
+        ASSERT_FALSE(ProjectStore(&settings).save({named("one")}));
+        AppState state(&settings);
+        ScriptedDialogs dialogs;
+        state.setDialogs(&dialogs);
+        const auto choose = [&] {
+            if (!row.chosen)
+                return state.resetSVNExecutable();
+            dialogs.openPanelAnswers.push_back(*row.chosen);
+            state.setSVNExecutable();
+        };
+        RunningCopy holder("HoldsTheListUntilTold", file);
+        ASSERT_EQ(holder.next(), "inside") << holder.transcript();
+
+        state.setProjectsLockWait(std::chrono::milliseconds(100));
+        choose();
+        ASSERT_TRUE(waitUntilIdle(state));
+        ASSERT_TRUE(state.alert());
+        EXPECT_EQ(state.alert()->title, "svn Executable Not Saved");
+        EXPECT_EQ(state.alert()->message, "The choice of svn executable could not be saved in " + file
+                + ": another running copy of the program holds the list.");
+
+        state.setProjectsLockWait(std::chrono::seconds(30));
+        choose();
+        holder.say("go");
+        EXPECT_EQ(holder.next(), "saved");
+        ASSERT_TRUE(waitUntilIdle(state));
+        EXPECT_EQ(storedNames(file), QStringList({"held", "one"}));
+        const QVariant stored = storedValue(file, "KorvelSVN.svnExecutablePath");
+        EXPECT_EQ(stored.isValid() ? std::optional(stored.toString()) : std::nullopt, row.chosen);
+        EXPECT_EQ(state.client().explicitExecutablePath(), row.chosen);
+    }
 }
 
 // Eight copies changing their own projects at once: the list stored at the end holds exactly what each
