@@ -55,14 +55,14 @@ TEST_F(StoreFixture, SaveThenLoadKeepsOrderAndIdentity)
 {
     QList<Project> projects = {Project{QUuid::createUuid(), "Zeta", "/z", RepositoryKind::git},
         Project{QUuid::createUuid(), "Alpha", "/path with space", RepositoryKind::svn}};
-    store.save(projects);
+    ASSERT_FALSE(store.save(projects));
     EXPECT_EQ(store.load(), projects);
 
     // A new settings object over the same file reads the same list back.
     QSettings reread(dir.filePath("settings.ini"), QSettings::IniFormat);
     EXPECT_EQ(ProjectStore(&reread).load(), projects);
 
-    store.save({});
+    ASSERT_FALSE(store.save({}));
     settings.sync();
     EXPECT_EQ(settings.value("KorvelSVN.projects").toByteArray(), "[]");
     EXPECT_TRUE(store.load().isEmpty());
