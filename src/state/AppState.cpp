@@ -19,7 +19,7 @@ AppState::AppState(QSettings *settings, QObject *parent) : AppState(settings, Ap
 { }
 
 AppState::AppState(QSettings *settings, AppClients clients, QObject *parent)
-    : QObject(parent), m_clients(std::move(clients)), m_projectStore(settings)
+    : QObject(parent), m_clients(std::move(clients)), m_settings(settings), m_projectStore(settings)
 {
     const std::initializer_list<ToolClient *> tools{m_clients.svn.get(), m_clients.svnAdmin.get(), m_clients.git.get()};
     for (ToolClient *tool : tools) {

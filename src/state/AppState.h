@@ -380,11 +380,17 @@ private:
     // shown stays.
     void saveProjects(ProjectStore::Change change);
     QCoro::Task<> reportProjectsSaved(QFuture<std::optional<QString>> saving);
+    // Stores the chosen svn executable, or none, as saveProjects stores a change; once stored, the
+    // clients read it.
+    void saveSVNExecutable(const std::optional<QString> &path);
+    QCoro::Task<> reportSVNExecutableSaved(QFuture<std::optional<QString>> saving);
     // Publishes a list known to differ from `changes`, with its index by path built elsewhere.
     void adoptChanges(QList<WorkingCopyItem> value, QHash<QString, qsizetype> index);
 
     AppClients m_clients;
     AppDialogs *m_dialogs = nullptr;
+    // Only read: the project store writes the file, and the clients read the svn path from here.
+    QSettings *m_settings;
     ProjectStore m_projectStore;
     // Every child the clients start. Destroying the state ends them, and every task still waiting on
     // one (or on work off the UI thread) then unwinds without touching the state.

@@ -102,10 +102,29 @@ void AppState::setSVNExecutable()
     if (!chosen)
         return;
     // Not tested here: a broken choice shows as the next run's launch failure.
-    client().setExplicitExecutablePath(*chosen);
+    saveSVNExecutable(*chosen);
 }
 
 void AppState::resetSVNExecutable()
 {
-    client().setExplicitExecutablePath(std::nullopt);
+    saveSVNExecutable(std::nullopt);
+}
+
+void AppState::saveSVNExecutable(const std::optional<QString> &path)
+{
+    QFuture<std::optional<QString>> saving = m_projectStore.startSetting(
+        QString::fromUtf16(explicitSVNExecutableDefaultsKey), path ? QVariant(*path) : QVariant());
+    startLoadTask([this, saving] { return reportSVNExecutableSaved(saving); }, false);
+}
+
+QCoro::Task<> AppState::reportSVNExecutableSaved(QFuture<std::optional<QString>> saving)
+{
+    if (const std::optional<QString> failure = co_await awaitInScope(m_runScope, std::move(saving))) {
+        showAlert(QStringLiteral("svn Executable Not Saved"),
+            QStringLiteral("The choice of svn executable could not be saved in ") + m_projectStore.fileName()
+                + QStringLiteral(": ") + *failure + u'.');
+        co_return;
+    }
+    // Nothing is ever set in these settings, so this only reads the file again.
+    m_settings->sync();
 }

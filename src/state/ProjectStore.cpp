@@ -21,26 +21,29 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace {
+struct LockAttempt {
+    int descriptor = -1;
+    bool finished = false;
+    // Every wait on it has given up.
+    bool abandoned = false;
+    int error = 0;
+};
+} // namespace
+
 struct ProjectStore::Waits {
     std::mutex mutex;
     std::condition_variable changed;
     bool closing = false;
+    // The attempt still blocked in flock that the last wait gave up: the next wait takes it over, so a
+    // copy that never lets go costs one thread and one descriptor however many changes give up.
+    std::shared_ptr<LockAttempt> givenUp;
 };
 
 namespace {
 const QString defaultsKey = QStringLiteral("KorvelSVN.projects");
 const QString unreadableKey = QStringLiteral("KorvelSVN.projects.unreadable");
 const QString heldElsewhere = QStringLiteral("another running copy of the program holds the list");
-// A load runs on the UI thread at start-up.
-constexpr std::chrono::milliseconds loadLockWait{16};
-
-struct LockAttempt {
-    int descriptor = -1;
-    bool finished = false;
-    bool abandoned = false;
-    int error = 0;
-};
-
 // The list's lock: an flock on a file beside the settings that is never removed (a copy that removed
 // it would let the next two lock two different files). The kernel lets the lock go however its holder
 // ends, so a copy that crashed or was killed leaves nothing to clear up and nothing to wait for.
@@ -54,35 +57,64 @@ public:
         if (m_descriptor >= 0)
             ::close(m_descriptor);
     }
-    bool held() const { return m_descriptor >= 0; }
 
     // Nothing once held, else why not: the lock file does not open, or another copy held the list all
-    // through `wait` (or the store is closing).
+    // through `wait` (or the store is closing). No wait at all starts no thread.
     std::optional<QString> take(const QString &settingsFile, std::chrono::milliseconds wait,
         const std::shared_ptr<ProjectStore::Waits> &waits)
     {
-        const QByteArray path = QFile::encodeName(settingsFile + QStringLiteral(".projects.lock"));
-        // flock needs no write access: a lock file left read-only still serves.
-        const int descriptor = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (descriptor < 0)
-            return qt_error_string(errno);
-        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-            m_descriptor = descriptor;
-            return std::nullopt;
+        std::shared_ptr<LockAttempt> attempt;
+        {
+            const std::lock_guard guard(waits->mutex);
+            attempt = std::exchange(waits->givenUp, nullptr);
+            if (attempt)
+                attempt->abandoned = false;
         }
-        if (errno != EWOULDBLOCK) {
-            const int error = errno;
-            ::close(descriptor);
-            return qt_error_string(error);
+        if (!attempt) {
+            const QByteArray path = QFile::encodeName(settingsFile + QStringLiteral(".projects.lock"));
+            // flock needs no write access: a lock file left read-only still serves.
+            const int descriptor = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+            if (descriptor < 0)
+                return qt_error_string(errno);
+            if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+                m_descriptor = descriptor;
+                return std::nullopt;
+            }
+            if (errno != EWOULDBLOCK || wait <= std::chrono::milliseconds(0)) {
+                const int error = errno;
+                ::close(descriptor);
+                return error == EWOULDBLOCK ? heldElsewhere : qt_error_string(error);
+            }
+            attempt = std::make_shared<LockAttempt>();
+            attempt->descriptor = descriptor;
+            if (const std::optional<QString> failure = block(attempt, waits))
+                return failure;
         }
-        // Waiting in the kernel, not polling: Linux queues each blocked request behind the one before it
-        // and hands the lock on in that order (only a request made at the moment of a release may go
-        // first), so a waiter is not passed over by copies that keep coming back. flock has no time
-        // limit, so a thread of its own blocks in it, and lets the lock go again if this wait has given
-        // up by the time it comes.
         const auto deadline = std::chrono::steady_clock::now() + wait;
-        auto attempt = std::make_shared<LockAttempt>();
-        attempt->descriptor = descriptor;
+        std::unique_lock guard(waits->mutex);
+        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
+        if (!attempt->finished) {
+            attempt->abandoned = true;
+            if (!waits->givenUp)
+                waits->givenUp = attempt;
+            return heldElsewhere;
+        }
+        if (attempt->error != 0) {
+            ::close(attempt->descriptor);
+            return qt_error_string(attempt->error);
+        }
+        m_descriptor = attempt->descriptor;
+        return std::nullopt;
+    }
+
+private:
+    // Waiting in the kernel, not polling: Linux queues each blocked request behind the one before it and
+    // hands the lock on in that order (only a request made at the moment of a release may go first), so
+    // a waiter is not passed over by copies that keep coming back. flock has no time limit, so a thread
+    // of its own blocks in it, and lets the lock go again if every wait has given it up by then.
+    static std::optional<QString> block(
+        const std::shared_ptr<LockAttempt> &attempt, const std::shared_ptr<ProjectStore::Waits> &waits)
+    {
         try {
             std::thread([waits, attempt] {
                 int result = 0;
@@ -92,6 +124,8 @@ public:
                 const int error = result == 0 ? 0 : errno;
                 const std::lock_guard guard(waits->mutex);
                 if (attempt->abandoned) {
+                    if (waits->givenUp == attempt)
+                        waits->givenUp = nullptr;
                     ::close(attempt->descriptor);
                     return;
                 }
@@ -100,24 +134,12 @@ public:
                 waits->changed.notify_all();
             }).detach();
         } catch (const std::system_error &error) {
-            ::close(descriptor);
+            ::close(attempt->descriptor);
             return QString::fromLocal8Bit(error.what());
         }
-        std::unique_lock guard(waits->mutex);
-        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
-        if (!attempt->finished) {
-            attempt->abandoned = true;
-            return heldElsewhere;
-        }
-        if (attempt->error != 0) {
-            ::close(descriptor);
-            return qt_error_string(attempt->error);
-        }
-        m_descriptor = descriptor;
         return std::nullopt;
     }
 
-private:
     int m_descriptor = -1;
 };
 
@@ -320,11 +342,7 @@ QList<Project> ProjectStore::load(Unreadable *unreadable)
     if (!unreadable)
         unreadable = &ignored;
     *unreadable = Unreadable();
-    const QString path = fileName();
-    ListLock lock;
-    if (QFileInfo::exists(path))
-        lock.take(path, loadLockWait, m_waits);
-    const FileRead read = readWhole(path);
+    const FileRead read = readWhole(fileName());
     if (!read.error.isEmpty()) {
         unreadable->fileError = read.error;
         return {};
@@ -335,37 +353,49 @@ QList<Project> ProjectStore::load(Unreadable *unreadable)
         return {};
     }
     StoredList stored = readStored(copy.settings());
-    // A backup that cannot be written now is set aside by the next save, before it writes the list.
-    if (stored.backupSet && lock.held())
-        copy.writeTo(path);
+    // A load runs on the UI thread at start-up, so it takes the lock only if it is free at once; else
+    // the next save sets the value aside before it writes the list.
+    if (stored.backupSet)
+        rewrite(std::chrono::milliseconds(0), [](QSettings &settings) { return readStored(settings).backupSet; });
     *unreadable = stored.unreadable;
     return std::move(stored.projects);
 }
 
 std::optional<QString> ProjectStore::update(const Change &change)
 {
+    const std::optional<QString> failure = rewrite(lockWait(), [&](QSettings &settings) {
+        StoredList stored = readStored(settings);
+        change(stored.projects);
+        const QByteArray encoded = encode(stored.projects);
+        if (!stored.backupSet && stored.value == QVariant(encoded))
+            return false;
+        settings.setValue(defaultsKey, encoded);
+        return true;
+    });
+    if (failure)
+        return notSaved(fileName(), *failure);
+    return std::nullopt;
+}
+
+std::optional<QString> ProjectStore::rewrite(
+    std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change)
+{
     const QString path = fileName();
     // The lock beside the file needs its folder first.
     QDir().mkpath(QFileInfo(path).absolutePath());
     ListLock lock;
-    if (const std::optional<QString> failure = lock.take(path, lockWait(), m_waits))
-        return notSaved(path, *failure);
-    // A file that does not read is not written over with this copy's change alone.
+    if (std::optional<QString> failure = lock.take(path, wait, m_waits))
+        return failure;
+    // A file that does not read is not written over with this change alone.
     const FileRead read = readWhole(path);
     if (!read.error.isEmpty())
-        return notSaved(path, read.error);
+        return read.error;
     SettingsCopy copy(read.bytes, m_format);
     if (!copy.error().isEmpty())
-        return notSaved(path, copy.error());
-    StoredList stored = readStored(copy.settings());
-    change(stored.projects);
-    const QByteArray encoded = encode(stored.projects);
-    if (!stored.backupSet && stored.value == QVariant(encoded))
+        return copy.error();
+    if (!change(copy.settings()))
         return std::nullopt;
-    copy.settings().setValue(defaultsKey, encoded);
-    if (const std::optional<QString> failure = copy.writeTo(path))
-        return notSaved(path, *failure);
-    return std::nullopt;
+    return copy.writeTo(path);
 }
 
 std::optional<QString> ProjectStore::save(const QList<Project> &projects)
@@ -376,6 +406,21 @@ std::optional<QString> ProjectStore::save(const QList<Project> &projects)
 QFuture<std::optional<QString>> ProjectStore::startUpdate(Change change)
 {
     return QtConcurrent::run(&m_thread, [this, change = std::move(change)] { return update(change); });
+}
+
+QFuture<std::optional<QString>> ProjectStore::startSetting(QString key, QVariant value)
+{
+    return QtConcurrent::run(&m_thread, [this, key = std::move(key), value = std::move(value)] {
+        return rewrite(lockWait(), [&](QSettings &settings) {
+            if (settings.value(key) == value)
+                return false;
+            if (value.isValid())
+                settings.setValue(key, value);
+            else
+                settings.remove(key);
+            return true;
+        });
+    });
 }
 
 QUuid ProjectStore::add(QList<Project> &projects, const Project &project)

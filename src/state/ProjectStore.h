@@ -19,6 +19,9 @@
 // stored at that moment, never by writing this copy's whole list over it, so what another copy added,
 // kept or removed stays. A copy sees the others' changes when it next loads the list. No copy reads
 // and writes the list without holding its lock, an flock on "<settings file>.projects.lock".
+//
+// The store is the settings file's only writer: a value written without the lock would be lost to a
+// change of the list that another copy read before it, or written with a list older than that change.
 class ProjectStore {
 public:
     // The settings must outlive the store.
@@ -46,9 +49,9 @@ public:
     using Change = std::function<void(QList<Project> &)>;
 
     // The stored projects that read, in stored order. A value that did not read whole is kept under
-    // its backup key at once, and `unreadable` tells what was left out. Waits on another copy's lock
-    // no longer than a frame: without the lock the file is only read, and the backup is left to the
-    // next save.
+    // its backup key at once, and `unreadable` tells what was left out. Never waits: every write of the
+    // file is one rename, so it reads whole without the lock, and a backup that finds the lock taken is
+    // left to the next save.
     QList<Project> load(Unreadable *unreadable = nullptr);
     // Reads the stored list afresh, applies the change to it and stores the result, holding the lock.
     // Gives nothing when it was stored, else why not, naming the settings file. Blocks while another
@@ -58,6 +61,10 @@ public:
     std::optional<QString> save(const QList<Project> &projects);
     // update() on the store's own thread; the changes are stored one after another in the order given.
     QFuture<std::optional<QString>> startUpdate(Change change);
+    // Sets the value under the key in the settings file, or removes the key for an invalid value, on the
+    // store's own thread in turn with the changes of the list. Gives nothing once stored, else only the
+    // reason, for the caller to word.
+    QFuture<std::optional<QString>> startSetting(QString key, QVariant value);
 
     // How long a change waits for another copy to let the list go before it is given up.
     std::chrono::milliseconds lockWait() const { return m_lockWait; }
@@ -86,6 +93,11 @@ public:
     struct Waits;
 
 private:
+    // Reads the settings file afresh holding the lock (waiting at most `wait`), lets `change` set values
+    // in a copy of it and writes the file when it says it changed one. Gives nothing once done, else why
+    // not.
+    std::optional<QString> rewrite(std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change);
+
     QString m_fileName;
     QSettings::Format m_format;
     std::atomic<std::chrono::milliseconds> m_lockWait{std::chrono::seconds(10)};

@@ -79,7 +79,15 @@ QByteArray svnTargetLine(const QString &operand)
 QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &bytes, const QString &what)
 {
     const QString path = folder.filePath(name);
-    if (const std::optional<QString> failure = saveWholeFile(path, bytes))
+    // A scratch file the tool reads and the folder takes with it: no rename, and no wait for the disk on
+    // the UI thread.
+    QFile file(path);
+    std::optional<QString> failure;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        failure = file.errorString();
+    else
+        failure = writeAll(file, bytes);
+    if (failure)
         throw SVNClientError::launchFailed(
             QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path + QStringLiteral(": ") + *failure);
     return path;

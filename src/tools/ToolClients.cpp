@@ -200,18 +200,6 @@ std::optional<QString> SVNClient::explicitExecutablePath() const
     return storedExplicitPath(m_settings);
 }
 
-void SVNClient::setExplicitExecutablePath(const std::optional<QString> &path)
-{
-    if (!m_settings)
-        return;
-    const QString key = QString::fromUtf16(explicitSVNExecutableDefaultsKey);
-    if (path)
-        m_settings->setValue(key, *path);
-    else
-        m_settings->remove(key);
-    m_settings->sync();
-}
-
 std::optional<QString> SVNClient::resolvedExecutablePath() const
 {
     // A chosen path is used as it is: a broken choice fails at launch instead of quietly falling back.

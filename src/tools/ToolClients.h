@@ -124,10 +124,10 @@ inline constexpr char16_t batchSSHOptions[] = u"-o BatchMode=yes -o ConnectTimeo
 class SVNClient : public ToolClient {
 public:
     // The settings hold the chosen executable; they must outlive the client. Null means none chosen.
+    // The state writes the choice, through its project store.
     explicit SVNClient(QSettings *settings = nullptr);
 
     std::optional<QString> explicitExecutablePath() const;
-    void setExplicitExecutablePath(const std::optional<QString> &path);
 
     // The chosen path as it is, else svn found as any tool is.
     std::optional<QString> resolvedExecutablePath() const override;

@@ -55,14 +55,14 @@ TEST_F(StoreFixture, SaveThenLoadKeepsOrderAndIdentity)
 {
     QList<Project> projects = {Project{QUuid::createUuid(), "Zeta", "/z", RepositoryKind::git},
         Project{QUuid::createUuid(), "Alpha", "/path with space", RepositoryKind::svn}};
-    store.save(projects);
+    ASSERT_FALSE(store.save(projects));
     EXPECT_EQ(store.load(), projects);
 
     // A new settings object over the same file reads the same list back.
     QSettings reread(dir.filePath("settings.ini"), QSettings::IniFormat);
     EXPECT_EQ(ProjectStore(&reread).load(), projects);
 
-    store.save({});
+    ASSERT_FALSE(store.save({}));
     settings.sync();
     EXPECT_EQ(settings.value("KorvelSVN.projects").toByteArray(), "[]");
     EXPECT_TRUE(store.load().isEmpty());
@@ -400,14 +400,18 @@ TEST_F(StoreFixture, AStoredFileLoadsAndASaveKeepsItsFormAndOtherSettings)
 
 namespace {
 
-// The list in the file, read by QSettings from a copy of its own: QSettings objects over one path share
+// A value in the file, read by QSettings from a copy of its own: QSettings objects over one path share
 // what they read of it.
-QJsonArray storedArray(const QString &file)
+QVariant storedValue(const QString &file, const QString &key)
 {
     QTemporaryDir dir;
     QFile::copy(file, dir.filePath("settings.ini"));
-    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
-    return QJsonDocument::fromJson(settings.value("KorvelSVN.projects").toByteArray()).array();
+    return QSettings(dir.filePath("settings.ini"), QSettings::IniFormat).value(key);
+}
+
+QJsonArray storedArray(const QString &file)
+{
+    return QJsonDocument::fromJson(storedValue(file, "KorvelSVN.projects").toByteArray()).array();
 }
 
 QStringList storedNames(const QString &file)
@@ -422,6 +426,12 @@ QString notSaved(const QString &file, const QString &reason)
 {
     return "The project list could not be saved in " + file + ": " + reason
         + ". The projects shown stay listed until the program quits.";
+}
+
+// This process's threads ("task") or open descriptors ("fd").
+qsizetype entries(const char *folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size();
 }
 
 ProjectStore::Change adding(const Project &project)
@@ -556,7 +566,8 @@ TEST(ProjectStoreCopy, DISABLED_ChangesAtRandom)
 
 // Another running copy inside its change of the list. Stopped there (a stalled disk, a process stopped by
 // its user): a load goes on without waiting; a removal shows while the window goes on, and once given up
-// is alerted and never written; quitting drops one still waiting. Killed there, its lock is free at once.
+// is alerted and never written; changes given up cost one waiting thread at most; quitting drops one
+// still waiting. Killed there, its lock is free at once.
 TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenWithoutTheLock)
 {
     makeState({svnProject, gitProject});
@@ -567,8 +578,10 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     holder->signal(SIGSTOP);
     QElapsedTimer clock;
     clock.start();
+    const qsizetype loadThreads = entries("/proc/self/task");
     EXPECT_EQ(ProjectStore(&settings).load(), QList<Project>({svnProject, gitProject}));
     EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(entries("/proc/self/task"), loadThreads) << "a load leaves no thread waiting for the lock";
 
     state->setProjectsLockWait(std::chrono::milliseconds(500));
     int turns = 0;
@@ -582,6 +595,19 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     EXPECT_GT(turns, 5);
     EXPECT_EQ(state->alert()->title, "Projects Not Saved");
     EXPECT_EQ(state->alert()->message, notSaved(file, "another running copy of the program holds the list"));
+
+    // Changes given up one after another leave at most one attempt waiting, which the next one takes over.
+    ProjectStore store(&settings);
+    store.setLockWait(std::chrono::milliseconds(50));
+    const qsizetype threads = entries("/proc/self/task");
+    const qsizetype descriptors = entries("/proc/self/fd");
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(store.update(adding(named("given up"))));
+    EXPECT_LE(entries("/proc/self/task"), threads + 1);
+    EXPECT_LE(entries("/proc/self/fd"), descriptors + 1);
+    store.setLockWait(std::chrono::seconds(30));
+    QFuture<std::optional<QString>> waiting = store.startUpdate(adding(named("after")));
+
     state->setProjectsLockWait(std::chrono::seconds(30));
     dialogs.confirmAnswers.push_back(true);
     state->removeSelectedProject();
@@ -591,7 +617,9 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     holder->signal(SIGCONT);
     holder->say("go");
     EXPECT_EQ(holder->next(), "saved");
-    EXPECT_EQ(storedNames(file), QStringList({"Alpha", "Beta", "held"}));
+    waiting.waitForFinished();
+    EXPECT_FALSE(waiting.result());
+    EXPECT_EQ(storedNames(file), QStringList({"after", "Alpha", "Beta", "held"}));
 
     holder.emplace("HoldsTheListUntilTold", file);
     ASSERT_EQ(holder->next(), "inside") << holder->transcript();
@@ -603,7 +631,55 @@ TEST_F(FakeStateFixture, NoChangeWaitingForAnotherCopyHoldsTheWindowOrIsWrittenW
     // What the killed copy was working on is left in memory; the test clears it.
     for (const QFileInfo &left : QDir("/dev/shm").entryInfoList({"korvel-" + killed + "-*"}))
         QDir(left.filePath()).removeRecursively();
-    EXPECT_EQ(storedNames(file), QStringList({"Alpha", "Beta", "held", "mine"}));
+    EXPECT_EQ(storedNames(file), QStringList({"after", "Alpha", "Beta", "held", "mine"}));
+}
+
+// The svn executable chosen or reset while another copy is inside its change of the list: both are kept,
+// and the clients use the choice once it is stored. A choice that gave up waiting is alerted.
+TEST(ProjectStoreCopies, TheSvnExecutableChosenMeanwhileIsKeptWithTheOtherCopysChange)
+{
+    const struct {
+        const char *title;
+        std::optional<QString> chosen;
+    } cases[] = {{"chosen", QString("/opt/svn/bin/svn")}, {"reset", std::nullopt}};
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.title);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("settings.ini");
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue("KorvelSVN.svnExecutablePath", "/usr/local/bin/svn");
+        settings.sync();
+        ASSERT_FALSE(ProjectStore(&settings).save({named("one")}));
+        AppState state(&settings);
+        ScriptedDialogs dialogs;
+        state.setDialogs(&dialogs);
+        const auto choose = [&] {
+            if (!row.chosen)
+                return state.resetSVNExecutable();
+            dialogs.openPanelAnswers.push_back(*row.chosen);
+            state.setSVNExecutable();
+        };
+        RunningCopy holder("HoldsTheListUntilTold", file);
+        ASSERT_EQ(holder.next(), "inside") << holder.transcript();
+
+        state.setProjectsLockWait(std::chrono::milliseconds(100));
+        choose();
+        ASSERT_TRUE(waitUntilIdle(state));
+        ASSERT_TRUE(state.alert());
+        EXPECT_EQ(state.alert()->title, "svn Executable Not Saved");
+        EXPECT_EQ(state.alert()->message, "The choice of svn executable could not be saved in " + file
+                + ": another running copy of the program holds the list.");
+
+        state.setProjectsLockWait(std::chrono::seconds(30));
+        choose();
+        holder.say("go");
+        EXPECT_EQ(holder.next(), "saved");
+        ASSERT_TRUE(waitUntilIdle(state));
+        EXPECT_EQ(storedNames(file), QStringList({"held", "one"}));
+        const QVariant stored = storedValue(file, "KorvelSVN.svnExecutablePath");
+        EXPECT_EQ(stored.isValid() ? std::optional(stored.toString()) : std::nullopt, row.chosen);
+        EXPECT_EQ(state.client().explicitExecutablePath(), row.chosen);
+    }
 }
 
 // Eight copies changing their own projects at once: the list stored at the end holds exactly what each

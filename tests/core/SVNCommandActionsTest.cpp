@@ -200,12 +200,12 @@ TEST(SVNExecutable, TheChosenPathSteersSvnAndSvnadminUntilReset)
 
     dialogs.openPanelAnswers.push_back(svnPath);
     state.setSVNExecutable();
+    ASSERT_TRUE(waitUntilIdle(state));
     EXPECT_EQ(QSettings(settingsPath, QSettings::IniFormat).value("KorvelSVN.svnExecutablePath").toString(), svnPath);
     EXPECT_EQ(state.client().resolvedExecutablePath(), svnPath);
     EXPECT_EQ(state.adminClient().resolvedExecutablePath(), adminPath);
     EXPECT_FALSE(state.alert());
     EXPECT_FALSE(state.commandOutput());
-    EXPECT_EQ(state.runningTasks(), 0);
 
     state.showSVNVersion();
     ASSERT_TRUE(waitUntilIdle(state));
@@ -213,6 +213,7 @@ TEST(SVNExecutable, TheChosenPathSteersSvnAndSvnadminUntilReset)
     EXPECT_EQ(state.commandOutput()->stdout, "chosen " + svnPath + " --version\n");
 
     state.resetSVNExecutable();
+    ASSERT_TRUE(waitUntilIdle(state));
     EXPECT_FALSE(QSettings(settingsPath, QSettings::IniFormat).contains("KorvelSVN.svnExecutablePath"));
     EXPECT_NE(state.client().resolvedExecutablePath(), svnPath);
     EXPECT_NE(state.adminClient().resolvedExecutablePath(), adminPath);
@@ -224,6 +225,7 @@ TEST(SVNExecutable, TheChosenPathSteersSvnAndSvnadminUntilReset)
     // A path that runs nothing is stored all the same and fails at the next run.
     dialogs.openPanelAnswers.push_back(sandbox.filePath("nothing/svn"));
     state.setSVNExecutable();
+    ASSERT_TRUE(waitUntilIdle(state));
     state.setCommandOutput(std::nullopt);
     state.showSVNVersion();
     ASSERT_TRUE(waitUntilIdle(state));

@@ -195,7 +195,7 @@ TEST(ToolClients, ChosenSvnPathIsUsedUntested)
     Sandbox sandbox;
     QSettings settings(sandbox.filePath("s.ini"), QSettings::IniFormat);
     SVNClient svn(&settings);
-    svn.setExplicitExecutablePath(sandbox.filePath("missing/svn"));
+    settings.setValue("KorvelSVN.svnExecutablePath", sandbox.filePath("missing/svn"));
     EXPECT_EQ(svn.resolvedExecutablePath(), sandbox.filePath("missing/svn"));
     try {
         runTask(svn.run({"--version"}));
@@ -206,16 +206,16 @@ TEST(ToolClients, ChosenSvnPathIsUsedUntested)
 
     // A chosen file that is not executable fails at launch too.
     writeFile(sandbox.filePath("plain/svn"), "#!/bin/sh\n");
-    svn.setExplicitExecutablePath(sandbox.filePath("plain/svn"));
+    settings.setValue("KorvelSVN.svnExecutablePath", sandbox.filePath("plain/svn"));
     EXPECT_THROW(runTask(svn.run({"--version"})), SVNClientError);
 
     // An empty choice counts as none for resolution but is shown as it is.
-    svn.setExplicitExecutablePath(QString(""));
+    settings.setValue("KorvelSVN.svnExecutablePath", QString(""));
     EXPECT_EQ(svn.displayExecutable(), "");
     ASSERT_TRUE(svn.resolvedExecutablePath());
     EXPECT_NE(*svn.resolvedExecutablePath(), "");
 
-    svn.setExplicitExecutablePath(std::nullopt);
+    settings.remove("KorvelSVN.svnExecutablePath");
     EXPECT_FALSE(svn.explicitExecutablePath());
     const SVNCommandResult version = runTask(svn.run({"--version", "--quiet"}));
     EXPECT_TRUE(version.stdout.startsWith("1."));
@@ -232,7 +232,7 @@ TEST(ToolClients, SvnadminBesideTheChosenSvn)
     const QString folder = sandbox.filePath("opt/x/bin");
     makeExecutable(folder + "/svn", "#!/bin/sh\necho fake svn\n");
     makeExecutable(folder + "/svnadmin", "#!/bin/sh\necho fake svnadmin \"$@\"\n");
-    svn.setExplicitExecutablePath(folder + "/svn");
+    settings.setValue("KorvelSVN.svnExecutablePath", folder + "/svn");
     EXPECT_EQ(svnadmin.resolvedExecutablePath(), folder + "/svnadmin");
     EXPECT_EQ(runTask(svnadmin.run({"create", "x"})).stdout, "fake svnadmin create x\n");
 

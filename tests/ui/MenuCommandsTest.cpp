@@ -125,7 +125,10 @@ struct ItemRun {
     {
         QDir().mkpath(folder);
         ProjectStore(&settings).save({Project{QUuid::createUuid(), "alpha", folder, RepositoryKind::svn}});
+        // In the file, where the store writes it: a value left pending here would be written by the state's
+        // next reading of the settings.
         settings.setValue("KorvelSVN.svnExecutablePath", "/opt/svn/bin/svn");
+        settings.sync();
         state
             = realClients ? std::make_unique<AppState>(&settings) : std::make_unique<AppState>(&settings, fakes.make());
         state->setDialogs(&dialogs);
