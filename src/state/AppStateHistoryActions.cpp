@@ -9,7 +9,6 @@
 #include "tools/FileWrites.h"
 #include "tools/ToolOperands.h"
 
-
 #include <algorithm>
 
 namespace {
@@ -113,7 +112,8 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
         }
         // Written beside the destination and renamed over it, so a failure keeps what was there.
         if (const std::optional<QString> failure = saveWholeFile(destination, result.stdoutData))
-            throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
+            throw SVNClientError::launchFailed(
+                QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
         CommandOutput output = co_await shownRunOutput(QStringLiteral("Export File"), std::move(result), true,
             state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());
         state.setBusyMessage(std::nullopt);

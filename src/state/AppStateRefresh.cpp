@@ -182,9 +182,8 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
     updated[index].name = TextUtil::lastPathComponent(root);
     const Project changed = updated[index];
     setProjects(std::move(updated));
-    saveProjects([project = *project, changed](QList<Project> &stored) {
-        ProjectStore::replace(stored, project, changed);
-    });
+    saveProjects(
+        [project = *project, changed](QList<Project> &stored) { ProjectStore::replace(stored, project, changed); });
 }
 
 QCoro::Task<std::optional<std::pair<QString, RepositoryKind>>> AppState::rightPlacement(Project project)

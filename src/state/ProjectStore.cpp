@@ -60,8 +60,8 @@ public:
 
     // Nothing once held, else why not: the lock file does not open, or another copy held the list all
     // through `wait` (or the store is closing). No wait at all starts no thread.
-    std::optional<QString> take(const QString &settingsFile, std::chrono::milliseconds wait,
-        const std::shared_ptr<ProjectStore::Waits> &waits)
+    std::optional<QString> take(
+        const QString &settingsFile, std::chrono::milliseconds wait, const std::shared_ptr<ProjectStore::Waits> &waits)
     {
         std::shared_ptr<LockAttempt> attempt;
         {
@@ -174,7 +174,8 @@ FileRead readWhole(const QString &path)
 class SettingsCopy {
 public:
     SettingsCopy(const QByteArray &bytes, QSettings::Format format)
-        : m_folder(memoryFolder() + QStringLiteral("/korvel-") + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
+        : m_folder(
+            memoryFolder() + QStringLiteral("/korvel-") + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
     {
         if (!m_folder.isValid()) {
             m_error = m_folder.errorString();

@@ -88,8 +88,8 @@ QString writeFile(QTemporaryDir &folder, const QString &name, const QByteArray &
     else
         failure = writeAll(file, bytes);
     if (failure)
-        throw SVNClientError::launchFailed(
-            QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path + QStringLiteral(": ") + *failure);
+        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + what + QStringLiteral(" to ") + path
+            + QStringLiteral(": ") + *failure);
     return path;
 }
 
@@ -129,17 +129,20 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
 
     const QString listOfPaths = QStringLiteral("the list of paths");
     const QString commitMessage = QStringLiteral("the commit message");
-    std::shared_ptr<QTemporaryDir> folder = makeFolder(
-        paths.isEmpty() ? commitMessage : message ? listOfPaths + QStringLiteral(" and ") + commitMessage : listOfPaths);
+    std::shared_ptr<QTemporaryDir> folder = makeFolder(paths.isEmpty() ? commitMessage
+            : message ? listOfPaths + QStringLiteral(" and ") + commitMessage
+                      : listOfPaths);
     QStringList options;
     if (style == Style::git) {
         if (message)
-            options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage)};
+            options += {
+                QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage)};
         if (!paths.isEmpty()) {
             QByteArray list;
             for (const QString &path : paths)
                 list += TextUtil::encodeFileName(path) + '\0';
-            options += {QStringLiteral("--pathspec-from-file=") + writeFile(*folder, QStringLiteral("paths"), list, listOfPaths),
+            options += {QStringLiteral("--pathspec-from-file=")
+                    + writeFile(*folder, QStringLiteral("paths"), list, listOfPaths),
                 QStringLiteral("--pathspec-file-nul")};
         }
         return {arguments + options, std::move(folder)};
@@ -151,8 +154,9 @@ Prepared prepare(Style style, const QStringList &arguments, const QStringList &p
         options += {QStringLiteral("--targets"), writeFile(*folder, QStringLiteral("targets"), list, listOfPaths)};
     }
     if (message)
-        options += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage),
-            QStringLiteral("--encoding"), QStringLiteral("UTF-8")};
+        options
+            += {QStringLiteral("-F"), writeFile(*folder, QStringLiteral("message"), message->toUtf8(), commitMessage),
+                QStringLiteral("--encoding"), QStringLiteral("UTF-8")};
     // Right after the subcommand, before a "--" that may end the options.
     QStringList prepared = arguments.mid(0, 1) + options + arguments.mid(1);
     return {std::move(prepared), std::move(folder)};

@@ -10,8 +10,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QScopeGuard>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 
 #include <gtest/gtest.h>

@@ -32,11 +32,12 @@ QStringList namesAsReadElsewhere(const QString &zip)
 // Each entry as Python's zipfile reads it: its name, its Unix mode in octal and its stored time.
 QStringList entriesAsReadElsewhere(const QString &zip)
 {
-    const QString script = "import sys, zipfile\n"
-                           "for entry in zipfile.ZipFile(sys.argv[1]).infolist():\n"
-                           "    line = '%s %o %04d-%02d-%02d %02d:%02d' % ((entry.filename, entry.external_attr >> 16)\n"
-                           "        + entry.date_time[:5])\n"
-                           "    sys.stdout.buffer.write(line.encode('utf-8') + b'\\n')\n";
+    const QString script
+        = "import sys, zipfile\n"
+          "for entry in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+          "    line = '%s %o %04d-%02d-%02d %02d:%02d' % ((entry.filename, entry.external_attr >> 16)\n"
+          "        + entry.date_time[:5])\n"
+          "    sys.stdout.buffer.write(line.encode('utf-8') + b'\\n')\n";
     QStringList entries = QString::fromUtf8(runTool("python3", {"-c", script, zip})).split('\n', Qt::SkipEmptyParts);
     entries.sort();
     return entries;
@@ -170,8 +171,8 @@ TEST(ArchiveZipClient, ArchivesAroundTheEntryCountLimitReadEverywhere)
         runTool("unzip", {"-tq", destination});
         QStringList sorted = expected;
         sorted.sort();
-        EXPECT_EQ(QString::fromUtf8(runTool("python3", {"-c", names, destination})).split('\n', Qt::SkipEmptyParts),
-            sorted);
+        EXPECT_EQ(
+            QString::fromUtf8(runTool("python3", {"-c", names, destination})).split('\n', Qt::SkipEmptyParts), sorted);
         QFile::remove(destination);
     }
 }

@@ -1,8 +1,8 @@
 // Paths and messages on the command line while they fit, through private files when they do not.
+#include "tools/OperandFiles.h"
 #include "model/TextUtil.h"
 #include "support/RealActions.h"
 #include "support/TestSupport.h"
-#include "tools/OperandFiles.h"
 #include "tools/SVNCommandResult.h"
 
 #include <QDir>

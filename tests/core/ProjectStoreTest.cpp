@@ -393,8 +393,10 @@ TEST_F(StoreFixture, AStoredFileLoadsAndASaveKeepsItsFormAndOtherSettings)
     const Project b{QUuid::fromString(QStringLiteral("7F9619FF-8B86-D011-B42D-00C04FC964FF")), "B", "/b"};
     ASSERT_FALSE(store.update([&](QList<Project> &list) { ProjectStore::add(list, b); }));
     EXPECT_EQ(readFile(settings.fileName()),
-        head + ",{\\\"id\\\":\\\"7F9619FF-8B86-D011-B42D-00C04FC964FF\\\",\\\"kind\\\":\\\"svn\\\",\\\"name\\\":\\\"B\\\","
-               "\\\"path\\\":\\\"/b\\\"}"
+        head
+            + ",{\\\"id\\\":\\\"7F9619FF-8B86-D011-B42D-00C04FC964FF\\\",\\\"kind\\\":\\\"svn\\\",\\\"name\\\":"
+              "\\\"B\\\","
+              "\\\"path\\\":\\\"/b\\\"}"
             + tail);
 }
 
@@ -443,8 +445,8 @@ ProjectStore::Change adding(const Project &project)
 // the ProjectStoreCopy tests below, which says what it does on lines of "copy: ".
 class RunningCopy {
 public:
-    RunningCopy(const QString &test, const QString &file, const QStringList &variables = {},
-        const QStringList &wrapper = {})
+    RunningCopy(
+        const QString &test, const QString &file, const QStringList &variables = {}, const QStringList &wrapper = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("KORVEL_STORE_FILE", file);
@@ -550,9 +552,8 @@ TEST(ProjectStoreCopy, DISABLED_ChangesAtRandom)
         } else {
             // A name of the same length: the file keeps its size.
             changed[at].name.back() = changed[at].name.back() == u'a' ? u'b' : u'a';
-            change = [project = mine[at], renamed = changed[at]](QList<Project> &list) {
-                ProjectStore::replace(list, project, renamed);
-            };
+            change = [project = mine[at], renamed = changed[at]](
+                         QList<Project> &list) { ProjectStore::replace(list, project, renamed); };
         }
         if (const std::optional<QString> failure = store.update(change))
             tell("failed " + *failure);
@@ -667,7 +668,8 @@ TEST(ProjectStoreCopies, TheSvnExecutableChosenMeanwhileIsKeptWithTheOtherCopysC
         ASSERT_TRUE(waitUntilIdle(state));
         ASSERT_TRUE(state.alert());
         EXPECT_EQ(state.alert()->title, "svn Executable Not Saved");
-        EXPECT_EQ(state.alert()->message, "The choice of svn executable could not be saved in " + file
+        EXPECT_EQ(state.alert()->message,
+            "The choice of svn executable could not be saved in " + file
                 + ": another running copy of the program holds the list.");
 
         state.setProjectsLockWait(std::chrono::seconds(30));
@@ -690,8 +692,8 @@ TEST(ProjectStoreCopies, EightCopiesChangingAtOnceLoseAndRepeatNothing)
     const QString file = dir.filePath("settings.ini");
     std::vector<std::unique_ptr<RunningCopy>> copies;
     for (int i = 0; i < 8; ++i)
-        copies.push_back(
-            std::make_unique<RunningCopy>("ChangesAtRandom", file, QStringList{"KORVEL_STORE_COPY=c" + QString::number(i)}));
+        copies.push_back(std::make_unique<RunningCopy>(
+            "ChangesAtRandom", file, QStringList{"KORVEL_STORE_COPY=c" + QString::number(i)}));
     QStringList kept;
     for (const auto &copy : copies) {
         for (QString line = copy->next(); line != "done"; line = copy->next()) {

@@ -143,7 +143,8 @@ TEST_F(ChangesFixture, CountsReadPlainDecimalAndAnEmptyListShowsTheEmptyState)
     state->setProjectFolderProblem("The project folder /work/alpha does not exist.");
     settle(*state);
     EXPECT_EQ(view->listView()->emptyState()->symbolName(), "folder");
-    EXPECT_EQ(view->listView()->emptyState()->textLabel()->fullText(), "The project folder /work/alpha does not exist.");
+    EXPECT_EQ(
+        view->listView()->emptyState()->textLabel()->fullText(), "The project folder /work/alpha does not exist.");
     state->setProjectFolderProblem(std::nullopt);
 
     list({"a"});
