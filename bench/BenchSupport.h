@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace BenchSupport {
 
@@ -37,6 +38,16 @@ inline double secondsOfBareRun(const QString &program, const QStringList &argume
     QByteArray output;
     runQuietly(program, arguments, folder, &output);
     return clock.nsecsElapsed() / 1e9;
+}
+
+// The middle value (the mean of the two middle ones for an even count); 0 for none.
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // CPU time (user and system) of this process, all its threads, or of its children that have ended.

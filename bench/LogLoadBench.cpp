@@ -318,15 +318,6 @@ double timedLoad(AppState &state, const std::function<QCoro::Task<>()> &load, St
     return shown > 0 ? shown : clock.nsecsElapsed() / 1e9;
 }
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 // The resident peak of one load, counted from a heap given back to the system first.
 struct PeakOfLoad {
     PeakOfLoad()

@@ -90,15 +90,6 @@ struct StatusLoadTimes {
     double medianToolCpuMs = 0;
 };
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 // Each iteration times one status load until the state holds the list (its busy message cleared), then
 // the bare tool that the load runs; the UI thread's stalls are watched until the load has ended.
 StatusLoadTimes measureStatusLoads(benchmark::State &benchState, StatusProbe &state, const QString &program,
