@@ -2,8 +2,10 @@
 
 #include "state/RunOutputs.h"
 
+#include <QFutureWatcher>
 #include <QMetaObject>
 #include <QSettings>
+#include <QtConcurrent/QtConcurrentRun>
 
 AppClients AppClients::real(QSettings *settings)
 {
@@ -228,6 +230,8 @@ void AppState::setAlert(std::optional<AppAlert> value)
 }
 void AppState::setCommandOutput(std::optional<CommandOutput> value)
 {
+    if (value)
+        ++m_outputsShown;
     assign(m_commandOutput, std::move(value));
 }
 void AppState::setProjectFolderProblem(std::optional<QString> value)
@@ -240,8 +244,23 @@ void AppState::showError(const QString &title, const std::exception &error)
     // A failed run's description is already the tool's reason, else the status sentence.
     const auto *clientError = dynamic_cast<const SVNClientError *>(&error);
     if (clientError && clientError->isCommandFailed())
-        setCommandOutput(runOutput(title, clientError->result()));
+        showRunOutput(title, clientError->result());
     showAlert(title, errorDescription(error));
+}
+
+void AppState::showRunOutput(const QString &title, const SVNCommandResult &result)
+{
+    if (!judgedAside(result)) {
+        setCommandOutput(runOutput(title, result));
+        return;
+    }
+    auto *judging = new QFutureWatcher<CommandOutput>(this);
+    connect(judging, &QFutureWatcherBase::finished, this, [this, judging, shown = m_outputsShown] {
+        judging->deleteLater();
+        if (m_outputsShown == shown)
+            setCommandOutput(judging->result());
+    });
+    judging->setFuture(QtConcurrent::run(runOutput, title, result));
 }
 
 bool AppState::isCurrent(const LoadTicket &ticket) const

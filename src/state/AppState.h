@@ -144,6 +144,9 @@ public:
 
     // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
     void showError(const QString &title, const std::exception &error);
+    // Shows a finished run's output. A large one is judged on a worker and shows when that is done,
+    // unless another output has been shown meanwhile.
+    void showRunOutput(const QString &title, const SVNCommandResult &result);
     void showAlert(const QString &title, const QString &message);
 
     // Tasks started by the entry points that have not finished yet (tests wait for zero).
@@ -435,6 +438,8 @@ private:
     QList<BusyText> m_busyTexts;
     std::optional<AppAlert> m_alert;
     std::optional<CommandOutput> m_commandOutput;
+    // How many outputs have been shown: a large one judged meanwhile shows only if none was.
+    quint64 m_outputsShown = 0;
     std::optional<QString> m_projectFolderProblem;
 
     // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.

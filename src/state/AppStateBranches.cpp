@@ -104,7 +104,7 @@ QCoro::Task<bool> switchToBranch(AppState &state, GitBranchSwitchTarget target, 
         co_return false;
     }
     state.setBusyMessage(std::nullopt);
-    state.setCommandOutput(runOutput(QStringLiteral("Switch Branch"), result));
+    state.showRunOutput(QStringLiteral("Switch Branch"), result);
     co_return true;
 }
 

@@ -49,9 +49,9 @@ void showCheckoutError(AppState &state, const std::optional<QString> &svnMessage
             shown.stdoutData = followedBy(svnRun->stdoutData, shown.stdoutData);
             shown.stderrData = followedBy(svnRun->stderrData, shown.stderrData);
         }
-        state.setCommandOutput(runOutput(title, shown));
+        state.showRunOutput(title, shown);
     } else if (svnRun) {
-        state.setCommandOutput(runOutput(title, *svnRun));
+        state.showRunOutput(title, *svnRun);
     }
     QString message = *svnMessage;
     while (message.endsWith(u'\n') || message.endsWith(u'\r'))
@@ -72,7 +72,7 @@ QCoro::Task<> createRepositoryTask(AppState &state, QString path)
         co_return;
     }
     state.setBusyMessage(std::nullopt);
-    state.setCommandOutput(runOutput(QStringLiteral("Create SVN Repository"), result));
+    state.showRunOutput(QStringLiteral("Create SVN Repository"), result);
 }
 
 // A parent folder from an open panel, then a new folder's name from a form: the new folder's path,
@@ -192,7 +192,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
                 // Cut short midway (a dropped connection): what svn fetched stays for Cleanup and Update.
                 madeFolder.release();
                 setBusyMessage(std::nullopt);
-                setCommandOutput(runOutput(QStringLiteral("Checkout Failed"), clientError->result()));
+                showRunOutput(QStringLiteral("Checkout Failed"), clientError->result());
                 showAlert(QStringLiteral("Checkout Failed"),
                     errorDescription(error)
                         + QStringLiteral("\n\nsvn stopped before the checkout finished. What it "
@@ -231,7 +231,7 @@ QCoro::Task<> AppState::checkoutTask(QString url, QString destination)
     }
     madeFolder.release();
     setBusyMessage(std::nullopt);
-    setCommandOutput(runOutput(QStringLiteral("Checkout"), *result));
+    showRunOutput(QStringLiteral("Checkout"), *result);
 
     if (!QFileInfo::exists(destination))
         co_return;

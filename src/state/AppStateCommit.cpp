@@ -80,7 +80,7 @@ QCoro::Task<> AppState::commitTask(
     // The message belongs to the project that committed; another one selected meanwhile keeps its text.
     if (m_selectedProjectID == project.id)
         setCommitMessage(QString());
-    setCommandOutput(runOutput(QStringLiteral("Commit"), *commitRun));
+    showRunOutput(QStringLiteral("Commit"), *commitRun);
     co_await reloadAfterCommand();
 }
 

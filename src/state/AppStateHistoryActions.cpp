@@ -389,7 +389,7 @@ QCoro::Task<> AppState::rollbackGitCommit(QString hash, QString folder)
         co_return;
     }
     setBusyMessage(std::nullopt);
-    setCommandOutput(runOutput(title, shown));
+    showRunOutput(title, shown);
     co_await reloadAfterCommand();
 }
 

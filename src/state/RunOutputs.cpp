@@ -88,6 +88,11 @@ JudgedFile judgeFile(QByteArrayView bytes, bool complete)
     return {JudgedFile::Kind::text, *std::move(text)};
 }
 
+bool judgedAside(const SVNCommandResult &result)
+{
+    return result.stdoutData.size() + result.stderrData.size() > 1024 * 1024;
+}
+
 CommandOutput runOutput(const QString &title, const SVNCommandResult &result)
 {
     return outputShowing(title, result, shownText(result.stdoutData, result.stdout));
@@ -113,11 +118,9 @@ void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool fir
 QCoro::Task<CommandOutput> shownRunOutput(QString title, SVNCommandResult result, bool showsFile, ToolClient &tool,
     std::optional<ToolRun> mimeTypeQuery, std::shared_ptr<const ToolRunScope> scope)
 {
-    // Decoding a few MiB takes longer than a frame.
-    constexpr qsizetype judgedOnTheSpot = 1024 * 1024;
     const qsizetype printed = result.stdoutData.size();
     Shown shown;
-    if (printed + result.stderrData.size() <= judgedOnTheSpot)
+    if (!judgedAside(result))
         shown = shownOutput(title, result, showsFile);
     else
         shown = co_await awaitInScope(

@@ -23,6 +23,9 @@ struct JudgedFile {
 // Bytes cut from a longer file (not `complete`) may end inside a character, which is then left out.
 JudgedFile judgeFile(QByteArrayView bytes, bool complete = true);
 
+// Whether a run's output is too large to judge on the UI thread: decoding a few MiB takes longer than a
+// frame.
+bool judgedAside(const SVNCommandResult &result);
 // What the output sheet shows for a finished run. Output that is not UTF-8 shows with U+FFFD for what
 // could not be read, under a line that says so.
 CommandOutput runOutput(const QString &title, const SVNCommandResult &result);

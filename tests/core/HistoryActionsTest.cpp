@@ -488,12 +488,19 @@ TEST_F(HistoryFixture, ExportWritesTheRawBytesWhereChosenWithoutReloading)
 
 // A large output is judged and decoded on a worker: while every worker of the pool is held, the run's
 // output waits for one and the window goes on; a type svn counts as binary then says the file is.
-TEST_F(HistoryFixture, LargeOutputIsJudgedOffTheUiThread)
+// 8 MiB of Latin-1 text: judging it takes the UI thread longer than a frame.
+QByteArray largeLatinText()
 {
-    makeSvnState();
     QByteArray latin;
     while (latin.size() < 8 * 1024 * 1024)
         latin += "caf\xe9 au lait\n";
+    return latin;
+}
+
+TEST_F(HistoryFixture, LargeOutputIsJudgedOffTheUiThread)
+{
+    makeSvnState();
+    const QByteArray latin = largeLatinText();
     QString mimeType = QStringLiteral("text/plain; charset=ISO-8859-1\n");
     fakes.svn->responder = [&](const FakeCall &call) {
         if (call.arguments.first() == "propget")
@@ -529,6 +536,55 @@ TEST_F(HistoryFixture, LargeOutputIsJudgedOffTheUiThread)
                 "(The file is binary: its " + QString::number(latin.size()) + " bytes of output are not shown.)");
         }
         EXPECT_FALSE(state->busyMessage());
+    }
+}
+
+// An output shown outside the command frame (here a rollback's, which succeeded or failed) is judged on a
+// worker as well, and shows once judged unless a newer output is shown by then.
+TEST_F(HistoryFixture, LargeOutputOfARollbackIsJudgedOffTheUiThreadAndNeverShownOverANewerOne)
+{
+    makeGitState();
+    const QByteArray latin = largeLatinText();
+    const struct {
+        const char *name;
+        bool fails;
+        bool newerShown;
+        QString title;
+    } rows[] = {
+        {"succeeded", false, false, "Rollback"},
+        {"failed", true, false, "Rollback Failed"},
+        {"a newer output shown meanwhile", false, true, "Newer"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        state->setAlert(std::nullopt);
+        state->setCommandOutput(std::nullopt);
+        state->setSelectedRevision(3);
+        fakes.git->calls.clear();
+        fakes.git->responder = [&](const FakeCall &call) {
+            const bool reverting = call.arguments.mid(0, 2) == QStringList({"revert", "--no-commit"});
+            SVNCommandResult result = reverting && row.fails ? failedResult(1, "CONFLICT\n") : okResult(QString());
+            if (reverting)
+                result.stdoutData = latin;
+            return result;
+        };
+        dialogs.confirmAnswers.push_back(true);
+        HeldWorkers held;
+        state->rollbackSelectedRevision();
+        ASSERT_TRUE(waitFor([&] { return fakes.git->argumentLists().contains(QStringList({"revert", "--quit"})); }));
+        for (int turn = 0; turn < 20; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_FALSE(state->commandOutput());
+        if (row.newerShown)
+            state->setCommandOutput(CommandOutput{.title = "Newer"});
+        held.release();
+        settle();
+        QThreadPool::globalInstance()->waitForDone();
+        ASSERT_TRUE(waitFor([&] { return state->commandOutput().has_value(); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(state->commandOutput()->title, row.title);
+        EXPECT_EQ(state->commandOutput()->stdout.startsWith("(The output is not valid UTF-8"), !row.newerShown);
+        EXPECT_EQ(state->alert() ? state->alert()->title : QString(), row.fails ? "Rollback Failed" : "");
     }
 }
 
