@@ -424,8 +424,9 @@ TEST_F(RealFixture, DiffPastThePreviewLimitShowsItsStartAndSaysItWasCut)
         QFile file(git.path + u'/' + row.name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(row.content), row.content.size());
-        if (row.sparse)
+        if (row.sparse) {
             ASSERT_TRUE(file.resize(row.sparse));
+        }
     }
     refresh();
     for (const auto &row : rows) {

@@ -912,12 +912,14 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         if (!row.exported.isEmpty())
             dialogs.savePanelAnswers.push_back(destination);
         const QString output = outputOf(row.action, row.answers);
-        if (!row.exported.isEmpty())
+        if (!row.exported.isEmpty()) {
             EXPECT_EQ(readFile(destination), row.exported);
+        }
         EXPECT_TRUE(output.startsWith(row.begins)) << output.left(300).toStdString();
         EXPECT_TRUE(output.contains(row.holds)) << output.left(300).toStdString();
-        if (row.begins == binaryFile)
+        if (row.begins == binaryFile) {
             EXPECT_EQ(output.count(u'\n'), 0) << output.left(300).toStdString();
+        }
     }
 }
 

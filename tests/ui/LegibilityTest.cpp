@@ -192,7 +192,7 @@ void activate(RealWindow &real)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&real.window()));
 }
 
-void focusList(RealWindow &real, QListView *list)
+void focusList(QListView *list)
 {
     list->setFocus(Qt::OtherFocusReason);
     QCoreApplication::processEvents();
@@ -222,7 +222,7 @@ template <typename Visit> void everyPaintedRow(RealWindow &real, QListView *list
     ASSERT_TRUE(delegate);
     for (const bool focused : {true, false}) {
         if (focused)
-            focusList(real, list);
+            focusList(list);
         else
             real.window().contentView()->setFocus(Qt::OtherFocusReason);
         for (int chosen = 0; chosen < list->model()->rowCount(); ++chosen) {
@@ -369,7 +369,7 @@ TEST_F(Legibility, EveryListSelectsInTheAccentOnlyWhileFocusedAndMutedOtherwise)
         // Focuses one list (or none) and looks at the selected rows of the lists shown.
         const auto check = [&](QListView *focusedList, const QList<QListView *> &lists) {
             if (focusedList)
-                focusList(real, focusedList);
+                focusList(focusedList);
             else
                 real.window().contentView()->setFocus(Qt::OtherFocusReason);
             real.settle();
@@ -460,7 +460,7 @@ TEST_F(Legibility, EveryTextOnASelectedRowReadsAtFourAndAHalfToOneFocusedOrNot)
             list->setCurrentIndex(list->model()->index(row, 0));
             for (const bool focused : {true, false}) {
                 if (focused)
-                    focusList(real, list);
+                    focusList(list);
                 else
                     real.window().contentView()->setFocus(Qt::OtherFocusReason);
                 real.settle();
@@ -685,7 +685,7 @@ TEST_F(Legibility, TheActiveItemOfEveryOpenMenuReadsAtFourAndAHalfToOne)
 
         auto *list = real.find<QListView>("changeList");
         ASSERT_TRUE(list);
-        focusList(real, list);
+        focusList(list);
         const QPoint row = list->visualRect(list->model()->index(0, 0)).center();
         QTimer::singleShot(0, list, [&] { measureOpenMenu(QStringLiteral("change row")); });
         QContextMenuEvent rowMenu(QContextMenuEvent::Keyboard, row, list->viewport()->mapToGlobal(row));
