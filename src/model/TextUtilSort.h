@@ -28,6 +28,16 @@ template <typename Work> void inParallel(size_t count, const Work &work)
     QtConcurrent::blockingMap(parts, work);
 }
 
+// Runs `work(begin, end)` for the ranges of `part` indices that make up 0 to `count` - 1, as inParallel
+// runs its parts.
+template <typename Work> void inParallelRanges(qsizetype count, qsizetype part, const Work &work)
+{
+    inParallel(size_t((count + part - 1) / part), [&](size_t at) {
+        const qsizetype begin = qsizetype(at) * part;
+        work(begin, std::min(count, begin + part));
+    });
+}
+
 // Writes a zero at the start of each page of `bytes` at `data`, in parallel parts: the first writes to a
 // fresh allocation fault its pages in one by one, which on one thread takes longer than filling them.
 // For storage not yet holding objects, such as a container's reserved room.

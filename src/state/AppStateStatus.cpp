@@ -19,7 +19,7 @@
 
 #include <algorithm>
 #include <array>
-#include <numeric>
+#include <atomic>
 #include <vector>
 
 // What a status load set: the order it sorted its list by, the list, the ticks (every one on a
@@ -138,15 +138,14 @@ bool svnFolderUnversioned(const QList<WorkingCopyItem> &items)
 // threads, since each look-up costs a moment in a long list.
 bool ticksAreListed(const ShownStatus &shown)
 {
-    constexpr qsizetype part = 4096;
-    const auto parts = size_t((shown.changes.size() + part - 1) / part);
-    std::vector<qsizetype> counts(parts, 0);
-    TextUtil::inParallel(parts, [&](size_t at) {
-        const qsizetype end = std::min(shown.changes.size(), qsizetype(at + 1) * part);
-        for (qsizetype index = qsizetype(at) * part; index < end; ++index)
-            counts[at] += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
+    std::atomic<qsizetype> listed = 0;
+    TextUtil::inParallelRanges(shown.changes.size(), 4096, [&](qsizetype begin, qsizetype end) {
+        qsizetype count = 0;
+        for (qsizetype index = begin; index < end; ++index)
+            count += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
+        listed += count;
     });
-    return std::accumulate(counts.cbegin(), counts.cend(), qsizetype(0)) == shown.ticked.size();
+    return listed == shown.ticked.size();
 }
 
 // The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and

@@ -425,9 +425,8 @@ QList<FileHistoryItem> groupByFile(const QList<LogEntry> &entries,
         indexing = QtConcurrent::run([&] {
             std::vector<size_t> hashes = TextUtil::filledVector<size_t>(size_t(fileCount));
             constexpr qsizetype part = 16384;
-            TextUtil::inParallel(size_t((fileCount + part - 1) / part), [&](size_t at) {
-                for (qsizetype place = qsizetype(at) * part; place < std::min(fileCount, qsizetype(at + 1) * part);
-                     ++place)
+            TextUtil::inParallelRanges(fileCount, part, [&](qsizetype begin, qsizetype end) {
+                for (qsizetype place = begin; place < end; ++place)
                     hashes[size_t(place)] = changes[firstChange[size_t(fileAt[place])]].hash;
             });
             return FilePathIndex(std::move(hashes));

@@ -86,9 +86,8 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
     std::vector<QString> normalized(size_t(items.size()));
     const bool noRules = rules.isEmpty();
     constexpr qsizetype part = 4096;
-    TextUtil::inParallel(size_t((items.size() + part - 1) / part), [&](size_t at) {
-        const qsizetype end = std::min(items.size(), qsizetype(at + 1) * part);
-        for (qsizetype index = qsizetype(at) * part; index < end; ++index) {
+    TextUtil::inParallelRanges(items.size(), part, [&](qsizetype begin, qsizetype end) {
+        for (qsizetype index = begin; index < end; ++index) {
             const WorkingCopyItem &item = items[index];
             QString path = IgnoreRules::normalizePath(item.path);
             Verdict &verdict = verdicts[size_t(index)];
@@ -149,10 +148,8 @@ QList<WorkingCopyItem> statusItemsByApplyingIgnoreRules(const QList<WorkingCopyI
         // Read only: the last list shares its rows with the list on screen.
         const StatusOrder &last = *order;
         std::atomic<bool> same = true;
-        const qsizetype count = last.sorted.size();
-        TextUtil::inParallel(size_t((count + part - 1) / part), [&](size_t at) {
-            const qsizetype end = std::min(count, qsizetype(at + 1) * part);
-            for (qsizetype place = qsizetype(at) * part; place < end && same.load(std::memory_order_relaxed); ++place) {
+        TextUtil::inParallelRanges(last.sorted.size(), part, [&](qsizetype begin, qsizetype end) {
+            for (qsizetype place = begin; place < end && same.load(std::memory_order_relaxed); ++place) {
                 const qsizetype index = kept[size_t(last.sortedFrom[place])];
                 if (!(listedRow(items[index], verdicts[size_t(index)], normalized[size_t(index)])
                         == last.sorted[place]))
