@@ -95,6 +95,16 @@ std::optional<qint64> integerAttribute(const QXmlStreamAttributes &attributes, Q
     return std::nullopt;
 }
 
+// A revision number as svn wrote it, or nothing: for a path scheduled for addition `svn info` writes a
+// sentence ("Resource is not under version control.") where the number goes.
+std::optional<QString> revisionAttribute(const QXmlStreamAttributes &attributes, QStringView name)
+{
+    const std::optional<QString> text = attribute(attributes, name);
+    if (!text || !TextUtil::parseInt64(*text))
+        return std::nullopt;
+    return text;
+}
+
 bool isListed(SVNStatusKind kind)
 {
     return kind != SVNStatusKind::normal && kind != SVNStatusKind::none;
@@ -415,7 +425,7 @@ public:
     void start(QStringView name, const QXmlStreamAttributes &attributes)
     {
         if (is(name, u"entry")) {
-            m_currentEntryRevision = attribute(attributes, u"revision");
+            m_currentEntryRevision = revisionAttribute(attributes, u"revision");
             m_info.revision = m_currentEntryRevision;
             m_info.workingRevision = m_currentEntryRevision;
         } else if (is(name, u"repository")) {
@@ -424,7 +434,7 @@ public:
             m_inWorkingCopy = true;
         } else if (is(name, u"commit")) {
             m_inCommit = true;
-            const std::optional<QString> revision = attribute(attributes, u"revision");
+            const std::optional<QString> revision = revisionAttribute(attributes, u"revision");
             if (revision)
                 m_info.revision = revision;
             m_info.lastChangedRevision = revision;

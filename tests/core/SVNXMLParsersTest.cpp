@@ -537,6 +537,13 @@ TEST(SvnInfoReader, ReadsRealInfoOfAWorkingCopyAndAFile)
     EXPECT_EQ(file.lastChangedRevision, s("1"));
     EXPECT_EQ(file.relativeURL, s("^/my%20dir/f.txt"));
     EXPECT_EQ(file.url, wc.repositoryUrl + s("/my%20dir/f.txt"));
+
+    // A folder scheduled for addition has a sentence where its revision goes, and so no revision.
+    wc.svn({s("mkdir"), s("-q"), s("new dir")});
+    const RepositoryInfo added = SVNXMLParsers::parseInfo(svnText(wc, {s("info"), s("--xml"), s("new dir")}));
+    EXPECT_EQ(added.url, wc.repositoryUrl + s("/new%20dir"));
+    EXPECT_EQ(added.revision, std::nullopt);
+    EXPECT_EQ(added.workingRevision, std::nullopt);
 }
 
 TEST(SvnInfoReader, CraftedScopesAndRevisions)
