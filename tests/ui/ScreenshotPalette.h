@@ -35,20 +35,11 @@ inline QPalette screenshotDarkPalette()
 inline QPalette desktopDarkPalette()
 {
     QPalette palette;
-    const QColor text(0xfc, 0xfc, 0xfc);
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
-        palette.setColor(role, text);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+        palette.setColor(role, QColor(0xfc, 0xfc, 0xfc));
     palette.setColor(QPalette::Window, QColor(0x2a, 0x2e, 0x32));
     palette.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
-    palette.setColor(QPalette::AlternateBase, QColor(0x23, 0x26, 0x29));
     palette.setColor(QPalette::Button, QColor(0x31, 0x36, 0x3b));
-    palette.setColor(QPalette::ToolTipBase, QColor(0x31, 0x36, 0x3b));
     palette.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    palette.setColor(QPalette::HighlightedText, text);
-    palette.setColor(QPalette::Light, QColor(0x40, 0x46, 0x4c));
-    palette.setColor(QPalette::Midlight, QColor(0x36, 0x3b, 0x40));
-    palette.setColor(QPalette::Mid, QColor(0x1f, 0x23, 0x26));
-    palette.setColor(QPalette::Dark, QColor(0x14, 0x16, 0x18));
-    palette.setColor(QPalette::Shadow, Qt::black);
     return palette;
 }
