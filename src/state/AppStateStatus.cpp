@@ -23,12 +23,13 @@
 #include <vector>
 
 // What a status load set: the order it sorted its list by, the list, the ticks (every one on a
-// listed path) and the warning it told.
+// listed path); and the warning told of each project, kept for as long as the program runs so that
+// coming back to a project does not interrupt the user with it again.
 struct LoadedStatus {
     StatusOrder order;
     QList<WorkingCopyItem> changes;
     QSet<QString> ticked;
-    QString warning;
+    QHash<QUuid, QString> warningsTold;
 };
 
 namespace {
@@ -389,9 +390,7 @@ QCoro::Task<> AppState::loadStatus()
     // What was worked out on the worker holds while the list, the ticks and the project on screen are
     // still those it was worked out against; otherwise the ticks are worked out again here.
     const bool sameProject = m_statusProjectID == project->id;
-    // Every activation of the window reloads: a warning is told once for as long as the project's
-    // loads give the same one.
-    const bool warningTold = sameProject && m_loadedStatus && m_loadedStatus->warning == warning;
+    QHash<QUuid, QString> warningsTold = m_loadedStatus ? m_loadedStatus->warningsTold : QHash<QUuid, QString>();
     if (m_changes.isSharedWith(shown.changes) && m_selectedCommitPaths == shown.ticked
         && sameProject == shown.sameProject) {
         if (!outcome.changesUnchanged)
@@ -411,9 +410,14 @@ QCoro::Task<> AppState::loadStatus()
         setSelectedCommitPaths(std::move(ticked));
     }
     // Like a load's failure, the warning waits while another alert is shown, and is told at a later load.
-    const bool tell = !warning.isEmpty() && !warningTold && !m_alert;
-    m_loadedStatus = std::make_shared<const LoadedStatus>(LoadedStatus{
-        std::move(outcome.order), m_changes, m_selectedCommitPaths, warningTold || tell ? warning : QString()});
+    // One that went away is news again when it comes back.
+    const bool tell = !warning.isEmpty() && warningsTold.value(project->id) != warning && !m_alert;
+    if (warning.isEmpty())
+        warningsTold.remove(project->id);
+    else if (tell)
+        warningsTold.insert(project->id, warning);
+    m_loadedStatus = std::make_shared<const LoadedStatus>(
+        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths, std::move(warningsTold)});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);

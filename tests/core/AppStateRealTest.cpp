@@ -779,8 +779,9 @@ TEST_F(RealFixture, GitReloadsListWhatAFreshSortOfTheOutputLists)
 
 // git lists what it could read of a folder nested past the system's path limit and warns on standard
 // error that it could not open the rest, exiting with success: the list shows what git listed and an
-// alert gives git's warning, once for as long as the reloads (every activation of the window) give it.
-// git's notice that a setting is deprecated is no warning worth an alert.
+// alert gives git's warning, once per project for as long as the program runs (every activation of
+// the window reloads, and so does every return to the project). git's notice that a setting is
+// deprecated is no warning worth an alert.
 TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
 {
     const GitFixture git = GitFixture::create(sandbox.path());
@@ -807,8 +808,19 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
         = runTool("sh", {"-c", "git status --porcelain --untracked-files=all 2>&1 >/dev/null"}, git.path);
     ASSERT_TRUE(warned.startsWith("warning: could not open directory 'top/dddd")) << warned.left(300).constData();
 
-    open(git.path, RepositoryKind::git);
-    refresh();
+    const GitFixture other = GitFixture::create(sandbox.path(), "other");
+    const Project warning{QUuid::createUuid(), "warning", git.path, RepositoryKind::git};
+    const Project another{QUuid::createUuid(), "another", other.path, RepositoryKind::git};
+    const Project removed{QUuid::createUuid(), "removed", other.path, RepositoryKind::git};
+    ProjectStore(&settings).save({warning, another, removed});
+    state = std::make_unique<AppState>(&settings);
+    state->setDialogs(&dialogs);
+    const auto select = [&](const QUuid &id) {
+        state->setSelectedProjectID(id);
+        state->projectSelectionChanged();
+        ASSERT_TRUE(waitUntilIdle(*state));
+    };
+    select(warning.id);
     EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Status Warning");
@@ -820,6 +832,19 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     refresh();
     EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
     EXPECT_FALSE(state->alert()) << "the same warning again";
+    // Back from another project, and back after another project's removal selected it again.
+    select(another.id);
+    EXPECT_TRUE(paths().isEmpty());
+    select(warning.id);
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << "the same warning on coming back";
+    select(removed.id);
+    dialogs.confirmAnswers.push_back(true);
+    state->removeSelectedProject();
+    ASSERT_TRUE(waitUntilIdle(*state));
+    ASSERT_EQ(state->selectedProjectID(), warning.id);
+    EXPECT_EQ(paths(), QStringList({"a.txt", "top/shallow.txt"}));
+    EXPECT_FALSE(state->alert()) << "the same warning after another project's removal";
 
     // Gone, then back: told again, once no other alert is shown.
     runTool("rm", {"-rf", "--", "top/" + deep}, git.path);
@@ -846,6 +871,15 @@ TEST_F(RealFixture, GitStatusThatWarnsListsWhatGitReadAndSaysWhatItCouldNotRead)
     runTool("mv", {"--", "top/" + deep, "top/x is deprecated"}, git.path);
     refresh();
     EXPECT_TRUE(state->alert().value_or(AppAlert()).message.contains("could not open directory 'top/x is deprecated"));
+    state->setAlert(std::nullopt);
+
+    // A changed warning is news, also on a return to the project.
+    select(another.id);
+    makeDeepFolders();
+    select(warning.id);
+    ASSERT_TRUE(state->alert());
+    EXPECT_TRUE(state->alert()->message.contains("could not open directory 'top/dddd"))
+        << state->alert()->message.toStdString();
 }
 
 TEST_F(RealFixture, SvnListEqualsTheOneLookedUpOnDisk)

@@ -1,14 +1,16 @@
 // The real window over a real svn working copy and a real Git repository, light and dark, with the
-// sidebar shown, hidden and with a row reached by Tab; the output sheet, an alert, the keys on the tab
-// picker after adding a project without changes, and the empty window.
+// sidebar shown, hidden and with a row reached by Tab; the output sheet, an alert, the Switch Branch
+// form, the keys on the tab picker after adding a project without changes, and the empty window.
 #include "Pictures.h"
 #include "support/FakeClients.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include "state/AppState.h"
+#include "ui/ModalAnswers.h"
 #include "ui/window/ContentView.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/QtDialogs.h"
 #include "ui/window/SidebarProjectRow.h"
 
 #include <QApplication>
@@ -124,6 +126,14 @@ void takeWindowPictures(Pictures &pictures)
         state.setAlert(std::nullopt);
         state.setCommandOutput(std::nullopt);
         settle(state);
+
+        // The Switch Branch form as it opens: the pop-up focused, the free field showing its placeholder.
+        QtDialogs forms(&window);
+        whenModal([&](QWidget *form) {
+            pictures.save(overWindow(window, form), "switch-branch-" + mode + ".png");
+            button(form, QStringLiteral("Cancel"))->click();
+        });
+        forms.chooseBranch(BranchChoiceRequest{{"main", "feature/login (current)", "origin/main (remote)"}, 1, {}});
 
         // A project without changes added while the list of changes had the keys: they go to the picker.
         ScriptedDialogs dialogs;

@@ -1,8 +1,9 @@
 // What the real window paints over real repositories, measured in pixels in the light and the dark
 // palette: the sidebar's selection and tiles, the status and action badges and their letters, one
 // selection look for every list, the commit check boxes, the texts on selected rows and in the header,
-// and the diff's markers and line numbers.
+// the diff's markers and line numbers, the open menus and the forms' placeholders.
 #include "Contrast.h"
+#include "ModalAnswers.h"
 #include "RealWindow.h"
 #include "ScreenshotPalette.h"
 #include "WorkflowRepositories.h"
@@ -18,11 +19,13 @@
 #include "ui/window/ContentView.h"
 #include "ui/window/DetailView.h"
 #include "ui/window/ProjectHeaderView.h"
+#include "ui/window/QtDialogs.h"
 #include "ui/window/SidebarProjectRow.h"
 #include "ui/window/SidebarToggleButton.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QListView>
 #include <QMap>
 #include <QMenu>
@@ -154,6 +157,11 @@ struct Appearance {
 QList<Appearance> appearances()
 {
     return {{"light", QApplication::style()->standardPalette()}, {"dark", screenshotDarkPalette()}};
+}
+
+QList<Appearance> appearancesAndDesktop()
+{
+    return appearances() << Appearance{"dark desktop", desktopDarkPalette()};
 }
 
 // The application palette for the life of one window.
@@ -631,29 +639,35 @@ TEST_F(Legibility, EveryLetterOnAColourReadsAtFourAndAHalfToOneInBothPalettes)
     }
 }
 
-// The active item of every open menu against its fill: each menu of the bar as Alt and its letter open
-// it, on its first item, and the context menus of a change row (from the keyboard) and of the commit
-// message (Qt's own); also under a dark desktop's lighter accent.
+// The active item of every open menu against its fill, and every separator at 3:1: each menu of the bar
+// as Alt and its letter open it, on its first item, and the context menus of a change row (from the
+// keyboard) and of the commit message (Qt's own); also under a dark desktop's own greys and accent.
 TEST_F(Legibility, TheActiveItemOfEveryOpenMenuReadsAtFourAndAHalfToOne)
 {
-    QPalette desktop = screenshotDarkPalette();
-    desktop.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    desktop.setColor(QPalette::HighlightedText, QColor(0xfc, 0xfc, 0xfc));
-    QList<Appearance> looks = appearances();
-    looks.append({"dark desktop", desktop});
-    for (const Appearance &appearance : looks) {
+    for (const Appearance &appearance : appearancesAndDesktop()) {
         PaletteScope scope(appearance.palette);
         RealWindow real(settingsFile(appearance.name), {svnProject});
         real.selectProject(svnProject.id);
         real.state().setCommitMessage(QStringLiteral("Return two"));
         activate(real);
         QStringList measured;
+        int separators = 0;
         // Closes the menu whatever it finds: a context menu's own loop must end.
         const auto measureOpenMenu = [&](const QString &menuName) {
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             if (!menu) {
                 ADD_FAILURE() << appearance.name << ": no open menu for " << menuName.toStdString();
                 return;
+            }
+            const QImage shown = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            for (QAction *action : menu->actions()) {
+                if (!action->isSeparator() || !action->isVisible())
+                    continue;
+                const QRect line = menu->actionGeometry(action);
+                const QColor fill = shown.pixelColor(line.left() + 1, line.center().y());
+                EXPECT_GE(strongestContrast(shown, line, fill), 3.0)
+                    << appearance.name << " " << menuName.toStdString() << ": separator on " << name(fill);
+                ++separators;
             }
             if (!menu->activeAction())
                 QTest::keyClick(menu, Qt::Key_Down);
@@ -700,5 +714,44 @@ TEST_F(Legibility, TheActiveItemOfEveryOpenMenuReadsAtFourAndAHalfToOne)
         measureOpenMenu(QStringLiteral("commit message"));
         real.settle();
         EXPECT_EQ(measured.size(), titles.size() + 2) << appearance.name << ": " << measured.join(", ").toStdString();
+        EXPECT_GE(separators, 3) << appearance.name;
+    }
+}
+
+// The placeholder of every text field the forms show, with the field unfocused as the user first sees
+// it: the Switch Branch form's field beside its pop-up and alone, and a prompt's fields.
+TEST_F(Legibility, EveryPlaceholderReadsAtFourAndAHalfToOne)
+{
+    for (const Appearance &appearance : appearancesAndDesktop()) {
+        PaletteScope scope(appearance.palette);
+        QtDialogs dialogs;
+        QStringList measured;
+        const auto measureFields = [&](QWidget *dialog) {
+            button(dialog, "Cancel")->setFocus();
+            QCoreApplication::processEvents();
+            for (QLineEdit *field : dialog->findChildren<QLineEdit *>()) {
+                if (field->placeholderText().isEmpty())
+                    continue;
+                const QImage image = field->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                const QColor fill = image.pixelColor(image.width() - 6, image.height() / 2);
+                const QList<TextRun> runs = textRuns(image, image.rect().adjusted(3, 3, -3, -3), fill);
+                double least = 0;
+                const std::string weakestRun = weakest(runs, &least);
+                const std::string where = std::string(appearance.name) + " \"" + field->placeholderText().toStdString()
+                    + "\" on " + name(fill);
+                EXPECT_FALSE(runs.isEmpty()) << where;
+                EXPECT_GE(least, 4.5) << where << ": weakest text " << weakestRun;
+                measured << field->placeholderText();
+            }
+            button(dialog, "Cancel")->click();
+        };
+        whenModal(measureFields);
+        dialogs.chooseBranch(BranchChoiceRequest{{"main", "dev (current)"}, 1, {}});
+        whenModal(measureFields);
+        dialogs.chooseBranch(BranchChoiceRequest{{}, std::nullopt, {}});
+        whenModal(measureFields);
+        dialogs.prompt("Create Branch", {PromptField{"name", "Branch name", ""}, PromptField{"from", "From", ""}});
+        EXPECT_EQ(measured, QStringList({"Optional branch name", "Branch name", "Branch name", "From"}))
+            << appearance.name;
     }
 }

@@ -29,3 +29,17 @@ inline QPalette screenshotDarkPalette()
         palette.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
     return palette;
 }
+
+// A dark desktop's palette as a platform theme hands it over: greys of its own, a lighter accent, and no
+// placeholder colour, so that Qt's (black at half opacity) stays.
+inline QPalette desktopDarkPalette()
+{
+    QPalette palette;
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+        palette.setColor(role, QColor(0xfc, 0xfc, 0xfc));
+    palette.setColor(QPalette::Window, QColor(0x2a, 0x2e, 0x32));
+    palette.setColor(QPalette::Base, QColor(0x1b, 0x1e, 0x20));
+    palette.setColor(QPalette::Button, QColor(0x31, 0x36, 0x3b));
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    return palette;
+}

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
+#include <qdrawutil.h>
 
 namespace {
 
@@ -42,6 +43,12 @@ MenuStyle *sharedStyle()
     return shared;
 }
 
+// The panel's fill as Fusion has it, painted here so that the separators are drawn against a known colour.
+QColor menuFill(const QPalette &palette)
+{
+    return palette.color(QPalette::Base).lighter(108);
+}
+
 } // namespace
 
 void MenuStyle::apply(QMenuBar *bar)
@@ -53,6 +60,17 @@ void MenuStyle::drawControl(
     ControlElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const
 {
     const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+    if (element == CE_MenuItem && item && item->menuItemType == QStyleOptionMenuItem::Separator
+        && item->text.isEmpty()) {
+        const QColor line = Theme::standingOut(Theme::separator(item->palette), menuFill(item->palette), 3);
+        const int margin = 5;
+        const int y = item->rect.center().y();
+        painter->save();
+        painter->setPen(QPen(line, 1));
+        painter->drawLine(item->rect.left() + margin, y, item->rect.right() - margin, y);
+        painter->restore();
+        return;
+    }
     if ((element != CE_MenuBarItem && element != CE_MenuItem) || !item || !(item->state & State_Selected)
         || !(item->state & State_Enabled)) {
         QProxyStyle::drawControl(element, option, painter, widget);
@@ -74,4 +92,15 @@ void MenuStyle::drawControl(
         alignment |= Qt::TextHideMnemonic;
     proxy()->drawItemText(painter, item->rect, alignment, palette, true, item->text, QPalette::HighlightedText);
     painter->restore();
+}
+
+void MenuStyle::drawPrimitive(
+    PrimitiveElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const
+{
+    if (element != PE_PanelMenu) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    const QBrush fill(menuFill(option->palette));
+    qDrawPlainRect(painter, option->rect, option->palette.color(QPalette::Window).darker(160), 1, &fill);
 }

@@ -168,6 +168,11 @@ QColor selectionFill(const QPalette &palette)
         palette.color(QPalette::Active, QPalette::HighlightedText), 5.0);
 }
 
+QColor placeholderText(const QPalette &palette)
+{
+    return standingOut(palette.color(QPalette::PlaceholderText), palette.color(QPalette::Base), smallTextContrast);
+}
+
 QFont font(qreal pixelSize, QFont::Weight weight)
 {
     QFont result = QGuiApplication::font();

@@ -2,6 +2,7 @@
 
 #include "ui/kit/ElidedLabel.h"
 #include "ui/kit/PlainText.h"
+#include "ui/kit/Theme.h"
 #include "ui/window/AlertStyle.h"
 
 #include <QApplication>
@@ -65,6 +66,9 @@ QLineEdit *makeField(const QString &value, const QString &placeholder)
 {
     auto *field = new QLineEdit(value);
     field->setPlaceholderText(placeholder);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::PlaceholderText, Theme::placeholderText(palette));
+    field->setPalette(palette);
     field->setMinimumHeight(fieldMinimumHeight);
     return field;
 }
