@@ -16,21 +16,18 @@ struct Files {
     QTemporaryDir dir;
     int count = 0;
 
-    QString write(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QString::number(++count) + ".ini");
-        writeFile(path, text);
-        return path;
-    }
+    QString next() { return dir.filePath(QString::number(++count) + ".ini"); }
     QByteArray written(const QString &key, const QVariant &value)
     {
-        const QString path = dir.filePath(QString::number(++count) + ".ini");
+        const QString path = next();
         QSettings(path, QSettings::IniFormat).setValue(key, value);
         return readFile(path);
     }
     QVariantMap read(const QByteArray &text)
     {
-        QSettings settings(write(text), QSettings::IniFormat);
+        const QString path = next();
+        writeFile(path, text);
+        QSettings settings(path, QSettings::IniFormat);
         QVariantMap values;
         for (const QString &key : settings.allKeys())
             values.insert(key, settings.value(key));
