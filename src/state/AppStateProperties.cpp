@@ -112,8 +112,8 @@ void AppState::resetSVNExecutable()
 
 void AppState::saveSVNExecutable(const std::optional<QString> &path)
 {
-    QFuture<std::optional<QString>> saving = m_projectStore.startSetting(
-        QString::fromUtf16(explicitSVNExecutableDefaultsKey), path ? QVariant(*path) : QVariant());
+    QFuture<std::optional<QString>> saving
+        = m_projectStore.startSetting(QString::fromUtf16(explicitSVNExecutableDefaultsKey), path);
     startLoadTask([this, saving] { return reportSVNExecutableSaved(saving); }, false);
 }
 

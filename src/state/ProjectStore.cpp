@@ -1,6 +1,7 @@
 #include "ProjectStore.h"
 
 #include "model/TextUtil.h"
+#include "state/IniKeys.h"
 #include "tools/FileWrites.h"
 
 #include <QDir>
@@ -8,10 +9,8 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -34,7 +33,6 @@ struct LockAttempt {
 struct ProjectStore::Waits {
     std::mutex mutex;
     std::condition_variable changed;
-    bool closing = false;
     // The attempt still blocked in flock that the last wait gave up: the next wait takes it over, so a
     // copy that never lets go costs one thread and one descriptor however many changes give up.
     std::shared_ptr<LockAttempt> givenUp;
@@ -59,7 +57,7 @@ public:
     }
 
     // Nothing once held, else why not: the lock file does not open, or another copy held the list all
-    // through `wait` (or the store is closing). No wait at all starts no thread.
+    // through `wait`. No wait at all starts no thread.
     std::optional<QString> take(
         const QString &settingsFile, std::chrono::milliseconds wait, const std::shared_ptr<ProjectStore::Waits> &waits)
     {
@@ -92,7 +90,7 @@ public:
         }
         const auto deadline = std::chrono::steady_clock::now() + wait;
         std::unique_lock guard(waits->mutex);
-        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished || waits->closing; });
+        waits->changed.wait_until(guard, deadline, [&] { return attempt->finished; });
         if (!attempt->finished) {
             attempt->abandoned = true;
             if (!waits->givenUp)
@@ -165,106 +163,53 @@ FileRead readWhole(const QString &path)
     return read;
 }
 
-// QSettings is the reader and writer of the file's INI format, but it reads and writes only files, and
-// its objects over one file share what they read of it in the process: a value that failed to be written
-// stays pending there, and the next sync of any of them writes it over what another copy stored since,
-// and a change by another copy of the same size within the same millisecond goes unseen. Nor does it
-// say why a write failed. So it works on a copy of the file's bytes, under a name of its own, in memory
-// (a full disk leaves the copy writable), and the settings file is read and written here.
-class SettingsCopy {
-public:
-    SettingsCopy(const QByteArray &bytes, QSettings::Format format)
-        : m_folder(
-            memoryFolder() + QStringLiteral("/korvel-") + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
-    {
-        if (!m_folder.isValid()) {
-            m_error = m_folder.errorString();
-            return;
-        }
-        QFile file(m_folder.filePath(QStringLiteral("settings")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
-            m_error = file.errorString();
-            return;
-        }
-        file.close();
-        m_settings.emplace(file.fileName(), format);
-    }
-    // Why the copy could not be made, or nothing.
-    const QString &error() const { return m_error; }
-    QSettings &settings() { return *m_settings; }
-
-    // Writes the settings file with the values set in the copy.
-    std::optional<QString> writeTo(const QString &path)
-    {
-        m_settings->sync();
-        QFile file(m_settings->fileName());
-        QByteArray written;
-        if (file.open(QIODevice::ReadOnly))
-            written = file.readAll();
-        // QSettings writes through a buffered QSaveFile, which commits a file cut short by a failed
-        // write, and its status keeps only the first error it met (a line it could not read): what it
-        // wrote counts when it reads back as what it holds.
-        if (!readsBackAs(written, *m_settings))
-            return QStringLiteral("its new contents could not be written in ") + m_folder.path();
-        return saveWholeFile(path, written);
-    }
-
-private:
-    static bool readsBackAs(const QByteArray &bytes, const QSettings &settings)
-    {
-        SettingsCopy copy(bytes, settings.format());
-        if (!copy.error().isEmpty())
-            return false;
-        const QStringList keys = settings.allKeys();
-        return copy.settings().allKeys() == keys && std::all_of(keys.begin(), keys.end(), [&](const QString &key) {
-            return copy.settings().value(key) == settings.value(key);
-        });
-    }
-
-    static QString memoryFolder()
-    {
-        const QFileInfo shm(QStringLiteral("/dev/shm"));
-        return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
-    }
-
-    QTemporaryDir m_folder;
-    QString m_error;
-    std::optional<QSettings> m_settings;
-};
-
 struct StoredList {
     QList<Project> projects;
     ProjectStore::Unreadable unreadable;
-    // The value as stored, and whether it was just set aside under its backup key.
-    QVariant value;
+    // The value's text as stored, and whether it was just set aside under its backup key.
+    std::optional<QByteArray> value;
     bool backupSet = false;
 };
 
-// The list as stored. Whatever stands under the key and does not read whole is kept under a backup key
-// (set in the settings, not yet written), whatever its type: a settings file cut short leaves
-// "@ByteArray(..." without its closing parenthesis, which reads as text.
-StoredList readStored(QSettings &settings)
+// The list as stored in the settings file's text. Whatever stands under the key and does not read whole
+// is kept as it stands under a backup key (set in the text, not yet written), whatever it reads as: a
+// settings file cut short leaves "@ByteArray(..." without its closing parenthesis, which reads as text.
+StoredList readStored(QByteArray &text)
 {
     StoredList stored;
-    stored.value = settings.value(defaultsKey);
-    const QVariant &value = stored.value;
-    if (!value.isValid())
+    stored.value = IniKeys::value(text, defaultsKey);
+    if (!stored.value)
         return stored;
     bool readable = false;
-    if (value.typeId() == QMetaType::QByteArray)
-        stored.projects = ProjectStore::decode(value.toByteArray(), &readable, &stored.unreadable.entries);
+    if (const std::optional<QByteArray> bytes = IniKeys::toBytes(*stored.value))
+        stored.projects = ProjectStore::decode(*bytes, &readable, &stored.unreadable.entries);
     if (readable && stored.unreadable.entries == 0)
         return stored;
     stored.unreadable.wholeList = !readable;
     QString backupKey = unreadableKey;
-    for (int copy = 2; settings.contains(backupKey) && settings.value(backupKey) != value; ++copy)
+    for (int copy = 2;; ++copy) {
+        const std::optional<QByteArray> backup = IniKeys::value(text, backupKey);
+        if (!backup) {
+            text = IniKeys::withValue(text, backupKey, stored.value);
+            stored.backupSet = true;
+        }
+        if (!backup || *backup == *stored.value)
+            break;
         backupKey = unreadableKey + u'.' + QString::number(copy);
-    if (!settings.contains(backupKey)) {
-        settings.setValue(backupKey, value);
-        stored.backupSet = true;
     }
     stored.unreadable.backupKey = backupKey;
     return stored;
+}
+
+// The settings file behind any links: its lock is taken and its new contents written there, so a copy
+// reaching it through a link shares the lock of one that names it, and a save leaves the link a link.
+QString realPath(const QString &path)
+{
+    const QFileInfo file(path);
+    if (QString real = file.canonicalFilePath(); !real.isEmpty())
+        return real;
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? file.absoluteFilePath() : folder + u'/' + file.fileName();
 }
 
 QString notSaved(const QString &path, const QString &reason)
@@ -288,19 +233,13 @@ qsizetype entryOf(const QList<Project> &projects, const Project &project)
 
 } // namespace
 
-ProjectStore::ProjectStore(QSettings *settings)
-    : m_fileName(settings->fileName()), m_format(settings->format()), m_waits(std::make_shared<Waits>())
+ProjectStore::ProjectStore(QSettings *settings) : m_fileName(settings->fileName()), m_waits(std::make_shared<Waits>())
 {
     m_thread.setMaxThreadCount(1);
 }
 
 ProjectStore::~ProjectStore()
 {
-    {
-        const std::lock_guard guard(m_waits->mutex);
-        m_waits->closing = true;
-    }
-    m_waits->changed.notify_all();
     m_thread.waitForDone();
 }
 
@@ -348,29 +287,25 @@ QList<Project> ProjectStore::load(Unreadable *unreadable)
         unreadable->fileError = read.error;
         return {};
     }
-    SettingsCopy copy(read.bytes, m_format);
-    if (!copy.error().isEmpty()) {
-        unreadable->fileError = copy.error();
-        return {};
-    }
-    StoredList stored = readStored(copy.settings());
+    QByteArray text = read.bytes;
+    StoredList stored = readStored(text);
     // A load runs on the UI thread at start-up, so it takes the lock only if it is free at once; else
     // the next save sets the value aside before it writes the list.
     if (stored.backupSet)
-        rewrite(std::chrono::milliseconds(0), [](QSettings &settings) { return readStored(settings).backupSet; });
+        rewrite(std::chrono::milliseconds(0), [](QByteArray &text) { return readStored(text).backupSet; });
     *unreadable = stored.unreadable;
     return std::move(stored.projects);
 }
 
 std::optional<QString> ProjectStore::update(const Change &change)
 {
-    const std::optional<QString> failure = rewrite(lockWait(), [&](QSettings &settings) {
-        StoredList stored = readStored(settings);
+    const std::optional<QString> failure = rewrite(lockWait(), [&](QByteArray &text) {
+        StoredList stored = readStored(text);
         change(stored.projects);
-        const QByteArray encoded = encode(stored.projects);
-        if (!stored.backupSet && stored.value == QVariant(encoded))
+        const QByteArray value = IniKeys::fromBytes(encode(stored.projects));
+        if (!stored.backupSet && stored.value == value)
             return false;
-        settings.setValue(defaultsKey, encoded);
+        text = IniKeys::withValue(text, defaultsKey, value);
         return true;
     });
     if (failure)
@@ -379,11 +314,11 @@ std::optional<QString> ProjectStore::update(const Change &change)
 }
 
 std::optional<QString> ProjectStore::rewrite(
-    std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change)
+    std::chrono::milliseconds wait, const std::function<bool(QByteArray &)> &change)
 {
-    const QString path = fileName();
     // The lock beside the file needs its folder first.
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QDir().mkpath(QFileInfo(fileName()).absolutePath());
+    const QString path = realPath(fileName());
     ListLock lock;
     if (std::optional<QString> failure = lock.take(path, wait, m_waits))
         return failure;
@@ -391,12 +326,10 @@ std::optional<QString> ProjectStore::rewrite(
     const FileRead read = readWhole(path);
     if (!read.error.isEmpty())
         return read.error;
-    SettingsCopy copy(read.bytes, m_format);
-    if (!copy.error().isEmpty())
-        return copy.error();
-    if (!change(copy.settings()))
+    QByteArray text = read.bytes;
+    if (!change(text))
         return std::nullopt;
-    return copy.writeTo(path);
+    return saveWholeFile(path, text);
 }
 
 std::optional<QString> ProjectStore::save(const QList<Project> &projects)
@@ -409,16 +342,14 @@ QFuture<std::optional<QString>> ProjectStore::startUpdate(Change change)
     return QtConcurrent::run(&m_thread, [this, change = std::move(change)] { return update(change); });
 }
 
-QFuture<std::optional<QString>> ProjectStore::startSetting(QString key, QVariant value)
+QFuture<std::optional<QString>> ProjectStore::startSetting(QString key, std::optional<QString> value)
 {
     return QtConcurrent::run(&m_thread, [this, key = std::move(key), value = std::move(value)] {
-        return rewrite(lockWait(), [&](QSettings &settings) {
-            if (settings.value(key) == value)
+        return rewrite(lockWait(), [&](QByteArray &text) {
+            const std::optional<QByteArray> stored = value ? std::optional(IniKeys::fromString(*value)) : std::nullopt;
+            if (IniKeys::value(text, key) == stored)
                 return false;
-            if (value.isValid())
-                settings.setValue(key, value);
-            else
-                settings.remove(key);
+            text = IniKeys::withValue(text, key, stored);
             return true;
         });
     });

@@ -18,15 +18,16 @@
 // Several running copies of the program share the list: each change is applied to the list as it is
 // stored at that moment, never by writing this copy's whole list over it, so what another copy added,
 // kept or removed stays. A copy sees the others' changes when it next loads the list. No copy reads
-// and writes the list without holding its lock, an flock on "<settings file>.projects.lock".
+// and writes the list without holding its lock, an flock on "<settings file>.projects.lock" beside the
+// file's real path, so copies that reach it through different links take the same lock.
 //
 // The store is the settings file's only writer: a value written without the lock would be lost to a
 // change of the list that another copy read before it, or written with a list older than that change.
 class ProjectStore {
 public:
-    // The settings must outlive the store.
     explicit ProjectStore(QSettings *settings);
-    // A change still waiting for another copy to let the list go is dropped; one under way finishes.
+    // Lets the changes not yet stored finish, each within its own wait for the lock: quitting right
+    // after a change keeps it whenever another copy lets the list go in time.
     ~ProjectStore();
     ProjectStore(const ProjectStore &) = delete;
     ProjectStore &operator=(const ProjectStore &) = delete;
@@ -61,16 +62,16 @@ public:
     std::optional<QString> save(const QList<Project> &projects);
     // update() on the store's own thread; the changes are stored one after another in the order given.
     QFuture<std::optional<QString>> startUpdate(Change change);
-    // Sets the value under the key in the settings file, or removes the key for an invalid value, on the
-    // store's own thread in turn with the changes of the list. Gives nothing once stored, else only the
-    // reason, for the caller to word.
-    QFuture<std::optional<QString>> startSetting(QString key, QVariant value);
+    // Sets the text under the key in the settings file, or removes the key for no text, on the store's
+    // own thread in turn with the changes of the list. Gives nothing once stored, else only the reason,
+    // for the caller to word.
+    QFuture<std::optional<QString>> startSetting(QString key, std::optional<QString> value);
 
     // How long a change waits for another copy to let the list go before it is given up.
     std::chrono::milliseconds lockWait() const { return m_lockWait; }
     void setLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
 
-    // The settings file the list is stored in.
+    // The settings file the list is stored in, as the settings name it.
     QString fileName() const { return m_fileName; }
 
     // The changes this program makes. Each finds a project by its id, or else by its folder: another
@@ -89,17 +90,15 @@ public:
     static QList<Project> decode(const QByteArray &bytes, bool *ok = nullptr, qsizetype *unreadableEntries = nullptr);
     static QByteArray encode(const QList<Project> &projects);
 
-    // Shared by the threads waiting on the lock and the store that may end their waits.
+    // Shared by the threads waiting on the lock.
     struct Waits;
 
 private:
-    // Reads the settings file afresh holding the lock (waiting at most `wait`), lets `change` set values
-    // in a copy of it and writes the file when it says it changed one. Gives nothing once done, else why
-    // not.
-    std::optional<QString> rewrite(std::chrono::milliseconds wait, const std::function<bool(QSettings &)> &change);
+    // Reads the settings file afresh holding the lock (waiting at most `wait`), lets `change` edit its
+    // text and writes the file when it says it changed it. Gives nothing once done, else why not.
+    std::optional<QString> rewrite(std::chrono::milliseconds wait, const std::function<bool(QByteArray &)> &change);
 
     QString m_fileName;
-    QSettings::Format m_format;
     std::atomic<std::chrono::milliseconds> m_lockWait{std::chrono::seconds(10)};
     std::shared_ptr<Waits> m_waits;
     QThreadPool m_thread;
