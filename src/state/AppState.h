@@ -303,8 +303,8 @@ private:
     // `rulesFor` gives the rules once the ignore file is read, off the UI thread.
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, std::function<QStringList()> rulesFor, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
-    // Reverts the commit into the work tree, unless git is in the middle of an operation the revert
-    // would end.
+    // Asks, then reverts the commit into the work tree, unless git is in the middle of an operation the
+    // revert would end (looked at before the question and again after it).
     QCoro::Task<> rollbackGitCommit(QString hash, QString folder);
 
     // Still the newest load of its group, and its project still selected.

@@ -320,7 +320,7 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
 }
 
 // A rollback's "git revert --quit" would end what git is in the middle of: the rollback is refused
-// before anything runs, and git goes on with it.
+// before it asks and before anything runs, says how to end the operation, and git goes on with it.
 TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInProgress)
 {
     const struct {
@@ -331,17 +331,19 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         QStringList resume; // what git goes on with afterwards
         qsizetype parents; // of HEAD once resumed
         const char *subject; // of HEAD once resumed
+        const char *howToEnd; // in the refusal
     } rows[] = {
         {"a merge stopped at a conflict", {"merge", "side"}, false, "Merge In Progress", {"merge", "--continue"}, 2,
-            "Merge branch 'side'"},
+            "Merge branch 'side'", "(git merge --continue or git merge --abort), then roll back."},
         {"a merge resolved and staged", {"merge", "side"}, true, "Merge In Progress", {"merge", "--continue"}, 2,
-            "Merge branch 'side'"},
+            "Merge branch 'side'", "(git merge --continue or git merge --abort)"},
         {"a cherry-pick of three commits stopped at the second", {"cherry-pick", "main..side"}, false,
-            "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three"},
+            "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three",
+            "(git cherry-pick --continue or git cherry-pick --abort)"},
         {"a rebase stopped at a conflict", {"rebase", "side"}, false, "Rebase In Progress", {"rebase", "--continue"}, 1,
-            "main"},
+            "main", "(git rebase --continue or git rebase --abort)"},
         {"a squash merge resolved and staged", {"merge", "--squash", "side"}, true, "Merge In Progress", {"commit"}, 1,
-            "Squashed commit of the following:"},
+            "Squashed commit of the following:", "Commit it, or take its changes back with Revert, then roll back."},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -393,6 +395,8 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         EXPECT_EQ(state->alert()->title, row.title);
         EXPECT_TRUE(state->alert()->message.startsWith("git is in the middle of a "))
             << state->alert()->message.toStdString();
+        EXPECT_TRUE(state->alert()->message.contains(row.howToEnd)) << state->alert()->message.toStdString();
+        EXPECT_TRUE(dialogs.confirmations.isEmpty()) << "asked before refusing";
         EXPECT_EQ(gitOwnFiles(), before);
         EXPECT_EQ(gitStatusCodes(git), status);
         EXPECT_EQ(filesUnder(git.path), tree);
@@ -403,6 +407,67 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         EXPECT_EQ(git.git({"rev-list", "--parents", "-n", "1", "HEAD"}).trimmed().split(' ').size(), row.parents + 1);
         EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), QByteArray(row.subject) + '\n');
         EXPECT_TRUE(gitStatusCodes(git).isEmpty());
+    }
+}
+
+// A squash merge whose changes were taken back leaves its message behind, and no longer holds a
+// rollback back. What git is in the middle of is looked at again once the question is answered.
+TEST_F(GitRepositoryStates, ARollbackGoesAheadAfterASquashMergeTakenBackAndLooksAgainAfterItsQuestion)
+{
+    const struct {
+        const char *name;
+        bool squashTakenBack;
+        bool mergeWhileAsked;
+    } rows[] = {
+        {"a squash merge taken back with Revert", true, false},
+        {"a merge begun while the question is open", false, true},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        const GitFixture git = GitFixture::create(sandbox.path(), QString("repo-%1").arg(i));
+        writeFile(git.path + "/a.txt", "one\n");
+        git.commitAll("first");
+        git.git({"switch", "-q", "-c", "side"});
+        writeFile(git.path + "/c.txt", "c\n");
+        git.commitAll("side");
+        git.git({"switch", "-q", "main"});
+        writeFile(git.path + "/a.txt", "two\n");
+        git.commitAll("second");
+        open(git.path, RepositoryKind::git);
+        if (row.squashTakenBack) {
+            git.git({"merge", "-q", "--squash", "side"});
+            refresh();
+            revertTicked({"c.txt"});
+            ASSERT_TRUE(QFileInfo::exists(git.path + "/.git/SQUASH_MSG"));
+        }
+        showTab(WorkflowTab::history);
+        for (const FileHistoryRevision &revision : state->selectedFileHistoryRevisions()) {
+            if (revision.message == "second")
+                state->setSelectedRevision(revision.revision);
+        }
+        ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
+        dialogs.confirmations.clear();
+        dialogs.confirmAnswers = {true};
+        dialogs.whileConfirming = [&] {
+            if (row.mergeWhileAsked)
+                git.git({"merge", "-q", "--no-commit", "--no-ff", "side"});
+        };
+        state->setAlert(std::nullopt);
+        state->rollbackSelectedRevision();
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        dialogs.whileConfirming = nullptr;
+        EXPECT_EQ(dialogs.confirmations.size(), 1);
+        if (row.mergeWhileAsked) {
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, "Merge In Progress");
+            EXPECT_EQ(readFile(git.path + "/a.txt"), "two\n");
+            EXPECT_TRUE(QFileInfo::exists(git.path + "/.git/MERGE_HEAD"));
+        } else {
+            EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+            EXPECT_EQ(readFile(git.path + "/a.txt"), "one\n");
+            EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{{"a.txt", "M."}, {"c.txt", "??"}}));
+        }
     }
 }
 
