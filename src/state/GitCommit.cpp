@@ -37,10 +37,6 @@ QByteArray readHead(const QString &path, qint64 size)
     return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
 }
 
-} // namespace
-
-namespace {
-
 // The files that mark each operation, in the order of the query's answer lines.
 enum Marker {
     mergeHead,
@@ -101,14 +97,12 @@ InProgress operationFromQuery(const QString &answer, const QString &folder)
     else if (exists(amApplying))
         found = {Operation::am, amPatch(path(amApplying))};
 
-    if (found.operation == Operation::am)
-        found.command = QStringLiteral("am");
-    else if (exists(rebaseMerge) || exists(rebaseApply))
+    static const QString commands[] = {QString(), QStringLiteral("merge"), QStringLiteral("cherry-pick"),
+        QStringLiteral("revert"), QStringLiteral("am")};
+    if (found.operation != Operation::am && (exists(rebaseMerge) || exists(rebaseApply)))
         found.command = QStringLiteral("rebase");
     else if (found.operation != Operation::none)
-        found.command = found.operation == Operation::merge ? QStringLiteral("merge")
-            : found.operation == Operation::cherryPick      ? QStringLiteral("cherry-pick")
-                                                            : QStringLiteral("revert");
+        found.command = commands[static_cast<int>(found.operation)];
     else if (exists(sequencer))
         // git names the sequence by the command of its next step, as its own status does.
         found.command = readHead(QDir(path(sequencer)).filePath(QStringLiteral("todo")), 64).startsWith("revert")
