@@ -298,13 +298,13 @@ private:
     QCoro::Task<std::optional<SVNCommandResult>> commitSVN(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
     QCoro::Task<> addSVNFolders(QStringList paths, QStringList folders, QString root);
-    // The revert the user agreed to, planned again against the disk as it is when it runs.
-    QCoro::Task<> revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed);
+    // The revert agreed to (`unasked`: asked once git told of its submodules), planned again when it runs.
+    QCoro::Task<> revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed, bool unasked);
     // `rulesFor` gives the rules once the ignore file is read, off the UI thread.
     QCoro::Task<> appendIgnorePatterns(QString failureTitle, std::function<QStringList()> rulesFor, Project project);
     QCoro::Task<> loadBranchesAndSwitch(Project project);
-    // Reverts the commit into the work tree, unless git is in the middle of an operation the revert
-    // would end.
+    // Asks, then reverts the commit into the work tree, unless git is in the middle of an operation the
+    // revert would end (looked at before the question and again after it).
     QCoro::Task<> rollbackGitCommit(QString hash, QString folder);
 
     // Still the newest load of its group, and its project still selected.

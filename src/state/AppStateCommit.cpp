@@ -87,11 +87,20 @@ QCoro::Task<> AppState::commitTask(
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
-    const SVNCommandResult query = co_await gitClient().run(GitCommit::operationQuery(), project.path, false);
-    const GitCommit::InProgress inProgress
-        = query.succeeded() ? GitCommit::operationFromQuery(query.stdout, project.path) : GitCommit::InProgress();
-    const GitCommit::Plan plan = GitCommit::plan(items, listed, inProgress, message,
-        [&project](const QString &path) { return workingCopyPathExists(path, project.path); });
+    const GitCommit::InProgress inProgress = co_await GitCommit::operationInProgress(gitClient(), project.path);
+    // A folder is a repository of its own when git, asked inside it, finds itself at its top.
+    QStringList repositories;
+    const auto isFolder
+        = [&project](const QString &path) { return workingCopyPathEntry(path, project.path) == DiskEntry::folder; };
+    for (const QString &folder : GitCommit::untrackedFolders(items, isFolder)) {
+        const QStringList prefix{QStringLiteral("rev-parse"), QStringLiteral("--show-prefix")};
+        const SVNCommandResult answer = co_await gitClient().run(prefix, project.path + u'/' + folder, false);
+        if (answer.succeeded() && answer.stdout.trimmed().isEmpty())
+            repositories.push_back(folder);
+    }
+    const GitCommit::Plan plan = GitCommit::plan(
+        items, listed, inProgress, message,
+        [&project](const QString &path) { return workingCopyPathExists(path, project.path); }, repositories);
     if (plan.refusal) {
         setAlert(*plan.refusal);
         co_return std::nullopt;

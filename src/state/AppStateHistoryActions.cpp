@@ -13,29 +13,42 @@
 
 namespace {
 
-// The refusal of a rollback while git is in the middle of the operation (its command's name).
+// The refusal of a rollback while git is in the middle of the operation (its command's name). The
+// program has no button to end most of them: the refusal says how.
 AppAlert operationInProgressAlert(const QString &operation)
 {
-    static const struct {
+    const auto withGit = [](const QString &command) {
+        return QStringLiteral("Finish it or give it up with git in a terminal (git ") + command
+            + QStringLiteral(" --continue or git ") + command + QStringLiteral(" --abort)");
+    };
+    const struct {
         QString command;
         QString title;
         QString inProse;
+        QString howToEnd;
     } names[] = {
-        {QStringLiteral("merge"), QStringLiteral("Merge In Progress"), QStringLiteral("a merge")},
-        {QStringLiteral("cherry-pick"), QStringLiteral("Cherry-Pick In Progress"), QStringLiteral("a cherry-pick")},
-        {QStringLiteral("revert"), QStringLiteral("Revert In Progress"), QStringLiteral("a revert")},
-        {QStringLiteral("am"), QStringLiteral("Patch In Progress"), QStringLiteral("applying patches (git am)")},
-        {QStringLiteral("rebase"), QStringLiteral("Rebase In Progress"), QStringLiteral("a rebase")},
-        {QStringLiteral("bisect"), QStringLiteral("Bisect In Progress"), QStringLiteral("a bisect")},
+        {QStringLiteral("merge"), QStringLiteral("Merge In Progress"), QStringLiteral("a merge"),
+            withGit(QStringLiteral("merge"))},
+        {QStringLiteral("cherry-pick"), QStringLiteral("Cherry-Pick In Progress"), QStringLiteral("a cherry-pick"),
+            withGit(QStringLiteral("cherry-pick"))},
+        {QStringLiteral("revert"), QStringLiteral("Revert In Progress"), QStringLiteral("a revert"),
+            withGit(QStringLiteral("revert"))},
+        {QStringLiteral("am"), QStringLiteral("Patch In Progress"), QStringLiteral("applying patches (git am)"),
+            withGit(QStringLiteral("am"))},
+        {QStringLiteral("rebase"), QStringLiteral("Rebase In Progress"), QStringLiteral("a rebase"),
+            withGit(QStringLiteral("rebase"))},
+        {QStringLiteral("bisect"), QStringLiteral("Bisect In Progress"), QStringLiteral("a bisect"),
+            QStringLiteral("End it with git in a terminal (git bisect reset)")},
         {QStringLiteral("merge --squash"), QStringLiteral("Merge In Progress"),
-            QStringLiteral("a squash merge that is not committed yet")},
+            QStringLiteral("a squash merge that is not committed yet"),
+            QStringLiteral("Commit it, or take its changes back with Revert")},
     };
     AppAlert alert;
     for (const auto &name : names) {
         if (name.command == operation) {
             alert.title = name.title;
-            alert.message = QStringLiteral("git is in the middle of ") + name.inProse
-                + QStringLiteral(". Finish it or give it up, then roll back.");
+            alert.message = QStringLiteral("git is in the middle of ") + name.inProse + QStringLiteral(". ")
+                + name.howToEnd + QStringLiteral(", then roll back.");
         }
     }
     return alert;
@@ -335,10 +348,6 @@ void AppState::rollbackSelectedRevision()
             showAlert(QStringLiteral("No Commit Selected"), QStringLiteral("Select a Git commit in History first."));
             return;
         }
-        if (!confirm(QStringLiteral("Rollback Commit"),
-                QStringLiteral("Revert ") + hash.left(7)
-                    + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
-            return;
         const Project project = *selectedProject();
         startProjectTask(project, [this, hash, folder = project.path] { return rollbackGitCommit(hash, folder); });
         return;
@@ -355,15 +364,22 @@ void AppState::rollbackSelectedRevision()
 QCoro::Task<> AppState::rollbackGitCommit(QString hash, QString folder)
 {
     const QString title = QStringLiteral("Rollback");
-    setBusyMessage(title);
     GitClient &git = gitClient();
     SVNCommandResult shown;
     bool failed = false;
     try {
         // "git revert --quit" ends whatever git has in progress (a merge loses its MERGE_HEAD, a
-        // cherry-pick its sequencer), so the rollback runs only when nothing is.
-        const SVNCommandResult query = co_await git.run(GitCommit::operationQuery(), folder);
-        const QString operation = GitCommit::operationInProgress(query.stdout, folder);
+        // cherry-pick its sequencer), so the rollback runs only when nothing is: looked at before the
+        // question, and again once answered.
+        QString operation = (co_await GitCommit::operationInProgress(git, folder)).command;
+        if (operation.isEmpty()) {
+            if (!confirm(QStringLiteral("Rollback Commit"),
+                    QStringLiteral("Revert ") + hash.left(7)
+                        + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
+                co_return;
+            setBusyMessage(title);
+            operation = (co_await GitCommit::operationInProgress(git, folder)).command;
+        }
         if (!operation.isEmpty()) {
             setBusyMessage(std::nullopt);
             setAlert(operationInProgressAlert(operation));

@@ -194,34 +194,46 @@ void AppState::revertSelectedPaths()
             setAlert(plan.alert);
         return;
     }
-    QString question = QStringLiteral("Revert ") + QString::number(plan.reverted.size())
-        + QStringLiteral(" selected path(s)? Local changes will be discarded.");
-    if (plan.submodules)
-        question += QStringLiteral(" Submodules go back to the commits the project records; files untracked inside "
-                                   "them stay.");
-    if (!confirm(QStringLiteral("Revert"), question))
+    // What a submodule holds is git's to tell: its question waits for the answer.
+    const bool unasked = !plan.submodules.isEmpty();
+    if (!unasked && !confirm(QStringLiteral("Revert"), RevertPlan::question(plan)))
         return;
     const std::optional<Project> project = selectedProject();
     if (!project) {
         showAlert(QStringLiteral("No Project Selected"), QStringLiteral("Choose a project first."));
         return;
     }
-    startProjectTask(
-        *project, [this, project = *project, plan, listed = m_changes] { return revertTask(project, plan, listed); });
+    startProjectTask(*project, [this, project = *project, plan, listed = m_changes, unasked] {
+        return revertTask(project, plan, listed, unasked);
+    });
 }
 
-QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed)
+QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QList<WorkingCopyItem> listed, bool unasked)
 {
-    // The disk, and what svn holds under a replaced folder, may have changed while the question was
-    // open: the plan is made again for what the question counted, as things are now.
     const QString title = QStringLiteral("Revert");
-    setBusyMessage(title);
     const bool git = project.kind == RepositoryKind::git;
     const auto standing = [&project](const QString &path) { return workingCopyPathEntry(path, project.path); };
-    const QStringList folders = git ? QStringList() : RevertPlan::svnReplacedFolders(asked.reverted, listed, standing);
-    if (!folders.isEmpty()) {
-        bool failed = false;
-        try {
+    std::optional<RevertPlan::Plan> plan;
+    std::optional<AppAlert> refusal;
+    bool failed = false;
+    try {
+        if (unasked) {
+            const QList<RevertPlan::Submodule> submodules
+                = co_await RevertPlan::submodules(gitClient(), project.path, asked.submodules);
+            refusal = RevertPlan::submoduleRefusal(submodules);
+            if (refusal) {
+                setAlert(refusal);
+                co_return;
+            }
+            if (!confirm(title, RevertPlan::question(asked) + RevertPlan::submoduleSentence(submodules)))
+                co_return;
+        }
+        // The disk, and what svn holds under a replaced folder, may have changed while the question was
+        // open: the plan is made again for what the question counted, as things are now.
+        setBusyMessage(title);
+        const QStringList folders
+            = git ? QStringList() : RevertPlan::svnReplacedFolders(asked.reverted, listed, standing);
+        if (!folders.isEmpty()) {
             const ToolCommand query = ToolCommand::withPaths(
                 {QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--verbose"),
                     QStringLiteral("--depth"), QStringLiteral("infinity")},
@@ -232,25 +244,30 @@ QCoro::Task<> AppState::revertTask(Project project, RevertPlan::Plan asked, QLis
                 return RevertPlan::withDeletionsInside(listed, SVNXMLParsers::parseStatus(text));
             });
             listed = co_await awaitInScope(m_runScope, std::move(reading));
-        } catch (const std::exception &error) {
-            setBusyMessage(std::nullopt);
-            showError(title + QStringLiteral(" Failed"), error);
-            failed = true;
         }
-        if (failed)
-            co_return;
+        plan = git ? RevertPlan::git(asked.reverted, listed, standing, asked.refused)
+                   : RevertPlan::svn(asked.reverted, listed, standing, asked.refused);
+        // So is what a submodule holds.
+        if (!plan->runs.isEmpty() && !plan->submodules.isEmpty())
+            refusal = RevertPlan::submoduleRefusal(
+                co_await RevertPlan::submodules(gitClient(), project.path, plan->submodules));
+    } catch (const std::exception &error) {
+        setBusyMessage(std::nullopt);
+        showError(title + QStringLiteral(" Failed"), error);
+        failed = true;
     }
-    const RevertPlan::Plan plan = git ? RevertPlan::git(asked.reverted, listed, standing, asked.refused)
-                                      : RevertPlan::svn(asked.reverted, listed, standing, asked.refused);
-    if (plan.alert)
-        setAlert(plan.alert);
-    if (plan.runs.isEmpty()) {
+    if (failed)
+        co_return;
+    const std::optional<AppAlert> alert = refusal ? refusal : plan->alert;
+    if (alert)
+        setAlert(alert);
+    if (refusal || plan->runs.isEmpty()) {
         // Something came in the way while the question was open: the list shows it.
         setBusyMessage(std::nullopt);
         co_await loadStatus();
         co_return;
     }
-    RunRequest request{title, project.kind, plan.runs, AfterRun::reload};
+    RunRequest request{title, project.kind, plan->runs, AfterRun::reload};
     co_await runRequest(std::move(request), project.path);
 }
 

@@ -37,79 +37,111 @@ QByteArray readHead(const QString &path, qint64 size)
     return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
 }
 
+// The files that mark each operation, in the order of the query's answer lines.
+enum Marker {
+    mergeHead,
+    cherryPickHead,
+    revertHead,
+    amApplying,
+    rebaseMerge,
+    rebaseApply,
+    sequencer,
+    bisectLog,
+    squashMessage
+};
+const char *const markerFiles[] = {"MERGE_HEAD", "CHERRY_PICK_HEAD", "REVERT_HEAD", "rebase-apply/applying",
+    "rebase-merge", "rebase-apply", "sequencer", "BISECT_LOG", "SQUASH_MSG"};
+
+// The patch a stopped am is at, from the rest of its state beside its marker: the number of the patch
+// and the message it will commit it with.
+QString amPatch(const QString &marker)
+{
+    const QDir state = QFileInfo(marker).dir();
+    bool isNumber = false;
+    const int number = readHead(state.filePath(QStringLiteral("next")), 32).trimmed().toInt(&isNumber);
+    const QString subject
+        = TextUtil::splitLines(QString::fromUtf8(readHead(state.filePath(QStringLiteral("final-commit")), 4096)))
+              .value(0)
+              .trimmed();
+    QStringList name;
+    if (isNumber)
+        name.push_back(QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0')));
+    if (!subject.isEmpty())
+        name.push_back(subject);
+    return name.join(u' ');
+}
+
 } // namespace
 
 QStringList operationQuery()
 {
-    return {QStringLiteral("rev-parse"), QStringLiteral("--git-path"), QStringLiteral("MERGE_HEAD"),
-        QStringLiteral("--git-path"), QStringLiteral("CHERRY_PICK_HEAD"), QStringLiteral("--git-path"),
-        QStringLiteral("REVERT_HEAD"), QStringLiteral("--git-path"), QStringLiteral("rebase-apply/applying"),
-        QStringLiteral("--git-path"), QStringLiteral("rebase-merge"), QStringLiteral("--git-path"),
-        QStringLiteral("rebase-apply"), QStringLiteral("--git-path"), QStringLiteral("sequencer"),
-        QStringLiteral("--git-path"), QStringLiteral("BISECT_LOG"), QStringLiteral("--git-path"),
-        QStringLiteral("SQUASH_MSG")};
+    QStringList arguments{QStringLiteral("rev-parse")};
+    for (const char *file : markerFiles)
+        arguments << QStringLiteral("--git-path") << QString::fromLatin1(file);
+    return arguments;
 }
 
 InProgress operationFromQuery(const QString &answer, const QString &folder)
 {
-    const QStringList paths = TextUtil::splitLines(answer);
-    const Operation operations[] = {Operation::merge, Operation::cherryPick, Operation::revert, Operation::am};
-    for (qsizetype i = 0; i < paths.size() && i < 4; ++i) {
-        const QString path = QDir(folder).absoluteFilePath(paths[i]);
-        if (paths[i].isEmpty() || !QFileInfo::exists(path))
-            continue;
-        if (operations[i] != Operation::am)
-            return operations[i];
-        // The rest of the am's state lies beside its marker: the number of the patch it stopped at, and
-        // the message it will commit it with.
-        const QDir state = QFileInfo(path).dir();
-        bool isNumber = false;
-        const int number = readHead(state.filePath(QStringLiteral("next")), 32).trimmed().toInt(&isNumber);
-        const QString subject
-            = TextUtil::splitLines(QString::fromUtf8(readHead(state.filePath(QStringLiteral("final-commit")), 4096)))
-                  .value(0)
-                  .trimmed();
-        QStringList name;
-        if (isNumber)
-            name.push_back(QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0')));
-        if (!subject.isEmpty())
-            name.push_back(subject);
-        return {Operation::am, name.join(u' ')};
-    }
-    return Operation::none;
+    const QStringList lines = TextUtil::splitLines(answer);
+    const auto path = [&](Marker marker) { return QDir(folder).absoluteFilePath(lines.value(marker)); };
+    const auto exists
+        = [&](Marker marker) { return !lines.value(marker).isEmpty() && QFileInfo::exists(path(marker)); };
+    InProgress found;
+    if (exists(mergeHead))
+        found.operation = Operation::merge;
+    else if (exists(cherryPickHead))
+        found.operation = Operation::cherryPick;
+    else if (exists(revertHead))
+        found.operation = Operation::revert;
+    else if (exists(amApplying))
+        found = {Operation::am, amPatch(path(amApplying))};
+
+    static const QString commands[] = {QString(), QStringLiteral("merge"), QStringLiteral("cherry-pick"),
+        QStringLiteral("revert"), QStringLiteral("am")};
+    if (found.operation != Operation::am && (exists(rebaseMerge) || exists(rebaseApply)))
+        found.command = QStringLiteral("rebase");
+    else if (found.operation != Operation::none)
+        found.command = commands[static_cast<int>(found.operation)];
+    else if (exists(sequencer))
+        // git names the sequence by the command of its next step, as its own status does.
+        found.command = readHead(QDir(path(sequencer)).filePath(QStringLiteral("todo")), 64).startsWith("revert")
+            ? QStringLiteral("revert")
+            : QStringLiteral("cherry-pick");
+    else if (exists(bisectLog))
+        found.command = QStringLiteral("bisect");
+    // "git merge --squash" leaves only the message it prepared for the commit that concludes it.
+    else if (exists(squashMessage))
+        found.command = QStringLiteral("merge --squash");
+    return found;
 }
 
-QString operationInProgress(const QString &answer, const QString &folder)
+QCoro::Task<InProgress> operationInProgress(GitClient &git, QString folder)
 {
-    const QStringList paths = TextUtil::splitLines(answer);
-    const auto exists = [&](qsizetype line) {
-        return !paths.value(line).isEmpty() && QFileInfo::exists(QDir(folder).absoluteFilePath(paths[line]));
-    };
-    if (exists(3))
-        return QStringLiteral("am");
-    if (exists(4) || exists(5))
-        return QStringLiteral("rebase");
-    const QString names[] = {QStringLiteral("merge"), QStringLiteral("cherry-pick"), QStringLiteral("revert")};
-    for (qsizetype line = 0; line < 3; ++line) {
-        if (exists(line))
-            return names[line];
+    const SVNCommandResult query = co_await git.run(operationQuery(), folder, false);
+    if (!query.succeeded())
+        co_return InProgress();
+    InProgress found = operationFromQuery(query.stdout, folder);
+    if (found.command == u"merge --squash") {
+        const QStringList staged{QStringLiteral("diff"), QStringLiteral("--cached"), QStringLiteral("--quiet")};
+        if ((co_await git.run(staged, folder, false)).succeeded())
+            found.command.clear();
     }
-    if (exists(6)) {
-        // git names the sequence by the command of its next step, as its own status does.
-        const QByteArray todo
-            = readHead(QDir(QDir(folder).absoluteFilePath(paths[6])).filePath(QStringLiteral("todo")), 64);
-        return todo.startsWith("revert") ? QStringLiteral("revert") : QStringLiteral("cherry-pick");
+    co_return found;
+}
+
+QStringList untrackedFolders(const QList<WorkingCopyItem> &ticked, const std::function<bool(const QString &)> &isFolder)
+{
+    QStringList folders;
+    for (const WorkingCopyItem &item : ticked) {
+        if (!isTracked(item) && isFolder(item.path))
+            folders.push_back(item.path);
     }
-    if (exists(7))
-        return QStringLiteral("bisect");
-    // "git merge --squash" leaves only the message it prepared for the commit that concludes it.
-    if (exists(8))
-        return QStringLiteral("merge --squash");
-    return QString();
+    return folders;
 }
 
 Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &listed, const InProgress &inProgress,
-    const QString &message, const std::function<bool(const QString &)> &isOnDisk)
+    const QString &message, const std::function<bool(const QString &)> &isOnDisk, const QStringList &repositories)
 {
     Plan plan;
     const Operation operation = inProgress.operation;
@@ -130,6 +162,21 @@ Plan plan(const QList<WorkingCopyItem> &ticked, const QList<WorkingCopyItem> &li
     if (message.isEmpty()) {
         plan.refusal = alert(
             QStringLiteral("Commit Message Required"), QStringLiteral("Enter a commit message before committing."));
+        return plan;
+    }
+    // git add records a repository of its own as a link to its commit, without its files, which no
+    // clone can fetch; git's warning would come too late.
+    if (!repositories.isEmpty()) {
+        const bool one = repositories.size() == 1;
+        plan.refusal = alert(QStringLiteral("Repository Inside The Project"),
+            TextUtil::namesInProse(repositories)
+                + (one ? QStringLiteral(" is a Git repository of its own")
+                       : QStringLiteral(" are Git repositories of their own"))
+                + QStringLiteral(": a commit would record ") + (one ? QStringLiteral("it") : QStringLiteral("each"))
+                + QStringLiteral(" as a link to one of its commits, without its files. Add ")
+                + (one ? QStringLiteral("it") : QStringLiteral("each"))
+                + QStringLiteral(" as a submodule with \"git submodule add\", or remove its .git folder to commit its "
+                                 "files, then commit."));
         return plan;
     }
     // Adding an unmerged file is how git marks it resolved, conflict markers and all; and git commits

@@ -1,5 +1,6 @@
 #include "RevertPlan.h"
 
+#include "model/TextUtil.h"
 #include "parsers/IgnoreRules.h"
 #include "tools/ToolOperands.h"
 
@@ -348,12 +349,15 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
         return plan;
     }
     // git lists tracked files one by one: a tracked row that is a folder on disk is a submodule.
-    plan.submodules = std::any_of(
-        others.begin(), others.end(), [&disk](const QString &path) { return disk.entry(path) == DiskEntry::folder; });
+    for (const QString &path : std::as_const(others)) {
+        if (disk.entry(path) == DiskEntry::folder)
+            plan.submodules.push_back(path);
+    }
     // git reset unstages on a branch without commits too, where git restore finds no HEAD.
     if (!added.isEmpty())
         plan.runs.push_back(ToolCommand::withPaths({QStringLiteral("reset"), QStringLiteral("-q")}, added));
-    // A submodule is put back to the commit HEAD records, its work tree included.
+    // A submodule is put back to the commit HEAD records, its work tree included; it is asked first
+    // whether it holds anything that would be lost.
     if (!others.isEmpty())
         plan.runs.push_back(
             ToolCommand::withPaths({QStringLiteral("restore"), QStringLiteral("--staged"), QStringLiteral("--worktree"),
@@ -362,6 +366,83 @@ Plan git(const QStringList &paths, const QList<WorkingCopyItem> &listed, const S
     if (!refused.isEmpty())
         plan.alert = inTheWay(refused, disk, true);
     return plan;
+}
+
+QString question(const Plan &plan)
+{
+    return QStringLiteral("Revert ") + QString::number(plan.reverted.size())
+        + QStringLiteral(" selected path(s)? Local changes will be discarded.");
+}
+
+QCoro::Task<QList<Submodule>> submodules(GitClient &git, QString root, QStringList paths)
+{
+    // Named, not temporaries in the co_await: g++ 12 mishandles those.
+    const QStringList head{QStringLiteral("rev-parse"), QStringLiteral("--show-prefix"), QStringLiteral("HEAD")};
+    const QStringList changes{
+        QStringLiteral("status"), QStringLiteral("--porcelain"), QStringLiteral("--untracked-files=no")};
+    const QStringList holders{QStringLiteral("for-each-ref"), QStringLiteral("--count=1"), QStringLiteral("--contains"),
+        QStringLiteral("HEAD"), QStringLiteral("--format=%(refname)"), QStringLiteral("refs/heads"),
+        QStringLiteral("refs/remotes"), QStringLiteral("refs/tags")};
+    QList<Submodule> found;
+    for (const QString &path : std::as_const(paths)) {
+        Submodule submodule{path, {}, false, {}};
+        const QString folder = root + u'/' + path;
+        const QStringList recordedQuery{QStringLiteral("rev-parse"), QStringLiteral("--verify"),
+            QStringLiteral("--quiet"), QStringLiteral("HEAD:") + path};
+        const SVNCommandResult recorded = co_await git.run(recordedQuery, root, false);
+        if (recorded.succeeded())
+            submodule.recorded = recorded.stdout.trimmed();
+        // A folder that is not the top of a repository of its own (a submodule not checked out) holds
+        // nothing git would touch; asked inside it, git would answer for the project.
+        const SVNCommandResult at = co_await git.run(head, folder, false);
+        const QStringList lines = TextUtil::splitLines(at.stdout);
+        if (at.succeeded() && lines.size() >= 2 && lines[0].isEmpty()) {
+            submodule.changed = !(co_await git.run(changes, folder)).stdout.trimmed().isEmpty();
+            const QString commit = lines[1].trimmed();
+            if (commit != submodule.recorded && (co_await git.run(holders, folder)).stdout.trimmed().isEmpty())
+                submodule.unheld = commit;
+        }
+        found.push_back(std::move(submodule));
+    }
+    co_return found;
+}
+
+std::optional<AppAlert> submoduleRefusal(const QList<Submodule> &submodules)
+{
+    QStringList holdings;
+    for (const Submodule &submodule : submodules) {
+        QStringList held;
+        if (submodule.changed)
+            held.push_back(QStringLiteral("holds uncommitted changes"));
+        if (!submodule.unheld.isEmpty())
+            held.push_back(QStringLiteral("is at commit ") + submodule.unheld.left(7)
+                + QStringLiteral(", which no branch or tag holds"));
+        if (!held.isEmpty())
+            holdings.push_back(QStringLiteral("The submodule ") + TextUtil::displayFileName(submodule.path) + u' '
+                + held.join(QStringLiteral(" and ")) + u'.');
+    }
+    if (holdings.isEmpty())
+        return std::nullopt;
+    AppAlert alert;
+    alert.title = QStringLiteral("Work In A Submodule");
+    alert.message = holdings.join(u' ')
+        + QStringLiteral(" Revert would discard that work, so nothing is reverted: commit it on a branch inside the "
+                         "submodule, or discard it there yourself, then revert.");
+    return alert;
+}
+
+QString submoduleSentence(const QList<Submodule> &submodules)
+{
+    QString sentence;
+    for (const Submodule &submodule : submodules) {
+        sentence += QStringLiteral(" The submodule ") + TextUtil::displayFileName(submodule.path)
+            + QStringLiteral(" is checked out at ")
+            + (submodule.recorded.isEmpty() ? QStringLiteral("the commit the project records.")
+                                            : QStringLiteral("commit ") + submodule.recorded.left(7)
+                        + QStringLiteral(", the one the project records."));
+    }
+    return sentence + QStringLiteral(" Files untracked inside ")
+        + (submodules.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")) + QStringLiteral(" stay.");
 }
 
 QStringList svnReplacedFolders(const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing)

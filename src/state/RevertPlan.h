@@ -5,6 +5,7 @@
 #include "state/WorkingCopyPaths.h"
 #include "tools/ToolClients.h"
 
+#include <QCoroTask>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,9 +26,12 @@ struct Plan {
     QStringList refused;
     // Shown for the selected paths left alone; when there are no runs, the whole answer.
     std::optional<AppAlert> alert;
-    // git: a reverted path is a folder on disk, which for git is a submodule.
-    bool submodules = false;
+    // git: the reverted paths that are folders on disk, which for git are submodules.
+    QStringList submodules;
 };
+
+// The question before a revert.
+QString question(const Plan &plan);
 
 // What stands on disk at a path; asked only of the paths a revert would write and the folders above them.
 using Standing = std::function<DiskEntry(const QString &path)>;
@@ -46,5 +50,24 @@ QStringList svnReplacedFolders(
     const QStringList &paths, const QList<WorkingCopyItem> &listed, const Standing &standing);
 // The rows with the deletions of such a tree that they do not list yet, paths as the list writes them.
 QList<WorkingCopyItem> withDeletionsInside(QList<WorkingCopyItem> listed, const QList<WorkingCopyItem> &tree);
+
+// A submodule a git revert would put back to the commit HEAD records, as git inside it tells.
+struct Submodule {
+    QString path;
+    // The commit HEAD records; empty when git does not say.
+    QString recorded;
+    // Tracked files changed or staged inside.
+    bool changed = false;
+    // Its HEAD, when that is not the recorded commit and no branch or tag holds it: the reflog alone
+    // would keep it once the submodule is put back.
+    QString unheld;
+};
+
+// Asks git about each submodule, in the project's folder and in the submodule's own.
+QCoro::Task<QList<Submodule>> submodules(GitClient &git, QString root, QStringList paths);
+// The refusal of a revert that would discard what a submodule holds; nothing when none holds anything.
+std::optional<AppAlert> submoduleRefusal(const QList<Submodule> &submodules);
+// What the question adds: the commit each submodule goes back to.
+QString submoduleSentence(const QList<Submodule> &submodules);
 
 } // namespace RevertPlan

@@ -282,3 +282,38 @@ TEST_F(GitStateFixture, ACommitDuringAStoppedAmIsRefusedSoTheAmCanContinue)
     EXPECT_EQ(exitStatus, 0);
     EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), "side\n");
 }
+
+// A repository cloned inside the project is one row, which git would commit as a bare link to one of
+// its commits: refused before anything runs, while a plain new folder beside it is committed file by file.
+TEST_F(GitStateFixture, ARepositoryOfItsOwnInsideTheProjectIsRefusedBeforeAnythingRuns)
+{
+    writeFile(git.path + "/a.txt", "a\n");
+    git.commitAll("first");
+    const GitFixture vendor = GitFixture::create(git.path, "vendor");
+    writeFile(vendor.path + "/v.txt", "v\n");
+    vendor.commitAll("vendor");
+    writeFile(git.path + "/a.txt", "edited\n");
+    writeFile(git.path + "/plain/p.txt", "p\n");
+    open(git.path, RepositoryKind::git);
+    ASSERT_EQ(listedKind("vendor"), SVNStatusKind::unversioned);
+    const QByteArray headBefore = head();
+    const QByteArray indexBefore = index();
+    const QByteArray vendorHead = vendor.git({"rev-parse", "HEAD"});
+    const QMap<QString, QByteArray> vendorFiles = filesUnder(vendor.path);
+
+    tick({"a.txt", "vendor", "plain/p.txt"});
+    const AppAlert alert = refusedCommit("With vendor");
+    EXPECT_EQ(alert.title, "Repository Inside The Project");
+    EXPECT_EQ(alert.message,
+        "vendor is a Git repository of its own: a commit would record it as a link to one of its commits, without "
+        "its files. Add it as a submodule with \"git submodule add\", or remove its .git folder to commit its files, "
+        "then commit.");
+    EXPECT_EQ(head(), headBefore);
+    EXPECT_EQ(index(), indexBefore);
+    EXPECT_EQ(vendor.git({"rev-parse", "HEAD"}), vendorHead);
+    EXPECT_EQ(filesUnder(vendor.path), vendorFiles);
+
+    commit({"a.txt", "plain/p.txt"}, "Without vendor");
+    EXPECT_FALSE(index().contains("160000 "));
+    EXPECT_EQ(git.git({"ls-tree", "-r", "--name-only", "HEAD"}), "a.txt\nplain/p.txt\n");
+}

@@ -23,6 +23,17 @@ struct GitRepositoryStates : RealActionsFixture {
         run([](AppState &s) { s.revertSelectedPaths(); });
     }
 
+    // Shows History with the commit of the message selected.
+    void selectCommit(const QString &message)
+    {
+        showTab(WorkflowTab::history);
+        for (const FileHistoryRevision &revision : state->selectedFileHistoryRevisions()) {
+            if (revision.message == message)
+                state->setSelectedRevision(revision.revision);
+        }
+        ASSERT_EQ(state->selectedFileHistoryRevision()->message, message);
+    }
+
     static QStringList cardTitles(const QByteArray &diff)
     {
         QStringList titles;
@@ -284,12 +295,7 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
         const QByteArray head = readFile(git.path + "/a.txt");
         git.git({"branch", "other"});
         open(git.path, RepositoryKind::git);
-        showTab(WorkflowTab::history);
-        for (const FileHistoryRevision &revision : state->selectedFileHistoryRevisions()) {
-            if (revision.message == "second")
-                state->setSelectedRevision(revision.revision);
-        }
-        ASSERT_EQ(state->selectedFileHistoryRevision()->message, "second");
+        selectCommit("second");
 
         dialogs.confirmAnswers.push_back(true);
         if (row.conflict) {
@@ -320,7 +326,7 @@ TEST_F(GitRepositoryStates, ARollbackTakenBackLeavesNothingThatBlocksABranchSwit
 }
 
 // A rollback's "git revert --quit" would end what git is in the middle of: the rollback is refused
-// before anything runs, and git goes on with it.
+// before it asks and before anything runs, says how to end the operation, and git goes on with it.
 TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInProgress)
 {
     const struct {
@@ -331,17 +337,19 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         QStringList resume; // what git goes on with afterwards
         qsizetype parents; // of HEAD once resumed
         const char *subject; // of HEAD once resumed
+        const char *howToEnd; // in the refusal
     } rows[] = {
         {"a merge stopped at a conflict", {"merge", "side"}, false, "Merge In Progress", {"merge", "--continue"}, 2,
-            "Merge branch 'side'"},
+            "Merge branch 'side'", "(git merge --continue or git merge --abort), then roll back."},
         {"a merge resolved and staged", {"merge", "side"}, true, "Merge In Progress", {"merge", "--continue"}, 2,
-            "Merge branch 'side'"},
+            "Merge branch 'side'", "(git merge --continue or git merge --abort)"},
         {"a cherry-pick of three commits stopped at the second", {"cherry-pick", "main..side"}, false,
-            "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three"},
+            "Cherry-Pick In Progress", {"cherry-pick", "--continue"}, 1, "side three",
+            "(git cherry-pick --continue or git cherry-pick --abort)"},
         {"a rebase stopped at a conflict", {"rebase", "side"}, false, "Rebase In Progress", {"rebase", "--continue"}, 1,
-            "main"},
+            "main", "(git rebase --continue or git rebase --abort)"},
         {"a squash merge resolved and staged", {"merge", "--squash", "side"}, true, "Merge In Progress", {"commit"}, 1,
-            "Squashed commit of the following:"},
+            "Squashed commit of the following:", "Commit it, or take its changes back with Revert, then roll back."},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         const auto &row = rows[i];
@@ -393,6 +401,8 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         EXPECT_EQ(state->alert()->title, row.title);
         EXPECT_TRUE(state->alert()->message.startsWith("git is in the middle of a "))
             << state->alert()->message.toStdString();
+        EXPECT_TRUE(state->alert()->message.contains(row.howToEnd)) << state->alert()->message.toStdString();
+        EXPECT_TRUE(dialogs.confirmations.isEmpty()) << "asked before refusing";
         EXPECT_EQ(gitOwnFiles(), before);
         EXPECT_EQ(gitStatusCodes(git), status);
         EXPECT_EQ(filesUnder(git.path), tree);
@@ -403,6 +413,45 @@ TEST_F(GitRepositoryStates, ARollbackIsRefusedWhileAMergeCherryPickOrRebaseIsInP
         EXPECT_EQ(git.git({"rev-list", "--parents", "-n", "1", "HEAD"}).trimmed().split(' ').size(), row.parents + 1);
         EXPECT_EQ(git.git({"log", "-1", "--format=%s"}), QByteArray(row.subject) + '\n');
         EXPECT_TRUE(gitStatusCodes(git).isEmpty());
+    }
+}
+
+// A squash merge whose changes were taken back leaves its message behind, and no longer holds a
+// rollback back. What git is in the middle of is looked at again once the question is answered.
+TEST_F(GitRepositoryStates, ARollbackGoesAheadAfterASquashMergeTakenBackAndLooksAgainAfterItsQuestion)
+{
+    for (const bool mergeWhileAsked : {false, true}) {
+        SCOPED_TRACE(mergeWhileAsked ? "a merge begun while the question is open" : "a squash merge taken back");
+        const GitFixture git = GitFixture::create(sandbox.path(), QString("repo-%1").arg(mergeWhileAsked));
+        writeFile(git.path + "/a.txt", "one\n");
+        git.commitAll("first");
+        git.git({"switch", "-q", "-c", "side"});
+        writeFile(git.path + "/c.txt", "c\n");
+        git.commitAll("side");
+        git.git({"switch", "-q", "main"});
+        writeFile(git.path + "/a.txt", "two\n");
+        git.commitAll("second");
+        open(git.path, RepositoryKind::git);
+        if (!mergeWhileAsked) {
+            git.git({"merge", "-q", "--squash", "side"});
+            refresh();
+            revertTicked({"c.txt"});
+            ASSERT_TRUE(QFileInfo::exists(git.path + "/.git/SQUASH_MSG"));
+        }
+        selectCommit("second");
+        dialogs.confirmations.clear();
+        dialogs.confirmAnswers = {true};
+        dialogs.whileConfirming = [&] {
+            if (mergeWhileAsked)
+                git.git({"merge", "-q", "--no-commit", "--no-ff", "side"});
+        };
+        state->setAlert(std::nullopt);
+        state->rollbackSelectedRevision();
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        dialogs.whileConfirming = nullptr;
+        EXPECT_EQ(dialogs.confirmations.size(), 1);
+        EXPECT_EQ(state->alert().value_or(AppAlert()).title, mergeWhileAsked ? "Merge In Progress" : "");
+        EXPECT_EQ(readFile(git.path + "/a.txt"), mergeWhileAsked ? "two\n" : "one\n");
     }
 }
 
@@ -427,29 +476,108 @@ TEST_F(GitRepositoryStates, ARevertRestoresTheTrackedRowsAndLeavesUntrackedOnesA
     EXPECT_EQ(readFile(git.path + "/x.txt"), "x\n");
 }
 
-TEST_F(GitRepositoryStates, ARevertPutsASubmoduleBackToItsRecordedCommit)
+// A submodule is put back to the commit the project records only while that loses nothing: work
+// inside it refuses the whole Revert, judged before the question and again after it.
+TEST_F(GitRepositoryStates, ARevertPutsBackOnlyASubmoduleThatHoldsNoWork)
 {
-    const GitFixture library = GitFixture::create(sandbox.path(), "library");
-    writeFile(library.path + "/lib.c", "one\n");
-    library.commitAll("one");
-    writeFile(library.path + "/lib.c", "two\n");
-    library.commitAll("two");
-    const GitFixture git = GitFixture::create(sandbox.path());
-    git.git({"-c", "protocol.file.allow=always", "submodule", "add", "-q", library.path, "sub"});
-    git.commitAll("with a submodule");
-    const GitFixture submodule{git.path + "/sub"};
-    const QByteArray recorded = submodule.git({"rev-parse", "HEAD"});
-    // Checked out at another commit, with an edit inside.
-    submodule.git({"checkout", "-q", "HEAD~1"});
-    writeFile(submodule.path + "/lib.c", "edited\n");
-    open(git.path, RepositoryKind::git);
-    ASSERT_EQ(listedKind("sub"), SVNStatusKind::modified);
-
-    revertTicked({"sub"});
-    EXPECT_TRUE(dialogs.confirmations.last().second.contains("files untracked inside them stay"));
-    EXPECT_EQ(gitStatusCodes(git), (QMap<QByteArray, QByteArray>{}));
-    EXPECT_EQ(submodule.git({"rev-parse", "HEAD"}), recorded);
-    EXPECT_EQ(readFile(submodule.path + "/lib.c"), "two\n");
+    const auto edit = [](const GitFixture &sub) { writeFile(sub.path + "/lib.c", "edited\n"); };
+    const auto olderCommit = [](const GitFixture &sub) { sub.git({"checkout", "-q", "HEAD~1"}); };
+    const auto commitDetached = [](const GitFixture &sub) {
+        sub.git({"checkout", "-q", "--detach"});
+        writeFile(sub.path + "/lib.c", "mine\n");
+        sub.commitAll("made on a detached HEAD");
+    };
+    const struct {
+        const char *name;
+        std::function<void(const GitFixture &)> inside; // done in the submodule, which is at "two"
+        bool pointerConflict; // the project's merge of another commit of the submodule stopped
+        std::function<void(const GitFixture &)> whileAsked;
+        const char *refusal; // in the alert; none: put back
+    } rows[] = {
+        {"clean, at an older commit a branch holds", olderCommit, false, nullptr, nullptr},
+        {"an edit", edit, false, nullptr, "The submodule sub holds uncommitted changes."},
+        {"a commit on a detached HEAD", commitDetached, false, nullptr, ", which no branch or tag holds."},
+        {"a pointer conflict and a commit on a detached HEAD", commitDetached, true, nullptr,
+            ", which no branch or tag holds."},
+        {"an edit made while the question is open", olderCommit, false, edit,
+            "The submodule sub holds uncommitted changes."},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto &row = rows[i];
+        SCOPED_TRACE(row.name);
+        const QString base = sandbox.filePath(QString("case-%1").arg(i));
+        const GitFixture library = GitFixture::create(base, "library");
+        writeFile(library.path + "/lib.c", "one\n");
+        library.commitAll("one");
+        writeFile(library.path + "/lib.c", "two\n");
+        library.commitAll("two");
+        const GitFixture git = GitFixture::create(base);
+        git.git({"-c", "protocol.file.allow=always", "submodule", "add", "-q", library.path, "sub"});
+        writeFile(git.path + "/a.txt", "a\n");
+        git.commitAll("with a submodule");
+        const GitFixture submodule{git.path + "/sub"};
+        submodule.git({"config", "user.name", "Test User"});
+        submodule.git({"config", "user.email", "test@example.com"});
+        // Each side of the merge moves the submodule to a commit of its own, "main" to one on a branch.
+        if (row.pointerConflict) {
+            git.git({"switch", "-q", "-c", "side"});
+            submodule.git({"checkout", "-q", "HEAD~1"});
+            git.commitAll("side moves the submodule");
+            git.git({"switch", "-q", "main"});
+            submodule.git({"checkout", "-q", "-b", "feature", "main"});
+            writeFile(submodule.path + "/lib.c", "three\n");
+            submodule.commitAll("three");
+            git.commitAll("main moves the submodule");
+            int status = 0;
+            git.git({"merge", "-q", "side"}, &status);
+            ASSERT_NE(status, 0);
+            ASSERT_EQ(gitStatusCodes(git).value("sub"), "UU");
+        }
+        row.inside(submodule);
+        const QByteArray recorded = git.git({"rev-parse", "HEAD:sub"}).trimmed();
+        writeFile(git.path + "/a.txt", "edited\n");
+        open(git.path, RepositoryKind::git);
+        ASSERT_TRUE(listedItem("sub"));
+        // What the superproject and the submodule hold when Revert runs, and the library they came from.
+        const auto snapshot = [&] {
+            return std::tuple(filesUnder(git.path), submodule.git({"rev-parse", "HEAD"}), gitStatusCodes(git),
+                filesUnder(library.path));
+        };
+        auto before = snapshot();
+        dialogs.whileConfirming = [&] {
+            if (row.whileAsked) {
+                row.whileAsked(submodule);
+                before = snapshot();
+            }
+        };
+        tick({"a.txt", "sub"});
+        dialogs.confirmations.clear();
+        dialogs.confirmAnswers = {true};
+        state->setAlert(std::nullopt);
+        state->revertSelectedPaths();
+        ASSERT_TRUE(waitUntilIdle(*state, idleTimeoutMs));
+        dialogs.whileConfirming = nullptr;
+        if (!row.refusal) {
+            EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+            ASSERT_EQ(dialogs.confirmations.size(), 1);
+            EXPECT_EQ(dialogs.confirmations[0].second,
+                "Revert 2 selected path(s)? Local changes will be discarded. The submodule sub is checked out at "
+                "commit "
+                    + recorded.left(7) + ", the one the project records. Files untracked inside it stay.");
+            EXPECT_EQ(submodule.git({"rev-parse", "HEAD"}).trimmed(), recorded);
+            EXPECT_EQ(readFile(submodule.path + "/lib.c"), "two\n");
+            EXPECT_EQ(readFile(git.path + "/a.txt"), "a\n");
+            EXPECT_TRUE(gitStatusCodes(git).isEmpty());
+            continue;
+        }
+        ASSERT_TRUE(state->alert());
+        EXPECT_EQ(state->alert()->title, "Work In A Submodule");
+        EXPECT_TRUE(state->alert()->message.contains(row.refusal)) << state->alert()->message.toStdString();
+        EXPECT_EQ(dialogs.confirmations.size(), row.whileAsked ? 1 : 0);
+        // Nothing reverted, in the submodule or beside it.
+        EXPECT_TRUE(snapshot() == before);
+        EXPECT_EQ(readFile(git.path + "/a.txt"), "edited\n");
+    }
 }
 
 TEST_F(GitRepositoryStates, ANestedSvnWorkingCopyIsListedAndCommittedWithoutItsSvnFolder)

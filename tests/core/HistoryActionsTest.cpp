@@ -703,9 +703,10 @@ TEST_F(HistoryFixture, GitRollbackRevertsTheSelectedCommitsWholeHash)
             "Revert 0123456 into the working copy? Review the resulting changes before committing.");
         const QList<QStringList> runs = fakes.git->argumentLists();
         EXPECT_EQ(runs.value(0).value(0), "rev-parse");
-        EXPECT_EQ(runs.value(1), QStringList({"revert", "--no-commit", hash}));
-        EXPECT_EQ(runs.value(2), QStringList({"revert", "--quit"}));
-        EXPECT_EQ(runs.value(3).value(0), "status") << "the list was not reloaded";
+        EXPECT_EQ(runs.value(1).value(0), "rev-parse") << "git's state is looked at again after the question";
+        EXPECT_EQ(runs.value(2), QStringList({"revert", "--no-commit", hash}));
+        EXPECT_EQ(runs.value(3), QStringList({"revert", "--quit"}));
+        EXPECT_EQ(runs.value(4).value(0), "status") << "the list was not reloaded";
         EXPECT_EQ(state->alert() ? state->alert()->message : QString(), row.alert);
         ASSERT_TRUE(state->commandOutput());
         EXPECT_EQ(state->commandOutput()->title, row.title);
