@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <vector>
 
 // What a status load set: the order it sorted its list by, the list, the ticks (every one on a
@@ -134,18 +133,11 @@ bool svnFolderUnversioned(const QList<WorkingCopyItem> &items)
         && (items.constFirst().kind == SVNStatusKind::unversioned || items.constFirst().kind == SVNStatusKind::ignored);
 }
 
-// Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
-// threads, since each look-up costs a moment in a long list.
+// Whether every tick is on a listed path.
 bool ticksAreListed(const ShownStatus &shown)
 {
-    std::atomic<qsizetype> listed = 0;
-    TextUtil::inParallelRanges(shown.changes.size(), 4096, [&](qsizetype begin, qsizetype end) {
-        qsizetype count = 0;
-        for (qsizetype index = begin; index < end; ++index)
-            count += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
-        listed += count;
-    });
-    return listed == shown.ticked.size();
+    return std::all_of(shown.ticked.cbegin(), shown.ticked.cend(),
+        [&shown](const QString &path) { return shown.changeIndex.contains(path); });
 }
 
 // The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and
