@@ -22,12 +22,13 @@
 #include <vector>
 
 // What a status load set: the order it sorted its list by, the list, the ticks (every one on a
-// listed path) and the warning it told.
+// listed path), the warning it told and whether svn marked the working copy locked.
 struct LoadedStatus {
     StatusOrder order;
     QList<WorkingCopyItem> changes;
     QSet<QString> ticked;
     QString warning;
+    bool svnLocked = false;
 };
 
 namespace {
@@ -330,9 +331,15 @@ QCoro::Task<> AppState::loadStatus()
         co_return;
     const QString warning = git ? statusWarning(result.stderrData) : QString();
 
-    // Taken outside the await: gcc 12 mishandles a conditional inside a co_await's operand.
-    QFuture<QList<WorkingCopyItem>> reading = git ? gitStreamed->end() : streamed->end();
-    QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
+    QList<WorkingCopyItem> items;
+    bool svnLocked = false;
+    if (git) {
+        items = co_await awaitInScope(m_runScope, gitStreamed->end());
+    } else {
+        SVNXMLParsers::SVNStatusRead read = co_await awaitInScope(m_runScope, streamed->end());
+        items = std::move(read.items);
+        svnLocked = read.workingCopyLocked;
+    }
     if (!keepLoad(ticket, loadingStatus))
         co_return;
     // A project kept below its top whose folder an update took out of version control: committing
@@ -404,8 +411,8 @@ QCoro::Task<> AppState::loadStatus()
     }
     // Like a load's failure, the warning waits while another alert is shown, and is told at a later load.
     const bool tell = !warning.isEmpty() && !warningTold && !m_alert;
-    m_loadedStatus = std::make_shared<const LoadedStatus>(LoadedStatus{
-        std::move(outcome.order), m_changes, m_selectedCommitPaths, warningTold || tell ? warning : QString()});
+    m_loadedStatus = std::make_shared<const LoadedStatus>(LoadedStatus{std::move(outcome.order), m_changes,
+        m_selectedCommitPaths, warningTold || tell ? warning : QString(), svnLocked});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);
@@ -438,4 +445,29 @@ QCoro::Task<> AppState::loadInfo()
     if (!isCurrent(ticket))
         co_return;
     setRepositoryInfo(std::move(info));
+}
+
+QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
+{
+    // A Stop ended the action: the stop's own report reloads.
+    if (currentTaskStopped())
+        co_return;
+    const std::optional<QUuid> project = m_selectedProjectID;
+    const std::optional<AppAlert> failure = m_alert;
+    const std::shared_ptr<const LoadedStatus> before = m_loadedStatus;
+    // A load of the reload that fails leaves the failure's alert shown (see failLoad).
+    if (everything)
+        co_await reloadAfterCommand();
+    else
+        co_await loadStatus();
+    // The status the reload read marks a folder svn left locked. Said in the failure's alert, unless
+    // the user closed it meanwhile or another took its place.
+    const bool locked = m_loadedStatus != before && m_statusProjectID == project && m_loadedStatus->svnLocked;
+    if (locked && failure && m_alert && m_alert->id == failure->id) {
+        QString message = m_alert->message;
+        while (message.endsWith(u'\n'))
+            message.chop(1);
+        showAlert(m_alert->title,
+            message + QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else."));
+    }
 }
