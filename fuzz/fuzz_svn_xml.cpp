@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype step = 1 + (size > 0 ? data[0] % 13 : 0);
     for (qsizetype at = 0; at < bytes.size(); at += step)
         pieces.add(bytes.mid(at, step));
-    if (pieces.finish() != items)
+    if (pieces.finish().items != items)
         __builtin_trap();
     const SVNRemoteStatus remote = SVNXMLParsers::parseRemoteStatus(text);
     for (const WorkingCopyItem &item : remote.outdatedItems) {

@@ -248,6 +248,8 @@ public:
                     m_currentMovedFrom = attr.value().toString();
                 else if (is(attrName, u"moved-to"))
                     m_currentMovedTo = attr.value().toString();
+                else if (is(attrName, u"wc-locked") && is(attr.value(), u"true"))
+                    m_locked = true;
             }
         } else if (is(name, u"tree-conflict")) {
             m_currentTreeConflict = true;
@@ -277,8 +279,11 @@ public:
         return std::move(m_items);
     }
 
+    bool locked() const { return m_locked; }
+
 private:
     QList<WorkingCopyItem> m_items;
+    bool m_locked = false;
     std::optional<QString> m_currentPath;
     SVNStatusKind m_currentKind = SVNStatusKind::unknown;
     SVNStatusKind m_currentPropsKind = SVNStatusKind::none;
@@ -548,10 +553,10 @@ void StatusReading::add(QByteArray piece)
     m_reading->add(std::move(piece));
 }
 
-QList<WorkingCopyItem> StatusReading::finish()
+SVNStatusRead StatusReading::finish()
 {
     m_reading->finish();
-    return m_reading->reader.result();
+    return {m_reading->reader.result(), m_reading->reader.locked()};
 }
 
 SVNRemoteStatus parseRemoteStatus(const QString &text)

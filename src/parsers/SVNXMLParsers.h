@@ -15,6 +15,12 @@ namespace SVNXMLParsers {
 
 // `svn status --xml`: the listed rows, sorted by path in the localized standard order.
 QList<WorkingCopyItem> parseStatus(const QString &text);
+// The rows, and whether svn marks a folder of the working copy locked (wc-locked), listed or not: an
+// action that ended midway, or found the disk full, leaves one so.
+struct SVNStatusRead {
+    QList<WorkingCopyItem> items;
+    bool workingCopyLocked = false;
+};
 // The same from the output's UTF-8 a piece at a time, read as far as it goes while the tool is still
 // writing it.
 class StatusReading {
@@ -25,8 +31,8 @@ public:
     StatusReading &operator=(const StatusReading &) = delete;
 
     void add(QByteArray piece);
-    // After the last piece: the rows, sorted like parseStatus's.
-    QList<WorkingCopyItem> finish();
+    // After the last piece: the rows sorted like parseStatus's, and the lock.
+    SVNStatusRead finish();
 
 private:
     struct Reading;

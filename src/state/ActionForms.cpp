@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 bool acceptGitRevision(AppState &state, const QString &revision)
 {
     if (!ToolOperands::readsAsOption(revision))
@@ -34,18 +36,77 @@ bool acceptGitPathArgument(AppState &state, const QString &title, const QString 
     return false;
 }
 
-std::optional<QString> acceptWorkingCopyPath(AppState &state, const QString &typed)
+namespace {
+
+void alertOutside(AppState &state, const QString &folder)
+{
+    state.showAlert(QStringLiteral("Path Outside Project"),
+        QStringLiteral("Choose a path inside ") + QDir::cleanPath(folder) + u'.');
+}
+
+// Whether the tool versions a symbolic link at the path: svn as a file with svn:special, git as an
+// entry of mode 120000. (git cannot be given a name that is not UTF-8 here: such a link counts as
+// not versioned.)
+QCoro::Task<bool> versionsLink(AppState &state, RepositoryKind kind, QString folder, QString link)
+{
+    if (kind == RepositoryKind::git) {
+        const ToolCommand listing = ToolCommand::withPaths(
+            {QStringLiteral("ls-files"), QStringLiteral("--stage"), QStringLiteral("-z")}, {link});
+        const SVNCommandResult listed = co_await state.gitClient().run(listing.in(folder, false));
+        const QByteArray name = '\t' + TextUtil::encodeFileName(link);
+        const QList<QByteArray> entries = listed.stdoutData.split('\0');
+        co_return std::any_of(entries.begin(), entries.end(),
+            [&name](const QByteArray &entry) { return entry.startsWith("120000 ") && entry.endsWith(name); });
+    }
+    const ToolCommand query = ToolCommand::withPaths(
+        {QStringLiteral("propget"), QStringLiteral("svn:special")}, ToolOperands::svnPaths({link}));
+    const SVNCommandResult special = co_await state.client().run(query.in(folder, false));
+    co_return special.succeeded() && special.stdoutData.trimmed() == "*";
+}
+
+QCoro::Task<> runOnVersionedLink(AppState &state, AppState::RunRequest request, QString folder, QString link)
+{
+    bool versioned = false;
+    try {
+        versioned = co_await versionsLink(state, request.tool, folder, link);
+    } catch (const std::exception &error) {
+        state.showError(request.title + QStringLiteral(" Failed"), error);
+        co_return;
+    }
+    if (!versioned) {
+        alertOutside(state, folder);
+        co_return;
+    }
+    co_await state.runRequest(std::move(request), std::move(folder));
+}
+
+} // namespace
+
+std::optional<TypedWorkingCopyPath> acceptWorkingCopyPath(AppState &state, const QString &typed)
 {
     const std::optional<Project> project = state.selectedProject();
     if (!project)
-        return typed;
-    const std::optional<QString> relative = typedWorkingCopyPath(typed, project->path);
+        return TypedWorkingCopyPath{typed};
+    std::optional<TypedWorkingCopyPath> relative = typedWorkingCopyPath(typed, project->path);
     if (!relative) {
-        state.showAlert(QStringLiteral("Path Outside Project"),
-            QStringLiteral("Choose a path inside ") + QDir::cleanPath(project->path) + u'.');
+        alertOutside(state, project->path);
         return std::nullopt;
     }
-    return relative->isEmpty() ? QStringLiteral(".") : *relative;
+    if (relative->path.isEmpty())
+        relative->path = QStringLiteral(".");
+    return relative;
+}
+
+void runOnTypedPath(AppState &state, AppState::RunRequest request, const TypedWorkingCopyPath &typed)
+{
+    const std::optional<Project> project = state.selectedProject();
+    if (!typed.linkLeadsOutside || !project || project->kind != request.tool) {
+        state.runInSelectedProject(std::move(request));
+        return;
+    }
+    state.startProjectTask(*project, [&state, request = std::move(request), folder = project->path, link = typed.path] {
+        return runOnVersionedLink(state, request, folder, link);
+    });
 }
 
 std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options)

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "state/AppDialogs.h"
+#include "state/AppState.h"
+#include "state/WorkingCopyPaths.h"
 
 #include <QString>
 
 #include <optional>
-
-class AppState;
 
 // What several actions ask the user, asked one way.
 
@@ -21,7 +20,11 @@ bool acceptGitPathArgument(AppState &state, const QString &title, const QString 
 // A path typed for the selected project as the tool is to get it (typedWorkingCopyPath; "." for the
 // folder itself); alerts and gives nothing when it leads outside the project. Without a project, the
 // path as typed, for the action's own check to report.
-std::optional<QString> acceptWorkingCopyPath(AppState &state, const QString &typed);
+std::optional<TypedWorkingCopyPath> acceptWorkingCopyPath(AppState &state, const QString &typed);
+// Runs the request in the selected project (AppState::runInSelectedProject). Where the typed path is
+// a link leading outside, only once the project's tool is found to version that link, which it then
+// acts on as a link: one it does not version is refused as outside the project.
+void runOnTypedPath(AppState &state, AppState::RunRequest request, const TypedWorkingCopyPath &typed);
 
 // The path chosen in an open panel; nothing without dialogs, when cancelled, or when empty.
 std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options);

@@ -258,6 +258,8 @@ public:
     };
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);
+    // The command frame's task: the request in the folder (the application's own when empty).
+    QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
     // An action's body, run for the project once a fresh look at its folder finds it usable; else the
     // action is refused with an alert and runs nothing. Every action on a project starts through it.
     void startProjectTask(Project project, std::function<QCoro::Task<>()> body);
@@ -370,8 +372,6 @@ private:
     QCoro::Task<> refreshTabTask(WorkflowTab tab);
     QCoro::Task<> refreshStatusTask();
 
-    // The command frame's task: the request in the folder (the application's own when empty).
-    QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
     // The task running now was stopped: its runs fail at once, and the stop's own report reloads.
     bool currentTaskStopped() const;
     // Status, info, then history, archives and incoming: loaded when visible, else marked stale.

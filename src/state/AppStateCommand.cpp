@@ -68,52 +68,6 @@ bool AppState::currentTaskStopped() const
     return mark && mark->ended();
 }
 
-namespace {
-
-// svn marks a folder it left locked in its status: an action ended midway, or one that found the disk
-// full, leaves them.
-QCoro::Task<bool> svnWorkingCopyLocked(SVNClient &svn, QString root)
-{
-    try {
-        // A lock may lie in any folder the action reached, so the whole tree is asked; --quiet leaves
-        // out the unversioned files.
-        const QStringList arguments{QStringLiteral("status"), QStringLiteral("--xml"), QStringLiteral("--quiet")};
-        const SVNCommandResult status = co_await svn.run(arguments, root, false);
-        co_return status.stdout.contains(QStringLiteral("wc-locked=\"true\""));
-    } catch (const SVNClientError &) {
-        co_return false;
-    }
-}
-
-} // namespace
-
-QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
-{
-    // A Stop ended the action: the stop's own report reloads.
-    if (currentTaskStopped())
-        co_return;
-    const std::optional<Project> project = selectedProject();
-    const std::optional<AppAlert> failure = m_alert;
-    bool locked = false;
-    // Not one condition: GCC 12 starts a co_await's operand in an if-with-initializer even when the
-    // conditions before it are false.
-    if (failure && project && project->kind == RepositoryKind::svn)
-        locked = co_await svnWorkingCopyLocked(client(), project->path);
-    // Said in the failure's alert, unless the user closed it meanwhile or another took its place.
-    if (locked && m_alert && m_alert->id == failure->id) {
-        QString message = m_alert->message;
-        while (message.endsWith(u'\n'))
-            message.chop(1);
-        showAlert(m_alert->title,
-            message + QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else."));
-    }
-    // A load of the reload that fails leaves the failure's alert shown (see failLoad).
-    if (everything)
-        co_await reloadAfterCommand();
-    else
-        co_await loadStatus();
-}
-
 QCoro::Task<> AppState::reportStoppedAction(std::optional<QUuid> alertBefore)
 {
     // The action's own failure alert names it; only its message changes.

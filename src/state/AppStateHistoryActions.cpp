@@ -282,15 +282,19 @@ void AppState::pullFileAtRevision()
     const QString &revision = form->revision;
     // The path is judged as the tool will read it; one outside the project would reach another
     // working copy, and the tool gets the path that was judged.
-    const std::optional<QString> operand = acceptWorkingCopyPath(*this, path);
-    if (!operand)
+    const std::optional<TypedWorkingCopyPath> typed = acceptWorkingCopyPath(*this, path);
+    if (!typed)
         return;
+    const QString &operand = typed->path;
     if (selectedProjectKind() == RepositoryKind::git) {
-        // git checkout overwrites local changes without asking, unlike svn update which merges them.
-        const QString target = *operand == u'.' ? QString() : *operand;
+        // git checkout overwrites local changes without asking, unlike svn update which merges them. An
+        // untracked link leading outside is refused before anything runs: nothing to ask about.
+        const QString target = operand == u'.' ? QString() : operand;
         const bool overwritesChanges
             = std::any_of(m_changes.begin(), m_changes.end(), [&](const WorkingCopyItem &item) {
-                  return hasLocalContent(item.kind) && isAtOrUnder(IgnoreRules::normalizePath(item.path), target);
+                  const bool untracked = item.kind == SVNStatusKind::unversioned || item.kind == SVNStatusKind::ignored;
+                  return hasLocalContent(item.kind) && !(typed->linkLeadsOutside && untracked)
+                      && isAtOrUnder(IgnoreRules::normalizePath(item.path), target);
               });
         if (overwritesChanges
             && !confirm(QStringLiteral("Pull File"),
@@ -298,14 +302,18 @@ void AppState::pullFileAtRevision()
                     + QStringLiteral(" with its content at ") + revision + u'?'))
             return;
         // A path operand, so that a name that is not UTF-8 reaches git by its bytes.
-        runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::git,
-            {ToolCommand::withPaths({QStringLiteral("checkout"), revision}, {*operand})}, AfterRun::reload});
+        runOnTypedPath(*this,
+            {QStringLiteral("Pull File"), RepositoryKind::git,
+                {ToolCommand::withPaths({QStringLiteral("checkout"), revision}, {operand})}, AfterRun::reload},
+            *typed);
         return;
     }
-    runInSelectedProject({QStringLiteral("Pull File"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("update"), QStringLiteral("-r"), revision},
-            {ToolOperands::svnFormPath(*operand, selection)})},
-        AfterRun::reload});
+    runOnTypedPath(*this,
+        {QStringLiteral("Pull File"), RepositoryKind::svn,
+            {ToolOperands::svnArguments({QStringLiteral("update"), QStringLiteral("-r"), revision},
+                {ToolOperands::svnFormPath(operand, selection)})},
+            AfterRun::reload},
+        *typed);
 }
 
 void AppState::exportFileAtRevision()

@@ -348,12 +348,14 @@ void AppState::makeDirectoryInWorkingCopy()
     if (typed.isEmpty())
         return;
     // svn makes the folder wherever a link leads and adds it to the working copy it finds there.
-    const std::optional<QString> path = acceptWorkingCopyPath(*this, typed);
+    const std::optional<TypedWorkingCopyPath> path = acceptWorkingCopyPath(*this, typed);
     if (!path)
         return;
-    runInSelectedProject({QStringLiteral("Make Directory"), RepositoryKind::svn,
-        {ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(*path)})},
-        AfterRun::reload});
+    runOnTypedPath(*this,
+        {QStringLiteral("Make Directory"), RepositoryKind::svn,
+            {ToolOperands::svnArguments({QStringLiteral("mkdir")}, {ToolOperands::svnNewTarget(path->path)})},
+            AfterRun::reload},
+        *path);
 }
 
 void AppState::copyItem()

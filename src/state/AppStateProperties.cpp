@@ -13,12 +13,11 @@ QString defaultPropertyPath(const std::optional<QString> &selectedChangeID)
 // The typed path of a property change as svn is to get it; a local one only once it is judged inside
 // the project, since svn follows a link it does not version into another working copy. Nothing when
 // refused (alerted).
-std::optional<QString> changedPropertyPath(AppState &state, const QString &typed, const QString &selection)
+std::optional<TypedWorkingCopyPath> changedPropertyPath(AppState &state, const QString &typed)
 {
-    const std::optional<QString> path = ToolOperands::svnURL(typed) ? typed : acceptWorkingCopyPath(state, typed);
-    if (!path)
-        return std::nullopt;
-    return ToolOperands::svnFormPath(*path, selection);
+    if (ToolOperands::svnURL(typed))
+        return TypedWorkingCopyPath{typed};
+    return acceptWorkingCopyPath(state, typed);
 }
 
 // Get Property and Delete Property: a name and a path, then one svn subcommand on them.
@@ -35,13 +34,13 @@ void runOnPropertyName(AppState &state, const QString &title, const QString &sub
     if (name.isEmpty() || path.isEmpty())
         return;
     // Delete Property, which reloads after, writes; Get Property reads any path, as Cat does.
-    const std::optional<QString> operand = after == AppState::AfterRun::reload
-        ? changedPropertyPath(state, path, selection)
-        : ToolOperands::svnFormPath(path, selection);
-    if (!operand)
+    const std::optional<TypedWorkingCopyPath> target
+        = after == AppState::AfterRun::reload ? changedPropertyPath(state, path) : TypedWorkingCopyPath{path};
+    if (!target)
         return;
-    state.runInSelectedProject(
-        {title, RepositoryKind::svn, {ToolOperands::svnArguments({subcommand}, {name, *operand})}, after});
+    const QString operand = ToolOperands::svnFormPath(target->path, selection);
+    runOnTypedPath(state,
+        {title, RepositoryKind::svn, {ToolOperands::svnArguments({subcommand}, {name, operand})}, after}, *target);
 }
 
 } // namespace
@@ -79,15 +78,16 @@ void AppState::setProperty()
     const QString path = values->value(QStringLiteral("path"));
     if (name.isEmpty() || path.isEmpty())
         return;
-    const std::optional<QString> operand = changedPropertyPath(*this, path, selection);
-    if (!operand)
+    const std::optional<TypedWorkingCopyPath> target = changedPropertyPath(*this, path);
+    if (!target)
         return;
     // An empty value is a value: it is passed as an empty argument. A value such as "-F<file>" or
     // "--help" is a value too, never an option. One too long for the command line goes through a file,
     // which svn reads byte for byte.
-    ToolCommand command(ToolOperands::svnArguments({QStringLiteral("propset")}, {name, value, *operand}));
+    ToolCommand command(ToolOperands::svnArguments(
+        {QStringLiteral("propset")}, {name, value, ToolOperands::svnFormPath(target->path, selection)}));
     command.fileValue = command.arguments.size() - 2;
-    runInSelectedProject({QStringLiteral("Set Property"), RepositoryKind::svn, {command}, AfterRun::reload});
+    runOnTypedPath(*this, {QStringLiteral("Set Property"), RepositoryKind::svn, {command}, AfterRun::reload}, *target);
 }
 
 void AppState::deleteProperty()

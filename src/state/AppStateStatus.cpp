@@ -19,17 +19,18 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <vector>
 
 // What a status load set: the order it sorted its list by, the list, the ticks (every one on a
-// listed path); and the warning told of each project, kept for as long as the program runs so that
-// coming back to a project does not interrupt the user with it again.
+// listed path); whether svn marked the working copy locked; and the warning told of each project, kept
+// for as long as the program runs so that coming back to a project does not interrupt the user with it
+// again.
 struct LoadedStatus {
     StatusOrder order;
     QList<WorkingCopyItem> changes;
     QSet<QString> ticked;
     QHash<QUuid, QString> warningsTold;
+    bool svnLocked = false;
 };
 
 namespace {
@@ -135,18 +136,11 @@ bool svnFolderUnversioned(const QList<WorkingCopyItem> &items)
         && (items.constFirst().kind == SVNStatusKind::unversioned || items.constFirst().kind == SVNStatusKind::ignored);
 }
 
-// Whether every tick is on a listed path: the listed paths that are ticked counted in parts on several
-// threads, since each look-up costs a moment in a long list.
+// Whether every tick is on a listed path.
 bool ticksAreListed(const ShownStatus &shown)
 {
-    std::atomic<qsizetype> listed = 0;
-    TextUtil::inParallelRanges(shown.changes.size(), 4096, [&](qsizetype begin, qsizetype end) {
-        qsizetype count = 0;
-        for (qsizetype index = begin; index < end; ++index)
-            count += shown.ticked.contains(shown.changes[index].path) ? 1 : 0;
-        listed += count;
-    });
-    return listed == shown.ticked.size();
+    return std::all_of(shown.ticked.cbegin(), shown.ticked.cend(),
+        [&shown](const QString &path) { return shown.changeIndex.contains(path); });
 }
 
 // The ignore files and the filter of one status run's items (sorted by path, or in the tool's order), and
@@ -339,9 +333,15 @@ QCoro::Task<> AppState::loadStatus()
         co_return;
     const QString warning = git ? statusWarning(result.stderrData) : QString();
 
-    // Taken outside the await: gcc 12 mishandles a conditional inside a co_await's operand.
-    QFuture<QList<WorkingCopyItem>> reading = git ? gitStreamed->end() : streamed->end();
-    QList<WorkingCopyItem> items = co_await awaitInScope(m_runScope, std::move(reading));
+    QList<WorkingCopyItem> items;
+    bool svnLocked = false;
+    if (git) {
+        items = co_await awaitInScope(m_runScope, gitStreamed->end());
+    } else {
+        SVNXMLParsers::SVNStatusRead read = co_await awaitInScope(m_runScope, streamed->end());
+        items = std::move(read.items);
+        svnLocked = read.workingCopyLocked;
+    }
     if (!keepLoad(ticket, loadingStatus))
         co_return;
     // A project kept below its top whose folder an update took out of version control: committing
@@ -417,7 +417,7 @@ QCoro::Task<> AppState::loadStatus()
     else if (tell)
         warningsTold.insert(project->id, warning);
     m_loadedStatus = std::make_shared<const LoadedStatus>(
-        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths, std::move(warningsTold)});
+        LoadedStatus{std::move(outcome.order), m_changes, m_selectedCommitPaths, std::move(warningsTold), svnLocked});
     if (!m_selectedChangeID || !m_changeIndex.contains(*m_selectedChangeID))
         setSelectedChangeID(m_changes.isEmpty() ? std::nullopt : std::optional<QString>(m_changes.constFirst().path));
     setBusyMessage(std::nullopt);
@@ -450,4 +450,29 @@ QCoro::Task<> AppState::loadInfo()
     if (!isCurrent(ticket))
         co_return;
     setRepositoryInfo(std::move(info));
+}
+
+QCoro::Task<> AppState::reloadKeepingFailure(bool everything)
+{
+    // A Stop ended the action: the stop's own report reloads.
+    if (currentTaskStopped())
+        co_return;
+    const std::optional<QUuid> project = m_selectedProjectID;
+    const std::optional<AppAlert> failure = m_alert;
+    const std::shared_ptr<const LoadedStatus> before = m_loadedStatus;
+    // A load of the reload that fails leaves the failure's alert shown (see failLoad).
+    if (everything)
+        co_await reloadAfterCommand();
+    else
+        co_await loadStatus();
+    // The status the reload read marks a folder svn left locked. Said in the failure's alert, unless
+    // the user closed it meanwhile or another took its place.
+    const bool locked = m_loadedStatus != before && m_statusProjectID == project && m_loadedStatus->svnLocked;
+    if (locked && failure && m_alert && m_alert->id == failure->id) {
+        QString message = m_alert->message;
+        while (message.endsWith(u'\n'))
+            message.chop(1);
+        showAlert(m_alert->title,
+            message + QStringLiteral("\n\nsvn left the working copy locked. Run Cleanup before anything else."));
+    }
 }

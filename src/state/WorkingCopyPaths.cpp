@@ -82,23 +82,27 @@ std::optional<QString> repositoryRelativePath(const QString &path, const QString
     return std::nullopt;
 }
 
-std::optional<QString> typedWorkingCopyPath(const QString &typed, const QString &root)
+std::optional<TypedWorkingCopyPath> typedWorkingCopyPath(const QString &typed, const QString &root)
 {
     // ".." is taken by its name, as git and svn take it, before anything on the disk is looked at.
     const QString full = QDir::cleanPath(typed.startsWith(u'/') ? typed : root + u'/' + typed);
     const std::optional<QString> folder = resolvedLocation(QDir::cleanPath(root));
     const std::optional<QString> location = resolvedLocation(full);
-    // svn follows a link it does not version, the last one too, into whatever working copy it reaches.
-    if (!folder || !location || !repositoryRelativePath(*location, *folder))
+    if (!folder || !location)
         return std::nullopt;
     if (*location == *folder)
-        return QString();
-    // The tool acts on the entry itself: a link it versions is a link, not the file it points at.
+        return TypedWorkingCopyPath{};
+    // svn follows a link in the folders of a path into whatever working copy it reaches; the entry
+    // itself is acted on as what it is.
     const qsizetype slash = full.lastIndexOf(u'/');
     const std::optional<QString> parent = resolvedLocation(slash > 0 ? full.left(slash) : QStringLiteral("/"));
     if (!parent)
         return std::nullopt;
-    return repositoryRelativePath(TextUtil::appendingPathComponent(*parent, full.mid(slash + 1)), *folder);
+    std::optional<QString> relative
+        = repositoryRelativePath(TextUtil::appendingPathComponent(*parent, full.mid(slash + 1)), *folder);
+    if (!relative)
+        return std::nullopt;
+    return TypedWorkingCopyPath{std::move(*relative), !repositoryRelativePath(*location, *folder).has_value()};
 }
 
 QString normalizedWorkingCopyPath(const QString &text, const QString &root, bool trimText)

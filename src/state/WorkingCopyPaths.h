@@ -22,11 +22,15 @@ DiskEntry workingCopyPathEntry(const QString &path, const QString &folder);
 bool workingCopyPathExists(const QString &path, const QString &folder);
 // The path relative to the root ("" for the root itself), or nothing when it lies outside.
 std::optional<QString> repositoryRelativePath(const QString &path, const QString &root);
-// A path typed for the project folder as the tools read it, relative to the folder ("" for the folder
-// itself): relative to the folder, ".." and "." taken by their names, and the folders on the way with
-// their symbolic links resolved. Nothing when it lies outside: inside is where it leads with every
-// link resolved, its own last one too.
-std::optional<QString> typedWorkingCopyPath(const QString &typed, const QString &root);
+// A path typed for the project folder as the tools read it: relative to the folder ("" for the folder
+// itself), ".." and "." taken by their names, the folders on the way with their symbolic links
+// resolved, and the last component as the entry it is. Nothing when those folders lead outside.
+struct TypedWorkingCopyPath {
+    QString path;
+    // The entry is a symbolic link that leads outside: a tool acts on it only as a link it versions.
+    bool linkLeadsOutside = false;
+};
+std::optional<TypedWorkingCopyPath> typedWorkingCopyPath(const QString &typed, const QString &root);
 // The normalized relative path of a path typed or listed for the project folder. Throws
 // launchFailed with the reason. `trimText` is off for paths taken from the change list, which
 // are exact names.

@@ -66,8 +66,7 @@ TEST_F(FrameFixture, FailureShowsOutputAndAlertAndStillReloadsWhatTheRunLeft)
     };
     state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
     ASSERT_TRUE(waitUntilIdle(*state));
-    // The first status asks whether svn left the working copy locked.
-    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "status", "info"}));
+    EXPECT_EQ(svnSubcommands(), QList<QString>({"update", "status", "info"}));
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Update Failed");
     EXPECT_EQ(state->alert()->message, "svn: E155004: locked\n");
@@ -118,7 +117,6 @@ TEST_F(FrameFixture, TheReloadAfterAFailureNeverReopensNorReplacesWhatTheUserSee
         };
         state->runInSelectedProject({"Update", RepositoryKind::svn, {{"update"}}, AppState::AfterRun::reload});
         release(0); // the update fails
-        release(0); // the question whether it left the working copy locked
         ASSERT_TRUE(waitFor([this] { return fakes.svn->heldCount() == 1; }));
         ASSERT_EQ(fakes.svn->calls.last().arguments, QStringList({"status", "--xml", "--no-ignore"}));
         ASSERT_EQ(state->alert()->title, "Update Failed");
@@ -127,7 +125,7 @@ TEST_F(FrameFixture, TheReloadAfterAFailureNeverReopensNorReplacesWhatTheUserSee
             state->setCommandOutput(std::nullopt);
         } else if (row.meanwhile == Meanwhile::cleanupFails) {
             state->runInSelectedProject({"Cleanup", RepositoryKind::svn, {{"cleanup"}}, AppState::AfterRun::reload});
-            for (int run = 0; run < 4; ++run) // cleanup, the lock question, status, info
+            for (int run = 0; run < 3; ++run) // cleanup, status, info
                 release(1);
             ASSERT_TRUE(waitFor([this] { return state->runningTasks() == 1; }));
             ASSERT_EQ(state->alert()->title, "Cleanup Failed");

@@ -163,8 +163,7 @@ TEST_F(CommitFixture, AFailedPreparatoryRunStopsTheCommitKeepsTheMessageAndReloa
     state->commitSelected();
     ASSERT_TRUE(waitUntilIdle(*state));
     EXPECT_EQ(fakes.svn->argumentLists(),
-        QList<QStringList>({{"delete", "--force", "gone"}, {"add", "new"}, {"status", "--xml", "--quiet"},
-            {"status", "--xml", "--no-ignore"}}))
+        QList<QStringList>({{"delete", "--force", "gone"}, {"add", "new"}, {"status", "--xml", "--no-ignore"}}))
         << "the status is reloaded, since the deletion that succeeded changed it";
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Commit Failed");

@@ -239,6 +239,87 @@ TEST_F(RealActionsFixture, SvnTypedPathsThroughALinkToAnotherWorkingCopyAreRefus
     EXPECT_EQ(otherState(), before);
 }
 
+// Links the project versions that lead outside it, one of them to another working copy, beside a link
+// neither tool versions: svn and git act on a versioned link as the link, and write nothing outside.
+TEST_F(RealActionsFixture, VersionedLinksOutOfTheProjectAreActedOnAsLinks)
+{
+    const QString outside = sandbox.filePath("outside");
+    writeFile(outside + "/target.txt", "target\n");
+    writeFile(outside + "/second.txt", "second\n");
+    const SvnFixture other = SvnFixture::create(sandbox.filePath("elsewhere"), "wc2");
+    writeFile(other.workingCopy + "/x.txt", "x\n");
+    other.commitAll("x");
+    const auto repoint = [](const QString &link, const QString &target) {
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(target, link));
+    };
+    const SvnFixture svn = SvnFixture::create(sandbox.path());
+    const GitFixture git = GitFixture::create(sandbox.path());
+    for (const QString &project : {svn.workingCopy, git.path}) {
+        repoint(project + "/outlink", "../outside/target.txt");
+        repoint(project + "/tree", "../elsewhere/wc2");
+    }
+    svn.commitAll("r1");
+    git.commitAll("first");
+    for (const QString &project : {svn.workingCopy, git.path}) {
+        repoint(project + "/outlink", "../outside/second.txt");
+        repoint(project + "/loose", "../outside/target.txt");
+    }
+    svn.svn({"commit", "-q", "-m", "r2"});
+    git.git({"commit", "-q", "-a", "-m", "second"});
+    const QMap<QString, QByteArray> outsideFiles = filesUnder(outside);
+    const QMap<QString, QByteArray> otherFiles = filesUnder(other.workingCopy);
+    const QByteArray otherState = other.svn({"status", "-v", "--no-ignore"}) + other.svn({"proplist", "-R", "-v"});
+
+    const struct {
+        RepositoryKind kind;
+        void (AppState::*action)();
+        QStringList answers;
+        QStringList query; // the tool's word on the link afterwards; none when refused
+        QByteArray answer;
+    } rows[] = {
+        {RepositoryKind::svn, &AppState::pullFileAtRevision, {"outlink", "1"},
+            {"info", "--show-item", "revision", "outlink"}, "1\n"},
+        {RepositoryKind::svn, &AppState::setProperty, {"p", "v", "outlink"}, {"propget", "p", "outlink"}, "v\n"},
+        {RepositoryKind::svn, &AppState::setProperty, {"p", "v", svn.workingCopy + "/tree"}, {"propget", "p", "tree"},
+            "v\n"},
+        {RepositoryKind::svn, &AppState::deleteProperty, {"p", "outlink"}, {"proplist", "outlink"},
+            "Properties on 'outlink':\n  svn:special\n"},
+        {RepositoryKind::svn, &AppState::pullFileAtRevision, {"loose", "1"}, {}, {}},
+        {RepositoryKind::svn, &AppState::setProperty, {"p", "v", "loose"}, {}, {}},
+        {RepositoryKind::svn, &AppState::deleteProperty, {"p", "./loose"}, {}, {}},
+        {RepositoryKind::git, &AppState::pullFileAtRevision, {"outlink", "HEAD~1"}, {"diff", "--cached", "--name-only"},
+            "outlink\n"},
+        {RepositoryKind::git, &AppState::pullFileAtRevision, {git.path + "/loose", "HEAD~1"}, {}, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.answers.join(u' ').toStdString());
+        const bool isSvn = row.kind == RepositoryKind::svn;
+        const QString project = isSvn ? svn.workingCopy : git.path;
+        open(project, row.kind);
+        state->setAlert(std::nullopt);
+        dialogs.promptAnswers.push_back(row.answers);
+        (state.get()->*row.action)();
+        ASSERT_TRUE(waitUntilIdle(*state));
+        EXPECT_TRUE(dialogs.confirmations.isEmpty()) << "nothing to ask about";
+        if (row.query.isEmpty()) {
+            EXPECT_EQ(state->alert().value_or(AppAlert()).title, "Path Outside Project");
+            EXPECT_EQ(state->alert().value_or(AppAlert()).message, "Choose a path inside " + project + ".");
+        } else {
+            EXPECT_FALSE(state->alert()) << state->alert()->message.toStdString();
+            EXPECT_EQ(isSvn ? svn.svn(row.query) : git.git(row.query), row.answer);
+        }
+        EXPECT_EQ(QFile::symLinkTarget(project + "/loose"), outside + "/target.txt");
+        EXPECT_EQ(filesUnder(outside), outsideFiles);
+        EXPECT_EQ(filesUnder(other.workingCopy), otherFiles);
+        EXPECT_EQ(other.svn({"status", "-v", "--no-ignore"}) + other.svn({"proplist", "-R", "-v"}), otherState);
+    }
+    // Pulled back, each link is the link of the first revision, still a link in git's index.
+    EXPECT_EQ(QFileInfo(svn.workingCopy + "/outlink").symLinkTarget(), outside + "/target.txt");
+    EXPECT_EQ(QFileInfo(git.path + "/outlink").symLinkTarget(), outside + "/target.txt");
+    EXPECT_TRUE(git.git({"ls-files", "-s", "outlink"}).startsWith("120000 "));
+}
+
 TEST_F(RealActionsFixture, GitPathActionsTakeNamesLiterally)
 {
     const GitFixture git = GitFixture::create(sandbox.path());

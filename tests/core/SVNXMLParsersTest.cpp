@@ -274,6 +274,8 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
 {
     const QString names = statusXml(entry("b", "added") + entry("caf\u00e9 \U0001F600", "modified")
         + entry("ctl\x1b[1m", "unversioned") + entry("odd\uFFFE\uFFFF", "added") + entry("\u65e5\u672c", "deleted")
+        + s("<entry path=\"held\">\n<wc-status item=\"normal\" props=\"none\" "
+            "wc-locked=\"true\"></wc-status>\n</entry>\n")
         + entry("a10", "added", "modified", "<commit><author>\u00e9ve</author></commit>"));
     const QString cut = names.left(names.indexOf(s("path=\"a10\"")) + 12);
     // A "]]>" in text is an error wherever a piece ends.
@@ -287,7 +289,10 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
             SVNXMLParsers::StatusReading reading;
             for (qsizetype at = 0; at < bytes.size(); at += size)
                 reading.add(bytes.mid(at, size));
-            EXPECT_EQ(reading.finish(), whole) << "pieces of " << size;
+            const SVNXMLParsers::SVNStatusRead read = reading.finish();
+            EXPECT_EQ(read.items, whole) << "pieces of " << size;
+            // A folder svn left locked is not a change, but the read says svn left one.
+            EXPECT_TRUE(read.workingCopyLocked) << "pieces of " << size;
         }
     }
 
@@ -301,11 +306,12 @@ TEST(SvnStatusReader, ReadsTheOutputInWhateverPiecesItArrives)
     StreamedReading<SVNXMLParsers::StatusReading> streamed;
     for (qsizetype at = 0; at < bytes.size(); at += 1000)
         streamed.add(bytes.mid(at, 1000));
-    QFuture<QList<WorkingCopyItem>> rows = streamed.end();
+    QFuture<SVNXMLParsers::SVNStatusRead> rows = streamed.end();
     rows.waitForFinished();
     const QList<WorkingCopyItem> expected = SVNXMLParsers::parseStatus(large);
     ASSERT_EQ(expected.size(), 4000);
-    EXPECT_EQ(rows.result(), expected);
+    EXPECT_EQ(rows.result().items, expected);
+    EXPECT_FALSE(rows.result().workingCopyLocked);
 }
 
 // ---- Status against the repository ----
