@@ -95,7 +95,7 @@ QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
     variables.append(run.environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
         display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput),
-        run.keepOutput, run.outputLimit);
+        run.keepOutput, run.outputLimit, run.outputFile);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const
