@@ -641,6 +641,8 @@ TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
     state->exportFileAtRevision();
     settle();
     EXPECT_EQ(readFile(destination), "good\n");
+    // What the tool wrote before it failed went with its temporary file.
+    EXPECT_EQ(QDir(dir.path()).entryList({".kept.c.*"}, QDir::Files | QDir::Hidden), QStringList());
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Export File Failed");
     EXPECT_EQ(state->alert()->message, "svn: E160013: path not found\n");
