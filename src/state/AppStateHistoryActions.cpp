@@ -109,7 +109,15 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             mimeTypeQuery = svnMimeTypeQuery(path, revision).in(project.path, false);
         }
         run.outputFile = file.descriptor();
-        SVNCommandResult result = co_await state.toolFor(project.kind).run(std::move(run));
+        SVNCommandResult result;
+        try {
+            result = co_await state.toolFor(project.kind).run(std::move(run));
+        } catch (const SVNClientError &) {
+            if (const std::optional<QString> failure = file.writeFailure())
+                throw SVNClientError::launchFailed(
+                    QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
+            throw;
+        }
         WrittenFile written = co_await file.complete(shownFileStart);
         CommandOutput output = co_await shownWrittenFile(QStringLiteral("Export File"), std::move(result),
             std::move(written), state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -121,4 +122,12 @@ QCoro::Task<WrittenFile> OutputFile::complete(qsizetype startSize)
             QStringLiteral("Could not write ") + m_destination + QStringLiteral(": ") + *failure);
     m_temporary.release();
     co_return std::get<WrittenFile>(std::move(written));
+}
+
+std::optional<QString> OutputFile::writeFailure() const
+{
+    struct statvfs room { };
+    if (::fstatvfs(descriptor(), &room) != 0 || room.f_bavail > 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(std::strerror(ENOSPC));
 }

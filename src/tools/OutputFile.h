@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // The start of a file that was written, and its whole size.
 struct WrittenFile {
@@ -26,6 +27,9 @@ public:
     static QCoro::Task<OutputFile> beside(std::shared_ptr<ToolRunScope> scope, QString destination);
 
     int descriptor() const { return m_descriptor ? *m_descriptor : -1; }
+    // The reason the tool could not have written all of its output: the file system it writes to is full.
+    // git names no reason ("unable to stream ... to stdout").
+    std::optional<QString> writeFailure() const;
 
     // Puts what was written in the destination's place, off the UI thread: synced, then renamed over it.
     // Gives the first `startSize` bytes of it. Throws launchFailed as above.

@@ -158,6 +158,8 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
         GTEST_SKIP() << "no tmpfs can be mounted here";
     const QString longText = QString(140 * 1024, u'm');
     const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/big.txt", QByteArray(100 * 1024, 'x'));
+    svn.commitAll();
     writeFile(svn.workingCopy + "/a.txt", "a\n");
     const GitFixture git = GitFixture::create(sandbox.path());
     writeFile(git.path + "/big.txt", QByteArray(100 * 1024, 'x'));
@@ -190,6 +192,13 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
                 state->setProperty();
             },
             "Set Property Failed / Could not write the property value to "},
+        {"svn exported file", svn.workingCopy, RepositoryKind::svn,
+            [&] {
+                dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
+                dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
+                state->exportFileAtRevision();
+            },
+            "Export File Failed / Could not write "},
         {"exported file", git.path, RepositoryKind::git,
             [&] {
                 dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
