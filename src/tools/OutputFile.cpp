@@ -20,6 +20,7 @@ namespace {
 
 struct Opened {
     int descriptor = -1;
+    // The file's hidden name; none for a file without a name.
     QString path;
     QString target;
 };
@@ -45,9 +46,16 @@ std::variant<Opened, QString> openBeside(const QString &destination)
         return lastError();
     if (isLink)
         opened.target = QFileInfo(destination).canonicalFilePath();
-    opened.path = ScopedTemporary::nameBeside(opened.target, QString());
-    opened.descriptor
-        = ::open(QFile::encodeName(opened.path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // A file without a name until it is complete: a program killed meanwhile leaves nothing behind. It is
+    // named through /proc; where the file system or /proc cannot do that, it has a hidden name from the start.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        opened.descriptor = ::open(
+            QFile::encodeName(QFileInfo(opened.target).path()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (opened.descriptor < 0) {
+        opened.path = ScopedTemporary::nameBeside(opened.target, QString());
+        opened.descriptor = ::open(
+            QFile::encodeName(opened.path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    }
     if (opened.descriptor < 0)
         return lastError();
     // The file that is replaced keeps its permissions.
@@ -60,9 +68,21 @@ std::variant<WrittenFile, QString> renameOver(
     int descriptor, const QString &path, const QString &target, qsizetype startSize)
 {
     // Synced before the rename, so a crash never leaves the destination replaced by an empty file.
-    if (::fsync(descriptor) != 0
-        || ::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0)
+    if (::fsync(descriptor) != 0)
         return lastError();
+    // A file without a name gets one beside the destination only now, as rename cannot replace with it.
+    const QByteArray named = QFile::encodeName(path.isEmpty() ? ScopedTemporary::nameBeside(target, QString()) : path);
+    if (path.isEmpty()
+        && ::linkat(AT_FDCWD, QByteArray("/proc/self/fd/" + QByteArray::number(descriptor)).constData(), AT_FDCWD,
+               named.constData(), AT_SYMLINK_FOLLOW)
+            != 0)
+        return lastError();
+    if (::rename(named.constData(), QFile::encodeName(target).constData()) != 0) {
+        const QString reason = lastError();
+        if (path.isEmpty())
+            ::unlink(named.constData());
+        return reason;
+    }
     WrittenFile written;
     struct stat info { };
     if (::fstat(descriptor, &info) == 0)
@@ -97,10 +117,12 @@ QCoro::Task<OutputFile> OutputFile::beside(std::shared_ptr<ToolRunScope> scope, 
         });
         // Made while the scope ended: no one else will remove it.
         if (scope && scope->ended()) {
-            ScopedTemporary::removePath(made->path);
+            if (!made->path.isEmpty())
+                ScopedTemporary::removePath(made->path);
             throw ToolRunAbandoned{};
         }
-        file.m_temporary = ScopedTemporary(scope, made->path);
+        if (!made->path.isEmpty())
+            file.m_temporary = ScopedTemporary(scope, made->path);
     }
     if (scope) {
         co_await ResumeMarked(scope, mark, toolRunContext());

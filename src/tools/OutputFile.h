@@ -16,9 +16,9 @@ struct WrittenFile {
 };
 
 // A file a tool writes its standard output into (ToolRun::outputFile), so that a file of any size passes
-// through no buffer of the program's: a new hidden file beside the destination, put in its place only
-// once complete. Until then a failure, a stop or the end of the scope removes it, and whatever stood at
-// the destination stays as it was.
+// through no buffer of the program's: a new file beside the destination, put in its place only once
+// complete. Until then it has no name where the file system allows, else a hidden one; a failure, a stop
+// or the end of the scope removes it, and whatever stood at the destination stays as it was.
 class OutputFile {
 public:
     // Made off the UI thread. A destination that stands and is not a regular file (a folder, a FIFO, a

@@ -355,7 +355,7 @@ TEST(ArchiveRunProbe, DISABLED_ArchivesALargeFolder)
 }
 
 // Killed (SIGKILL, or a crash) in the middle of an archive, the program takes bsdtar with it: in a session
-// of its own it would go on writing the archive's hidden temporary for no one.
+// of its own it would go on writing the archive for no one. What it wrote had no name yet, and is gone.
 TEST(ToolSessions, ToolRunEndsWithTheProgramKilledMidRun)
 {
     Sandbox sandbox;
@@ -388,6 +388,7 @@ TEST(ToolSessions, ToolRunEndsWithTheProgramKilledMidRun)
     EXPECT_TRUE(waitFor([&] { return !isRunning(tool); }, 5000));
     if (isRunning(tool))
         ::kill(tool, SIGKILL);
+    EXPECT_EQ(QDir(sandbox.path()).entryList({"*.zip*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 }
 
 // Run as process 1 of a PID namespace of its own, where the test hands out process ids itself: a
