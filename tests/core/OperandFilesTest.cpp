@@ -165,6 +165,11 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
     writeFile(git.path + "/big.txt", QByteArray(100 * 1024, 'x'));
     git.commitAll();
     writeFile(git.path + "/b.txt", "b\n");
+    const auto exportBigFile = [&] {
+        dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
+        dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
+        state->exportFileAtRevision();
+    };
     const struct {
         const char *name;
         QString project;
@@ -192,20 +197,9 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
                 state->setProperty();
             },
             "Set Property Failed / Could not write the property value to "},
-        {"svn exported file", svn.workingCopy, RepositoryKind::svn,
-            [&] {
-                dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
-                dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
-                state->exportFileAtRevision();
-            },
+        {"svn exported file", svn.workingCopy, RepositoryKind::svn, exportBigFile,
             "Export File Failed / Could not write "},
-        {"exported file", git.path, RepositoryKind::git,
-            [&] {
-                dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
-                dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
-                state->exportFileAtRevision();
-            },
-            "Export File Failed / Could not write "},
+        {"exported file", git.path, RepositoryKind::git, exportBigFile, "Export File Failed / Could not write "},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
