@@ -231,7 +231,7 @@ void AppState::setAlert(std::optional<AppAlert> value)
 void AppState::setCommandOutput(std::optional<CommandOutput> value)
 {
     if (value)
-        ++m_outputsShown;
+        ++m_outputsAsked;
     assign(m_commandOutput, std::move(value));
 }
 void AppState::setProjectFolderProblem(std::optional<QString> value)
@@ -255,9 +255,9 @@ void AppState::showRunOutput(const QString &title, const SVNCommandResult &resul
         return;
     }
     auto *judging = new QFutureWatcher<CommandOutput>(this);
-    connect(judging, &QFutureWatcherBase::finished, this, [this, judging, shown = m_outputsShown] {
+    connect(judging, &QFutureWatcherBase::finished, this, [this, judging, asked = ++m_outputsAsked] {
         judging->deleteLater();
-        if (m_outputsShown == shown)
+        if (m_outputsAsked == asked)
             setCommandOutput(judging->result());
     });
     judging->setFuture(QtConcurrent::run(runOutput, title, result));

@@ -145,7 +145,7 @@ public:
     // Turns an error into the alert (and, for a failed run, the command output) titled `title`.
     void showError(const QString &title, const std::exception &error);
     // Shows a finished run's output. A large one is judged on a worker and shows when that is done,
-    // unless another output has been shown meanwhile.
+    // unless a newer output has been asked for meanwhile, whenever its own judging ends.
     void showRunOutput(const QString &title, const SVNCommandResult &result);
     void showAlert(const QString &title, const QString &message);
 
@@ -438,8 +438,8 @@ private:
     QList<BusyText> m_busyTexts;
     std::optional<AppAlert> m_alert;
     std::optional<CommandOutput> m_commandOutput;
-    // How many outputs have been shown: a large one judged meanwhile shows only if none was.
-    quint64 m_outputsShown = 0;
+    // Counts the outputs asked for: one judged on a worker shows only if it is still the last asked for.
+    quint64 m_outputsAsked = 0;
     std::optional<QString> m_projectFolderProblem;
 
     // The project whose status is in `changes`: a reload of the same project keeps the user's ticks.

@@ -6,7 +6,6 @@
 #include "state/GitCommit.h"
 #include "state/RunOutputs.h"
 #include "state/WorkingCopyPaths.h"
-#include "tools/FileWrites.h"
 #include "tools/ToolOperands.h"
 
 #include <algorithm>
@@ -103,7 +102,10 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
 {
     state.setBusyMessage(QStringLiteral("Exporting file"));
     try {
-        SVNCommandResult result;
+        // The tool writes straight into a new file beside the destination, so the program holds none of
+        // it; the file takes the destination's place only once the tool has succeeded.
+        OutputFile file = co_await OutputFile::beside(state.runScope(), destination);
+        ToolRun run;
         std::optional<ToolRun> mimeTypeQuery;
         if (project.kind == RepositoryKind::git) {
             // git show of a folder prints its listing and succeeds; cat-file blob refuses anything but
@@ -113,22 +115,25 @@ QCoro::Task<> writeFileAtRevision(AppState &state, Project project, QString path
             const SVNCommandResult type = co_await state.gitClient().run(typeQuery, project.path);
             if (type.stdout.trimmed() != u"blob")
                 throw SVNClientError::launchFailed(path + QStringLiteral(" is not a file at ") + revision + u'.');
-            ToolRun run{{QStringLiteral("cat-file"), QStringLiteral("blob"), object}, project.path};
-            run.decodeOutput = false;
-            result = co_await state.gitClient().run(std::move(run));
+            run = ToolRun{{QStringLiteral("cat-file"), QStringLiteral("blob"), object}, project.path};
         } else {
-            ToolRun run{ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path}),
+            run = ToolRun{ToolOperands::svnArguments({QStringLiteral("cat"), QStringLiteral("-r"), revision}, {path}),
                 project.path};
-            run.decodeOutput = false;
-            result = co_await state.client().run(std::move(run));
             mimeTypeQuery = svnMimeTypeQuery(path, revision).in(project.path, false);
         }
-        // Written beside the destination and renamed over it, so a failure keeps what was there.
-        if (const std::optional<QString> failure = saveWholeFile(destination, result.stdoutData))
-            throw SVNClientError::launchFailed(
-                QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
-        CommandOutput output = co_await shownRunOutput(QStringLiteral("Export File"), std::move(result), true,
-            state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());
+        run.outputFile = file.descriptor();
+        SVNCommandResult result;
+        try {
+            result = co_await state.toolFor(project.kind).run(std::move(run));
+        } catch (const SVNClientError &) {
+            if (const std::optional<QString> failure = file.writeFailure())
+                throw SVNClientError::launchFailed(
+                    QStringLiteral("Could not write ") + destination + QStringLiteral(": ") + *failure);
+            throw;
+        }
+        WrittenFile written = co_await file.complete(shownFileStart);
+        CommandOutput output = co_await shownWrittenFile(QStringLiteral("Export File"), std::move(result),
+            std::move(written), state.toolFor(project.kind), std::move(mimeTypeQuery), state.runScope());
         state.setBusyMessage(std::nullopt);
         state.setCommandOutput(std::move(output));
     } catch (const std::exception &error) {

@@ -49,20 +49,25 @@ struct Shown {
     JudgedFile::Kind kind = JudgedFile::Kind::text;
 };
 
+// A file's output told by its `start`, all of it unless the file is longer (`size`).
+Shown shownFile(const QString &title, const SVNCommandResult &result, const QByteArray &start, qint64 size)
+{
+    const bool complete = start.size() == size;
+    JudgedFile judged = judgeFile(start, complete);
+    if (judged.kind == JudgedFile::Kind::binary)
+        return {outputShowing(title, result, binaryText(size)), judged.kind};
+    QString text = judged.kind == JudgedFile::Kind::text ? std::move(judged.text) : legacyText(start);
+    if (!complete)
+        text += QStringLiteral("\n(The file is ") + QString::number(size)
+            + QStringLiteral(" bytes long: only its start is shown.)");
+    return {outputShowing(title, result, std::move(text)), judged.kind};
+}
+
 Shown shownOutput(const QString &title, const SVNCommandResult &result, bool showsFile)
 {
     if (!showsFile || result.stdoutData.isEmpty())
         return {runOutput(title, result)};
-    JudgedFile judged = judgeFile(result.stdoutData);
-    switch (judged.kind) {
-    case JudgedFile::Kind::binary:
-        return {outputShowing(title, result, binaryText(result.stdoutData.size())), judged.kind};
-    case JudgedFile::Kind::otherEncoding:
-        return {outputShowing(title, result, legacyText(result.stdoutData)), judged.kind};
-    case JudgedFile::Kind::text:
-        break;
-    }
-    return {outputShowing(title, result, std::move(judged.text)), judged.kind};
+    return shownFile(title, result, result.stdoutData, result.stdoutData.size());
 }
 
 // Whether the svn:mime-type the query prints marks the file binary; a file without one is not.
@@ -74,6 +79,18 @@ QCoro::Task<bool> marksBinary(ToolClient &tool, ToolRun query)
     } catch (const SVNClientError &) {
         co_return false;
     }
+}
+
+// Says a file binary where its own judging could not tell, but the mime type can.
+QCoro::Task<CommandOutput> withMimeType(
+    Shown shown, qint64 printed, ToolClient &tool, std::optional<ToolRun> mimeTypeQuery)
+{
+    bool binary = false;
+    if (shown.kind == JudgedFile::Kind::otherEncoding && mimeTypeQuery)
+        binary = co_await marksBinary(tool, std::move(*mimeTypeQuery));
+    if (binary)
+        shown.output.stdout = binaryText(printed);
+    co_return std::move(shown.output);
 }
 
 } // namespace
@@ -125,10 +142,17 @@ QCoro::Task<CommandOutput> shownRunOutput(QString title, SVNCommandResult result
     else
         shown = co_await awaitInScope(
             std::move(scope), QtConcurrent::run(shownOutput, std::move(title), std::move(result), showsFile));
-    if (shown.kind == JudgedFile::Kind::otherEncoding && mimeTypeQuery
-        && co_await marksBinary(tool, std::move(*mimeTypeQuery)))
-        shown.output.stdout = binaryText(printed);
-    co_return std::move(shown.output);
+    CommandOutput output = co_await withMimeType(std::move(shown), printed, tool, std::move(mimeTypeQuery));
+    co_return output;
+}
+
+QCoro::Task<CommandOutput> shownWrittenFile(QString title, SVNCommandResult result, WrittenFile file, ToolClient &tool,
+    std::optional<ToolRun> mimeTypeQuery, std::shared_ptr<const ToolRunScope> scope)
+{
+    Shown shown = co_await awaitInScope(std::move(scope),
+        QtConcurrent::run(shownFile, std::move(title), std::move(result), std::move(file.start), file.size));
+    CommandOutput output = co_await withMimeType(std::move(shown), file.size, tool, std::move(mimeTypeQuery));
+    co_return output;
 }
 
 bool isBinaryMimeType(const QString &mimeType)

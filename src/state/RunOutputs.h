@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CommandOutput.h"
+#include "tools/OutputFile.h"
 #include "tools/SVNCommandResult.h"
 #include "tools/ToolClients.h"
 
@@ -38,6 +39,11 @@ void appendRun(SVNCommandResult &shown, const SVNCommandResult &result, bool fir
 // `tool`) prints and svn counts as binary. The run is best made without decoding its output (ToolRun's
 // `decodeOutput` off): it is decoded here, once.
 QCoro::Task<CommandOutput> shownRunOutput(QString title, SVNCommandResult result, bool showsFile, ToolClient &tool,
+    std::optional<ToolRun> mimeTypeQuery, std::shared_ptr<const ToolRunScope> scope);
+// The same for a run that printed a file into a file of its own (OutputFile), told by the file's start
+// (`shownFileStart` bytes of it): a longer file shows its start and says how long it is.
+inline constexpr qsizetype shownFileStart = 1024 * 1024;
+QCoro::Task<CommandOutput> shownWrittenFile(QString title, SVNCommandResult result, WrittenFile file, ToolClient &tool,
     std::optional<ToolRun> mimeTypeQuery, std::shared_ptr<const ToolRunScope> scope);
 // Whether an svn:mime-type value marks its file binary, as svn reads it.
 bool isBinaryMimeType(const QString &mimeType);

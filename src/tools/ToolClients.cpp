@@ -1,5 +1,6 @@
 #include "ToolClients.h"
 
+#include "OutputFile.h"
 #include "ToolOperands.h"
 #include "ToolRunner.h"
 #include "model/TextUtil.h"
@@ -95,7 +96,7 @@ QCoro::Task<SVNCommandResult> ToolClient::launch(ToolRun run)
     variables.append(run.environment);
     co_return co_await ToolRunner::runProcess(*executable, std::move(run.arguments), std::move(run.workingDirectory),
         display, run.checkStatus, std::move(variables), scope, run.decodeOutput, std::move(run.onOutput),
-        run.keepOutput, run.outputLimit);
+        run.keepOutput, run.outputLimit, run.outputFile);
 }
 
 QCoro::Task<ToolEnvironment> ToolClient::toolEnvironment(QString, QStringList, QString, ToolEnvironment) const
@@ -343,20 +344,19 @@ QCoro::Task<SVNCommandResult> ArchiveZipClient::zipDirectoryKeepingParent(QStrin
     const QString destination = QDir::cleanPath(QFileInfo(destinationPath).absoluteFilePath());
     // Written to a fresh file beside the destination and moved over it only when the tool succeeded,
     // so a failure leaves the old file as it was.
-    ScopedTemporary temporary = ScopedTemporary::besideZip(m_runScope, destination);
+    OutputFile archive = co_await OutputFile::beside(m_runScope, destination);
     // Run in the parent folder with the folder's own name, so that folder is the top-level entry.
     // bsdtar stores links as links and marks names outside ASCII as UTF-8, which zip 3.0 does only
     // where the en_US.UTF-8 locale is installed. It takes an operand beginning with "@" for an archive
     // to copy from: the name goes as "./name", and -s takes the "./" off again (S: not off link targets).
-    const QStringList arguments = {QStringLiteral("-c"), QStringLiteral("-f"), temporary.path(),
+    // Given "-" it pads the archive to a whole block; /dev/stdout it opens as the file it is.
+    const QStringList arguments = {QStringLiteral("-c"), QStringLiteral("-f"), QStringLiteral("/dev/stdout"),
         QStringLiteral("--format"), QStringLiteral("zip"), QStringLiteral("--options"),
         QStringLiteral("zip:hdrcharset=UTF-8"), QStringLiteral("-s"), QStringLiteral(",^\\./,,S"), QStringLiteral("--"),
         QStringLiteral("./") + TextUtil::lastPathComponent(source)};
-    const SVNCommandResult result = co_await ToolRunner::runProcess(
-        *executable, arguments, TextUtil::deletingLastPathComponent(source), displayExecutable(), true, {}, m_runScope);
-    if (::rename(QFile::encodeName(temporary.path()).constData(), QFile::encodeName(destination).constData()) != 0)
-        throw SVNClientError::launchFailed(QStringLiteral("Could not write ") + destination + QStringLiteral(": ")
-            + QString::fromLocal8Bit(std::strerror(errno)));
-    temporary.release();
+    const SVNCommandResult result
+        = co_await ToolRunner::runProcess(*executable, arguments, TextUtil::deletingLastPathComponent(source),
+            displayExecutable(), true, {}, m_runScope, true, {}, true, -1, archive.descriptor());
+    co_await archive.complete(0);
     co_return result;
 }

@@ -35,6 +35,8 @@ struct ToolRun {
     // Past this many bytes of output (when not negative) the rest is not read and the tool is ended;
     // the result says so (outputCut).
     qint64 outputLimit = -1;
+    // An open file the tool writes its standard output into, instead of to the program (when not negative).
+    int outputFile = -1;
     // Path operands and a message after the arguments, each tool's way; through files when the command
     // line cannot carry them (OperandFiles).
     QStringList paths;

@@ -193,16 +193,16 @@ void ScopedTemporary::release()
     m_path.clear();
 }
 
-ScopedTemporary ScopedTemporary::besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination)
+QString ScopedTemporary::nameBeside(const QString &destination, const QString &extension)
 {
     // Named after the destination, so the command line shown names it too, where the folder takes a
     // name that long; a short name of its own otherwise, so every name the folder takes will do.
     const QFileInfo info(destination);
-    const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(16) + QStringLiteral(".zip");
+    const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(16) + extension;
     const QString named = u'.' + info.fileName() + u'.' + unique;
     const long longest = ::pathconf(QFile::encodeName(info.path()).constData(), _PC_NAME_MAX);
     const bool fits = QFile::encodeName(named).size() <= (longest > 0 ? longest : 255);
-    return ScopedTemporary(std::move(scope), info.dir().filePath(fits ? named : QStringLiteral(".korvel-") + unique));
+    return info.dir().filePath(fits ? named : QStringLiteral(".korvel-") + unique);
 }
 
 void ScopedTemporary::removePath(const QString &path)

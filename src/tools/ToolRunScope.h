@@ -119,10 +119,14 @@ public:
     // The path is no longer temporary (it was renamed into place): forgets it without removing anything.
     void release();
 
-    // A fresh hidden name beside the zip archive that is to be written, ending in ".zip", so the finished
-    // archive replaces the destination in one rename. It holds the destination's name where the folder
-    // takes a name that long, else it is ".korvel-" and 20 more bytes.
-    static ScopedTemporary besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination);
+    // A fresh hidden name beside the file that is to be written, ending in `extension`, so the finished
+    // file replaces the destination in one rename. It holds the destination's name where the folder
+    // takes a name that long, else it is ".korvel-" and 16 more bytes and the extension.
+    static QString nameBeside(const QString &destination, const QString &extension);
+    static ScopedTemporary besideZip(std::shared_ptr<ToolRunScope> scope, const QString &destination)
+    {
+        return ScopedTemporary(std::move(scope), nameBeside(destination, QStringLiteral(".zip")));
+    }
 
     // Removes a file, a link, or a folder with everything in it, following no link.
     static void removePath(const QString &path);

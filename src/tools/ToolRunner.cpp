@@ -12,7 +12,10 @@
 #include <coroutine>
 #include <memory>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -84,7 +87,7 @@ std::optional<QString> firstExecutable(const QStringList &paths)
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions,
     std::shared_ptr<ToolRunScope> scope, bool decodeOutput, std::function<void(const QByteArray &)> onOutput,
-    bool keepOutput, qint64 outputLimit)
+    bool keepOutput, qint64 outputLimit, int outputFile)
 {
     if (scope && scope->ended())
         throw ToolRunAbandoned{};
@@ -120,8 +123,17 @@ QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments,
     process.setProcessChannelMode(QProcess::SeparateChannels);
     // Started from a terminal, git and ssh prompt on /dev/tty whatever standard input is: in a
     // session of its own the child has no controlling terminal, so a prompt fails at once.
-    process.setChildProcessModifier([] {
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent, outputFile] {
         ::setsid();
+        // The session cuts the child off from the program's life: killed or crashed, the program would
+        // leave it writing for no one. The kernel kills it when the thread that started it ends (QProcess
+        // starts it from the caller's, the UI thread), or now if the program has already gone.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+        if (outputFile >= 0 && ::dup2(outputFile, STDOUT_FILENO) < 0)
+            ::_exit(127);
         // A long output is written ahead into a larger pipe, rather than the tool waiting each time the
         // window is a moment late to read: as large as the system allows without privileges.
         (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1024 * 1024);

@@ -35,10 +35,13 @@ std::optional<QString> firstExecutable(const QStringList &paths);
 // <reason>") when the child does not start, commandFailed when checkStatus is set and the run did not
 // succeed, and ToolRunAbandoned when the scope has been ended. Standard output goes to `onOutput` as it
 // comes and, with `keepOutput`, into the result; past `outputLimit` bytes (when not negative) the rest is
-// dropped and the child ended, and its status is not checked.
+// dropped and the child ended, and its status is not checked. With an `outputFile` (an open descriptor)
+// the child writes its standard output straight into that file, and none of it reaches the program.
+// The child is killed when the program ends, however it ends.
 QCoro::Task<SVNCommandResult> runProcess(QString program, QStringList arguments, QString workingDirectory,
     QString displayExecutable, bool checkStatus, ToolEnvironment environmentAdditions = {},
     std::shared_ptr<ToolRunScope> scope = {}, bool decodeOutput = true,
-    std::function<void(const QByteArray &)> onOutput = {}, bool keepOutput = true, qint64 outputLimit = -1);
+    std::function<void(const QByteArray &)> onOutput = {}, bool keepOutput = true, qint64 outputLimit = -1,
+    int outputFile = -1);
 
 } // namespace ToolRunner

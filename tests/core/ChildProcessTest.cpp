@@ -343,6 +343,54 @@ TEST(ToolSessions, EndingTheScopeKillsHelpersThatIgnoreTerminateAfterTheirToolHa
         ::kill(helper, SIGKILL);
 }
 
+// Run by the test below as a program of its own, which it kills while bsdtar writes the archive: a gibibyte
+// of zeros keeps bsdtar busy for seconds and takes no room on the disk.
+TEST(ArchiveRunProbe, DISABLED_ArchivesALargeFolder)
+{
+    const QString folder = qEnvironmentVariable("KORVEL_PROBE_FOLDER");
+    ASSERT_FALSE(folder.isEmpty());
+    ArchiveZipClient client;
+    client.setRunScope(std::make_shared<ToolRunScope>());
+    runTask(client.zipDirectoryKeepingParent(folder + "/big", folder + "/big.zip"));
+}
+
+// Killed (SIGKILL, or a crash) in the middle of an archive, the program takes bsdtar with it: in a session
+// of its own it would go on writing the archive for no one. What it wrote had no name yet, and is gone.
+TEST(ToolSessions, ToolRunEndsWithTheProgramKilledMidRun)
+{
+    Sandbox sandbox;
+    QDir().mkpath(sandbox.filePath("big"));
+    QFile zeros(sandbox.filePath("big/zeros"));
+    ASSERT_TRUE(zeros.open(QIODevice::WriteOnly) && zeros.resize(qint64(1) << 30));
+    zeros.close();
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("KORVEL_PROBE_FOLDER", sandbox.path());
+    program.setProcessEnvironment(environment);
+    program.start(QCoreApplication::applicationFilePath(),
+        {"--gtest_also_run_disabled_tests", "--gtest_filter=ArchiveRunProbe.DISABLED_ArchivesALargeFolder"});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    const auto childNamed = [](qint64 parent, const QByteArray &name) {
+        for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+            const QByteArray stat = readFile("/proc/" + entry + "/stat");
+            const qsizetype nameEnd = stat.lastIndexOf(')');
+            if (nameEnd > 0 && stat.mid(stat.indexOf('(') + 1, nameEnd - stat.indexOf('(') - 1) == name
+                && stat.mid(nameEnd + 2).split(' ').value(1).toLongLong() == parent)
+                return pid_t(entry.toInt());
+        }
+        return pid_t(0);
+    };
+    pid_t tool = 0;
+    ASSERT_TRUE(waitFor([&] { return (tool = childNamed(program.processId(), "bsdtar")) > 0; }))
+        << program.readAll().toStdString();
+    ::kill(pid_t(program.processId()), SIGKILL);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_TRUE(waitFor([&] { return !isRunning(tool); }, 5000));
+    if (isRunning(tool))
+        ::kill(tool, SIGKILL);
+    EXPECT_EQ(QDir(sandbox.path()).entryList({"*.zip*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+}
+
 // Run as process 1 of a PID namespace of its own, where the test hands out process ids itself: a
 // stranger that calls setsid with the id of a tool that has already ended survives the end of the scope.
 TEST(PidNamespaceProbe, DISABLED_EndingTheScopeSparesAStrangerHoldingAnEndedToolsGroupId)

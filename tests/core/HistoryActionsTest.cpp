@@ -18,7 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -73,14 +76,15 @@ struct HistoryFixture : FakeStateFixture {
     void settle() { ASSERT_TRUE(waitUntilIdle(*state)); }
 };
 
-// Every worker of the global pool kept busy until released, so work handed to it waits.
+// Every worker of the global pool but `spare` kept busy until released, so work handed to it waits, or
+// runs one piece after another on the one spare worker.
 struct HeldWorkers {
     QThreadPool *pool = QThreadPool::globalInstance();
-    const int workers = pool->maxThreadCount();
+    const int workers;
     QSemaphore semaphore;
     bool held = true;
 
-    HeldWorkers()
+    explicit HeldWorkers(int spare = 0) : workers(pool->maxThreadCount() - spare)
     {
         for (int worker = 0; worker < workers; ++worker)
             pool->start([this] { semaphore.acquire(); });
@@ -588,6 +592,40 @@ TEST_F(HistoryFixture, LargeOutputOfARollbackIsJudgedOffTheUiThreadAndNeverShown
     }
 }
 
+// Two large outputs asked for one after the other: the newer shows, whichever judging ends last. On one
+// spare worker the older is judged first and ends first.
+TEST_F(HistoryFixture, NewestOfTwoLargeOutputsShowsWhicheverIsJudgedFirst)
+{
+    makeSvnState();
+    const struct {
+        const char *name;
+        int spareWorkers;
+        qsizetype olderSize;
+        qsizetype newerSize;
+    } rows[] = {
+        {"older judged first", 1, 2, 16},
+        {"older larger, judged alongside", 2, 32, 2},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        state->setCommandOutput(std::nullopt);
+        const auto text = [](qsizetype mebibytes, char letter) {
+            SVNCommandResult result = okResult(QString());
+            result.stdoutData = QByteArray(mebibytes * 1024 * 1024, letter);
+            return result;
+        };
+        {
+            HeldWorkers held(row.spareWorkers);
+            state->showRunOutput("Older", text(row.olderSize, 'o'));
+            state->showRunOutput("Newer", text(row.newerSize, 'n'));
+        }
+        waitFor([] { return false; }, 50);
+        ASSERT_TRUE(state->commandOutput());
+        EXPECT_EQ(state->commandOutput()->title, "Newer");
+        EXPECT_TRUE(state->commandOutput()->stdout.startsWith("nnn"));
+    }
+}
+
 TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
 {
     makeSvnState();
@@ -603,6 +641,8 @@ TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
     state->exportFileAtRevision();
     settle();
     EXPECT_EQ(readFile(destination), "good\n");
+    // What the tool wrote before it failed went with its temporary file.
+    EXPECT_EQ(QDir(dir.path()).entryList({".kept.c.*"}, QDir::Files | QDir::Hidden), QStringList());
     ASSERT_TRUE(state->alert());
     EXPECT_EQ(state->alert()->title, "Export File Failed");
     EXPECT_EQ(state->alert()->message, "svn: E160013: path not found\n");
@@ -610,7 +650,7 @@ TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
     EXPECT_EQ(state->commandOutput()->title, "Export File Failed");
     EXPECT_FALSE(state->busyMessage());
 
-    // A folder that does not exist: the write fails, and says where.
+    // A folder that does not exist: the write fails before the tool runs, and says where.
     fakes.svn->responder = [](const FakeCall &) { return okResult("text\n"); };
     state->setCommandOutput(std::nullopt);
     const QString nowhere = dir.filePath("missing/folder/a.c");
@@ -623,13 +663,66 @@ TEST_F(HistoryFixture, ExportFailuresKeepTheFileThatWasThere)
     EXPECT_TRUE(state->alert()->message.startsWith("Could not write " + nowhere + ": "))
         << state->alert()->message.toStdString();
     EXPECT_FALSE(state->commandOutput());
-    EXPECT_EQ(fakes.svn->calls.size(), 2); // nothing reloaded
+    EXPECT_EQ(fakes.svn->calls.size(), 1); // nothing ran, nothing reloaded
 
     // A cancelled save panel runs nothing.
     answer({"src/a.c", "7"});
     state->exportFileAtRevision();
     settle();
-    EXPECT_EQ(fakes.svn->calls.size(), 2);
+    EXPECT_EQ(fakes.svn->calls.size(), 1);
+}
+
+// A destination that stands and is no regular file is refused before anything runs: a rename would put a
+// file in the place of a FIFO, a folder or a link to nothing. A link to a file writes that file and stays.
+TEST_F(HistoryFixture, ExportOntoAnythingButARegularFileIsRefusedBeforeItRuns)
+{
+    makeSvnState();
+    fakes.svn->responder = [](const FakeCall &) { return okResult("exported\n"); };
+    const QString folder = dir.filePath("destinations");
+    writeFile(folder + "/target.c", "old\n");
+    const auto entries = [&] {
+        QStringList listed;
+        for (const QFileInfo &entry :
+            QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            struct stat info { };
+            ::lstat(QFile::encodeName(entry.filePath()).constData(), &info);
+            listed << entry.fileName() + u' ' + QString::number(info.st_mode, 8);
+        }
+        return listed;
+    };
+    const struct {
+        const char *name;
+        std::function<bool(const QString &)> make;
+        bool refused;
+    } rows[] = {
+        {"fifo", [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }, true},
+        {"folder", [](const QString &path) { return QDir().mkpath(path); }, true},
+        {"link to nothing", [&](const QString &path) { return QFile::link(folder + "/nowhere", path); }, true},
+        {"link to a file", [&](const QString &path) { return QFile::link(folder + "/target.c", path); }, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString destination = folder + u'/' + row.name;
+        ASSERT_TRUE(row.make(destination));
+        const QStringList before = entries();
+        fakes.svn->calls.clear();
+        state->setAlert(std::nullopt);
+        answer({"src/a.c", "7"});
+        dialogs.savePanelAnswers.push_back(destination);
+        state->exportFileAtRevision();
+        settle();
+        EXPECT_EQ(entries(), before);
+        if (row.refused) {
+            EXPECT_TRUE(fakes.svn->calls.isEmpty());
+            ASSERT_TRUE(state->alert());
+            EXPECT_EQ(state->alert()->title, "Export File Failed");
+            EXPECT_EQ(state->alert()->message, "Could not write " + destination + ": it is not a regular file.");
+            EXPECT_EQ(readFile(folder + "/target.c"), "old\n");
+        } else {
+            EXPECT_FALSE(state->alert());
+            EXPECT_EQ(readFile(folder + "/target.c"), "exported\n");
+        }
+    }
 }
 
 TEST_F(HistoryFixture, RollbackAsksThenReverseMergesTheSelectedRevision)
@@ -853,9 +946,14 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         byte = char(generator.bounded(256));
     const SvnFixture svn = SvnFixture::create(sandbox.filePath("svn"));
     const GitFixture git = GitFixture::create(sandbox.path());
+    // Longer than the output sheet shows of an exported file.
+    QByteArray longText;
+    for (int line = 1; longText.size() <= 2 * shownFileStart; ++line)
+        longText += "line " + QByteArray::number(line) + '\n';
     for (const QString &folder : {svn.workingCopy, git.path}) {
         writeFile(folder + "/latin.txt", legacy);
         writeFile(folder + "/blob.bin", binary);
+        writeFile(folder + "/long.txt", longText);
     }
     writeFile(svn.workingCopy + "/typed.dat", legacy);
     svn.svn({"add", "-q", "typed.dat"});
@@ -896,6 +994,8 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
             notUtf8 + "line 1\n", "\nth\uFFFD\n", legacy + "th\xe9\n"},
         {"svn export, Latin-1 typed binary", RepositoryKind::svn, &AppState::exportFileAtRevision, {"typed.dat", "1"},
             binaryFile + QString::number(legacy.size()) + " bytes of output are not shown.)", "", legacy},
+        {"svn export, long text", RepositoryKind::svn, &AppState::exportFileAtRevision, {"long.txt", "2"}, "line 1\n",
+            "\n(The file is " + QString::number(longText.size()) + " bytes long: only its start is shown.)", longText},
         {"git blame, Latin-1", RepositoryKind::git, &AppState::showBlame, {"latin.txt"}, notUtf8, "th\uFFFD"},
         {"git cat, Latin-1", RepositoryKind::git, &AppState::catTarget, {"latin.txt", ""}, notUtf8 + "line 1\n",
             "\nth\uFFFD\n"},
@@ -904,6 +1004,11 @@ TEST_F(RealHistoryFixture, OutputThatIsNotUtf8ShowsWithReplacementsAndABinaryFil
         {"git blame, binary", RepositoryKind::git, &AppState::showBlame, {"blob.bin"}, binaryFile, ""},
         {"git cat, binary", RepositoryKind::git, &AppState::catTarget, {"blob.bin", ""},
             binaryFile + "262144 bytes of output are not shown.)", ""},
+        {"git export, binary", RepositoryKind::git, &AppState::exportFileAtRevision, {"blob.bin", secondCommit},
+            binaryFile + "262144 bytes of output are not shown.)", "", binary},
+        {"git export, long text", RepositoryKind::git, &AppState::exportFileAtRevision, {"long.txt", secondCommit},
+            "line 1\n", "\n(The file is " + QString::number(longText.size()) + " bytes long: only its start is shown.)",
+            longText},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

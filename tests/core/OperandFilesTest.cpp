@@ -158,11 +158,18 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
         GTEST_SKIP() << "no tmpfs can be mounted here";
     const QString longText = QString(140 * 1024, u'm');
     const SvnFixture svn = SvnFixture::create(sandbox.path());
+    writeFile(svn.workingCopy + "/big.txt", QByteArray(100 * 1024, 'x'));
+    svn.commitAll();
     writeFile(svn.workingCopy + "/a.txt", "a\n");
     const GitFixture git = GitFixture::create(sandbox.path());
     writeFile(git.path + "/big.txt", QByteArray(100 * 1024, 'x'));
     git.commitAll();
     writeFile(git.path + "/b.txt", "b\n");
+    const auto exportBigFile = [&] {
+        dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
+        dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
+        state->exportFileAtRevision();
+    };
     const struct {
         const char *name;
         QString project;
@@ -190,13 +197,9 @@ TEST_F(RealActionsFixture, TextTheFullTemporaryFolderCannotTakeIsNamedInTheAlert
                 state->setProperty();
             },
             "Set Property Failed / Could not write the property value to "},
-        {"exported file", git.path, RepositoryKind::git,
-            [&] {
-                dialogs.promptAnswers.push_back(QStringList{"big.txt", "HEAD"});
-                dialogs.savePanelAnswers.push_back(temporary + "/big.txt");
-                state->exportFileAtRevision();
-            },
+        {"svn exported file", svn.workingCopy, RepositoryKind::svn, exportBigFile,
             "Export File Failed / Could not write "},
+        {"exported file", git.path, RepositoryKind::git, exportBigFile, "Export File Failed / Could not write "},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

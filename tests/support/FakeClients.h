@@ -10,6 +10,8 @@
 #include <deque>
 #include <functional>
 
+#include <unistd.h>
+
 // One recorded run of a fake tool.
 struct FakeCall {
     QStringList arguments;
@@ -36,7 +38,7 @@ protected:
     {
         return answer(FakeCall{std::move(run.arguments), std::move(run.workingDirectory), run.checkStatus,
                           std::move(run.environment)},
-            std::move(run.onOutput));
+            std::move(run.onOutput), run.outputFile);
     }
 
 public:
@@ -60,7 +62,8 @@ public:
     }
 
 private:
-    QCoro::Task<SVNCommandResult> answer(FakeCall call, std::function<void(const QByteArray &)> onOutput)
+    QCoro::Task<SVNCommandResult> answer(
+        FakeCall call, std::function<void(const QByteArray &)> onOutput, int outputFile)
     {
         calls.push_back(call);
         // The purpose the run is made for, taken before the first suspension as the runner takes it.
@@ -74,6 +77,18 @@ private:
         if (mark && mark->ended()) {
             mark->countStoppedRun();
             throw SVNClientError::commandFailed(result);
+        }
+        // Like a tool writing into the file it was given, the output reaches the program no more.
+        if (outputFile >= 0) {
+            for (qsizetype written = 0; written < result.stdoutData.size();) {
+                const ssize_t count = ::write(
+                    outputFile, result.stdoutData.constData() + written, size_t(result.stdoutData.size() - written));
+                if (count <= 0)
+                    break;
+                written += count;
+            }
+            result.stdoutData.clear();
+            result.stdout.clear();
         }
         // Like the runner, the whole output goes to the caller's piece handler before the status is checked.
         if (onOutput && !result.stdoutData.isEmpty())
