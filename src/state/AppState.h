@@ -8,6 +8,7 @@
 #include "state/AppDialogs.h"
 #include "state/FileHistory.h"
 #include "state/LoadTickets.h"
+#include "state/ProjectFolderGuard.h"
 #include "state/ProjectStore.h"
 #include "tools/ToolClients.h"
 
@@ -321,19 +322,16 @@ private:
     void startLoadTask(std::function<QCoro::Task<>()> body, bool stoppable = true);
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> mark, bool action);
     QCoro::Task<> runInUsableFolder(Project project, std::function<QCoro::Task<>()> body);
-    // What keeps a tool from running in the project's folder, as the disk stands now.
-    std::optional<FolderRefusal> projectFolderRefusal(const Project &project) const;
-    // Alerts the refusal, if any; true when the action must not run.
-    bool refuseUnusableFolder(const Project &project);
-    // A loader's first step: with the folder unusable, empties what the project shows and says why.
-    bool folderBlocksLoad(const Project &project);
+    // Alerts why no tool may run in the project's folder, if so; true when the action must not run.
+    QCoro::Task<bool> refuseUnusableFolder(Project project);
+    // A loader's first step: the selected project when its folder may be loaded; else nothing, and with
+    // the folder unusable what the project shows is emptied and the reason shown.
+    QCoro::Task<std::optional<Project>> loadableProject();
     // Empties what the project shows, ends its loads and shows the problem in their place.
     void blockLoads(const QString &problem);
-    // The request in the selected project's folder, read when it runs (the application's own without one).
+    // The request of a run that needs no working copy, in the selected project's folder as it is when
+    // it runs (the application's own without one, or when the folder is not one).
     QCoro::Task<> runInSelectedFolder(RunRequest request);
-    // The selected project's folder when a tool may run there, else none, as without a project: for
-    // runs that do not need it.
-    QString usableSelectedFolder() const;
     // Marks the running refresh or reload as one Stop ends, or no longer.
     void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
@@ -347,9 +345,6 @@ private:
 
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
-    // The root and kind a project whose folder is not a working copy root of its kind may rightly take:
-    // the same folder as the other kind, or a working copy above that the folder is part of.
-    QCoro::Task<std::optional<std::pair<QString, RepositoryKind>>> rightPlacement(Project project);
     // Empties the per-project lists, selections, diffs and info.
     void clearProjectState();
     QCoro::Task<> loadInfo();
@@ -399,6 +394,7 @@ private:
     // one (or on work off the UI thread) then unwinds without touching the state.
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
     LoadTickets m_loads{m_runScope};
+    ProjectFolderGuard m_folderGuard{m_clients, m_runScope};
     int m_runningTasks = 0;
     // The marks of the actions' runs, oldest first.
     QList<std::shared_ptr<ToolRunMark>> m_runningActions;
@@ -450,14 +446,4 @@ private:
     mutable FileHistoryCache m_fileHistory;
     // Tabs whose list a command may have changed while they were hidden.
     QSet<WorkflowTab> m_staleTabs;
-    // The last move or kind change a refresh asked about, by project, for this run of the program: the
-    // same offer is not asked again at every refresh. A project the user kept below the top of its svn
-    // working copy stays usable there.
-    struct PlacementAnswer {
-        QString path;
-        RepositoryKind kind;
-        std::pair<QString, RepositoryKind> offer;
-        bool keptBelow = false;
-    };
-    QHash<QUuid, PlacementAnswer> m_placementAnswers;
 };

@@ -307,13 +307,11 @@ void AppState::exportRepository()
     if (!destination)
         return;
 
-    // A relative source is a path inside the selected project's folder.
-    const QString workingDirectory = usableSelectedFolder();
-    // A typed source may name a peg revision; the new folder cannot.
+    // A typed source may name a peg revision; the new folder cannot. A relative source is a path inside
+    // the selected project's folder.
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
-    startTask([this, arguments, workingDirectory] {
-        return runRequest(
-            {QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, workingDirectory);
+    startTask([this, arguments] {
+        return runInSelectedFolder({QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing});
     });
 }
