@@ -120,10 +120,8 @@ QStringList wholeFolder()
     return {QStringLiteral(".")};
 }
 
-} // namespace
-
-AppState::RunRequest AppState::importRequest(
-    const QString &source, const QString &url, const QString &message, QStringList nestedGit)
+// svn import of the folder, leaving out the nested Git repositories' own folders found in it.
+RunRequest importRequest(const QString &source, const QString &url, const QString &message, QStringList nestedGit)
 {
     QStringList leading{QStringLiteral("import")};
     RunRequest request{QStringLiteral("Import"), RepositoryKind::svn};
@@ -140,6 +138,8 @@ AppState::RunRequest AppState::importRequest(
     request.runs = {ToolOperands::svnArguments(leading, {source, url}, {QStringLiteral("-m"), message})};
     return request;
 }
+
+} // namespace
 
 void AppState::checkoutRepository()
 {

@@ -17,21 +17,16 @@ QCoro::Task<std::optional<Project>> AppState::loadableProject()
     // Another project was selected meanwhile: its own loads say what its folder is.
     if (m_selectedProjectID != project->id)
         co_return std::nullopt;
-    if (refusal) {
-        blockLoads(refusal->message);
-        co_return std::nullopt;
+    if (!refusal) {
+        setProjectFolderProblem(std::nullopt);
+        co_return project;
     }
-    setProjectFolderProblem(std::nullopt);
-    co_return project;
-}
-
-void AppState::blockLoads(const QString &problem)
-{
     // A load begun before the folder went must not bring back what another repository holds.
     for (int group = 0; group < int(LoadGroup::count); ++group)
         m_loads.supersede(LoadGroup(group));
     clearProjectState();
-    setProjectFolderProblem(problem);
+    setProjectFolderProblem(refusal->message);
+    co_return std::nullopt;
 }
 
 void AppState::startProjectTask(Project project, std::function<QCoro::Task<>()> body)
