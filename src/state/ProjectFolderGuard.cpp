@@ -3,6 +3,8 @@
 #include "state/AppClients.h"
 #include "tools/ToolRunScope.h"
 
+#include <QDir>
+
 ProjectFolderGuard::ProjectFolderGuard(const AppClients &clients, std::shared_ptr<const ToolRunScope> scope)
     : m_clients(clients), m_scope(std::move(scope))
 { }
@@ -56,7 +58,8 @@ QCoro::Task<std::optional<ProjectFolderGuard::Offer>> ProjectFolderGuard::rightP
     // git finds a top above any folder below it, also a repository of its own that lost its .git.
     if (!found->atTop && kind == RepositoryKind::git && !co_await gitTracksFolder(*m_clients.git, project.path))
         co_return std::nullopt;
-    co_return Offer{found->top, kind};
+    // git names its top by the resolved path; the same folder keeps the name the user gave it.
+    co_return Offer{found->atTop ? QDir::cleanPath(project.path) : found->top, kind};
 }
 
 bool ProjectFolderGuard::takeQuestion(const Project &project, const Offer &offer)
