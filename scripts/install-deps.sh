@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qcoro-qt6-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev sqlite3 subversion git libarchive-tools unzip python3
+  fuse3 python3-fusepy
   xvfb xauth openbox xdotool x11-utils
   fonts-dejavu-core libclang-rt-14-dev
 )

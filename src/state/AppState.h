@@ -2,14 +2,14 @@
 
 #include "model/CommandOutput.h"
 #include "model/LogEntry.h"
-#include "model/Project.h"
 #include "model/WorkingCopyItem.h"
 #include "state/AppClients.h"
 #include "state/AppDialogs.h"
 #include "state/FileHistory.h"
 #include "state/LoadTickets.h"
+#include "state/ProjectFolderGuard.h"
 #include "state/ProjectStore.h"
-#include "tools/ToolClients.h"
+#include "state/RunRequest.h"
 
 #include <QCoroTask>
 #include <QHash>
@@ -26,9 +26,8 @@ struct Plan;
 }
 struct LoadedStatus;
 
-// The one state object of the application: everything the window shows, the loaders that fill it and
-// the actions the user runs. Lives on the UI thread. Every change of a published property emits
-// `changed()` once; views coalesce those into one re-render per event-loop turn.
+// The one state object of the application, on the UI thread: what the window shows, the loaders that fill
+// it and the user's actions. A published property's change emits `changed()` once; views coalesce those.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -38,8 +37,7 @@ public:
     AppState(QSettings *settings, AppClients clients, QObject *parent = nullptr);
     ~AppState() override;
 
-    // Published properties. The diff texts are UTF-8, as the tools print them: half the memory of a
-    // QString, which counts for a diff of many megabytes.
+    // Published properties. The diff texts are UTF-8 as the tools print them: half a QString's memory.
     const QList<Project> &projects() const { return m_projects; }
     const std::optional<QUuid> &selectedProjectID() const { return m_selectedProjectID; }
     WorkflowTab selectedTab() const { return m_selectedTab; }
@@ -64,8 +62,7 @@ public:
     const std::optional<QString> &busyMessage() const { return m_busyMessage; }
     const std::optional<AppAlert> &alert() const { return m_alert; }
     const std::optional<CommandOutput> &commandOutput() const { return m_commandOutput; }
-    // Why the selected project's folder shows nothing: gone, not a folder, or no longer a working copy
-    // of the project's kind. The Changes tab says it in place of the list.
+    // Why the selected project's folder shows nothing; the Changes tab says it in place of the list.
     const std::optional<QString> &projectFolderProblem() const { return m_projectFolderProblem; }
 
     // Writers; each notifies only when the value really changes.
@@ -90,8 +87,7 @@ public:
     void setIncomingOutdatedItems(QList<WorkingCopyItem> value);
     void setCommitMessage(QString value);
     void setRepositoryInfo(RepositoryInfo value);
-    // The busy text of the task running now (the whole of the current run mark): the text set last by
-    // a running task shows, and clearing it shows the one before it again.
+    // The text set last by a running task shows; clearing it shows the one before it again.
     void setBusyMessage(std::optional<QString> value);
     void setAlert(std::optional<AppAlert> value);
     void setCommandOutput(std::optional<CommandOutput> value);
@@ -156,12 +152,10 @@ public:
     bool actionRunning() const { return !m_runningActions.isEmpty(); }
     // The busy indicator offers Stop: an action runs, or a refresh or reload waits behind the busy text.
     bool canStop() const { return actionRunning() || (m_busyMessage && !m_runningLoads.isEmpty()); }
-    // Ends what the busy text names: the action, refresh or reload that set it, whose tool runs end as
-    // quitting ends them; the others go on, and the busy text of the one that set its text before comes
-    // back. A stopped action fails with its usual alert, which then says it was stopped (and, for svn,
-    // when the working copy was left locked), and the project reloads. A stopped load leaves its list
-    // as it was, without an alert. Without a busy text of a running task, every action, refresh and
-    // reload ends. Loads of a selection's diff go on.
+    // Ends what the busy text names (the action, refresh or reload that set it; its runs end as at quit);
+    // the others go on, and the busy text set before comes back. A stopped action alerts that it was
+    // stopped (for svn, whether the working copy was left locked) and the project reloads; a stopped load
+    // keeps its list, without an alert. Without such a busy text all but a selection's diff load end.
     void stopRunningAction();
 
     // The most of a diff a preview reads; past it the preview shows the diff's start and says it was cut.
@@ -170,8 +164,7 @@ public:
     // How long a change of the project list waits for another running copy to let the list go.
     void setProjectsLockWait(std::chrono::milliseconds wait) { m_projectStore.setLockWait(wait); }
 
-    // The modal dialogs the actions ask through; the window sets them. Without any, every question
-    // reads as cancelled.
+    // The modal dialogs the actions ask through, set by the window; without any, every answer is cancel.
     void setDialogs(AppDialogs *dialogs) { m_dialogs = dialogs; }
     AppDialogs *dialogs() const { return m_dialogs; }
 
@@ -237,35 +230,15 @@ public:
 
     // The tool a project of the kind runs.
     ToolClient &toolFor(RepositoryKind kind) const;
-    // What follows the runs. `reload` reloads the project after a failure as after a success: a
-    // command may change files before it fails (an update that put some in place, a switch that failed
-    // on an external, a merge stopped at a conflict). The failure's alert and output stay.
-    enum class AfterRun { nothing, reload };
-    // One request of the command frame: busy text, the runs one after another with the tool of
-    // `tool`, the output of them all, then what follows; a failure alerts and ends the runs.
-    struct RunRequest {
-        QString title;
-        RepositoryKind tool = RepositoryKind::svn;
-        QList<ToolCommand> runs;
-        AfterRun after = AfterRun::nothing;
-        // Added to the output of runs that succeeded.
-        QString note;
-        // The output is a file's content or its blame: a binary file's is not shown but said to be
-        // binary. Binary is a NUL byte in the output, or (for output that is not UTF-8) an svn:mime-type
-        // that `mimeTypeQuery` prints and svn counts as binary.
-        bool showsFile = false;
-        std::optional<ToolCommand> mimeTypeQuery;
-    };
+    using AfterRun = ::AfterRun;
     // In the selected project's folder; a project of another kind, or none, alerts and runs nothing.
     void runInSelectedProject(RunRequest request);
     // The command frame's task: the request in the folder (the application's own when empty).
     QCoro::Task<> runRequest(RunRequest request, QString workingDirectory);
-    // An action's body, run for the project once a fresh look at its folder finds it usable; else the
-    // action is refused with an alert and runs nothing. Every action on a project starts through it.
+    // Every action on a project: its body, run once a fresh look finds the folder usable, else refused.
     void startProjectTask(Project project, std::function<QCoro::Task<>()> body);
-    // A form's values by key, trimmed; nothing when cancelled.
+    // A form's trimmed values by key, or the one field's; nothing when cancelled.
     std::optional<QHash<QString, QString>> prompt(const QString &title, const QList<PromptField> &fields);
-    // A form of one field: its trimmed text; nothing when cancelled.
     std::optional<QString> promptValue(const QString &title, const PromptField &field);
     bool confirm(const QString &title, const QString &message);
 
@@ -288,9 +261,6 @@ private:
     QCoro::Task<> addWorkingCopyTask(QString folder);
     QCoro::Task<> checkoutTask(QString url, QString destination);
     QCoro::Task<> importTask(QString source, QString url, QString message);
-    // svn import of the folder, leaving out the nested Git repositories' own folders found in it.
-    static RunRequest importRequest(
-        const QString &source, const QString &url, const QString &message, QStringList nestedGit);
     // `items` are the ticked changes, `listed` the whole list they were ticked in.
     QCoro::Task<> commitTask(
         Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message);
@@ -316,26 +286,17 @@ private:
     // A failed load that is still current clears its busy text and shows the error under `title`.
     void failLoad(const LoadTicket &ticket, const QString &busyText, const QString &title, const std::exception &error);
 
-    // Runs an action's body on the next event-loop turn, counted in runningTasks() and stoppable by
-    // stopRunningAction(); errors are swallowed.
+    // Runs an action's body on the next event-loop turn, counted, stoppable, its errors swallowed.
     void startTask(std::function<QCoro::Task<>()> body);
     // The same for a refresh, or (not `stoppable`) a selection's load, which Stop leaves alone.
     void startLoadTask(std::function<QCoro::Task<>()> body, bool stoppable = true);
     QCoro::Task<> runTask(std::function<QCoro::Task<>()> body, std::shared_ptr<ToolRunMark> mark, bool action);
+    // The folder's guard, looking as each runs: an action refused with an alert; a load's project, or none
+    // and an unusable folder's reason shown; a run needing no working copy, in the folder while it is one.
     QCoro::Task<> runInUsableFolder(Project project, std::function<QCoro::Task<>()> body);
-    // What keeps a tool from running in the project's folder, as the disk stands now.
-    std::optional<FolderRefusal> projectFolderRefusal(const Project &project) const;
-    // Alerts the refusal, if any; true when the action must not run.
-    bool refuseUnusableFolder(const Project &project);
-    // A loader's first step: with the folder unusable, empties what the project shows and says why.
-    bool folderBlocksLoad(const Project &project);
-    // Empties what the project shows, ends its loads and shows the problem in their place.
-    void blockLoads(const QString &problem);
-    // The request in the selected project's folder, read when it runs (the application's own without one).
+    QCoro::Task<bool> refuseUnusableFolder(Project project);
+    QCoro::Task<std::optional<Project>> loadableProject();
     QCoro::Task<> runInSelectedFolder(RunRequest request);
-    // The selected project's folder when a tool may run there, else none, as without a project: for
-    // runs that do not need it.
-    QString usableSelectedFolder() const;
     // Marks the running refresh or reload as one Stop ends, or no longer.
     void addRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
     void removeRunningLoad(const std::shared_ptr<ToolRunMark> &mark);
@@ -343,30 +304,24 @@ private:
     void dropBusyText(const std::shared_ptr<ToolRunMark> &task);
     // After an action whose runs were stopped: its alert says so, and the project reloads.
     QCoro::Task<> reportStoppedAction(std::optional<QUuid> alertBefore);
-    // A failed run may have changed files before it failed: the list shows what it left, while the
-    // failure stays what the user reads. `everything` reloads the tabs too, as after a command.
+    // A failed run may have changed files: reloads, its failure still shown (`everything`: the tabs too).
     QCoro::Task<> reloadKeepingFailure(bool everything);
 
     // Loaders.
     QCoro::Task<> refreshSelectedProjectKind();
-    // The root and kind a project whose folder is not a working copy root of its kind may rightly take:
-    // the same folder as the other kind, or a working copy above that the folder is part of.
-    QCoro::Task<std::optional<std::pair<QString, RepositoryKind>>> rightPlacement(Project project);
     // Empties the per-project lists, selections, diffs and info.
     void clearProjectState();
     QCoro::Task<> loadInfo();
     void clearIncoming();
-    // The newest log entries as the ticket's load, read and (for History) grouped by file on a worker:
-    // nothing when the load failed (alerted under `failureTitle`) or a newer one took its place. The
-    // caller runs it under the ticket's mark; the busy text stays set for the caller to clear.
+    // The newest log entries as the ticket's load (run under its mark), read and for History grouped on a
+    // worker; nothing when it failed (alerted) or was superseded. The caller clears the busy text.
     QCoro::Task<std::optional<LogRead>> loadLog(
         LoadTicket ticket, QString busyText, QString failureTitle, Project project);
     QCoro::Task<> loadDiffForSelectedChange();
     QCoro::Task<> loadDiffForSelectedHistoryRevision();
     QCoro::Task<> loadDiffForSelectedIncomingRevision();
     std::optional<QString> repositoryURL(const QString &workingCopyPath, qint64 pegRevision) const;
-    // The operand svn reads a file at a revision through (cat): a path that has left the working copy
-    // goes by its URL at that revision.
+    // The operand svn cats a file at a revision by: a path that left the working copy goes by its URL.
     QString svnFileAtRevision(const QString &path, const QString &revision, const QString &selectedPath) const;
     QCoro::Task<> refreshAllTask();
     QCoro::Task<> refreshTabTask(WorkflowTab tab);
@@ -395,10 +350,10 @@ private:
     // Only read: the project store writes the file, and the clients read the svn path from here.
     QSettings *m_settings;
     ProjectStore m_projectStore;
-    // Every child the clients start. Destroying the state ends them, and every task still waiting on
-    // one (or on work off the UI thread) then unwinds without touching the state.
+    // Every child the clients start; destroying the state ends them, and the tasks waiting unwind.
     std::shared_ptr<ToolRunScope> m_runScope = std::make_shared<ToolRunScope>();
     LoadTickets m_loads{m_runScope};
+    ProjectFolderGuard m_folderGuard{m_clients, m_runScope};
     int m_runningTasks = 0;
     // The marks of the actions' runs, oldest first.
     QList<std::shared_ptr<ToolRunMark>> m_runningActions;
@@ -429,8 +384,7 @@ private:
     QString m_commitMessage;
     RepositoryInfo m_repositoryInfo;
     std::optional<QString> m_busyMessage;
-    // The busy texts of the tasks that set one, by the task's mark, the one set last at the end: it is
-    // busyMessage.
+    // The busy texts of the tasks that set one, by the task's mark; the last is busyMessage.
     struct BusyText {
         std::shared_ptr<ToolRunMark> task;
         QString text;
@@ -450,14 +404,4 @@ private:
     mutable FileHistoryCache m_fileHistory;
     // Tabs whose list a command may have changed while they were hidden.
     QSet<WorkflowTab> m_staleTabs;
-    // The last move or kind change a refresh asked about, by project, for this run of the program: the
-    // same offer is not asked again at every refresh. A project the user kept below the top of its svn
-    // working copy stays usable there.
-    struct PlacementAnswer {
-        QString path;
-        RepositoryKind kind;
-        std::pair<QString, RepositoryKind> offer;
-        bool keptBelow = false;
-    };
-    QHash<QUuid, PlacementAnswer> m_placementAnswers;
 };

@@ -145,7 +145,10 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
         = promptGitBranchSwitch(m_dialogs, GitParsers::parseBranches(listing.stdout), m_repositoryInfo);
     // The folder may have stopped being the repository while the question was open; git would then
     // switch the branch of the one around it.
-    if (!target || refuseUnusableFolder(project))
+    if (!target)
+        co_return;
+    const bool refused = co_await refuseUnusableFolder(project);
+    if (refused)
         co_return;
     // git may have moved HEAD before it failed (a post-checkout hook that fails): the header and the tabs
     // reload as after a switch.

@@ -120,10 +120,8 @@ QStringList wholeFolder()
     return {QStringLiteral(".")};
 }
 
-} // namespace
-
-AppState::RunRequest AppState::importRequest(
-    const QString &source, const QString &url, const QString &message, QStringList nestedGit)
+// svn import of the folder, leaving out the nested Git repositories' own folders found in it.
+RunRequest importRequest(const QString &source, const QString &url, const QString &message, QStringList nestedGit)
 {
     QStringList leading{QStringLiteral("import")};
     RunRequest request{QStringLiteral("Import"), RepositoryKind::svn};
@@ -140,6 +138,8 @@ AppState::RunRequest AppState::importRequest(
     request.runs = {ToolOperands::svnArguments(leading, {source, url}, {QStringLiteral("-m"), message})};
     return request;
 }
+
+} // namespace
 
 void AppState::checkoutRepository()
 {
@@ -307,13 +307,11 @@ void AppState::exportRepository()
     if (!destination)
         return;
 
-    // A relative source is a path inside the selected project's folder.
-    const QString workingDirectory = usableSelectedFolder();
-    // A typed source may name a peg revision; the new folder cannot.
+    // A typed source may name a peg revision; the new folder cannot. A relative source is a path inside
+    // the selected project's folder.
     const QStringList arguments
         = ToolOperands::svnArguments({QStringLiteral("export")}, {source, ToolOperands::svnNewTarget(*destination)});
-    startTask([this, arguments, workingDirectory] {
-        return runRequest(
-            {QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing}, workingDirectory);
+    startTask([this, arguments] {
+        return runInSelectedFolder({QStringLiteral("Export"), RepositoryKind::svn, {arguments}, AfterRun::nothing});
     });
 }

@@ -224,14 +224,18 @@ void AppState::selectedIncomingRevisionChanged()
 QCoro::Task<> AppState::loadDiffForSelectedChange()
 {
     const std::optional<Project> project = selectedProject();
+    // The selection is read after the look: one made meanwhile has started a load of its own.
+    if (project) {
+        const std::optional<Project> loadable = co_await loadableProject();
+        if (!loadable)
+            co_return;
+    }
     const std::optional<WorkingCopyItem> change = selectedChange();
     if (!project || !change) {
         m_loads.supersede(LoadGroup::changeDiff);
         setDiffText(QByteArray());
         co_return;
     }
-    if (folderBlocksLoad(*project))
-        co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::changeDiff, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     QByteArray text;
@@ -282,13 +286,16 @@ QCoro::Task<> AppState::loadDiffForSelectedChange()
 QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
 {
     const std::optional<Project> project = selectedProject();
+    if (project) {
+        const std::optional<Project> loadable = co_await loadableProject();
+        if (!loadable)
+            co_return;
+    }
     if (!project || !m_selectedHistoryPath || !m_selectedRevision) {
         m_loads.supersede(LoadGroup::historyDiff);
         setHistoryDiffText(QByteArray());
         co_return;
     }
-    if (folderBlocksLoad(*project))
-        co_return;
     const QString path = *m_selectedHistoryPath;
     const qint64 revision = *m_selectedRevision;
     QStringList arguments;
@@ -331,13 +338,16 @@ QCoro::Task<> AppState::loadDiffForSelectedHistoryRevision()
 QCoro::Task<> AppState::loadDiffForSelectedIncomingRevision()
 {
     const std::optional<Project> project = selectedProject();
+    if (project) {
+        const std::optional<Project> loadable = co_await loadableProject();
+        if (!loadable)
+            co_return;
+    }
     if (!project || project->kind != RepositoryKind::svn || !m_selectedIncomingRevision) {
         m_loads.supersede(LoadGroup::incomingDiff);
         setIncomingDiffText(QByteArray());
         co_return;
     }
-    if (folderBlocksLoad(*project))
-        co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::incomingDiff, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
     const QString url = m_repositoryInfo.url.value_or(QStringLiteral("."));

@@ -280,7 +280,8 @@ QCoro::Task<> AppState::loadIncoming()
         clearIncoming();
         co_return;
     }
-    if (folderBlocksLoad(*project))
+    const std::optional<Project> loadable = co_await loadableProject();
+    if (!loadable)
         co_return;
     if (project->kind == RepositoryKind::git) {
         clearIncoming();
@@ -409,8 +410,8 @@ QCoro::Task<std::optional<LogRead>> AppState::loadLog(
 
 QCoro::Task<> AppState::loadHistory()
 {
-    const std::optional<Project> project = selectedProject();
-    if (!project || folderBlocksLoad(*project))
+    const std::optional<Project> project = co_await loadableProject();
+    if (!project)
         co_return;
     // The busy text is set and cleared under the load's mark, so it is the task's it runs in.
     const LoadTicket ticket = m_loads.begin(LoadGroup::history, project->id);
@@ -448,8 +449,8 @@ QCoro::Task<> AppState::loadHistory()
 
 QCoro::Task<> AppState::loadArchives()
 {
-    const std::optional<Project> project = selectedProject();
-    if (!project || folderBlocksLoad(*project))
+    const std::optional<Project> project = co_await loadableProject();
+    if (!project)
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::archives, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);

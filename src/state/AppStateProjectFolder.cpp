@@ -1,46 +1,32 @@
 #include "AppState.h"
 
-std::optional<FolderRefusal> AppState::projectFolderRefusal(const Project &project) const
+QCoro::Task<bool> AppState::refuseUnusableFolder(Project project)
 {
-    const FolderLook folder = m_clients.folderLook(project.path);
-    std::optional<FolderRefusal> refusal = folderRefusal(project.path, project.kind, folder);
-    if (!refusal || !folder.isFolder || project.kind != RepositoryKind::svn)
-        return refusal;
-    // svn works in any folder of its working copy; git lists paths from its top, which a project below
-    // it would take for its own.
-    const auto answer = m_placementAnswers.constFind(project.id);
-    if (answer != m_placementAnswers.constEnd() && answer->keptBelow && answer->path == project.path
-        && answer->kind == project.kind && m_clients.folderLook(answer->offer.first).svnRoot)
-        return std::nullopt;
-    return refusal;
-}
-
-bool AppState::refuseUnusableFolder(const Project &project)
-{
-    const std::optional<FolderRefusal> refusal = projectFolderRefusal(project);
+    const std::optional<FolderRefusal> refusal = co_await m_folderGuard.refusal(project);
     if (refusal)
         showAlert(refusal->title, refusal->message);
-    return refusal.has_value();
+    co_return refusal.has_value();
 }
 
-bool AppState::folderBlocksLoad(const Project &project)
+QCoro::Task<std::optional<Project>> AppState::loadableProject()
 {
-    const std::optional<FolderRefusal> refusal = projectFolderRefusal(project);
+    const std::optional<Project> project = selectedProject();
+    if (!project)
+        co_return std::nullopt;
+    const std::optional<FolderRefusal> refusal = co_await m_folderGuard.refusal(*project);
+    // Another project was selected meanwhile: its own loads say what its folder is.
+    if (m_selectedProjectID != project->id)
+        co_return std::nullopt;
     if (!refusal) {
         setProjectFolderProblem(std::nullopt);
-        return false;
+        co_return project;
     }
-    blockLoads(refusal->message);
-    return true;
-}
-
-void AppState::blockLoads(const QString &problem)
-{
     // A load begun before the folder went must not bring back what another repository holds.
     for (int group = 0; group < int(LoadGroup::count); ++group)
         m_loads.supersede(LoadGroup(group));
     clearProjectState();
-    setProjectFolderProblem(problem);
+    setProjectFolderProblem(refusal->message);
+    co_return std::nullopt;
 }
 
 void AppState::startProjectTask(Project project, std::function<QCoro::Task<>()> body)
@@ -52,22 +38,17 @@ void AppState::startProjectTask(Project project, std::function<QCoro::Task<>()> 
 QCoro::Task<> AppState::runInUsableFolder(Project project, std::function<QCoro::Task<>()> body)
 {
     // Looked at when the action runs, after any question it asked.
-    if (refuseUnusableFolder(project))
+    const bool refused = co_await refuseUnusableFolder(project);
+    if (refused)
         co_return;
     co_await body();
-}
-
-QString AppState::usableSelectedFolder() const
-{
-    const std::optional<Project> project = selectedProject();
-    return project && !projectFolderRefusal(*project) ? project->path : QString();
 }
 
 QCoro::Task<> AppState::runInSelectedFolder(RunRequest request)
 {
     const std::optional<Project> project = selectedProject();
-    if (project && refuseUnusableFolder(*project))
-        co_return;
-    const QString folder = project ? project->path : QString();
+    QString folder;
+    if (project)
+        folder = co_await m_folderGuard.existingFolder(*project);
     co_await runRequest(std::move(request), folder);
 }

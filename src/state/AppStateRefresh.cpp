@@ -4,7 +4,8 @@
 #include "state/RepositoryDetection.h"
 
 #include <QDir>
-#include <QFileInfo>
+
+#include <algorithm>
 
 void AppState::start()
 {
@@ -43,9 +44,10 @@ QCoro::Task<> AppState::refreshAllTask()
 void AppState::projectSelectionChanged()
 {
     clearProjectState();
-    const std::optional<Project> project = selectedProject();
-    const std::optional<FolderRefusal> refusal = project ? projectFolderRefusal(*project) : std::nullopt;
-    setProjectFolderProblem(refusal ? std::optional<QString>(refusal->message) : std::nullopt);
+    // The refresh's loads say what the new project's folder is.
+    setProjectFolderProblem(std::nullopt);
+    if (m_selectedProjectID)
+        m_folderGuard.projectSelected(*m_selectedProjectID);
     refreshAll();
 }
 
@@ -135,20 +137,17 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
         co_return;
     // A folder that is the top of a working copy of the project's kind stays as it is; so does one that
     // is gone. A refresh changes a project only with the user's yes.
-    const FolderLook folder = m_clients.folderLook(project->path);
-    if (!folder.isFolder || !folderRefusal(project->path, project->kind, folder))
+    const FolderLook folder = co_await m_folderGuard.look(project->path, project->kind);
+    if (!folder.isFolder || folder.root)
         co_return;
-    const std::optional<std::pair<QString, RepositoryKind>> offer = co_await rightPlacement(*project);
+    const std::optional<ProjectFolderGuard::Offer> offer = co_await m_folderGuard.rightPlacement(*project);
     if (!offer) {
-        m_placementAnswers.remove(project->id);
+        m_folderGuard.forget(project->id);
         co_return;
     }
-    const auto answered = m_placementAnswers.constFind(project->id);
-    if (answered != m_placementAnswers.constEnd() && answered->path == project->path && answered->kind == project->kind
-        && answered->offer == *offer)
-        co_return;
     // Taken before the question, so a refresh meanwhile does not ask it a second time.
-    m_placementAnswers.insert(project->id, {project->path, project->kind, *offer});
+    if (m_folderGuard.takeQuestion(*project, *offer))
+        co_return;
     const auto &[root, kind] = *offer;
     const QString repository
         = kind == RepositoryKind::git ? QStringLiteral("Git repository") : QStringLiteral("SVN working copy");
@@ -160,54 +159,40 @@ QCoro::Task<> AppState::refreshSelectedProjectKind()
             QStringLiteral("The folder ") + project->path + QStringLiteral(" is part of the ") + repository + u' '
                 + root + QStringLiteral(". Move the project to ") + root + QStringLiteral("?"));
     if (!yes) {
-        if (kind == project->kind)
-            m_placementAnswers[project->id].keptBelow = true;
+        m_folderGuard.declined(*project);
         co_return;
     }
     // The disk may have changed while the question was open.
-    if (co_await rightPlacement(*project) != offer)
+    const std::optional<ProjectFolderGuard::Offer> still = co_await m_folderGuard.rightPlacement(*project);
+    if (still != offer)
         co_return;
-    qsizetype index = -1;
-    for (qsizetype i = 0; i < m_projects.size(); ++i) {
-        if (m_projects[i] == *project) {
-            index = i;
-            break;
-        }
-    }
-    if (index < 0)
+    const auto at = std::find(m_projects.cbegin(), m_projects.cend(), *project);
+    if (at == m_projects.cend())
         co_return;
+    Project changed = *project;
+    changed.kind = kind;
+    changed.path = root;
+    changed.name = TextUtil::lastPathComponent(root);
     QList<Project> updated = m_projects;
-    updated[index].kind = kind;
-    updated[index].path = root;
-    updated[index].name = TextUtil::lastPathComponent(root);
-    const Project changed = updated[index];
-    setProjects(std::move(updated));
-    saveProjects(
-        [project = *project, changed](QList<Project> &stored) { ProjectStore::replace(stored, project, changed); });
-}
-
-QCoro::Task<std::optional<std::pair<QString, RepositoryKind>>> AppState::rightPlacement(Project project)
-{
-    std::pair<QString, RepositoryKind> detected;
-    try {
-        detected = co_await detectRepository(client(), gitClient(), project.path);
-    } catch (const ToolRunAbandoned &) {
-        throw;
-    } catch (...) {
-        co_return std::nullopt;
+    // The list never holds two projects of one folder: one moved onto a listed folder merges into it.
+    const auto listed = std::find_if(m_projects.cbegin(), m_projects.cend(),
+        [&](const Project &other) { return other.id != project->id && other.path == root; });
+    if (listed != m_projects.cend()) {
+        const QUuid kept = listed->id;
+        updated.removeAt(at - m_projects.cbegin());
+        setProjects(std::move(updated));
+        setSelectedProjectID(kept);
+        clearProjectState();
+    } else {
+        updated[at - m_projects.cbegin()] = changed;
+        setProjects(std::move(updated));
     }
-    const QString root = QDir::cleanPath(detected.first);
-    const RepositoryKind kind = detected.second;
-    const QString folder = QDir::cleanPath(project.path);
-    if (root == folder)
-        co_return kind == project.kind ? std::nullopt : std::optional(std::pair{root, kind});
-    // svn finds a root above only for a folder it versions; git finds one for any folder below it, also
-    // for a repository of its own that lost its .git.
-    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
-    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
-    const bool above = !canonicalRoot.isEmpty()
-        && canonicalFolder.startsWith(canonicalRoot.endsWith(u'/') ? canonicalRoot : canonicalRoot + u'/');
-    if (!above || (kind == RepositoryKind::git && !co_await gitTracksFolder(gitClient(), project.path)))
-        co_return std::nullopt;
-    co_return std::pair{root, kind};
+    saveProjects([project = *project, changed](QList<Project> &stored) {
+        const bool listed = std::any_of(stored.cbegin(), stored.cend(),
+            [&](const Project &other) { return other.id != project.id && other.path == changed.path; });
+        if (listed)
+            ProjectStore::remove(stored, project);
+        else
+            ProjectStore::replace(stored, project, changed);
+    });
 }

@@ -21,9 +21,8 @@ void AppState::showSVNHelp()
 {
     // The folder is read when the task runs, not when the menu item was chosen.
     startTask([this] {
-        return runRequest(
-            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing},
-            usableSelectedFolder());
+        return runInSelectedFolder(
+            {QStringLiteral("svn Help"), RepositoryKind::svn, {{QStringLiteral("help")}}, AfterRun::nothing});
     });
 }
 

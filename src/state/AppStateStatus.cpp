@@ -295,8 +295,8 @@ QCoro::Task<RepositoryInfo> loadGitInfo(GitClient &git, Project project)
 
 QCoro::Task<> AppState::loadStatus()
 {
-    const std::optional<Project> project = selectedProject();
-    if (!project || folderBlocksLoad(*project))
+    const std::optional<Project> project = co_await loadableProject();
+    if (!project)
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::status, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);
@@ -348,9 +348,9 @@ QCoro::Task<> AppState::loadStatus()
     // "." would add it to the working copy around it. The declined move no longer holds, so every
     // action refuses as for any folder that is not a working copy.
     if (!git && svnFolderUnversioned(items)) {
-        m_placementAnswers.remove(project->id);
+        m_folderGuard.forget(project->id);
         setBusyMessage(std::nullopt);
-        blockLoads(folderRefusal(project->path, kind, FolderLook{.exists = true, .isFolder = true})->message);
+        co_await loadableProject();
         co_return;
     }
     QSet<QString> conflictArtefacts;
@@ -428,8 +428,8 @@ QCoro::Task<> AppState::loadStatus()
 
 QCoro::Task<> AppState::loadInfo()
 {
-    const std::optional<Project> project = selectedProject();
-    if (!project || folderBlocksLoad(*project))
+    const std::optional<Project> project = co_await loadableProject();
+    if (!project)
         co_return;
     const LoadTicket ticket = m_loads.begin(LoadGroup::info, project->id);
     const ToolRunScope::Marked marked(*m_runScope, ticket.runs);

@@ -1,13 +1,12 @@
 #include "RepositoryDetection.h"
 
 #include "parsers/SVNXMLParsers.h"
+#include "tools/ToolOperands.h"
+#include "tools/ToolRunScope.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
-#include <cctype>
+#include <QtConcurrent>
 
 namespace {
 
@@ -55,44 +54,69 @@ QCoro::Task<bool> gitTracksFolder(GitClient &git, QString folder)
     co_return result.succeeded() && !result.stdoutData.isEmpty();
 }
 
-namespace {
-
-// git's own test of a .git folder; one that fails it git passes over for a repository further up.
-bool isGitDirectory(const QString &path)
+QCoro::Task<std::optional<Placement>> svnPlacement(SVNClient &svn, QString folder)
 {
-    const QDir dir(path);
-    if (!QFileInfo(dir.filePath(QStringLiteral("objects"))).isDir()
-        || !QFileInfo(dir.filePath(QStringLiteral("refs"))).isDir())
-        return false;
-    QFile head(dir.filePath(QStringLiteral("HEAD")));
-    if (!head.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = head.read(256);
-    if (text.startsWith("ref:"))
-        return text.mid(4).trimmed().startsWith("refs/");
-    if (text.size() < 40)
-        return false;
-    return std::all_of(text.begin(), text.begin() + 40, [](char c) { return std::isxdigit(uchar(c)); });
+    // The folder as a target, not as the run's folder: svn names the root by the path given, links and
+    // all, where it would name it by the resolved path of its own working folder.
+    const QStringList arguments{QStringLiteral("info"), QStringLiteral("--xml"), ToolOperands::svnPath(folder)};
+    const SVNCommandResult result = co_await svn.run(arguments, folder, false);
+    if (!result.succeeded())
+        co_return std::nullopt;
+    const std::optional<QString> root = SVNXMLParsers::parseInfo(result.stdout).workingCopyRoot;
+    if (!root || root->isEmpty())
+        co_return std::nullopt;
+    co_return Placement{QDir::cleanPath(*root), QDir::cleanPath(*root) == QDir::cleanPath(folder)};
 }
 
-} // namespace
-
-FolderLook lookAtFolder(const QString &path)
+QCoro::Task<std::optional<Placement>> gitPlacement(GitClient &git, QString folder)
 {
-    FolderLook look;
-    const QFileInfo folder(path);
-    look.exists = folder.exists();
-    look.isFolder = folder.isDir();
+    const QStringList arguments{
+        QStringLiteral("rev-parse"), QStringLiteral("--show-toplevel"), QStringLiteral("--show-prefix")};
+    const SVNCommandResult result = co_await git.run(arguments, folder, false);
+    const QStringList lines = result.stdout.split(u'\n');
+    if (!result.succeeded() || lines.first().isEmpty())
+        co_return std::nullopt;
+    // The prefix is the folder's path below the top, empty at the top itself.
+    co_return Placement{QDir::cleanPath(lines.first()), lines.size() < 2 || lines.at(1).isEmpty()};
+}
+
+QCoro::Task<FolderLook> lookAtFolder(
+    SVNClient &svn, GitClient &git, std::shared_ptr<const ToolRunScope> scope, QString path, RepositoryKind kind)
+{
+    struct Disk {
+        bool exists = false;
+        bool isFolder = false;
+        bool svnAdministrative = false;
+    };
+    // Started outside the await: a lambda that owns values must not be a temporary of a co_await.
+    QFuture<Disk> reading = QtConcurrent::run([path] {
+        const QFileInfo folder(path);
+        const QDir dir(path);
+        return Disk{folder.exists(), folder.isDir(),
+            folder.isDir()
+                && (QFileInfo::exists(dir.filePath(QStringLiteral(".svn/wc.db")))
+                    || QFileInfo::exists(dir.filePath(QStringLiteral(".svn/entries"))))};
+    });
+    const Disk disk = co_await awaitInScope(scope, std::move(reading));
+    FolderLook look{disk.exists, disk.isFolder};
     if (!look.isFolder)
-        return look;
-    const QDir dir(path);
-    // svn takes either file for a working copy of its own, also when it cannot read it.
-    look.svnRoot = QFileInfo::exists(dir.filePath(QStringLiteral(".svn/wc.db")))
-        || QFileInfo::exists(dir.filePath(QStringLiteral(".svn/entries")));
-    // A .git file (a worktree, a submodule) git follows, and fails where it leads nowhere.
-    const QFileInfo dotGit(dir.filePath(QStringLiteral(".git")));
-    look.gitRoot = dotGit.isFile() || (dotGit.isDir() && isGitDirectory(dotGit.filePath()));
-    return look;
+        co_return look;
+    std::optional<Placement> placement;
+    try {
+        if (kind == RepositoryKind::svn)
+            placement = co_await svnPlacement(svn, path);
+        else
+            placement = co_await gitPlacement(git, path);
+    } catch (const ToolRunAbandoned &) {
+        throw;
+    } catch (...) {
+        // The tool cannot be run: its own runs in the folder say why.
+        look.root = true;
+        co_return look;
+    }
+    // svn fails on a working copy of a format it cannot read, yet takes the folder's own .svn for one.
+    look.root = placement ? placement->atTop : kind == RepositoryKind::svn && disk.svnAdministrative;
+    co_return look;
 }
 
 std::optional<FolderRefusal> folderRefusal(const QString &path, RepositoryKind kind, const FolderLook &look)
@@ -103,13 +127,13 @@ std::optional<FolderRefusal> folderRefusal(const QString &path, RepositoryKind k
     if (!look.isFolder)
         return FolderRefusal{QStringLiteral("Not A Folder"),
             QStringLiteral("The project folder ") + path + QStringLiteral(" is not a folder.")};
-    if (kind == RepositoryKind::git && !look.gitRoot)
+    if (look.root)
+        return std::nullopt;
+    if (kind == RepositoryKind::git)
         return FolderRefusal{QStringLiteral("Not A Git Repository"),
             QStringLiteral("The folder ") + path + QStringLiteral(" is no longer a Git repository.")};
-    if (kind == RepositoryKind::svn && !look.svnRoot)
-        return FolderRefusal{QStringLiteral("Not An SVN Working Copy"),
-            QStringLiteral("The folder ") + path + QStringLiteral(" is no longer an SVN working copy.")};
-    return std::nullopt;
+    return FolderRefusal{QStringLiteral("Not An SVN Working Copy"),
+        QStringLiteral("The folder ") + path + QStringLiteral(" is no longer an SVN working copy.")};
 }
 
 QCoro::Task<std::optional<QString>> gitUnbornBranch(GitClient &git, QString folder)

@@ -137,6 +137,13 @@ inline SVNCommandResult failedResult(qint32 status, const QString &stderr)
     return result;
 }
 
+// The fakes answer for folders that need not exist: each is taken for a working copy of its own.
+inline QCoro::Task<FolderLook> everyFolderARoot(
+    SVNClient &, GitClient &, std::shared_ptr<const ToolRunScope>, QString, RepositoryKind)
+{
+    co_return FolderLook{true, true, true};
+}
+
 // An AppState over fake clients; the fakes stay reachable through the pointers.
 struct FakeClients {
     FakeSVNClient *svn = nullptr;
@@ -156,8 +163,7 @@ struct FakeClients {
         clients.svnAdmin = std::move(adminClient);
         clients.git = std::move(gitClient);
         clients.archiveZip = std::make_unique<ArchiveZipClient>();
-        // The fakes answer for folders that need not exist: each is taken for a working copy of its own.
-        clients.folderLook = [](const QString &) { return FolderLook{true, true, true, true}; };
+        clients.folderLook = everyFolderARoot;
         return clients;
     }
 };
