@@ -64,7 +64,7 @@ QCoro::Task<bool> versionsLink(AppState &state, RepositoryKind kind, QString fol
     co_return special.succeeded() && special.stdoutData.trimmed() == "*";
 }
 
-QCoro::Task<> runOnVersionedLink(AppState &state, AppState::RunRequest request, QString folder, QString link)
+QCoro::Task<> runOnVersionedLink(AppState &state, RunRequest request, QString folder, QString link)
 {
     bool versioned = false;
     try {
@@ -97,7 +97,7 @@ std::optional<TypedWorkingCopyPath> acceptWorkingCopyPath(AppState &state, const
     return relative;
 }
 
-void runOnTypedPath(AppState &state, AppState::RunRequest request, const TypedWorkingCopyPath &typed)
+void runOnTypedPath(AppState &state, RunRequest request, const TypedWorkingCopyPath &typed)
 {
     const std::optional<Project> project = state.selectedProject();
     if (!typed.linkLeadsOutside || !project || project->kind != request.tool) {

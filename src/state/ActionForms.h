@@ -1,11 +1,14 @@
 #pragma once
 
-#include "state/AppState.h"
+#include "state/AppDialogs.h"
+#include "state/RunRequest.h"
 #include "state/WorkingCopyPaths.h"
 
 #include <QString>
 
 #include <optional>
+
+class AppState;
 
 // What several actions ask the user, asked one way.
 
@@ -24,7 +27,7 @@ std::optional<TypedWorkingCopyPath> acceptWorkingCopyPath(AppState &state, const
 // Runs the request in the selected project (AppState::runInSelectedProject). Where the typed path is
 // a link leading outside, only once the project's tool is found to version that link, which it then
 // acts on as a link: one it does not version is refused as outside the project.
-void runOnTypedPath(AppState &state, AppState::RunRequest request, const TypedWorkingCopyPath &typed);
+void runOnTypedPath(AppState &state, RunRequest request, const TypedWorkingCopyPath &typed);
 
 // The path chosen in an open panel; nothing without dialogs, when cancelled, or when empty.
 std::optional<QString> choosePath(AppState &state, const OpenPanelOptions &options);
