@@ -8,6 +8,32 @@
 #include <QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
+namespace {
+
+// What a commit reads of the disk, each read on a worker: a slow mount, or many thousands of ticks,
+// would hold the window. (Named functions, not lambdas: gcc 12 breaks a lambda's captures inside a
+// co_await.)
+QStringList untrackedFoldersOnDisk(const QList<WorkingCopyItem> &items, const QString &root)
+{
+    return GitCommit::untrackedFolders(
+        items, [&root](const QString &path) { return workingCopyPathEntry(path, root) == DiskEntry::folder; });
+}
+
+GitCommit::Plan gitPlanOnDisk(const QList<WorkingCopyItem> &items, const QList<WorkingCopyItem> &listed,
+    const GitCommit::InProgress &inProgress, const QString &message, const QStringList &repositories,
+    const QString &root)
+{
+    return GitCommit::plan(items, listed, inProgress, message,
+        [&root](const QString &path) { return workingCopyPathExists(path, root); }, repositories);
+}
+
+SVNCommit::Folders svnFoldersOnDisk(const QList<WorkingCopyItem> &items, const QString &root)
+{
+    return SVNCommit::folders(items, [&root](const QString &path) { return workingCopyPathIsDirectory(path, root); });
+}
+
+} // namespace
+
 void AppState::setCommitSelection(const WorkingCopyItem &item, bool selected)
 {
     QSet<QString> paths = m_selectedCommitPaths;
@@ -87,20 +113,21 @@ QCoro::Task<> AppState::commitTask(
 QCoro::Task<std::optional<SVNCommandResult>> AppState::commitGit(
     Project project, QList<WorkingCopyItem> items, QList<WorkingCopyItem> listed, QString message)
 {
-    const GitCommit::InProgress inProgress = co_await GitCommit::operationInProgress(gitClient(), project.path);
+    const GitCommit::InProgress inProgress
+        = co_await GitCommit::operationInProgress(gitClient(), project.path, m_runScope);
+    // The disk is read off the UI thread: a slow mount, or many thousands of ticks, would hold the window.
+    const QStringList untrackedFolders
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(untrackedFoldersOnDisk, items, project.path));
     // A folder is a repository of its own when git, asked inside it, finds itself at its top.
     QStringList repositories;
-    const auto isFolder
-        = [&project](const QString &path) { return workingCopyPathEntry(path, project.path) == DiskEntry::folder; };
-    for (const QString &folder : GitCommit::untrackedFolders(items, isFolder)) {
+    for (const QString &folder : untrackedFolders) {
         const QStringList prefix{QStringLiteral("rev-parse"), QStringLiteral("--show-prefix")};
         const SVNCommandResult answer = co_await gitClient().run(prefix, project.path + u'/' + folder, false);
         if (answer.succeeded() && answer.stdout.trimmed().isEmpty())
             repositories.push_back(folder);
     }
-    const GitCommit::Plan plan = GitCommit::plan(
-        items, listed, inProgress, message,
-        [&project](const QString &path) { return workingCopyPathExists(path, project.path); }, repositories);
+    const GitCommit::Plan plan = co_await awaitInScope(m_runScope,
+        QtConcurrent::run(gitPlanOnDisk, items, listed, inProgress, message, repositories, project.path));
     if (plan.refusal) {
         setAlert(*plan.refusal);
         co_return std::nullopt;
@@ -130,8 +157,8 @@ QCoro::Task<std::optional<SVNCommandResult>> AppState::commitSVN(
                            "conflict instead."));
         co_return std::nullopt;
     }
-    const SVNCommit::Folders folders = SVNCommit::folders(
-        items, [&project](const QString &path) { return workingCopyPathIsDirectory(path, project.path); });
+    const SVNCommit::Folders folders
+        = co_await awaitInScope(m_runScope, QtConcurrent::run(svnFoldersOnDisk, items, project.path));
     QStringList nestedGit;
     if (!folders.added.isEmpty())
         nestedGit = co_await awaitInScope(m_runScope, QtConcurrent::run(nestedGitEntries, folders.added, project.path));

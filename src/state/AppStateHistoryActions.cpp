@@ -384,14 +384,14 @@ QCoro::Task<> AppState::rollbackGitCommit(QString hash, QString folder)
         // "git revert --quit" ends whatever git has in progress (a merge loses its MERGE_HEAD, a
         // cherry-pick its sequencer), so the rollback runs only when nothing is: looked at before the
         // question, and again once answered.
-        QString operation = (co_await GitCommit::operationInProgress(git, folder)).command;
+        QString operation = (co_await GitCommit::operationInProgress(git, folder, m_runScope)).command;
         if (operation.isEmpty()) {
             if (!confirm(QStringLiteral("Rollback Commit"),
                     QStringLiteral("Revert ") + hash.left(7)
                         + QStringLiteral(" into the working copy? Review the resulting changes before committing.")))
                 co_return;
             setBusyMessage(title);
-            operation = (co_await GitCommit::operationInProgress(git, folder)).command;
+            operation = (co_await GitCommit::operationInProgress(git, folder, m_runScope)).command;
         }
         if (!operation.isEmpty()) {
             setBusyMessage(std::nullopt);

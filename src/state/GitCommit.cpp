@@ -3,9 +3,13 @@
 #include "model/TextUtil.h"
 #include "state/WorkingCopyPaths.h"
 
+#include "tools/ToolRunScope.h"
+
+#include <QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace GitCommit {
 
@@ -116,12 +120,12 @@ InProgress operationFromQuery(const QString &answer, const QString &folder)
     return found;
 }
 
-QCoro::Task<InProgress> operationInProgress(GitClient &git, QString folder)
+QCoro::Task<InProgress> operationInProgress(GitClient &git, QString folder, std::shared_ptr<const ToolRunScope> scope)
 {
     const SVNCommandResult query = co_await git.run(operationQuery(), folder, false);
     if (!query.succeeded())
         co_return InProgress();
-    InProgress found = operationFromQuery(query.stdout, folder);
+    InProgress found = co_await awaitInScope(scope, QtConcurrent::run(operationFromQuery, query.stdout, folder));
     if (found.command == u"merge --squash") {
         const QStringList staged{QStringLiteral("diff"), QStringLiteral("--cached"), QStringLiteral("--quiet")};
         if ((co_await git.run(staged, folder, false)).succeeded())

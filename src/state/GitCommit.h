@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The runs of a Git commit, worked out from the ticked items before anything runs, so that a commit
@@ -40,7 +41,8 @@ QStringList operationQuery();
 InProgress operationFromQuery(const QString &answer, const QString &folder);
 // Asks git in the folder what it is in the middle of; nothing when git cannot tell. A squash merge
 // counts only while the index differs from HEAD: git keeps its message after its changes are taken back.
-QCoro::Task<InProgress> operationInProgress(GitClient &git, QString folder);
+// The files git names are looked at off the UI thread, in the scope's life.
+QCoro::Task<InProgress> operationInProgress(GitClient &git, QString folder, std::shared_ptr<const ToolRunScope> scope);
 
 struct Plan {
     // Set when the commit must not run at all.

@@ -565,15 +565,18 @@ TEST_F(HistoryFixture, LargeOutputOfARollbackIsJudgedOffTheUiThreadAndNeverShown
         state->setCommandOutput(std::nullopt);
         state->setSelectedRevision(3);
         fakes.git->calls.clear();
+        // The workers are held from the revert on: the looks at git's state before it use them too.
+        std::optional<HeldWorkers> held;
         fakes.git->responder = [&](const FakeCall &call) {
             const bool reverting = call.arguments.mid(0, 2) == QStringList({"revert", "--no-commit"});
+            if (reverting)
+                held.emplace();
             SVNCommandResult result = reverting && row.fails ? failedResult(1, "CONFLICT\n") : okResult(QString());
             if (reverting)
                 result.stdoutData = latin;
             return result;
         };
         dialogs.confirmAnswers.push_back(true);
-        HeldWorkers held;
         state->rollbackSelectedRevision();
         ASSERT_TRUE(waitFor([&] { return fakes.git->argumentLists().contains(QStringList({"revert", "--quit"})); }));
         for (int turn = 0; turn < 20; ++turn)
@@ -581,7 +584,8 @@ TEST_F(HistoryFixture, LargeOutputOfARollbackIsJudgedOffTheUiThreadAndNeverShown
         EXPECT_FALSE(state->commandOutput());
         if (row.newerShown)
             state->setCommandOutput(CommandOutput{.title = "Newer"});
-        held.release();
+        ASSERT_TRUE(held);
+        held->release();
         settle();
         QThreadPool::globalInstance()->waitForDone();
         ASSERT_TRUE(waitFor([&] { return state->commandOutput().has_value(); }));
