@@ -12,6 +12,8 @@
 
 #include <csignal>
 
+#include <sys/prctl.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -313,6 +315,8 @@ public:
         m_process.setArguments(
             {"-c", slowMount, backing, mountPoint, QString::number(QCoreApplication::applicationPid())});
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        // A test program that dies leaves no mount behind: fuse unmounts when it is told to end.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start();
         m_mounted = waitFor([this] { return isMounted() || m_process.state() == QProcess::NotRunning; }, 10000)
             && isMounted();
