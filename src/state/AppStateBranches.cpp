@@ -152,7 +152,10 @@ QCoro::Task<> AppState::loadBranchesAndSwitch(Project project)
         co_return;
     // git may have moved HEAD before it failed (a post-checkout hook that fails): the header and the tabs
     // reload as after a switch.
-    if (co_await switchToBranch(*this, *target, project))
+    // Awaited into a variable: gcc 12 resumes a finished frame for a task awaited in a condition that
+    // ends without suspending (a refused name).
+    const bool switched = co_await switchToBranch(*this, *target, project);
+    if (switched)
         co_await reloadAfterCommand();
     else
         co_await reloadKeepingFailure(true);
