@@ -2,7 +2,6 @@
 
 #include "model/TextUtil.h"
 #include "state/WorkingCopyPaths.h"
-
 #include "tools/ToolRunScope.h"
 
 #include <QCoroFuture>
